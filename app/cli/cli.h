@@ -1,0 +1,47 @@
+#pragma once
+// The headless commands of the kivo executable. Each command gets the located program folder,
+// the terminal platform and its own arguments, writes its result to `out`, and returns the
+// process exit status. Errors are thrown as exceptions and reported by main as one line.
+
+#include <iosfwd>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "app/programfolder.h"
+#include "base/platform.h"
+
+namespace kivo::cli {
+
+struct Context {
+    ProgramFolder folder;
+    Platform& platform;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+using Args = std::span<const std::string>;
+
+// A wrong command line: main prints the text and the usage of the command.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Command {
+    std::string_view name;   // first word(s) on the command line, e.g. "mbx count"
+    std::string_view usage;  // arguments after the name
+    std::string_view help;   // one line for `kivo --help`
+    int (*run)(Context&, Args);
+};
+
+// Every command, in the order `kivo --help` lists them.
+std::span<const Command> Commands();
+
+// Commands are grouped by the file that implements them.
+int InitCommand(Context& ctx, Args args);
+int MbxCountCommand(Context& ctx, Args args);
+int MbxExtractCommand(Context& ctx, Args args);
+
+}  // namespace kivo::cli

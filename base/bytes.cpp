@@ -1,0 +1,122 @@
+#include "base/bytes.h"
+
+#include <charconv>
+#include <limits>
+
+namespace kivo {
+
+namespace {
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+}  // namespace
+
+std::string CutShort(std::string_view text) {
+    return std::string(text.substr(0, kShortTextMax));
+}
+
+std::string_view TrimView(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsTrimmed(text[begin])) ++begin;
+    while (end > begin && IsTrimmed(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+std::string TrimLeft(std::string_view text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && IsTrimmed(text[begin])) ++begin;
+    return std::string(text.substr(begin));
+}
+
+std::string TrimRight(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && IsTrimmed(text[end - 1])) --end;
+    return std::string(text.substr(0, end));
+}
+
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string LowerCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = LowerChar(c);
+    return result;
+}
+
+std::string UpperCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    }
+    return result;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
+    if (needle.size() > text.size()) return std::string_view::npos;
+    const char first = LowerChar(needle[0]);
+    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+        if (LowerChar(text[i]) == first && EqualsNoCase(text.substr(i, needle.size()), needle)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool ParseInt(std::string_view text, int& value) {
+    if (text.empty()) return false;
+    std::size_t start = (text[0] == '+') ? 1 : 0;
+    if (start == 1 && (text.size() == 1 || text[1] == '-')) return false;
+    int parsed = 0;
+    auto [ptr, ec] = std::from_chars(text.data() + start, text.data() + text.size(), parsed);
+    if (ec != std::errc() || ptr != text.data() + text.size()) return false;
+    value = parsed;
+    return true;
+}
+
+int ToIntDef(std::string_view text, int fallback) {
+    int value = 0;
+    return ParseInt(text, value) ? value : fallback;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        std::size_t end = (lf > start && text[lf - 1] == '\r') ? lf - 1 : lf;
+        lines.emplace_back(text.substr(start, end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+    std::size_t total = 0;
+    for (const auto& line : lines) total += line.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace kivo

@@ -1,0 +1,42 @@
+#pragma once
+// Byte-string helpers. Text in Kivo is 8-bit bytes held in std::string with no charset
+// conversion; case folding touches ASCII letters only, so 8-bit text is never mangled.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo {
+
+// The length bound of the many short text fields (subjects in the index, account names, ...).
+inline constexpr std::size_t kShortTextMax = 255;
+
+// Cuts text to kShortTextMax bytes; used only where a field is specified as bounded.
+std::string CutShort(std::string_view text);
+
+// Trimming removes every byte with a code up to 32 (blanks and control characters).
+std::string_view TrimView(std::string_view text);
+std::string Trim(std::string_view text);
+std::string TrimLeft(std::string_view text);
+std::string TrimRight(std::string_view text);
+
+std::string LowerCase(std::string_view text);
+std::string UpperCase(std::string_view text);
+char LowerChar(char c);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Position of needle in text ignoring ASCII case, or npos.
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0);
+
+// Whole decimal number with optional sign and no other characters; false when not a 32-bit int.
+bool ParseInt(std::string_view text, int& value);
+int ToIntDef(std::string_view text, int fallback);
+
+// Splits text into lines at LF, dropping one CR before each LF; a final line without a
+// line end is kept, an empty text gives no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+// Joins lines, each ended by CR LF.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace kivo

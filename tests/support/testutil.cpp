@@ -1,0 +1,133 @@
+#include "tests/support/testutil.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kivo::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "kivo-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const fs::path& path, std::string_view data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path DataPath(std::string_view name) { return fs::path(KIVO_TEST_DATA) / name; }
+
+ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input,
+                         const std::vector<std::string>& extraEnv) {
+    std::signal(SIGPIPE, SIG_IGN);  // a child that exits early must not kill the test
+    int inPipe[2], outPipe[2], errPipe[2];
+    if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (const auto& e : extraEnv) env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args(argv);
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
+    argp.push_back(nullptr);
+
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (rc != 0) {
+        close(inPipe[1]);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        throw std::runtime_error(std::string("spawn failed: ") + std::strerror(rc));
+    }
+
+    ProcessResult result;
+    std::size_t written = 0;
+    int inFd = inPipe[1];
+    if (input.empty()) {
+        close(inFd);
+        inFd = -1;
+    }
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen || inFd >= 0) {
+        pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
+                         {errOpen ? errPipe[0] : -1, POLLIN, 0},
+                         {inFd, POLLOUT, 0}};
+        if (poll(fds, 3, -1) < 0 && errno != EINTR) break;
+        char buf[65536];
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && fds[i].revents) {
+                ssize_t n = read(fds[i].fd, buf, sizeof buf);
+                if (n > 0) {
+                    (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
+                } else if (n == 0 || errno != EINTR) {
+                    (i == 0 ? outOpen : errOpen) = false;
+                }
+            }
+        }
+        if (inFd >= 0 && fds[2].revents) {
+            ssize_t n = write(inFd, input.data() + written, input.size() - written);
+            if (n > 0) written += static_cast<std::size_t>(n);
+            if (n < 0 || written == input.size()) {
+                close(inFd);
+                inFd = -1;
+            }
+        }
+    }
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input,
+                      const std::vector<std::string>& extraEnv) {
+    std::vector<std::string> argv{KIVO_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, input, extraEnv);
+}
+
+}  // namespace kivo::test

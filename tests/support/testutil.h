@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the tests: a temporary folder removed at the end of a test, whole-file
+// reads and writes, and running the kivo executable as a real process.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo::test {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the temporary folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    fs::path operator/(std::string_view name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+std::string ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, std::string_view data);
+fs::path DataPath(std::string_view name);  // a file of tests/data
+
+struct ProcessResult {
+    int status = -1;  // exit status, or -1 when the process did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the kivo executable with the arguments, feeding `input` to its standard input.
+ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input = {},
+                      const std::vector<std::string>& extraEnv = {});
+// Runs any program found on PATH.
+ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
+                         const std::vector<std::string>& extraEnv = {});
+
+}  // namespace kivo::test
