@@ -1,0 +1,31 @@
+# Shared helpers for bench/tasks/*.sh (sourced).
+
+# corpus NAME ARGS...: path of a generated corpus, generated once with gen_corpus.py ARGS.
+corpus() {
+  local name=$1
+  shift
+  local file="$KIVO_BENCH_DIR/$name.mbx"
+  if [ ! -s "$file" ]; then
+    echo "generating $name corpus..." >&2
+    python3 "$KIVO_SHARED/bench/gen_corpus.py" "$@" -o "$file" >&2
+  fi
+  echo "$file"
+}
+
+# seconds CMD...: wall-clock seconds of one run of CMD (output discarded), best of 3.
+seconds() {
+  local best=""
+  for _ in 1 2 3; do
+    local t0 t1
+    t0=$(date +%s.%N)
+    "$@" >/dev/null
+    t1=$(date +%s.%N)
+    local d
+    d=$(echo "$t1 - $t0" | bc -l)
+    if [ -z "$best" ] || (( $(echo "$d < $best" | bc -l) )); then best=$d; fi
+  done
+  printf '%.3f\n' "$best"
+}
+
+# ratio A B: A/B with two decimals.
+ratio() { printf '%.2f\n' "$(echo "$1 / $2" | bc -l)"; }
