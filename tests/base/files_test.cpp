@@ -1,0 +1,232 @@
+#include "base/files.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <system_error>
+
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs `body` in a forked child and returns its exit code (-1 when it did not exit).
+int InChild(const std::function<int()>& body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+            code = 98;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Lets files of this process grow to `bytes` at most; a larger write fails with EFBIG
+// instead of killing the process.
+void LimitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+std::vector<std::string> Listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Files, FindFileNoCaseMatchesExistingEntries) {
+    TempDir dir;
+    WriteFile(dir / "In.mbx", "");
+    WriteFile(dir / "a.txt", "");
+    WriteFile(dir / "A.txt", "");
+    fs::create_directory(dir / "Work");
+    struct Case {
+        const char* name;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        {"in.mbx", "In.mbx", "case differs: the existing entry"},
+        {"IN.MBX", "In.mbx", "all upper case"},
+        {"In.mbx", "In.mbx", "exact"},
+        {"A.txt", "A.txt", "exact match wins over a case-insensitive one"},
+        {"a.TXT", "A.txt", "several candidates: the smallest name"},
+        {"work", "Work", "folders too"},
+        {"out.mbx", "out.mbx", "none: the name as given"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindFileNoCase(dir.path(), c.name), dir / c.expected) << c.why;
+    }
+    EXPECT_EQ(FindFileNoCase(dir / "missing", "x"), dir / "missing" / "x");
+    EXPECT_EQ(ResolveNoCase(dir / "IN.mbx"), dir / "In.mbx");
+    EXPECT_EQ(ResolveNoCase(dir / "WORK" / "x"), dir / "WORK" / "x");  // last part only
+    EXPECT_EQ(FindFileNoCase(dir.path(), "work/IN.mbx"), dir / "work" / "IN.mbx");
+}
+
+TEST(Files, ReadsBytesExactly) {
+    TempDir dir;
+    const std::string data("a\r\nb\0c\xff\n", 8);
+    WriteFile(dir / "f", data);
+    EXPECT_EQ(ReadFileBytes(dir / "f"), data);
+    EXPECT_EQ(ReadFileOrEmpty(dir / "f"), data);
+
+    EXPECT_EQ(ReadFileOrEmpty(dir / "missing"), "");
+    try {
+        ReadFileBytes(dir / "missing");
+        ADD_FAILURE() << "a missing file must throw";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::no_such_file_or_directory);
+    }
+    EXPECT_THROW(ReadFileBytes(dir.path()), std::system_error);  // a folder
+}
+
+TEST(Files, WriteFileAtomicReplacesWholeFile) {
+    TempDir dir;
+    const fs::path file = dir / "kivo.ini";
+    WriteFileAtomic(file, "first");
+    EXPECT_EQ(ReadFile(file), "first");
+
+    chmod(file.c_str(), 0640);
+    WriteFileAtomic(file, "second, longer");
+    EXPECT_EQ(ReadFile(file), "second, longer");
+    EXPECT_EQ(fs::status(file).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"kivo.ini"});  // no temp left
+
+    // A link keeps pointing at the file, which gets the new text.
+    fs::create_symlink(file, dir / "link.ini");
+    WriteFileAtomic(dir / "link.ini", "through the link");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(ReadFile(file), "through the link");
+
+    EXPECT_THROW(WriteFileAtomic(dir / "missing" / "x", "data"), std::system_error);
+}
+
+TEST(Files, WriteFileAtomicKeepsOldFileWhenWriteFails) {
+    TempDir dir;
+    const fs::path file = dir / "accounts.ini";
+    WriteFile(file, "old content");
+    int code = InChild([&] {
+        LimitFileSize(64);
+        try {
+            WriteFileAtomic(file, std::string(100000, 'x'));
+        } catch (const std::system_error& e) {
+            return e.code() == std::errc::file_too_large ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "the write must fail with EFBIG";
+    EXPECT_EQ(ReadFile(file), "old content");
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"accounts.ini"});
+}
+
+TEST(Files, AppendLockedAppendsAndCreates) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    AppendLocked(file, "From a\r\n");
+    AppendLocked(file, "From b\r\n");
+    AppendLocked(file, "");
+    EXPECT_EQ(ReadFile(file), "From a\r\nFrom b\r\n");
+    EXPECT_THROW(AppendLocked(dir / "missing" / "x.mbx", "x"), std::system_error);
+}
+
+TEST(Files, AppendLockedCutsBackToOldLengthOnFailure) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    const std::string old = "From a\r\nSubject: first\r\n\r\nbody\r\n";
+    WriteFile(file, old);
+    int code = InChild([&] {
+        LimitFileSize(old.size() + 10);  // part of the message fits, the rest does not
+        try {
+            AppendLocked(file, "From b\r\n" + std::string(5000, 'y') + "\r\n");
+        } catch (const std::system_error& e) {
+            return e.code() == std::errc::file_too_large ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "the append must fail with EFBIG";
+    EXPECT_EQ(ReadFile(file), old);
+}
+
+// Another process tries the lock without waiting: 0 when it got it, 1 when it is taken.
+int OtherProcessTriesLock(const fs::path& path) {
+    return InChild([&] {
+        int fd = open(path.c_str(), O_RDWR);
+        if (fd < 0) return 3;
+        return flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? 1 : 4);
+    });
+}
+
+TEST(Files, FileLockExcludesOtherProcessesUntilReleased) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    {
+        FileLock lock(file);
+        EXPECT_TRUE(fs::exists(file));  // created when missing
+        EXPECT_EQ(OtherProcessTriesLock(file), 1);
+
+        FileLock moved(std::move(lock));  // the lock goes with the object
+        EXPECT_EQ(lock.fd(), -1);
+        EXPECT_EQ(OtherProcessTriesLock(file), 1);
+    }
+    EXPECT_EQ(OtherProcessTriesLock(file), 0);
+    EXPECT_THROW(FileLock(dir / "missing" / "x"), std::system_error);
+}
+
+TEST(Files, CreateFolderOneLevelNeverCreatesParents) {
+    TempDir dir;
+    WriteFile(dir / "file", "");
+    fs::create_directory(dir / "Existing");
+    struct Case {
+        fs::path path;
+        bool result;
+        const char* why;
+    } cases[] = {
+        {dir / "Mail", true, "parent exists"},
+        {dir / "Existing", true, "already there"},
+        {dir / "No" / "Mail", false, "parent missing"},
+        {dir / "file", false, "a file of that name"},
+        {fs::path(), false, "empty path"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CreateFolderOneLevel(c.path), c.result) << c.why;
+    }
+    EXPECT_FALSE(fs::exists(dir / "No"));
+}
+
+TEST(Files, TempFolderFollowsTmpdir) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::string restore = saved ? saved : "";
+    setenv("TMPDIR", "/var/tmp/x", 1);
+    EXPECT_EQ(TempFolder(), fs::path("/var/tmp/x"));
+    setenv("TMPDIR", "", 1);
+    EXPECT_EQ(TempFolder(), fs::path("/tmp"));
+    unsetenv("TMPDIR");
+    EXPECT_EQ(TempFolder(), fs::path("/tmp"));
+    if (saved) setenv("TMPDIR", restore.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace kivo
