@@ -3,6 +3,7 @@
 // other sections and keys kept as they are when the file is written back, and the file
 // replaced atomically (temporary file, flush, rename) so a crash never leaves half a file.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -49,9 +50,12 @@ public:
     void UpdateFile() const;
 
 private:
+    // A key and its value, or a line kept as it stands (a comment, a blank line, text
+    // without '=') so that writing the file back does not lose it.
     struct Entry {
-        std::string key;
+        std::string key;  // the whole line when !isPair
         std::string value;
+        bool isPair = true;
     };
     struct Section {
         std::string name;
@@ -62,6 +66,7 @@ private:
     const std::string* FindValue(std::string_view section, std::string_view key) const;
 
     std::filesystem::path path_;
+    std::vector<std::string> preamble_;  // lines before the first section, kept as they are
     std::vector<Section> sections_;
 };
 
