@@ -1,0 +1,280 @@
+#include "store/compress.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/files.h"
+#include "store/deletedlist.h"
+#include "store/indexfile.h"
+#include "store/mbxscanner.h"
+#include "store/storefeedback.h"
+
+namespace kivo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void ThrowErrno(int err, const std::string& what, const fs::path& path) {
+    throw std::system_error(err, std::generic_category(), what + " " + path.string());
+}
+
+fs::path WithSuffix(const fs::path& mbx, std::string_view ext) {
+    std::string stem = mbx.string();
+    stem.resize(stem.size() - 4);  // ".mbx"
+    return fs::path(stem + std::string(ext));
+}
+
+// The temporary file and the deleted list set aside while the new file takes the old one's
+// place.
+fs::path TempPath(const TMailboxFiles& files) { return WithSuffix(files.Mbx, ".tmp"); }
+fs::path AsidePath(const TMailboxFiles& files) {
+    return fs::path(files.Del.string() + ".compressing");
+}
+
+void SyncFolder(const fs::path& dir) {
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Writes a new file through a large buffer; every failure throws.
+class FileWriter {
+public:
+    FileWriter(const fs::path& path, mode_t mode) : path_(path) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+        if (fd_ < 0) ThrowErrno(errno, "cannot create", path);
+        buf_.reserve(kBuffer);
+    }
+    ~FileWriter() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    void Write(std::string_view data) {
+        if (buf_.size() + data.size() > kBuffer) {
+            Flush();
+            if (data.size() >= kBuffer) {
+                WriteAll(data);
+                return;
+            }
+        }
+        buf_.append(data);
+    }
+    // Flushes, syncs to disk and closes.
+    void Finish() {
+        Flush();
+        if (::fsync(fd_) != 0) ThrowErrno(errno, "cannot flush", path_);
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) ThrowErrno(errno, "cannot close", path_);
+    }
+
+private:
+    static constexpr std::size_t kBuffer = std::size_t{1} << 20;
+    void Flush() {
+        WriteAll(buf_);
+        buf_.clear();
+    }
+    void WriteAll(std::string_view data) {
+        while (!data.empty()) {
+            ssize_t n = ::write(fd_, data.data(), data.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowErrno(errno, "cannot write", path_);
+            }
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+    fs::path path_;
+    int fd_ = -1;
+    std::string buf_;
+};
+
+// Where a line of a message text lies.
+struct LineAt {
+    std::size_t begin = 0;  // first byte
+    std::size_t end = 0;    // past its line end
+    std::string_view text;  // without the line end
+};
+
+bool NextLineAt(std::string_view text, std::size_t pos, LineAt& line) {
+    if (pos >= text.size()) return false;
+    const void* lf = std::memchr(text.data() + pos, '\n', text.size() - pos);
+    std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
+                          : text.size();
+    line.begin = pos;
+    line.end = lf ? stop + 1 : stop;
+    line.text = text.substr(pos, stop - pos);
+    if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+    return true;
+}
+
+// Copies one kept message, handling its first "Status:" header line. Returns true when that
+// line still marks the message deleted.
+bool CopyMessage(std::string_view text, const std::string* indexStatus, FileWriter& out) {
+    LineAt line;
+    std::size_t pos = 0;
+    if (!NextLineAt(text, pos, line)) return false;  // cannot happen: a separator is there
+    pos = line.end;
+    while (NextLineAt(text, pos, line)) {
+        if (TrimView(line.text).empty()) {
+            // The header block ends before any "Status:" line: give the message one.
+            out.Write(text.substr(0, line.begin));
+            out.Write(indexStatus ? *indexStatus : std::string("Status: "));
+            out.Write("\r\n \r\n");
+            out.Write(text.substr(line.end));
+            return false;
+        }
+        if (line.text.starts_with("Status:")) {
+            const bool deleted = line.text.find_first_of("dD") != std::string_view::npos;
+            if (indexStatus) {
+                out.Write(text.substr(0, line.begin));
+                out.Write(*indexStatus);
+                out.Write("\r\n");
+                out.Write(text.substr(line.end));
+            } else {
+                out.Write(text);
+            }
+            return deleted;
+        }
+        pos = line.end;
+    }
+    out.Write(text);  // headers up to the end: nothing to change
+    return false;
+}
+
+// One pass: copies the mailbox without the listed messages into the temporary file and puts
+// it in place. Returns the new numbers of messages whose "Status:" line still says deleted.
+std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
+                              const TCompressStepHook& hook) {
+    auto step = [&](std::string_view name) {
+        if (hook) hook(name);
+    };
+    const TDeletedList deleted = TDeletedList::Load(files.Del);
+    std::unordered_map<int, std::string> status;
+    std::error_code ec;
+    if (applyIndex && fs::exists(files.Idx, ec)) {
+        // An index saved for an older state of the file numbers other messages.
+        try {
+            const std::string text = ReadFileBytes(files.Idx);
+            const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
+            if (StampMatches(TrimView(first), files.Mbx)) {
+                status = ReadIndexStatusLines(files.Idx, false);
+            }
+        } catch (const std::exception&) {
+            status.clear();
+        }
+    }
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(files.Mbx.c_str(), &st) == 0) mode = st.st_mode & 07777;
+
+    const fs::path tmp = TempPath(files);
+    std::vector<int> stillDeleted;
+    try {
+        FileWriter out(tmp, mode);
+        MbxScanner scanner(files.Mbx);
+        if (!scanner.IsOpen() && scanner.OpenError() != std::errc::no_such_file_or_directory) {
+            throw std::system_error(scanner.OpenError(), "cannot read " + files.Mbx.string());
+        }
+        int written = 0;
+        while (scanner.Next()) {
+            const int number = static_cast<int>(scanner.Current().number);
+            if (deleted.Contains(number)) continue;
+            auto it = status.find(number);
+            ++written;
+            if (CopyMessage(scanner.Text(), it == status.end() ? nullptr : &it->second, out)) {
+                stillDeleted.push_back(written);
+            }
+        }
+        step("copied");
+        out.Finish();
+    } catch (...) {
+        fs::remove(tmp, ec);
+        throw;
+    }
+    step("synced");
+    // The old deleted list numbers the old file: set it aside until the new file is in
+    // place, so a crash never pairs it with the new file (see RecoverInterruptedCompression).
+    const fs::path aside = AsidePath(files);
+    const bool hadList = fs::exists(files.Del, ec);
+    if (hadList) {
+        if (::rename(files.Del.c_str(), aside.c_str()) != 0) {
+            int err = errno;
+            fs::remove(tmp, ec);
+            ThrowErrno(err, "cannot set aside", files.Del);
+        }
+        step("list-set-aside");
+    }
+    if (::rename(tmp.c_str(), files.Mbx.c_str()) != 0) {
+        int err = errno;
+        if (hadList) ::rename(aside.c_str(), files.Del.c_str());
+        fs::remove(tmp, ec);
+        ThrowErrno(err, "cannot replace", files.Mbx);
+    }
+    SyncFolder(files.Mbx.parent_path());
+    step("renamed");
+    if (hadList) {
+        fs::remove(aside, ec);
+        SyncFolder(files.Mbx.parent_path());
+    }
+    return stillDeleted;
+}
+
+void RecoverLocked(const TMailboxFiles& files) {
+    std::error_code ec;
+    const fs::path aside = AsidePath(files);
+    if (!fs::exists(aside, ec)) return;
+    const fs::path tmp = TempPath(files);
+    if (fs::exists(tmp, ec)) {
+        // The new file never took the old one's place: the old list still holds.
+        fs::rename(aside, files.Del, ec);
+        fs::remove(tmp, ec);
+    } else {
+        fs::remove(aside, ec);
+    }
+    SyncFolder(files.Mbx.parent_path());
+}
+
+}  // namespace
+
+void RecoverInterruptedCompression(const TMailboxFiles& files) {
+    std::error_code ec;
+    if (!fs::exists(AsidePath(files), ec)) return;
+    FileLock lock(files.Mbx);
+    RecoverLocked(files);
+}
+
+void CompressMailbox(const fs::path& base, bool showStatus, TStoreFeedback& feedback,
+                     const TCompressStepHook& hook) {
+    const TMailboxFiles files = TMailboxFiles::Of(base);
+    FileLock lock(files.Mbx);
+    RecoverLocked(files);
+    if (showStatus) feedback.StatusText("Compressing mailbox...");
+    std::vector<int> stillDeleted = CompressPass(files, true, hook);
+    if (!stillDeleted.empty()) {
+        // Messages marked deleted in the file itself go in a second pass.
+        TDeletedList second;
+        for (int n : stillDeleted) second.Add(n);
+        second.Save(files.Del);
+        CompressPass(files, false, hook);
+    }
+    if (hook) hook("done");
+    if (showStatus) feedback.StatusText("");
+}
+
+}  // namespace kivo
