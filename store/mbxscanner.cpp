@@ -37,8 +37,7 @@ MbxScanner::MbxScanner(const std::filesystem::path& path, std::size_t block)
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        openError_ = std::error_code(S_ISDIR(st.st_mode) ? EISDIR : errno,
-                                     std::generic_category());
+        openError_ = std::error_code(S_ISDIR(st.st_mode) ? EISDIR : errno, std::generic_category());
         ::close(fd);
         return;
     }
@@ -52,8 +51,8 @@ MbxScanner::~MbxScanner() {
 // Drops the bytes before file offset `keepFrom` and reads the next block behind the rest.
 // False at the end of the file.
 bool MbxScanner::Fill(std::uint64_t keepFrom) {
-    std::size_t drop = static_cast<std::size_t>(std::min<std::uint64_t>(
-        keepFrom > bufStart_ ? keepFrom - bufStart_ : 0, bufLen_));
+    std::size_t drop = static_cast<std::size_t>(
+        std::min<std::uint64_t>(keepFrom > bufStart_ ? keepFrom - bufStart_ : 0, bufLen_));
     if (drop > 0) {
         std::memmove(buf_.data(), buf_.data() + drop, bufLen_ - drop);
         bufLen_ -= drop;
@@ -90,11 +89,11 @@ bool MbxScanner::FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint
     for (;;) {
         if (search >= bufStart_ && search < BufEnd()) {
             std::size_t at = static_cast<std::size_t>(search - bufStart_);
-            const void* hit = ::memmem(buf_.data() + at, bufLen_ - at, kLineSeparator,
-                                       kLineSeparatorLen);
+            const void* hit =
+                ::memmem(buf_.data() + at, bufLen_ - at, kLineSeparator, kLineSeparatorLen);
             if (hit) {
-                found = bufStart_ + static_cast<std::uint64_t>(
-                                        static_cast<const char*>(hit) - buf_.data()) + 1;
+                found = bufStart_ +
+                        static_cast<std::uint64_t>(static_cast<const char*>(hit) - buf_.data()) + 1;
                 return true;
             }
         }
@@ -164,13 +163,15 @@ std::string_view MbxScanner::Text(std::uint64_t maxBytes) {
     return copy_;
 }
 
-std::vector<std::string> MbxScanner::Lines() { return SplitLines(Text()); }
+std::vector<std::string> MbxScanner::Lines() {
+    return SplitLines(Text());
+}
 
 bool MbxLines::Next(std::string_view& line) {
     if (rest_.empty()) return false;
     const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
-    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data())
-                         : rest_.size();
+    std::size_t end =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data()) : rest_.size();
     line = rest_.substr(0, end);
     if (lf && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     rest_.remove_prefix(lf ? end + 1 : end);

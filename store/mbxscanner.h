@@ -30,7 +30,7 @@ struct MbxSpan {
 // be seen). A message smaller than half the block stays in the block, so Text() of such a
 // message is a view with no copy; larger ones are read again on demand.
 class MbxScanner {
-public:
+  public:
     static constexpr std::size_t kDefaultBlock = std::size_t{1} << 20;
 
     // A missing file, a folder or one that cannot be opened scans as an empty mailbox;
@@ -60,7 +60,7 @@ public:
     // Number of messages in the file (counts the rest of the file from the current place).
     std::int64_t CountRest();
 
-private:
+  private:
     bool Fill(std::uint64_t keepFrom);
     bool FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint64_t& found);
     std::uint64_t BufEnd() const { return bufStart_ + bufLen_; }
@@ -68,24 +68,24 @@ private:
     int fd_ = -1;
     std::error_code openError_;
     std::vector<char> buf_;
-    std::size_t bufLen_ = 0;       // valid bytes in buf_
-    std::uint64_t bufStart_ = 0;   // file offset of buf_[0]
+    std::size_t bufLen_ = 0;      // valid bytes in buf_
+    std::uint64_t bufStart_ = 0;  // file offset of buf_[0]
     bool eof_ = false;
     bool started_ = false;
-    bool havePending_ = false;     // pending_ holds the offset of the next message
+    bool havePending_ = false;  // pending_ holds the offset of the next message
     std::uint64_t pending_ = 0;
     MbxSpan current_;
-    std::string copy_;             // Text() of a message no longer in the block
+    std::string copy_;  // Text() of a message no longer in the block
 };
 
 // Steps through the lines of a text without copying them: each line without its LF and one
 // CR before it; a last line without a line end is a line too.
 class MbxLines {
-public:
+  public:
     explicit MbxLines(std::string_view text) : rest_(text) {}
     bool Next(std::string_view& line);
 
-private:
+  private:
     std::string_view rest_;
 };
 

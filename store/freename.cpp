@@ -1,0 +1,28 @@
+#include "store/freename.h"
+
+#include "base/files.h"
+
+namespace kivo {
+
+std::string NextNumberedName(std::string_view name) {
+    std::string next(name);
+    if (!next.empty() && next.back() >= '1' && next.back() <= '9') {
+        const char last = next.back();
+        next.pop_back();
+        next += last == '9' ? "10" : std::string(1, static_cast<char>(last + 1));
+    } else {
+        next += '1';
+    }
+    return next;
+}
+
+std::filesystem::path FreeFileName(const std::filesystem::path& dir, std::string_view base,
+                                   std::string_view extension) {
+    std::string name(base);
+    std::error_code ec;
+    while (std::filesystem::exists(FindFileNoCase(dir, name + std::string(extension)), ec))
+        name = NextNumberedName(name);
+    return dir / (name + std::string(extension));
+}
+
+}  // namespace kivo
