@@ -82,6 +82,8 @@ protected:
     TmsCustomMessage& operator=(const TmsCustomMessage&) = default;
 
 private:
+    std::string ComputeContentType() const;
+
     TmsMailAddress sender_;
     std::string subject_;
     TMsgEncoding encoding_ = meMIME;
@@ -158,14 +160,16 @@ class TmsMessageList;
 // A message that lives in a TmsMessageList (the POP3 client keeps a whole mailbox in one);
 // only the list creates and destroys it.
 class TmsListMessage : public TmsMessage {
+    struct OwnerKey {};  // only TmsMessageList can make one
+
 public:
+    TmsListMessage(TmsMessageList& owner, OwnerKey) : owner_(&owner) {}
     TmsListMessage(const TmsListMessage&) = delete;
     TmsListMessage& operator=(const TmsListMessage&) = delete;
     TmsMessageList& Owner() const { return *owner_; }
 
 private:
     friend class TmsMessageList;
-    explicit TmsListMessage(TmsMessageList& owner) : owner_(&owner) {}
     TmsMessageList* owner_;
 };
 

@@ -1,0 +1,262 @@
+// The encoder's layouts: plain text, styled (HTML/RTF) text, a single part, multipart (mixed,
+// alternative, and an alternative nested in mixed) and uuencoded files after the text.
+
+#include "mail/msencoder.h"
+
+#include <chrono>
+#include <ostream>
+
+#include "base/bytes.h"
+#include "mail/base64.h"
+#include "mail/encodedword.h"
+#include "mail/linestream.h"
+#include "mail/quotedprintable.h"
+#include "mail/uucode.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 1 << 20;
+constexpr std::string_view kTransferNames[] = {"7bit", "Base64", "Quoted-Printable"};
+
+std::string LowerBaseName(const TmsAttItem& item) {
+    return LowerCase(AttachmentBaseName(item.FileName()));
+}
+
+bool IsAltName(const TmsAttItem& item) { return LowerBaseName(item).starts_with("_alt."); }
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+}  // namespace
+
+TmsCustomEncoder::TmsCustomEncoder(TmsCustomMessage& message, std::ostream& out,
+                                   Platform* platform)
+    : message_(message), stream_(out) {
+    if (platform) pump_.emplace(*platform);
+    for (std::string& line : message_.Body()) {
+        if (line.size() >= 256) longLines_ = true;
+        if (line == ".") line = "..";
+    }
+}
+
+void TmsCustomEncoder::WriteLine(std::string_view line) {
+    if (line == ".") return;
+    buffer_.append(line);
+    buffer_.append("\r\n");
+    if (buffer_.size() >= kFlushSize) Flush();
+}
+
+void TmsCustomEncoder::WriteLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) WriteLine(line);
+}
+
+void TmsCustomEncoder::Flush() {
+    stream_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+    if (pump_) pump_->Tick();
+}
+
+void TmsCustomEncoder::Encode() {
+    stream_.seekp(0);
+    stream_.clear();  // a stream that cannot seek is written from where it stands
+    WriteHeader();
+    if (message_.Encoding() == meUU) {
+        WriteUULayout();
+    } else {
+        const std::string type = message_.ContentType();
+        const bool hasAttachment = message_.Attachments().Count() > 0;
+        if (type == "multipart/mixed" || type == "multipart/alternative") {
+            WriteMultipartLayout(type);
+        } else if (type == "text/html" || type == "text/rtf") {
+            WriteStyledLayout(type);
+        } else if (!hasAttachment) {
+            // Also for a stored single-part type with nothing to write as that part: the body
+            // text is what the message holds.
+            WritePlainLayout();
+        } else {
+            WriteSinglePartLayout();
+        }
+    }
+    Flush();
+    if (!stream_) throw std::ios_base::failure("cannot write the message");
+}
+
+std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
+    std::string result(name);
+    if (result.find('"') == std::string::npos && result.find('.') != std::string::npos) {
+        result = Quoted(result);
+    }
+    if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
+        result = ISO2022JPWord(result);
+    }
+    return result;
+}
+
+std::string TmsCustomEncoder::SubjectText() const {
+    if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
+        return ISO2022JPWord(message_.Subject());
+    }
+    return message_.Subject();
+}
+
+void TmsCustomEncoder::WriteOtherHeaders() {
+    TmsHeaders& headers = message_.Headers();
+    for (std::string_view name :
+         {"From", "To", "CC", "BCC", "Return-Receipt-To", "X-Priority", "Subject", "Mime-Version",
+          "Content-Type", "X-Encoding", "Content-Transfer-Encoding"}) {
+        headers.RemoveField(name);
+    }
+    WriteLines(headers.Lines());
+}
+
+void TmsCustomEncoder::WriteBodyTextSection() {
+    const TCharSet charSet = message_.CharSet();
+    const bool quotedPrintable = charSet == csISO8859 || longLines_;
+    if (charSet == csISO8859) {
+        WriteLine("Content-Type: text/plain; charset=\"iso-8859-1\"");
+    } else if (charSet == csISO2022jp) {
+        WriteLine("Content-Type: text/plain; charset=\"iso-2022-jp\"");
+    } else {
+        WriteLine("Content-Type: text/plain; charset=\"us-ascii\"");
+    }
+    WriteLine(quotedPrintable ? "Content-Transfer-Encoding: quoted-printable"
+                              : "Content-Transfer-Encoding: 7bit");
+    WriteLine("");
+    if (quotedPrintable) {
+        WriteLines(EncodeQuotedPrintable(JoinLinesCrLf(message_.Body())));
+    } else {
+        WriteLines(message_.Body());
+    }
+}
+
+void TmsCustomEncoder::WritePlainLayout() { WriteBodyTextSection(); }
+
+void TmsCustomEncoder::WriteStyledLayout(const std::string& type) {
+    std::string line = type == "text/html" ? "Content-Type: text/html" : "Content-Type: text/rtf";
+    if (message_.CharSet() != csUSASCII) line += "; charset=\"iso-8859-1\"";
+    WriteLine(line);
+    WriteLine("Content-Transfer-Encoding: quoted-printable");
+    WriteLine("");
+    message_.Body() = EncodeQuotedPrintable(JoinLinesCrLf(message_.Body()));
+    WriteLines(message_.Body());
+}
+
+void TmsCustomEncoder::WriteSinglePartLayout() {
+    const TmsAttItem& item = message_.Attachments().Items(0);
+    const std::string name(AttachmentBaseName(item.FileName()));
+    const std::string lower = LowerCase(name);
+    const bool styledBody = lower == "_htmbody.htm" || lower == "_rtfbody.rtf";
+    if (lower == "_htmbody.htm") {
+        WriteLine("Content-Type: text/html");
+    } else if (lower == "_rtfbody.rtf") {
+        WriteLine("Content-Type: text/rtf");
+    } else {
+        WriteLine("Content-Type: " + item.ContentType() + "; name=" + Quoted(name));
+    }
+    WriteLine("Content-Transfer-Encoding: " + std::string(kTransferNames[item.Encoding()]));
+    if (!styledBody) WriteLine("Content-Disposition: attachment; filename=" + Quoted(name));
+    WriteLine("");
+    WriteAttachmentData(item);
+}
+
+void TmsCustomEncoder::WriteMultipartLayout(const std::string& type) {
+    const bool alternativeForm = type == "multipart/alternative";
+    const TmsAttList& attachments = message_.Attachments();
+    std::string boundary = NewBoundary();
+    WriteLine("Content-Type: " + type + "; boundary=" + Quoted(boundary));
+    WriteLine("");
+    WriteLine("This is a multipart message in MIME format");
+    WriteLine("");
+    WriteLine("--" + boundary);
+    std::string outer;
+    bool nestedOpen = false;
+    if (!alternativeForm && attachments.Count() > 0 && IsAltName(attachments.Items(0))) {
+        outer = boundary;
+        boundary = NewBoundary();
+        nestedOpen = true;
+        WriteLine("Content-Type:  multipart/alternative; boundary=" + Quoted(boundary));
+        WriteLine("Content-Transfer-Encoding: 7bit");
+        WriteLine("");
+        WriteLine("--" + boundary);
+    }
+    if (!message_.Body().empty()) {
+        WriteBodyTextSection();
+        WriteLine("");
+        WriteLine("--" + boundary);
+    }
+    for (std::size_t i = 0; i < attachments.Count(); ++i) {
+        const TmsAttItem& item = attachments.Items(i);
+        // The blank line after the previous part's data already separates it from the
+        // boundary; a second one would become part of that data when read back.
+        if (i > 0) WriteLine("--" + boundary);
+        const std::string name(AttachmentBaseName(item.FileName()));
+        const std::string lower = LowerCase(name);
+        const bool styledBody = i == 0 && message_.Body().empty() &&
+                                (lower == "_htmbody.htm" || lower == "_rtfbody.rtf");
+        const bool named = !alternativeForm && !nestedOpen && !styledBody;
+        WriteLine("Content-Type: " + item.ContentType() + (named ? "; name=" + Quoted(name) : ""));
+        WriteLine("Content-Transfer-Encoding: " + std::string(kTransferNames[item.Encoding()]));
+        if (named) WriteLine("Content-Disposition: attachment; filename=" + Quoted(name));
+        WriteLine("");
+        WriteAttachmentData(item);
+        WriteLine("");
+        if (i + 1 == attachments.Count()) {
+            WriteLine("--" + boundary + "--");
+        } else if (nestedOpen && !IsAltName(attachments.Items(i + 1))) {
+            WriteLine("--" + boundary + "--");
+            boundary = outer;
+            nestedOpen = false;
+        }
+        if (pump_) pump_->Tick();
+    }
+}
+
+void TmsCustomEncoder::WriteAttachmentData(const TmsAttItem& item) {
+    switch (item.Encoding()) {
+        case aeBase64:
+            buffer_.append(EncodeBase64Lines(item.Data()));
+            if (buffer_.size() >= kFlushSize) Flush();
+            break;
+        case aeQuotedPrintable:
+            WriteLines(EncodeQuotedPrintable(item.Data()));
+            break;
+        case aeNone: {
+            TLineStream reader(item.Data());
+            std::string_view line;
+            while (reader.ReadLine(line)) WriteLine(line);
+            break;
+        }
+    }
+}
+
+void TmsCustomEncoder::WriteUULayout() {
+    WriteLine("");
+    WriteLines(message_.Body());
+    for (const TmsAttItem& item : message_.Attachments()) {
+        WriteLine("");
+        WriteLine("begin 600 " + std::string(AttachmentBaseName(item.FileName())));
+        std::string_view data = item.Data();
+        while (true) {
+            std::string_view chunk = data.substr(0, kUULineBytes);
+            WriteLine(EncodeUULine(chunk));
+            data.remove_prefix(chunk.size());
+            if (chunk.size() < kUULineBytes) break;
+        }
+        WriteLine("`");
+        WriteLine("end");
+    }
+}
+
+std::string TmsCustomEncoder::NewBoundary() {
+    if (pump_) pump_->Tick();
+    std::random_device device;
+    random_.seed(device() ^ static_cast<unsigned>(
+                                std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::uniform_int_distribution<int> digit(0, 8);
+    std::string boundary;
+    for (int i = 0; i < 8; ++i) boundary += static_cast<char>('0' + digit(random_));
+    return boundary;
+}
+
+}  // namespace kivo

@@ -1,0 +1,109 @@
+// Field operations on raw header lines.
+
+#include "base/bytes.h"
+#include "mail/encodedword.h"
+#include "mail/msmsgcls.h"
+
+namespace kivo {
+
+namespace {
+
+bool IsContinuation(std::string_view line) {
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+std::string WithColon(std::string_view name) {
+    std::string result(name);
+    if (result.empty() || result.back() != ':') result += ':';
+    return result;
+}
+
+// Splits `text` at commas (outside double quotes when `quotes` is set) and appends the
+// trimmed, decoded pieces; a trailing empty piece is dropped.
+void AppendItems(std::string_view text, bool quotes, std::vector<std::string>& list) {
+    bool inQuotes = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (quotes && text[i] == '"') inQuotes = !inQuotes;
+        if (text[i] == ',' && !inQuotes) {
+            list.push_back(DecodeEncodedWords(CutShort(TrimView(text.substr(start, i - start)))));
+            start = i + 1;
+        }
+    }
+    std::string_view last = TrimView(text.substr(start));
+    if (!last.empty()) list.push_back(DecodeEncodedWords(CutShort(last)));
+}
+
+}  // namespace
+
+void TmsHeaders::Insert(std::size_t index, std::string line) {
+    if (index > lines_.size()) index = lines_.size();
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
+}
+
+void TmsHeaders::Delete(std::size_t index) {
+    if (index < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+long TmsHeaders::IndexOf(std::string_view line) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (lines_[i] == line) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+std::string TmsHeaders::Text() const { return JoinLinesCrLf(lines_); }
+
+std::string TmsHeaders::GetFieldValue(std::string_view name) const {
+    const std::string field = WithColon(name);
+    std::size_t i = 0;
+    while (i < lines_.size() && !StartsWithNoCase(lines_[i], field)) ++i;
+    if (i == lines_.size()) return {};
+    std::string value = Trim(std::string_view(lines_[i]).substr(lines_[i].find(':') + 1));
+    for (++i; i < lines_.size() && IsContinuation(lines_[i]); ++i) {
+        value += ' ';
+        value += TrimView(lines_[i]);
+    }
+    if (EqualsNoCase(field, "Content-Type:") || EqualsNoCase(field, "X-UIDL:")) return value;
+    return DecodeEncodedWords(CutShort(value));
+}
+
+void TmsHeaders::GetFieldValues(std::string_view name, std::vector<std::string>& list) const {
+    list.clear();
+    std::size_t i = 0;
+    while (i < lines_.size()) {
+        if (!StartsWithNoCase(lines_[i], name)) {
+            ++i;
+            continue;
+        }
+        std::size_t colon = lines_[i].find(':');
+        if (colon == std::string::npos) return;
+        AppendItems(std::string_view(lines_[i]).substr(colon + 1), true, list);
+        for (++i; i < lines_.size() && lines_[i].find(':') == std::string::npos; ++i) {
+            AppendItems(lines_[i], false, list);
+        }
+    }
+}
+
+void TmsHeaders::RemoveField(std::string_view name) {
+    const std::string field = WithColon(name);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (!StartsWithNoCase(lines_[i], field)) continue;
+        std::size_t end = i + 1;
+        while (end < lines_.size() && IsContinuation(lines_[end])) ++end;
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(end));
+        return;
+    }
+}
+
+void TmsHeaders::CutAtBlankLine() {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (lines_[i].empty()) {
+            lines_.resize(i);
+            return;
+        }
+    }
+}
+
+}  // namespace kivo

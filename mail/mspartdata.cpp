@@ -1,0 +1,107 @@
+#include "mail/mspartdata.h"
+
+#include "base/bytes.h"
+#include "mail/base64.h"
+#include "mail/quotedprintable.h"
+#include "mail/uucode.h"
+
+namespace kivo {
+
+namespace {
+
+bool EndsWithSoftBreak(std::string_view line) {
+    std::string_view trimmed = line;
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
+        trimmed.remove_suffix(1);
+    }
+    return !trimmed.empty() && trimmed.back() == '=';
+}
+
+bool EndsPart(std::string_view line, std::string_view boundary) {
+    return !boundary.empty() && line.starts_with(boundary);
+}
+
+PartEnd Finish(Base64Decoder& base64, std::string& data, PartEnd end) {
+    base64.Finish(data);
+    return end;
+}
+
+}  // namespace
+
+PartCoding PartCodingOf(std::string_view transferEncoding) {
+    std::string_view value = TrimView(transferEncoding);
+    if (EqualsNoCase(value, "base64")) return PartCoding::kBase64;
+    if (StartsWithNoCase(value, "x-uue")) return PartCoding::kUU;
+    if (EqualsNoCase(value, "quoted-printable")) return PartCoding::kQuotedPrintable;
+    return PartCoding::kNone;
+}
+
+TAttEncoding AttEncodingOf(PartCoding coding) {
+    switch (coding) {
+        case PartCoding::kBase64:
+        case PartCoding::kUU:
+            return aeBase64;
+        case PartCoding::kQuotedPrintable:
+            return aeQuotedPrintable;
+        case PartCoding::kNone:
+            break;
+    }
+    return aeNone;
+}
+
+PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
+                     bool dotEnds, std::string& data) {
+    PartEnd end;
+    std::string_view line;
+    std::string_view pending;  // quoted-printable: the line read last, decoded one step late
+    bool havePending = false;
+    Base64Decoder base64;
+    while (reader.ReadLine(line)) {
+        if (EndsPart(line, boundary)) {
+            end.dataEnded = false;
+            end.line = line;
+            break;
+        }
+        switch (coding) {
+            case PartCoding::kBase64:
+                if (dotEnds && line == ".") return Finish(base64, data, end);
+                if (!line.empty()) base64.Decode(line, data);
+                break;
+            case PartCoding::kUU:
+                if (dotEnds && line == ".") return end;  // nothing held back
+                if (line.empty() || line == "`" || line == "end" || IsUUBeginLine(line)) break;
+                DecodeUULine(line, data);
+                break;
+            case PartCoding::kQuotedPrintable:
+                if (havePending) DecodeQuotedPrintableLine(pending, data);
+                pending = line;
+                havePending = true;
+                break;
+            case PartCoding::kNone:
+                data.append(line);
+                data.append("\r\n");
+                break;
+        }
+    }
+    if (coding == PartCoding::kBase64) return Finish(base64, data, end);
+    if (coding == PartCoding::kQuotedPrintable && havePending) {
+        std::size_t before = data.size();
+        DecodeQuotedPrintableLine(pending, data);
+        if (!end.dataEnded && !EndsWithSoftBreak(pending) && data.size() >= before + 2 &&
+            data.ends_with("\r\n")) {
+            data.resize(data.size() - 2);
+        }
+    }
+    if (coding == PartCoding::kNone && !end.dataEnded && data.ends_with("\r\n")) {
+        data.resize(data.size() - 2);
+    }
+    return end;
+}
+
+void AppendLines(std::string_view bytes, std::vector<std::string>& lines) {
+    TLineStream reader(bytes);
+    std::string_view line;
+    while (reader.ReadLine(line)) lines.emplace_back(line);
+}
+
+}  // namespace kivo

@@ -1,0 +1,39 @@
+#pragma once
+// Reading the data of one MIME part (or of a single-part body) from the line reader and
+// decoding it by its transfer encoding. Shared by the single-part and the multipart paths of
+// the decoder.
+
+#include <string>
+#include <string_view>
+
+#include "mail/linestream.h"
+#include "mail/msmsgcls.h"
+
+namespace kivo {
+
+// How a part's lines are turned into bytes.
+enum class PartCoding { kNone, kBase64, kUU, kQuotedPrintable };
+
+// The coding a Content-Transfer-Encoding value asks for: "base64", "x-uue..." and
+// "quoted-printable" in any case; anything else is copied as it stands.
+PartCoding PartCodingOf(std::string_view transferEncoding);
+// The attachment encoding recorded for a coding (uuencoded data is re-sent as base64).
+TAttEncoding AttEncodingOf(PartCoding coding);
+
+// Where the data of a part ended.
+struct PartEnd {
+    bool dataEnded = true;   // the data ran out before a boundary line
+    std::string_view line;   // the boundary line that ended the part
+};
+
+// Appends the decoded bytes of the lines up to the first one that begins with `boundary`
+// (to the end of the data when `boundary` is empty). For base64 and uuencode, `dotEnds` makes a
+// line "." end the data too. Text lines keep their line ends, except the one right before a
+// boundary line, which belongs to the boundary. Decoding errors propagate.
+PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
+                     bool dotEnds, std::string& data);
+
+// Appends the lines of `bytes` (split at CR LF, CR or LF) to `lines`.
+void AppendLines(std::string_view bytes, std::vector<std::string>& lines);
+
+}  // namespace kivo
