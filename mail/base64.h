@@ -31,9 +31,6 @@ public:
     void Reset();
 
 private:
-    void DecodeSlow(std::string_view chunk, std::size_t& i, std::string& out);
-    void FlushGroup(std::string& out);
-
     Base64Errors errors_;
     unsigned bits_ = 0;   // the values of the current group, 6 bits each
     int count_ = 0;       // characters in the current group (0..3)

@@ -1,0 +1,96 @@
+#include "mail/encodedword.h"
+
+#include "base/bytes.h"
+#include "mail/base64.h"
+
+namespace kivo {
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsEncodingLetter(char c) { return c == 'B' || c == 'b' || c == 'Q' || c == 'q'; }
+
+// Position of the "?=" that closes the word opened at `open`, or npos. The "?" right after the
+// encoding letter ("?Q?=E9") opens the encoded text and is not an end.
+std::size_t FindWordEnd(std::string_view text, std::size_t open) {
+    std::size_t at = open + 2;
+    while ((at = text.find("?=", at)) != std::string_view::npos) {
+        if (!(text[at - 2] == '?' && IsEncodingLetter(text[at - 1]))) return at;
+        ++at;
+    }
+    return std::string_view::npos;
+}
+
+void DecodeQ(std::string_view text, std::string& out) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '_') {
+            out.push_back(' ');
+        } else if (c == '=' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+                   HexDigit(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+// Decodes the inside of one word ("charset?E?text") and appends the bytes.
+void DecodeWord(std::string_view inner, std::string& out) {
+    std::size_t q = inner.find('?');
+    if (q == std::string_view::npos || q + 1 >= inner.size()) return;
+    const char letter = inner[q + 1];
+    std::string_view text = q + 3 <= inner.size() ? inner.substr(q + 3) : std::string_view();
+    if (letter == 'B' || letter == 'b') {
+        // A damaged word must not make the whole header unreadable: bad characters are skipped.
+        Base64Decoder decoder(Base64Errors::kSkip);
+        decoder.Decode(text, out);
+        decoder.Finish(out);
+    } else if (letter == 'Q' || letter == 'q') {
+        DecodeQ(text, out);
+    }
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string DecodeEncodedWords(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    std::size_t at = 0;
+    while (at < value.size()) {
+        std::size_t open = value.find("=?", at);
+        if (open == std::string_view::npos) {
+            out.append(value.substr(at));
+            break;
+        }
+        std::size_t end = FindWordEnd(value, open);
+        out.append(value.substr(at, open - at));
+        if (end == std::string_view::npos) break;  // unterminated: the value ends here
+        DecodeWord(value.substr(open + 2, end - open - 2), out);
+        at = end + 2;
+        // Blanks between two encoded words are folding, not text.
+        std::size_t next = at;
+        while (next < value.size() && IsBlank(value[next])) ++next;
+        if (next > at && value.compare(next, 2, "=?") == 0 &&
+            FindWordEnd(value, next) != std::string_view::npos) {
+            at = next;
+        }
+    }
+    if (out.size() > kShortTextMax) out.resize(kShortTextMax);
+    return out;
+}
+
+std::string ISO2022JPWord(std::string_view text) {
+    if (text.empty() || text[0] != '\x1b') return std::string(text);
+    return "=?ISO-2022-JP?B?" + EncodeBase64(text) + "?=";
+}
+
+}  // namespace kivo
