@@ -1,0 +1,63 @@
+#pragma once
+// Operations that change which messages a mailbox holds: deleting (to Trash or for good),
+// copying and moving between mailboxes, emptying the Trash; and reading the selected
+// messages for the message view and the clipboard. Deleting only records numbers in the
+// deleted list; the mailbox file changes only by appends and compression.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo {
+
+class TFrmIndex;
+class TStoreFeedback;
+
+// An append of copied messages failed; what() is the error box's text. The target keeps the
+// messages appended before the failure; the source is unchanged.
+class ECopyError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The text of the error box for a failed copy into the mailbox `targetName`, or into a file
+// when `targetName` is empty.
+std::string CopyFailedText(std::string_view targetName);
+
+// Deletes the selected messages of `window`: copies them to the Trash first when `toTrash`
+// is set and the window does not show the Trash, then records their numbers in the deleted
+// list and removes their entries. Afterwards the row at the old focus (or the last row) is
+// selected and focused; the caller shows it. Throws ECopyError when the copy to the Trash
+// fails, before anything is deleted.
+void DeleteSelected(TFrmIndex& window, bool toTrash, TStoreFeedback& feedback);
+
+// Appends the selected messages of `source`, unchanged, to the mailbox file of `target`
+// (mail folder + its name + ".mbx") or, without a target window, to `targetPath`. Streams
+// the source once; appends hold the target's file lock. Throws ECopyError.
+void CopyToFile(const TFrmIndex& source, const TFrmIndex* target,
+                const std::filesystem::path& targetPath, TStoreFeedback& feedback);
+
+// Copies the selected messages, then deletes them from the source without a Trash copy. Does
+// nothing when the target is the source mailbox itself.
+void MoveMessage(TFrmIndex& source, const std::filesystem::path& targetPath,
+                 const TFrmIndex* target, TStoreFeedback& feedback);
+
+// Empties "trash.mbx" of the mail folder (under its lock) and removes its deleted list.
+void EmptyTrash(const std::filesystem::path& mailFolder);
+
+// A message as the view shows it: its header lines and its body lines, with empty lines
+// before the header and empty or "." lines at the end removed. Throws the mailbox file's
+// "Index invalid, please Compress Mailbox" error when the number is past the file's end.
+struct TShownLines {
+    std::vector<std::string> headers;
+    std::vector<std::string> body;
+};
+TShownLines ExtractForView(const std::filesystem::path& mbx, int number);
+
+// The selected messages as clipboard text: each message stripped of empty lines at its top
+// and bottom, followed by one empty line; CR LF line ends.
+std::string SelectedMessagesText(const TFrmIndex& window);
+
+}  // namespace kivo

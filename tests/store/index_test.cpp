@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "base/datetime.h"
+#include "store/KivoIndex.h"
+#include "store/deletedlist.h"
+#include "store/indexfile.h"
+#include "store/populate.h"
+#include "store/storefeedback.h"
+#include "tests/store/storetest.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::StoredMsg;
+using test::TempDir;
+using test::WriteFile;
+
+TFrmIndex WindowOn(const TempDir& dir, std::string name = "Box") {
+    TFrmIndex window;
+    window.Folder = dir.path();
+    window.MailboxName = std::move(name);
+    return window;
+}
+
+TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
+    TempDir dir;
+    const std::string big(3000, 'x');
+    WriteFile(dir / "Box.mbx",
+              "junk before the first separator\r\n" +
+                  // 1: quoted name, priority digit, unread, an attachment line, body size
+                  StoredMsg("From: \"Ann Lee\" <ann@example.com>\r\nSubject: Hello\r\n"
+                            "To: Bob <BOB@Example.com>\r\nX-Priority: 1\r\nStatus: U\r\n"
+                            "Date: Mon, 5 Jul 1999 12:34:56 +0100\r\n",
+                            "Attachment Converted: \"/tmp/a.txt\"\r\n" + big + "\r\n") +
+                  // 2: X-Real-To stands in for a missing To; replied and bounced -> W
+                  StoredMsg("Subject: two\r\nX-Real-To: real@example.com\r\nStatus: RWB\r\n"
+                            "X-Priority: 3 (Normal)\r\n") +
+                  // 3: a capital D after the name: deleted, joins the deleted list
+                  StoredMsg("Subject: three\r\nStatus: RD\r\n") +
+                  // 4: no Status line counts as read; header names are case-sensitive
+                  StoredMsg("subject: lower\r\nSubject: four\r\nX-Priority: 5\r\n",
+                            "text\r\nnot Attachment Converted: here\r\n"));
+    TFrmIndex window = WindowOn(dir);
+    PopulateAll(window);
+
+    ASSERT_EQ(window.Items().size(), 3u);
+    const TIndexItem& a = window.Items()[0];
+    EXPECT_EQ(a.Number, 1);
+    EXPECT_EQ(a.Subject, "Hello");
+    EXPECT_EQ(a.From, "Ann Lee <ann@example.com>");
+    EXPECT_EQ(a.To, "bob@example.com");
+    EXPECT_EQ(a.Priority, "Highest");
+    EXPECT_EQ(a.Date, "05/07/1999 12:34:56");
+    EXPECT_EQ(a.Size, "3");  // 21 + 36 + 3000 bytes of lines -> 3057 / 1024 + 1
+    EXPECT_TRUE(a.Unread);
+    EXPECT_TRUE(a.HasAttachment);
+    EXPECT_EQ(a.Icon, 1);
+
+    const TIndexItem& b = window.Items()[1];
+    EXPECT_EQ(b.To, "real@example.com");
+    EXPECT_EQ(b.Priority, "Normal");
+    EXPECT_EQ(b.Icon, 6);  // read, replied: W wins over B
+    EXPECT_FALSE(b.Unread);
+
+    const TIndexItem& d = window.Items()[2];
+    EXPECT_EQ(d.Number, 4);
+    EXPECT_EQ(d.Subject, "four");
+    EXPECT_EQ(d.Priority, "Lowest");
+    EXPECT_FALSE(d.Unread);
+    EXPECT_FALSE(d.HasAttachment);
+    EXPECT_EQ(d.Icon, 2);
+
+    EXPECT_EQ(window.MessageCounter, 4);
+    EXPECT_EQ(window.DeletedCount, 1);
+    EXPECT_EQ(ReadFile(dir / "Box.d"), "3\r\n");
+}
+
+TEST(Rebuild, LeavesOutListedMessagesAndCountsLineBytesOfAnyLineEnd) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx",
+              "From a\nSubject: lf only\n\n" + std::string(1023, 'y') + "\n" +
+                  "From b\r\nSubject: gone\r\n\r\nx\r\n" +
+                  "From c\r\nSubject: last, no line end\r\n\r\n" + std::string(1024, 'z'));
+    WriteFile(dir / "Box.d", "2\r\n");
+    TFrmIndex window = WindowOn(dir);
+    PopulateAll(window);
+    ASSERT_EQ(window.Items().size(), 2u);
+    EXPECT_EQ(window.Items()[0].Size, "1");  // 1023 bytes
+    EXPECT_EQ(window.Items()[1].Subject, "last, no line end");
+    EXPECT_EQ(window.Items()[1].Size, "2");  // 1024 bytes
+    EXPECT_EQ(window.DeletedCount, 1);
+}
+
+TEST(Rebuild, BodyScanMatchesALineByLineCount) {
+    // Bodies that straddle the 16-byte blocks of the fast scan in every way.
+    for (std::size_t len = 0; len < 80; ++len) {
+        std::string body;
+        std::uint64_t expect = 0;
+        for (std::size_t i = 0; i < len; ++i) {
+            const std::size_t line = (i * 7 + len) % 23;
+            body += std::string(line, 'a') + (i % 3 ? "\r\n" : "\n");
+            expect += line;
+        }
+        body += "\rtail";
+        expect += 5;
+        EXPECT_EQ(ScanBody(body).lineBytes, expect) << len;
+    }
+    EXPECT_TRUE(ScanBody("Attachment Converted: \"x\"").hasAttachment);
+    EXPECT_TRUE(ScanBody("a\r\nAttachment Converted: \"x\"\r\n").hasAttachment);
+    EXPECT_FALSE(ScanBody("a\r\n Attachment Converted: \"x\"\r\n").hasAttachment);
+}
+
+TEST(IndexFile, SavedIndexLoadsBackWhileTheMailboxIsUnchanged) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(3) +
+                                   StoredMsg("Subject: \"quoted\", with comma\r\nStatus: R\r\n"));
+    TFrmIndex built = WindowOn(dir);
+    PopulateAll(built);
+    built.SelectOnly(0);
+    built.UpdateIndexIcons(0, 'F');
+    ASSERT_TRUE(SaveIndex(built));
+    EXPECT_TRUE(built.Saved);
+
+    TFrmIndex loaded = WindowOn(dir);
+    LoadIndex(loaded);
+    EXPECT_EQ(loaded.Items(), built.Items());
+    EXPECT_FALSE(loaded.NeedsCompress);
+}
+
+TEST(IndexFile, AChangedMailboxMakesTheIndexStaleAndRemovesIt) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(2));
+    TFrmIndex built = WindowOn(dir);
+    PopulateAll(built);
+    ASSERT_TRUE(SaveIndex(built));
+
+    // An append within the same second still counts as a change.
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(3));
+    TFrmIndex loaded = WindowOn(dir);
+    EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
+    EXPECT_FALSE(fs::exists(dir / "Box.idx"));
+
+    // Touching the file (a new modification time) does too.
+    PopulateAll(built);
+    ASSERT_TRUE(SaveIndex(built));
+    struct utimbuf times {1000000000, 1000000000};
+    ASSERT_EQ(utime((dir / "Box.mbx").c_str(), &times), 0);
+    EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
+}
+
+TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
+    const std::string stamp = MailboxStamp(dir / "Box.mbx");
+    WriteFile(dir / "Box.idx",
+              stamp + "\r\n"
+                      // nine fields: the lost last field reads as true
+                      "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
+                      // bad number, icon and size; an unreadable date becomes now
+                      "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
+                      // the icon is computed again from the flags and the group
+                      "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
+    TFrmIndex window = WindowOn(dir);
+    LoadIndex(window);
+    ASSERT_EQ(window.Items().size(), 3u);
+    EXPECT_TRUE(window.Items()[0].HasAttachment);
+    EXPECT_EQ(window.Items()[0].Icon, 7);  // read, attachment, replied
+    EXPECT_EQ(window.Items()[1].Number, 1);
+    EXPECT_EQ(window.Items()[1].Size, "1");
+    EXPECT_EQ(window.Items()[1].Icon, 0);  // unread, HasAttachment "0"
+    EXPECT_TRUE(ParseProgramDate(window.Items()[1].Date).has_value());
+    EXPECT_EQ(window.Items()[2].Icon, 14);  // read, no attachment, bounced
+    EXPECT_EQ(window.Items()[2].Number, 7);
+
+    // A first line that is not a date fails but keeps the file.
+    WriteFile(dir / "Box.idx", "garbage\r\n");
+    TFrmIndex other = WindowOn(dir);
+    EXPECT_THROW(LoadIndex(other), EIndexFileInvalid);
+    EXPECT_TRUE(fs::exists(dir / "Box.idx"));
+}
+
+TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
+    struct Case {
+        int entries;
+        int deleted;
+        bool compress;
+    } cases[] = {
+        {50, 6, true},      // 50 / 10 = 5 < 6
+        {50, 5, false},     // 5 is not less than 5
+        {1000, 101, true},  // more than 100
+        {2000, 100, false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "Box.mbx", "");
+        TFrmIndex window = WindowOn(dir);
+        for (int i = 1; i <= c.entries; ++i) {
+            window.AddIndexItem(MakeIndexItem("s", false, false, "", "01/02/2024", i, "1",
+                                              "Normal", "", ""));
+        }
+        ASSERT_TRUE(SaveIndex(window));
+        TDeletedList list;
+        for (int i = 0; i < c.deleted; ++i) list.Add(c.entries + 1 + i);
+        list.Save(dir / "Box.d");
+        TFrmIndex loaded = WindowOn(dir);
+        LoadIndex(loaded);
+        EXPECT_EQ(loaded.NeedsCompress, c.compress) << c.entries << "/" << c.deleted;
+        EXPECT_EQ(loaded.Saved, !c.compress);
+        EXPECT_EQ(loaded.DeletedCount, c.deleted);
+    }
+}
+
+TEST(PopulateIndex, MakesTheEntryOfANewMessageAndItsSeparator) {
+    TempDir dir;
+    TFrmIndex window = WindowOn(dir);
+    std::vector<std::string> lines = {"",
+                                      "From: \"Zed\" <zed@example.com>",
+                                      "SUBJECT: Hi",
+                                      "To: <Me@Example.com>",
+                                      "Date: 5 Jul 99 12:34",
+                                      "Status: RQ",
+                                      "",
+                                      "Attachment Converted: \"/x\""};
+    PopulateIndex(true, 9, window, lines);
+    ASSERT_EQ(window.Items().size(), 1u);
+    const TIndexItem& item = window.Items()[0];
+    EXPECT_EQ(item.Number, 9);
+    EXPECT_EQ(item.Subject, "Hi");
+    EXPECT_EQ(item.From, "Zed <zed@example.com>");
+    EXPECT_EQ(item.To, "me@example.com");
+    EXPECT_EQ(item.Date, "05/07/1999 12:34:00");
+    EXPECT_FALSE(item.Unread);
+    EXPECT_TRUE(item.HasAttachment);
+    EXPECT_EQ(item.Icon, 3);
+    EXPECT_FALSE(window.Saved);
+    EXPECT_EQ(lines[0], "From Zed <zed@example.com> 05/07/1999 12:34:00");
+}
+
+}  // namespace
+}  // namespace kivo
