@@ -154,11 +154,16 @@ void Base64LineEncoder::Encode(std::string_view chunk, std::string& out) {
         out.append(eol_);
         pending_.clear();
     }
+    // Whole lines are encoded straight into the output, sized once.
     const std::size_t lines = chunk.size() / kBase64LineBytes;
-    out.reserve(out.size() + lines * (76 + eol_.size()));
+    const std::size_t lineSize = 76 + eol_.size();
+    const std::size_t start = out.size();
+    out.resize(start + lines * lineSize);
+    char* dst = out.data() + start;
+    const auto* src = reinterpret_cast<const unsigned char*>(chunk.data());
     for (std::size_t i = 0; i < lines; ++i) {
-        AppendBase64(chunk.substr(i * kBase64LineBytes, kBase64LineBytes), out);
-        out.append(eol_);
+        dst = EncodeInto(src + i * kBase64LineBytes, kBase64LineBytes, dst);
+        dst = std::copy(eol_.begin(), eol_.end(), dst);
     }
     pending_.assign(chunk.substr(lines * kBase64LineBytes));
 }
