@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +25,30 @@ constexpr char kLineSeparator[] = "\nFrom ";
 constexpr std::size_t kLineSeparatorLen = 6;
 // A block must hold a carried-over partial pattern plus room to read.
 constexpr std::size_t kMinBlock = 64;
+
+// The first "\nFrom " in [begin, end), or null. Looking for a line feed followed by "F"
+// sixteen bytes at a time is about twice as fast as memmem; every hit is then checked whole.
+const char* FindLineSeparator(const char* begin, const char* end) {
+    const char* p = begin;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i f = _mm_set1_epi8('F');
+    for (; end - p >= 17; p += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, lf), _mm_cmpeq_epi8(next, f))));
+        for (; hits != 0; hits &= hits - 1) {
+            const char* hit = p + __builtin_ctz(hits);
+            if (end - hit >= static_cast<std::ptrdiff_t>(kLineSeparatorLen) &&
+                std::memcmp(hit, kLineSeparator, kLineSeparatorLen) == 0)
+                return hit;
+        }
+    }
+#endif
+    return static_cast<const char*>(
+        ::memmem(p, static_cast<std::size_t>(end - p), kLineSeparator, kLineSeparatorLen));
+}
 
 [[noreturn]] void ThrowErrno(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -88,12 +116,10 @@ bool MbxScanner::FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint
     std::uint64_t search = from == 0 ? 0 : from - 1;
     for (;;) {
         if (search >= bufStart_ && search < BufEnd()) {
-            std::size_t at = static_cast<std::size_t>(search - bufStart_);
-            const void* hit =
-                ::memmem(buf_.data() + at, bufLen_ - at, kLineSeparator, kLineSeparatorLen);
+            const char* hit =
+                FindLineSeparator(buf_.data() + (search - bufStart_), buf_.data() + bufLen_);
             if (hit) {
-                found = bufStart_ +
-                        static_cast<std::uint64_t>(static_cast<const char*>(hit) - buf_.data()) + 1;
+                found = bufStart_ + static_cast<std::uint64_t>(hit - buf_.data()) + 1;
                 return true;
             }
         }
