@@ -1,17 +1,13 @@
 #include "mail/encodedword.h"
 
+#include <algorithm>
+
 #include "base/bytes.h"
 #include "mail/base64.h"
+#include "mail/quotedprintable.h"
 
 namespace kivo {
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 bool IsEncodingLetter(char c) { return c == 'B' || c == 'b' || c == 'Q' || c == 'q'; }
 
@@ -26,19 +22,11 @@ std::size_t FindWordEnd(std::string_view text, std::size_t open) {
     return std::string_view::npos;
 }
 
+// Q words are quoted-printable with "_" for a blank ("=5F" stays an underscore).
 void DecodeQ(std::string_view text, std::string& out) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '_') {
-            out.push_back(' ');
-        } else if (c == '=' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-                   HexDigit(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(c);
-        }
-    }
+    std::string raw(text);
+    std::replace(raw.begin(), raw.end(), '_', ' ');
+    UnescapeQuotedPrintable(raw, out);
 }
 
 // Decodes the inside of one word ("charset?E?text") and appends the bytes.

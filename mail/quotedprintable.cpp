@@ -135,17 +135,7 @@ void QuotedPrintableEncoder::Finish(std::vector<std::string>& lines) {
     afterCr_ = false;
 }
 
-void DecodeQuotedPrintableLine(std::string_view line, std::string& out) {
-    // A soft break is an "=" at the very end, before any blanks a transport may have added.
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) {
-        --end;
-    }
-    const bool soft = end > 0 && line[end - 1] == '=';
-    std::string_view text = soft ? line.substr(0, end - 1) : line;
-
-    const std::size_t start = out.size();
-    out.reserve(start + text.size() + 2);
+void UnescapeQuotedPrintable(std::string_view text, std::string& out) {
     std::size_t i = 0;
     while (i < text.size()) {
         const void* found = std::memchr(text.data() + i, '=', text.size() - i);
@@ -162,6 +152,20 @@ void DecodeQuotedPrintableLine(std::string_view line, std::string& out) {
             i = eq + 1;
         }
     }
+}
+
+void DecodeQuotedPrintableLine(std::string_view line, std::string& out) {
+    // A soft break is an "=" at the very end, before any blanks a transport may have added.
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) {
+        --end;
+    }
+    const bool soft = end > 0 && line[end - 1] == '=';
+    std::string_view text = soft ? line.substr(0, end - 1) : line;
+
+    const std::size_t start = out.size();
+    out.reserve(start + text.size() + 2);
+    UnescapeQuotedPrintable(text, out);
     if (soft) return;
     // A line ending in the end-of-file mark ends the text without a line break.
     if (out.size() > start && out.back() == '\x1a') return;

@@ -56,6 +56,10 @@ private:
 // mark (code 26).
 void DecodeQuotedPrintableLine(std::string_view line, std::string& out);
 
+// Appends text with every "=XX" (hex digits in either case) replaced by its byte; an "=" not
+// followed by two hex digits stays. Produced bytes are never read again.
+void UnescapeQuotedPrintable(std::string_view text, std::string& out);
+
 // One-shot helpers. DecodeQuotedPrintable takes text with CR LF or LF line ends.
 std::vector<std::string> EncodeQuotedPrintable(std::string_view bytes,
                                                bool wrapOnly = WrapOnlyMode());

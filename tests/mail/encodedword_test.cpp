@@ -29,6 +29,7 @@ TEST(EncodedWord, DecodesHeaderValues) {
         {"=?a?B?SGV*sbG8?=", "Hello", "bad base64 characters are skipped"},
         {"=?a?B?SGVsbG8?=", "Hello", "missing padding"},
         {"=?a?Q?=E?=", "=E", "a broken escape stays"},
+        {"=?a?Q?a=5Fb_c?=", "a_b c", "an escaped underscore stays one"},
         {"", "", "empty"},
     };
     for (const auto& c : cases) {
