@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "store/freename.h"
 
 namespace kivo {
 
@@ -11,12 +12,7 @@ bool ValidFileName(std::string_view name) {
 }
 
 void NextNumberedName(std::string& name, std::size_t maxLength) {
-    int number = 0;
-    if (!name.empty() && name.back() >= '1' && name.back() <= '9') {
-        number = name.back() - '0';
-        name.pop_back();
-    }
-    name += std::to_string(number + 1);
+    name = NextNumberedName(std::string_view(name));
     name.resize(std::min({name.size(), maxLength, kShortTextMax}));
 }
 

@@ -10,10 +10,8 @@ namespace kivo {
 // False for an empty name and for one holding any of \ / : * ? " < > |.
 bool ValidFileName(std::string_view name);
 
-// Derives the next name of a numbered series in place: a last digit 1-9 is replaced by the
-// next number ("name1" -> "name2", "name9" -> "name10"), anything else gets "1" appended
-// after it ("name" -> "name1", "name10" -> "name101"). The result is cut to maxLength
-// (at most 255).
+// The next name of a numbered series (store/freename.h) in place, cut to maxLength (at most
+// 255): "name" -> "name1", "name9" -> "name10", "name10" -> "name101".
 void NextNumberedName(std::string& name, std::size_t maxLength);
 
 }  // namespace kivo
