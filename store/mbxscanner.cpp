@@ -134,6 +134,11 @@ bool MbxScanner::FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint
 }
 
 bool MbxScanner::Next() {
+    return Advance(true);
+}
+
+// Moves to the next message; `keep` asks to hold its bytes in the block for Text().
+bool MbxScanner::Advance(bool keep) {
     if (!started_) {
         started_ = true;
         havePending_ = FindSeparator(0, UINT64_MAX, pending_);
@@ -141,15 +146,18 @@ bool MbxScanner::Next() {
     if (!havePending_) return false;
     current_.number += 1;
     current_.offset = pending_;
-    havePending_ = FindSeparator(current_.offset + 1, current_.offset, pending_);
+    havePending_ =
+        FindSeparator(current_.offset + 1, keep ? current_.offset : UINT64_MAX, pending_);
     current_.length = (havePending_ ? pending_ : BufEnd()) - current_.offset;
     return true;
 }
 
 bool MbxScanner::SkipTo(std::int64_t number) {
-    while (current_.number < number) {
-        if (!Next()) return false;
+    // The messages on the way are only counted, never held.
+    while (current_.number < number - 1) {
+        if (!Advance(false)) return false;
     }
+    if (current_.number < number && !Advance(true)) return false;
     return number > 0 && current_.number == number;
 }
 

@@ -61,6 +61,7 @@ class MbxScanner {
     std::int64_t CountRest();
 
   private:
+    bool Advance(bool keep);
     bool Fill(std::uint64_t keepFrom);
     bool FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint64_t& found);
     std::uint64_t BufEnd() const { return bufStart_ + bufLen_; }
