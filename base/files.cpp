@@ -72,6 +72,32 @@ int FlockRetry(int fd, int op) {
     return rc;
 }
 
+// Opens `path` (creating it when missing) and takes an exclusive lock on it. A process that
+// held the lock may have replaced the file meanwhile (compression writes a new file and
+// renames it over the old one): the lock then guards a file nobody sees any more, so the
+// new file is opened and locked instead. -1 with errno set on failure.
+int OpenLocked(const fs::path& path, int flags) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        int fd = OpenRetry(path, flags | O_CREAT, 0666);
+        if (fd < 0) return -1;
+        if (FlockRetry(fd, LOCK_EX) != 0) {
+            int err = errno;
+            ::close(fd);
+            errno = err;
+            return -1;
+        }
+        struct stat locked {};
+        struct stat named {};
+        if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
 // Opens a new file beside `target` with a name no other file has; the mode follows the
 // umask like any new file.
 int CreateTempBeside(const fs::path& target, fs::path& tempPath) {
@@ -159,9 +185,15 @@ void WriteFileAtomic(const fs::path& path, std::string_view data) {
         ::unlink(tempPath.c_str());
         ThrowErrno(err, what, target);
     };
-    // The replacement keeps the permissions of the file it replaces.
+    // The replacement keeps the permissions and, where allowed, the owner of the file it
+    // replaces.
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
+    if (::stat(target.c_str(), &old) == 0) {
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; the new file is then the caller's own.
+        }
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    }
 
     if (!WriteAll(fd.get(), data)) fail("cannot write");
     if (::fsync(fd.get()) != 0) fail("cannot flush");
@@ -176,9 +208,8 @@ void WriteFileAtomic(const fs::path& path, std::string_view data) {
 }
 
 void AppendLocked(const fs::path& path, std::string_view data) {
-    Fd fd(OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666));
-    if (fd.get() < 0) ThrowErrno(errno, "cannot open", path);
-    if (FlockRetry(fd.get(), LOCK_EX) != 0) ThrowErrno(errno, "cannot lock", path);
+    Fd fd(OpenLocked(path, O_WRONLY | O_APPEND));
+    if (fd.get() < 0) ThrowErrno(errno, "cannot lock", path);
 
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) ThrowErrno(errno, "cannot read the size of", path);
@@ -192,15 +223,10 @@ void AppendLocked(const fs::path& path, std::string_view data) {
 }
 
 FileLock::FileLock(const fs::path& path) {
-    int fd = OpenRetry(path, O_RDWR | O_CREAT, 0666);
+    int fd = OpenLocked(path, O_RDWR);
     // A file the user made read-only can still be locked.
-    if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = OpenRetry(path, O_RDONLY);
-    if (fd < 0) ThrowErrno(errno, "cannot open", path);
-    if (FlockRetry(fd, LOCK_EX) != 0) {
-        int err = errno;
-        ::close(fd);
-        ThrowErrno(err, "cannot lock", path);
-    }
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = OpenLocked(path, O_RDONLY);
+    if (fd < 0) ThrowErrno(errno, "cannot lock", path);
     fd_ = fd;
 }
 

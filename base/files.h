@@ -30,11 +30,14 @@ std::string ReadFileOrEmpty(const fs::path& path);
 void WriteFileAtomic(const fs::path& path, std::string_view data);
 
 // Appends `data` under an exclusive lock, flushed to disk before returning. On failure the
-// file is cut back to its old length and std::system_error is thrown.
+// file is cut back to its old length and std::system_error is thrown. Waits while another
+// process holds the lock; never call it on a file this process holds a FileLock on.
 void AppendLocked(const fs::path& path, std::string_view data);
 
 // Exclusive advisory lock on a file (flock) held for the object's life. Used around appends
-// and compression so two Kivo processes never interleave writes to one mailbox.
+// and compression so two Kivo processes never interleave writes to one mailbox. A file
+// replaced with WriteFileAtomic while its lock is held stays safe: waiting appenders and
+// lockers find the replacement and lock that instead of the old, unlinked file.
 class FileLock {
 public:
     explicit FileLock(const fs::path& path);  // creates the file when missing; throws

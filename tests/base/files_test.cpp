@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <string_view>
 #include <system_error>
 
 #include "tests/support/testutil.h"
@@ -193,6 +195,63 @@ TEST(Files, FileLockExcludesOtherProcessesUntilReleased) {
     }
     EXPECT_EQ(OtherProcessTriesLock(file), 0);
     EXPECT_THROW(FileLock(dir / "missing" / "x"), std::system_error);
+}
+
+// True once process `pid` waits for a file lock, as the kernel's lock table shows it.
+bool WaitsForLock(pid_t pid) {
+    const std::string table = ReadFile("/proc/locks");
+    const std::string mark = " " + std::to_string(pid) + " ";
+    std::size_t start = 0;
+    while (start < table.size()) {
+        std::size_t end = table.find('\n', start);
+        if (end == std::string::npos) end = table.size();
+        std::string_view line(table.data() + start, end - start);
+        if (line.find("->") != line.npos && line.find(mark) != line.npos) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+TEST(Files, AppendWaitingForLockFollowsReplacedFile) {
+    if (!fs::exists("/proc/locks")) GTEST_SKIP() << "no kernel lock table to watch";
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    WriteFile(file, "From a\r\n");
+    pid_t child = -1;
+    {
+        FileLock lock(file);
+        child = fork();
+        if (child == 0) {
+            close(lock.fd());  // the inherited copy would hold the lock for the child
+            try {
+                AppendLocked(file, "From new\r\n");
+                _exit(0);
+            } catch (...) {
+                _exit(1);
+            }
+        }
+        // The appender opened the old file and waits for its lock; the lock holder then
+        // replaces the file, as compression does.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!WaitsForLock(child) && std::chrono::steady_clock::now() < deadline) {
+            usleep(1000);
+        }
+        ASSERT_TRUE(WaitsForLock(child));
+        WriteFileAtomic(file, "From compressed\r\n");
+    }
+    // A child stuck on a lock nobody releases must not hang the test run.
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        usleep(1000);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(file), "From compressed\r\nFrom new\r\n");
 }
 
 TEST(Files, CreateFolderOneLevelNeverCreatesParents) {
