@@ -13,28 +13,21 @@ corpus() {
 }
 
 # seconds CMD...: wall-clock seconds of one run of CMD (output discarded), best of 3.
-seconds() {
-  local best=""
-  for _ in 1 2 3; do
-    local t0 t1
-    t0=$(date +%s.%N)
-    "$@" >/dev/null
-    t1=$(date +%s.%N)
-    local d
-    d=$(echo "$t1 - $t0" | bc -l)
-    if [ -z "$best" ] || (( $(echo "$d < $best" | bc -l) )); then best=$d; fi
-  done
-  printf '%.3f\n' "$best"
-}
+seconds() { best_of_3 null "$@"; }
 
-# seconds_piped CMD...: like seconds, but the output goes through a pipe. GNU grep stops at
-# its first match when its output is /dev/null, so a grep timed by `seconds` measures nothing.
-seconds_piped() {
+# seconds_piped CMD...: the same with the output going through a pipe. GNU grep stops at its
+# first match when its output is /dev/null, so a grep timed by `seconds` measures nothing.
+seconds_piped() { best_of_3 pipe "$@"; }
+
+# best_of_3 null|pipe CMD...: the shortest wall-clock time of three runs of CMD.
+best_of_3() {
+  local sink=$1
+  shift
   local best=""
   for _ in 1 2 3; do
     local t0 t1
     t0=$(date +%s.%N)
-    "$@" | cat >/dev/null
+    if [ "$sink" = pipe ]; then "$@" | cat >/dev/null; else "$@" >/dev/null; fi
     t1=$(date +%s.%N)
     local d
     d=$(echo "$t1 - $t0" | bc -l)
