@@ -64,6 +64,8 @@ void TmsCustomDecoder::DecodePlain() {
     std::string_view line;
     while (reader_.ReadLine(line)) {
         if (IsUUBeginLine(line)) {
+            // The blank line before a file is the one the encoder writes to set it apart.
+            if (!body.empty() && body.back().empty()) body.pop_back();
             DecodeUUFiles(line);
             return;
         }

@@ -84,7 +84,10 @@ void TmsCustomEncoder::Encode() {
 
 std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
     std::string result(name);
-    if (result.find('"') == std::string::npos && result.find('.') != std::string::npos) {
+    // Beyond ".", any character that would split or end the address ("Smith, Bob") asks for
+    // quotes too; a name that carries its own quotes is left as it is.
+    if (result.find('"') == std::string::npos &&
+        result.find_first_of(".,;:<>@()[]\\") != std::string::npos) {
         result = Quoted(result);
     }
     if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
@@ -200,7 +203,12 @@ void TmsCustomEncoder::WriteMultipartLayout(const std::string& type) {
         if (named) WriteLine("Content-Disposition: attachment; filename=" + Quoted(name));
         WriteLine("");
         WriteAttachmentData(item);
-        WriteLine("");
+        // The line break before a boundary belongs to the boundary: text data that does not
+        // end with a line break is closed by it, so the blank line would add one.
+        if (item.Encoding() == aeBase64 || item.Data().empty() || item.Data().ends_with('\n') ||
+            item.Data().ends_with('\r')) {
+            WriteLine("");
+        }
         if (i + 1 == attachments.Count()) {
             WriteLine("--" + boundary + "--");
         } else if (nestedOpen && !IsAltName(attachments.Items(i + 1))) {

@@ -18,13 +18,14 @@ std::string WithColon(std::string_view name) {
     return result;
 }
 
-// Splits `text` at commas (outside double quotes when `quotes` is set) and appends the
-// trimmed, decoded pieces; a trailing empty piece is dropped.
-void AppendItems(std::string_view text, bool quotes, std::vector<std::string>& list) {
+// Splits one line of a field at the commas outside double quotes and appends the trimmed,
+// decoded pieces; a trailing empty piece is dropped. Quotes count on continuation lines too:
+// long To fields are folded, and "Doe, John" must stay one address there as well.
+void AppendItems(std::string_view text, std::vector<std::string>& list) {
     bool inQuotes = false;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (quotes && text[i] == '"') inQuotes = !inQuotes;
+        if (text[i] == '"') inQuotes = !inQuotes;
         if (text[i] == ',' && !inQuotes) {
             list.push_back(DecodeEncodedWords(CutShort(TrimView(text.substr(start, i - start)))));
             start = i + 1;
@@ -78,9 +79,9 @@ void TmsHeaders::GetFieldValues(std::string_view name, std::vector<std::string>&
         }
         std::size_t colon = lines_[i].find(':');
         if (colon == std::string::npos) return;
-        AppendItems(std::string_view(lines_[i]).substr(colon + 1), true, list);
+        AppendItems(std::string_view(lines_[i]).substr(colon + 1), list);
         for (++i; i < lines_.size() && lines_[i].find(':') == std::string::npos; ++i) {
-            AppendItems(lines_[i], false, list);
+            AppendItems(lines_[i], list);
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include "base/bytes.h"
 #include "mail/headerfields.h"
+#include "mail/mimetypes.h"
 #include "mail/msdecoder.h"
 #include "mail/mspartdata.h"
 #include "mail/quotedprintable.h"
@@ -118,6 +119,11 @@ bool TmsCustomDecoder::DecodeNextPart(bool alternativeMessage) {
     if (item.FileName().empty()) {
         item.SetFileName(
             ParameterValue("filename", partHeaders_.GetFieldValue("Content-Disposition")));
+    }
+    // A named part takes the type of its extension; when the table knows no better than the
+    // fallback, the type the sender declared says more.
+    if (!item.FileName().empty() && item.ContentType() == kOctetStream) {
+        item.SetContentType(mainType);
     }
     if (item.FileName().empty()) {
         const bool alternative = nestedAlternative_ || alternativeMessage;
