@@ -43,5 +43,7 @@ std::span<const Command> Commands();
 int InitCommand(Context& ctx, Args args);
 int MbxCountCommand(Context& ctx, Args args);
 int MbxExtractCommand(Context& ctx, Args args);
+int MimeDumpCommand(Context& ctx, Args args);
+int MimeEncodeCommand(Context& ctx, Args args);
 
 }  // namespace kivo::cli
