@@ -68,7 +68,10 @@ void TmsCustomEncoder::Encode() {
         const bool hasAttachment = message_.Attachments().Count() > 0;
         if (type == "multipart/mixed" || type == "multipart/alternative") {
             WriteMultipartLayout(type);
-        } else if (type == "text/html" || type == "text/rtf") {
+        } else if ((type == "text/html" || type == "text/rtf") &&
+                   !(message_.Body().empty() && hasAttachment)) {
+            // The source is in Body; when it is held as the one attachment "_htmbody.htm"
+            // or "_rtfbody.rtf" instead, the single-part layout writes that attachment.
             WriteStyledLayout(type);
         } else if (!hasAttachment) {
             // Also for a stored single-part type with nothing to write as that part: the body
@@ -83,15 +86,14 @@ void TmsCustomEncoder::Encode() {
 }
 
 std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
-    std::string result(name);
+    const bool japanese = message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME;
+    if (japanese && name.starts_with('\x1b')) return ISO2022JPWord(name);
     // Beyond ".", any character that would split or end the address ("Smith, Bob") asks for
     // quotes too; a name that carries its own quotes is left as it is.
+    std::string result(name);
     if (result.find('"') == std::string::npos &&
         result.find_first_of(".,;:<>@()[]\\") != std::string::npos) {
         result = Quoted(result);
-    }
-    if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
-        result = ISO2022JPWord(result);
     }
     return result;
 }

@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "mail/msmsg.h"
+#include "mail/quotedprintable.h"
+
+namespace kivo {
+namespace {
+
+TmsMessage Simple() {
+    TmsMessage message;
+    message.Sender() = TmsMailAddress("jane@x.org", "Jane Smith");
+    message.Recipients().AddAddress("bob@y.org", "");
+    message.SetSubject("Hi");
+    message.Body().push_back("Hello");
+    return message;
+}
+
+TmsAttItem Att(std::string name, std::string type, TAttEncoding encoding, std::string data) {
+    TmsAttItem item;
+    item.SetFileName(name);
+    item.SetContentType(type);
+    item.SetEncoding(encoding);
+    item.Data() = std::move(data);
+    return item;
+}
+
+// The output with every boundary replaced by B1, B2, ... in order of appearance.
+std::string Normalized(TmsCustomMessage& message) {
+    std::string text = message.SaveToString();
+    std::regex boundary("boundary=\"([0-8]{8})\"");
+    std::smatch match;
+    int n = 0;
+    std::string search = text;
+    while (std::regex_search(search, match, boundary)) {
+        std::string value = match[1];
+        std::string name = "B" + std::to_string(++n);
+        for (std::size_t pos; (pos = text.find(value)) != std::string::npos;) {
+            text.replace(pos, value.size(), name);
+        }
+        search = match.suffix();
+    }
+    return text;
+}
+
+TEST(Encoder, PlainMessageIsWrittenExactly) {
+    TmsMessage message = Simple();
+    message.Headers().Add("Date: Sun, 4 Jul 1999 09:05:00 +0200");
+    message.Headers().Add("Subject: old subject");
+    message.Headers().Add("To: old@x.org,");
+    message.Headers().Add("\told2@x.org");
+    message.Headers().Add("X-Own: kept");
+    EXPECT_EQ(message.SaveToString(),
+              "From:     Jane Smith <jane@x.org>\r\n"
+              "To:        <bob@y.org>\r\n"
+              "Date: Sun, 4 Jul 1999 09:05:00 +0200\r\n"
+              "X-Own: kept\r\n"
+              "Subject: Hi\r\n"
+              "Mime-Version: 1.0\r\n"
+              "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
+              "Content-Transfer-Encoding: 7bit\r\n"
+              "\r\n"
+              "Hello\r\n");
+    // The fields the encoder writes itself have left Headers for good.
+    EXPECT_EQ(message.Headers().Lines(),
+              (std::vector<std::string>{"Date: Sun, 4 Jul 1999 09:05:00 +0200", "X-Own: kept"}));
+}
+
+TEST(Encoder, HeaderFieldsAndAddressLayout) {
+    TmsMessage message = Simple();
+    message.Sender().SetName("J. Smith");
+    message.Recipients().Clear();
+    message.Recipients().AddAddress("a@x.org", "Ann");
+    message.Recipients().AddAddress("b@x.org", "Smith, Bob");
+    message.Recipients().AddAddress("c@x.org", "");
+    message.CC().AddAddress("d@x.org", "\"Quoted\" Dee");
+    message.BCC().AddAddress("hidden@x.org", "Hidden");
+    message.SetReturnReceipt(true);
+    message.SetPriority(ptLow);
+    std::string text = message.SaveToString();
+    EXPECT_EQ(text.substr(0, text.find("Subject:")),
+              "From:     \"J. Smith\" <jane@x.org>\r\n"
+              "To:       Ann <a@x.org>,\r\n"
+              "          \"Smith, Bob\" <b@x.org>,\r\n"
+              "           <c@x.org>\r\n"
+              "CC:       \"Quoted\" Dee <d@x.org>\r\n"
+              "Return-Receipt-To: <jane@x.org>\r\n"
+              "X-Priority: 5\r\n");
+    EXPECT_EQ(text.find("hidden"), std::string::npos);
+
+    TmsMessage bccOnly = Simple();
+    bccOnly.Recipients().Clear();
+    bccOnly.BCC().AddAddress("hidden@x.org", "");
+    bccOnly.SetPriority(ptHigh);
+    text = bccOnly.SaveToString();
+    EXPECT_EQ(text.find("To:"), std::string::npos);
+    EXPECT_EQ(text.find("CC:"), std::string::npos);
+    EXPECT_NE(text.find("\r\nX-Priority: 1\r\n"), std::string::npos);
+}
+
+TEST(Encoder, Iso2022jpNamesAndSubjectBecomeEncodedWords) {
+    TmsMessage message = Simple();
+    message.SetCharSet(csISO2022jp);
+    message.Sender().SetName("\x1b$B$3\x1b(B");
+    message.SetSubject("\x1b$B$3\x1b(B");
+    std::string text = message.SaveToString();
+    EXPECT_NE(text.find("From:     =?ISO-2022-JP?B?GyRCJDMbKEI=?= <jane@x.org>\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("Subject: =?ISO-2022-JP?B?GyRCJDMbKEI=?=\r\n"), std::string::npos);
+    EXPECT_NE(text.find("charset=\"iso-2022-jp\"\r\nContent-Transfer-Encoding: 7bit\r\n"),
+              std::string::npos);
+}
+
+TEST(Encoder, DotsNeverEndTheData) {
+    TmsMessage message = Simple();
+    message.Body() = {"before", ".", "after"};
+    message.Attachments().Add(Att("t.dat", "text/plain", aeNone, "one\r\n.\r\ntwo\r\n"));
+    std::string text = message.SaveToString();
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"before", "..", "after"}));
+    EXPECT_NE(text.find("\r\nbefore\r\n..\r\nafter\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\none\r\ntwo\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("\r\n.\r\n"), std::string::npos);
+}
+
+TEST(Encoder, BodyTextSectionByCharsetAndLineLength) {
+    struct Case {
+        TCharSet charSet;
+        std::string line;
+        const char* head;
+        bool quotedPrintable;
+    };
+    const Case cases[] = {
+        {csUSASCII, "short", "charset=\"us-ascii\"", false},
+        {csUSASCII, std::string(255, 'a'), "charset=\"us-ascii\"", false},
+        {csUSASCII, std::string(300, 'a'), "charset=\"us-ascii\"", true},
+        {csISO8859, "Gr\xfc\xdf" "e", "charset=\"iso-8859-1\"", true},
+    };
+    for (const Case& c : cases) {
+        TmsMessage message = Simple();
+        message.SetCharSet(c.charSet);
+        message.Body() = {c.line};
+        std::string text = message.SaveToString();
+        std::string expectedBody =
+            c.quotedPrintable ? JoinLinesCrLf(EncodeQuotedPrintable(c.line + "\r\n")) : c.line + "\r\n";
+        std::string expected = std::string("Content-Type: text/plain; ") + c.head +
+                               "\r\nContent-Transfer-Encoding: " +
+                               (c.quotedPrintable ? "quoted-printable" : "7bit") + "\r\n\r\n" +
+                               expectedBody;
+        EXPECT_TRUE(text.ends_with(expected)) << c.line.size() << "\n" << text;
+    }
+}
+
+TEST(Encoder, MultipartMixedLayout) {
+    TmsMessage message = Simple();
+    message.Attachments().Add(Att("dir/x.gif", "image/gif", aeBase64, std::string(60, '\0')));
+    message.Attachments().Add(Att("notes.txt", "text/plain", aeQuotedPrintable, "caf\xe9\r\n"));
+    std::string text = Normalized(message);
+    EXPECT_TRUE(text.ends_with(
+        "Subject: Hi\r\n"
+        "Mime-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"B1\"\r\n"
+        "\r\n"
+        "This is a multipart message in MIME format\r\n"
+        "\r\n"
+        "--B1\r\n"
+        "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n"
+        "\r\n"
+        "Hello\r\n"
+        "\r\n"
+        "--B1\r\n"
+        "Content-Type: image/gif; name=\"x.gif\"\r\n"
+        "Content-Transfer-Encoding: Base64\r\n"
+        "Content-Disposition: attachment; filename=\"x.gif\"\r\n"
+        "\r\n"
+        "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n"
+        "AAAA\r\n"
+        "\r\n"
+        "--B1\r\n"
+        "Content-Type: text/plain; name=\"notes.txt\"\r\n"
+        "Content-Transfer-Encoding: Quoted-Printable\r\n"
+        "Content-Disposition: attachment; filename=\"notes.txt\"\r\n"
+        "\r\n"
+        "caf=E9\r\n"
+        "\r\n"
+        "--B1--\r\n"))
+        << text;
+}
+
+TEST(Encoder, AlternativeNestedInMixed) {
+    TmsMessage message = Simple();
+    message.Attachments().Add(Att("_alt.0", "text/html", aeQuotedPrintable, "<p>Hello</p>"));
+    message.Attachments().Add(Att("a.bin", "application/octet-stream", aeBase64, "abc"));
+    std::string text = Normalized(message);
+    EXPECT_TRUE(text.ends_with(
+        "Content-Type: multipart/mixed; boundary=\"B1\"\r\n"
+        "\r\n"
+        "This is a multipart message in MIME format\r\n"
+        "\r\n"
+        "--B1\r\n"
+        "Content-Type:  multipart/alternative; boundary=\"B2\"\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n"
+        "\r\n"
+        "--B2\r\n"
+        "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n"
+        "\r\n"
+        "Hello\r\n"
+        "\r\n"
+        "--B2\r\n"
+        "Content-Type: text/html\r\n"
+        "Content-Transfer-Encoding: Quoted-Printable\r\n"
+        "\r\n"
+        "<p>Hello</p>\r\n"
+        "--B2--\r\n"
+        "--B1\r\n"
+        "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+        "Content-Transfer-Encoding: Base64\r\n"
+        "Content-Disposition: attachment; filename=\"a.bin\"\r\n"
+        "\r\n"
+        "YWJj\r\n"
+        "\r\n"
+        "--B1--\r\n"))
+        << text;
+    // Alternative form: every attachment is an alternative, none carries a name.
+    message.Attachments().Delete(1);
+    text = Normalized(message);
+    EXPECT_NE(text.find("Content-Type: multipart/alternative; boundary=\"B1\"\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("--B1\r\nContent-Type: text/html\r\n"), std::string::npos) << text;
+}
+
+TEST(Encoder, BoundariesAreEightDigitsWithoutNine) {
+    std::regex form("boundary=\"([0-8]{8})\"");
+    for (int i = 0; i < 20; ++i) {
+        TmsMessage message = Simple();
+        message.Attachments().Add(Att("a.bin", "application/octet-stream", aeBase64, "x"));
+        std::string text = message.SaveToString();
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(text, match, form)) << text;
+        EXPECT_NE(text.find("\r\n--" + match[1].str() + "--\r\n"), std::string::npos);
+        EXPECT_EQ(text.find("boundary=\"", match.position(0) + 1), std::string::npos);
+    }
+}
+
+TEST(Encoder, SinglePartLayouts) {
+    TmsMessage message = Simple();
+    message.Body().clear();
+    message.Attachments().Add(Att("/home/u/report.pdf", "application/pdf", aeBase64, "%PDF"));
+    EXPECT_TRUE(message.SaveToString().ends_with(
+        "Mime-Version: 1.0\r\n"
+        "Content-Type: application/pdf; name=\"report.pdf\"\r\n"
+        "Content-Transfer-Encoding: Base64\r\n"
+        "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
+        "\r\n"
+        "JVBERg==\r\n"));
+
+    TmsMessage html = Simple();
+    html.Body() = {"<p>caf\xe9</p>"};
+    html.SetContentType("text/html");
+    html.SetCharSet(csISO8859);
+    EXPECT_TRUE(html.SaveToString().ends_with(
+        "Content-Type: text/html; charset=\"iso-8859-1\"\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n"
+        "\r\n"
+        "<p>caf=E9</p>\r\n"));
+    EXPECT_EQ(html.Body(), (std::vector<std::string>{"<p>caf=E9</p>"}));
+
+    TmsMessage body = Simple();
+    body.Body().clear();
+    body.Attachments().Add(Att("_htmbody.htm", "text/html", aeQuotedPrintable, "<p>x</p>"));
+    EXPECT_TRUE(body.SaveToString().ends_with(
+        "Content-Type: text/html\r\n"
+        "Content-Transfer-Encoding: Quoted-Printable\r\n"
+        "\r\n"
+        "<p>x</p>\r\n"));
+
+    // A stored single-part type with no part to write: the body text is what there is.
+    TmsMessage stray = Simple();
+    stray.SetContentType("image/gif");
+    EXPECT_TRUE(stray.SaveToString().ends_with("Content-Transfer-Encoding: 7bit\r\n\r\nHello\r\n"));
+}
+
+TEST(Encoder, UuencodedLayout) {
+    TmsMessage message = Simple();
+    message.SetEncoding(meUU);
+    std::string data;
+    for (int i = 0; i < 100; ++i) data += static_cast<char>(i * 7);
+    message.Attachments().Add(Att("c:\\files\\data.bin", "", aeBase64, data));
+    std::string text = message.SaveToString();
+    EXPECT_EQ(text.find("Mime-Version"), std::string::npos);
+    EXPECT_EQ(text.find("Content-Type"), std::string::npos);
+    std::vector<std::string> lines = SplitLines(text.substr(text.find("Subject: Hi\r\n")));
+    ASSERT_EQ(lines.size(), 10u) << text;
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "Hello");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "begin 600 data.bin");
+    EXPECT_EQ(lines[5].size(), 61u);
+    EXPECT_EQ(lines[6].size(), 61u);
+    EXPECT_EQ(lines[7][0], ' ' + 10);
+    EXPECT_EQ(lines[8], "`");
+    EXPECT_EQ(lines[9], "end");
+}
+
+TEST(Encoder, ArticleHeader) {
+    TmsArticle article;
+    article.Sender() = TmsMailAddress("me@x.org", "Me");
+    article.SetNewsGroups("comp.mail.misc");
+    article.SetSubject("Question");
+    article.Body().push_back("text");
+    EXPECT_TRUE(article.SaveToString().starts_with(
+        "From:     Me <me@x.org>\r\n"
+        "Newsgroups: comp.mail.misc\r\n"
+        "Subject:  Question\r\n"
+        "Mime-Version: 1.0\r\n"));
+}
+
+}  // namespace
+}  // namespace kivo
