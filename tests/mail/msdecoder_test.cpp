@@ -1,0 +1,240 @@
+// Decoder behaviours beyond the sample messages of tests/data/mime (whose golden dumps are
+// checked through `kivo mime dump`).
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "mail/msmsg.h"
+
+namespace kivo {
+namespace {
+
+// Raw message text from lines, each ended by CR LF.
+std::string Raw(const std::vector<std::string>& lines) { return JoinLinesCrLf(lines); }
+
+TmsMessage Decode(const std::string& raw) {
+    TmsMessage message;
+    message.LoadFromBytes(raw);
+    return message;
+}
+
+std::vector<std::string> Names(const TmsMessage& message) {
+    std::vector<std::string> names;
+    for (const TmsAttItem& item : message.Attachments()) names.push_back(item.FileName());
+    return names;
+}
+
+std::vector<std::string> ErrorTail(const std::string& text) {
+    return {"The following error has been occured while processing the message:", text,
+            "The original message will be stored as an attachment"};
+}
+
+TEST(Decoder, UuencodedFilesInPlainText) {
+    TmsMessage message = Decode(Raw({
+        "Subject: files", "", "text", "begin 644", "#86)C", "`", "end", "between is dropped",
+        "BEGIN 600 \"two words.bin\"", "", "#86)C", "END", "after is dropped", "."}));
+    EXPECT_EQ(message.Encoding(), meUU);
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"text"}));
+    EXPECT_EQ(Names(message), (std::vector<std::string>{"att.0", "two words.bin"}));
+    EXPECT_EQ(message.Attachments().Items(0).Data(), "abc");
+    EXPECT_EQ(message.Attachments().Items(1).Data(), "abc");
+    EXPECT_EQ(message.ContentType(), "");
+
+    TmsMessage bad = Decode(Raw({"", "begin 644 x.bin", "#8{{{", "end"}));
+    EXPECT_EQ(bad.Body(), ErrorTail("Error decoding the attachment"));
+    EXPECT_EQ(Names(bad), (std::vector<std::string>{"original.eml"}));
+}
+
+TEST(Decoder, SinglePartTextVariants) {
+    struct Case {
+        std::vector<std::string> headers;
+        std::vector<std::string> body;
+        std::vector<std::string> expected;
+        TCharSet charSet;
+        const char* why;
+    };
+    const Case cases[] = {
+        {{"Content-Type: text/plain; charset=ISO-2022-JP"}, {"x"}, {"x"}, csISO2022jp,
+         "Japanese text"},
+        {{"Content-Type: text/plain", "X-MIME-Autoconverted: from 8bit to quoted-printable"},
+         {"caf=E9"}, {"caf\xe9"}, csISO8859, "autoconverted text is quoted-printable"},
+        {{"Content-Type: text/plain; charset=iso-2022-jp",
+          "Content-Transfer-Encoding: Quoted-Printable"},
+         {"a=3Db"}, {"a=b"}, csISO8859, "quoted-printable wins over iso-2022-jp"},
+        {{"Content-Type: TEXT/PLAIN", "Content-Transfer-Encoding: BASE64"},
+         {"YQ0KYg==", ".", "", "DQpj"}, {"a", "b", "c"}, csUSASCII,
+         "base64 text; empty and dot lines skipped"},
+        {{}, {"no type at all", "."}, {"no type at all"}, csUSASCII, "a last '.' line goes"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines = {"MIME-Version: 1.0"};
+        lines.insert(lines.end(), c.headers.begin(), c.headers.end());
+        lines.push_back("");
+        lines.insert(lines.end(), c.body.begin(), c.body.end());
+        TmsMessage message = Decode(Raw(lines));
+        EXPECT_EQ(message.Body(), c.expected) << c.why;
+        EXPECT_EQ(message.CharSet(), c.charSet) << c.why;
+        EXPECT_EQ(message.Attachments().Count(), 0u) << c.why;
+    }
+}
+
+TEST(Decoder, MimeTextWithUuencodedFileIsReadAsPlainText) {
+    TmsMessage message = Decode(Raw({"MIME-Version: 1.0", "Content-Type: text/plain", "",
+                                     "see file", "begin 644 f.bin", "#86)C", "`", "end"}));
+    EXPECT_EQ(message.Encoding(), meUU);
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"see file"}));
+    EXPECT_EQ(Names(message), (std::vector<std::string>{"f.bin"}));
+}
+
+TEST(Decoder, SinglePartAttachments) {
+    TmsMessage uue = Decode(Raw({"MIME-Version: 1.0", "Content-Type: application/x-stuff",
+                                 "Content-Transfer-Encoding: x-uuencode", "", "begin 644 f",
+                                 "#86)C", "`", "end", ".", "#86)C"}));
+    ASSERT_EQ(uue.Attachments().Count(), 1u);
+    const TmsAttItem& item = uue.Attachments().Items(0);
+    EXPECT_EQ(item.FileName(), "att.0");
+    EXPECT_EQ(item.ContentType(), "application/x-stuff");
+    EXPECT_EQ(item.Encoding(), aeBase64);
+    EXPECT_EQ(item.Data(), "abc");  // the "." line ends the data
+    EXPECT_TRUE(uue.Body().empty());
+
+    std::string binary("\0\x01\xff\r\n\0", 6);
+    TmsMessage raw = Decode(Raw({"MIME-Version: 1.0", "Content-Type: application/octet-stream",
+                                 "", std::string(70000, 'z') + binary}));
+    EXPECT_EQ(raw.Attachments().Items(0).Data(), std::string(70000, 'z') + binary + "\r\n");
+}
+
+TEST(Decoder, MultipartPartsAndNames) {
+    TmsMessage message = Decode(Raw({
+        "MIME-Version: 1.0", "Content-Type: Multipart/Mixed; BOUNDARY=\"b\"", "", "preamble",
+        "--b", "Content-Type: text/plain; charset=us-ascii", "", "body", "",
+        "--b", "Content-Type: application/x-unknown-kind; name=\"data.zzqq\"",
+        "Content-Transfer-Encoding: base64", "", "", "AAEC", "", "AwQ=", "",
+        "--b", "", "no headers: text/plain",
+        "--b", "Content-Type: text/html", "Content-Transfer-Encoding: quoted-printable", "",
+        "<p>=", "x</p>",
+        "--b--", "epilogue"}));
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"body"}));
+    ASSERT_EQ(Names(message), (std::vector<std::string>{"data.zzqq", "att.1", "att.2"}));
+    const TmsAttList& att = message.Attachments();
+    EXPECT_EQ(att.Items(0).ContentType(), "application/x-unknown-kind");
+    EXPECT_EQ(att.Items(0).Data(), std::string("\0\1\2\3\4", 5));
+    EXPECT_EQ(att.Items(1).ContentType(), "text/plain");
+    EXPECT_EQ(att.Items(1).Encoding(), aeNone);
+    EXPECT_EQ(att.Items(1).Data(), "no headers: text/plain");
+    EXPECT_EQ(att.Items(2).Encoding(), aeQuotedPrintable);
+    EXPECT_EQ(att.Items(2).Data(), "<p>x</p>");
+    EXPECT_EQ(message.ContentType(), "multipart/mixed");
+}
+
+TEST(Decoder, FirstPartVariants) {
+    // A base64 first part is left to the part loop and becomes an attachment.
+    TmsMessage base64First = Decode(Raw({
+        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
+        "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "aGk=", "--b--"}));
+    EXPECT_TRUE(base64First.Body().empty());
+    EXPECT_EQ(Names(base64First), (std::vector<std::string>{"att.0"}));
+    EXPECT_EQ(base64First.Attachments().Items(0).Data(), "hi");
+
+    // With iso-2022-jp it is the body.
+    TmsMessage japanese = Decode(Raw({
+        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
+        "Content-Type: text/plain; charset=iso-2022-jp", "Content-Transfer-Encoding: base64",
+        "", "aGkNCnRoZXJl", "--b--"}));
+    EXPECT_EQ(japanese.Body(), (std::vector<std::string>{"hi", "there"}));
+    EXPECT_EQ(japanese.CharSet(), csISO2022jp);
+
+    // The only part: its type becomes the message's, and an empty part still gives a line.
+    TmsMessage only = Decode(Raw({"MIME-Version: 1.0",
+                                  "Content-Type: multipart/mixed; boundary=b", "", "--b",
+                                  "Content-Type: text/html", "", "<p>x</p>", "--b--"}));
+    EXPECT_EQ(only.Body(), (std::vector<std::string>{"<p>x</p>"}));
+    EXPECT_EQ(only.ContentType(), "text/html");
+    TmsMessage empty = Decode(Raw({"MIME-Version: 1.0",
+                                   "Content-Type: multipart/mixed; boundary=b", "", "--b", "",
+                                   "--b--"}));
+    EXPECT_EQ(empty.Body(), (std::vector<std::string>{""}));
+}
+
+TEST(Decoder, NestedAlternativeWithOneInnerPartKeepsTheOuterParts) {
+    TmsMessage message = Decode(Raw({
+        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=out", "", "--out",
+        "Content-Type: multipart/alternative; boundary=in", "", "--in",
+        "Content-Type: text/plain", "", "only text", "--in--", "--out",
+        "Content-Type: application/octet-stream; name=\"a.zzqq\"",
+        "Content-Transfer-Encoding: base64", "", "YWJj", "--out--"}));
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"only text"}));
+    EXPECT_EQ(Names(message), (std::vector<std::string>{"a.zzqq"}));
+}
+
+TEST(Decoder, BoundaryErrors) {
+    struct Case {
+        std::vector<std::string> lines;
+        const char* error;
+        std::size_t keptAttachments;
+    };
+    const Case cases[] = {
+        {{"--x", "", "text without end"}, "Cannot find boundary", 0},
+        {{"--x", "Content-Type: multipart/alternative; boundary=y", "", "no inner boundary"},
+         "Cannot find boundary", 0},
+        {{"--x", "Content-Type: multipart/alternative; boundary=y", "", "--y", "", "text",
+          "--y", "Content-Type: text/html", "", "<p>", "--y--", "no outer boundary"},
+         "Cannot find closing boundary", 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines = {"Subject: s", "MIME-Version: 1.0",
+                                          "Content-Type: multipart/mixed; boundary=x", ""};
+        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+        const std::string raw = Raw(lines);
+        TmsMessage message = Decode(raw);
+        std::vector<std::string> tail(message.Body().end() - 3, message.Body().end());
+        EXPECT_EQ(tail, ErrorTail(c.error)) << c.error;
+        ASSERT_EQ(message.Attachments().Count(), c.keptAttachments + 1) << c.error;
+        const TmsAttItem& original = message.Attachments().Items(c.keptAttachments);
+        EXPECT_EQ(original.FileName(), "original.eml");
+        EXPECT_EQ(original.ContentType(), "message/rfc822");
+        EXPECT_EQ(original.Encoding(), aeNone);
+        EXPECT_EQ(original.Data(), raw);
+        EXPECT_EQ(message.Subject(), "s");
+    }
+}
+
+TEST(Decoder, AlternativePartsAreNumberedAlternatives) {
+    TmsMessage message = Decode(Raw({
+        "MIME-Version: 1.0", "Content-Type: multipart/alternative; boundary=a", "", "--a",
+        "Content-Type: text/plain", "", "text", "--a", "Content-Type: text/enriched", "", "x",
+        "--a", "Content-Type: text/html", "", "<p>x</p>", "--a--"}));
+    EXPECT_EQ(Names(message), (std::vector<std::string>{"_alt.0", "_alt.1"}));
+    EXPECT_EQ(message.Attachments().Items(1).ContentType(), "text/html");
+    EXPECT_EQ(message.ContentType(), "multipart/alternative");
+}
+
+TEST(Decoder, LoadFromStreamReadsFromTheStartAndAppends) {
+    std::istringstream in(Raw({"From: a@b.c", "To: x@y.z", "", "one"}));
+    in.seekg(5);
+    TmsMessage message;
+    message.Recipients().AddAddress("earlier@x.org", "");
+    message.LoadFromStream(in);
+    EXPECT_EQ(message.Sender().Address(), "a@b.c");
+    EXPECT_EQ(message.Recipients().Count(), 2u);
+    EXPECT_EQ(message.Body(), (std::vector<std::string>{"one"}));
+}
+
+TEST(Decoder, ArticleFields) {
+    TmsArticle article;
+    article.LoadFromBytes(Raw({"From: Me <me@x.org>", "Newsgroups: comp.mail.misc,alt.test",
+                               "Path: news!me", "Message-ID: <1@x.org>", "Subject: Q", "",
+                               "text"}));
+    EXPECT_EQ(article.NewsGroups(), "comp.mail.misc,alt.test");
+    EXPECT_EQ(article.Path(), "news!me");
+    EXPECT_EQ(article.MessageId(), "<1@x.org>");
+    EXPECT_EQ(article.Subject(), "Q");
+    EXPECT_EQ(article.Body(), (std::vector<std::string>{"text"}));
+}
+
+}  // namespace
+}  // namespace kivo
