@@ -26,7 +26,9 @@ constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
 }
 constexpr auto kDecode = MakeDecodeTable();
 
-inline std::uint8_t Value(char c) { return kDecode[static_cast<unsigned char>(c)]; }
+inline std::uint8_t Value(char c) {
+    return kDecode[static_cast<unsigned char>(c)];
+}
 
 // Encodes whole groups of three and the padded tail; dst has room for 4 * ceil(n / 3).
 char* EncodeInto(const unsigned char* src, std::size_t n, char* dst) {

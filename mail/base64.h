@@ -21,7 +21,7 @@ enum class Base64Errors {
 // character starts a fresh group, so concatenated encodings decode whole; missing padding is
 // accepted (Finish writes the bytes of an incomplete final group).
 class Base64Decoder {
-public:
+  public:
     explicit Base64Decoder(Base64Errors errors = Base64Errors::kRaise) : errors_(errors) {}
 
     // Decodes chunk and appends the whole bytes it completes to out.
@@ -30,10 +30,10 @@ public:
     void Finish(std::string& out);
     void Reset();
 
-private:
+  private:
     Base64Errors errors_;
-    unsigned bits_ = 0;   // the values of the current group, 6 bits each
-    int count_ = 0;       // characters in the current group (0..3)
+    unsigned bits_ = 0;  // the values of the current group, 6 bits each
+    int count_ = 0;      // characters in the current group (0..3)
 };
 
 // One-shot helpers.
@@ -49,12 +49,12 @@ inline constexpr std::size_t kBase64LineBytes = 57;
 // 57 bytes given; Finish writes the last, shorter line, which is empty when the total was a
 // multiple of 57 (including no data at all).
 class Base64LineEncoder {
-public:
+  public:
     explicit Base64LineEncoder(std::string_view eol = "\r\n") : eol_(eol) {}
     void Encode(std::string_view chunk, std::string& out);
     void Finish(std::string& out);
 
-private:
+  private:
     std::string eol_;
     std::string pending_;  // fewer than 57 bytes waiting for the next chunk
 };

@@ -9,7 +9,9 @@
 namespace kivo {
 namespace {
 
-bool IsEncodingLetter(char c) { return c == 'B' || c == 'b' || c == 'Q' || c == 'q'; }
+bool IsEncodingLetter(char c) {
+    return c == 'B' || c == 'b' || c == 'Q' || c == 'q';
+}
 
 // Position of the "?=" that closes the word opened at `open`, or npos. The "?" right after the
 // encoding letter ("?Q?=E9") opens the encoded text and is not an end.
@@ -45,7 +47,9 @@ void DecodeWord(std::string_view inner, std::string& out) {
     }
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 namespace kivo {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // The value that starts at text (already past the name and its "="): a quoted value runs to
 // the next double quote, any other to the first blank; one trailing ";" goes.
@@ -14,8 +16,8 @@ std::string ReadParameterValue(std::string_view text) {
     std::string_view value;
     if (!text.empty() && text[0] == '"') {
         std::size_t close = text.find('"', 1);
-        value = text.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                : close - 1);
+        value =
+            text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
     } else {
         value = text.substr(0, text.find(' '));
     }
@@ -31,8 +33,7 @@ std::size_t FindExactParameter(std::string_view name, std::string_view field) {
         while (before > 0 && IsBlank(field[before - 1])) --before;
         std::size_t after = at + name.size();
         while (after < field.size() && IsBlank(field[after])) ++after;
-        if (before > 0 && field[before - 1] == ';' && after < field.size() &&
-            field[after] == '=') {
+        if (before > 0 && field[before - 1] == ';' && after < field.size() && field[after] == '=') {
             return after + 1;
         }
         at += name.size();

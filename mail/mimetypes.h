@@ -13,7 +13,7 @@ inline constexpr const char* kOctetStream = "application/octet-stream";
 
 // Extensions (lower case, without dot) to content types.
 class MimeTypeTable {
-public:
+  public:
     // Adds the entries of one mime.types file ("type ext ext ..."; "#" starts a comment).
     // Later entries replace earlier ones. A missing file adds nothing.
     void Load(const std::filesystem::path& file);
@@ -23,7 +23,7 @@ public:
     // The system's table, read once.
     static const MimeTypeTable& System();
 
-private:
+  private:
     std::unordered_map<std::string, std::string> types_;
 };
 

@@ -48,11 +48,19 @@ std::size_t CutPoint(std::string_view rest) {
 
 }  // namespace
 
-bool WrapOnlyMode() { return wrapOnly.load(std::memory_order_relaxed); }
-void SetWrapOnlyMode(bool on) { wrapOnly.store(on, std::memory_order_relaxed); }
+bool WrapOnlyMode() {
+    return wrapOnly.load(std::memory_order_relaxed);
+}
+void SetWrapOnlyMode(bool on) {
+    wrapOnly.store(on, std::memory_order_relaxed);
+}
 
-WrapOnlyScope::WrapOnlyScope() : previous_(WrapOnlyMode()) { SetWrapOnlyMode(true); }
-WrapOnlyScope::~WrapOnlyScope() { SetWrapOnlyMode(previous_); }
+WrapOnlyScope::WrapOnlyScope() : previous_(WrapOnlyMode()) {
+    SetWrapOnlyMode(true);
+}
+WrapOnlyScope::~WrapOnlyScope() {
+    SetWrapOnlyMode(previous_);
+}
 
 void QuotedPrintableEncoder::AppendSegment(std::string_view segment, bool final,
                                            std::vector<std::string>& lines) {

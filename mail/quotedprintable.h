@@ -20,26 +20,26 @@ void SetWrapOnlyMode(bool on);
 // Switches the wrap-only mode on for its lifetime and restores the previous state after, also
 // when an exception leaves the scope.
 class WrapOnlyScope {
-public:
+  public:
     WrapOnlyScope();
     ~WrapOnlyScope();
     WrapOnlyScope(const WrapOnlyScope&) = delete;
     WrapOnlyScope& operator=(const WrapOnlyScope&) = delete;
 
-private:
+  private:
     bool previous_;
 };
 
 // Streaming encoder: bytes in chunks of any size, encoded lines (without line ends) out.
 // A paragraph ends at CR LF, a lone CR or a lone LF; every paragraph gives at least one line.
 class QuotedPrintableEncoder {
-public:
+  public:
     explicit QuotedPrintableEncoder(bool wrapOnly = WrapOnlyMode()) : wrapOnly_(wrapOnly) {}
     void Encode(std::string_view chunk, std::vector<std::string>& lines);
     // Ends the last paragraph when the data did not end with a line end.
     void Finish(std::vector<std::string>& lines);
 
-private:
+  private:
     void EmitFullSegments(std::vector<std::string>& lines);
     void EndParagraph(std::vector<std::string>& lines);
     void AppendSegment(std::string_view segment, bool final, std::vector<std::string>& lines);
@@ -69,14 +69,14 @@ std::string DecodeQuotedPrintable(std::string_view text);
 // caller: Encode reads the whole stream and appends lines to the list, Decode reads the lines
 // and appends the decoded bytes to the stream. Runs the pump, when given, while it works.
 class TQuotedPrintable {
-public:
+  public:
     TQuotedPrintable(std::string& stream, std::vector<std::string>& lines,
                      PumpThrottle* pump = nullptr)
         : stream_(stream), lines_(lines), pump_(pump) {}
     void Encode();
     void Decode();
 
-private:
+  private:
     std::string& stream_;
     std::vector<std::string>& lines_;
     PumpThrottle* pump_;

@@ -8,7 +8,9 @@
 namespace kivo {
 namespace {
 
-char UUChar(unsigned v) { return v == 0 ? '`' : static_cast<char>(32 + v); }
+char UUChar(unsigned v) {
+    return v == 0 ? '`' : static_cast<char>(32 + v);
+}
 
 unsigned UUValue(char c) {
     auto u = static_cast<unsigned char>(c);

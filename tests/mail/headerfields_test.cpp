@@ -74,8 +74,8 @@ TEST(HeaderFields, ParsesAddresses) {
         EXPECT_EQ(parsed.name, c.name) << c.why;
         EXPECT_EQ(parsed.address, c.address) << c.why;
     }
-    const ParsedAddress longOne = ParseAddress(std::string(300, 'n') + " <" +
-                                               std::string(300, 'a') + ">");
+    const ParsedAddress longOne =
+        ParseAddress(std::string(300, 'n') + " <" + std::string(300, 'a') + ">");
     EXPECT_EQ(longOne.name, std::string(255, 'n'));
     EXPECT_EQ(longOne.address, std::string(255, 'a'));
 }

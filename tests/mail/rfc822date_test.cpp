@@ -21,14 +21,18 @@ TEST(Rfc822Date, Parses) {
         {"05 JUL 1999", {1999, 7, 5, 0, 0, 0}, "", "no time: midnight"},
         {"Thu, 1 Jan 50 00:00:01 GMT", {2050, 1, 1, 0, 0, 1}, "GMT", "50 is 2050"},
         {"1 Jan 51 00:00:00 GMT", {1951, 1, 1, 0, 0, 0}, "GMT", "51 is 1951"},
-        {"Tue, 1 Dec 2026 23:59:59 -0500 (EST)", {2026, 12, 1, 23, 59, 59}, "-0500 (EST)",
+        {"Tue, 1 Dec 2026 23:59:59 -0500 (EST)",
+         {2026, 12, 1, 23, 59, 59},
+         "-0500 (EST)",
          "zone with comment"},
         {"1 Feb 2000 10:00 est", {2000, 2, 1, 10, 0, 0}, "EST", "obsolete zone, upper-cased"},
         {"\"Sat, 29 Feb 2020 08:00:00 +0000\"", {2020, 2, 29, 8, 0, 0}, "+0000", "quoted, leap"},
         {"Wed, 3 Mar 2021, 07:08:09 +0900", {2021, 3, 3, 7, 8, 9}, "+0900", "comma after year"},
         {"1 Jan 2001 25:00 +0000", {2001, 1, 1, 0, 0, 0}, "+0000", "unreadable time: midnight"},
         {"31 Dec 1998 23:59:60 +0000", {1998, 12, 31, 23, 59, 59}, "+0000", "leap second"},
-        {"5 Jul 1999 12:00 +0000 (Mar)", {1999, 7, 5, 12, 0, 0}, "+0000 (MAR)",
+        {"5 Jul 1999 12:00 +0000 (Mar)",
+         {1999, 7, 5, 12, 0, 0},
+         "+0000 (MAR)",
          "the month after the day wins over a month name later"},
         {"Mon, 5 July 1999 1:02:03", {1999, 7, 5, 1, 2, 3}, "", "full month name"},
     };
@@ -42,17 +46,17 @@ TEST(Rfc822Date, Parses) {
 
 TEST(Rfc822Date, GarbageGivesNoDate) {
     const char* cases[] = {
-        "",                           // empty
-        "1999-07-05",                 // no month name
-        "Mon, Jul 1999",              // the year is taken as the day, no year follows
-        "no digits at all",           //
-        "Jul 5",                      // a digit only at the end
-        "31 Feb 2001 10:00",          // no such day
-        "0 Jan 2001",                 // day zero
-        "5x Jul 1999",                // the day is not a number
-        "5 Jul abc",                  // no year
-        "5 Jul 99999999999999999999", // year out of range
-        "\"\"",                       // quotes only
+        "",                            // empty
+        "1999-07-05",                  // no month name
+        "Mon, Jul 1999",               // the year is taken as the day, no year follows
+        "no digits at all",            //
+        "Jul 5",                       // a digit only at the end
+        "31 Feb 2001 10:00",           // no such day
+        "0 Jan 2001",                  // day zero
+        "5x Jul 1999",                 // the day is not a number
+        "5 Jul abc",                   // no year
+        "5 Jul 99999999999999999999",  // year out of range
+        "\"\"",                        // quotes only
     };
     for (const char* text : cases) {
         const Rfc822Date parsed = ParseRfc822Date(text);
@@ -82,7 +86,7 @@ TEST(Rfc822Date, Zones) {
         int minutes;
         const char* zone;
     };
-    const Case cases[] = {{0, "+0000"}, {60, "+0100"}, {120, "+0200"}, {-330, "-0530"},
+    const Case cases[] = {{0, "+0000"},   {60, "+0100"},  {120, "+0200"}, {-330, "-0530"},
                           {600, "+1000"}, {345, "+0545"}, {-720, "-1200"}};
     for (const auto& c : cases) EXPECT_EQ(ZoneFromMinutes(c.minutes), c.zone) << c.minutes;
 }
@@ -95,8 +99,8 @@ TEST(Rfc822Date, LocalZoneFollowsTheClock) {
         const char* tz;
         const char* zone;
     };
-    for (const Case& c : {Case{"UTC0", "+0000"}, Case{"IST-5:30", "+0530"},
-                          Case{"EST5", "-0500"}}) {
+    for (const Case& c :
+         {Case{"UTC0", "+0000"}, Case{"IST-5:30", "+0530"}, Case{"EST5", "-0500"}}) {
         setenv("TZ", c.tz, 1);
         tzset();
         EXPECT_EQ(LocalZone(), c.zone) << c.tz;
