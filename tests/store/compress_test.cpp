@@ -1,0 +1,187 @@
+#include "store/compress.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "base/bytes.h"
+#include "store/KivoIndex.h"
+#include "store/indexfile.h"
+#include "store/mbxfile.h"
+#include "store/msgops.h"
+#include "store/populate.h"
+#include "store/storefeedback.h"
+#include "tests/store/storetest.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::NumberedMailbox;
+using test::ReadFile;
+using test::StoredMsg;
+using test::TempDir;
+using test::WriteFile;
+
+TFrmIndex Rebuilt(const TempDir& dir, std::string name = "Box") {
+    TFrmIndex window;
+    window.Folder = dir.path();
+    window.MailboxName = std::move(name);
+    PopulateAll(window);
+    return window;
+}
+
+std::vector<std::string> Subjects(const TFrmIndex& window) {
+    std::vector<std::string> subjects;
+    for (const TIndexItem& item : window.Items()) subjects.push_back(item.Subject);
+    return subjects;
+}
+
+std::vector<std::string> StatusLines(const fs::path& mbx) {
+    std::vector<std::string> status;
+    for (const std::string& line : SplitLines(ReadFile(mbx))) {
+        if (line.starts_with("Status:")) status.push_back(line);
+    }
+    return status;
+}
+
+TEST(Compress, DeletedMessagesGoToTrashAndLeaveWithCompression) {
+    TempDir dir;
+    const std::string original = NumberedMailbox(10);
+    WriteFile(dir / "Box.mbx", original);
+    TFrmIndex window = Rebuilt(dir);
+    window.SelectOnly(1);
+    window.SetSelected(4, true);
+    window.SetSelected(9, true);
+    window.SetFocused(4);
+    DeleteSelected(window, true, NoFeedback());
+
+    EXPECT_EQ(ReadFile(dir / "Box.mbx"), original);
+    EXPECT_EQ(ReadFile(dir / "Box.d"), "2\r\n5\r\n10\r\n");
+    EXPECT_EQ(window.RowCount(), 7);
+    EXPECT_EQ(window.DeletedCount, 3);
+    EXPECT_EQ(FindLastIndex(dir / "trash.mbx"), 3);
+    EXPECT_EQ(window.SelectedRows(), std::vector<int>{4});  // the row at the old focus
+
+    // Read m1 and reply to m3 in the index, then compress as the command does.
+    window.SelectOnly(0);
+    window.ToggleUnread(false);
+    window.UpdateIndexIcons(1, 'W');
+    ASSERT_TRUE(SaveIndex(window));
+    CompressMailbox(window.Base(), true, NoFeedback());
+
+    EXPECT_FALSE(fs::exists(dir / "Box.d"));
+    EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 7);
+    const std::vector<std::string> expect = {"Status: R",  "Status: UW", "Status: U", "Status: U",
+                                             "Status: U", "Status: U",  "Status: U"};
+    EXPECT_EQ(StatusLines(dir / "Box.mbx"), expect);
+    EXPECT_EQ(Subjects(Rebuilt(dir)),
+              (std::vector<std::string>{"m1", "m3", "m4", "m6", "m7", "m8", "m9"}));
+}
+
+TEST(Compress, GivesAStatusLineAndRemovesMessagesMarkedDeletedInTheFile) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", "stray line\r\n" + StoredMsg("Subject: no status\r\n") +
+                                   StoredMsg("Subject: marked\r\nStatus: RD\r\n") +
+                                   StoredMsg("Subject: lower d\r\nStatus: Ud\r\n") +
+                                   StoredMsg("Subject: kept\r\nStatus: U\r\n", "last line"));
+    CompressMailbox(dir / "Box", false, NoFeedback());
+    EXPECT_EQ(ReadFile(dir / "Box.mbx"),
+              "From sender@example.com 01/02/2024 10:00:00\r\nSubject: no status\r\n"
+              "Status: \r\n \r\nbody\r\n"
+              "From sender@example.com 01/02/2024 10:00:00\r\nSubject: kept\r\nStatus: U\r\n"
+              "\r\nlast line");
+    EXPECT_FALSE(fs::exists(dir / "Box.d"));
+}
+
+TEST(Compress, EdgeCasesOfTheFile) {
+    TempDir dir;
+    // Deleting the last message, which has no final line end, removes all its lines.
+    WriteFile(dir / "Box.mbx", NumberedMailbox(1) + "From x\r\nSubject: last\r\n\r\nno end");
+    WriteFile(dir / "Box.d", "2\r\n");
+    CompressMailbox(dir / "Box", false, NoFeedback());
+    EXPECT_EQ(ReadFile(dir / "Box.mbx"), NumberedMailbox(1));
+
+    // A missing mailbox becomes an empty one.
+    CompressMailbox(dir / "Missing", false, NoFeedback());
+    EXPECT_TRUE(fs::exists(dir / "Missing.mbx"));
+    EXPECT_EQ(fs::file_size(dir / "Missing.mbx"), 0u);
+
+    // An index saved for another state of the file numbers other messages: not applied.
+    WriteFile(dir / "Box.mbx", NumberedMailbox(2));
+    TFrmIndex window = Rebuilt(dir);
+    window.SelectAll();
+    window.ToggleUnread(false);
+    ASSERT_TRUE(SaveIndex(window));
+    WriteFile(dir / "Box.mbx", NumberedMailbox(3));
+    CompressMailbox(dir / "Box", false, NoFeedback());
+    EXPECT_EQ(StatusLines(dir / "Box.mbx"),
+              (std::vector<std::string>{"Status: U", "Status: U", "Status: U"}));
+}
+
+// Runs a compression in a child process that kills itself at `step`.
+void CompressAndDieAt(const fs::path& base, const std::string& step) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CompressMailbox(base, false, NoFeedback(), [&](std::string_view at) {
+            if (at == step) raise(SIGKILL);
+        });
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+}
+
+TEST(Compress, AKillAtAnyStepLeavesTheOldOrTheNewMailbox) {
+    const std::string original = NumberedMailbox(6);
+    for (const std::string step : {"copied", "synced", "list-set-aside", "renamed", "done"}) {
+        SCOPED_TRACE(step);
+        TempDir dir;
+        WriteFile(dir / "Box.mbx", original);
+        WriteFile(dir / "Box.d", "2\r\n4\r\n");
+        CompressAndDieAt(dir / "Box", step);
+
+        RecoverInterruptedCompression(TMailboxFiles::Of(dir / "Box"));
+        const std::string now = ReadFile(dir / "Box.mbx");
+        if (now == original) {
+            EXPECT_EQ(ReadFile(dir / "Box.d"), "2\r\n4\r\n");
+        } else {
+            EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 4);
+            EXPECT_FALSE(fs::exists(dir / "Box.d"));
+        }
+        // Either way the user sees exactly the messages that were not deleted.
+        EXPECT_EQ(Subjects(Rebuilt(dir)), (std::vector<std::string>{"m1", "m3", "m5", "m6"}));
+        // And the next compression finishes the job.
+        CompressMailbox(dir / "Box", false, NoFeedback());
+        EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 4);
+        EXPECT_FALSE(fs::exists(dir / "Box.tmp"));
+    }
+}
+
+TEST(Compress, AnAppendWaitingForTheLockLandsInTheNewFile) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", NumberedMailbox(3));
+    WriteFile(dir / "Box.d", "1\r\n");
+    pid_t child = -1;
+    CompressMailbox(dir / "Box", false, NoFeedback(), [&](std::string_view at) {
+        if (at != "copied") return;
+        // Another process appends while the compression holds the lock.
+        child = fork();
+        if (child == 0) {
+            close_range(3, ~0U, 0);  // a copy of the parent's lock would keep the lock held
+            AppendToFile({"From late@example.com", "Subject: late", "", "x"}, dir / "Box.mbx");
+            _exit(0);
+        }
+        usleep(100000);  // gives the child time to block on the lock; the outcome never depends on it
+    });
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(Subjects(Rebuilt(dir)), (std::vector<std::string>{"m2", "m3", "late"}));
+}
+
+}  // namespace
+}  // namespace kivo
