@@ -72,8 +72,7 @@ DateTime DateTime::Now() { return FromTimeT(std::time(nullptr)); }
 DateTime DateTime::FromTimeT(std::time_t t) {
     std::tm tm{};
     localtime_r(&t, &tm);
-    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                    tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 std::time_t DateTime::ToTimeT() const {

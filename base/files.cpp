@@ -104,8 +104,8 @@ int CreateTempBeside(const fs::path& target, fs::path& tempPath) {
     std::random_device random;
     const fs::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = "." + target.filename().string() + ".tmp" +
-                           std::to_string(::getpid()) + "-" + std::to_string(random());
+        std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) +
+                           "-" + std::to_string(random());
         tempPath = folder / name;
         int fd = OpenRetry(tempPath, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;

@@ -148,8 +148,7 @@ std::uint32_t IniFile::ReadColour(std::string_view section, std::string_view key
     return fallback;
 }
 
-void IniFile::WriteString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     Section& target = FindOrAddSection(section);
     const std::string line = Trim(OneLine(value));
     std::size_t insertAt = 0;
