@@ -43,6 +43,11 @@ std::span<const Command> Commands();
 int InitCommand(Context& ctx, Args args);
 int MbxCountCommand(Context& ctx, Args args);
 int MbxExtractCommand(Context& ctx, Args args);
+int AccountListCommand(Context& ctx, Args args);
+int AccountAddCommand(Context& ctx, Args args);
+int AccountSetCommand(Context& ctx, Args args);
+int AccountDeleteCommand(Context& ctx, Args args);
+int AccountDefaultCommand(Context& ctx, Args args);
 int MimeDumpCommand(Context& ctx, Args args);
 int MimeEncodeCommand(Context& ctx, Args args);
 

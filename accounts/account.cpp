@@ -1,0 +1,107 @@
+#include "accounts/account.h"
+
+#include <algorithm>
+
+#include "base/bytes.h"
+
+namespace kivo {
+
+namespace {
+// Where each key lives in an Account; every key is in exactly one of the two tables.
+struct TextKey {
+    std::string_view key;
+    std::string Account::*member;
+};
+struct FlagKey {
+    std::string_view key;
+    bool Account::*member;
+};
+constexpr TextKey kTextKeys[] = {
+    {"Name", &Account::name},       {"Email", &Account::email},
+    {"POPServer", &Account::popServer}, {"POPUser", &Account::popUser},
+    {"POPPass", &Account::popPass}, {"SkipBigSize", &Account::skipBigSize},
+    {"SMTP", &Account::smtp},       {"Sig", &Account::sig},
+    {"Tag", &Account::tag}};
+constexpr FlagKey kFlagKeys[] = {{"SkipBig", &Account::skipBig},
+                                 {"CheckMail", &Account::checkMail},
+                                 {"LeaveMail", &Account::leaveMail},
+                                 {"Sound", &Account::sound}};
+}  // namespace
+
+std::string_view AccountKeyDefault(std::string_view key) {
+    if (EqualsNoCase(key, "CheckMail") || EqualsNoCase(key, "Sound")) return "1";
+    if (EqualsNoCase(key, "SkipBig") || EqualsNoCase(key, "LeaveMail")) return "0";
+    if (EqualsNoCase(key, "Sig")) return "Default";
+    return "";
+}
+
+std::string Account::Password() const { return Unscramble(popPass, kAccountPasswordKey); }
+
+void Account::SetPassword(std::string_view plain) {
+    popPass = Scramble(plain, kAccountPasswordKey);
+}
+
+int Account::SkipBigKilobytes() const { return ToIntDef(Trim(skipBigSize), 0); }
+
+Account ReadAccount(const IniFile& ini, std::string_view section) {
+    Account a;
+    a.account = std::string(section);
+    for (const TextKey& k : kTextKeys) {
+        a.*k.member = ini.ReadString(section, k.key, AccountKeyDefault(k.key));
+    }
+    for (const FlagKey& k : kFlagKeys) {
+        a.*k.member = ini.ReadBool(section, k.key, AccountKeyDefault(k.key) == "1");
+    }
+    return a;
+}
+
+void WriteAccount(IniFile& ini, const Account& a) {
+    for (std::string_view key : kAccountKeys) {
+        for (const TextKey& k : kTextKeys) {
+            if (k.key == key) ini.WriteString(a.account, key, a.*k.member);
+        }
+        for (const FlagKey& k : kFlagKeys) {
+            if (k.key == key) ini.WriteBool(a.account, key, a.*k.member);
+        }
+    }
+}
+
+std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile) {
+    IniFile ini(accountsFile);
+    std::vector<Account> accounts;
+    for (const std::string& section : ini.Sections()) accounts.push_back(ReadAccount(ini, section));
+    return accounts;
+}
+
+bool AccountNameLess(std::string_view a, std::string_view b) {
+    const std::string la = LowerCase(a);
+    const std::string lb = LowerCase(b);
+    if (la != lb) return la < lb;
+    return a < b;
+}
+
+void SortAccountNames(std::vector<std::string>& names) {
+    std::stable_sort(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return AccountNameLess(a, b); });
+}
+
+std::string ResolveDefaultAccount(const std::vector<std::string>& names,
+                                  std::string_view configured) {
+    if (!configured.empty()) {
+        for (const std::string& n : names) {
+            if (EqualsNoCase(n, configured)) return n;
+        }
+    }
+    std::vector<std::string> sorted = names;
+    SortAccountNames(sorted);
+    return sorted.empty() ? std::string() : sorted.front();
+}
+
+bool IsStorableAccountName(std::string_view name) {
+    if (name.empty() || TrimView(name).size() != name.size()) return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        return c == '[' || c == ']' || static_cast<unsigned char>(c) < 32 || c == 127;
+    });
+}
+
+}  // namespace kivo

@@ -1,0 +1,264 @@
+// kivo account ...: the accounts in "accounts.ini", changed through the same rules as the
+// accounts window (its working copy, the name checks, alphabetical order, 13 keys each, the
+// password scrambled) by driving TFrmAccounts the way a user would.
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "accounts/KivoAccounts.h"
+#include "app/cli/cli.h"
+#include "base/bytes.h"
+#include "base/inifile.h"
+
+namespace kivo::cli {
+
+namespace {
+
+// The window seen from a terminal: nothing is drawn; a refusal of the name field is noted.
+class TerminalAccountsView : public AccountsView {
+public:
+    void ShowList(const std::vector<AccountEntry>&, int) override {}
+    void ShowFields(const AccountFields&, bool) override {}
+    void ShowSignatures(const std::vector<std::string>&) override {}
+    void ShowDefaultAccount(const std::vector<std::string>&, std::string_view) override {}
+    void FocusAccountName() override {}
+    void CloseWindow() override {}
+};
+
+std::string StoredDefault(const ProgramFolder& folder) {
+    return IniFile(folder.SettingsFile()).ReadString("Mail", "DefaultAccount", "");
+}
+
+// The account that serves as default among the stored ones.
+std::string DefaultAccount(const ProgramFolder& folder, const std::vector<Account>& accounts) {
+    std::vector<std::string> names;
+    for (const Account& a : accounts) names.push_back(a.account);
+    return ResolveDefaultAccount(names, StoredDefault(folder));
+}
+
+// The accounts window opened on the program folder, with its default account.
+class AccountsSession {
+public:
+    explicit AccountsSession(const ProgramFolder& folder)
+        : folder_(folder), frm_(AccountsPaths::InProgramFolder(folder.root), view_) {
+        frm_.Init(StoredDefault(folder));
+    }
+
+    TFrmAccounts& Window() { return frm_; }
+
+    // Shows the named account; throws when there is none.
+    void Show(std::string_view name) {
+        const int index = frm_.IndexOf(name);
+        if (name.empty() || index < 0) {
+            throw std::runtime_error("no account named '" + std::string(name) + "'");
+        }
+        frm_.AccountsListClick(index);
+    }
+
+    // OK, then the default account into the main settings.
+    void Confirm() {
+        const std::optional<std::string> chosen = frm_.BtnOKClick();
+        if (!chosen) throw std::runtime_error("the account name is not usable");
+        if (StoredDefault(folder_) != *chosen) {
+            IniFile settings(folder_.SettingsFile());
+            settings.WriteString("Mail", "DefaultAccount", *chosen);
+            settings.UpdateFile();
+        }
+    }
+
+private:
+    const ProgramFolder& folder_;
+    TerminalAccountsView view_;
+    TFrmAccounts frm_;
+};
+
+void RequireOneLine(std::string_view what, std::string_view value) {
+    if (value.find_first_of("\r\n") != std::string_view::npos) {
+        throw UsageError(std::string(what) + " must be one line");
+    }
+}
+
+bool ParseFlag(std::string_view what, std::string_view value) {
+    if (value == "1") return true;
+    if (value == "0") return false;
+    throw UsageError(std::string(what) + " takes 0 or 1, not '" + std::string(value) + "'");
+}
+
+// Sets one of the 13 keys in the shown account; the password is given plain.
+void SetKey(TFrmAccounts& frm, std::string_view key, const std::string& value) {
+    RequireOneLine(key, value);
+    AccountFields& f = frm.Fields();
+    // clang-format off
+    struct TextKey { std::string_view key; std::string AccountFields::*field; };
+    static constexpr TextKey kText[] = {
+        {"Name", &AccountFields::name},         {"Email", &AccountFields::email},
+        {"POPServer", &AccountFields::popServer}, {"POPUser", &AccountFields::popUser},
+        {"POPPass", &AccountFields::password},  {"SkipBigSize", &AccountFields::skipBigSize},
+        {"SMTP", &AccountFields::smtp},         {"Sig", &AccountFields::sig},
+        {"Tag", &AccountFields::tag}};
+    struct FlagKey { std::string_view key; bool AccountFields::*field; };
+    static constexpr FlagKey kFlags[] = {
+        {"SkipBig", &AccountFields::skipBig}, {"LeaveMail", &AccountFields::leaveMail},
+        {"Sound", &AccountFields::sound}};
+    // clang-format on
+    for (const TextKey& k : kText) {
+        if (EqualsNoCase(k.key, key)) {
+            f.*k.field = value;
+            return;
+        }
+    }
+    for (const FlagKey& k : kFlags) {
+        if (EqualsNoCase(k.key, key)) {
+            f.*k.field = ParseFlag(key, value);
+            return;
+        }
+    }
+    if (EqualsNoCase(key, "CheckMail")) {
+        frm.SetChecked(frm.Selected(), ParseFlag(key, value));
+        return;
+    }
+    throw UsageError("unknown key '" + std::string(key) + "'");
+}
+
+std::string ReadPasswordLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) throw std::runtime_error("no password on standard input");
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::string Describe(const Account& a) {
+    std::string text = a.account;
+    if (!a.name.empty() || !a.email.empty()) {
+        text += "  " + a.name + (a.name.empty() ? "" : " ") + "<" + a.email + ">";
+    }
+    if (!a.popServer.empty()) {
+        text += "  pop " + (a.popUser.empty() ? "" : a.popUser + "@") + a.popServer;
+    }
+    if (!a.smtp.empty()) text += "  smtp " + a.smtp;
+    text += a.checkMail ? "  check" : "  no check";
+    if (a.leaveMail) text += ", leave mail";
+    if (a.skipBig) text += ", skip over " + a.skipBigSize + " kb";
+    return text;
+}
+
+}  // namespace
+
+int AccountListCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("no arguments expected");
+    const std::vector<Account> accounts = ReadAccounts(ctx.folder.AccountsFile());
+    const std::string def = DefaultAccount(ctx.folder, accounts);
+    for (const Account& a : accounts) {
+        ctx.out << (a.account == def ? "* " : "  ") << Describe(a) << '\n';
+    }
+    return 0;
+}
+
+int AccountAddCommand(Context& ctx, Args args) {
+    if (args.empty()) throw UsageError("an account name is needed");
+    const std::string& name = args[0];
+    RequireOneLine("the account name", name);
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& opt = args[i];
+        if (opt == "--password-stdin") {
+            keys.emplace_back("POPPass", ReadPasswordLine());
+            continue;
+        }
+        // clang-format off
+        static const std::pair<std::string_view, std::string_view> kOptions[] = {
+            {"--email", "Email"}, {"--name", "Name"}, {"--pop-server", "POPServer"},
+            {"--pop-user", "POPUser"}, {"--password", "POPPass"}, {"--smtp", "SMTP"},
+            {"--leave-mail", "LeaveMail"}, {"--skip-big", "SkipBigSize"}, {"--check", "CheckMail"},
+            {"--sound", "Sound"}, {"--sig", "Sig"}, {"--tag", "Tag"}};
+        // clang-format on
+        const auto* found = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const auto& o) { return o.first == opt; });
+        if (found == std::end(kOptions)) throw UsageError("unknown option '" + opt + "'");
+        if (i + 1 >= args.size()) throw UsageError(opt + " needs a value");
+        const std::string& value = args[++i];
+        if (found->second == "SkipBigSize") {
+            int kb = 0;
+            if (!ParseInt(value, kb) || kb < 0) throw UsageError("--skip-big takes kilobytes");
+            keys.emplace_back("SkipBig", kb > 0 ? "1" : "0");
+        }
+        keys.emplace_back(found->second, value);
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directories(ctx.folder.root, ec);
+    AccountsSession session(ctx.folder);
+    TFrmAccounts& frm = session.Window();
+    if (frm.IndexOf(name) >= 0 && !name.empty()) {
+        throw std::runtime_error("an account named '" + name + "' already exists");
+    }
+    if (frm.Entries().size() == 1 && frm.Entries()[0].name.empty()) {
+        frm.EditAccountEnter();  // the first account takes the empty line
+    } else {
+        frm.BtnNewClick();
+    }
+    frm.EditAccountChange(name);
+    if (!frm.EditAccountExit()) {
+        throw std::runtime_error("'" + name + "' cannot be an account name");
+    }
+    // A new account starts from the stored defaults, not from the account shown before.
+    AccountFields& f = frm.Fields();
+    f.skipBigSize.clear();
+    f.leaveMail = false;
+    f.sound = true;
+    f.sig = "Default";
+    frm.SetChecked(frm.Selected(), true);
+    for (const auto& [key, value] : keys) SetKey(frm, key, value);
+    session.Confirm();
+    return 0;
+}
+
+int AccountSetCommand(Context& ctx, Args args) {
+    if (args.size() < 2) throw UsageError("an account name and KEY=VALUE pairs are needed");
+    AccountsSession session(ctx.folder);
+    session.Show(args[0]);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::size_t eq = args[i].find('=');
+        if (eq == std::string::npos || eq == 0) throw UsageError("'" + args[i] + "' is no KEY=VALUE");
+        SetKey(session.Window(), args[i].substr(0, eq), args[i].substr(eq + 1));
+    }
+    session.Confirm();
+    return 0;
+}
+
+int AccountDeleteCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("one account name is needed");
+    AccountsSession session(ctx.folder);
+    session.Show(args[0]);
+    if (session.Window().Entries().size() <= 1) {
+        throw std::runtime_error("the last account cannot be deleted");
+    }
+    session.Window().BtnDeleteClick();
+    session.Confirm();
+    return 0;
+}
+
+int AccountDefaultCommand(Context& ctx, Args args) {
+    if (args.size() > 1) throw UsageError("at most one account name");
+    if (args.empty()) {
+        const std::string def =
+            DefaultAccount(ctx.folder, ReadAccounts(ctx.folder.AccountsFile()));
+        if (!def.empty()) ctx.out << def << '\n';
+        return 0;
+    }
+    AccountsSession session(ctx.folder);
+    TFrmAccounts& frm = session.Window();
+    const int index = frm.IndexOf(args[0]);
+    if (args[0].empty() || index < 0) {
+        throw std::runtime_error("no account named '" + args[0] + "'");
+    }
+    frm.SelectDefaultAccount(frm.Entries()[index].name);
+    session.Confirm();
+    return 0;
+}
+
+}  // namespace kivo::cli

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "accounts/account.h"
+#include "base/inifile.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+class AccountCommands : public testing::Test {
+protected:
+    test::ProcessResult Kivo(std::vector<std::string> args, std::string_view input = {}) {
+        args.insert(args.begin(), {"--home", dir.path().string(), "account"});
+        return test::RunKivo(args, input);
+    }
+    std::vector<Account> Stored() const { return ReadAccounts(dir / "accounts.ini"); }
+    std::string StoredDefault() const {
+        return IniFile(dir / "kivo.ini").ReadString("Mail", "DefaultAccount", "?");
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(AccountCommands, AddStoresEveryKeyAlphabeticallyAndTheFirstStaysDefault) {
+    auto r = Kivo({"add", "Work", "--email", "jo@work.example", "--name", "Jo Doe", "--pop-server",
+                   "pop.work", "--pop-user", "jo", "--password", "s3cret", "--smtp", "smtp.work",
+                   "--leave-mail", "1", "--skip-big", "250", "--check", "0", "--sound", "0", "--sig",
+                   "Formal", "--tag", "Sales"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Kivo({"add", "Home", "--password-stdin"}, "from stdin\r\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::vector<Account> stored = Stored();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].account, "Home");  // alphabetical after a change
+    EXPECT_EQ(stored[0].Password(), "from stdin");
+    EXPECT_TRUE(stored[0].checkMail);
+    EXPECT_FALSE(stored[0].leaveMail);
+    EXPECT_TRUE(stored[0].sound);
+    EXPECT_EQ(stored[0].sig, "Default");
+    const Account& work = stored[1];
+    EXPECT_EQ(work.name, "Jo Doe");
+    EXPECT_EQ(work.email, "jo@work.example");
+    EXPECT_EQ(work.popServer, "pop.work");
+    EXPECT_EQ(work.popUser, "jo");
+    EXPECT_EQ(work.Password(), "s3cret");
+    EXPECT_EQ(work.smtp, "smtp.work");
+    EXPECT_TRUE(work.leaveMail);
+    EXPECT_TRUE(work.skipBig);
+    EXPECT_EQ(work.skipBigSize, "250");
+    EXPECT_FALSE(work.checkMail);
+    EXPECT_FALSE(work.sound);
+    EXPECT_EQ(work.sig, "Formal");
+    EXPECT_EQ(work.tag, "Sales");
+    const std::string file = test::ReadFile(dir / "accounts.ini");
+    EXPECT_EQ(file.find("s3cret"), std::string::npos);
+    EXPECT_EQ(IniFile(dir / "accounts.ini").Keys("Home").size(), 13u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "accounts.bak"));
+    EXPECT_EQ(StoredDefault(), "Work");  // the first account became the default and stays it
+
+    r = Kivo({"list"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "  Home  check\n"
+              "* Work  Jo Doe <jo@work.example>  pop jo@pop.work  smtp smtp.work  no check, "
+              "leave mail, skip over 250 kb\n");
+}
+
+TEST_F(AccountCommands, SetDeleteAndDefaultGoThroughTheWindowRules) {
+    ASSERT_EQ(Kivo({"add", "B", "--email", "b@x"}).status, 0);
+    ASSERT_EQ(Kivo({"add", "a"}).status, 0);
+    ASSERT_EQ(Kivo({"add", "C"}).status, 0);
+
+    auto r = Kivo({"set", "b", "popuser=bee", "POPPass=pw 2", "CheckMail=0", "SkipBigSize=lots"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Account b = Stored()[1];
+    EXPECT_EQ(b.email, "b@x");  // untouched keys stay
+    EXPECT_EQ(b.popUser, "bee");
+    EXPECT_EQ(b.Password(), "pw 2");
+    EXPECT_FALSE(b.checkMail);
+    EXPECT_EQ(b.skipBigSize, "lots");  // stored as typed
+
+    r = Kivo({"default", "c"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(StoredDefault(), "C");
+    EXPECT_EQ(Kivo({"default"}).out, "C\n");
+
+    ASSERT_EQ(Kivo({"delete", "C"}).status, 0);
+    EXPECT_EQ(StoredDefault(), "a");  // the deleted default gives way to the first account
+    ASSERT_EQ(Kivo({"delete", "a"}).status, 0);
+    r = Kivo({"delete", "B"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("last account"), std::string::npos) << r.err;
+    ASSERT_EQ(Stored().size(), 1u);
+    EXPECT_EQ(Stored()[0].account, "B");
+}
+
+TEST_F(AccountCommands, RefusesWhatTheWindowRefuses) {
+    ASSERT_EQ(Kivo({"add", "Home"}).status, 0);
+    const std::string before = test::ReadFile(dir / "accounts.ini");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* why;
+    } cases[] = {
+        {{"add", "HOME"}, 1, "the name of an existing account"},
+        {{"add", "unnamed"}, 1, "the new-account placeholder"},
+        {{"add", "a]b"}, 1, "not a section name"},
+        {{"add", ""}, 1, "empty"},
+        {{"add", "X", "--check", "yes"}, 2, "a flag is 0 or 1"},
+        {{"add", "X", "--skip-big", "-1"}, 2, "kilobytes"},
+        {{"add", "X", "--colour", "red"}, 2, "unknown option"},
+        {{"add", "X", "--email"}, 2, "missing value"},
+        {{"add", "X", "--tag", "two\nlines"}, 2, "one line per value"},
+        {{"set", "Home", "Nonsense=1"}, 2, "unknown key"},
+        {{"set", "Home", "Sound=2"}, 2, "a flag is 0 or 1"},
+        {{"set", "Home"}, 2, "nothing to set"},
+        {{"set", "Gone", "Tag=x"}, 1, "no such account"},
+        {{"delete", "Gone"}, 1, "no such account"},
+        {{"default", "Gone"}, 1, "no such account"},
+    };
+    for (const auto& c : cases) {
+        const auto r = Kivo(c.args);
+        EXPECT_EQ(r.status, c.status) << c.why << ": " << r.err;
+        EXPECT_FALSE(r.err.empty()) << c.why;
+        EXPECT_EQ(test::ReadFile(dir / "accounts.ini"), before) << c.why;
+        EXPECT_FALSE(std::filesystem::exists(dir / "accounts.bak")) << c.why;
+    }
+    EXPECT_EQ(Kivo({"add", "X", "--password-stdin"}).status, 1);  // no line to read
+}
+
+TEST_F(AccountCommands, EmptyProgramFolderHasNoAccounts) {
+    auto r = Kivo({"list"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    r = Kivo({"default"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace kivo
