@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <unordered_set>
 
 #include "base/bytes.h"
 #include "base/datetime.h"
@@ -13,7 +14,8 @@ namespace {
 
 constexpr std::string_view kCriterionTexts[kShowCriterionCount] = {
     "everything", "subject", "from",   "date",          "size",
-    "to",         "priority", "unread", "with attached", "without attached"};
+    "to",         "priority", "unread", "read",          "with attached",
+    "without attached"};
 
 const std::string& ColumnText(const TIndexItem& item, int column) {
     switch (column) {
@@ -168,9 +170,10 @@ void TFrmIndex::SortByColumn(TIndexColumn column) {
         for (std::uint32_t r : order) items.push_back(std::move(items_[r]));
         items_ = std::move(items);
     }
+    const std::unordered_set<int> wanted(numbers.begin(), numbers.end());
     selected_.assign(static_cast<std::size_t>(rows), 0);
-    for (int number : numbers) {
-        if (int row = RowOfNumber(number); row >= 0) selected_[static_cast<std::size_t>(row)] = 1;
+    for (int row = 0; row < rows; ++row) {
+        if (wanted.contains(Row(row).Number)) selected_[static_cast<std::size_t>(row)] = 1;
     }
 }
 
