@@ -1,0 +1,78 @@
+#include "transfer/leaveonserver.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(LeaveOnServer, NewFileBlocksAndNewestEntryFirst) {
+    test::TempDir dir;
+    LeaveOnServerList list(dir / "lmos.dat");
+    EXPECT_TRUE(list.Empty());
+    list.SelectAccount("jo", "pop.a");
+    list.Insert({"u1", "<1@a>", "Mon, 1 Jan 2026"});
+    list.Insert({"u2", "<2@a>", ""});
+    list.SelectAccount("jo", "pop.b");
+    list.Insert({"u9", "<9@b>", "d"});
+    list.Save();
+    EXPECT_EQ(test::ReadFile(dir / "lmos.dat"),
+              "Creator: Kivo, v1.0\r\n\r\n# USER: jo@pop.a\r\nu2\r\n<2@a>\r\n\r\nu1\r\n<1@a>\r\n"
+              "Mon, 1 Jan 2026\r\n\r\n# USER: jo@pop.b\r\nu9\r\n<9@b>\r\nd\r\n\r\n");
+
+    LeaveOnServerList again(dir / "lmos.dat");
+    again.SelectAccount("jo", "pop.a");
+    EXPECT_TRUE(again.Contains({"u1", "<1@a>", "Mon, 1 Jan 2026"}));
+    EXPECT_TRUE(again.Remove({"u2", "<2@a>", ""}));
+    EXPECT_FALSE(again.Contains({"u2", "<2@a>", ""}));
+    EXPECT_TRUE(again.Contains({"u1", "<1@a>", "Mon, 1 Jan 2026"}));
+    EXPECT_EQ(again.Lines().size(), 12u);
+}
+
+TEST(LeaveOnServer, MatchesWholeLinesInTheAccountsOwnBlockOnly) {
+    test::TempDir dir;
+    LeaveOnServerList list(dir / "lmos.dat");
+    list.SelectAccount("jo", "pop.a");
+    list.Insert({"uid-10", "<m@x>", "Tue"});
+    list.SelectAccount("ajo", "pop.a");  // a user name that ends like another one
+    list.Insert({"shared", "<list@x>", "Wed"});
+    list.SelectAccount("jo", "pop.a");
+    struct Case {
+        LeaveOnServerEntry entry;
+        bool seen;
+        const char* why;
+    } cases[] = {
+        {{"uid-10", "<m@x>", "Tue"}, true, "the stored entry"},
+        {{"uid-1", "<m@x>", "Tue"}, false, "a unique id that is a prefix of a stored one"},
+        {{"uid-10", "<m@x", "Tue"}, false, "a Message-ID prefix"},
+        {{"uid-10", "<m@x>", ""}, false, "an empty value matches only an empty line"},
+        {{"shared", "<list@x>", "Wed"}, false, "the same message seen by another account"},
+        {{"", "", ""}, false, "nothing identifies the message"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(list.Contains(c.entry), c.seen) << c.why;
+    EXPECT_FALSE(list.Remove({"shared", "<list@x>", "Wed"}));
+    list.SelectAccount("ajo", "pop.a");
+    EXPECT_TRUE(list.Contains({"shared", "<list@x>", "Wed"}));
+}
+
+TEST(LeaveOnServer, AppendsANewBlockToAnExistingFileAndSavesNothingEmpty) {
+    test::TempDir dir;
+    test::WriteFile(dir / "lmos.dat", "Creator: Kivo, v1.0\n\n# USER: a@b\nx\ny\nz\n");
+    LeaveOnServerList list(dir / "lmos.dat");
+    list.SelectAccount("c", "d");
+    list.Insert({"1", "2", "3"});
+    EXPECT_EQ(list.Lines(), (Lines{"Creator: Kivo, v1.0", "", "# USER: a@b", "x", "y", "z", "",
+                                   "# USER: c@d", "1", "2", "3", ""}));
+    list.SelectAccount("a", "b");
+    EXPECT_TRUE(list.Contains({"x", "y", "z"}));
+
+    LeaveOnServerList empty(dir / "none.dat");
+    empty.Save();
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.dat"));
+}
+
+}  // namespace
+}  // namespace kivo
