@@ -1,0 +1,120 @@
+#include "transfer/storedform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/bytes.h"
+#include "mail/base64.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string Crlf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// The header value of `name` in stored lines (the header block only).
+std::string Header(const Lines& lines, std::string_view name) {
+    for (const std::string& line : lines) {
+        if (line.empty()) break;
+        if (StartsWithNoCase(line, name)) return Trim(line.substr(name.size()));
+    }
+    return "?";
+}
+
+Lines Body(const Lines& lines) {
+    auto blank = std::find(lines.begin(), lines.end(), std::string());
+    return blank == lines.end() ? Lines{} : Lines(blank + 1, lines.end());
+}
+
+TEST(StoredForm, PlainMessageGetsTheThreeStoredHeaderLines) {
+    test::TempDir dir;
+    ReceivedMessage r = ConvertReceived(Crlf("From: Ann <ann@example.org>\n"
+                                             "To: jo@example.org\n"
+                                             "Subject: hi\n"
+                                             "Status: RO\n"
+                                             "\n"
+                                             "Hello\n"
+                                             "From here on\n"),
+                                        dir.path());
+    EXPECT_EQ(r.storedType, "text/plain");
+    const Lines lines = StoredLines(r, "Home");
+    EXPECT_EQ(Header(lines, "Content-Type:"), "text/plain");
+    EXPECT_EQ(Header(lines, "X-Account:"), "Home");
+    EXPECT_EQ(Header(lines, "Status:"), "U");
+    EXPECT_EQ(Header(lines, "Subject:"), "hi");
+    EXPECT_EQ(Body(lines), (Lines{"", "Hello", ">From here on"}));
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(StoredForm, PictureBecomesAFileAndTheMessageHtml) {
+    test::TempDir dir;
+    std::string picture = "\x89PNG\r\n\x1a\n";
+    for (int i = 0; i < 300; ++i) picture += static_cast<char>(i * 7);
+    const std::string raw = Crlf(
+        "From: ann@example.org\nSubject: pic\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/mixed; boundary=\"b1\"\n\n"
+        "--b1\nContent-Type: text/plain\n\nSee the picture.\n"
+        "--b1\nContent-Type: image/png; name=\"../../pic.png\"\n"
+        "Content-Transfer-Encoding: base64\n"
+        "Content-Disposition: attachment; filename=\"../../pic.png\"\n\n" +
+        EncodeBase64(picture) + "\n--b1--\n");
+    ReceivedMessage r = ConvertReceived(raw, dir.path());
+    EXPECT_EQ(r.storedType, "text/html");
+    ASSERT_EQ(r.files.size(), 1u);
+    EXPECT_EQ(r.files[0], dir / "pic.png");  // the sender's folders are dropped
+    EXPECT_EQ(test::ReadFile(dir / "pic.png"), picture);
+    const Lines body = Body(StoredLines(r, "Home"));
+    EXPECT_EQ(body.back(), "Attachment Converted: \"" + (dir / "pic.png").string() + "\"");
+    EXPECT_NE(std::find(body.begin(), body.end(), "See the picture."), body.end());
+}
+
+TEST(StoredForm, AlternativeKeepsOnlyItsHtml) {
+    test::TempDir dir;
+    const std::string raw = Crlf(
+        "From: ann@example.org\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/alternative; boundary=\"alt\"\n\n"
+        "--alt\nContent-Type: text/plain\n\nplain words\n"
+        "--alt\nContent-Type: text/html\n\n<html><body>rich words</body></html>\n"
+        "--alt--\n");
+    ReceivedMessage r = ConvertReceived(raw, dir.path());
+    EXPECT_EQ(r.storedType, "text/html");
+    const Lines body = Body(StoredLines(r, "Home"));
+    const std::string joined = JoinLinesCrLf(body);
+    EXPECT_NE(joined.find("rich words"), std::string::npos);
+    EXPECT_EQ(joined.find("plain words"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(StoredForm, AttachmentsOfOneNameAreNumbered) {
+    test::TempDir dir;
+    test::WriteFile(dir / "b.txt", "already here");
+    const std::string raw = Crlf(
+        "From: ann@example.org\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/mixed; boundary=\"m\"\n\n"
+        "--m\nContent-Type: text/plain\n\nbody\n"
+        "--m\nContent-Type: application/octet-stream; name=\"a.txt\"\n\nfirst\n"
+        "--m\nContent-Type: application/octet-stream; name=\"a.txt\"\n\nsecond\n"
+        "--m\nContent-Type: application/octet-stream; name=\"b.txt\"\n\nthird\n"
+        "--m--\n");
+    ReceivedMessage r = ConvertReceived(raw, dir.path());
+    ASSERT_EQ(r.files.size(), 3u);
+    EXPECT_EQ(r.files[0], dir / "a.txt");
+    EXPECT_EQ(r.files[1], dir / "a1.txt");
+    EXPECT_EQ(r.files[2], dir / "b1.txt");
+    EXPECT_EQ(Trim(test::ReadFile(dir / "a1.txt")), "second");
+    EXPECT_EQ(test::ReadFile(dir / "b.txt"), "already here");
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,150 @@
+#include "transfer/storedform.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "base/bytes.h"
+#include "mail/quotedprintable.h"
+#include "store/freename.h"
+#include "store/mbxfile.h"
+
+namespace kivo {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file name must stay well below the file system's limit of 255 bytes after numbering.
+constexpr std::size_t kMaxBaseName = 180;
+constexpr std::size_t kMaxExtension = 16;
+
+// Writes `data` to a new file `base` + `extension` in `dir`, numbering the base name while
+// the name is taken; never overwrites a file, also one created meanwhile.
+fs::path SaveNewFile(const fs::path& dir, std::string_view base, std::string_view extension,
+                     std::string_view data) {
+    for (;;) {
+        const fs::path path = FreeFileName(dir, base, extension);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                const int err = errno;
+                ::close(fd);
+                ::unlink(path.c_str());
+                throw std::system_error(err, std::generic_category(), path.string());
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (::close(fd) != 0) {
+            const int err = errno;
+            ::unlink(path.c_str());
+            throw std::system_error(err, std::generic_category(), path.string());
+        }
+        return path;
+    }
+}
+
+// Splits a safe file name into base and extension (the extension with its dot).
+std::pair<std::string, std::string> SplitName(std::string_view fileName) {
+    const std::string name = SafeAttachmentName(fileName);
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot > kMaxExtension) {
+        dot = name.size();
+    }
+    std::string base = name.substr(0, std::min(dot, kMaxBaseName));
+    return {base, name.substr(dot)};
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+std::string AttachmentLine(const fs::path& file) {
+    return "Attachment Converted: \"" + file.string() + "\"";
+}
+
+ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Platform* platform) {
+    ReceivedMessage received;
+    TmsMessage& msg = received.message;
+    msg.LoadFromBytes(raw, platform);
+    const bool hadParts = msg.Attachments().Count() > 0;
+    // The message's own type as its parts make it (multipart/mixed for a body with parts).
+    const std::string ownType = LowerCase(msg.ContentType());
+
+    std::vector<std::string> textLines;
+    std::vector<std::string> htmlLines;
+    std::vector<std::string> attachmentLines;
+    auto saveFile = [&](std::string_view base, std::string_view ext, const std::string& data) {
+        received.files.push_back(SaveNewFile(folder, base, ext, data));
+        attachmentLines.push_back(AttachmentLine(received.files.back()));
+    };
+    auto append = [](std::vector<std::string>& to, const std::string& data) {
+        for (std::string& line : SplitLines(data)) to.push_back(std::move(line));
+    };
+
+    for (const TmsAttItem& part : msg.Attachments()) {
+        const std::string& name = part.FileName();
+        const std::string type = LowerCase(part.ContentType());
+        const bool unnamedText = StartsWith(name, "att.");
+        const bool alternative = StartsWith(name, "_alt.");
+        if (unnamedText || alternative) {
+            if (type == "message/rfc822") {
+                saveFile("Attached Message 1", ".html", part.Data());
+            } else if (type.starts_with("text") && unnamedText) {
+                append(textLines, part.Data());
+            } else if (type == "text/html" && alternative) {
+                append(htmlLines, part.Data());
+            } else if (!type.starts_with("text")) {
+                const auto [base, ext] = SplitName(name);
+                saveFile(base, ext, part.Data());
+            }
+            // Any other text part is the plain alternative of an HTML part: dropped.
+            continue;
+        }
+        const auto [base, ext] = SplitName(name);
+        saveFile(base, ext, part.Data());
+    }
+    msg.Attachments().Clear();
+
+    received.storedType = hadParts && ownType.starts_with("multipart") ? "text/html" : ownType;
+
+    std::vector<std::string>& body = msg.Body();
+    if (!htmlLines.empty()) body = std::move(htmlLines);
+    body.insert(body.end(), textLines.begin(), textLines.end());
+    body.insert(body.end(), attachmentLines.begin(), attachmentLines.end());
+    for (std::size_t i = 0; i < body.size() && i < 10; ++i) {
+        if (FindNoCase(body[i], "<html>") != std::string::npos) received.storedType = "text/html";
+    }
+    return received;
+}
+
+std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view account) {
+    TmsMessage copy = received.message;
+    copy.Body() = {""};
+    std::string text;
+    {
+        WrapOnlyScope wrapOnly;
+        text = copy.SaveToString();
+    }
+    std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string>& body = received.message.Body();
+    lines.insert(lines.end(), body.begin(), body.end());
+    ChangeSingleHeader("Content-Type:", received.storedType, lines);
+    ChangeSingleHeader("X-Account:", account, lines);
+    ChangeSingleHeader("Status:", "U", lines);
+    for (std::string& line : lines) {
+        if (IsSeparator(line)) line.insert(0, ">");
+    }
+    return lines;
+}
+
+}  // namespace kivo

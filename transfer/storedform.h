@@ -1,0 +1,40 @@
+#pragma once
+// A fetched message in the form the In mailbox stores it: the decoded message with its body
+// reduced to text (the HTML alternative when there is one, the text parts, and one
+// "Attachment Converted:" line per attachment written to the attachment folder), and the
+// stored header lines "Content-Type:", "X-Account:" and "Status: U".
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/msmsg.h"
+
+namespace kivo {
+
+class Platform;
+
+// A received message between decoding and storing; the incoming filters see and may change
+// `message` in between.
+struct ReceivedMessage {
+    TmsMessage message;   // decoded; its parts are taken out, its Body is the stored body
+    std::string storedType;  // the stored "Content-Type:" value
+    std::vector<std::filesystem::path> files;  // attachment files written
+};
+
+// Decodes the raw message and writes its attachments into `folder` under free names (a
+// sender's name is made safe first: no folders, no control characters, a sane length).
+// Throws std::system_error when a file cannot be written.
+ReceivedMessage ConvertReceived(std::string_view raw, const std::filesystem::path& folder,
+                                Platform* platform = nullptr);
+
+// The stored lines of the message, without the separator line: the header lines as the
+// encoder writes them, the stored three set, the header end, one empty line, the stored body;
+// every line that begins with "From " gets a ">" in front.
+std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view account);
+
+// The line that stands for an attachment file in a stored body.
+std::string AttachmentLine(const std::filesystem::path& file);
+
+}  // namespace kivo
