@@ -63,6 +63,7 @@ void TmsCustomDecoder::DecodePlain() {
     std::vector<std::string>& body = message_.Body();
     std::string_view line;
     while (reader_.ReadLine(line)) {
+        PumpLine();
         if (IsUUBeginLine(line)) {
             // The blank line before a file is the one the encoder writes to set it apart.
             if (!body.empty() && body.back().empty()) body.pop_back();
@@ -84,6 +85,7 @@ void TmsCustomDecoder::DecodeUUFiles(std::string_view beginLine) {
         item.SetFileName(name);
         try {
             while (reader_.ReadLine(line) && line != "`" && !EqualsNoCase(line, "end")) {
+                PumpLine();
                 if (!line.empty()) DecodeUULine(line, item.Data());
             }
         } catch (const std::exception&) {
@@ -141,6 +143,7 @@ void TmsCustomDecoder::ReadBodyText(bool quotedPrintable, bool base64) {
     if (base64) {
         Base64Decoder decoder;
         while (reader_.ReadLine(line)) {
+            PumpLine();
             if (!line.empty() && line != ".") decoder.Decode(line, bytes);
         }
         decoder.Finish(bytes);
@@ -149,6 +152,7 @@ void TmsCustomDecoder::ReadBodyText(bool quotedPrintable, bool base64) {
     }
     const std::size_t keep = body.size();
     while (reader_.ReadLine(line)) {
+        PumpLine();
         if (IsUUBeginLine(line)) {
             // Text with uuencoded files: read again from the first body line as plain text.
             body.resize(keep);
@@ -183,7 +187,7 @@ void TmsCustomDecoder::DecodeSinglePartAttachment(const std::string& contentType
         item.SetEncoding(AttEncodingOf(coding));
     }
     try {
-        ReadPartData(reader_, coding, {}, true, item.Data());
+        ReadPartData(reader_, coding, {}, true, item.Data(), Throttle());
     } catch (const EMessageParserError&) {
         throw;
     } catch (const std::exception&) {

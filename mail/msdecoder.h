@@ -50,6 +50,11 @@ private:
     void ReadBodyText(bool quotedPrintable, bool base64);
     void AddErrorAttachment(const std::string& text);
     void Pump();
+    // Pump for loops over lines: looks at the clock only every few thousand lines.
+    void PumpLine() {
+        if (pump_ && (++lines_ & 4095) == 0) pump_->Tick();
+    }
+    PumpThrottle* Throttle() { return pump_ ? &*pump_ : nullptr; }
 
     std::string_view raw_;
     TmsCustomMessage& message_;
@@ -60,6 +65,7 @@ private:
     std::string boundary_;       // the current boundary line: "--" + the boundary
     std::string outerBoundary_;  // set aside while a nested alternative is read
     bool nestedAlternative_ = false;
+    std::size_t lines_ = 0;
 };
 
 class TmsMessageDecoder : public TmsCustomDecoder {

@@ -86,6 +86,7 @@ PartEnd TmsCustomDecoder::ReadFirstPartText(PartCoding coding) {
     PartEnd end;
     std::string_view line;
     while (reader_.ReadLine(line)) {
+        PumpLine();
         if (line == boundary_ || line == closing) {
             end.dataEnded = false;
             end.line = line;
@@ -134,7 +135,7 @@ bool TmsCustomDecoder::DecodeNextPart(bool alternativeMessage) {
     item.SetEncoding(AttEncodingOf(coding));
     PartEnd end;
     try {
-        end = ReadPartData(reader_, coding, boundary_, false, item.Data());
+        end = ReadPartData(reader_, coding, boundary_, false, item.Data(), Throttle());
     } catch (const EMessageParserError&) {
         throw;
     } catch (const std::exception&) {

@@ -9,6 +9,8 @@ namespace kivo {
 
 namespace {
 
+constexpr std::size_t kPumpLines = 4095;  // the clock is read once per this many lines
+
 bool EndsWithSoftBreak(std::string_view line) {
     std::string_view trimmed = line;
     while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
@@ -50,13 +52,15 @@ TAttEncoding AttEncodingOf(PartCoding coding) {
 }
 
 PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
-                     bool dotEnds, std::string& data) {
+                     bool dotEnds, std::string& data, PumpThrottle* pump) {
     PartEnd end;
     std::string_view line;
     std::string_view pending;  // quoted-printable: the line read last, decoded one step late
     bool havePending = false;
     Base64Decoder base64;
+    std::size_t count = 0;
     while (reader.ReadLine(line)) {
+        if (pump && (++count & kPumpLines) == 0) pump->Tick();
         if (EndsPart(line, boundary)) {
             end.dataEnded = false;
             end.line = line;

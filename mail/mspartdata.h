@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/platform.h"
 #include "mail/linestream.h"
 #include "mail/msmsgcls.h"
 
@@ -29,9 +30,10 @@ struct PartEnd {
 // Appends the decoded bytes of the lines up to the first one that begins with `boundary`
 // (to the end of the data when `boundary` is empty). For base64 and uuencode, `dotEnds` makes a
 // line "." end the data too. Text lines keep their line ends, except the one right before a
-// boundary line, which belongs to the boundary. Decoding errors propagate.
+// boundary line, which belongs to the boundary. Decoding errors propagate. `pump`, when given,
+// ticks while long data is read.
 PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
-                     bool dotEnds, std::string& data);
+                     bool dotEnds, std::string& data, PumpThrottle* pump = nullptr);
 
 // Appends the lines of `bytes` (split at CR LF, CR or LF) to `lines`.
 void AppendLines(std::string_view bytes, std::vector<std::string>& lines);
