@@ -7,10 +7,13 @@
 
 #include "base/bytes.h"
 #include "mail/msmsg.h"
+#include "tests/mail/attachment_maker.h"
 #include "mail/quotedprintable.h"
 
 namespace kivo {
 namespace {
+
+constexpr auto Att = test::MakeAttachment;
 
 TmsMessage Simple() {
     TmsMessage message;
@@ -19,15 +22,6 @@ TmsMessage Simple() {
     message.SetSubject("Hi");
     message.Body().push_back("Hello");
     return message;
-}
-
-TmsAttItem Att(std::string name, std::string type, TAttEncoding encoding, std::string data) {
-    TmsAttItem item;
-    item.SetFileName(name);
-    item.SetContentType(type);
-    item.SetEncoding(encoding);
-    item.Data() = std::move(data);
-    return item;
 }
 
 // The output with every boundary replaced by B1, B2, ... in order of appearance.

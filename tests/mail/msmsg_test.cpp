@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/testutil.h"
+#include "tests/support/testutil.h"
 
 namespace kivo {
 namespace {

@@ -8,24 +8,18 @@
 #include <vector>
 
 #include "mail/msmsg.h"
+#include "tests/mail/attachment_maker.h"
 
 namespace kivo {
 namespace {
+
+constexpr auto Att = test::MakeAttachment;
 
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     std::string data(size, '\0');
     for (char& c : data) c = static_cast<char>(random() & 0xff);
     return data;
-}
-
-TmsAttItem Att(std::string name, std::string type, TAttEncoding encoding, std::string data) {
-    TmsAttItem item;
-    item.SetFileName(name);
-    item.SetContentType(type);
-    item.SetEncoding(encoding);
-    item.Data() = std::move(data);
-    return item;
 }
 
 TmsMessage Base() {
