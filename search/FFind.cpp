@@ -1,0 +1,78 @@
+#include "search/FFind.h"
+
+#include "base/bytes.h"
+#include "base/platform.h"
+#include "store/KivoIndex.h"
+#include "store/KivoMailboxes.h"
+#include "store/mailboxhost.h"
+
+namespace kivo {
+
+namespace {
+
+// Passes the dialog's Cancel on to the search.
+class CancelAware : public TSearchProgress {
+public:
+    CancelAware(TFindView& view, const bool& cancel) : view_(view), cancel_(cancel) {}
+    void Searching(std::string_view relPath) override { view_.Searching(relPath); }
+    void MessageNumber(int count) override { view_.MessageNumber(count); }
+    bool CancelRequested() override { return cancel_ || view_.CancelRequested(); }
+
+private:
+    TFindView& view_;
+    const bool& cancel_;
+};
+
+}  // namespace
+
+TFrmFind::TFrmFind(std::filesystem::path mailFolder, TMailboxHost& host, TFrmMailboxes& tree,
+                   Platform& platform, TFindView& view)
+    : mailFolder_(std::move(mailFolder)),
+      host_(host),
+      tree_(tree),
+      platform_(platform),
+      view_(view) {}
+
+void TFrmFind::Show() {
+    Destination = tree_.FindUniqueName(nullptr, "Found");
+    std::string open = host_.MainIndex().MailboxName;
+    for (char& c : open) {
+        if (c == '\\') c = '/';
+    }
+    const std::size_t slash = open.rfind('/');
+    currentFolder_ = slash == std::string::npos ? std::string() : open.substr(0, slash + 1);
+    if (currentFolder_.empty()) OnlyCurrentFolder = false;
+}
+
+bool TFrmFind::FindClick() {
+    if (TrimView(FindText).empty()) return false;
+    std::string name = Trim(Destination);
+    if (!IsValidName(name)) name = tree_.FindUniqueName(nullptr, "Found");
+    Destination = name;
+    const std::filesystem::path folder =
+        OnlyCurrentFolder && !currentFolder_.empty() ? mailFolder_ / currentFolder_ : mailFolder_;
+
+    view_.SetBusy(true);
+    cancel_ = false;
+    platform_.ClearAbortRequest();
+    CancelAware progress(view_, cancel_);
+    TMailSearch search(mailFolder_, {FindText, IgnoreCase, ExcludeText, ExcludeIgnoreCase},
+                       platform_, progress);
+    try {
+        search.IterateMailboxes(folder, mailFolder_ / name);
+    } catch (const std::exception&) {
+        // A cancel or a broken file ends the search; what was copied stays and is shown.
+    }
+    copied_ = search.Copied();
+    view_.SetBusy(false);
+
+    host_.SaveInfo();
+    TFrmIndex& index = host_.MainIndex();
+    index.Folder = mailFolder_;
+    index.MailboxName = name;
+    host_.Init();
+    tree_.Init();
+    return true;
+}
+
+}  // namespace kivo

@@ -1,0 +1,238 @@
+#include "search/mailsearch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/files.h"
+#include "base/platform.h"
+#include "store/compress.h"
+#include "store/deletedlist.h"
+#include "store/indexfile.h"
+#include "store/mailboxfiles.h"
+#include "store/mbxscanner.h"
+
+namespace kivo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Results are appended in batches of whole messages, each under the results file's lock.
+constexpr std::size_t kBatch = std::size_t{8} << 20;
+
+struct Range {
+    std::size_t begin = 0;  // first byte of the line
+    std::size_t end = 0;    // end of its text (before the line end)
+};
+
+// What the search needs to know about one message's lines.
+struct MessageShape {
+    std::vector<Range> status;      // the "Status:" header lines
+    std::size_t afterSecond = 0;    // where the third line starts
+    bool deleted = false;           // the first "Status:" line holds a "d" in either case
+};
+
+MessageShape Shape(std::string_view text) {
+    MessageShape shape;
+    std::size_t pos = 0;
+    int lineNo = 0;
+    bool inHeader = true;
+    shape.afterSecond = text.size();
+    while (pos < text.size() && (inHeader || lineNo < 2)) {
+        const void* lf = std::memchr(text.data() + pos, '\n', text.size() - pos);
+        const std::size_t stop =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
+               : text.size();
+        std::size_t end = stop;
+        if (end > pos && text[end - 1] == '\r') --end;
+        const std::string_view line = text.substr(pos, end - pos);
+        ++lineNo;
+        if (lineNo > 1 && inHeader) {
+            if (TrimView(line).empty()) {
+                inHeader = false;
+            } else if (line.starts_with("Status:")) {
+                if (shape.status.empty()) {
+                    shape.deleted = line.find_first_of("dD") != std::string_view::npos;
+                }
+                shape.status.push_back({pos, end});
+            }
+        }
+        pos = lf ? stop + 1 : stop;
+        if (lineNo == 2) shape.afterSecond = pos;
+    }
+    return shape;
+}
+
+// True for a results mailbox: a line before its first separator is exactly "SYSTEM:FIND".
+bool IsResultsMailbox(const fs::path& mbx) {
+    std::ifstream in(mbx, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.starts_with("From ")) return false;
+        if (line == kResultsMark) return true;
+    }
+    return false;
+}
+
+// The mailbox's path relative to the mail folder, as the tree names it ("In", "Work/Alpha").
+std::string RelativeName(const fs::path& mailFolder, const fs::path& base) {
+    std::string rel = base.lexically_relative(mailFolder).generic_string();
+    if (rel.empty() || rel.starts_with("..")) rel = base.filename().string();
+    static constexpr std::string_view kSystem[] = {"In", "Out", "Sent", "Trash"};
+    for (std::string_view name : kSystem) {
+        if (EqualsNoCase(rel, name)) return std::string(name);
+    }
+    return rel;
+}
+
+// Status lines from the index, when its stamp says it describes the file as it is.
+std::unordered_map<int, std::string> IndexStatus(const TMailboxFiles& files) {
+    std::error_code ec;
+    if (!fs::exists(files.Idx, ec)) return {};
+    const std::string text = ReadFileBytes(files.Idx);
+    const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
+    try {
+        if (!StampMatches(TrimView(first), files.Mbx)) return {};
+    } catch (const EIndexFileInvalid&) {
+        return {};
+    }
+    return ReadIndexStatusLines(files.Idx, true);
+}
+
+bool CanMatchALine(std::string_view needle) {
+    return needle.find_first_of("\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+TMailSearch::TMailSearch(fs::path mailFolder, const TSearchText& text, Platform& platform,
+                         TSearchProgress& progress)
+    : mailFolder_(std::move(mailFolder)),
+      find_(text.find, text.findIgnoreCase),
+      exclude_(text.exclude, text.excludeIgnoreCase),
+      useExclude_(!TrimView(text.exclude).empty()),
+      platform_(platform),
+      progress_(progress) {}
+
+void TMailSearch::IterateMailboxes(const fs::path& folder, const fs::path& resultsBase) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return;
+    std::vector<fs::directory_entry> entries;
+    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return LowerCase(a.path().filename().string()) < LowerCase(b.path().filename().string());
+    });
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory(ec)) {
+            IterateMailboxes(entry.path(), resultsBase);
+        } else if (name.size() > 4 &&
+                   EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".mbx")) {
+            SearchMailbox(entry.path().parent_path() / name.substr(0, name.size() - 4),
+                          resultsBase);
+        }
+    }
+}
+
+void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& resultsBase) {
+    const TMailboxFiles files = TMailboxFiles::Of(mailboxBase);
+    const fs::path results = TMailboxFiles::Of(resultsBase).Mbx;
+    std::error_code ec;
+    // Never search the mailbox the results go to: it would find its own copies.
+    if (fs::exists(results, ec) && fs::equivalent(files.Mbx, results, ec)) return;
+    RecoverInterruptedCompression(files);
+    const TDeletedList deleted = TDeletedList::Load(files.Del);
+    const std::unordered_map<int, std::string> status = IndexStatus(files);
+    const std::string rel = RelativeName(mailFolder_, mailboxBase);
+    progress_.Searching(rel);
+
+    MbxScanner scanner(files.Mbx);
+    if (!scanner.IsOpen()) {
+        if (scanner.OpenError() == std::errc::no_such_file_or_directory) return;
+        throw std::system_error(scanner.OpenError(), "cannot read " + files.Mbx.string());
+    }
+    if (!fs::exists(results, ec)) AppendLocked(results, std::string(kResultsMark) + "\r\n");
+    if (IsResultsMailbox(files.Mbx)) return;
+
+    const bool findable = CanMatchALine(find_.Needle());
+    const bool excludable = useExclude_ && CanMatchALine(exclude_.Needle());
+    std::string batch;
+    PumpThrottle throttle(platform_);
+    auto flush = [&] {
+        if (!batch.empty()) AppendLocked(results, batch);
+        batch.clear();
+    };
+    try {
+        while (scanner.Next()) {
+            const int number = static_cast<int>(scanner.Current().number);
+            throttle.Tick();
+            if (number % 10 == 0) progress_.MessageNumber(number);
+            if (progress_.CancelRequested() || platform_.AbortRequested()) throw ECanceled();
+            if (deleted.Contains(number)) continue;
+            const std::string_view text = scanner.Text();
+            const MessageShape shape = Shape(text);
+            if (shape.deleted) continue;
+            auto it = status.find(number);
+            const std::string* replacement =
+                (it != status.end() && !shape.status.empty()) ? &it->second : nullptr;
+            // A line holds the text when the message does outside the replaced lines, or
+            // the replacement does (a text holds no line end, so it never spans lines).
+            auto holds = [&](const TTextFinder& finder) {
+                if (replacement && finder.FoundIn(*replacement)) return true;
+                for (std::size_t pos = 0;;) {
+                    const std::size_t hit = finder.Find(text, pos);
+                    if (hit == std::string_view::npos) return false;
+                    const bool inStatus =
+                        replacement && std::any_of(shape.status.begin(), shape.status.end(),
+                                                   [&](const Range& r) {
+                                                       return hit >= r.begin && hit < r.end;
+                                                   });
+                    if (!inStatus) return true;
+                    pos = hit + 1;
+                }
+            };
+            if (!findable || !holds(find_) || (excludable && holds(exclude_))) continue;
+
+            // Copy it with the index's status and the "X-Found:" line as its third line.
+            std::size_t pos = 0;
+            bool inserted = false;
+            auto insertFound = [&] {
+                if (!batch.empty() && batch.back() != '\n') batch += "\r\n";
+                batch += "X-Found: " + rel + "\r\n";
+                inserted = true;
+            };
+            for (const Range& r : replacement ? shape.status : std::vector<Range>{}) {
+                if (!inserted && shape.afterSecond <= r.begin) {
+                    batch.append(text.substr(pos, shape.afterSecond - pos));
+                    pos = shape.afterSecond;
+                    insertFound();
+                }
+                batch.append(text.substr(pos, r.begin - pos));
+                batch += *replacement;
+                pos = r.end;
+            }
+            if (!inserted) {
+                const std::size_t at = std::max(pos, shape.afterSecond);
+                batch.append(text.substr(pos, at - pos));
+                pos = at;
+                insertFound();
+            }
+            batch.append(text.substr(pos));
+            if (batch.back() != '\n') batch += "\r\n";
+            ++copied_;
+            if (batch.size() >= kBatch) flush();
+        }
+    } catch (...) {
+        flush();
+        throw;
+    }
+    flush();
+}
+
+}  // namespace kivo
