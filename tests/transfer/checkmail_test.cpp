@@ -1,0 +1,322 @@
+#include "transfer/checkmail.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "base/bytes.h"
+#include "store/KivoIndex.h"
+#include "store/mbxfile.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// One server's mailbox: messages with their unique ids, and what was done to them.
+struct FakeMessage {
+    std::string uidl;
+    std::string raw;
+};
+
+// A POP3 mailbox double keeping its messages in memory, following the two phases: Info from
+// the headers, then fetches and deletions of the marked messages in server order.
+class FakeMailbox : public TRemoteMailbox {
+public:
+    void SetEvents(TRemoteEvents events) override { events_ = std::move(events); }
+    void Configure(std::string_view server, std::string_view user,
+                   std::string_view password) override {
+        server_ = server;
+        user_ = user;
+        password_ = password;
+        info_.clear();
+    }
+    void UpdateInfo() override {
+        ++connects;
+        logins.push_back(user_ + "@" + server_ + ":" + password_);
+        if (failConnect) {
+            std::string text = "[10061] Connection refused";
+            events_.error(text);
+            throw std::runtime_error(text);
+        }
+        size_ = 0;
+        for (std::size_t i = 0; i < Box().size(); ++i) {
+            const FakeMessage& m = Box()[i];
+            TRemoteInfo info;
+            info.size = static_cast<long>(m.raw.size());
+            info.uidl = m.uidl;
+            for (const std::string& line : SplitLines(m.raw)) {
+                if (line.empty()) break;
+                info.headers.push_back(line);
+            }
+            size_ += info.size;
+            info_.push_back(std::move(info));
+            events_.nextInfoUpdated(static_cast<int>(i));
+        }
+    }
+    std::vector<TRemoteInfo>& Info() override { return info_; }
+    long MessageCount() const override { return static_cast<long>(info_.size()); }
+    long MailboxSize() const override { return size_; }
+    void TransferData() override {
+        std::vector<std::size_t> deleted;
+        for (std::size_t i = 0; i < info_.size(); ++i) {
+            const int n = static_cast<int>(i);
+            if (info_[i].retrieve) {
+                events_.retrieving(n);
+                events_.progress(static_cast<long>(Box()[i].raw.size()));
+                fetched.push_back(Box()[i].uidl);
+                events_.save(n, Box()[i].raw);
+                events_.retrieved(n);
+            }
+            if (info_[i].remove) deleted.push_back(i);
+        }
+        for (auto it = deleted.rbegin(); it != deleted.rend(); ++it) {
+            removed.push_back(Box()[*it].uidl);
+            Box().erase(Box().begin() + static_cast<std::ptrdiff_t>(*it));
+        }
+    }
+    void Close() override {}
+    void Cancel() override {}
+
+    std::vector<FakeMessage>& Box() { return boxes[user_ + "@" + server_]; }
+
+    std::map<std::string, std::vector<FakeMessage>> boxes;
+    bool failConnect = false;
+    int connects = 0;
+    Lines logins;
+    Lines fetched;
+    Lines removed;
+
+private:
+    TRemoteEvents events_;
+    std::string server_, user_, password_;
+    std::vector<TRemoteInfo> info_;
+    long size_ = 0;
+};
+
+class RecordingFeedback : public TTransferFeedback {
+public:
+    void StatusText(int panel, std::string_view text) override {
+        status[panel] = std::string(text);
+    }
+    void ErrorLevel(int level, std::string_view text) override {
+        log.push_back(std::to_string(level) + " " + std::string(text));
+    }
+    void ShowTip(std::string_view text) override { tips.push_back(std::string(text)); }
+    bool AskPassword(std::string_view caption, std::string_view prompt,
+                     std::string& password) override {
+        asked.push_back(std::string(caption) + "|" + std::string(prompt));
+        password = typed;
+        return !typed.empty();
+    }
+    void SetBusy(bool on) override { busy.push_back(on); }
+    void CheckEnded(bool newMail, bool sound) override {
+        ended = std::to_string(newMail) + std::to_string(sound);
+    }
+
+    std::string status[4];
+    Lines log;
+    Lines tips;
+    Lines asked;
+    std::string typed;
+    std::vector<bool> busy;
+    std::string ended;
+};
+
+// The incoming filters of a bad day: one marks spam deleted, one fails.
+class ScriptedFilters : public TFilterLists {
+public:
+    void RunIncoming(TmsMessage& message) override {
+        const std::string subject = message.Subject();
+        if (subject.find("spam") != std::string::npos) {
+            message.Headers().RemoveField("Status");
+            message.Headers().Add("Status: RD");
+        }
+        if (subject.find("boom") != std::string::npos) throw std::runtime_error("script error");
+        ++runs;
+    }
+    void RunOutgoing(TmsMessage&) override {}
+    int runs = 0;
+};
+
+std::string Message(std::string_view subject, std::string_view extraHeaders = "",
+                    std::size_t bodyBytes = 20) {
+    std::string raw = "From: ann@example.org\r\nSubject: " + std::string(subject) +
+                      "\r\nMessage-ID: <" + std::string(subject) + "@example.org>\r\n" +
+                      std::string(extraHeaders) + "\r\n";
+    raw += std::string(bodyBytes, 'x') + "\r\n";
+    return raw;
+}
+
+class CheckMail : public testing::Test {
+protected:
+    CheckMail() {
+        fs::create_directories(dir / "Mail");
+        fs::create_directories(dir / "Attach");
+    }
+    void Accounts(std::string_view text) { test::WriteFile(dir / "accounts.ini", text); }
+    TCheckResult Check() {
+        TCheckMail run({dir / "accounts.ini", dir / "Mail", dir / "Attach", dir.path(),
+                        dir / "lmos.dat"},
+                       pop, filters, feedback);
+        return run.Run();
+    }
+    int Stored() const { return FindLastIndex(dir / "Mail" / "in.mbx"); }
+    Lines StoredMessage(int n) const {
+        Lines lines;
+        ExtractMsg(n, dir / "Mail" / "in.mbx", lines);
+        return lines;
+    }
+    std::string Account(std::string_view name, std::string_view user,
+                        std::string_view extra = "") {
+        return "[" + std::string(name) + "]\r\nPOPServer=pop.example\r\nPOPUser=" +
+               std::string(user) + "\r\nPOPPass=" + Scramble("pw", kAccountPasswordKey) + "\r\n" +
+               std::string(extra);
+    }
+
+    test::TempDir dir;
+    FakeMailbox pop;
+    ScriptedFilters filters;
+    RecordingFeedback feedback;
+};
+
+TEST_F(CheckMail, FetchesEveryCheckedAccountInFileOrderIntoIn) {
+    Accounts(Account("Work", "jo") + Account("Off", "off", "CheckMail=0\r\n") +
+             Account("Home", "joe"));
+    // A "D" the message arrived with does not discard it: only the filters decide.
+    pop.boxes["jo@pop.example"] = {{"w1", Message("one")}, {"w2", Message("two", "Status: D\r\n")}};
+    pop.boxes["joe@pop.example"] = {{"h1", Message("three")}};
+    pop.boxes["off@pop.example"] = {{"o1", Message("never")}};
+    const TCheckResult r = Check();
+    EXPECT_EQ(pop.logins, (Lines{"jo@pop.example:pw", "joe@pop.example:pw"}));
+    EXPECT_EQ(r.accounts, 2);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(r.stored, 3);
+    EXPECT_TRUE(r.newMail);
+    EXPECT_EQ(feedback.ended, "11");
+    EXPECT_EQ(feedback.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(pop.removed, (Lines{"w2", "w1", "h1"}));
+    ASSERT_EQ(Stored(), 3);
+    const Lines first = StoredMessage(1);
+    EXPECT_TRUE(first[0].starts_with("From ???@??? ")) << first[0];
+    EXPECT_EQ(HeaderValue("X-Account:", first), "Work");
+    EXPECT_EQ(HeaderValue("Status:", first), "U");
+    EXPECT_EQ(HeaderValue("Subject:", first), "one");
+    EXPECT_EQ(HeaderValue("X-Account:", StoredMessage(3)), "Home");
+    EXPECT_EQ(filters.runs, 3);
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "1 Connecting to pop.example POP server for Work..."),
+              feedback.log.end());
+}
+
+TEST_F(CheckMail, LeftMailIsFetchedOnceAndDeletedWhenNoLongerLeft) {
+    // The server adds no "X-UIDL": its UIDL ids tell the messages apart, even two messages
+    // with the same Message-ID and no Date.
+    Accounts(Account("Home", "jo", "LeaveMail=1\r\n"));
+    pop.boxes["jo@pop.example"] = {{"u1", Message("same")}, {"u2", Message("same")}};
+    EXPECT_EQ(Check().stored, 2);
+    EXPECT_EQ(Check().stored, 0);  // second check: nothing new
+    EXPECT_EQ(pop.fetched, (Lines{"u1", "u2"}));
+    EXPECT_TRUE(pop.removed.empty());
+    EXPECT_EQ(feedback.status[3], "2 messages left on pop.example");
+    const std::string lmos = test::ReadFile(dir / "lmos.dat");
+    EXPECT_EQ(lmos.find("u1"), lmos.rfind("u1"));  // one entry per message
+
+    Accounts(Account("Home", "jo", "LeaveMail=0\r\n"));
+    pop.boxes["jo@pop.example"].push_back({"u3", Message("new")});
+    EXPECT_EQ(Check().stored, 1);
+    EXPECT_EQ(pop.fetched, (Lines{"u1", "u2", "u3"}));  // the left ones are not fetched again
+    EXPECT_EQ(pop.removed, (Lines{"u3", "u2", "u1"}));
+    EXPECT_EQ(test::ReadFile(dir / "lmos.dat").find("u1"), std::string::npos);
+    EXPECT_EQ(Stored(), 3);
+}
+
+TEST_F(CheckMail, SizeLimitInKilobytes) {
+    struct Case {
+        const char* size;
+        std::size_t over;  // bytes above 100 KB of the big message
+        bool fetched;
+        const char* why;
+    } cases[] = {
+        {"100", 0, true, "exactly at the limit"},
+        {"100", 1, false, "one byte over"},
+        {"lots", 1, true, "not a number: no limit"},
+        {"0", 1, true, "zero: no limit"},
+    };
+    for (const auto& c : cases) {
+        Accounts(Account("Home", "jo", std::string("SkipBig=1\r\nSkipBigSize=") + c.size + "\r\n"));
+        std::string big = Message("big", "", 0);
+        big += std::string(100 * 1024 + c.over - big.size(), 'y');
+        ASSERT_EQ(big.size(), 100 * 1024 + c.over);
+        pop.boxes["jo@pop.example"] = {{"big", big}};
+        pop.fetched.clear();
+        const TCheckResult r = Check();
+        EXPECT_EQ(pop.fetched.size(), c.fetched ? 1u : 0u) << c.why;
+        EXPECT_EQ(pop.boxes["jo@pop.example"].empty(), c.fetched) << c.why;
+        EXPECT_EQ(feedback.status[3], c.fetched ? "" : "1 message left on pop.example") << c.why;
+        EXPECT_EQ(r.newMail, c.fetched) << c.why;
+    }
+}
+
+TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
+    Accounts(Account("Home", "jo"));
+    pop.boxes["jo@pop.example"] = {
+        {"1", Message("spam offer", "Status: RD\r\n")}, {"2", Message("boom")}, {"3", Message("ok")}};
+    const TCheckResult r = Check();
+    EXPECT_EQ(r.stored, 2);
+    ASSERT_EQ(Stored(), 2);
+    EXPECT_EQ(HeaderValue("Subject:", StoredMessage(1)), "boom");  // a failing filter keeps it
+    EXPECT_EQ(HeaderValue("Status:", StoredMessage(1)), "U");
+    EXPECT_EQ(pop.removed.size(), 3u);  // the discarded one is gone from the server too
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "2 Incoming filter failed: script error"),
+              feedback.log.end());
+}
+
+TEST_F(CheckMail, FailuresEndOnlyTheirAccount) {
+    // "Ask" has no password and the prompt is cancelled; "Bad" cannot save (In is a folder).
+    Accounts("[Ask]\r\nPOPServer=pop.example\r\nPOPUser=ask\r\n" + Account("Bad", "bad") +
+             Account("Good", "good"));
+    pop.boxes["bad@pop.example"] = {{"b1", Message("kept")}, {"b2", Message("kept too")}};
+    pop.boxes["good@pop.example"] = {{"g1", Message("fine")}};
+    fs::create_directory(dir / "Mail" / "in.mbx");
+    TCheckResult r = Check();
+    EXPECT_EQ(feedback.asked, (Lines{"Ask, ask@pop.example|Enter your POP password:"}));
+    EXPECT_EQ(r.failed, 3);  // Good fails to store as well
+    EXPECT_EQ(r.stored, 0);
+    EXPECT_TRUE(pop.removed.empty());  // nothing deleted that was not stored
+    EXPECT_EQ(pop.boxes["bad@pop.example"].size(), 2u);
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "2 Error occured while connected to pop.example POP server for "
+                        "Bad<br>\r\nCannot save message/attachment"),
+              feedback.log.end());
+
+    fs::remove(dir / "Mail" / "in.mbx");
+    feedback.typed = "typed";
+    pop.failConnect = true;
+    r = Check();
+    EXPECT_EQ(pop.logins.back(), "good@pop.example:pw");
+    EXPECT_EQ(pop.logins[pop.logins.size() - 3], "ask@pop.example:typed");
+    EXPECT_EQ(r.failed, 3);
+    EXPECT_EQ(feedback.status[0], "Could not connect to the POP server");
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "2 Cannot connect to pop.example POP server for Good<br>\r\n"
+                        "[10061] Connection refused"),
+              feedback.log.end());
+}
+
+TEST_F(CheckMail, NoAccountsOrNoneMarked) {
+    Check();
+    Accounts(Account("Off", "off", "CheckMail=0\r\n"));
+    Check();
+    EXPECT_EQ(feedback.tips,
+              (Lines{"No accounts have been setup", "No account marked to check - press F3 to change"}));
+    EXPECT_EQ(pop.connects, 0);
+    EXPECT_EQ(feedback.busy, (std::vector<bool>{true, false, true, false}));
+}
+
+}  // namespace
+}  // namespace kivo

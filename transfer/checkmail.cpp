@@ -1,0 +1,291 @@
+#include "transfer/checkmail.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/bytes.h"
+#include "base/datetime.h"
+#include "base/files.h"
+#include "mail/msmsgcls.h"
+#include "store/KivoIndex.h"
+#include "store/indexfile.h"
+#include "store/mbxfile.h"
+#include "store/populate.h"
+#include "transfer/storedform.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::string_view kCanceledText = "Operation has been canceled";
+constexpr std::string_view kSaveFailedText = "Cannot save message/attachment";
+
+std::string FieldValue(const std::vector<std::string>& lines, std::string_view name) {
+    TmsHeaders headers;
+    for (const std::string& line : lines) headers.Add(line);
+    return headers.GetFieldValue(name);
+}
+
+// What identifies a remote message in the leave-on-server list. Servers that add no
+// "X-UIDL" header still report a unique id through UIDL; Message-ID and Date alone need not
+// be unique.
+LeaveOnServerEntry EntryOf(const TRemoteInfo& info) {
+    std::string uid = FieldValue(info.headers, "X-UIDL");
+    if (uid.empty()) uid = info.uidl;
+    return {uid, FieldValue(info.headers, "Message-ID"), FieldValue(info.headers, "Date")};
+}
+
+bool HasDeleteMark(std::string_view status) {
+    return status.find_first_of("dD") != std::string_view::npos;
+}
+
+std::string LeftText(int count, std::string_view server) {
+    if (count == 0) return "No messages left on " + std::string(server);
+    if (count == 1) return "1 message left on " + std::string(server);
+    return std::to_string(count) + " messages left on " + std::string(server);
+}
+
+}  // namespace
+
+TCheckMail::TCheckMail(TCheckPaths paths, TRemoteMailbox& pop, TFilterLists& filters,
+                       TTransferFeedback& feedback, Platform* platform)
+    : paths_(std::move(paths)),
+      pop_(pop),
+      filters_(filters),
+      feedback_(feedback),
+      platform_(platform) {}
+
+TCheckResult TCheckMail::Run() {
+    result_ = {};
+    feedback_.SetBusy(true);
+    pop_.SetEvents({
+        .nextInfoUpdated =
+            [this](int n) {
+                feedback_.StatusText(0, "Scanned message " + std::to_string(n + 1) + " of " +
+                                            std::to_string(pop_.MessageCount()));
+            },
+        .retrieving =
+            [this](int n) {
+                current_ = 0;
+                ShowProgress();
+                const TRemoteInfo& info = pop_.Info().at(static_cast<std::size_t>(n));
+                feedback_.StatusText(0, "Downloading message " + std::to_string(n + 1) + " of " +
+                                            std::to_string(pop_.Info().size()));
+                feedback_.StatusText(3, FieldValue(info.headers, "From").substr(0, 30) + ", " +
+                                            FieldValue(info.headers, "Subject").substr(0, 100));
+            },
+        .retrieved =
+            [this](int n) {
+                fetched_ += pop_.Info().at(static_cast<std::size_t>(n)).size;
+                current_ = 0;
+                ShowProgress();
+            },
+        .progress =
+            [this](long bytes) {
+                current_ = bytes;
+                ShowProgress();
+            },
+        .save = [this](int n, std::string_view raw) { Store(n, raw); },
+        .error = [this](std::string& text) { lastError_ = text; },
+    });
+
+    const std::vector<Account> all = ReadAccounts(paths_.accountsFile);
+    std::vector<Account> marked;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(marked),
+                 [](const Account& a) { return a.checkMail; });
+    if (all.empty()) {
+        feedback_.ShowTip("No accounts have been setup");
+    } else if (marked.empty()) {
+        feedback_.ShowTip("No account marked to check - press F3 to change");
+    }
+    for (const Account& account : marked) {
+        ++result_.accounts;
+        CheckAccount(account);
+    }
+
+    feedback_.CheckEnded(result_.newMail, result_.newMail && result_.playSound);
+    feedback_.RouteCancel({});
+    feedback_.SetBusy(false);
+    return result_;
+}
+
+void TCheckMail::CheckAccount(const Account& account) {
+    account_ = &account;
+    const std::string& server = account.popServer;
+    std::string password = account.Password();
+    if (password.empty()) {
+        const std::string caption =
+            account.account + ", " + account.popUser + "@" + account.popServer;
+        if (!feedback_.AskPassword(caption, "Enter your POP password:", password)) {
+            ++result_.failed;
+            return;
+        }
+    }
+
+    pop_.Configure(server, account.popUser, password);
+    feedback_.Progress(0);
+    feedback_.ShowProgressText(true);
+    feedback_.RouteCancel([this] { pop_.Cancel(); });
+    feedback_.StartCheckAnimation();
+    feedback_.StatusText(0, "Connecting to " + server + " server...");
+    feedback_.ErrorLevel(1, "Connecting to " + server + " POP server for " + account.account +
+                                "...");
+    lastError_.clear();
+    try {
+        pop_.UpdateInfo();
+    } catch (const std::exception& e) {
+        if (lastError_.empty()) lastError_ = e.what();
+        ReportFailure("Cannot connect to ", account);
+        EndAccount();
+        return;
+    }
+    if (pop_.Info().empty()) {
+        feedback_.ErrorLevel(3, "No messages on " + server + " POP server for " +
+                                    account.account + ".");
+        feedback_.StatusText(0, result_.newMail ? "" : "No new messages");
+        EndAccount();
+        return;
+    }
+
+    inWindow_ = feedback_.InIndexWindow();
+    if (inWindow_) {
+        inWindow_->MessageCounter =
+            FindLastIndex(FindFileNoCase(paths_.mailFolder, "in.mbx")) + 1;
+    }
+    fetched_ = current_ = left_ = 0;
+
+    LeaveOnServerList list(paths_.leaveOnServer);
+    list.SelectAccount(account.popUser, server);
+    int leftCount = 0;
+    const bool anyMarked = MarkMessages(account, list, leftCount);
+    if (!anyMarked && !result_.newMail) feedback_.StatusText(0, "No new messages");
+    feedback_.StatusText(3, LeftText(leftCount, server));
+    feedback_.ErrorLevel(3, LeftText(leftCount, server) + " for " + account.account + ".");
+
+    bool failed = false;
+    try {
+        pop_.TransferData();
+    } catch (const std::exception& e) {
+        if (lastError_.empty()) lastError_ = e.what();
+        ReportFailure("Error occured while connected to ", account);
+        failed = true;
+    }
+
+    if (leftCount == 0) feedback_.StatusText(3, "");
+    if (anyMarked) result_.newMail = true;
+    pop_.Close();
+    try {
+        list.Save();
+    } catch (const std::exception& e) {
+        feedback_.ErrorLevel(2, "Cannot save the leave-on-server list: " + std::string(e.what()));
+        if (!failed) ++result_.failed;
+    }
+    feedback_.ShowProgressText(false);
+    feedback_.Progress(0);
+    if (inWindow_ && !inWindow_->Saved) {
+        if (SaveIndex(*inWindow_)) inWindow_->Saved = true;
+    }
+    if (!failed) feedback_.StatusText(0, "");
+    if (feedback_.LastLevel() == 1) feedback_.SetLastLevel(0);
+    feedback_.RouteCancel({});
+    inWindow_ = nullptr;
+}
+
+bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount) {
+    const int limit = account.SkipBigKilobytes();
+    bool any = false;
+    std::vector<TRemoteInfo>& info = pop_.Info();
+    for (TRemoteInfo& message : info) {
+        const LeaveOnServerEntry entry = EntryOf(message);
+        bool fetch = false;
+        if (list.Contains(entry)) {
+            if (!account.leaveMail) {
+                message.remove = true;
+                list.Remove(entry);
+            }
+        } else if (!(account.skipBig && limit > 0 &&
+                     message.size > static_cast<long>(limit) * 1024)) {
+            fetch = true;
+            message.retrieve = true;
+            if (account.sound) result_.playSound = true;
+            if (account.leaveMail) {
+                list.Insert(entry);
+            } else {
+                message.remove = true;
+            }
+        }
+        if (!fetch) {
+            left_ += message.size;
+            if (!message.remove) ++leftCount;
+        }
+        any = any || message.retrieve || message.remove;
+    }
+    return any;
+}
+
+void TCheckMail::Store(int /*n*/, std::string_view raw) {
+    try {
+        const std::filesystem::path folder = std::filesystem::is_directory(paths_.attachFolder)
+                                                 ? paths_.attachFolder
+                                                 : paths_.programFolder;
+        ReceivedMessage received = ConvertReceived(raw, folder, platform_);
+
+        TmsHeaders& headers = received.message.Headers();
+        std::string status = headers.GetFieldValue("Status");
+        std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+        for (std::size_t count = headers.Count(); count > 0; --count) {
+            headers.RemoveField("Status");
+        }
+        headers.Add("Status: " + status);
+        try {
+            filters_.RunIncoming(received.message);
+        } catch (const std::exception& e) {
+            // A failing filter leaves the message to be stored; the run goes on.
+            feedback_.ErrorLevel(2, "Incoming filter failed: " + std::string(e.what()));
+        }
+        if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) return;
+
+        std::vector<std::string> lines = StoredLines(received, account_->account);
+        if (inWindow_ && feedback_.MainShowsIn()) {
+            PopulateIndex(true, inWindow_->MessageCounter, *inWindow_, lines);
+            feedback_.ScrollMainList();
+            ++inWindow_->MessageCounter;
+            inWindow_->Saved = false;
+        } else {
+            lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
+        }
+        AppendToFile(lines, FindFileNoCase(paths_.mailFolder, "in.mbx"));
+        ++result_.stored;
+    } catch (const std::exception&) {
+        lastError_ = std::string(kSaveFailedText);
+        throw;
+    }
+}
+
+void TCheckMail::ReportFailure(std::string_view what, const Account& account) {
+    ++result_.failed;
+    const std::string& server = account.popServer;
+    feedback_.ErrorLevel(2, std::string(what) + server + " POP server for " + account.account +
+                                "<br>\r\n" + lastError_);
+    feedback_.StatusText(0, "Could not connect to the POP server");
+    if (lastError_ == kCanceledText) {
+        feedback_.StatusText(0, "Canceled!");
+        feedback_.ErrorLevel(3, "Operation canceled.");
+    }
+}
+
+void TCheckMail::EndAccount() {
+    pop_.Close();
+    if (feedback_.LastLevel() == 1) feedback_.SetLastLevel(0);
+    feedback_.ShowProgressText(false);
+    feedback_.RouteCancel({});
+}
+
+void TCheckMail::ShowProgress() {
+    const long total = pop_.MailboxSize() - left_;
+    if (total <= 0) return;
+    const double percent = 100.0 * static_cast<double>(fetched_ + current_) / total;
+    feedback_.Progress(static_cast<int>(std::lround(std::min(percent, 100.0))));
+}
+
+}  // namespace kivo

@@ -1,0 +1,72 @@
+#pragma once
+// The check-mail run: every account marked for checking, in file order, through the POP3
+// mailbox in two phases (look at every message, then fetch and delete the chosen ones). A
+// fetched message is converted into its stored form, passed through the incoming filters and
+// appended to "in.mbx" before the server is told to delete it, so a crash never loses mail.
+// One account's failure is reported and the run goes on with the next.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "accounts/account.h"
+#include "transfer/filterlists.h"
+#include "transfer/leaveonserver.h"
+#include "transfer/remotemailbox.h"
+#include "transfer/transferfeedback.h"
+
+namespace kivo {
+
+class Platform;
+class TFrmIndex;
+
+// Where the run reads and writes.
+struct TCheckPaths {
+    std::filesystem::path accountsFile;   // "accounts.ini"
+    std::filesystem::path mailFolder;     // holds "in.mbx"
+    std::filesystem::path attachFolder;   // attachment files; the program folder when missing
+    std::filesystem::path programFolder;
+    std::filesystem::path leaveOnServer;  // "lmos.dat"
+};
+
+struct TCheckResult {
+    int accounts = 0;  // accounts checked
+    int failed = 0;    // accounts that could not be checked or failed on the way
+    int stored = 0;    // messages appended to the In mailbox
+    bool newMail = false;
+    bool playSound = false;
+};
+
+class TCheckMail {
+public:
+    TCheckMail(TCheckPaths paths, TRemoteMailbox& pop, TFilterLists& filters,
+               TTransferFeedback& feedback, Platform* platform = nullptr);
+
+    // The check button: one run over all accounts marked for checking.
+    TCheckResult Run();
+
+private:
+    void CheckAccount(const Account& account);
+    // Decides per message what to fetch and delete; returns whether anything was marked.
+    bool MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount);
+    void Store(int n, std::string_view raw);
+    void ReportFailure(std::string_view what, const Account& account);
+    void EndAccount();
+    void ShowProgress();
+
+    TCheckPaths paths_;
+    TRemoteMailbox& pop_;
+    TFilterLists& filters_;
+    TTransferFeedback& feedback_;
+    Platform* platform_;
+
+    TCheckResult result_;
+    const Account* account_ = nullptr;
+    TFrmIndex* inWindow_ = nullptr;
+    std::string lastError_;
+    long fetched_ = 0;  // bytes of the messages fetched so far
+    long current_ = 0;  // bytes of the message being fetched
+    long left_ = 0;     // bytes left on the server
+};
+
+}  // namespace kivo
