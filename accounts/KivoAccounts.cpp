@@ -81,7 +81,9 @@ void TFrmAccounts::SetChecked(int index, bool checked) {
     view_.ShowList(entries_, selected_);
 }
 
-void TFrmAccounts::EditAccountEnter() { nameFocused_ = true; }
+void TFrmAccounts::EditAccountEnter() {
+    nameFocused_ = true;
+}
 
 void TFrmAccounts::EditAccountChange(std::string_view text) {
     fields_.account = std::string(text);
@@ -137,7 +139,8 @@ void TFrmAccounts::BtnDeleteClick() {
     if (selected_ < 0 || entries_.size() <= 1) return;
     const std::string gone = entries_[selected_].name;
     entries_.erase(entries_.begin() + selected_);
-    if (selected_ >= static_cast<int>(entries_.size())) selected_ = static_cast<int>(entries_.size()) - 1;
+    if (selected_ >= static_cast<int>(entries_.size()))
+        selected_ = static_cast<int>(entries_.size()) - 1;
     // The name field goes with the deleted account, so it has nothing left to refuse.
     nameFocused_ = false;
     const bool shared = std::any_of(entries_.begin(), entries_.end(), [&](const AccountEntry& e) {
@@ -186,7 +189,9 @@ std::optional<std::string> TFrmAccounts::BtnOKClick() {
     }
 }
 
-void TFrmAccounts::BtnCancelClick() { Close(); }
+void TFrmAccounts::BtnCancelClick() {
+    Close();
+}
 
 void TFrmAccounts::Close() {
     const bool wasOpen = open_;
@@ -293,9 +298,13 @@ int TFrmAccounts::InsertSorted(AccountEntry entry) {
     return static_cast<int>(at - entries_.begin());
 }
 
-bool TFrmAccounts::LeaveNameField() { return !nameFocused_ || EditAccountExit(); }
+bool TFrmAccounts::LeaveNameField() {
+    return !nameFocused_ || EditAccountExit();
+}
 
-void TFrmAccounts::FlushWorkingCopy() { WriteFileAtomic(paths_.workingCopy, work_.Text()); }
+void TFrmAccounts::FlushWorkingCopy() {
+    WriteFileAtomic(paths_.workingCopy, work_.Text());
+}
 
 void TFrmAccounts::DeleteWorkingCopy() {
     std::error_code ec;

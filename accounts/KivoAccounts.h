@@ -47,7 +47,7 @@ struct AccountFields {
 // What the accounts window shows. The window layer draws it; tests and the headless
 // commands record it.
 class AccountsView {
-public:
+  public:
     virtual ~AccountsView() = default;
     // The account list and its selected line (-1 for none).
     virtual void ShowList(const std::vector<AccountEntry>& entries, int selected) = 0;
@@ -72,7 +72,7 @@ struct AccountsPaths {
 };
 
 class TFrmAccounts {
-public:
+  public:
     TFrmAccounts(AccountsPaths paths, AccountsView& view);
     ~TFrmAccounts();  // a window still open is closed: the working copy goes
     TFrmAccounts(const TFrmAccounts&) = delete;
@@ -133,9 +133,9 @@ public:
     // Renames the current list line to `text`, keeping the list in alphabetical order.
     void UpdateAccount(std::string_view text);
 
-private:
-    int InsertSorted(AccountEntry entry);        // returns its position
-    bool LeaveNameField();                       // EditAccountExit when it has the focus
+  private:
+    int InsertSorted(AccountEntry entry);  // returns its position
+    bool LeaveNameField();                 // EditAccountExit when it has the focus
     void FlushWorkingCopy();
     void DeleteWorkingCopy();
     void ShowAll();

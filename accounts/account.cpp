@@ -16,12 +16,15 @@ struct FlagKey {
     std::string_view key;
     bool Account::*member;
 };
-constexpr TextKey kTextKeys[] = {
-    {"Name", &Account::name},       {"Email", &Account::email},
-    {"POPServer", &Account::popServer}, {"POPUser", &Account::popUser},
-    {"POPPass", &Account::popPass}, {"SkipBigSize", &Account::skipBigSize},
-    {"SMTP", &Account::smtp},       {"Sig", &Account::sig},
-    {"Tag", &Account::tag}};
+constexpr TextKey kTextKeys[] = {{"Name", &Account::name},
+                                 {"Email", &Account::email},
+                                 {"POPServer", &Account::popServer},
+                                 {"POPUser", &Account::popUser},
+                                 {"POPPass", &Account::popPass},
+                                 {"SkipBigSize", &Account::skipBigSize},
+                                 {"SMTP", &Account::smtp},
+                                 {"Sig", &Account::sig},
+                                 {"Tag", &Account::tag}};
 constexpr FlagKey kFlagKeys[] = {{"SkipBig", &Account::skipBig},
                                  {"CheckMail", &Account::checkMail},
                                  {"LeaveMail", &Account::leaveMail},
@@ -35,13 +38,17 @@ std::string_view AccountKeyDefault(std::string_view key) {
     return "";
 }
 
-std::string Account::Password() const { return Unscramble(popPass, kAccountPasswordKey); }
+std::string Account::Password() const {
+    return Unscramble(popPass, kAccountPasswordKey);
+}
 
 void Account::SetPassword(std::string_view plain) {
     popPass = Scramble(plain, kAccountPasswordKey);
 }
 
-int Account::SkipBigKilobytes() const { return ToIntDef(Trim(skipBigSize), 0); }
+int Account::SkipBigKilobytes() const {
+    return ToIntDef(Trim(skipBigSize), 0);
+}
 
 Account ReadAccount(const IniFile& ini, std::string_view section) {
     Account a;
@@ -81,8 +88,9 @@ bool AccountNameLess(std::string_view a, std::string_view b) {
 }
 
 void SortAccountNames(std::vector<std::string>& names) {
-    std::stable_sort(names.begin(), names.end(),
-                     [](const std::string& a, const std::string& b) { return AccountNameLess(a, b); });
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return AccountNameLess(a, b);
+    });
 }
 
 std::string ResolveDefaultAccount(const std::vector<std::string>& names,

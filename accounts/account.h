@@ -40,8 +40,8 @@ struct Account {
     std::string sig = "Default";
     std::string tag;
 
-    std::string Password() const;               // unscrambled
-    void SetPassword(std::string_view plain);   // scrambles
+    std::string Password() const;              // unscrambled
+    void SetPassword(std::string_view plain);  // scrambles
     // The size limit in kilobytes; a value that is not a number counts as 0.
     int SkipBigKilobytes() const;
 };

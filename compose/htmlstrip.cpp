@@ -56,7 +56,8 @@ void StripHtml(std::vector<std::string>& lines) {
     std::size_t body = 0;
     while (body < lines.size() && !TrimView(lines[body]).empty()) ++body;
     if (body < lines.size()) {
-        std::vector<std::string> tail(lines.begin() + static_cast<std::ptrdiff_t>(body), lines.end());
+        std::vector<std::string> tail(lines.begin() + static_cast<std::ptrdiff_t>(body),
+                                      lines.end());
         lines.resize(body);
         for (std::string& line : SplitLines(RemoveTags(JoinLinesCrLf(tail)))) {
             lines.push_back(std::move(line));

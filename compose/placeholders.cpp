@@ -54,8 +54,8 @@ std::string ExpandPlaceholders(std::string_view text, const PlaceholderValues& v
 
 std::string ExpandPlaceholders(const std::filesystem::path& accountsFile, std::string_view account,
                                std::string_view text) {
-    return ExpandPlaceholders(text,
-                              PlaceholderValues::ForAccount(accountsFile, account, DateTime::Now()));
+    return ExpandPlaceholders(
+        text, PlaceholderValues::ForAccount(accountsFile, account, DateTime::Now()));
 }
 
 std::string FormatLongTime(const DateTime& dt) {

@@ -20,7 +20,8 @@ std::vector<std::string> SignatureNames(const std::filesystem::path& folder) {
         const std::string file = entry.path().filename().string();
         if (file.size() <= kExtension.size() || !entry.is_regular_file(ec)) continue;
         const std::string_view ext = std::string_view(file).substr(file.size() - kExtension.size());
-        if (EqualsNoCase(ext, kExtension)) names.push_back(file.substr(0, file.size() - kExtension.size()));
+        if (EqualsNoCase(ext, kExtension))
+            names.push_back(file.substr(0, file.size() - kExtension.size()));
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const std::string la = LowerCase(a), lb = LowerCase(b);

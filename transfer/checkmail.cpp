@@ -128,8 +128,8 @@ void TCheckMail::CheckAccount(const Account& account) {
     feedback_.RouteCancel([this] { pop_.Cancel(); });
     feedback_.StartCheckAnimation();
     feedback_.StatusText(0, "Connecting to " + server + " server...");
-    feedback_.ErrorLevel(1, "Connecting to " + server + " POP server for " + account.account +
-                                "...");
+    feedback_.ErrorLevel(1,
+                         "Connecting to " + server + " POP server for " + account.account + "...");
     lastError_.clear();
     try {
         pop_.UpdateInfo();
@@ -140,8 +140,8 @@ void TCheckMail::CheckAccount(const Account& account) {
         return;
     }
     if (pop_.Info().empty()) {
-        feedback_.ErrorLevel(3, "No messages on " + server + " POP server for " +
-                                    account.account + ".");
+        feedback_.ErrorLevel(
+            3, "No messages on " + server + " POP server for " + account.account + ".");
         feedback_.StatusText(0, result_.newMail ? "" : "No new messages");
         EndAccount();
         return;
@@ -149,8 +149,7 @@ void TCheckMail::CheckAccount(const Account& account) {
 
     inWindow_ = feedback_.InIndexWindow();
     if (inWindow_) {
-        inWindow_->MessageCounter =
-            FindLastIndex(FindFileNoCase(paths_.mailFolder, "in.mbx")) + 1;
+        inWindow_->MessageCounter = FindLastIndex(FindFileNoCase(paths_.mailFolder, "in.mbx")) + 1;
     }
     fetched_ = current_ = left_ = 0;
 

@@ -22,9 +22,9 @@ class TFrmIndex;
 
 // Where the run reads and writes.
 struct TCheckPaths {
-    std::filesystem::path accountsFile;   // "accounts.ini"
-    std::filesystem::path mailFolder;     // holds "in.mbx"
-    std::filesystem::path attachFolder;   // attachment files; the program folder when missing
+    std::filesystem::path accountsFile;  // "accounts.ini"
+    std::filesystem::path mailFolder;    // holds "in.mbx"
+    std::filesystem::path attachFolder;  // attachment files; the program folder when missing
     std::filesystem::path programFolder;
     std::filesystem::path leaveOnServer;  // "lmos.dat"
 };
@@ -38,14 +38,14 @@ struct TCheckResult {
 };
 
 class TCheckMail {
-public:
+  public:
     TCheckMail(TCheckPaths paths, TRemoteMailbox& pop, TFilterLists& filters,
                TTransferFeedback& feedback, Platform* platform = nullptr);
 
     // The check button: one run over all accounts marked for checking.
     TCheckResult Run();
 
-private:
+  private:
     void CheckAccount(const Account& account);
     // Decides per message what to fetch and delete; returns whether anything was marked.
     bool MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount);

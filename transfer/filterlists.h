@@ -8,7 +8,7 @@
 namespace kivo {
 
 class TFilterLists {
-public:
+  public:
     virtual ~TFilterLists() = default;
     // Run the list's scripts in order on the message, which they may change (a "D" in its
     // "Status:" value asks for it to be discarded). Throw when a script fails; the scripts
@@ -19,7 +19,7 @@ public:
 
 // No scripts at all.
 class TNoFilters : public TFilterLists {
-public:
+  public:
     void RunIncoming(TmsMessage&) override {}
     void RunOutgoing(TmsMessage&) override {}
 };

@@ -26,7 +26,8 @@ LeaveOnServerList::LeaveOnServerList(std::filesystem::path file) : file_(std::mo
 }
 
 void LeaveOnServerList::SelectAccount(std::string_view user, std::string_view server) {
-    const std::string header = std::string(kUserPrefix) + std::string(user) + "@" + std::string(server);
+    const std::string header =
+        std::string(kUserPrefix) + std::string(user) + "@" + std::string(server);
     selected_ = true;
     for (std::size_t i = lines_.size(); i-- > 0;) {
         if (lines_[i] == header) {

@@ -21,7 +21,7 @@ struct LeaveOnServerEntry {
 };
 
 class LeaveOnServerList {
-public:
+  public:
     // Reads the file; a missing file gives an empty list.
     explicit LeaveOnServerList(std::filesystem::path file);
 
@@ -41,7 +41,7 @@ public:
     // Writes the file atomically when it has lines; throws std::system_error.
     void Save() const;
 
-private:
+  private:
     // One past the current block's last line: the next block's header or the file's end.
     std::size_t BlockEnd() const;
     std::size_t Find(const LeaveOnServerEntry& entry) const;

@@ -31,7 +31,7 @@ struct TRemoteEvents {
 };
 
 class TRemoteMailbox {
-public:
+  public:
     virtual ~TRemoteMailbox() = default;
     virtual void SetEvents(TRemoteEvents events) = 0;
     // Server, user and password for the next UpdateInfo; clears Info; the connection stays

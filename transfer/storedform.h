@@ -18,7 +18,7 @@ class Platform;
 // A received message between decoding and storing; the incoming filters see and may change
 // `message` in between.
 struct ReceivedMessage {
-    TmsMessage message;   // decoded; its parts are taken out, its Body is the stored body
+    TmsMessage message;      // decoded; its parts are taken out, its Body is the stored body
     std::string storedType;  // the stored "Content-Type:" value
     std::vector<std::filesystem::path> files;  // attachment files written
 };

@@ -13,7 +13,7 @@ namespace kivo {
 class TFrmIndex;
 
 class TTransferFeedback {
-public:
+  public:
     virtual ~TTransferFeedback() = default;
 
     // Status panel 0 (the first) to 3 (the fourth).

@@ -20,7 +20,7 @@ namespace {
 
 // The window seen from a terminal: nothing is drawn; a refusal of the name field is noted.
 class TerminalAccountsView : public AccountsView {
-public:
+  public:
     void ShowList(const std::vector<AccountEntry>&, int) override {}
     void ShowFields(const AccountFields&, bool) override {}
     void ShowSignatures(const std::vector<std::string>&) override {}
@@ -42,7 +42,7 @@ std::string DefaultAccount(const ProgramFolder& folder, const std::vector<Accoun
 
 // The accounts window opened on the program folder, with its default account.
 class AccountsSession {
-public:
+  public:
     explicit AccountsSession(const ProgramFolder& folder)
         : folder_(folder), frm_(AccountsPaths::InProgramFolder(folder.root), view_) {
         frm_.Init(StoredDefault(folder));
@@ -70,7 +70,7 @@ public:
         }
     }
 
-private:
+  private:
     const ProgramFolder& folder_;
     TerminalAccountsView view_;
     TFrmAccounts frm_;
@@ -223,7 +223,8 @@ int AccountSetCommand(Context& ctx, Args args) {
     session.Show(args[0]);
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::size_t eq = args[i].find('=');
-        if (eq == std::string::npos || eq == 0) throw UsageError("'" + args[i] + "' is no KEY=VALUE");
+        if (eq == std::string::npos || eq == 0)
+            throw UsageError("'" + args[i] + "' is no KEY=VALUE");
         SetKey(session.Window(), args[i].substr(0, eq), args[i].substr(eq + 1));
     }
     session.Confirm();
@@ -245,8 +246,7 @@ int AccountDeleteCommand(Context& ctx, Args args) {
 int AccountDefaultCommand(Context& ctx, Args args) {
     if (args.size() > 1) throw UsageError("at most one account name");
     if (args.empty()) {
-        const std::string def =
-            DefaultAccount(ctx.folder, ReadAccounts(ctx.folder.AccountsFile()));
+        const std::string def = DefaultAccount(ctx.folder, ReadAccounts(ctx.folder.AccountsFile()));
         if (!def.empty()) ctx.out << def << '\n';
         return 0;
     }

@@ -12,7 +12,8 @@ TEST(AccountFile, ReadsEveryKeyWithItsDefaultInFileOrder) {
     test::TempDir dir;
     test::WriteFile(dir / "accounts.ini",
                     "[Work]\r\nName=Jo Doe\r\nEmail=jo@work.example\r\nPOPServer=pop.work\r\n"
-                    "POPUser=jo\r\nPOPPass=" + Scramble("s3cret", kAccountPasswordKey) +
+                    "POPUser=jo\r\nPOPPass=" +
+                        Scramble("s3cret", kAccountPasswordKey) +
                         "\r\nSkipBig=1\r\nSkipBigSize=250\r\nSMTP=smtp.work\r\nCheckMail=0\r\n"
                         "LeaveMail=1\r\nSound=0\r\nSig=Formal\r\nTag=Sales\r\n"
                         "[Home]\n");

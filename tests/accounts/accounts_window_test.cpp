@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 // Records what the window would show.
 class RecordingView : public AccountsView {
-public:
+  public:
     void ShowList(const std::vector<AccountEntry>& e, int s) override {
         entries = e;
         selected = s;
@@ -40,7 +40,7 @@ public:
 };
 
 class AccountsWindow : public testing::Test {
-protected:
+  protected:
     AccountsWindow() { fs::create_directory(dir / "Signatures"); }
 
     void WriteAccounts(std::string_view text) { test::WriteFile(dir / "accounts.ini", text); }

@@ -8,7 +8,7 @@ namespace kivo {
 namespace {
 
 class AccountCommands : public testing::Test {
-protected:
+  protected:
     test::ProcessResult Kivo(std::vector<std::string> args, std::string_view input = {}) {
         args.insert(args.begin(), {"--home", dir.path().string(), "account"});
         return test::RunKivo(args, input);
@@ -22,10 +22,13 @@ protected:
 };
 
 TEST_F(AccountCommands, AddStoresEveryKeyAlphabeticallyAndTheFirstStaysDefault) {
-    auto r = Kivo({"add", "Work", "--email", "jo@work.example", "--name", "Jo Doe", "--pop-server",
-                   "pop.work", "--pop-user", "jo", "--password", "s3cret", "--smtp", "smtp.work",
-                   "--leave-mail", "1", "--skip-big", "250", "--check", "0", "--sound", "0", "--sig",
-                   "Formal", "--tag", "Sales"});
+    auto r = Kivo({"add",        "Work",      "--email",      "jo@work.example",
+                   "--name",     "Jo Doe",    "--pop-server", "pop.work",
+                   "--pop-user", "jo",        "--password",   "s3cret",
+                   "--smtp",     "smtp.work", "--leave-mail", "1",
+                   "--skip-big", "250",       "--check",      "0",
+                   "--sound",    "0",         "--sig",        "Formal",
+                   "--tag",      "Sales"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = Kivo({"add", "Home", "--password-stdin"}, "from stdin\r\n");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -27,7 +27,8 @@ TEST(StripHtml, RemovesTagsFromTheBodyAndThreeEntitiesEverywhere) {
          {"H: 1", "", "a&amp;b c &quot;", "x "},
          "other entities stay; an unclosed tag runs to the end"},
         {{"<b>no blank line</b> &gt;"}, {"<b>no blank line</b> >"}, "no body: entities only"},
-        {{"H: 1", "", "<i></i>", "", "&lt;b&gt;"}, {"H: 1", "", "", "", "<b>"},
+        {{"H: 1", "", "<i></i>", "", "&lt;b&gt;"},
+         {"H: 1", "", "", "", "<b>"},
          "entities are replaced after the tags went"},
     };
     for (auto& c : cases) {
@@ -50,8 +51,8 @@ TEST(FileNames, NextNumberedNameCountsUpTheLastDigit) {
         std::size_t max;
         const char* out;
     } cases[] = {
-        {"name", 255, "name1"},   {"name1", 255, "name2"}, {"name9", 255, "name10"},
-        {"name10", 255, "name101"}, {"", 255, "1"},        {"abcd9", 5, "abcd1"},
+        {"name", 255, "name1"},     {"name1", 255, "name2"}, {"name9", 255, "name10"},
+        {"name10", 255, "name101"}, {"", 255, "1"},          {"abcd9", 5, "abcd1"},
         {"name", 3, "nam"},
     };
     for (const auto& c : cases) {

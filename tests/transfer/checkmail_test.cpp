@@ -25,7 +25,7 @@ struct FakeMessage {
 // A POP3 mailbox double keeping its messages in memory, following the two phases: Info from
 // the headers, then fetches and deletions of the marked messages in server order.
 class FakeMailbox : public TRemoteMailbox {
-public:
+  public:
     void SetEvents(TRemoteEvents events) override { events_ = std::move(events); }
     void Configure(std::string_view server, std::string_view user,
                    std::string_view password) override {
@@ -90,7 +90,7 @@ public:
     Lines fetched;
     Lines removed;
 
-private:
+  private:
     TRemoteEvents events_;
     std::string server_, user_, password_;
     std::vector<TRemoteInfo> info_;
@@ -98,7 +98,7 @@ private:
 };
 
 class RecordingFeedback : public TTransferFeedback {
-public:
+  public:
     void StatusText(int panel, std::string_view text) override {
         status[panel] = std::string(text);
     }
@@ -128,7 +128,7 @@ public:
 
 // The incoming filters of a bad day: one marks spam deleted, one fails.
 class ScriptedFilters : public TFilterLists {
-public:
+  public:
     void RunIncoming(TmsMessage& message) override {
         const std::string subject = message.Subject();
         if (subject.find("spam") != std::string::npos) {
@@ -152,16 +152,16 @@ std::string Message(std::string_view subject, std::string_view extraHeaders = ""
 }
 
 class CheckMail : public testing::Test {
-protected:
+  protected:
     CheckMail() {
         fs::create_directories(dir / "Mail");
         fs::create_directories(dir / "Attach");
     }
     void Accounts(std::string_view text) { test::WriteFile(dir / "accounts.ini", text); }
     TCheckResult Check() {
-        TCheckMail run({dir / "accounts.ini", dir / "Mail", dir / "Attach", dir.path(),
-                        dir / "lmos.dat"},
-                       pop, filters, feedback);
+        TCheckMail run(
+            {dir / "accounts.ini", dir / "Mail", dir / "Attach", dir.path(), dir / "lmos.dat"}, pop,
+            filters, feedback);
         return run.Run();
     }
     int Stored() const { return FindLastIndex(dir / "Mail" / "in.mbx"); }
@@ -170,11 +170,10 @@ protected:
         ExtractMsg(n, dir / "Mail" / "in.mbx", lines);
         return lines;
     }
-    std::string Account(std::string_view name, std::string_view user,
-                        std::string_view extra = "") {
-        return "[" + std::string(name) + "]\r\nPOPServer=pop.example\r\nPOPUser=" +
-               std::string(user) + "\r\nPOPPass=" + Scramble("pw", kAccountPasswordKey) + "\r\n" +
-               std::string(extra);
+    std::string Account(std::string_view name, std::string_view user, std::string_view extra = "") {
+        return "[" + std::string(name) +
+               "]\r\nPOPServer=pop.example\r\nPOPUser=" + std::string(user) +
+               "\r\nPOPPass=" + Scramble("pw", kAccountPasswordKey) + "\r\n" + std::string(extra);
     }
 
     test::TempDir dir;
@@ -263,8 +262,9 @@ TEST_F(CheckMail, SizeLimitInKilobytes) {
 
 TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
     Accounts(Account("Home", "jo"));
-    pop.boxes["jo@pop.example"] = {
-        {"1", Message("spam offer", "Status: RD\r\n")}, {"2", Message("boom")}, {"3", Message("ok")}};
+    pop.boxes["jo@pop.example"] = {{"1", Message("spam offer", "Status: RD\r\n")},
+                                   {"2", Message("boom")},
+                                   {"3", Message("ok")}};
     const TCheckResult r = Check();
     EXPECT_EQ(r.stored, 2);
     ASSERT_EQ(Stored(), 2);
@@ -312,8 +312,8 @@ TEST_F(CheckMail, NoAccountsOrNoneMarked) {
     Check();
     Accounts(Account("Off", "off", "CheckMail=0\r\n"));
     Check();
-    EXPECT_EQ(feedback.tips,
-              (Lines{"No accounts have been setup", "No account marked to check - press F3 to change"}));
+    EXPECT_EQ(feedback.tips, (Lines{"No accounts have been setup",
+                                    "No account marked to check - press F3 to change"}));
     EXPECT_EQ(pop.connects, 0);
     EXPECT_EQ(feedback.busy, (std::vector<bool>{true, false, true, false}));
 }
