@@ -116,6 +116,8 @@ class RecordingFeedback : public TTransferFeedback {
     void CheckEnded(bool newMail, bool sound) override {
         ended = std::to_string(newMail) + std::to_string(sound);
     }
+    TFrmIndex* InIndexWindow() override { return inWindow; }
+    bool MainShowsIn() override { return inWindow != nullptr; }
 
     std::string status[4];
     Lines log;
@@ -124,6 +126,7 @@ class RecordingFeedback : public TTransferFeedback {
     std::string typed;
     std::vector<bool> busy;
     std::string ended;
+    TFrmIndex* inWindow = nullptr;
 };
 
 // The incoming filters of a bad day: one marks spam deleted, one fails.
@@ -306,6 +309,30 @@ TEST_F(CheckMail, FailuresEndOnlyTheirAccount) {
                         "2 Cannot connect to pop.example POP server for Good<br>\r\n"
                         "[10061] Connection refused"),
               feedback.log.end());
+}
+
+TEST_F(CheckMail, InShownInTheMainWindowGetsIndexEntries) {
+    Accounts(Account("Home", "jo"));
+    test::WriteFile(dir / "Mail" / "in.mbx",
+                    "From ???@??? 01/01/2026\r\nSubject: old\r\n\r\nx\r\n");
+    TFrmIndex in;
+    in.Folder = dir / "Mail";
+    in.MailboxName = "In";
+    feedback.inWindow = &in;
+    pop.boxes["jo@pop.example"] = {{"1", Message("first")}, {"2", Message("second")}};
+    Check();
+    ASSERT_EQ(in.Items().size(), 2u);
+    EXPECT_EQ(in.Items()[0].Subject, "first");
+    EXPECT_EQ(in.Items()[0].Number, 2);  // after the message already in the file
+    EXPECT_EQ(in.Items()[1].Number, 3);
+    EXPECT_EQ(in.MessageCounter, 4);
+    EXPECT_TRUE(in.Saved);  // the index file was written after the account
+    EXPECT_TRUE(fs::exists(dir / "Mail" / "in.idx"));
+    const Lines second = StoredMessage(3);
+    // The separator names the sender instead of "???@???".
+    EXPECT_TRUE(second[0].starts_with("From ")) << second[0];
+    EXPECT_NE(second[0].find("ann@example.org"), std::string::npos) << second[0];
+    EXPECT_EQ(HeaderValue("Subject:", second), "second");
 }
 
 TEST_F(CheckMail, NoAccountsOrNoneMarked) {
