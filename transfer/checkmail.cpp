@@ -155,6 +155,7 @@ void TCheckMail::CheckAccount(const Account& account) {
 
     LeaveOnServerList list(paths_.leaveOnServer);
     list.SelectAccount(account.popUser, server);
+    list_ = &list;
     int leftCount = 0;
     const bool anyMarked = MarkMessages(account, list, leftCount);
     if (!anyMarked && !result_.newMail) feedback_.StatusText(0, "No new messages");
@@ -188,12 +189,14 @@ void TCheckMail::CheckAccount(const Account& account) {
     if (feedback_.LastLevel() == 1) feedback_.SetLastLevel(0);
     feedback_.RouteCancel({});
     inWindow_ = nullptr;
+    list_ = nullptr;
 }
 
 bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount) {
     const int limit = account.SkipBigKilobytes();
     bool any = false;
     std::vector<TRemoteInfo>& info = pop_.Info();
+    pending_.assign(info.size(), std::nullopt);
     for (TRemoteInfo& message : info) {
         const LeaveOnServerEntry entry = EntryOf(message);
         bool fetch = false;
@@ -208,7 +211,9 @@ bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, i
             message.retrieve = true;
             if (account.sound) result_.playSound = true;
             if (account.leaveMail) {
-                list.Insert(entry);
+                // Recorded once the message is safely stored: one that failed to arrive
+                // must be fetched again next time, not skipped for good.
+                pending_[&message - info.data()] = entry;
             } else {
                 message.remove = true;
             }
@@ -222,43 +227,49 @@ bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, i
     return any;
 }
 
-void TCheckMail::Store(int /*n*/, std::string_view raw) {
+void TCheckMail::Store(int n, std::string_view raw) {
     try {
-        const std::filesystem::path folder = std::filesystem::is_directory(paths_.attachFolder)
-                                                 ? paths_.attachFolder
-                                                 : paths_.programFolder;
-        ReceivedMessage received = ConvertReceived(raw, folder, platform_);
-
-        TmsHeaders& headers = received.message.Headers();
-        std::string status = headers.GetFieldValue("Status");
-        std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
-        for (std::size_t count = headers.Count(); count > 0; --count) {
-            headers.RemoveField("Status");
-        }
-        headers.Add("Status: " + status);
-        try {
-            filters_.RunIncoming(received.message);
-        } catch (const std::exception& e) {
-            // A failing filter leaves the message to be stored; the run goes on.
-            feedback_.ErrorLevel(2, "Incoming filter failed: " + std::string(e.what()));
-        }
-        if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) return;
-
-        std::vector<std::string> lines = StoredLines(received, account_->account);
-        if (inWindow_ && feedback_.MainShowsIn()) {
-            PopulateIndex(true, inWindow_->MessageCounter, *inWindow_, lines);
-            feedback_.ScrollMainList();
-            ++inWindow_->MessageCounter;
-            inWindow_->Saved = false;
-        } else {
-            lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
-        }
-        AppendToFile(lines, FindFileNoCase(paths_.mailFolder, "in.mbx"));
-        ++result_.stored;
+        StoreMessage(raw);
+        const auto index = static_cast<std::size_t>(n);
+        if (list_ && index < pending_.size() && pending_[index]) list_->Insert(*pending_[index]);
     } catch (const std::exception&) {
         lastError_ = std::string(kSaveFailedText);
         throw;
     }
+}
+
+void TCheckMail::StoreMessage(std::string_view raw) {
+    const std::filesystem::path folder = std::filesystem::is_directory(paths_.attachFolder)
+                                             ? paths_.attachFolder
+                                             : paths_.programFolder;
+    ReceivedMessage received = ConvertReceived(raw, folder, platform_);
+
+    TmsHeaders& headers = received.message.Headers();
+    std::string status = headers.GetFieldValue("Status");
+    std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+    for (std::size_t count = headers.Count(); count > 0; --count) {
+        headers.RemoveField("Status");
+    }
+    headers.Add("Status: " + status);
+    try {
+        filters_.RunIncoming(received.message);
+    } catch (const std::exception& e) {
+        // A failing filter leaves the message to be stored; the run goes on.
+        feedback_.ErrorLevel(2, "Incoming filter failed: " + std::string(e.what()));
+    }
+    if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) return;
+
+    std::vector<std::string> lines = StoredLines(received, account_->account);
+    if (inWindow_ && feedback_.MainShowsIn()) {
+        PopulateIndex(true, inWindow_->MessageCounter, *inWindow_, lines);
+        feedback_.ScrollMainList();
+        ++inWindow_->MessageCounter;
+        inWindow_->Saved = false;
+    } else {
+        lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
+    }
+    AppendToFile(lines, FindFileNoCase(paths_.mailFolder, "in.mbx"));
+    ++result_.stored;
 }
 
 void TCheckMail::ReportFailure(std::string_view what, const Account& account) {

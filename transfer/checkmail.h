@@ -6,8 +6,10 @@
 // One account's failure is reported and the run goes on with the next.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "accounts/account.h"
 #include "transfer/filterlists.h"
@@ -49,7 +51,9 @@ class TCheckMail {
     void CheckAccount(const Account& account);
     // Decides per message what to fetch and delete; returns whether anything was marked.
     bool MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount);
+    // The save event: stores the message, then records it in the leave-on-server list.
     void Store(int n, std::string_view raw);
+    void StoreMessage(std::string_view raw);
     void ReportFailure(std::string_view what, const Account& account);
     void EndAccount();
     void ShowProgress();
@@ -63,6 +67,9 @@ class TCheckMail {
     TCheckResult result_;
     const Account* account_ = nullptr;
     TFrmIndex* inWindow_ = nullptr;
+    LeaveOnServerList* list_ = nullptr;
+    // Per remote message: its leave-on-server entry, recorded once it is stored.
+    std::vector<std::optional<LeaveOnServerEntry>> pending_;
     std::string lastError_;
     long fetched_ = 0;  // bytes of the messages fetched so far
     long current_ = 0;  // bytes of the message being fetched

@@ -236,6 +236,17 @@ TEST_F(CheckMail, LeftMailIsFetchedOnceAndDeletedWhenNoLongerLeft) {
     EXPECT_EQ(Stored(), 3);
 }
 
+TEST_F(CheckMail, LeftMailThatFailedToStoreIsFetchedAgain) {
+    Accounts(Account("Home", "jo", "LeaveMail=1\r\n"));
+    pop.boxes["jo@pop.example"] = {{"u1", Message("one")}, {"u2", Message("two")}};
+    fs::create_directory(dir / "Mail" / "in.mbx");  // storing fails
+    EXPECT_EQ(Check().failed, 1);
+    fs::remove(dir / "Mail" / "in.mbx");
+    EXPECT_EQ(Check().stored, 2);
+    EXPECT_EQ(pop.fetched, (Lines{"u1", "u1", "u2"}));
+    EXPECT_EQ(Check().stored, 0);
+}
+
 TEST_F(CheckMail, SizeLimitInKilobytes) {
     struct Case {
         const char* size;
