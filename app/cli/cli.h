@@ -50,5 +50,19 @@ int AccountDeleteCommand(Context& ctx, Args args);
 int AccountDefaultCommand(Context& ctx, Args args);
 int MimeDumpCommand(Context& ctx, Args args);
 int MimeEncodeCommand(Context& ctx, Args args);
+int LsCommand(Context& ctx, Args args);
+int ShowCommand(Context& ctx, Args args);
+int DeleteCommand(Context& ctx, Args args);
+int MoveCommand(Context& ctx, Args args);
+int CopyCommand(Context& ctx, Args args);
+int CompressCommand(Context& ctx, Args args);
+int EmptyTrashCommand(Context& ctx, Args args);
+int MailboxTreeCommand(Context& ctx, Args args);
+int MailboxNewCommand(Context& ctx, Args args);
+int MailboxMkdirCommand(Context& ctx, Args args);
+int MailboxRenameCommand(Context& ctx, Args args);
+int MailboxDeleteCommand(Context& ctx, Args args);
+int MailboxMoveCommand(Context& ctx, Args args);
+int FindCommand(Context& ctx, Args args);
 
 }  // namespace kivo::cli

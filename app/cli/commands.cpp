@@ -19,6 +19,29 @@ constexpr Command kCommands[] = {
     {"account default", "[NAME]", "print or choose the default account", AccountDefaultCommand},
     {"mime dump", "FILE", "decode a raw message file and print the result as JSON", MimeDumpCommand},
     {"mime encode", "FILE", "decode a raw message file and print it encoded again", MimeEncodeCommand},
+    {"ls", "MAILBOX [--sort subject|from|date|size|to|priority [--desc]] "
+           "[--show CRITERION [TEXT] [--hide-rest]]",
+     "list a mailbox's index: Number, Icon, Unread, HasAttachment, Date, From, Subject, Size, "
+     "To, Priority (tab-separated; * marks tagged entries)", LsCommand},
+    {"show", "MAILBOX NUMBER", "print a message's header and body lines and mark it read", ShowCommand},
+    {"delete", "MAILBOX NUMBER...", "delete messages (a copy goes to Trash)", DeleteCommand},
+    {"move", "MAILBOX NUMBER... --to TARGET", "move messages to another mailbox", MoveCommand},
+    {"copy", "MAILBOX NUMBER... --to TARGET", "copy messages to another mailbox", CopyCommand},
+    {"compress", "MAILBOX", "remove deleted messages from the file, bring status lines up to date",
+     CompressCommand},
+    {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
+    {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},
+    {"mailbox new", "NAME [--in FOLDER]", "create a mailbox", MailboxNewCommand},
+    {"mailbox mkdir", "NAME [--in FOLDER]", "create a folder of mailboxes", MailboxMkdirCommand},
+    {"mailbox rename", "PATH NEWNAME", "rename a mailbox or folder", MailboxRenameCommand},
+    {"mailbox delete", "PATH [--yes]", "delete a mailbox or folder (--yes: also when not empty)",
+     MailboxDeleteCommand},
+    {"mailbox move", "PATH --onto NODEPATH", "move a mailbox or folder (into a folder, or beside "
+     "a mailbox)", MailboxMoveCommand},
+    {"find", "TEXT [--exclude TEXT] [--match-case] [--exclude-match-case] "
+             "[--current-folder MAILBOX] [--into NAME]",
+     "copy the messages holding TEXT into a results mailbox; prints its name and the count",
+     FindCommand},
 };
 // clang-format on
 }  // namespace

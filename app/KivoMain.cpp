@@ -1,0 +1,123 @@
+#include "app/KivoMain.h"
+
+#include "base/bytes.h"
+#include "base/files.h"
+#include "base/platform.h"
+#include "store/compress.h"
+#include "store/indexfile.h"
+#include "store/mbxfile.h"
+#include "store/populate.h"
+
+namespace kivo {
+
+void TFrmMain::ViewFeedback::Pump() { platform_.Pump(); }
+
+TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
+    : folder_(std::move(folder)), platform_(platform), view_(view), feedback_(view, platform) {
+    index_.Folder = folder_.MailFolder();
+}
+
+void TFrmMain::Init() {
+    index_.ClearEntries();
+    view_.ClearMessageView();
+    shownNumber_ = 0;
+    index_.DeletedCount = 0;
+    index_.NeedsCompress = false;
+    index_.MessageCounter = 0;
+    if (index_.MailboxName.empty()) {
+        UpdateMessageCount();
+        return;
+    }
+    const TMailboxFiles files = index_.Files();
+    std::error_code ec;
+    if (!std::filesystem::exists(files.Mbx, ec)) AppendLocked(files.Mbx, "");
+    index_.Saved = true;
+    RecoverInterruptedCompression(files);
+    bool loaded = false;
+    if (std::filesystem::exists(files.Idx, ec)) {
+        try {
+            LoadIndex(index_);
+            loaded = true;
+        } catch (const EIndexFileInvalid&) {
+            index_.ClearEntries();
+            index_.DeletedCount = 0;
+        }
+    }
+    if (!loaded) ReindexMailbox(index_, feedback_);
+    // Tags are not stored: an active Show filter tags the entries again.
+    if (index_.FilterActive()) index_.ReapplyFilter();
+    if (index_.RowCount() == 0) {
+        view_.ClearMessageView();
+    } else {
+        const int last = index_.RowCount() - 1;
+        index_.SelectOnly(last);
+        if (!Starting) ShowMessage(index_, last);
+    }
+    UpdateMessageCount();
+}
+
+void TFrmMain::SaveInfo() {
+    if (index_.MailboxName.empty()) return;
+    SaveIndex(index_);
+    const int deleted = index_.DeletedCount;
+    if (index_.NeedsCompress || deleted > 100 ||
+        deleted > static_cast<int>(index_.Items().size()) / 10) {
+        index_.Saved = false;
+        CompressMailbox(index_.Base(), true, feedback_);
+        index_.NeedsCompress = false;
+        index_.DeletedCount = 0;
+    }
+}
+
+void TFrmMain::UpdateMessageCount() { view_.SetStatusText(2, MessageCountText()); }
+
+bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
+    if (row < 0 || row >= window.RowCount()) return false;
+    const int number = window.Row(row).Number;
+    if (&window == &index_ && number == shownNumber_) return false;
+    UpdateMessageCount();
+    if (showing_) return false;
+    showing_ = true;
+    view_.SetStatusText(0, "Retrieving message...");
+    if (window.Row(row).Unread) {
+        window.SetFocused(row);
+        window.ToggleUnread(true);
+    }
+    try {
+        view_.ShowMessageLines(ExtractForView(window.Files().Mbx, number));
+        if (&window == &index_) shownNumber_ = number;
+    } catch (const EIndexInvalid&) {
+        // The index no longer matches the file: compress and reopen.
+        showing_ = false;
+        view_.SetStatusText(0, "");
+        if (&window == &index_) CompressMailbox1Click();
+        return false;
+    }
+    view_.SetStatusText(0, "");
+    showing_ = false;
+    return true;
+}
+
+void TFrmMain::DeleteMessage1Click(TFrmIndex& window) {
+    DeleteSelected(window, true, feedback_);
+    if (window.RowCount() == 0) {
+        view_.ClearMessageView();
+    } else if (!window.SelectedRows().empty()) {
+        ShowMessage(window, window.SelectedRows().front());
+    }
+    if (&window == &index_) UpdateMessageCount();
+}
+
+void TFrmMain::CompressMailbox1Click() {
+    if (index_.MailboxName.empty()) return;
+    SaveIndex(index_);
+    CompressMailbox(index_.Base(), true, feedback_);
+    Init();
+}
+
+void TFrmMain::EmptyTrash1Click() {
+    EmptyTrash(folder_.MailFolder());
+    if (EqualsNoCase(index_.MailboxName, "trash")) Init();
+}
+
+}  // namespace kivo

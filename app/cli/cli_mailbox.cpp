@@ -1,0 +1,129 @@
+// kivo mailbox tree/new/mkdir/rename/delete/move: the mailbox tree's operations on the mail
+// folder, with its refusals printed as the tips the window shows.
+
+#include <ostream>
+
+#include "app/cli/storecli.h"
+#include "base/bytes.h"
+#include "store/KivoMailboxes.h"
+
+namespace kivo::cli {
+
+namespace {
+
+// The tree of the mail folder, with the mailbox opened at start as the open one.
+struct TreeRig {
+    StorePlatform platform;
+    StoreView view;
+    TFrmMain main;
+    TFrmMailboxes tree;
+
+    TreeRig(Context& ctx, bool yes)
+        : platform(ctx.platform, yes),
+          main(ctx.folder, platform, view),
+          tree(ctx.folder.MailFolder(), main, platform, main.Feedback()) {
+        main.MainIndex().MailboxName = MailboxName(OpenedAtStart(ctx));
+        tree.Init();
+    }
+    TMailboxNode* Node(std::string_view path) {
+        TMailboxNode* node = tree.FindNode(MailboxName(path));
+        if (!node) throw std::runtime_error("no mailbox or folder " + std::string(path));
+        return node;
+    }
+};
+
+// Prints the notices; a refusal ends the command with status 1.
+int Report(Context& ctx, const std::string& refusal, const StorePlatform& platform) {
+    for (const std::string& text : platform.notices) ctx.err << text << '\n';
+    return refusal.empty() ? 0 : 1;
+}
+
+// NAME [--in FOLDER]
+int NewNode(Context& ctx, Args args, bool folder) {
+    std::string name, in;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--in" && i + 1 < args.size()) {
+            in = args[++i];
+        } else if (args[i].starts_with("--") || !name.empty()) {
+            throw UsageError("unexpected " + args[i]);
+        } else {
+            name = args[i];
+        }
+    }
+    if (name.empty()) throw UsageError("needs a name");
+    TreeRig rig(ctx, false);
+    if (!in.empty()) {
+        TMailboxNode* parent = rig.Node(in);
+        if (!parent->IsFolder()) throw std::runtime_error(in + " is not a folder");
+        rig.tree.Select(parent);
+    }
+    if (!IsValidName(name)) {
+        ctx.err << kInvalidNameTip << '\n';
+        return 1;
+    }
+    TMailboxNode* node = folder ? rig.tree.NewFolder() : rig.tree.NewMailbox();
+    const std::string tip = rig.tree.Rename(node, name);
+    for (const std::string& text : rig.platform.notices) ctx.err << text << '\n';
+    ctx.out << rig.tree.GetRelPath(node) << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int MailboxTreeCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    TreeRig rig(ctx, false);
+    for (const std::string& line : SplitLines(rig.tree.DescriptionText())) ctx.out << line << '\n';
+    return 0;
+}
+
+int MailboxNewCommand(Context& ctx, Args args) { return NewNode(ctx, args, false); }
+int MailboxMkdirCommand(Context& ctx, Args args) { return NewNode(ctx, args, true); }
+
+int MailboxRenameCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs a path and a new name");
+    TreeRig rig(ctx, false);
+    TMailboxNode* node = rig.Node(args[0]);
+    const std::string tip = rig.tree.Rename(node, args[1]);
+    // "Name already exists!" still renames, to the unique variant.
+    const bool refused = !tip.empty() && tip != "Name already exists!";
+    Report(ctx, {}, rig.platform);
+    if (!refused) ctx.out << rig.tree.GetRelPath(node) << '\n';
+    return refused ? 1 : 0;
+}
+
+int MailboxDeleteCommand(Context& ctx, Args args) {
+    std::string path;
+    bool yes = false;
+    for (const std::string& a : args) {
+        if (a == "--yes") {
+            yes = true;
+        } else if (a.starts_with("--") || !path.empty()) {
+            throw UsageError("unexpected " + a);
+        } else {
+            path = a;
+        }
+    }
+    if (path.empty()) throw UsageError("needs a path");
+    TreeRig rig(ctx, yes);
+    rig.tree.Select(rig.Node(path));
+    const std::string refusal = rig.tree.DeleteSelected();
+    Report(ctx, refusal, rig.platform);
+    if (!refusal.empty()) return 1;
+    rig.tree.Init();
+    if (rig.tree.FindNode(MailboxName(path))) {
+        for (const std::string& q : rig.platform.questions) ctx.err << q << '\n';
+        ctx.err << path << " was not deleted" << (yes ? "" : " (--yes deletes it)") << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int MailboxMoveCommand(Context& ctx, Args args) {
+    if (args.size() != 3 || args[1] != "--onto") throw UsageError("needs PATH --onto NODEPATH");
+    TreeRig rig(ctx, false);
+    const std::string refusal = rig.tree.MoveNode(rig.Node(args[0]), rig.Node(args[2]));
+    return Report(ctx, refusal, rig.platform);
+}
+
+}  // namespace kivo::cli

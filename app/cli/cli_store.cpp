@@ -1,0 +1,253 @@
+// kivo ls, show, delete, move, copy, compress and empty-trash: the message list of a mailbox
+// and the operations of its index window, leaving index and deleted list as the window would.
+
+#include <ostream>
+
+#include "app/cli/storecli.h"
+#include "base/bytes.h"
+#include "base/files.h"
+#include "base/inifile.h"
+#include "store/mailboxfiles.h"
+
+namespace kivo::cli {
+
+namespace fs = std::filesystem;
+
+std::string MailboxName(std::string_view typed) {
+    std::string name(typed);
+    for (char& c : name) {
+        if (c == '\\') c = '/';
+    }
+    static constexpr std::string_view kSystem[] = {"In", "Out", "Sent", "Trash"};
+    for (std::string_view system : kSystem) {
+        if (EqualsNoCase(name, system)) return std::string(system);
+    }
+    return name;
+}
+
+void OpenMailbox(TFrmMain& main, std::string_view typed) {
+    TFrmIndex& index = main.MainIndex();
+    index.Folder = main.Folder().MailFolder();
+    index.MailboxName = MailboxName(typed);
+    std::error_code ec;
+    if (index.MailboxName.empty() ||
+        (!IsSystemMailbox(index.MailboxName) && !fs::exists(index.Files().Mbx, ec))) {
+        throw std::runtime_error("no mailbox " + std::string(typed));
+    }
+    if (!fs::is_directory(index.Folder, ec)) {
+        throw std::runtime_error("no mail folder " + index.Folder.string() + " (run kivo init)");
+    }
+    main.Init();
+}
+
+std::string OpenedAtStart(const Context& ctx) {
+    const std::string opened =
+        MailboxName(IniFile(ctx.folder.SettingsFile()).ReadString("Program", "Opened", "In"));
+    std::error_code ec;
+    const fs::path mbx = TMailboxFiles::Of(MailboxBase(ctx.folder.MailFolder(), opened)).Mbx;
+    return opened.empty() || !fs::exists(mbx, ec) ? std::string("In") : opened;
+}
+
+namespace {
+
+int Number(std::string_view text) {
+    int n = 0;
+    if (!ParseInt(text, n) || n < 1) throw UsageError("not a message number: " + std::string(text));
+    return n;
+}
+
+// Selects the entries of the message numbers; throws when the mailbox has no such entry.
+void SelectNumbers(TFrmIndex& index, const std::vector<int>& numbers) {
+    index.ClearSelection();
+    for (int n : numbers) {
+        const int row = index.RowOfNumber(n);
+        if (row < 0) throw std::runtime_error("no message " + std::to_string(n) + " in " +
+                                              index.MailboxName);
+        index.SetSelected(row, true);
+        index.SetFocused(row);
+    }
+}
+
+// MAILBOX NUMBER... [--to TARGET]
+struct Selection {
+    std::string mailbox;
+    std::vector<int> numbers;
+    std::string target;
+};
+
+Selection ParseSelection(Args args, bool wantTarget) {
+    Selection sel;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--to" && wantTarget && i + 1 < args.size()) {
+            sel.target = args[++i];
+        } else if (args[i].starts_with("--")) {
+            throw UsageError("unknown option " + args[i]);
+        } else if (sel.mailbox.empty()) {
+            sel.mailbox = args[i];
+        } else {
+            sel.numbers.push_back(Number(args[i]));
+        }
+    }
+    if (sel.mailbox.empty() || sel.numbers.empty()) throw UsageError("needs a mailbox and numbers");
+    if (wantTarget && sel.target.empty()) throw UsageError("needs --to TARGET");
+    return sel;
+}
+
+int CriterionOf(std::string text) {
+    for (char& c : text) {
+        if (c == '-') c = ' ';
+    }
+    for (int c = 0; c < kShowCriterionCount; ++c) {
+        if (EqualsNoCase(ShowCriterionText(c), text)) return c;
+    }
+    throw UsageError("unknown criterion " + text);
+}
+
+int ColumnOf(std::string_view text) {
+    static constexpr std::string_view kColumns[] = {"subject", "from", "to",
+                                                    "date",    "size", "priority"};
+    static constexpr TIndexColumn kIds[] = {icSubject, icFrom, icTo, icDate, icSize, icPriority};
+    for (int i = 0; i < 6; ++i) {
+        if (EqualsNoCase(kColumns[i], text)) return kIds[i];
+    }
+    throw UsageError("unknown column " + std::string(text));
+}
+
+// Runs a command on a mailbox opened in the main window, then saves its state as the window
+// does when it closes.
+template <typename Body>
+int WithMailbox(Context& ctx, std::string_view mailbox, Body body) {
+    StorePlatform platform(ctx.platform, false);
+    StoreView view;
+    TFrmMain main(ctx.folder, platform, view);
+    OpenMailbox(main, mailbox);
+    const int status = body(main, view);
+    main.SaveInfo();
+    return status;
+}
+
+}  // namespace
+
+int LsCommand(Context& ctx, Args args) {
+    std::string mailbox, sort, showText;
+    bool desc = false, hideRest = false;
+    int criterion = scEverything;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--sort" && i + 1 < args.size()) {
+            sort = args[++i];
+            ColumnOf(sort);
+        } else if (args[i] == "--desc") {
+            desc = true;
+        } else if (args[i] == "--hide-rest") {
+            hideRest = true;
+        } else if (args[i] == "--show" && i + 1 < args.size()) {
+            criterion = CriterionOf(args[++i]);
+            if (ShowCriterionTakesText(criterion) && i + 1 < args.size() &&
+                !args[i + 1].starts_with("--")) {
+                showText = args[++i];
+            }
+        } else if (args[i].starts_with("--") || !mailbox.empty()) {
+            throw UsageError("unexpected " + args[i]);
+        } else {
+            mailbox = args[i];
+        }
+    }
+    if (mailbox.empty()) throw UsageError("needs a mailbox");
+    if (desc && sort.empty()) throw UsageError("--desc goes with --sort");
+    StorePlatform platform(ctx.platform, false);
+    StoreView view;
+    TFrmMain main(ctx.folder, platform, view);
+    OpenMailbox(main, mailbox);
+    TFrmIndex& index = main.MainIndex();
+    if (criterion != scEverything) index.ApplyFilter(criterion, showText, hideRest);
+    if (!sort.empty()) {
+        const auto column = static_cast<TIndexColumn>(ColumnOf(sort));
+        index.SortByColumn(column);  // the first click sorts ascending
+        if (desc) index.SortByColumn(column);
+    }
+    for (int row = 0; row < index.RowCount(); ++row) {
+        const TIndexItem& e = index.Row(row);
+        ctx.out << e.Number << '\t' << e.Icon << '\t' << (e.Unread ? 1 : 0) << '\t'
+                << (e.HasAttachment ? 1 : 0) << '\t' << e.Date << '\t' << e.From << '\t'
+                << e.Subject << '\t' << e.Size << '\t' << e.To << '\t' << e.Priority;
+        if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
+        ctx.out << '\n';
+    }
+    main.SaveInfo();
+    return 0;
+}
+
+int ShowCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs a mailbox and a number");
+    const int number = Number(args[1]);
+    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView& view) {
+        TFrmIndex& index = main.MainIndex();
+        const int row = index.RowOfNumber(number);
+        if (row < 0) {
+            throw std::runtime_error("no message " + std::to_string(number) + " in " +
+                                     index.MailboxName);
+        }
+        index.SelectOnly(row);
+        view.hasMessage = false;
+        main.ShowMessage(index, row);
+        if (!view.hasMessage) throw std::runtime_error("the message could not be read");
+        for (const std::string& line : view.shown.headers) ctx.out << line << '\n';
+        ctx.out << '\n';
+        for (const std::string& line : view.shown.body) ctx.out << line << '\n';
+        return 0;
+    });
+}
+
+int DeleteCommand(Context& ctx, Args args) {
+    const Selection sel = ParseSelection(args, false);
+    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&) {
+        // As the Delete command, without showing the next message (which would mark it read).
+        SelectNumbers(main.MainIndex(), sel.numbers);
+        DeleteSelected(main.MainIndex(), true, main.Feedback());
+        return 0;
+    });
+}
+
+namespace {
+int CopyOrMove(Context& ctx, Args args, bool move) {
+    const Selection sel = ParseSelection(args, true);
+    const std::string target = MailboxName(sel.target);
+    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&) {
+        TFrmIndex& index = main.MainIndex();
+        const fs::path to = TMailboxFiles::Of(MailboxBase(index.Folder, target)).Mbx;
+        std::error_code ec;
+        if (!IsSystemMailbox(target) && !fs::exists(to, ec)) {
+            throw std::runtime_error("no mailbox " + sel.target);
+        }
+        SelectNumbers(index, sel.numbers);
+        if (move) {
+            MoveMessage(index, to, nullptr, main.Feedback());
+        } else {
+            CopyToFile(index, nullptr, to, main.Feedback());
+        }
+        return 0;
+    });
+}
+}  // namespace
+
+int MoveCommand(Context& ctx, Args args) { return CopyOrMove(ctx, args, true); }
+int CopyCommand(Context& ctx, Args args) { return CopyOrMove(ctx, args, false); }
+
+int CompressCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs a mailbox");
+    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView&) {
+        main.CompressMailbox1Click();
+        return 0;
+    });
+}
+
+int EmptyTrashCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    StorePlatform platform(ctx.platform, false);
+    StoreView view;
+    TFrmMain main(ctx.folder, platform, view);
+    main.EmptyTrash1Click();
+    return 0;
+}
+
+}  // namespace kivo::cli
