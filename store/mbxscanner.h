@@ -23,9 +23,9 @@ struct MbxSpan {
     std::uint64_t length = 0;
 };
 
-// Walks a mailbox file once, front to back, reading large blocks and searching them with
-// memmem, so a multi-gigabyte file is scanned at close to the speed of the disk cache. It
-// never allocates per line. The file is opened for reading only and never locked: other
+// Walks a mailbox file once, front to back, reading large blocks and searching them for a line
+// feed followed by "From " sixteen bytes at a time, so a multi-gigabyte file is scanned at the
+// speed of grep. It never allocates per line. The file is opened for reading only and never locked: other
 // readers and appenders may work meanwhile (bytes appended during the scan may or may not
 // be seen). A message smaller than half the block stays in the block, so Text() of such a
 // message is a view with no copy; larger ones are read again on demand.
