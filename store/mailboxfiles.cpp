@@ -17,11 +17,16 @@ TMailboxFiles TMailboxFiles::Of(const std::filesystem::path& base) {
 
 std::filesystem::path MailboxBase(const std::filesystem::path& mailFolder,
                                   std::string_view relativePath) {
-    std::string rel(relativePath);
-    for (char& c : rel) {
-        if (c == '\\') c = '/';
+    // Folders are matched without regard to case too, like the mailbox file itself.
+    std::filesystem::path base = mailFolder;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t sep = relativePath.find_first_of("/\\", start);
+        const std::string_view part = relativePath.substr(start, sep - start);
+        if (sep == std::string_view::npos) return base / part;
+        base = FindFileNoCase(base, part);
+        start = sep + 1;
     }
-    return mailFolder / rel;
 }
 
 bool IsSystemMailbox(std::string_view relativePath) {

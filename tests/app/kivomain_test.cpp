@@ -1,0 +1,148 @@
+#include "app/KivoMain.h"
+
+#include <gtest/gtest.h>
+
+#include "store/indexfile.h"
+#include "store/mbxfile.h"
+#include "tests/store/fakes.h"
+#include "tests/store/storetest.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::NumberedMailbox;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct RecordingView : TFrmMainView {
+    std::vector<std::string> panel0;
+    std::string panel2;
+    std::vector<int> shown;  // first header line's subject number, per message shown
+    int cleared = 0;
+    TShownLines last;
+    void SetStatusText(int panel, std::string_view text) override {
+        if (panel == 0) panel0.emplace_back(text);
+        if (panel == 2) panel2 = text;
+    }
+    void ShowMessageLines(const TShownLines& message) override {
+        last = message;
+        shown.push_back(static_cast<int>(shown.size()));
+    }
+    void ClearMessageView() override { ++cleared; }
+};
+
+struct MainRig {
+    TempDir home;
+    test::RecordingPlatform platform;
+    RecordingView view;
+    TFrmMain main{ProgramFolder{home.path()}, platform, view};
+    MainRig() { fs::create_directory(home / "Mail"); }
+    fs::path Mail(std::string_view name) const { return home.path() / "Mail" / name; }
+    void Open(std::string name) {
+        main.MainIndex().MailboxName = std::move(name);
+        main.Init();
+    }
+};
+
+TEST(MainWindow, OpensFromACurrentIndexAndRebuildsAStaleOne) {
+    MainRig rig;
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(3));
+    rig.Open("In");
+    TFrmIndex& index = rig.main.MainIndex();
+    EXPECT_EQ(index.RowCount(), 3);
+    EXPECT_EQ(rig.view.panel2, "3 messages");
+    EXPECT_EQ(index.SelectedRows(), std::vector<int>{2});  // the last entry
+    EXPECT_TRUE(rig.view.shown.empty());                   // nothing shown while starting
+    EXPECT_NE(std::find(rig.view.panel0.begin(), rig.view.panel0.end(), "Loading mailbox..."),
+              rig.view.panel0.end());
+
+    // Saved, the index is loaded as it is (a changed subject proves it is not rebuilt).
+    index.SortByColumn(icSubject);
+    index.SortByColumn(icSubject);
+    rig.main.SaveInfo();
+    rig.view.panel0.clear();
+    rig.Open("In");
+    EXPECT_EQ(index.Row(0).Subject, "m3");  // the order of the last sort
+    EXPECT_TRUE(rig.view.panel0.empty());
+
+    // A message appended behind the index makes it stale: rebuilt in message order.
+    AppendToFile({"From x", "Subject: m4", "", "b"}, rig.Mail("in.mbx"));
+    rig.Open("In");
+    ASSERT_EQ(index.RowCount(), 4);
+    EXPECT_EQ(index.Row(0).Subject, "m1");
+    EXPECT_EQ(index.Row(3).Subject, "m4");
+
+    // A missing mailbox file is created empty.
+    rig.Open("Sent");
+    EXPECT_TRUE(fs::exists(rig.Mail("Sent.mbx")));
+    EXPECT_EQ(rig.view.panel2, "No messages");
+}
+
+TEST(MainWindow, ShowingAMessageMarksItReadAndABrokenIndexIsRepaired) {
+    MainRig rig;
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(2));
+    rig.main.Starting = false;
+    rig.Open("In");
+    TFrmIndex& index = rig.main.MainIndex();
+    ASSERT_EQ(rig.view.shown.size(), 1u);  // the last entry is shown once started
+    EXPECT_EQ(rig.view.last.headers[1], "Subject: m2");
+    EXPECT_FALSE(index.Row(1).Unread);
+    EXPECT_EQ(index.Row(1).Icon, 2);
+    EXPECT_FALSE(rig.main.ShowMessage(index, 1));  // already shown
+    EXPECT_FALSE(rig.main.ShowMessage(index, 5));  // out of range
+    EXPECT_TRUE(rig.main.ShowMessage(index, 0));
+    EXPECT_EQ(rig.view.last.body, std::vector<std::string>{"body"});
+    EXPECT_NE(std::find(rig.view.panel0.begin(), rig.view.panel0.end(), "Retrieving message..."),
+              rig.view.panel0.end());
+
+    // The file lost a message behind the index's back: compress and reopen.
+    rig.main.SaveInfo();
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(1));
+    TFrmIndex stale = index;
+    EXPECT_FALSE(rig.main.ShowMessage(stale, 1));
+    rig.Open("In");
+    EXPECT_EQ(index.RowCount(), 1);
+}
+
+TEST(MainWindow, SaveInfoCompressesWhenManyMessagesAreDeleted) {
+    struct Case {
+        int messages;
+        int deleted;
+        bool compressed;
+    } cases[] = {{30, 2, false}, {30, 3, true}, {2000, 101, true}, {2000, 100, false}};  // 28 / 10 = 2
+    for (const Case& c : cases) {
+        MainRig rig;
+        WriteFile(rig.Mail("Box.mbx"), NumberedMailbox(c.messages));
+        rig.Open("Box");
+        TFrmIndex& index = rig.main.MainIndex();
+        index.ClearSelection();
+        for (int row = 0; row < c.deleted; ++row) index.SetSelected(row, true);
+        DeleteSelected(index, false, NoFeedback());
+        EXPECT_EQ(rig.main.DeletedCount(), c.deleted);
+        rig.main.SaveInfo();
+        EXPECT_EQ(FindLastIndex(rig.Mail("Box.mbx")), c.compressed ? c.messages - c.deleted
+                                                                   : c.messages)
+            << c.messages << "/" << c.deleted;
+        EXPECT_EQ(fs::exists(rig.Mail("Box.d")), !c.compressed);
+    }
+}
+
+TEST(MainWindow, KeepsTheShowFilterAndEmptiesTheTrash) {
+    MainRig rig;
+    WriteFile(rig.Mail("trash.mbx"), NumberedMailbox(3));
+    TFrmIndex& index = rig.main.MainIndex();
+    index.ApplyFilter(scSubject, "m2", true);
+    rig.Open("Trash");
+    EXPECT_EQ(index.RowCount(), 1);
+    EXPECT_EQ(rig.view.panel2, "1 message");
+    rig.main.EmptyTrash1Click();
+    EXPECT_EQ(fs::file_size(rig.Mail("trash.mbx")), 0u);
+    EXPECT_EQ(index.RowCount(), 0);
+    EXPECT_EQ(rig.view.panel2, "No messages");
+}
+
+}  // namespace
+}  // namespace kivo
