@@ -1,7 +1,7 @@
 // bench_decode decode|encode MBOX: decodes every message of a mailbox file with the message
 // library (LoadFromBytes, every part into memory), as the check-mail pipeline and the viewer
 // do. "encode" then writes every decoded message again (SaveToStream) and times only that.
-// Prints one line of counts and seconds to standard error.
+// Prints one line of counts and seconds.
 
 #include <chrono>
 #include <cstdio>
@@ -55,10 +55,9 @@ int main(int argc, char** argv) {
         }
     }
     const double total = Seconds(Clock::now() - start);
-    std::fprintf(stderr,
-                 "%s messages=%zu bytes=%zu attachments=%zu attachment_bytes=%zu "
-                 "decode_seconds=%.3f encoded_bytes=%zu encode_seconds=%.3f\n",
-                 argv[1], messages, bytes, parts, decoded, total - Seconds(encodeTime),
-                 encodedBytes, Seconds(encodeTime));
+    std::printf("%s messages=%zu bytes=%zu attachments=%zu attachment_bytes=%zu "
+                "decode_seconds=%.3f encoded_bytes=%zu encode_seconds=%.3f\n",
+                argv[1], messages, bytes, parts, decoded, total - Seconds(encodeTime), encodedBytes,
+                Seconds(encodeTime));
     return 0;
 }

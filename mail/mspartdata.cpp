@@ -1,5 +1,7 @@
 #include "mail/mspartdata.h"
 
+#include <cstring>
+
 #include "base/bytes.h"
 #include "mail/base64.h"
 #include "mail/quotedprintable.h"
@@ -59,6 +61,15 @@ PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view bo
     bool havePending = false;
     Base64Decoder base64;
     std::size_t count = 0;
+    // Room for the decoded bytes up front: growing a large attachment by doubling costs more
+    // than decoding it. The text up to the next boundary is an upper bound of the part.
+    std::string_view rest = reader.Data().substr(reader.Position());
+    std::size_t extent = rest.size();
+    if (!boundary.empty()) {
+        const void* hit = memmem(rest.data(), rest.size(), boundary.data(), boundary.size());
+        if (hit) extent = static_cast<std::size_t>(static_cast<const char*>(hit) - rest.data());
+    }
+    data.reserve(data.size() + (coding == PartCoding::kBase64 ? extent / 4 * 3 + 3 : extent));
     while (reader.ReadLine(line)) {
         if (pump && (++count & kPumpLines) == 0) pump->Tick();
         if (EndsPart(line, boundary)) {

@@ -22,6 +22,9 @@ if [ ! -x "$gmime" ] || [ "$KIVO_SHARED/bench/peers/gmime_peer.c" -nt "$gmime" ]
   gcc -O2 -o "$gmime" "$KIVO_SHARED/bench/peers/gmime_peer.c" $(pkg-config --cflags --libs gmime-3.0)
 fi
 
+# quiet CMD...: runs CMD without its messages on standard error (the GMime peer's counts).
+quiet() { "$@" 2>/dev/null; }
+
 # once CMD...: wall-clock seconds of a single run (for the slow peer).
 once() {
   local t0 t1
@@ -39,9 +42,9 @@ decode_row() {
   local name=$1 file=$2 python=${3:-}
   local size messages tk tg tp="" line
   size=$(mb "$file")
-  messages=$("$kivo" decode "$file" 2>&1 | field messages)
+  messages=$("$kivo" decode "$file" | field messages)
   tk=$(seconds "$kivo" decode "$file")
-  tg=$(seconds "$gmime" decode "$file")
+  tg=$(seconds quiet "$gmime" decode "$file")
   line=$(printf '%-16s %7.1f MB %6s msgs  kivo %6.2f s (%6s msgs/s, %5s MB/s)  gmime %6.2f s ratio %5s' \
     "$name" "$size" "$messages" "$tk" "$(rate "$messages" "$tk")" "$(rate "$size" "$tk")" \
     "$tg" "$(ratio "$tg" "$tk")")
@@ -55,7 +58,7 @@ decode_row() {
 # encode_row NAME FILE: the encoder alone, over every message the decoder made.
 encode_row() {
   local name=$1 file=$2 out messages bytes te
-  out=$("$kivo" encode "$file" 2>&1)
+  out=$("$kivo" encode "$file")
   messages=$(echo "$out" | field messages)
   bytes=$(echo "$out" | field encoded_bytes)
   te=$(echo "$out" | field encode_seconds)
