@@ -35,6 +35,7 @@ void TFrmAccounts::Init(std::string_view defaultAccount) {
     const IniFile accounts(paths_.accountsFile);
     work_ = IniFile(paths_.workingCopy);
     for (const std::string& section : accounts.Sections()) {
+        if (section.empty()) continue;  // "[]" names no account
         // Every key is written explicitly, so the working copy holds all 13.
         const Account account = ReadAccount(accounts, section);
         WriteAccount(work_, account);
