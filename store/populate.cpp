@@ -24,39 +24,68 @@ namespace {
 
 constexpr std::string_view kAttachmentLine = "Attachment Converted:";
 
-// Line feeds and CR LF pairs in a text.
-void CountLineEnds(std::string_view text, std::uint64_t& lf, std::uint64_t& crlf) {
+constexpr std::string_view kAttachmentAfterLf = "\nAttachment Converted:";
+
+// True when a line of `text` after the first begins with "Attachment Converted:" at the line
+// feed at `lf`.
+bool AttachmentAt(std::string_view text, std::size_t lf) {
+    return text.substr(lf, kAttachmentAfterLf.size()) == kAttachmentAfterLf;
+}
+
+#if defined(__SSE2__)
+// Sums the bytes of a vector of byte counters.
+std::uint64_t SumBytes(__m128i counts) {
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+           static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+}
+#endif
+
+// One pass over a body: line feeds, CR LF pairs, and whether a line after the first begins
+// with "Attachment Converted:".
+void ScanLines(std::string_view text, std::uint64_t& lf, std::uint64_t& crlf, bool& attachment) {
     const char* p = text.data();
     const std::size_t n = text.size();
     std::size_t i = 0;
-    char prev = 0;
 #if defined(__SSE2__)
-    if (n >= 17) {
+    if (n >= 18) {
         const __m128i nl = _mm_set1_epi8('\n');
         const __m128i cr = _mm_set1_epi8('\r');
-        // The first byte has no byte before it in the text.
+        const __m128i a = _mm_set1_epi8('A');
         lf += p[0] == '\n';
+        if (p[0] == '\n' && !attachment) attachment = AttachmentAt(text, 0);
         i = 1;
-        for (; i + 16 <= n; i += 16) {
-            const __m128i cur = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
-            const __m128i isLf = _mm_cmpeq_epi8(cur, nl);
-            const unsigned lfMask = static_cast<unsigned>(_mm_movemask_epi8(isLf));
-            if (lfMask == 0) continue;
-            const unsigned pairMask = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_and_si128(isLf, _mm_cmpeq_epi8(before, cr))));
-            lf += static_cast<unsigned>(__builtin_popcount(lfMask));
-            crlf += static_cast<unsigned>(__builtin_popcount(pairMask));
+        // Byte counters overflow after 255 rounds: they are summed up before that.
+        while (i + 17 <= n) {
+            __m128i lfCount = _mm_setzero_si128();
+            __m128i pairCount = _mm_setzero_si128();
+            for (int round = 0; round < 255 && i + 17 <= n; ++round, i += 16) {
+                const __m128i cur = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                const __m128i isLf = _mm_cmpeq_epi8(cur, nl);
+                if (_mm_movemask_epi8(isLf) == 0) continue;
+                const __m128i before =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+                lfCount = _mm_sub_epi8(lfCount, isLf);
+                pairCount = _mm_sub_epi8(pairCount, _mm_and_si128(isLf, _mm_cmpeq_epi8(before, cr)));
+                if (attachment) continue;
+                const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+                unsigned hits = static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_and_si128(isLf, _mm_cmpeq_epi8(after, a))));
+                while (hits != 0 && !attachment) {
+                    attachment = AttachmentAt(text, i + static_cast<std::size_t>(__builtin_ctz(hits)));
+                    hits &= hits - 1;
+                }
+            }
+            lf += SumBytes(lfCount);
+            crlf += SumBytes(pairCount);
         }
-        prev = p[i - 1];
     }
 #endif
     for (; i < n; ++i) {
-        if (p[i] == '\n') {
-            ++lf;
-            if (prev == '\r') ++crlf;
-        }
-        prev = p[i];
+        if (p[i] != '\n') continue;
+        ++lf;
+        if (i > 0 && p[i - 1] == '\r') ++crlf;
+        if (!attachment) attachment = AttachmentAt(text, i);
     }
 }
 
@@ -98,15 +127,9 @@ std::string_view NextLine(std::string_view text, std::size_t& pos) {
 TBodyFacts ScanBody(std::string_view body) {
     TBodyFacts facts;
     std::uint64_t lf = 0, crlf = 0;
-    CountLineEnds(body, lf, crlf);
+    facts.hasAttachment = body.starts_with(kAttachmentLine);
+    ScanLines(body, lf, crlf, facts.hasAttachment);
     facts.lineBytes = body.size() - lf - crlf;
-    if (body.starts_with(kAttachmentLine)) {
-        facts.hasAttachment = true;
-    } else {
-        const std::string_view needle = "\nAttachment Converted:";
-        facts.hasAttachment =
-            ::memmem(body.data(), body.size(), needle.data(), needle.size()) != nullptr;
-    }
     return facts;
 }
 
