@@ -14,6 +14,7 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "store/deletedlist.h"
+#include "store/filewriter.h"
 #include "store/indexfile.h"
 #include "store/mbxscanner.h"
 #include "store/storefeedback.h"
@@ -49,59 +50,15 @@ void SyncFolder(const fs::path& dir) {
     }
 }
 
-// Writes a new file through a large buffer; every failure throws.
-class FileWriter {
-public:
-    FileWriter(const fs::path& path, mode_t mode) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-        if (fd_ < 0) ThrowErrno(errno, "cannot create", path);
-        buf_.reserve(kBuffer);
+// The mailbox file opened once more, for copying its ranges.
+struct SourceFile {
+    int fd = -1;
+    explicit SourceFile(const fs::path& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~SourceFile() {
+        if (fd >= 0) ::close(fd);
     }
-    ~FileWriter() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
-
-    void Write(std::string_view data) {
-        if (buf_.size() + data.size() > kBuffer) {
-            Flush();
-            if (data.size() >= kBuffer) {
-                WriteAll(data);
-                return;
-            }
-        }
-        buf_.append(data);
-    }
-    // Flushes, syncs to disk and closes.
-    void Finish() {
-        Flush();
-        if (::fsync(fd_) != 0) ThrowErrno(errno, "cannot flush", path_);
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) ThrowErrno(errno, "cannot close", path_);
-    }
-
-private:
-    static constexpr std::size_t kBuffer = std::size_t{1} << 20;
-    void Flush() {
-        WriteAll(buf_);
-        buf_.clear();
-    }
-    void WriteAll(std::string_view data) {
-        while (!data.empty()) {
-            ssize_t n = ::write(fd_, data.data(), data.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ThrowErrno(errno, "cannot write", path_);
-            }
-            data.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-
-    fs::path path_;
-    int fd_ = -1;
-    std::string buf_;
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
 };
 
 // Where a line of a message text lies.
@@ -123,38 +80,63 @@ bool NextLineAt(std::string_view text, std::size_t pos, LineAt& line) {
     return true;
 }
 
-// Copies one kept message, handling its first "Status:" header line. Returns true when that
-// line still marks the message deleted.
-bool CopyMessage(std::string_view text, const std::string* indexStatus, FileWriter& out) {
+// How a kept message's copy differs from the original: the bytes [begin, end) (a "Status:"
+// line or the header end line) are replaced by `text`.
+struct StatusEdit {
+    bool found = false;     // a "Status:" line or the header end was reached
+    bool deleted = false;   // the "Status:" line holds a "d" in either case
+    bool replace = false;
+    std::size_t begin = 0, end = 0;
+    std::string text;
+};
+
+// Looks through the header block in `head` (the start of the message, all of it when
+// `complete`) for its first "Status:" line.
+StatusEdit FindStatusEdit(std::string_view head, bool complete, const std::string* indexStatus) {
+    StatusEdit edit;
     LineAt line;
-    std::size_t pos = 0;
-    if (!NextLineAt(text, pos, line)) return false;  // cannot happen: a separator is there
-    pos = line.end;
-    while (NextLineAt(text, pos, line)) {
+    if (!NextLineAt(head, 0, line)) return edit;
+    std::size_t pos = line.end;
+    while (NextLineAt(head, pos, line)) {
+        if (!complete && line.end == head.size() && head.back() != '\n') return edit;  // cut
         if (TrimView(line.text).empty()) {
             // The header block ends before any "Status:" line: give the message one.
-            out.Write(text.substr(0, line.begin));
-            out.Write(indexStatus ? *indexStatus : std::string("Status: "));
-            out.Write("\r\n \r\n");
-            out.Write(text.substr(line.end));
-            return false;
+            edit = {true, false, true, line.begin, line.end,
+                    (indexStatus ? *indexStatus : std::string("Status: ")) + "\r\n \r\n"};
+            return edit;
         }
         if (line.text.starts_with("Status:")) {
-            const bool deleted = line.text.find_first_of("dD") != std::string_view::npos;
+            edit.found = true;
+            edit.deleted = line.text.find_first_of("dD") != std::string_view::npos;
             if (indexStatus) {
-                out.Write(text.substr(0, line.begin));
-                out.Write(*indexStatus);
-                out.Write("\r\n");
-                out.Write(text.substr(line.end));
-            } else {
-                out.Write(text);
+                edit.replace = true;
+                edit.begin = line.begin;
+                edit.end = line.end;
+                edit.text = *indexStatus + "\r\n";
             }
-            return deleted;
+            return edit;
         }
         pos = line.end;
     }
-    out.Write(text);  // headers up to the end: nothing to change
-    return false;
+    return edit;
+}
+
+// Copies one kept message, handling its first "Status:" header line; most of it is copied
+// inside the kernel. Returns true when that line still marks the message deleted.
+bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus,
+                 TFileWriter& out) {
+    constexpr std::uint64_t kHead = 64 * 1024;
+    const MbxSpan span = scanner.Current();
+    StatusEdit edit = FindStatusEdit(scanner.Text(kHead), span.length <= kHead, indexStatus);
+    if (!edit.found && span.length > kHead) edit = FindStatusEdit(scanner.Text(), true, indexStatus);
+    if (!edit.replace) {
+        out.CopyRange(source, span.offset, span.length);
+        return edit.deleted;
+    }
+    out.CopyRange(source, span.offset, edit.begin);
+    out.Write(edit.text);
+    out.CopyRange(source, span.offset + edit.end, span.length - edit.end);
+    return edit.deleted;
 }
 
 // One pass: copies the mailbox without the listed messages into the temporary file and puts
@@ -186,18 +168,19 @@ std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
     const fs::path tmp = TempPath(files);
     std::vector<int> stillDeleted;
     try {
-        FileWriter out(tmp, mode);
+        TFileWriter out(tmp, mode);
         MbxScanner scanner(files.Mbx);
         if (!scanner.IsOpen() && scanner.OpenError() != std::errc::no_such_file_or_directory) {
             throw std::system_error(scanner.OpenError(), "cannot read " + files.Mbx.string());
         }
+        SourceFile source(files.Mbx);
         int written = 0;
         while (scanner.Next()) {
             const int number = static_cast<int>(scanner.Current().number);
             if (deleted.Contains(number)) continue;
             auto it = status.find(number);
             ++written;
-            if (CopyMessage(scanner.Text(), it == status.end() ? nullptr : &it->second, out)) {
+            if (CopyMessage(scanner, source.fd, it == status.end() ? nullptr : &it->second, out)) {
                 stillDeleted.push_back(written);
             }
         }

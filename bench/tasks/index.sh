@@ -24,6 +24,9 @@ if [ ! -x "$gmime" ] || [ "$KIVO_SHARED/bench/peers/gmime_peer.c" -nt "$gmime" ]
   gcc -O2 -o "$gmime" "$KIVO_SHARED/bench/peers/gmime_peer.c" $(pkg-config --cflags --libs gmime-3.0)
 fi
 
+# quiet CMD...: runs CMD without its messages on standard error (the GMime peer's counts).
+quiet() { "$@" 2>/dev/null; }
+
 once() {
   local t0 t1
   t0=$(date +%s.%N)
@@ -44,7 +47,7 @@ index_corpus() {
     "$("$kivo" index "$link")"
   tg=$(seconds_piped env LC_ALL=C grep -c '^From ' "$file")
   tk=$(seconds "$kivo" index "$link")
-  tm=$(seconds "$gmime" index "$file")
+  tm=$(seconds quiet "$gmime" index "$file")
   printf '  %-16s kivo %6s s   grep -c %6s s (x%s)   GMime %6s s (x%s)' "index rebuild" \
     "$tk" "$tg" "$(ratio "$tg" "$tk")" "$tm" "$(ratio "$tm" "$tk")"
   if [ -n "$python" ]; then

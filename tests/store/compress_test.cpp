@@ -105,6 +105,14 @@ TEST(Compress, EdgeCasesOfTheFile) {
     CompressMailbox(dir / "Box", false, NoFeedback());
     EXPECT_EQ(ReadFile(dir / "Box.mbx"), NumberedMailbox(1));
 
+    // A header block longer than the part read first is still seen whole.
+    const std::string longHeader = "X-Long: " + std::string(70000, 'h') + "\r\n";
+    WriteFile(dir / "Long.mbx", StoredMsg(longHeader + "Status: RD\r\n") +
+                                    StoredMsg(longHeader + "Subject: kept\r\n"));
+    CompressMailbox(dir / "Long", false, NoFeedback());
+    EXPECT_EQ(ReadFile(dir / "Long.mbx"),
+              StoredMsg(longHeader + "Subject: kept\r\nStatus: \r\n ") );
+
     // A missing mailbox becomes an empty one.
     CompressMailbox(dir / "Missing", false, NoFeedback());
     EXPECT_TRUE(fs::exists(dir / "Missing.mbx"));
