@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "mail/base64.h"
 #include "mail/headerfields.h"
+#include "mail/msattname.h"
 #include "mail/mspartdata.h"
 #include "mail/quotedprintable.h"
 #include "mail/uucode.h"
@@ -174,12 +175,12 @@ void TmsCustomDecoder::ReadBodyText(bool quotedPrintable, bool base64) {
 void TmsCustomDecoder::DecodeSinglePartAttachment(const std::string& contentType) {
     TmsAttItem item;
     const std::string type = MainValue(contentType);
-    item.SetFileName(ParameterValue("name", contentType));
+    item.SetFileName(PartFileName("name", contentType));
     item.SetContentType(type);
     const PartCoding coding = PartCodingOf(topHeaders_.GetFieldValue("Content-Transfer-Encoding"));
     item.SetEncoding(AttEncodingOf(coding));
-    for (std::string name : {ParameterValue("filename",
-                                            topHeaders_.GetFieldValue("Content-Disposition")),
+    for (std::string name : {PartFileName("filename",
+                                          topHeaders_.GetFieldValue("Content-Disposition")),
                              "att." + std::to_string(message_.Attachments().Count())}) {
         if (!item.FileName().empty()) break;
         item.SetFileName(name);

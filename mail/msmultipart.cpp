@@ -3,6 +3,7 @@
 
 #include "base/bytes.h"
 #include "mail/headerfields.h"
+#include "mail/msattname.h"
 #include "mail/mimetypes.h"
 #include "mail/msdecoder.h"
 #include "mail/mspartdata.h"
@@ -116,10 +117,10 @@ bool TmsCustomDecoder::DecodeNextPart(bool alternativeMessage) {
     const PartCoding coding = PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding"));
     TmsAttItem item;
     item.SetContentType(mainType);
-    item.SetFileName(ParameterValue("name", type));
+    item.SetFileName(PartFileName("name", type));
     if (item.FileName().empty()) {
         item.SetFileName(
-            ParameterValue("filename", partHeaders_.GetFieldValue("Content-Disposition")));
+            PartFileName("filename", partHeaders_.GetFieldValue("Content-Disposition")));
     }
     // A named part takes the type of its extension; when the table knows no better than the
     // fallback, the type the sender declared says more.
