@@ -10,7 +10,9 @@
 
 namespace kivo {
 
-void TFrmMain::ViewFeedback::Pump() { platform_.Pump(); }
+void TFrmMain::ViewFeedback::Pump() {
+    platform_.Pump();
+}
 
 TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
     : folder_(std::move(folder)), platform_(platform), view_(view), feedback_(view, platform) {
@@ -69,7 +71,9 @@ void TFrmMain::SaveInfo() {
     }
 }
 
-void TFrmMain::UpdateMessageCount() { view_.SetStatusText(2, MessageCountText()); }
+void TFrmMain::UpdateMessageCount() {
+    view_.SetStatusText(2, MessageCountText());
+}
 
 bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
     if (row < 0 || row >= window.RowCount()) return false;

@@ -19,7 +19,7 @@ class Platform;
 
 // The main window's screen: status bar panels, progress bar and the message view.
 class TFrmMainView {
-public:
+  public:
     virtual ~TFrmMainView() = default;
     // Panel 0 the current activity, 2 the message count, 3 transfer details.
     virtual void SetStatusText(int /*panel*/, std::string_view /*text*/) {}
@@ -31,7 +31,7 @@ public:
 };
 
 class TFrmMain : public TMailboxHost {
-public:
+  public:
     TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view);
 
     TFrmIndex& MainIndex() override { return index_; }
@@ -63,16 +63,16 @@ public:
     // "Empty &Trash".
     void EmptyTrash1Click();
 
-private:
+  private:
     // Passes the store's feedback to the view and the platform.
     class ViewFeedback : public TStoreFeedback {
-    public:
+      public:
         ViewFeedback(TFrmMainView& view, Platform& platform) : view_(view), platform_(platform) {}
         void StatusText(std::string_view text) override { view_.SetStatusText(0, text); }
         void Progress(int percent) override { view_.SetProgress(percent); }
         void Pump() override;
 
-    private:
+      private:
         TFrmMainView& view_;
         Platform& platform_;
     };

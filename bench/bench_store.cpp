@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Base(const fs::path& mbx) { return mbx.parent_path() / mbx.stem(); }
+fs::path Base(const fs::path& mbx) {
+    return mbx.parent_path() / mbx.stem();
+}
 
 int Usage() {
     std::cerr << "usage: bench_store index FILE.mbx | compress FILE.mbx | "

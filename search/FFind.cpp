@@ -12,13 +12,13 @@ namespace {
 
 // Passes the dialog's Cancel on to the search.
 class CancelAware : public TSearchProgress {
-public:
+  public:
     CancelAware(TFindView& view, const bool& cancel) : view_(view), cancel_(cancel) {}
     void Searching(std::string_view relPath) override { view_.Searching(relPath); }
     void MessageNumber(int count) override { view_.MessageNumber(count); }
     bool CancelRequested() override { return cancel_ || view_.CancelRequested(); }
 
-private:
+  private:
     TFindView& view_;
     const bool& cancel_;
 };

@@ -16,14 +16,14 @@ class TMailboxHost;
 
 // What the dialog shows while it searches; the window implements it.
 class TFindView : public TSearchProgress {
-public:
+  public:
     // Busy: progress shown, only Cancel enabled, the automatic mail check suspended. Not
     // busy: the inputs enabled again, the check timer as it was.
     virtual void SetBusy(bool /*busy*/) {}
 };
 
 class TFrmFind {
-public:
+  public:
     TFrmFind(std::filesystem::path mailFolder, TMailboxHost& host, TFrmMailboxes& tree,
              Platform& platform, TFindView& view);
 
@@ -49,7 +49,7 @@ public:
     // Messages copied by the last search.
     int Copied() const { return copied_; }
 
-private:
+  private:
     std::filesystem::path mailFolder_;
     TMailboxHost& host_;
     TFrmMailboxes& tree_;

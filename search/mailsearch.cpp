@@ -32,9 +32,9 @@ struct Range {
 
 // What the search needs to know about one message's lines.
 struct MessageShape {
-    std::vector<Range> status;      // the "Status:" header lines
-    std::size_t afterSecond = 0;    // where the third line starts
-    bool deleted = false;           // the first "Status:" line holds a "d" in either case
+    std::vector<Range> status;    // the "Status:" header lines
+    std::size_t afterSecond = 0;  // where the third line starts
+    bool deleted = false;         // the first "Status:" line holds a "d" in either case
 };
 
 MessageShape Shape(std::string_view text) {
@@ -46,8 +46,7 @@ MessageShape Shape(std::string_view text) {
     while (pos < text.size() && (inHeader || lineNo < 2)) {
         const void* lf = std::memchr(text.data() + pos, '\n', text.size() - pos);
         const std::size_t stop =
-            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
-               : text.size();
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
         std::size_t end = stop;
         if (end > pos && text[end - 1] == '\r') --end;
         const std::string_view line = text.substr(pos, end - pos);
@@ -189,10 +188,9 @@ void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& res
                     const std::size_t hit = finder.Find(text, pos);
                     if (hit == std::string_view::npos) return false;
                     const bool inStatus =
-                        replacement && std::any_of(shape.status.begin(), shape.status.end(),
-                                                   [&](const Range& r) {
-                                                       return hit >= r.begin && hit < r.end;
-                                                   });
+                        replacement &&
+                        std::any_of(shape.status.begin(), shape.status.end(),
+                                    [&](const Range& r) { return hit >= r.begin && hit < r.end; });
                     if (!inStatus) return true;
                     pos = hit + 1;
                 }

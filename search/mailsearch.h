@@ -20,13 +20,13 @@ inline constexpr std::string_view kResultsMark = "SYSTEM:FIND";
 
 // Raised when the user cancels a search.
 class ECanceled : public std::runtime_error {
-public:
+  public:
     ECanceled() : std::runtime_error("Canceled!") {}
 };
 
 // What the search shows while it runs.
 class TSearchProgress {
-public:
+  public:
     virtual ~TSearchProgress() = default;
     // "Currently searching:" the mailbox's relative path.
     virtual void Searching(std::string_view /*relPath*/) {}
@@ -44,7 +44,7 @@ struct TSearchText {
 };
 
 class TMailSearch {
-public:
+  public:
     TMailSearch(std::filesystem::path mailFolder, const TSearchText& text, Platform& platform,
                 TSearchProgress& progress);
 
@@ -60,7 +60,7 @@ public:
     // Messages copied into the results mailbox so far.
     int Copied() const { return copied_; }
 
-private:
+  private:
     std::filesystem::path mailFolder_;
     TTextFinder find_;
     TTextFinder exclude_;

@@ -11,7 +11,9 @@
 namespace kivo {
 
 namespace {
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // The needle's middle, compared without regard to case (the needle is lower case).
 bool MatchesAt(const char* p, std::string_view lowerNeedle) {

@@ -10,7 +10,7 @@
 namespace kivo {
 
 class TTextFinder {
-public:
+  public:
     TTextFinder(std::string_view needle, bool ignoreCase);
     // Position of the first occurrence at or after `from`, or npos. An empty needle is found
     // at `from`.
@@ -18,7 +18,7 @@ public:
     bool FoundIn(std::string_view text) const { return Find(text) != std::string_view::npos; }
     const std::string& Needle() const { return needle_; }
 
-private:
+  private:
     std::size_t FindNoCase(std::string_view text, std::size_t from) const;
 
     std::string needle_;  // lower-cased when ignoring case

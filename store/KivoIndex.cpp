@@ -13,18 +13,23 @@ namespace kivo {
 namespace {
 
 constexpr std::string_view kCriterionTexts[kShowCriterionCount] = {
-    "everything", "subject", "from",   "date",          "size",
-    "to",         "priority", "unread", "read",          "with attached",
-    "without attached"};
+    "everything",    "subject",         "from", "date", "size", "to", "priority", "unread", "read",
+    "with attached", "without attached"};
 
 const std::string& ColumnText(const TIndexItem& item, int column) {
     switch (column) {
-        case icSubject: return item.Subject;
-        case icFrom: return item.From;
-        case icDate: return item.Date;
-        case icSize: return item.Size;
-        case icTo: return item.To;
-        default: return item.Priority;
+        case icSubject:
+            return item.Subject;
+        case icFrom:
+            return item.From;
+        case icDate:
+            return item.Date;
+        case icSize:
+            return item.Size;
+        case icTo:
+            return item.To;
+        default:
+            return item.Priority;
     }
 }
 
@@ -50,7 +55,11 @@ std::optional<long long> NumericKey(const TIndexItem& item, int column) {
     std::optional<DateTime> date = ParseProgramDate(item.Date);
     if (!date) return std::nullopt;
     return ((((static_cast<long long>(date->year) * 12 + date->month) * 31 + date->day) * 24 +
-             date->hour) * 60 + date->minute) * 60 + date->second;
+             date->hour) *
+                60 +
+            date->minute) *
+               60 +
+           date->second;
 }
 
 }  // namespace
@@ -87,7 +96,9 @@ const TIndexItem& TFrmIndex::Row(int row) const {
                         : items_[static_cast<std::size_t>(row)];
 }
 
-TIndexItem& TFrmIndex::MutableRow(int row) { return const_cast<TIndexItem&>(Row(row)); }
+TIndexItem& TFrmIndex::MutableRow(int row) {
+    return const_cast<TIndexItem&>(Row(row));
+}
 
 std::vector<int> TFrmIndex::SelectedNumbers() const {
     std::vector<int> numbers;
@@ -104,11 +115,21 @@ int TFrmIndex::RowOfNumber(int number) const {
 
 void TFrmIndex::Tag(TIndexItem& item) const {
     switch (criterion_) {
-        case scEverything: item.Tagged = false; break;
-        case scUnread: item.Tagged = item.Unread; break;
-        case scRead: item.Tagged = !item.Unread; break;
-        case scWithAttached: item.Tagged = item.HasAttachment; break;
-        case scWithoutAttached: item.Tagged = !item.HasAttachment; break;
+        case scEverything:
+            item.Tagged = false;
+            break;
+        case scUnread:
+            item.Tagged = item.Unread;
+            break;
+        case scRead:
+            item.Tagged = !item.Unread;
+            break;
+        case scWithAttached:
+            item.Tagged = item.HasAttachment;
+            break;
+        case scWithoutAttached:
+            item.Tagged = !item.HasAttachment;
+            break;
         default:
             item.Tagged = FindNoCase(ColumnText(item, criterion_ - scSubject), showText_) !=
                           std::string::npos;
@@ -149,7 +170,8 @@ void TFrmIndex::SortByColumn(TIndexColumn column) {
     };
     if (column == icDate || column == icSize) {
         std::vector<std::optional<long long>> keys(order.size());
-        for (int r = 0; r < rows; ++r) keys[static_cast<std::size_t>(r)] = NumericKey(Row(r), column);
+        for (int r = 0; r < rows; ++r)
+            keys[static_cast<std::size_t>(r)] = NumericKey(Row(r), column);
         std::stable_sort(order.begin(), order.end(), less([&](std::uint32_t a, std::uint32_t b) {
                              return keys[a] < keys[b];  // no key sorts first
                          }));
@@ -194,7 +216,9 @@ void TFrmIndex::SelectOnly(int row) {
     if (row >= 0 && row < RowCount()) focused_ = row;
 }
 
-void TFrmIndex::SelectAll() { std::fill(selected_.begin(), selected_.end(), 1); }
+void TFrmIndex::SelectAll() {
+    std::fill(selected_.begin(), selected_.end(), 1);
+}
 
 void TFrmIndex::InvertSelection() {
     for (char& s : selected_) s = s ? 0 : 1;
@@ -205,7 +229,9 @@ void TFrmIndex::SelectTagged() {
     for (int row = 0; row < RowCount(); ++row) SetSelected(row, Row(row).Tagged);
 }
 
-void TFrmIndex::ClearSelection() { std::fill(selected_.begin(), selected_.end(), 0); }
+void TFrmIndex::ClearSelection() {
+    std::fill(selected_.begin(), selected_.end(), 0);
+}
 
 std::vector<int> TFrmIndex::SelectedRows() const {
     std::vector<int> rows;
@@ -258,8 +284,8 @@ std::vector<TIndexItem> TFrmIndex::RemoveSelected() {
     std::vector<TIndexItem> removed;
     std::vector<char> drop(items_.size(), 0);
     for (int row : SelectedRows()) {
-        std::size_t pos = HidingRest() ? shown_[static_cast<std::size_t>(row)]
-                                       : static_cast<std::size_t>(row);
+        std::size_t pos =
+            HidingRest() ? shown_[static_cast<std::size_t>(row)] : static_cast<std::size_t>(row);
         drop[pos] = 1;
         removed.push_back(items_[pos]);
     }

@@ -62,7 +62,7 @@ struct TCellLook {
 inline constexpr std::uint32_t kUntaggedGrey = 0x808080;
 
 class TFrmIndex {
-public:
+  public:
     // The mailbox shown: the mail folder and the relative path ("In", "Work/Alpha").
     std::filesystem::path Folder;
     std::string MailboxName;
@@ -138,7 +138,7 @@ public:
     // The message count as the status bar shows it: "No messages", "1 message", "N messages".
     std::string MessageCountText() const;
 
-private:
+  private:
     TIndexItem& MutableRow(int row);
     void Tag(TIndexItem& item) const;
     void RebuildShown();

@@ -24,7 +24,9 @@ bool IsMailboxNode(const TMailboxNode* node) {
     return node && (node->Icon == niMailbox || node->Icon == niOpenMailbox);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Slashes for the path separators of a stored relative path.
 std::string Slashed(std::string_view relPath) {
@@ -96,8 +98,8 @@ void TFrmMailboxes::PopulateTreeView(const fs::path& folder, TMailboxNode* paren
         if (entry.is_directory(ec)) {
             TMailboxNode* node = AddNode(parent, name, niFolder);
             PopulateTreeView(entry.path(), node);
-        } else if (name.size() > 4 && EqualsNoCase(std::string_view(name).substr(name.size() - 4),
-                                                   ".mbx")) {
+        } else if (name.size() > 4 &&
+                   EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".mbx")) {
             const std::string stem = name.substr(0, name.size() - 4);
             if (!parent && IsSystemMailbox(stem)) continue;
             AddNode(parent, stem, niMailbox);
@@ -137,7 +139,9 @@ fs::path TFrmMailboxes::NodePath(const TMailboxNode* node) const {
     return MailboxBase(mailFolder_, GetRelPath(node));
 }
 
-std::string TFrmMailboxes::OpenName() const { return Slashed(host_.MainIndex().MailboxName); }
+std::string TFrmMailboxes::OpenName() const {
+    return Slashed(host_.MainIndex().MailboxName);
+}
 
 std::string TFrmMailboxes::FindUniqueName(const TMailboxNode* node, std::string_view name) const {
     const NodeList& siblings = SiblingsOf(node);
@@ -167,8 +171,8 @@ void TFrmMailboxes::RevealOpenMailbox() {
             name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         const bool last = slash == std::string::npos;
         auto it = std::find_if(level->begin(), level->end(), [&](const auto& n) {
-            return EqualsNoCase(n->Text, part) && (!last || n->Icon == niMailbox ||
-                                                   n->Icon == niOpenMailbox);
+            return EqualsNoCase(n->Text, part) &&
+                   (!last || n->Icon == niMailbox || n->Icon == niOpenMailbox);
         });
         if (it == level->end()) return;
         TMailboxNode* node = it->get();
@@ -275,9 +279,9 @@ std::string TFrmMailboxes::Rename(TMailboxNode* node, std::string_view text) {
 void TFrmMailboxes::RemoveNode(TMailboxNode* node) {
     if (selected_ == node) selected_ = nullptr;
     NodeList& list = SiblingsOf(node);
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const auto& n) { return n.get() == node; }),
-               list.end());
+    list.erase(
+        std::remove_if(list.begin(), list.end(), [&](const auto& n) { return n.get() == node; }),
+        list.end());
 }
 
 // Deletes a node by the rules of the Delete command; false when it stays.
@@ -331,9 +335,9 @@ std::string TFrmMailboxes::MoveNode(TMailboxNode* dragged, TMailboxNode* target)
     if (!dragged || !target || dragged == target) return {};
     const std::string relPath = GetRelPath(dragged);
     if (!dragged->Parent && IsSystemMailbox(relPath)) return Tip("Cannot move system mailbox!");
-    const fs::path dest =
-        target->IsFolder() ? NodePath(target)
-                           : (target->Parent ? NodePath(target->Parent) : mailFolder_);
+    const fs::path dest = target->IsFolder()
+                              ? NodePath(target)
+                              : (target->Parent ? NodePath(target->Parent) : mailFolder_);
     const std::string open = OpenName();
     if ((IsMailboxNode(dragged) && EqualsNoCase(open, relPath)) ||
         (dragged->IsFolder() && StartsWithNoCase(open, relPath + "/"))) {
@@ -368,7 +372,7 @@ void TFrmMailboxes::DropMessages(TFrmIndex& source, TMailboxNode* target, bool c
 TMailboxNode* TFrmMailboxes::DropContact(std::string_view firstName, std::string_view lastName,
                                          std::string_view email, TMailboxNode* target,
                                          TAutoScriptMaker& scripts) {
-    std::string name(!TrimView(firstName).empty() ? firstName
+    std::string name(!TrimView(firstName).empty()  ? firstName
                      : !TrimView(lastName).empty() ? lastName
                                                    : email);
     name = name.substr(0, 48);

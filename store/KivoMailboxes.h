@@ -41,7 +41,7 @@ struct TMailboxNode {
 // Makes the auto script that files a contact's mail into a mailbox (scripts live above the
 // store); the tree calls it when a contact is dropped.
 class TAutoScriptMaker {
-public:
+  public:
     virtual ~TAutoScriptMaker() = default;
     virtual void MakeScript(std::string_view name, std::string_view relPath,
                             std::string_view email) = 0;
@@ -53,7 +53,7 @@ bool IsValidName(std::string_view name);
 inline constexpr std::string_view kInvalidNameTip = "Invalid name! Cannot use \\/:*?\"<>|";
 
 class TFrmMailboxes {
-public:
+  public:
     TFrmMailboxes(std::filesystem::path mailFolder, TMailboxHost& host, Platform& platform,
                   TStoreFeedback& feedback);
 
@@ -102,7 +102,7 @@ public:
     std::string DescriptionText() const;
     void WriteDescription(const std::filesystem::path& file) const;
 
-private:
+  private:
     using NodeList = std::vector<std::unique_ptr<TMailboxNode>>;
     NodeList& SiblingsOf(const TMailboxNode* node);
     const NodeList& SiblingsOf(const TMailboxNode* node) const;

@@ -37,7 +37,9 @@ fs::path WithSuffix(const fs::path& mbx, std::string_view ext) {
 
 // The temporary file and the deleted list set aside while the new file takes the old one's
 // place.
-fs::path TempPath(const TMailboxFiles& files) { return WithSuffix(files.Mbx, ".tmp"); }
+fs::path TempPath(const TMailboxFiles& files) {
+    return WithSuffix(files.Mbx, ".tmp");
+}
 fs::path AsidePath(const TMailboxFiles& files) {
     return fs::path(files.Del.string() + ".compressing");
 }
@@ -71,8 +73,8 @@ struct LineAt {
 bool NextLineAt(std::string_view text, std::size_t pos, LineAt& line) {
     if (pos >= text.size()) return false;
     const void* lf = std::memchr(text.data() + pos, '\n', text.size() - pos);
-    std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
-                          : text.size();
+    std::size_t stop =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
     line.begin = pos;
     line.end = lf ? stop + 1 : stop;
     line.text = text.substr(pos, stop - pos);
@@ -83,8 +85,8 @@ bool NextLineAt(std::string_view text, std::size_t pos, LineAt& line) {
 // How a kept message's copy differs from the original: the bytes [begin, end) (a "Status:"
 // line or the header end line) are replaced by `text`.
 struct StatusEdit {
-    bool found = false;     // a "Status:" line or the header end was reached
-    bool deleted = false;   // the "Status:" line holds a "d" in either case
+    bool found = false;    // a "Status:" line or the header end was reached
+    bool deleted = false;  // the "Status:" line holds a "d" in either case
     bool replace = false;
     std::size_t begin = 0, end = 0;
     std::string text;
@@ -101,8 +103,9 @@ StatusEdit FindStatusEdit(std::string_view head, bool complete, const std::strin
         if (!complete && line.end == head.size() && head.back() != '\n') return edit;  // cut
         if (TrimView(line.text).empty()) {
             // The header block ends before any "Status:" line: give the message one.
-            edit = {true, false, true, line.begin, line.end,
-                    (indexStatus ? *indexStatus : std::string("Status: ")) + "\r\n \r\n"};
+            edit = {true,     false,
+                    true,     line.begin,
+                    line.end, (indexStatus ? *indexStatus : std::string("Status: ")) + "\r\n \r\n"};
             return edit;
         }
         if (line.text.starts_with("Status:")) {
@@ -128,7 +131,8 @@ bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus
     constexpr std::uint64_t kHead = 64 * 1024;
     const MbxSpan span = scanner.Current();
     StatusEdit edit = FindStatusEdit(scanner.Text(kHead), span.length <= kHead, indexStatus);
-    if (!edit.found && span.length > kHead) edit = FindStatusEdit(scanner.Text(), true, indexStatus);
+    if (!edit.found && span.length > kHead)
+        edit = FindStatusEdit(scanner.Text(), true, indexStatus);
     if (!edit.replace) {
         out.CopyRange(source, span.offset, span.length);
         return edit.deleted;

@@ -23,8 +23,8 @@ using TCompressStepHook = std::function<void(std::string_view step)>;
 // "Compressing mailbox..." while it runs. A missing mailbox file becomes an empty one.
 // Throws std::system_error when the new file cannot be written; the mailbox and its deleted
 // list are then as they were.
-void CompressMailbox(const std::filesystem::path& base, bool showStatus,
-                     TStoreFeedback& feedback, const TCompressStepHook& hook = {});
+void CompressMailbox(const std::filesystem::path& base, bool showStatus, TStoreFeedback& feedback,
+                     const TCompressStepHook& hook = {});
 
 // Finishes or rolls back a compression that a crash interrupted after the deleted list was
 // set aside: with the new file not yet in place the old deleted list comes back, otherwise

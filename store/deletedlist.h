@@ -10,7 +10,7 @@
 namespace kivo {
 
 class TDeletedList {
-public:
+  public:
     // Reads the file; a missing file is an empty list and lines that are not numbers are
     // skipped.
     static TDeletedList Load(const std::filesystem::path& path);
@@ -25,7 +25,7 @@ public:
     bool Empty() const { return numbers_.empty(); }
     const std::vector<int>& Numbers() const { return numbers_; }
 
-private:
+  private:
     std::vector<int> numbers_;
     std::unordered_set<int> set_;
 };

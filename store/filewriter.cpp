@@ -13,8 +13,7 @@ namespace {
 
 constexpr std::size_t kBuffer = std::size_t{1} << 20;
 
-[[noreturn]] void ThrowErrno(int err, const std::string& what,
-                             const std::filesystem::path& path) {
+[[noreturn]] void ThrowErrno(int err, const std::string& what, const std::filesystem::path& path) {
     throw std::system_error(err, std::generic_category(), what + " " + path.string());
 }
 

@@ -13,7 +13,7 @@
 namespace kivo {
 
 class TFileWriter {
-public:
+  public:
     // Creates (or truncates) the file with the given permissions.
     TFileWriter(const std::filesystem::path& path, mode_t mode);
     ~TFileWriter();
@@ -27,7 +27,7 @@ public:
     // Flushes, syncs to disk and closes.
     void Finish();
 
-private:
+  private:
     void Flush();
     void CopyPending();
     void WriteAll(std::string_view data);

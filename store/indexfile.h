@@ -16,7 +16,7 @@ class TFrmIndex;
 
 // Raised by LoadIndex when the index cannot be used; the caller rebuilds without a message.
 class EIndexFileInvalid : public std::runtime_error {
-public:
+  public:
     EIndexFileInvalid() : std::runtime_error("Index invalid") {}
 };
 

@@ -13,10 +13,14 @@ TIconGroup GroupFromLetters(std::string_view letters) {
 
 char GroupLetter(int icon) {
     switch (icon / 4) {
-        case igReplied: return 'W';
-        case igForwarded: return 'F';
-        case igBounced: return 'B';
-        default: return 0;
+        case igReplied:
+            return 'W';
+        case igForwarded:
+            return 'F';
+        case igBounced:
+            return 'B';
+        default:
+            return 0;
     }
 }
 
@@ -27,11 +31,16 @@ int ComputeIcon(bool unread, bool hasAttachment, TIconGroup group) {
 std::string PriorityWord(std::string_view value) {
     if (value.size() == 1) {
         switch (value[0]) {
-            case '1': return "Highest";
-            case '2': return "High";
-            case '4': return "Low";
-            case '5': return "Lowest";
-            default: break;
+            case '1':
+                return "Highest";
+            case '2':
+                return "High";
+            case '4':
+                return "Low";
+            case '5':
+                return "Lowest";
+            default:
+                break;
         }
     }
     return "Normal";

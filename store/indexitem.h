@@ -19,9 +19,9 @@ struct TIndexItem {
     std::string Priority;  // "Highest", "High", "Normal", "Low" or "Lowest"
     bool HasAttachment = false;
     bool Unread = false;
-    int Number = 0;        // message number in the mailbox file, from 1
-    bool Tagged = false;   // set by the Show filter, never stored
-    int Icon = 0;          // 4 x group + state, 0..15
+    int Number = 0;       // message number in the mailbox file, from 1
+    bool Tagged = false;  // set by the Show filter, never stored
+    int Icon = 0;         // 4 x group + state, 0..15
 
     bool operator==(const TIndexItem&) const = default;
 };

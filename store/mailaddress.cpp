@@ -14,7 +14,7 @@ std::string ExtractAddress(std::string_view text) {
         if (std::size_t lt = rest.find('<'); lt != std::string::npos) {
             std::size_t gt = rest.find('>', lt + 1);
             rest = (gt == std::string::npos || gt == lt + 1) ? std::string()
-                                                              : rest.substr(lt + 1, gt - lt - 1);
+                                                             : rest.substr(lt + 1, gt - lt - 1);
         }
     }
     return LowerCase(TrimView(rest));

@@ -8,7 +8,7 @@ namespace kivo {
 class TFrmIndex;
 
 class TMailboxHost {
-public:
+  public:
     virtual ~TMailboxHost() = default;
     virtual TFrmIndex& MainIndex() = 0;
     // Saves the open mailbox's index and compresses it when many messages are deleted.

@@ -54,8 +54,8 @@ std::string CopyFailedText(std::string_view targetName) {
            ",\rmost likely due to lack of free space!";
 }
 
-void CopyToFile(const TFrmIndex& source, const TFrmIndex* target,
-                const fs::path& targetPath, TStoreFeedback& feedback) {
+void CopyToFile(const TFrmIndex& source, const TFrmIndex* target, const fs::path& targetPath,
+                TStoreFeedback& feedback) {
     if (source.Items().empty()) return;
     const fs::path to = target ? target->Files().Mbx : targetPath;
     std::vector<int> numbers = source.SelectedNumbers();
@@ -115,10 +115,10 @@ void DeleteSelected(TFrmIndex& window, bool toTrash, TStoreFeedback& feedback) {
             deleted.Add(removed[done].Number);
             ++window.DeletedCount;
             if (done % 20 == 0) {
-                feedback.Progress(total < 2 ? 100
-                                            : static_cast<int>(std::lround(
-                                                  100.0 * static_cast<double>(done) /
-                                                  static_cast<double>(total - 1))));
+                feedback.Progress(
+                    total < 2 ? 100
+                              : static_cast<int>(std::lround(100.0 * static_cast<double>(done) /
+                                                             static_cast<double>(total - 1))));
             }
         }
         deleted.Save(files.Del);

@@ -18,7 +18,7 @@ class TStoreFeedback;
 // An append of copied messages failed; what() is the error box's text. The target keeps the
 // messages appended before the failure; the source is unchanged.
 class ECopyError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -63,16 +63,17 @@ void ScanLines(std::string_view text, std::uint64_t& lf, std::uint64_t& crlf, bo
                 const __m128i cur = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
                 const __m128i isLf = _mm_cmpeq_epi8(cur, nl);
                 if (_mm_movemask_epi8(isLf) == 0) continue;
-                const __m128i before =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+                const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
                 lfCount = _mm_sub_epi8(lfCount, isLf);
-                pairCount = _mm_sub_epi8(pairCount, _mm_and_si128(isLf, _mm_cmpeq_epi8(before, cr)));
+                pairCount =
+                    _mm_sub_epi8(pairCount, _mm_and_si128(isLf, _mm_cmpeq_epi8(before, cr)));
                 if (attachment) continue;
                 const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
                 unsigned hits = static_cast<unsigned>(
                     _mm_movemask_epi8(_mm_and_si128(isLf, _mm_cmpeq_epi8(after, a))));
                 while (hits != 0 && !attachment) {
-                    attachment = AttachmentAt(text, i + static_cast<std::size_t>(__builtin_ctz(hits)));
+                    attachment =
+                        AttachmentAt(text, i + static_cast<std::size_t>(__builtin_ctz(hits)));
                     hits &= hits - 1;
                 }
             }
@@ -101,21 +102,28 @@ std::string_view ValueAfter(std::string_view line, std::size_t nameLen) {
 
 void ReadHeaderLine(std::string_view line, StoredHeaders& h) {
     auto is = [&](std::string_view name) { return line.starts_with(name); };
-    if (is("Status:")) h.status = line;
-    else if (is("From:")) h.from = ValueAfter(line, 5);
-    else if (is("Subject:")) h.subject = ValueAfter(line, 8);
-    else if (is("To:")) h.to = ValueAfter(line, 3);
-    else if (is("X-Real-To:")) { if (h.to.empty()) h.realTo = ValueAfter(line, 10); }
-    else if (is("X-Priority:")) h.priority = ValueAfter(line, 11);
-    else if (is("Date:")) h.date = ValueAfter(line, 5);
+    if (is("Status:"))
+        h.status = line;
+    else if (is("From:"))
+        h.from = ValueAfter(line, 5);
+    else if (is("Subject:"))
+        h.subject = ValueAfter(line, 8);
+    else if (is("To:"))
+        h.to = ValueAfter(line, 3);
+    else if (is("X-Real-To:")) {
+        if (h.to.empty()) h.realTo = ValueAfter(line, 10);
+    } else if (is("X-Priority:"))
+        h.priority = ValueAfter(line, 11);
+    else if (is("Date:"))
+        h.date = ValueAfter(line, 5);
 }
 
 // Next line of `text` from `pos`: the line without its line end; `pos` moves past it.
 std::string_view NextLine(std::string_view text, std::size_t& pos) {
     const char* start = text.data() + pos;
     const void* lf = std::memchr(start, '\n', text.size() - pos);
-    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
-                         : text.size();
+    std::size_t end =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
     std::string_view line = text.substr(pos, end - pos);
     pos = lf ? end + 1 : end;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -220,12 +228,12 @@ void PopulateIndex(bool insertSeparator, int number, TFrmIndex& window,
     }
     const std::string from = TrimSpecial(HeaderValue("From:", header));
     const std::string date = IndexDate(HeaderValue("Date:", header));
-    window.AddIndexItem(MakeIndexItem(
-        TrimSpecial(HeaderValue("Subject:", header)), attachment,
-        HeaderValue("Status:", header).find('R') == std::string::npos, "", date, number,
-        std::to_string(total / 1024 + 1),
-        PriorityWord(TrimSpecial(HeaderValue("X-Priority:", header))),
-        ExtractAddress(TrimSpecial(HeaderValue("To:", header))), from));
+    window.AddIndexItem(MakeIndexItem(TrimSpecial(HeaderValue("Subject:", header)), attachment,
+                                      HeaderValue("Status:", header).find('R') == std::string::npos,
+                                      "", date, number, std::to_string(total / 1024 + 1),
+                                      PriorityWord(TrimSpecial(HeaderValue("X-Priority:", header))),
+                                      ExtractAddress(TrimSpecial(HeaderValue("To:", header))),
+                                      from));
     window.Saved = false;
     if (insertSeparator) lines.insert(lines.begin(), "From " + from + " " + date);
 }

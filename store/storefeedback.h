@@ -9,7 +9,7 @@
 namespace kivo {
 
 class TStoreFeedback {
-public:
+  public:
     virtual ~TStoreFeedback() = default;
     // The first status panel; an empty text clears it.
     virtual void StatusText(std::string_view /*text*/) {}

@@ -77,8 +77,12 @@ int MailboxTreeCommand(Context& ctx, Args args) {
     return 0;
 }
 
-int MailboxNewCommand(Context& ctx, Args args) { return NewNode(ctx, args, false); }
-int MailboxMkdirCommand(Context& ctx, Args args) { return NewNode(ctx, args, true); }
+int MailboxNewCommand(Context& ctx, Args args) {
+    return NewNode(ctx, args, false);
+}
+int MailboxMkdirCommand(Context& ctx, Args args) {
+    return NewNode(ctx, args, true);
+}
 
 int MailboxRenameCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs a path and a new name");

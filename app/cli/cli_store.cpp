@@ -61,8 +61,9 @@ void SelectNumbers(TFrmIndex& index, const std::vector<int>& numbers) {
     index.ClearSelection();
     for (int n : numbers) {
         const int row = index.RowOfNumber(n);
-        if (row < 0) throw std::runtime_error("no message " + std::to_string(n) + " in " +
-                                              index.MailboxName);
+        if (row < 0)
+            throw std::runtime_error("no message " + std::to_string(n) + " in " +
+                                     index.MailboxName);
         index.SetSelected(row, true);
         index.SetFocused(row);
     }
@@ -230,8 +231,12 @@ int CopyOrMove(Context& ctx, Args args, bool move) {
 }
 }  // namespace
 
-int MoveCommand(Context& ctx, Args args) { return CopyOrMove(ctx, args, true); }
-int CopyCommand(Context& ctx, Args args) { return CopyOrMove(ctx, args, false); }
+int MoveCommand(Context& ctx, Args args) {
+    return CopyOrMove(ctx, args, true);
+}
+int CopyCommand(Context& ctx, Args args) {
+    return CopyOrMove(ctx, args, false);
+}
 
 int CompressCommand(Context& ctx, Args args) {
     if (args.size() != 1) throw UsageError("needs a mailbox");

@@ -15,7 +15,7 @@ namespace kivo::cli {
 // Forwards to the terminal platform, but tips and boxes are kept for the command to print
 // (as its result) and questions get the answer of --yes.
 class StorePlatform : public Platform {
-public:
+  public:
     StorePlatform(Platform& terminal, bool yes) : terminal_(terminal), yes_(yes) {}
     std::vector<std::string> notices;  // tips and boxes, in order
     std::vector<std::string> questions;
@@ -30,21 +30,19 @@ public:
         return yes_;
     }
     bool InputText(std::string_view, std::string_view, std::string&) override { return false; }
-    bool InputPassword(std::string_view, std::string_view, std::string&) override {
-        return false;
-    }
+    bool InputPassword(std::string_view, std::string_view, std::string&) override { return false; }
     void PlaySound(std::string_view) override {}
     bool ShellOpen(std::string_view) override { return false; }
     int RunAndWait(const std::vector<std::string>&) override { return -1; }
 
-private:
+  private:
     Platform& terminal_;
     bool yes_;
 };
 
 // The main window's view on the terminal: keeps the message shown last.
 class StoreView : public TFrmMainView {
-public:
+  public:
     TShownLines shown;
     bool hasMessage = false;
     void ShowMessageLines(const TShownLines& message) override {

@@ -49,7 +49,8 @@ struct Home {
 // The Number column of ls.
 std::vector<std::string> Numbers(const std::string& ls) {
     std::vector<std::string> numbers;
-    for (const std::string& line : SplitLines(ls)) numbers.push_back(line.substr(0, line.find('\t')));
+    for (const std::string& line : SplitLines(ls))
+        numbers.push_back(line.substr(0, line.find('\t')));
     return numbers;
 }
 
@@ -68,7 +69,8 @@ TEST(CliStore, LsPrintsTheIndexSortedAndFiltered) {
     // The index keeps the order of the last sort.
     EXPECT_EQ(Numbers(home.Out({"ls", "In"})), (std::vector<std::string>{"2", "1", "3"}));
 
-    const std::string filtered = home.Out({"ls", "In", "--show", "from", "WORK.org", "--hide-rest"});
+    const std::string filtered =
+        home.Out({"ls", "In", "--show", "from", "WORK.org", "--hide-rest"});
     EXPECT_EQ(Numbers(filtered), (std::vector<std::string>{"2", "3"}));
     EXPECT_NE(filtered.find("\tNormal\t*\n"), std::string::npos);
     EXPECT_EQ(Numbers(home.Out({"ls", "In", "--show", "with-attached"})).size(), 3u);
@@ -113,8 +115,7 @@ TEST(CliStore, ShowDeleteMoveCopyAndCompress) {
 
     home.Out({"copy", "In", "1", "--to", "Work/Alpha"});
     home.Out({"move", "In", "2", "--to", "work\\alpha"});
-    EXPECT_EQ(Numbers(home.Out({"ls", "Work/Alpha"})),
-              (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Numbers(home.Out({"ls", "Work/Alpha"})), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(Numbers(home.Out({"ls", "In"})), std::vector<std::string>{"1"});
 
     home.Out({"compress", "In"});
@@ -129,8 +130,7 @@ TEST(CliStore, MailboxTreeCommandsAndTheirRefusals) {
     Home home;
     EXPECT_EQ(home.Out({"mailbox", "new", "Box", "--in", "Work"}), "Work/Box\n");
     EXPECT_EQ(home.Out({"mailbox", "mkdir", "Old"}), "Old\n");
-    EXPECT_EQ(home.Out({"mailbox", "tree"}),
-              "In\nOut\nSent\nOld\nWork\n\tAlpha\n\tBox\nTrash\n");
+    EXPECT_EQ(home.Out({"mailbox", "tree"}), "In\nOut\nSent\nOld\nWork\n\tAlpha\n\tBox\nTrash\n");
 
     ProcessResult r = home.Kivo({"mailbox", "rename", "In", "Inbox"});
     EXPECT_EQ(r.status, 1);

@@ -112,7 +112,8 @@ TEST(MainWindow, SaveInfoCompressesWhenManyMessagesAreDeleted) {
         int messages;
         int deleted;
         bool compressed;
-    } cases[] = {{30, 2, false}, {30, 3, true}, {2000, 101, true}, {2000, 100, false}};  // 28 / 10 = 2
+    } cases[] = {
+        {30, 2, false}, {30, 3, true}, {2000, 101, true}, {2000, 100, false}};  // 28 / 10 = 2
     for (const Case& c : cases) {
         MainRig rig;
         WriteFile(rig.Mail("Box.mbx"), NumberedMailbox(c.messages));
@@ -123,8 +124,8 @@ TEST(MainWindow, SaveInfoCompressesWhenManyMessagesAreDeleted) {
         DeleteSelected(index, false, NoFeedback());
         EXPECT_EQ(rig.main.DeletedCount(), c.deleted);
         rig.main.SaveInfo();
-        EXPECT_EQ(FindLastIndex(rig.Mail("Box.mbx")), c.compressed ? c.messages - c.deleted
-                                                                   : c.messages)
+        EXPECT_EQ(FindLastIndex(rig.Mail("Box.mbx")),
+                  c.compressed ? c.messages - c.deleted : c.messages)
             << c.messages << "/" << c.deleted;
         EXPECT_EQ(fs::exists(rig.Mail("Box.d")), !c.compressed);
     }

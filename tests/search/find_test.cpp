@@ -1,10 +1,9 @@
-#include "search/FFind.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "base/bytes.h"
+#include "search/FFind.h"
 #include "store/KivoMailboxes.h"
 #include "store/indexfile.h"
 #include "store/mbxfile.h"
@@ -25,9 +24,8 @@ using test::WriteFile;
 
 std::string Msg(std::string_view subject, std::string_view body = "body\r\n",
                 std::string_view status = "U") {
-    return StoredMsg("Subject: " + std::string(subject) + "\r\nStatus: " + std::string(status) +
-                         "\r\n",
-                     body);
+    return StoredMsg(
+        "Subject: " + std::string(subject) + "\r\nStatus: " + std::string(status) + "\r\n", body);
 }
 
 struct FindRig {
@@ -126,10 +124,7 @@ TEST(Find, SkipsDeletedMessagesAndTakesTheStatusFromACurrentIndex) {
                                       Msg("word marked", "b\r\n", "Rd") + Msg("word four"));
     WriteFile(rig.dir / "in.d", "2\r\n");
     // The index says message 1 was read and replied to; the file still says U.
-    TFrmIndex window;
-    window.Folder = rig.dir.path();
-    window.MailboxName = "In";
-    PopulateAll(window);
+    TFrmIndex window = test::Rebuilt(rig.dir.path(), "In");
     window.SelectOnly(0);
     window.ToggleUnread(false);
     window.UpdateIndexIcons(0, 'W');

@@ -26,14 +26,6 @@ using test::StoredMsg;
 using test::TempDir;
 using test::WriteFile;
 
-TFrmIndex Rebuilt(const TempDir& dir, std::string name = "Box") {
-    TFrmIndex window;
-    window.Folder = dir.path();
-    window.MailboxName = std::move(name);
-    PopulateAll(window);
-    return window;
-}
-
 std::vector<std::string> Subjects(const TFrmIndex& window) {
     std::vector<std::string> subjects;
     for (const TIndexItem& item : window.Items()) subjects.push_back(item.Subject);
@@ -52,7 +44,7 @@ TEST(Compress, DeletedMessagesGoToTrashAndLeaveWithCompression) {
     TempDir dir;
     const std::string original = NumberedMailbox(10);
     WriteFile(dir / "Box.mbx", original);
-    TFrmIndex window = Rebuilt(dir);
+    TFrmIndex window = test::Rebuilt(dir.path());
     window.SelectOnly(1);
     window.SetSelected(4, true);
     window.SetSelected(9, true);
@@ -75,10 +67,10 @@ TEST(Compress, DeletedMessagesGoToTrashAndLeaveWithCompression) {
 
     EXPECT_FALSE(fs::exists(dir / "Box.d"));
     EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 7);
-    const std::vector<std::string> expect = {"Status: R",  "Status: UW", "Status: U", "Status: U",
+    const std::vector<std::string> expect = {"Status: R", "Status: UW", "Status: U", "Status: U",
                                              "Status: U", "Status: U",  "Status: U"};
     EXPECT_EQ(StatusLines(dir / "Box.mbx"), expect);
-    EXPECT_EQ(Subjects(Rebuilt(dir)),
+    EXPECT_EQ(Subjects(test::Rebuilt(dir.path())),
               (std::vector<std::string>{"m1", "m3", "m4", "m6", "m7", "m8", "m9"}));
 }
 
@@ -110,8 +102,7 @@ TEST(Compress, EdgeCasesOfTheFile) {
     WriteFile(dir / "Long.mbx", StoredMsg(longHeader + "Status: RD\r\n") +
                                     StoredMsg(longHeader + "Subject: kept\r\n"));
     CompressMailbox(dir / "Long", false, NoFeedback());
-    EXPECT_EQ(ReadFile(dir / "Long.mbx"),
-              StoredMsg(longHeader + "Subject: kept\r\nStatus: \r\n ") );
+    EXPECT_EQ(ReadFile(dir / "Long.mbx"), StoredMsg(longHeader + "Subject: kept\r\nStatus: \r\n "));
 
     // A missing mailbox becomes an empty one.
     CompressMailbox(dir / "Missing", false, NoFeedback());
@@ -120,7 +111,7 @@ TEST(Compress, EdgeCasesOfTheFile) {
 
     // An index saved for another state of the file numbers other messages: not applied.
     WriteFile(dir / "Box.mbx", NumberedMailbox(2));
-    TFrmIndex window = Rebuilt(dir);
+    TFrmIndex window = test::Rebuilt(dir.path());
     window.SelectAll();
     window.ToggleUnread(false);
     ASSERT_TRUE(SaveIndex(window));
@@ -162,7 +153,8 @@ TEST(Compress, AKillAtAnyStepLeavesTheOldOrTheNewMailbox) {
             EXPECT_FALSE(fs::exists(dir / "Box.d"));
         }
         // Either way the user sees exactly the messages that were not deleted.
-        EXPECT_EQ(Subjects(Rebuilt(dir)), (std::vector<std::string>{"m1", "m3", "m5", "m6"}));
+        EXPECT_EQ(Subjects(test::Rebuilt(dir.path())),
+                  (std::vector<std::string>{"m1", "m3", "m5", "m6"}));
         // And the next compression finishes the job.
         CompressMailbox(dir / "Box", false, NoFeedback());
         EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 4);
@@ -184,11 +176,12 @@ TEST(Compress, AnAppendWaitingForTheLockLandsInTheNewFile) {
             AppendToFile({"From late@example.com", "Subject: late", "", "x"}, dir / "Box.mbx");
             _exit(0);
         }
-        usleep(100000);  // gives the child time to block on the lock; the outcome never depends on it
+        usleep(
+            100000);  // gives the child time to block on the lock; the outcome never depends on it
     });
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(Subjects(Rebuilt(dir)), (std::vector<std::string>{"m2", "m3", "late"}));
+    EXPECT_EQ(Subjects(test::Rebuilt(dir.path())), (std::vector<std::string>{"m2", "m3", "late"}));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace kivo::test {
 
 // Records tips, boxes and questions; answers questions with `answer`.
 class RecordingPlatform : public Platform {
-public:
+  public:
     std::vector<std::string> tips, messages, questions;
     bool answer = true;
 
@@ -26,9 +26,7 @@ public:
         return answer;
     }
     bool InputText(std::string_view, std::string_view, std::string&) override { return false; }
-    bool InputPassword(std::string_view, std::string_view, std::string&) override {
-        return false;
-    }
+    bool InputPassword(std::string_view, std::string_view, std::string&) override { return false; }
     void PlaySound(std::string_view) override {}
     bool ShellOpen(std::string_view) override { return false; }
     int RunAndWait(const std::vector<std::string>&) override { return -1; }
@@ -38,7 +36,7 @@ public:
 
 // A main window that only counts what it is asked to do.
 class FakeHost : public TMailboxHost {
-public:
+  public:
     TFrmIndex index;
     int saves = 0, inits = 0;
     TFrmIndex& MainIndex() override { return index; }

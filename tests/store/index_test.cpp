@@ -20,13 +20,6 @@ using test::StoredMsg;
 using test::TempDir;
 using test::WriteFile;
 
-TFrmIndex WindowOn(const TempDir& dir, std::string name = "Box") {
-    TFrmIndex window;
-    window.Folder = dir.path();
-    window.MailboxName = std::move(name);
-    return window;
-}
-
 TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
     TempDir dir;
     const std::string big(3000, 'x');
@@ -45,7 +38,7 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
                   // 4: no Status line counts as read; header names are case-sensitive
                   StoredMsg("subject: lower\r\nSubject: four\r\nX-Priority: 5\r\n",
                             "text\r\nnot Attachment Converted: here\r\n"));
-    TFrmIndex window = WindowOn(dir);
+    TFrmIndex window = test::WindowOn(dir.path());
     PopulateAll(window);
 
     ASSERT_EQ(window.Items().size(), 3u);
@@ -82,12 +75,12 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
 
 TEST(Rebuild, LeavesOutListedMessagesAndCountsLineBytesOfAnyLineEnd) {
     TempDir dir;
-    WriteFile(dir / "Box.mbx",
-              "From a\nSubject: lf only\n\n" + std::string(1023, 'y') + "\n" +
-                  "From b\r\nSubject: gone\r\n\r\nx\r\n" +
-                  "From c\r\nSubject: last, no line end\r\n\r\n" + std::string(1024, 'z'));
+    WriteFile(dir / "Box.mbx", "From a\nSubject: lf only\n\n" + std::string(1023, 'y') + "\n" +
+                                   "From b\r\nSubject: gone\r\n\r\nx\r\n" +
+                                   "From c\r\nSubject: last, no line end\r\n\r\n" +
+                                   std::string(1024, 'z'));
     WriteFile(dir / "Box.d", "2\r\n");
-    TFrmIndex window = WindowOn(dir);
+    TFrmIndex window = test::WindowOn(dir.path());
     PopulateAll(window);
     ASSERT_EQ(window.Items().size(), 2u);
     EXPECT_EQ(window.Items()[0].Size, "1");  // 1023 bytes
@@ -119,14 +112,14 @@ TEST(IndexFile, SavedIndexLoadsBackWhileTheMailboxIsUnchanged) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", test::NumberedMailbox(3) +
                                    StoredMsg("Subject: \"quoted\", with comma\r\nStatus: R\r\n"));
-    TFrmIndex built = WindowOn(dir);
+    TFrmIndex built = test::WindowOn(dir.path());
     PopulateAll(built);
     built.SelectOnly(0);
     built.UpdateIndexIcons(0, 'F');
     ASSERT_TRUE(SaveIndex(built));
     EXPECT_TRUE(built.Saved);
 
-    TFrmIndex loaded = WindowOn(dir);
+    TFrmIndex loaded = test::WindowOn(dir.path());
     LoadIndex(loaded);
     EXPECT_EQ(loaded.Items(), built.Items());
     EXPECT_FALSE(loaded.NeedsCompress);
@@ -135,20 +128,22 @@ TEST(IndexFile, SavedIndexLoadsBackWhileTheMailboxIsUnchanged) {
 TEST(IndexFile, AChangedMailboxMakesTheIndexStaleAndRemovesIt) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", test::NumberedMailbox(2));
-    TFrmIndex built = WindowOn(dir);
+    TFrmIndex built = test::WindowOn(dir.path());
     PopulateAll(built);
     ASSERT_TRUE(SaveIndex(built));
 
     // An append within the same second still counts as a change.
     WriteFile(dir / "Box.mbx", test::NumberedMailbox(3));
-    TFrmIndex loaded = WindowOn(dir);
+    TFrmIndex loaded = test::WindowOn(dir.path());
     EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
     EXPECT_FALSE(fs::exists(dir / "Box.idx"));
 
     // Touching the file (a new modification time) does too.
     PopulateAll(built);
     ASSERT_TRUE(SaveIndex(built));
-    struct utimbuf times {1000000000, 1000000000};
+    struct utimbuf times {
+        1000000000, 1000000000
+    };
     ASSERT_EQ(utime((dir / "Box.mbx").c_str(), &times), 0);
     EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
 }
@@ -157,15 +152,15 @@ TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
     const std::string stamp = MailboxStamp(dir / "Box.mbx");
-    WriteFile(dir / "Box.idx",
-              stamp + "\r\n"
-                      // nine fields: the lost last field reads as true
-                      "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
-                      // bad number, icon and size; an unreadable date becomes now
-                      "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
-                      // the icon is computed again from the flags and the group
-                      "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
-    TFrmIndex window = WindowOn(dir);
+    WriteFile(dir / "Box.idx", stamp +
+                                   "\r\n"
+                                   // nine fields: the lost last field reads as true
+                                   "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
+                                   // bad number, icon and size; an unreadable date becomes now
+                                   "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
+                                   // the icon is computed again from the flags and the group
+                                   "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
+    TFrmIndex window = test::WindowOn(dir.path());
     LoadIndex(window);
     ASSERT_EQ(window.Items().size(), 3u);
     EXPECT_TRUE(window.Items()[0].HasAttachment);
@@ -179,7 +174,7 @@ TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
 
     // A first line that is not a date fails but keeps the file.
     WriteFile(dir / "Box.idx", "garbage\r\n");
-    TFrmIndex other = WindowOn(dir);
+    TFrmIndex other = test::WindowOn(dir.path());
     EXPECT_THROW(LoadIndex(other), EIndexFileInvalid);
     EXPECT_TRUE(fs::exists(dir / "Box.idx"));
 }
@@ -198,16 +193,16 @@ TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
     for (const Case& c : cases) {
         TempDir dir;
         WriteFile(dir / "Box.mbx", "");
-        TFrmIndex window = WindowOn(dir);
+        TFrmIndex window = test::WindowOn(dir.path());
         for (int i = 1; i <= c.entries; ++i) {
-            window.AddIndexItem(MakeIndexItem("s", false, false, "", "01/02/2024", i, "1",
-                                              "Normal", "", ""));
+            window.AddIndexItem(
+                MakeIndexItem("s", false, false, "", "01/02/2024", i, "1", "Normal", "", ""));
         }
         ASSERT_TRUE(SaveIndex(window));
         TDeletedList list;
         for (int i = 0; i < c.deleted; ++i) list.Add(c.entries + 1 + i);
         list.Save(dir / "Box.d");
-        TFrmIndex loaded = WindowOn(dir);
+        TFrmIndex loaded = test::WindowOn(dir.path());
         LoadIndex(loaded);
         EXPECT_EQ(loaded.NeedsCompress, c.compress) << c.entries << "/" << c.deleted;
         EXPECT_EQ(loaded.Saved, !c.compress);
@@ -217,7 +212,7 @@ TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
 
 TEST(PopulateIndex, MakesTheEntryOfANewMessageAndItsSeparator) {
     TempDir dir;
-    TFrmIndex window = WindowOn(dir);
+    TFrmIndex window = test::WindowOn(dir.path());
     std::vector<std::string> lines = {"",
                                       "From: \"Zed\" <zed@example.com>",
                                       "SUBJECT: Hi",

@@ -1,7 +1,6 @@
-#include "store/KivoMailboxes.h"
-
 #include <gtest/gtest.h>
 
+#include "store/KivoMailboxes.h"
 #include "store/storefeedback.h"
 #include "tests/store/fakes.h"
 #include "tests/store/storetest.h"

@@ -19,29 +19,21 @@ using test::StoredMsg;
 using test::TempDir;
 using test::WriteFile;
 
-TFrmIndex Opened(const TempDir& dir, std::string name) {
-    TFrmIndex window;
-    window.Folder = dir.path();
-    window.MailboxName = std::move(name);
-    PopulateAll(window);
-    return window;
-}
-
 TEST(MessageOps, CopyAndMoveAppendTheMessagesUnchanged) {
     TempDir dir;
     // The last message has no final line end; the target's last line has none either.
     WriteFile(dir / "Box.mbx", NumberedMailbox(2) + "From z\r\nSubject: m3\r\n\r\nno end");
     WriteFile(dir / "Target.mbx", "From t\r\nSubject: t1\r\n\r\nunfinished");
-    TFrmIndex box = Opened(dir, "Box");
+    TFrmIndex box = test::Rebuilt(dir.path(), "Box");
     box.SelectOnly(2);
     box.SetSelected(0, true);
     CopyToFile(box, nullptr, dir / "Target.mbx", NoFeedback());
-    EXPECT_EQ(ReadFile(dir / "Target.mbx"),
-              "From t\r\nSubject: t1\r\n\r\nunfinished\r\n" + NumberedMailbox(1) +
-                  "From z\r\nSubject: m3\r\n\r\nno end\r\n");
+    EXPECT_EQ(ReadFile(dir / "Target.mbx"), "From t\r\nSubject: t1\r\n\r\nunfinished\r\n" +
+                                                NumberedMailbox(1) +
+                                                "From z\r\nSubject: m3\r\n\r\nno end\r\n");
     EXPECT_EQ(box.RowCount(), 3);  // copying deletes nothing
 
-    TFrmIndex target = Opened(dir, "Target");
+    TFrmIndex target = test::Rebuilt(dir.path(), "Target");
     MoveMessage(box, {}, &target, NoFeedback());
     EXPECT_EQ(FindLastIndex(dir / "Target.mbx"), 5);
     EXPECT_EQ(box.RowCount(), 1);
@@ -59,7 +51,7 @@ TEST(MessageOps, CopyAndMoveAppendTheMessagesUnchanged) {
 TEST(MessageOps, DeletingInTheTrashCopiesNothingAndEmptyTrashClearsIt) {
     TempDir dir;
     WriteFile(dir / "trash.mbx", NumberedMailbox(3));
-    TFrmIndex trash = Opened(dir, "Trash");
+    TFrmIndex trash = test::Rebuilt(dir.path(), "Trash");
     trash.SelectOnly(2);
     trash.SetFocused(2);
     DeleteSelected(trash, true, NoFeedback());
@@ -76,14 +68,15 @@ TEST(MessageOps, AFailedCopyToTheTrashDeletesNothing) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", NumberedMailbox(3));
     fs::create_directory(dir / "trash.mbx");  // cannot be appended to
-    TFrmIndex box = Opened(dir, "Box");
+    TFrmIndex box = test::Rebuilt(dir.path(), "Box");
     box.SelectAll();
     try {
         DeleteSelected(box, true, NoFeedback());
         ADD_FAILURE() << "no error";
     } catch (const ECopyError& e) {
-        EXPECT_STREQ(e.what(), "Could not add the message to the mailbox,\rmost likely due to "
-                               "lack of free space!");
+        EXPECT_STREQ(e.what(),
+                     "Could not add the message to the mailbox,\rmost likely due to "
+                     "lack of free space!");
     }
     EXPECT_EQ(box.RowCount(), 3);
     EXPECT_FALSE(fs::exists(dir / "Box.d"));
@@ -101,7 +94,7 @@ TEST(MessageOps, ViewAndClipboardTextsOfMessages) {
     EXPECT_EQ(shown.body, std::vector<std::string>{"body"});
     EXPECT_THROW(ExtractForView(dir / "Box.mbx", 3), EIndexInvalid);
 
-    TFrmIndex box = Opened(dir, "Box");
+    TFrmIndex box = test::Rebuilt(dir.path(), "Box");
     box.SelectAll();
     EXPECT_EQ(SelectedMessagesText(box),
               "From a\r\nSubject: one\r\nStatus: U\r\n\r\n\r\nbody\r\n\r\n" +

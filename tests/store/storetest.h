@@ -1,10 +1,29 @@
 #pragma once
 // Small builders for mailbox texts used by the store tests.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "store/KivoIndex.h"
+#include "store/populate.h"
+
 namespace kivo::test {
+
+// An index window on mailbox `name` of `folder`, nothing loaded yet.
+inline TFrmIndex WindowOn(const std::filesystem::path& folder, std::string name = "Box") {
+    TFrmIndex window;
+    window.Folder = folder;
+    window.MailboxName = std::move(name);
+    return window;
+}
+
+// The same with its entries rebuilt from the mailbox file.
+inline TFrmIndex Rebuilt(const std::filesystem::path& folder, std::string name = "Box") {
+    TFrmIndex window = WindowOn(folder, std::move(name));
+    PopulateAll(window);
+    return window;
+}
 
 // One stored message: a separator, the header lines (each ended by CR LF), an empty line and
 // the body lines.
