@@ -1,0 +1,270 @@
+#include "net/agsocket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <system_error>
+
+#include "base/bytes.h"
+#include "base/platform.h"
+#include "net/agRasCmp.h"
+#include "net/hostlookup.h"
+#include "net/sockerrors.h"
+
+namespace kivo {
+
+namespace {
+
+// How long one poll() may sleep before the event pump runs again.
+constexpr int kPollSliceMs = 20;
+
+std::atomic<int>& WinsockCount() {
+    static std::atomic<int> count{0};
+    return count;
+}
+
+std::string HostPart(const std::string& server) { return server.substr(0, server.find(':')); }
+
+}  // namespace
+
+// --- TTimeCounter -------------------------------------------------------------------------
+
+std::chrono::steady_clock::time_point TTimeCounter::Now() const {
+    return clock_ ? clock_() : std::chrono::steady_clock::now();
+}
+
+void TTimeCounter::Start(int seconds) {
+    seconds_ = seconds;
+    deadline_ = Now() + std::chrono::seconds(seconds);
+    running_ = true;
+}
+
+bool TTimeCounter::Expired() {
+    if (running_ && Now() >= deadline_) expired_ = true;
+    return expired_;
+}
+
+// --- TagWinsock ---------------------------------------------------------------------------
+
+void TagWinsock::Load() { ++WinsockCount(); }
+void TagWinsock::Unload() {
+    int count = WinsockCount().load();
+    while (count > 0 && !WinsockCount().compare_exchange_weak(count, count - 1)) {
+    }
+}
+bool TagWinsock::Loaded() { return WinsockCount().load() > 0; }
+int TagWinsock::LoadCount() { return WinsockCount().load(); }
+
+// --- TagSocket ----------------------------------------------------------------------------
+
+TagSocket::TagSocket(Platform& platform) : platform_(platform) {}
+
+TagSocket::~TagSocket() {
+    transport_.reset();
+    for (; winsockStarts_ > 0; --winsockStarts_) TagWinsock::Unload();
+}
+
+void TagSocket::SetWinsockLoaded(bool loaded) {
+    winsockLoaded_ = loaded;
+    if (!loaded) {
+        Disconnect();
+        for (; winsockStarts_ > 0; --winsockStarts_) TagWinsock::Unload();
+    }
+}
+
+void TagSocket::ResetFlags() {
+    cancel_ = false;
+    counter_.ResetExpired();
+    counter_.Stop();
+}
+
+int TagSocket::ReplyCode(std::string_view line) const {
+    int code = 0;
+    if (line.size() < 3 || !ParseInt(line.substr(0, 3), code)) return -1;
+    return code;
+}
+
+std::uint16_t TagSocket::Port() const { return ntohs(address_.sin_port); }
+
+void TagSocket::Connect() {
+    if (RAS) RAS->Dial();
+    if (OnOpen) OnOpen(*this);
+    if (Server.empty()) RaiseSocketText("Server property is required");
+    if (!winsockLoaded_) {
+        std::string text = "Winsock is not loaded";
+        throw EWinsockDLLError(text);
+    }
+    TagWinsock::Load();
+    ++winsockStarts_;
+
+    std::string host = HostPart(Server);
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') localHostName_ = name;
+    else localHostName_ = host;
+
+    address_ = sockaddr_in{};
+    address_.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, host.c_str(), &address_.sin_addr) != 1) ResolveAddress(host);
+    FindPort();
+
+    input_.clear();
+    inputPos_ = 0;
+    try {
+        transport_ = MakeTransport ? MakeTransport() : std::make_unique<TPlainTransport>();
+    } catch (const std::system_error& e) {
+        RaiseSocketError(WinsockErrorFromErrno(e.code().value()));
+    }
+}
+
+void TagSocket::ResolveAddress(const std::string& host) {
+    THostLookup lookup(host);
+    counter_.Start(TimeOut);
+    while (!lookup.Done()) {
+        ::poll(nullptr, 0, kPollSliceMs);
+        platform_.Pump();
+        if (cancel_) {
+            lookup.Abandon();
+            RaiseCanceled();
+        }
+        if (counter_.Expired() && !lookup.Done()) {
+            lookup.Abandon();
+            RaiseTimedOut();
+        }
+    }
+    counter_.Stop();
+    sockaddr_in found{};
+    if (int code = lookup.Result(found)) RaiseSocketError(code);
+    if (found.sin_family != AF_INET) RaiseSocketText("Error resolving remote host");
+    address_.sin_addr = found.sin_addr;
+}
+
+void TagSocket::FindPort() {
+    std::size_t colon = Server.find(':');
+    int port = 0;
+    if (colon != std::string::npos && ParseInt(Server.substr(colon + 1), port) && port > 0 &&
+        port <= 65535) {
+        address_.sin_port = htons(static_cast<std::uint16_t>(port));
+        return;
+    }
+    if (serviceName_.empty()) RaiseSocketText("Service name is required");
+    // The services file is local and small; this lookup never waits on the network.
+    servent entry{};
+    servent* found = nullptr;
+    char buffer[1024];
+    if (::getservbyname_r(serviceName_.c_str(), "tcp", &entry, buffer, sizeof buffer,
+                          &found) == 0 &&
+        found != nullptr)
+        address_.sin_port = static_cast<in_port_t>(found->s_port);
+    else
+        address_.sin_port = htons(DefaultPort);
+}
+
+void TagSocket::Disconnect() {
+    if (transport_) {
+        if (OnClosing) OnClosing(*this);
+        transport_.reset();
+        input_.clear();
+        inputPos_ = 0;
+        if (OnClosed) OnClosed(*this);
+    }
+    if (RAS) RAS->HangUp();
+}
+
+void TagSocket::Cancel() {
+    cancel_ = true;
+    if (OnCancel) OnCancel(*this);
+    Disconnect();
+}
+
+void TagSocket::OpenConnection() {
+    if (cancel_) RaiseCanceled();
+    RequireConnection();
+    counter_.Start(TimeOut);
+    TIoResult result = transport_->StartConnect(address_);
+    while (result.kind == TIoResult::ioWantWrite || result.kind == TIoResult::ioWantRead) {
+        WaitOrRaise(result.kind == TIoResult::ioWantRead ? POLLIN : POLLOUT);
+        result = transport_->FinishConnect();
+    }
+    if (result.kind == TIoResult::ioError) RaiseSocketError(WinsockErrorFromErrno(result.error));
+    counter_.Stop();
+}
+
+void TagSocket::RequireConnection() {
+    if (!Connected()) RaiseSocketText("You have to connect to the server first");
+}
+
+TagSocket::WaitEnd TagSocket::Wait(short events) {
+    for (;;) {
+        if (cancel_) return WaitEnd::canceled;
+        if (counter_.Expired()) return WaitEnd::timedOut;
+        if (!transport_) return WaitEnd::canceled;
+        pollfd entry{transport_->Handle(), events, 0};
+        int ready = ::poll(&entry, 1, kPollSliceMs);
+        platform_.Pump();
+        if (cancel_ || !transport_) return WaitEnd::canceled;
+        if (ready > 0) return WaitEnd::ready;
+    }
+}
+
+void TagSocket::WaitOrRaise(short events) {
+    switch (Wait(events)) {
+    case WaitEnd::ready: return;
+    case WaitEnd::canceled:
+        if (!cancel_) RequireConnection();  // closed by a handler without Cancel
+        RaiseCanceled();
+    case WaitEnd::timedOut: RaiseTimedOut();
+    }
+}
+
+void TagSocket::RaiseSocketError(int code) {
+    counter_.Stop();
+    std::string text = SocketErrorText(code);
+    if (OnError) OnError(*this, text);
+    if (code == kWsaConnReset) Disconnect();
+    throw ESocketError(text);
+}
+
+void TagSocket::RaiseSocketText(std::string text) {
+    counter_.Stop();
+    if (OnError) OnError(*this, text);
+    throw ESocketError(text);
+}
+
+void TagSocket::RaiseTimedOut() {
+    counter_.Stop();
+    std::string text = kTimedOutText;
+    if (OnError) OnError(*this, text);
+    Disconnect();
+    throw ETimedOutError(text);
+}
+
+void TagSocket::RaiseCanceled() {
+    counter_.Stop();
+    std::string text = kCanceledText;
+    if (OnError) OnError(*this, text);
+    throw ECanceledError(text);
+}
+
+// --- TmsMailBase --------------------------------------------------------------------------
+
+void TmsMailBase::Open() {
+    if (Connected()) return;
+    Connect();
+    LogIn();
+}
+
+void TmsMailBase::Close() {
+    if (!Connected()) return;
+    try {
+        LogOut();
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+    Disconnect();
+}
+
+}  // namespace kivo

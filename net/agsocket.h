@@ -1,0 +1,201 @@
+#pragma once
+// The line-oriented TCP client under the POP3 and SMTP clients: resolve the server, connect,
+// send command lines, read reply lines and dot-terminated responses, send message data. It
+// never blocks the user interface: every wait runs the platform's event pump, so windows
+// repaint and a Cancel button works, while TimeOut (seconds without progress) and the cancel
+// flag end any wait. All errors are reported through OnError first, which may change the
+// text, and then raised. It never interprets the protocol; that is for the clients above.
+
+#include <netinet/in.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "net/transport.h"
+
+namespace kivo {
+
+class Platform;
+class TagRas;
+
+// Network errors; each carries the text OnError saw (and possibly changed).
+class ESocketError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class ETimedOutError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class ECanceledError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// A negative protocol reply; the text is the server's reply line.
+class EServerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class EWinsockDLLError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kTimedOutText = "Operation timed out";
+inline constexpr const char* kCanceledText = "Operation has been canceled";
+
+// A countdown of whole seconds for one wait. Start does not clear the expired flag; only
+// ResetExpired does. The clock can be replaced so tests decide when time passes.
+class TTimeCounter {
+public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    void Start(int seconds);
+    void Restart() { Start(seconds_); }  // progress: the full time again
+    void Stop() { running_ = false; }
+    bool Running() const { return running_; }
+    // True once a running countdown reached zero (and stays true until ResetExpired).
+    bool Expired();
+    void ResetExpired() { expired_ = false; }
+
+private:
+    std::chrono::steady_clock::time_point Now() const;
+
+    Clock clock_;
+    int seconds_ = 0;
+    bool running_ = false;
+    bool expired_ = false;
+    std::chrono::steady_clock::time_point deadline_{};
+};
+
+// The process-wide socket layer. POSIX sockets need no loading; the load count is kept as
+// bookkeeping so a client can tell whether it was started.
+class TagWinsock {
+public:
+    static void Load();
+    static void Unload();
+    static bool Loaded();
+    static int LoadCount();
+};
+
+class TagSocket {
+public:
+    using TNotifyEvent = std::function<void(TagSocket& sender)>;
+    using TmsErrorEvent = std::function<void(TagSocket& sender, std::string& msg)>;
+    using TmsProgressEvent =
+        std::function<void(TagSocket& sender, int perc, std::int64_t transferred)>;
+    // Makes the transport of each new connection; plain TCP when empty.
+    using TransportFactory = std::function<std::unique_ptr<TByteTransport>()>;
+
+    explicit TagSocket(Platform& platform);
+    virtual ~TagSocket();
+    TagSocket(const TagSocket&) = delete;
+    TagSocket& operator=(const TagSocket&) = delete;
+
+    // Host name or dotted address, optionally followed by ":" and a port number.
+    std::string Server;
+    std::uint16_t DefaultPort = 0;
+    int TimeOut = 60;
+    TagRas* RAS = nullptr;  // borrowed; dialled in Connect, released in Disconnect
+    TransportFactory MakeTransport;
+
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnClosing;
+    TNotifyEvent OnClosed;
+    TNotifyEvent OnCancel;
+    TmsErrorEvent OnError;
+    TmsProgressEvent OnProgress;
+
+    bool WinsockLoaded() const { return winsockLoaded_; }
+    void SetWinsockLoaded(bool loaded);
+
+    virtual void ResetFlags();
+    virtual int ReplyCode(std::string_view line) const;
+    // Resolves the server, finds the port and creates the socket; LogIn connects it.
+    virtual void Connect();
+    virtual void Disconnect();
+    // Callable at any time, also from a handler that runs inside a wait.
+    virtual void Cancel();
+
+    bool Connected() const { return transport_ != nullptr; }
+    const std::string& LastReply() const { return lastReply_; }
+    const std::string& LocalHostName() const { return localHostName_; }
+    std::uint16_t Port() const;  // of the last Connect
+    TTimeCounter& Counter() { return counter_; }
+
+    // One reply line without its line end; returns ReplyCode of it.
+    int ReadLine(std::string& line);
+    // A reply that may span several "code-" lines; the code of the first, LastReply the last.
+    int ReadReply();
+    void SendLine(std::string_view text);
+    // Appends a response up to and including its CR LF "." CR LF line, bytes as received.
+    void ReceiveToStream(std::string& stream, std::int64_t expectedSize);
+    // Sends the bytes unchanged, firing OnProgress per chunk and (0, 0) at the end.
+    void SendStream(std::string_view data);
+
+    // A reply line longer than this is an error rather than a reply.
+    static constexpr std::size_t kMaxLineLength = 64 * 1024;
+    // No single response may grow past this, whatever size the server announced.
+    static constexpr std::int64_t kMaxResponseBytes = std::int64_t{1} << 30;
+    // A multi-line reply may have at most this many lines.
+    static constexpr int kMaxReplyLines = 10000;
+
+protected:
+    // Opens the TCP connection of a created socket (first step of every LogIn).
+    void OpenConnection();
+    [[noreturn]] void RaiseSocketError(int code);
+    [[noreturn]] void RaiseSocketText(std::string text);
+    [[noreturn]] void RaiseTimedOut();
+    [[noreturn]] void RaiseCanceled();
+    void SetServiceName(std::string name) { serviceName_ = std::move(name); }
+    Platform& GetPlatform() { return platform_; }
+    std::string lastReply_;
+
+private:
+    enum class WaitEnd { ready, canceled, timedOut };
+    WaitEnd Wait(short events);
+    void WaitOrRaise(short events);
+    void ResolveAddress(const std::string& host);
+    void FindPort();
+    void ReceiveMore();
+    void SendBytes(std::string_view data);
+    void RequireConnection();
+    // Bytes received for the largest allowed response to `expectedSize`.
+    static std::int64_t ResponseLimit(std::int64_t expectedSize);
+
+    Platform& platform_;
+    std::unique_ptr<TByteTransport> transport_;
+    std::string serviceName_;
+    std::string localHostName_;
+    sockaddr_in address_{};
+    TTimeCounter counter_;
+    bool cancel_ = false;
+    bool winsockLoaded_ = true;
+    int winsockStarts_ = 0;
+    // Received bytes not yet consumed, from inputPos_ on.
+    std::string input_;
+    std::size_t inputPos_ = 0;
+};
+
+// The mail protocol clients' base: a socket client with the protocol's log-in and log-out.
+class TmsMailBase : public TagSocket {
+public:
+    using TagSocket::TagSocket;
+
+    // Connects the TCP socket and performs the greeting and log-in.
+    virtual void LogIn() = 0;
+    // Sends the protocol's QUIT.
+    virtual void LogOut() = 0;
+    // Connect and LogIn unless connected.
+    void Open();
+    // LogOut then Disconnect when connected; the socket is closed even when LogOut fails.
+    void Close();
+};
+
+}  // namespace kivo

@@ -1,0 +1,199 @@
+// The socket client's reading and writing: reply lines, multi-line replies, dot-terminated
+// responses and message data. Received bytes are buffered, so a line reader never takes
+// bytes that belong to the next response.
+
+#include <poll.h>
+
+#include <cmath>
+
+#include "base/platform.h"
+#include "net/agsocket.h"
+#include "net/sockerrors.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::size_t kReceiveBlock = 16384;
+constexpr std::size_t kSendChunk = 2047;
+constexpr std::string_view kTerminator = "\r\n.\r\n";
+
+int Percent(std::int64_t position, std::int64_t total) {
+    return static_cast<int>(std::llround(static_cast<double>(position) * 100.0 /
+                                         static_cast<double>(total)));
+}
+
+}  // namespace
+
+void TagSocket::ReceiveMore() {
+    // Drop what was consumed before growing the buffer.
+    if (inputPos_ > 0) {
+        input_.erase(0, inputPos_);
+        inputPos_ = 0;
+    }
+    std::size_t old = input_.size();
+    for (;;) {
+        input_.resize(old + kReceiveBlock);
+        TIoResult result = transport_->Receive(input_.data() + old, kReceiveBlock);
+        input_.resize(old + result.bytes);
+        switch (result.kind) {
+        case TIoResult::ioDone:
+            counter_.Restart();
+            platform_.Pump();
+            if (cancel_) RaiseCanceled();
+            RequireConnection();
+            return;
+        case TIoResult::ioWantRead: WaitOrRaise(POLLIN); break;
+        case TIoResult::ioWantWrite: WaitOrRaise(POLLOUT); break;
+        case TIoResult::ioClosed:
+            // The server went away in the middle of a reply: the reply will never come.
+            RaiseSocketError(kWsaConnReset);
+        case TIoResult::ioError:
+            if (cancel_) RaiseCanceled();
+            RaiseSocketError(WinsockErrorFromErrno(result.error));
+        }
+    }
+}
+
+int TagSocket::ReadLine(std::string& line) {
+    RequireConnection();
+    counter_.Start(TimeOut);
+    std::size_t scanned = inputPos_;
+    for (;;) {
+        std::size_t end = input_.find('\n', scanned);
+        if (end != std::string::npos) {
+            std::size_t stop = end;
+            while (stop > inputPos_ && (input_[stop - 1] == '\r' || input_[stop - 1] == '\n'))
+                --stop;
+            line.assign(input_, inputPos_, stop - inputPos_);
+            inputPos_ = end + 1;
+            break;
+        }
+        if (input_.size() - inputPos_ > kMaxLineLength) {
+            // The rest of the stream cannot be trusted to line up with our commands.
+            Disconnect();
+            RaiseSocketText("Reply line longer than " + std::to_string(kMaxLineLength) +
+                            " bytes");
+        }
+        scanned = input_.size();
+        std::size_t consumed = inputPos_;
+        ReceiveMore();  // moves the unread bytes to the front
+        scanned -= consumed;
+    }
+    counter_.Stop();
+    return ReplyCode(line);
+}
+
+int TagSocket::ReadReply() {
+    int code = ReadLine(lastReply_);
+    if (code <= 0 || lastReply_.size() < 4 || lastReply_[3] != '-') return code;
+    std::string line;
+    for (int count = 1;; ++count) {
+        if (count >= kMaxReplyLines) {
+            Disconnect();
+            RaiseSocketText("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
+        }
+        ReadLine(line);
+        // Any line that does not continue ("250" alone, "250 ok") ends the reply.
+        if (line.size() < 4 || line[3] != '-') break;
+    }
+    lastReply_ = line;
+    return code;
+}
+
+void TagSocket::SendBytes(std::string_view data) {
+    while (!data.empty()) {
+        TIoResult result = transport_->Send(data.data(), data.size());
+        switch (result.kind) {
+        case TIoResult::ioDone:
+            data.remove_prefix(result.bytes);
+            if (result.bytes > 0) counter_.Restart();
+            platform_.Pump();
+            if (cancel_) RaiseCanceled();
+            RequireConnection();
+            break;
+        case TIoResult::ioWantWrite: WaitOrRaise(POLLOUT); break;
+        case TIoResult::ioWantRead: WaitOrRaise(POLLIN); break;
+        case TIoResult::ioClosed: RaiseSocketError(kWsaConnReset);
+        case TIoResult::ioError:
+            if (cancel_) RaiseCanceled();
+            RaiseSocketError(WinsockErrorFromErrno(result.error));
+        }
+    }
+}
+
+void TagSocket::SendLine(std::string_view text) {
+    RequireConnection();
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text).append("\r\n");
+    counter_.Start(TimeOut);
+    SendBytes(line);
+    counter_.Stop();
+}
+
+std::int64_t TagSocket::ResponseLimit(std::int64_t expectedSize) {
+    if (expectedSize <= 0 || expectedSize >= kMaxResponseBytes) return kMaxResponseBytes;
+    // Room for dot-stuffing and line ends counted differently by the server.
+    return std::min(kMaxResponseBytes, expectedSize + expectedSize / 2 + (1 << 20));
+}
+
+void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize) {
+    RequireConnection();
+    counter_.Start(TimeOut);
+    const std::size_t base = stream.size();
+    const std::int64_t limit = ResponseLimit(expectedSize);
+    for (;;) {
+        std::int64_t position = static_cast<std::int64_t>(stream.size() - base);
+        if (OnProgress) {
+            if (expectedSize < 1) OnProgress(*this, -1, position);
+            else OnProgress(*this, Percent(position, expectedSize), position);
+        }
+        if (inputPos_ < input_.size()) {
+            std::size_t searchFrom = stream.size() >= base + 4 ? stream.size() - 4 : base;
+            stream.append(input_, inputPos_, std::string::npos);
+            input_.clear();
+            inputPos_ = 0;
+            std::size_t end = std::string::npos;
+            if (stream.compare(base, 3, ".\r\n") == 0) {
+                end = base + 3;  // a response without data lines
+            } else {
+                std::size_t at = stream.find(kTerminator, searchFrom);
+                if (at != std::string::npos) end = at + kTerminator.size();
+            }
+            if (end != std::string::npos) {
+                // Whatever followed belongs to the next response.
+                input_.assign(stream, end, std::string::npos);
+                stream.resize(end);
+                break;
+            }
+            if (static_cast<std::int64_t>(stream.size() - base) > limit) {
+                Disconnect();
+                RaiseSocketText("Response longer than " + std::to_string(limit) + " bytes");
+            }
+        }
+        ReceiveMore();
+    }
+    counter_.Stop();
+}
+
+void TagSocket::SendStream(std::string_view data) {
+    RequireConnection();
+    counter_.Start(TimeOut);
+    const std::size_t total = data.size();
+    std::size_t position = 0;
+    do {
+        std::size_t chunk = std::min(kSendChunk, total - position);
+        SendBytes(data.substr(position, chunk));
+        position += chunk;
+        if (OnProgress)
+            OnProgress(*this, total ? Percent(static_cast<std::int64_t>(position),
+                                              static_cast<std::int64_t>(total))
+                                    : 100,
+                       static_cast<std::int64_t>(position));
+    } while (position < total);
+    counter_.Stop();
+    if (OnProgress) OnProgress(*this, 0, 0);
+}
+
+}  // namespace kivo
