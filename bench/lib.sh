@@ -38,3 +38,30 @@ best_of_3() {
 
 # ratio A B: A/B with two decimals.
 ratio() { printf '%.2f\n' "$(echo "$1 / $2" | bc -l)"; }
+
+# quiet CMD...: runs CMD without its messages on standard error (peers that print counts).
+quiet() { "$@" 2>/dev/null; }
+
+# once CMD...: wall-clock seconds of a single run of CMD (for slow peers).
+once() {
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  t1=$(date +%s.%N)
+  printf '%.3f\n' "$(echo "$t1 - $t0" | bc -l)"
+}
+
+# gmime_peer: path of the GMime 3 peer program, installed and built on first use.
+gmime_peer() {
+  if ! pkg-config --exists gmime-3.0 2>/dev/null; then
+    echo "installing libgmime-3.0-dev for the GMime peer..." >&2
+    apt-get install -y -q libgmime-3.0-dev >/dev/null 2>&1 ||
+      { apt-get update -q >/dev/null && apt-get install -y -q libgmime-3.0-dev >/dev/null; }
+  fi
+  local peer=$KIVO_BENCH_DIR/gmime_peer
+  if [ ! -x "$peer" ] || [ "$KIVO_SHARED/bench/peers/gmime_peer.c" -nt "$peer" ]; then
+    # shellcheck disable=SC2046
+    gcc -O2 -o "$peer" "$KIVO_SHARED/bench/peers/gmime_peer.c" $(pkg-config --cflags --libs gmime-3.0) >&2
+  fi
+  echo "$peer"
+}

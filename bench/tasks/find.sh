@@ -27,14 +27,6 @@ for f in "${files[@]}"; do
   total=$(echo "$total + $(stat -c %s "$f")" | bc)
 done
 
-once() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  t1=$(date +%s.%N)
-  printf '%.3f\n' "$(echo "$t1 - $t0" | bc -l)"
-}
-
 printf 'find "%s" in %s mailboxes, %s MB: %s\n' "$word" "${#files[@]}" \
   "$(printf '%.0f' "$(echo "$total / 1048576" | bc -l)")" \
   "$("$kivo" find "$word" "$folder" "$KIVO_BENCH_DIR/find-results")"
