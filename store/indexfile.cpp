@@ -75,6 +75,7 @@ void LoadIndex(TFrmIndex& window) {
     }
     const std::string now = FormatProgramDate(DateTime::Now());
     for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (TrimView(lines[i]).empty()) continue;  // no entry at all, not message 1
         std::vector<std::string> f = FromCommaText(lines[i]);
         if (f.size() < kFields) f.resize(kFields);
         int number = 1;

@@ -156,6 +156,7 @@ TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
                                    "\r\n"
                                    // nine fields: the lost last field reads as true
                                    "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
+                      "\r\n"  // a blank line is no entry
                                    // bad number, icon and size; an unreadable date becomes now
                                    "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
                                    // the icon is computed again from the flags and the group
