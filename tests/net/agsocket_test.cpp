@@ -1,0 +1,313 @@
+#include "net/agsocket.h"
+
+#include <gtest/gtest.h>
+
+#include <netdb.h>
+
+#include <cerrno>
+
+#include "net/sockerrors.h"
+#include "tests/net/netfakes.h"
+
+namespace kivo {
+namespace {
+
+using test::C;
+using test::PumpPlatform;
+using test::Raw;
+using test::S;
+using test::ScriptServer;
+
+// The socket client with the bare TCP connection as its log-in.
+class LineClient : public TmsMailBase {
+public:
+    explicit LineClient(Platform& platform) : TmsMailBase(platform) {
+        DefaultPort = 110;
+        SetServiceName("pop3");
+        TimeOut = 5;
+    }
+    void LogIn() override { OpenConnection(); }
+    void LogOut() override {}
+};
+
+// Records the order of the client's events.
+struct EventLog {
+    std::vector<std::string> events;
+    void Attach(TagSocket& socket) {
+        socket.OnCancel = [this](TagSocket&) { events.push_back("cancel"); };
+        socket.OnClosed = [this](TagSocket&) { events.push_back("closed"); };
+        socket.OnError = [this](TagSocket&, std::string& msg) { events.push_back("error " + msg); };
+    }
+};
+
+TEST(SocketErrors, WinsockNumbersAndTexts) {
+    struct Case {
+        int err;
+        const char* text;
+    } cases[] = {
+        {ECONNREFUSED, "[10061] Connection refused"},
+        {ECONNRESET, "[10054] Connection reset by peer"},
+        {EPIPE, "[10054] Connection reset by peer"},  // a send after a reset
+        {ETIMEDOUT, "[10060] Connection timed out"},
+        {ENETUNREACH, "[10051] Network is unreachable"},
+        {EHOSTUNREACH, "[10065] No Route to Host"},
+        {EADDRINUSE, "[10048] Address already in use"},
+        {EACCES, "[10013] Permission denied."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SocketErrorText(WinsockErrorFromErrno(c.err)), c.text) << c.err;
+    EXPECT_EQ(SocketErrorText(WinsockErrorFromLookup(EAI_NONAME, 0)), "[11001] Host not found");
+    EXPECT_EQ(SocketErrorText(WinsockErrorFromLookup(EAI_AGAIN, 0)),
+              "[11002] Non-Authoritative Host not found");
+    EXPECT_EQ(SocketErrorText(12345), "Error #12345");
+}
+
+TEST(SocketClient, PortFromServerOrServiceOrDefault) {
+    struct Case {
+        std::string suffix;
+        int port;
+        const char* why;
+    } cases[] = {
+        {":2110", 2110, "explicit port, no service lookup"},
+        {":abc", 110, "not a number: the service lookup"},
+        {":0", 110, "zero is no port"},
+        {":70000", 110, "out of range"},
+        {"", 110, "no port at all"},
+    };
+    PumpPlatform platform;
+    for (const auto& c : cases) {
+        LineClient client(platform);
+        client.Server = "127.0.0.1" + c.suffix;
+        client.Connect();
+        EXPECT_EQ(client.Port(), c.port) << c.why;
+        EXPECT_TRUE(client.Connected());
+        client.Disconnect();
+    }
+}
+
+TEST(SocketClient, RequiresServerAndConnection) {
+    PumpPlatform platform;
+    LineClient client(platform);
+    std::string line;
+    EXPECT_THROW(
+        {
+            try {
+                client.Connect();
+            } catch (const ESocketError& e) {
+                EXPECT_STREQ(e.what(), "Server property is required");
+                throw;
+            }
+        },
+        ESocketError);
+    EXPECT_THROW(client.ReadLine(line), ESocketError);
+    EXPECT_THROW(client.SendLine("NOOP"), ESocketError);
+}
+
+TEST(SocketClient, RefusedConnectionIsASocketErrorAndOnErrorMayRewordIt) {
+    PumpPlatform platform;
+    LineClient client(platform);
+    EventLog log;
+    log.Attach(client);
+    client.Server = "127.0.0.1:" + std::to_string(test::ClosedPort());
+    client.Connect();
+    try {
+        client.LogIn();
+        FAIL() << "connected to a closed port";
+    } catch (const ESocketError& e) {
+        EXPECT_STREQ(e.what(), "[10061] Connection refused");
+    }
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0], "error [10061] Connection refused");
+
+    client.OnError = [](TagSocket&, std::string& msg) { msg = "Mail server is not running"; };
+    client.Disconnect();
+    client.ResetFlags();
+    client.Connect();
+    try {
+        client.LogIn();
+        FAIL();
+    } catch (const ESocketError& e) {
+        EXPECT_STREQ(e.what(), "Mail server is not running");
+    }
+}
+
+TEST(SocketClient, UnknownHostIsReportedInWinsockTerms) {
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = "no-such-host.invalid:25";
+    try {
+        client.Connect();
+        FAIL();
+    } catch (const ESocketError& e) {
+        // 11001 where a resolver answers, 11002 where none can be asked.
+        EXPECT_EQ(std::string(e.what()).rfind("[1100", 0), 0u) << e.what();
+    }
+    EXPECT_GT(platform.pumps, 0) << "the lookup wait must run the pump";
+}
+
+TEST(SocketClient, StallMidLineTimesOutAndCloses) {
+    ScriptServer server({Raw("+OK half a li"), test::Stall()});
+    PumpPlatform platform;
+    test::FakeClock clock;
+    platform.onPump = [&] { clock.Advance(1); };
+    LineClient client(platform);
+    client.Counter().SetClock(clock.Now());
+    client.TimeOut = 30;
+    EventLog log;
+    log.Attach(client);
+    client.Server = server.Address();
+    client.Open();
+    std::string line;
+    EXPECT_THROW(client.ReadLine(line), ETimedOutError);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(log.events, (std::vector<std::string>{"error Operation timed out", "closed"}));
+    EXPECT_GE(platform.pumps, 30);
+}
+
+TEST(SocketClient, ProgressRestartsTheTimeOut) {
+    // Thirty single bytes, each arriving while the fake clock moves a second per pump: the
+    // whole line takes far longer than TimeOut, yet no wait lacks progress for that long.
+    std::string reply = "+OK " + std::string(26, 'x') + "\r\n";
+    ScriptServer server({S("+OK hi"), Raw(reply)}, 1);
+    PumpPlatform platform;
+    test::FakeClock clock;
+    platform.onPump = [&] { clock.Advance(1); };
+    LineClient client(platform);
+    client.Counter().SetClock(clock.Now());
+    client.TimeOut = 5;
+    client.Server = server.Address();
+    client.Open();
+    std::string line;
+    client.ReadLine(line);
+    EXPECT_EQ(client.ReadLine(line), -1);  // "+OK" is no three-digit code
+    EXPECT_EQ(line, reply.substr(0, reply.size() - 2));
+}
+
+TEST(SocketClient, CancelFromThePumpDuringAReply) {
+    ScriptServer server({test::Stall()});
+    PumpPlatform platform;
+    LineClient client(platform);
+    EventLog log;
+    log.Attach(client);
+    platform.onPump = [&] {
+        if (platform.pumps == 3) client.Cancel();
+    };
+    client.Server = server.Address();
+    client.Open();
+    std::string line;
+    EXPECT_THROW(client.ReadLine(line), ECanceledError);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(log.events, (std::vector<std::string>{"cancel", "closed",
+                                                    "error Operation has been canceled"}));
+}
+
+TEST(SocketClient, ResetByPeerIsReportedAndCloses) {
+    ScriptServer server({Raw("+OK par"), test::Reset()});
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = server.Address();
+    client.Open();
+    std::string line;
+    try {
+        client.ReadLine(line);
+        FAIL();
+    } catch (const ESocketError& e) {
+        EXPECT_STREQ(e.what(), "[10054] Connection reset by peer");
+    }
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST(SocketClient, LongLinesAreReadWholeUpToALimit) {
+    std::string longLine = "250 " + std::string(5000, 'a');
+    std::string hostile(TagSocket::kMaxLineLength + 10, 'b');
+    ScriptServer server({S(longLine), S("250 next"), Raw(hostile)});
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = server.Address();
+    client.Open();
+    std::string line;
+    EXPECT_EQ(client.ReadLine(line), 250);
+    EXPECT_EQ(line, longLine);
+    EXPECT_EQ(client.ReadLine(line), 250);
+    EXPECT_EQ(line, "250 next");
+    EXPECT_THROW(client.ReadLine(line), ESocketError);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST(SocketClient, MultiLineReplies) {
+    ScriptServer server({S("220-first\n220-second\n220 last"), S("250 one line"),
+                         S("250-a\n250"), S("221 bye")});
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = server.Address();
+    client.Open();
+    EXPECT_EQ(client.ReadReply(), 220);
+    EXPECT_EQ(client.LastReply(), "220 last");
+    EXPECT_EQ(client.ReadReply(), 250);
+    EXPECT_EQ(client.LastReply(), "250 one line");
+    EXPECT_EQ(client.ReadReply(), 250);  // a bare code ends a reply too
+    EXPECT_EQ(client.LastReply(), "250");
+    EXPECT_EQ(client.ReadReply(), 221);
+}
+
+TEST(SocketClient, ResponseEndsExactlyAtTheDotLineWhateverTheBlocks) {
+    // Stuffed dot lines look like the end to a careless reader.
+    std::string response = "Subject: x\r\n\r\n..\r\n...\r\n.x\r\nline\r\n.\r\n";
+    std::string full = "+OK\r\n" + response + "+OK next\r\n";
+    for (std::size_t chunk : {1u, 2u, 3u, 7u, 4096u}) {
+        ScriptServer server({Raw(full)}, chunk);
+        PumpPlatform platform;
+        LineClient client(platform);
+        std::vector<std::pair<int, std::int64_t>> progress;
+        client.OnProgress = [&](TagSocket&, int perc, std::int64_t at) {
+            progress.emplace_back(perc, at);
+        };
+        client.Server = server.Address();
+        client.Open();
+        std::string line;
+        client.ReadLine(line);
+        std::string stream;
+        client.ReceiveToStream(stream, 0);
+        EXPECT_EQ(stream, response) << "blocks of " << chunk;
+        client.ReadLine(line);
+        EXPECT_EQ(line, "+OK next");
+        ASSERT_FALSE(progress.empty());
+        EXPECT_EQ(progress.front(), std::make_pair(-1, std::int64_t{0}));
+    }
+}
+
+TEST(SocketClient, EmptyResponseAndServerClosingMidResponse) {
+    ScriptServer server({Raw(".\r\n"), Raw("partial\r\n")});
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = server.Address();
+    client.Open();
+    std::string stream;
+    client.ReceiveToStream(stream, 100);
+    EXPECT_EQ(stream, ".\r\n");
+    stream.clear();
+    EXPECT_THROW(client.ReceiveToStream(stream, 100), ESocketError);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST(SocketClient, SendStreamReportsProgressAndEnds) {
+    std::string data(5000, 'z');
+    data += "\r\n.\r\n";
+    ScriptServer server({test::D()});
+    PumpPlatform platform;
+    LineClient client(platform);
+    std::vector<std::pair<int, std::int64_t>> progress;
+    client.OnProgress = [&](TagSocket&, int perc, std::int64_t at) {
+        progress.emplace_back(perc, at);
+    };
+    client.Server = server.Address();
+    client.Open();
+    client.SendStream(data);
+    EXPECT_EQ(server.Data(), data);
+    std::vector<std::pair<int, std::int64_t>> expected{{41, 2047}, {82, 4094}, {100, 5005},
+                                                       {0, 0}};
+    EXPECT_EQ(progress, expected);
+}
+
+}  // namespace
+}  // namespace kivo

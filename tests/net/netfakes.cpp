@@ -1,0 +1,129 @@
+#include "tests/net/netfakes.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace kivo::test {
+
+namespace {
+
+constexpr int kReadLimitMs = 5000;
+
+int Listen(int& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0)
+        throw std::runtime_error("cannot listen on loopback");
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Reads one byte, waiting at most kReadLimitMs; false at the end of the connection.
+bool ReadByte(int fd, char& c) {
+    pollfd entry{fd, POLLIN, 0};
+    if (::poll(&entry, 1, kReadLimitMs) <= 0) return false;
+    return ::recv(fd, &c, 1, 0) == 1;
+}
+
+}  // namespace
+
+ScriptServer::ScriptServer(std::vector<Step> steps, std::size_t sendChunk)
+    : steps_(std::move(steps)), sendChunk_(sendChunk) {
+    listener_ = Listen(port_);
+    thread_ = std::thread([this] { Run(); });
+}
+
+ScriptServer::~ScriptServer() {
+    if (thread_.joinable()) thread_.join();
+    if (listener_ >= 0) ::close(listener_);
+}
+
+void ScriptServer::Run() {
+    pollfd entry{listener_, POLLIN, 0};
+    if (::poll(&entry, 1, kReadLimitMs) <= 0) return;
+    int fd = ::accept(listener_, nullptr, nullptr);
+    if (fd < 0) return;
+    for (const Step& step : steps_) {
+        bool alive = true;
+        switch (step.kind) {
+        case Step::client: {
+            std::string line;
+            char c;
+            while ((alive = ReadByte(fd, c))) {
+                if (c == '\n') break;
+                line += c;
+            }
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (alive) received_.push_back(line);
+            break;
+        }
+        case Step::data: {
+            char c;
+            while ((alive = ReadByte(fd, c))) {
+                data_ += c;
+                if (data_ == ".\r\n" || data_.ends_with("\r\n.\r\n")) break;
+            }
+            break;
+        }
+        case Step::server: {
+            std::size_t chunk = sendChunk_ ? sendChunk_ : step.text.size();
+            for (std::size_t at = 0; at < step.text.size() && alive; at += chunk) {
+                auto piece = step.text.substr(at, chunk);
+                alive = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) ==
+                        static_cast<ssize_t>(piece.size());
+            }
+            break;
+        }
+        case Step::stall: {
+            char c;
+            while (ReadByte(fd, c)) {
+            }
+            alive = false;
+            break;
+        }
+        case Step::reset: {
+            linger hard{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            alive = false;
+            break;
+        }
+        }
+        if (!alive) break;
+    }
+    ::close(fd);
+}
+
+const std::vector<std::string>& ScriptServer::Received() {
+    if (thread_.joinable()) thread_.join();
+    return received_;
+}
+
+std::vector<std::string> ScriptServer::Expected() const {
+    std::vector<std::string> lines;
+    for (const Step& step : steps_)
+        if (step.kind == Step::client) lines.push_back(step.text);
+    return lines;
+}
+
+std::string ScriptServer::Data() {
+    Received();
+    return data_;
+}
+
+int ClosedPort() {
+    int port = 0;
+    int fd = Listen(port);
+    ::close(fd);
+    return port;
+}
+
+}  // namespace kivo::test
