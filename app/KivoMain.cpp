@@ -102,6 +102,17 @@ bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
     return true;
 }
 
+bool TFrmMain::StepMessage(int delta) {
+    const int from = index_.Focused() >= 0           ? index_.Focused()
+                     : index_.SelectedRows().empty() ? -1
+                                                     : index_.SelectedRows().front();
+    const int row = from + delta;
+    if (from < 0 || row < 0 || row >= index_.RowCount()) return false;
+    index_.SelectOnly(row);
+    ShowMessage(index_, row);
+    return true;
+}
+
 void TFrmMain::DeleteMessage1Click(TFrmIndex& window) {
     DeleteSelected(window, true, feedback_);
     if (window.RowCount() == 0) {

@@ -56,6 +56,9 @@ class TFrmMain : public TMailboxHost {
     // Shows the message of `row` of an index window (marking it read). False when the row is
     // out of range or its message is shown already.
     bool ShowMessage(TFrmIndex& window, int row);
+    // Next (+1) and previous (-1) message: moves the focus one row, selects only that row and
+    // shows its message. False at either end of the list.
+    bool StepMessage(int delta);
     // "&Delete Message": to the Trash, then shows the message now selected.
     void DeleteMessage1Click(TFrmIndex& window);
     // "&Compress Mailbox": saves the index, compresses with status text, reopens.

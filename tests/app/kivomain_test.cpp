@@ -95,6 +95,13 @@ TEST(MainWindow, ShowingAMessageMarksItReadAndABrokenIndexIsRepaired) {
     EXPECT_FALSE(rig.main.ShowMessage(index, 5));  // out of range
     EXPECT_TRUE(rig.main.ShowMessage(index, 0));
     EXPECT_EQ(rig.view.last.body, std::vector<std::string>{"body"});
+    EXPECT_FALSE(index.Row(0).Unread);
+    EXPECT_TRUE(rig.main.StepMessage(+1));  // from the focused first row to the second
+    EXPECT_EQ(index.SelectedRows(), std::vector<int>{1});
+    EXPECT_FALSE(rig.main.StepMessage(+1));
+    EXPECT_TRUE(rig.main.StepMessage(-1));
+    EXPECT_EQ(index.SelectedRows(), std::vector<int>{0});
+    EXPECT_FALSE(rig.main.StepMessage(-1));
     EXPECT_NE(std::find(rig.view.panel0.begin(), rig.view.panel0.end(), "Retrieving message..."),
               rig.view.panel0.end());
 
