@@ -1,0 +1,169 @@
+#include "net/mssmtp.h"
+
+#include <gtest/gtest.h>
+
+#include "mail/mserrors.h"
+#include "tests/net/netfakes.h"
+
+namespace kivo {
+namespace {
+
+using test::C;
+using test::D;
+using test::PumpPlatform;
+using test::S;
+using test::ScriptServer;
+
+TmsMessage ThreeRecipients() {
+    TmsMessage message;
+    message.Sender().SetAddress("me@x.test");
+    message.Recipients().AddAddress("to1@x.test", "One");
+    message.Recipients().AddAddress("to2@x.test", "");
+    message.BCC().AddAddress("hidden@x.test", "");
+    message.SetSubject("Hello");
+    message.Body() = {"first", ".", "..", ".x", "last"};
+    return message;
+}
+
+struct Smtp {
+    PumpPlatform platform;
+    TmsSMTP smtp{platform};
+    std::vector<std::string> events;
+
+    explicit Smtp(const ScriptServer& server) {
+        smtp.Server = server.Address();
+        smtp.TimeOut = 5;
+        smtp.OnSending = [this](TagSocket&) { events.push_back("sending"); };
+        smtp.OnMailSent = [this](TagSocket&) { events.push_back("sent"); };
+    }
+    std::string Helo() const { return "HELO " + smtp.LocalHostName(); }
+};
+
+TEST(SmtpClient, SendsEnvelopeAndStuffedDataAfterAMultiLineGreeting) {
+    // The helo line depends on this machine's name; the server only reads it.
+    ScriptServer server({S("220-mail.x.test ESMTP\n220-more text\n220 ready"),
+                         test::Step{test::Step::client, "HELO *"},
+                         S("501 Syntax: HELO hostname"), C("HELO"), S("250 ok"),
+                         C("MAIL FROM:<me@x.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
+                         S("250 ok"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
+                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"),
+                         S("354 go ahead"), D(), S("250-queued\n250 as 1"), C("QUIT"),
+                         S("221 bye")});
+    Smtp s(server);
+    TmsMessage message = ThreeRecipients();
+    s.smtp.MailMessage = &message;
+    s.smtp.SendMail();
+    auto received = server.Received();
+    auto expected = server.Expected();
+    ASSERT_EQ(received.size(), expected.size());
+    EXPECT_EQ(received[0], s.Helo());
+    for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i], expected[i]);
+    EXPECT_EQ(s.events, (std::vector<std::string>{"sending", "sent"}));
+    EXPECT_FALSE(s.smtp.Connected());
+
+    std::string data = server.Data();
+    EXPECT_EQ(data.find("hidden@x.test"), std::string::npos);
+    // The encoder writes "." as ".."; on the wire every line starting with a dot gets one more.
+    EXPECT_NE(data.find("\r\nfirst\r\n...\r\n...\r\n..x\r\nlast\r\n"),
+              std::string::npos)
+        << data;
+    EXPECT_TRUE(data.ends_with("\r\n\r\n.\r\n"));
+}
+
+TEST(SmtpClient, NegativeRepliesEndTheSending) {
+    struct Case {
+        const char* why;
+        std::vector<test::Step> tail;  // after MAIL FROM
+        const char* error;
+    } cases[] = {
+        {"DATA answered 250 instead of 354",
+         {C("RCPT TO:<to1@x.test>"), S("250 ok"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
+          C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("250 ok")},
+         "250 ok"},
+        {"refused recipient without Proceed",
+         {C("RCPT TO:<to1@x.test>"), S("550 5.1.1 User unknown")},
+         "550 5.1.1 User unknown"},
+    };
+    for (auto& c : cases) {
+        std::vector<test::Step> steps{S("220 hi"), test::Step{test::Step::client, "HELO *"},
+                                      S("250 ok"), C("MAIL FROM:<me@x.test>"), S("250 ok")};
+        steps.insert(steps.end(), c.tail.begin(), c.tail.end());
+        ScriptServer server(steps);
+        Smtp s(server);
+        TmsMessage message = ThreeRecipients();
+        s.smtp.MailMessage = &message;
+        std::vector<std::string> rejected;
+        s.smtp.OnAddressRejected = [&](TagSocket&, const std::string& address,
+                                       const std::string& reply,
+                                       bool&) { rejected.push_back(address + " " + reply); };
+        s.smtp.Open();
+        try {
+            s.smtp.Send();
+            FAIL() << c.why;
+        } catch (const EServerError& e) {
+            EXPECT_STREQ(e.what(), c.error) << c.why;
+        }
+        EXPECT_TRUE(s.smtp.Connected()) << c.why;
+        s.smtp.Disconnect();
+        auto received = server.Received();
+        EXPECT_EQ(received.back(), server.Expected().back()) << c.why;
+    }
+}
+
+TEST(SmtpClient, RefusedRecipientWithProceedContinues) {
+    ScriptServer server({S("220 hi"), test::Step{test::Step::client, "HELO *"}, S("250 ok"),
+                         C("MAIL FROM:<me@x.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
+                         S("550 no such user"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
+                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("354 go"),
+                         D(), S("250 ok"), C("RSET"), S("250 reset"), C("QUIT"), S("221")});
+    Smtp s(server);
+    TmsMessage message = ThreeRecipients();
+    s.smtp.MailMessage = &message;
+    std::vector<std::string> rejected;
+    s.smtp.OnAddressRejected = [&](TagSocket&, const std::string& address,
+                                   const std::string& reply, bool& proceed) {
+        rejected.push_back(address + " " + reply);
+        proceed = true;
+    };
+    s.smtp.Open();
+    s.smtp.Send();
+    s.smtp.Reset();
+    s.smtp.Close();
+    EXPECT_EQ(rejected, std::vector<std::string>{"to1@x.test 550 no such user"});
+    auto received = server.Received();
+    auto expected = server.Expected();
+    EXPECT_EQ(std::vector<std::string>(received.begin() + 1, received.end()),
+              std::vector<std::string>(expected.begin() + 1, expected.end()));
+}
+
+TEST(SmtpClient, MessageChecksComeBeforeAnyTraffic) {
+    PumpPlatform platform;
+    TmsSMTP smtp(platform);
+    EXPECT_THROW(smtp.SendMail(), ESocketError);  // no server
+    ScriptServer server({S("220 hi"), test::Step{test::Step::client, "HELO *"}, S("250 ok"),
+                         C("QUIT"), S("221 bye")});
+    smtp.Server = server.Address();
+    smtp.Open();
+    EXPECT_THROW(smtp.Send(), ESocketError);  // no message assigned
+    TmsMessage message;
+    message.Sender().SetAddress("me@x.test");
+    smtp.MailMessage = &message;
+    EXPECT_THROW(smtp.Send(), EMessageError);  // no recipient
+    smtp.Close();
+    EXPECT_EQ(server.Received().size(), 2u);
+}
+
+TEST(SmtpClient, StuffDots) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {".", ".."},
+        {".\r\n..\r\n...\r\n.x\r\n", "..\r\n...\r\n....\r\n..x\r\n"},
+        {"a.b\r\n x\r\n", "a.b\r\n x\r\n"},
+        {"", ""},
+    };
+    for (auto& c : cases) EXPECT_EQ(StuffDots(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace kivo
