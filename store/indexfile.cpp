@@ -10,6 +10,7 @@
 #include "base/files.h"
 #include "store/KivoIndex.h"
 #include "store/deletedlist.h"
+#include "store/mbxscanner.h"
 
 namespace kivo {
 
@@ -67,16 +68,18 @@ void LoadIndex(TFrmIndex& window) {
     } catch (const std::system_error&) {
         throw EIndexFileInvalid();
     }
-    std::vector<std::string> lines = SplitLines(text);
-    if (lines.empty()) throw EIndexFileInvalid();
-    if (!StampMatches(lines[0], files.Mbx)) {
+    // The lines are walked in place: an index of many thousand entries is never copied.
+    MbxLines lines(text);
+    std::string_view line;
+    if (!lines.Next(line)) throw EIndexFileInvalid();
+    if (!StampMatches(line, files.Mbx)) {
         std::filesystem::remove(files.Idx, ec);
         throw EIndexFileInvalid();
     }
     const std::string now = FormatProgramDate(DateTime::Now());
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (TrimView(lines[i]).empty()) continue;  // no entry at all, not message 1
-        std::vector<std::string> f = FromCommaText(lines[i]);
+    while (lines.Next(line)) {
+        if (TrimView(line).empty()) continue;  // no entry at all, not message 1
+        std::vector<std::string> f = FromCommaText(line);
         if (f.size() < kFields) f.resize(kFields);
         int number = 1;
         int size = 1;
@@ -115,9 +118,12 @@ std::unordered_map<int, std::string> ReadIndexStatusLines(const std::filesystem:
     std::unordered_map<int, std::string> status;
     std::error_code ec;
     if (!std::filesystem::exists(idx, ec)) return status;
-    std::vector<std::string> lines = SplitLines(ReadFileBytes(idx));
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::vector<std::string> f = FromCommaText(lines[i]);
+    const std::string text = ReadFileBytes(idx);
+    MbxLines lines(text);
+    std::string_view line;
+    lines.Next(line);  // the time stamp
+    while (lines.Next(line)) {
+        std::vector<std::string> f = FromCommaText(line);
         if (f.size() < 9) continue;
         int number = 0;
         if (!ParseInt(f[0], number)) continue;
