@@ -5,6 +5,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
+# Real mail servers on loopback for the network tests (they skip without MAILPEERS_* set).
+peers=../shared/peers/mailpeers
+if [ -f "$peers" ]; then
+  bash "$peers" install >/dev/null
+  peers_dir=$(mktemp -d /tmp/kivo-peers.XXXXXX)
+  trap 'bash "$peers" stop "$peers_dir" >/dev/null 2>&1 || true; rm -rf "$peers_dir"' EXIT
+  if ! bash "$peers" start "$peers_dir" >/dev/null; then
+    # The default ports are taken (another rig is up): use a second set.
+    MAILPEERS_POP3_PORT=21110 MAILPEERS_POP3S_PORT=21995 MAILPEERS_SMTP_PORT=22525 \
+      MAILPEERS_SMTPS_PORT=22465 bash "$peers" start "$peers_dir" >/dev/null
+  fi
+  set -a
+  eval "$(bash "$peers" env "$peers_dir")"
+  set +a
+fi
+
 jobs=$(nproc)
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j "$jobs"
