@@ -1,6 +1,7 @@
 #include "store/compress.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,6 +161,35 @@ TEST(Compress, AKillAtAnyStepLeavesTheOldOrTheNewMailbox) {
         EXPECT_EQ(FindLastIndex(dir / "Box.mbx"), 4);
         EXPECT_FALSE(fs::exists(dir / "Box.tmp"));
     }
+}
+
+TEST(Compress, AFailedWriteKeepsTheOldMailboxAndItsDeletedList) {
+    TempDir dir;
+    const std::string original = NumberedMailbox(200);
+    WriteFile(dir / "Box.mbx", original);
+    WriteFile(dir / "Box.d", "3\r\n");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // A full disk, as far as this process can tell: files may not grow past 4 KB.
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {
+            4096, 4096
+        };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            CompressMailbox(dir / "Box", false, NoFeedback());
+        } catch (const std::system_error&) {
+            _exit(0);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no error reported";
+    EXPECT_EQ(ReadFile(dir / "Box.mbx"), original);
+    EXPECT_EQ(ReadFile(dir / "Box.d"), "3\r\n");
+    EXPECT_FALSE(fs::exists(dir / "Box.tmp"));
 }
 
 TEST(Compress, AnAppendWaitingForTheLockLandsInTheNewFile) {
