@@ -44,7 +44,8 @@ class TFrmMain : public TMailboxHost {
     // Opens the mailbox named by the main index window: loads its index, or rebuilds it
     // when it is missing or stale; selects the last entry.
     void Init() override;
-    // Saves the open mailbox's index and compresses it when many messages are deleted.
+    // Saves the open mailbox's index and compresses it when many messages are deleted. After
+    // a compression the entries number the old file: open a mailbox (Init) before using them.
     void SaveInfo() override;
 
     // Messages of the open mailbox deleted but not yet removed by compression.
