@@ -202,11 +202,13 @@ TEST(SocketClient, CancelFromThePumpDuringAReply) {
 }
 
 TEST(SocketClient, ResetByPeerIsReportedAndCloses) {
-    ScriptServer server({Raw("+OK par"), test::Reset()});
+    // The reset waits for a line, so it cannot race with the connection being set up.
+    ScriptServer server({C("HELLO"), Raw("+OK par"), test::Reset()});
     PumpPlatform platform;
     LineClient client(platform);
     client.Server = server.Address();
     client.Open();
+    client.SendLine("HELLO");
     std::string line;
     try {
         client.ReadLine(line);
