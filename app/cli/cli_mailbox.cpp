@@ -11,20 +11,33 @@ namespace kivo::cli {
 
 namespace {
 
-// The tree of the mail folder, with the mailbox opened at start as the open one.
+// The tree of the mail folder, with the mailbox opened at start as the open one. Like the
+// window at exit, it leaves the tree's description in "mboxdesc.ini".
 struct TreeRig {
     StorePlatform platform;
     StoreView view;
     TFrmMain main;
     TFrmMailboxes tree;
+    std::filesystem::path description;
 
     TreeRig(Context& ctx, bool yes)
         : platform(ctx.platform, yes),
           main(ctx.folder, platform, view),
-          tree(ctx.folder.MailFolder(), main, platform, main.Feedback()) {
+          tree(ctx.folder.MailFolder(), main, platform, main.Feedback()),
+          description(ctx.folder.root / "mboxdesc.ini") {
         main.MainIndex().MailboxName = MailboxName(OpenedAtStart(ctx));
         tree.Init();
     }
+    ~TreeRig() {
+        try {
+            tree.Init();
+            tree.WriteDescription(description);
+        } catch (const std::exception&) {
+            // The description is never read back; a failure to write it loses nothing.
+        }
+    }
+    TreeRig(const TreeRig&) = delete;
+    TreeRig& operator=(const TreeRig&) = delete;
     TMailboxNode* Node(std::string_view path) {
         TMailboxNode* node = tree.FindNode(MailboxName(path));
         if (!node) throw std::runtime_error("no mailbox or folder " + std::string(path));
