@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "store/KivoMailboxes.h"
+#include "store/mbxfile.h"
 #include "store/storefeedback.h"
 #include "tests/store/fakes.h"
 #include "tests/store/storetest.h"
@@ -212,6 +213,21 @@ TEST(MailboxTree, DroppedContactsBecomeMailboxesWithAutoScripts) {
               (std::vector<std::string>{"Smith|Smith|js@example.com",
                                         "ab@example.com|Work/ab@example.com|a/b@example.com",
                                         "Beta|Work/Beta|b@example.com"}));
+}
+
+TEST(MailboxTree, DroppedMessagesAreCopiedWithCtrlAndMovedWithout) {
+    Tree t;
+    TFrmIndex source = test::Rebuilt(t.dir / "Work", "Beta");
+    source.SelectAll();
+    t.tree.DropMessages(source, t.Node("Work"), true);  // a folder takes no messages
+    EXPECT_EQ(FindLastIndex(t.dir / "in.mbx"), 0);
+    t.tree.DropMessages(source, t.Node("In"), true);
+    EXPECT_EQ(FindLastIndex(t.dir / "in.mbx"), 1);
+    EXPECT_EQ(source.RowCount(), 1);
+    t.tree.DropMessages(source, t.Node("Work/Deep/Gamma"), false);
+    EXPECT_EQ(FindLastIndex(t.dir / "Work" / "Deep" / "Gamma.mbx"), 1);
+    EXPECT_EQ(source.RowCount(), 0);
+    EXPECT_EQ(test::ReadFile(t.dir / "Work" / "Beta.d"), "1\r\n");
 }
 
 TEST(MailboxTree, OpeningSavesTheOpenMailboxFirst) {
