@@ -23,3 +23,14 @@ start_rig() {
   eval "$(bash "$PEERS" env "$RIG")"
   set +a
 }
+
+# eml_corpus NAME COUNT SEED: a folder of COUNT generated .eml files, generated once.
+eml_corpus() {
+  local dir=$KIVO_BENCH_DIR/$1-eml
+  if [ ! -d "$dir" ] || [ "$(ls "$dir" | wc -l)" -ne "$2" ]; then
+    rm -rf "$dir"
+    python3 "$KIVO_SHARED/bench/gen_corpus.py" -n "$2" --seed "$3" -o "$KIVO_BENCH_DIR/$1.mbx" \
+      --eml-dir "$dir" >&2
+  fi
+  echo "$dir"
+}

@@ -12,12 +12,7 @@ bench_net=$KIVO_BENCH_BUILD/bench/bench_net
 need_package mpop
 start_rig
 
-eml=$KIVO_BENCH_DIR/pop3-eml
-if [ ! -d "$eml" ] || [ "$(ls "$eml" | wc -l)" -ne 5000 ]; then
-  rm -rf "$eml"
-  python3 "$KIVO_SHARED/bench/gen_corpus.py" -n 5000 --seed 11 -o "$KIVO_BENCH_DIR/pop3.mbx" \
-    --eml-dir "$eml" >&2
-fi
+eml=$(eml_corpus pop3 5000 11)
 bash "$PEERS" seed "$RIG" alice "$eml" >/dev/null
 size=$(printf '%.0f' "$(echo "$(du -sb "$eml" | cut -f1) / 1048576" | bc -l)")
 

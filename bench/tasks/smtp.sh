@@ -12,12 +12,7 @@ bench_net=$KIVO_BENCH_BUILD/bench/bench_net
 need_package msmtp
 start_rig
 
-eml=$KIVO_BENCH_DIR/smtp-eml
-if [ ! -d "$eml" ] || [ "$(ls "$eml" | wc -l)" -ne 1000 ]; then
-  rm -rf "$eml"
-  python3 "$KIVO_SHARED/bench/gen_corpus.py" -n 1000 --seed 12 -o "$KIVO_BENCH_DIR/smtp.mbx" \
-    --eml-dir "$eml" >&2
-fi
+eml=$(eml_corpus smtp 1000 12)
 size=$(printf '%.0f' "$(echo "$(du -sb "$eml" | cut -f1) / 1048576" | bc -l)")
 server=127.0.0.1:$MAILPEERS_SMTP_PORT
 
