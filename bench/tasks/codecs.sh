@@ -8,12 +8,13 @@ source "$(dirname "$0")/../lib.sh"
 kivo=$KIVO_BENCH_BUILD/bench/bench_codecs
 dir=$KIVO_BENCH_DIR
 
-# 32 MB of random bytes with a fixed seed, and its base64 text.
-bin=$dir/codecs-random.bin
+# 96 MB of random bytes with a fixed seed (enough that process start-up does not dominate),
+# and its base64 text.
+bin=$dir/codecs-random96.bin
 if [ ! -s "$bin" ]; then
-  python3 -c 'import random,sys; random.seed(20261210); sys.stdout.buffer.write(random.randbytes(32 << 20))' >"$bin"
+  python3 -c 'import random,sys; random.seed(20261210); sys.stdout.buffer.write(random.randbytes(96 << 20))' >"$bin"
 fi
-b64=$dir/codecs-random.b64
+b64=$dir/codecs-random96.b64
 [ -s "$b64" ] || base64 "$bin" >"$b64"
 
 # Mail text for quoted-printable: the small corpus, and its quoted-printable form.
