@@ -36,7 +36,7 @@ std::string Scramble(std::string_view text, std::uint16_t key) {
         out += kDigits[b & 15];
         key = NextKey(b, key);
     }
-    return CutShort(out);
+    return out;
 }
 
 std::string Unscramble(std::string_view hex, std::uint16_t key) {

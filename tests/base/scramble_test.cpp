@@ -21,12 +21,14 @@ TEST(Scramble, RoundTripsWithItsOwnKeyOnly) {
     }
 }
 
-TEST(Scramble, FirstByteAndKeyUpdateFollowTheRoutine) {
-    // 'A' (0x41) XOR the key's high byte (15283 >> 8 = 0x3B) = 0x7A; the key then becomes the
-    // low 16 bits of (0x7A + 15283) * 41263 + 20749 = 0xAA50.
-    const std::string hex = Scramble("AA", kAccountPasswordKey);
-    EXPECT_EQ(hex.substr(0, 2), "7A");
-    EXPECT_EQ(hex.substr(2), "EB");  // 'A' XOR 0xAA
+TEST(Scramble, GoldenValueWorkedByHand) {
+    // Key 15283 = 0x3BB3, so the first byte is 'A' (0x41) XOR 0x3B = 0x7A. The key becomes the
+    // low 16 bits of (0x7A + 15283) * 41263 + 20749 = 635677264, that is 0xAA50; the second
+    // byte is 0x41 XOR 0xAA = 0xEB. Then (0xEB + 0xAA50) * 41263 + 20749 = 1808784354 gives
+    // the key 0xDBE2 and the third byte 0x41 XOR 0xDB = 0x9A. (0x9A + 0xDBE2) * 41263 leaves
+    // the signed 32-bit range, so the key stays 0xDBE2 and the fourth byte is 0x9A again.
+    EXPECT_EQ(Scramble("AAAA", kAccountPasswordKey), "7AEB9A9A");
+    EXPECT_EQ(Unscramble("7AEB9A9A", kAccountPasswordKey), "AAAA");
 }
 
 TEST(Scramble, LenientReading) {
@@ -43,7 +45,22 @@ TEST(Scramble, LenientReading) {
     };
     for (const auto& c : cases) EXPECT_EQ(Unscramble(c.in, kPrivacyPasswordKey), c.out) << c.why;
     EXPECT_EQ(Scramble("", kPrivacyPasswordKey), "");
-    EXPECT_EQ(Scramble(std::string(300, 'x'), kPrivacyPasswordKey).size(), 255u);
+}
+
+TEST(Scramble, LongPasswordsSurvive) {
+    // Up to 255 characters are kept, and every one of them comes back: the hex text of a
+    // password of 128 characters or more is longer than 255 digits and must not be cut.
+    struct Case {
+        std::size_t length;
+        std::size_t kept;
+    } cases[] = {{127, 127}, {128, 128}, {200, 200}, {255, 255}, {300, 255}};
+    for (const auto& c : cases) {
+        std::string text;
+        for (std::size_t n = 0; n < c.length; ++n) text += static_cast<char>('!' + n % 90);
+        const std::string hex = Scramble(text, kDialUpPasswordKey);
+        EXPECT_EQ(hex.size(), 2 * c.kept) << c.length;
+        EXPECT_EQ(Unscramble(hex, kDialUpPasswordKey), text.substr(0, c.kept)) << c.length;
+    }
 }
 
 }  // namespace
