@@ -135,7 +135,10 @@ public:
     int ReadReply();
     void SendLine(std::string_view text);
     // Appends a response up to and including its CR LF "." CR LF line, bytes as received.
-    void ReceiveToStream(std::string& stream, std::int64_t expectedSize);
+    // The response may not grow much past `sizeBound` (the message's size where known; 0:
+    // the expected size, else kMaxResponseBytes).
+    void ReceiveToStream(std::string& stream, std::int64_t expectedSize,
+                         std::int64_t sizeBound = 0);
     // Sends the bytes unchanged, firing OnProgress per chunk and (0, 0) at the end.
     void SendStream(std::string_view data);
 

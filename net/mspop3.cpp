@@ -119,9 +119,10 @@ std::int64_t TmsCustomPOP::ListSize(int index) {
     return size;
 }
 
-void TmsCustomPOP::Top(int index, std::string& stream) {
+void TmsCustomPOP::Top(int index, std::int64_t size, std::string& stream) {
     CommandOk(NumberedCommand("TOP", index, " 1"));
-    ReceiveToStream(stream, 0);
+    // No expected size (progress without percent), but never more than the whole message.
+    ReceiveToStream(stream, 0, size);
 }
 
 std::string TmsCustomPOP::Recheck(int index) {
@@ -137,9 +138,9 @@ std::string TmsCustomPOP::Recheck(int index) {
         }
         if (words.size() >= 3) uidl = words[2];
     }
-    ListSize(index);
+    std::int64_t size = ListSize(index);
     std::string discard;
-    Top(index, discard);
+    Top(index, size, discard);
     return uidl;
 }
 
@@ -183,7 +184,7 @@ void TmsRemotePOP::UpdateInfo() {
         TmsRemoteInfoItem item;
         item.Size = ListSize(index);
         stream.clear();
-        Top(index, stream);
+        Top(index, item.Size, stream);
         UnstuffDots(stream);
         if (stream.size() >= 3 && stream.compare(stream.size() - 3, 3, ".\r\n") == 0)
             stream.resize(stream.size() - 3);

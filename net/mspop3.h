@@ -50,8 +50,8 @@ protected:
     void CommandOk(std::string_view text);
     // "LIST n": the size the server gives, 0 when it is not a number.
     std::int64_t ListSize(int index);
-    // "TOP n 1" with the whole response received into `stream`.
-    void Top(int index, std::string& stream);
+    // "TOP n 1" with the whole response received into `stream`; `size` from LIST bounds it.
+    void Top(int index, std::int64_t size, std::string& stream);
     // Reads the message again before it is touched: UIDL (refusal tolerated), LIST, TOP.
     std::string Recheck(int index);
     // LIST, RETR and the whole message; the bytes as they are handed over (dots unstuffed).

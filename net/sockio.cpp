@@ -138,11 +138,12 @@ std::int64_t TagSocket::ResponseLimit(std::int64_t expectedSize) {
     return std::min(kMaxResponseBytes, expectedSize + expectedSize / 2 + (1 << 20));
 }
 
-void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize) {
+void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
+                                std::int64_t sizeBound) {
     RequireConnection();
     counter_.Start(TimeOut);
     const std::size_t base = stream.size();
-    const std::int64_t limit = ResponseLimit(expectedSize);
+    const std::int64_t limit = ResponseLimit(sizeBound > 0 ? sizeBound : expectedSize);
     for (;;) {
         std::int64_t position = static_cast<std::int64_t>(stream.size() - base);
         if (OnProgress) {

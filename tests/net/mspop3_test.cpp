@@ -150,11 +150,25 @@ TEST(Pop3Client, RefusalsAndMissingCredentials) {
     EXPECT_EQ(server.Received(), server.Expected());
 }
 
-TEST(Pop3Client, HostileStatCountIsRefused) {
-    auto steps = LogInSteps("+OK 99999999999 5");
+TEST(Pop3Client, HostileServersCannotMakeItHoardMemory) {
+    {
+        ScriptServer server(LogInSteps("+OK 99999999999 5"));
+        Pop p(server);
+        EXPECT_THROW(p.pop.UpdateInfo(), EServerError);
+    }
+    // A header said to be 10 bytes long that never ends.
+    auto steps = LogInSteps("+OK 1 10");
+    Append(steps, {C("LIST 1"), S("+OK 1 10"), C("TOP 1 1"),
+                   S("+OK\n" + std::string(3 << 20, 'h'))});
     ScriptServer server(steps);
     Pop p(server);
-    EXPECT_THROW(p.pop.UpdateInfo(), EServerError);
+    try {
+        p.pop.UpdateInfo();
+        FAIL();
+    } catch (const ESocketError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Response longer than", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(p.pop.Connected());
 }
 
 TEST(Pop3Client, UnstuffDots) {
