@@ -20,9 +20,12 @@ constexpr int kPollSliceMs = 20;
 std::vector<std::string> TerseFields(std::string_view line) {
     std::vector<std::string> fields(1);
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) fields.back() += line[++i];
-        else if (line[i] == ':') fields.emplace_back();
-        else fields.back() += line[i];
+        if (line[i] == '\\' && i + 1 < line.size())
+            fields.back() += line[++i];
+        else if (line[i] == ':')
+            fields.emplace_back();
+        else
+            fields.back() += line[i];
     }
     return fields;
 }
@@ -49,7 +52,9 @@ std::string RasStatusText(std::string_view state) {
 
 TagRas::TagRas(Platform& platform) : platform_(platform) {}
 
-bool TagRas::Available() const { return TChildProcess::OnPath(Tool); }
+bool TagRas::Available() const {
+    return TChildProcess::OnPath(Tool);
+}
 
 bool TagRas::RunTool(const std::vector<std::string>& args, bool timed, int& status,
                      std::string& output) {
@@ -83,8 +88,8 @@ std::vector<std::string> TagRas::Entries() {
     std::vector<std::string> names;
     int status = -1;
     std::string output;
-    if (!Available() || !RunTool({"-t", "-f", "NAME,TYPE", "connection", "show"}, false, status,
-                                 output) ||
+    if (!Available() ||
+        !RunTool({"-t", "-f", "NAME,TYPE", "connection", "show"}, false, status, output) ||
         status != 0)
         return names;
     for (const auto& line : SplitLines(output)) {
@@ -126,8 +131,7 @@ void TagRas::SetService(std::string_view name) {
         return;
     }
     if (connected_) {
-        platform_.ShowMessage(
-            "This property can be set only before\nestablishing the connection");
+        platform_.ShowMessage("This property can be set only before\nestablishing the connection");
         return;
     }
     if (std::find(entries.begin(), entries.end(), name) == entries.end()) {

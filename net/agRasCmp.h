@@ -19,16 +19,16 @@ class Platform;
 
 // A dial-up failure with the connection tool's error code.
 class ERASError : public std::runtime_error {
-public:
+  public:
     ERASError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
     int Code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 class TagRas {
-public:
+  public:
     using TRASNotifyEvent = std::function<void(TagRas& sender, const std::string& status)>;
     using TNotifyEvent = std::function<void(TagRas& sender)>;
 
@@ -60,7 +60,7 @@ public:
     bool DialedByUs() const { return dialedByUs_; }
     TTimeCounter& Counter() { return counter_; }
 
-private:
+  private:
     bool Available() const;
     // Runs the tool with the pump running; false when it cannot be started.
     bool RunTool(const std::vector<std::string>& args, bool timed, int& status,

@@ -26,7 +26,9 @@ std::atomic<int>& WinsockCount() {
     return count;
 }
 
-std::string HostPart(const std::string& server) { return server.substr(0, server.find(':')); }
+std::string HostPart(const std::string& server) {
+    return server.substr(0, server.find(':'));
+}
 
 }  // namespace
 
@@ -49,14 +51,20 @@ bool TTimeCounter::Expired() {
 
 // --- TagWinsock ---------------------------------------------------------------------------
 
-void TagWinsock::Load() { ++WinsockCount(); }
+void TagWinsock::Load() {
+    ++WinsockCount();
+}
 void TagWinsock::Unload() {
     int count = WinsockCount().load();
     while (count > 0 && !WinsockCount().compare_exchange_weak(count, count - 1)) {
     }
 }
-bool TagWinsock::Loaded() { return WinsockCount().load() > 0; }
-int TagWinsock::LoadCount() { return WinsockCount().load(); }
+bool TagWinsock::Loaded() {
+    return WinsockCount().load() > 0;
+}
+int TagWinsock::LoadCount() {
+    return WinsockCount().load();
+}
 
 // --- TagSocket ----------------------------------------------------------------------------
 
@@ -87,7 +95,9 @@ int TagSocket::ReplyCode(std::string_view line) const {
     return code;
 }
 
-std::uint16_t TagSocket::Port() const { return ntohs(address_.sin_port); }
+std::uint16_t TagSocket::Port() const {
+    return ntohs(address_.sin_port);
+}
 
 void TagSocket::Connect() {
     if (RAS) RAS->Dial();
@@ -102,8 +112,10 @@ void TagSocket::Connect() {
 
     std::string host = HostPart(Server);
     char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') localHostName_ = name;
-    else localHostName_ = host;
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0] != '\0')
+        localHostName_ = name;
+    else
+        localHostName_ = host;
 
     address_ = sockaddr_in{};
     address_.sin_family = AF_INET;
@@ -154,8 +166,8 @@ void TagSocket::FindPort() {
     servent entry{};
     servent* found = nullptr;
     char buffer[1024];
-    if (::getservbyname_r(serviceName_.c_str(), "tcp", &entry, buffer, sizeof buffer,
-                          &found) == 0 &&
+    if (::getservbyname_r(serviceName_.c_str(), "tcp", &entry, buffer, sizeof buffer, &found) ==
+            0 &&
         found != nullptr)
         address_.sin_port = static_cast<in_port_t>(found->s_port);
     else
@@ -211,11 +223,13 @@ TagSocket::WaitEnd TagSocket::Wait(short events) {
 
 void TagSocket::WaitOrRaise(short events) {
     switch (Wait(events)) {
-    case WaitEnd::ready: return;
-    case WaitEnd::canceled:
-        if (!cancel_) RequireConnection();  // closed by a handler without Cancel
-        RaiseCanceled();
-    case WaitEnd::timedOut: RaiseTimedOut();
+        case WaitEnd::ready:
+            return;
+        case WaitEnd::canceled:
+            if (!cancel_) RequireConnection();  // closed by a handler without Cancel
+            RaiseCanceled();
+        case WaitEnd::timedOut:
+            RaiseTimedOut();
     }
 }
 

@@ -25,24 +25,24 @@ class TagRas;
 
 // Network errors; each carries the text OnError saw (and possibly changed).
 class ESocketError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class ETimedOutError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class ECanceledError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 // A negative protocol reply; the text is the server's reply line.
 class EServerError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class EWinsockDLLError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -52,7 +52,7 @@ inline constexpr const char* kCanceledText = "Operation has been canceled";
 // A countdown of whole seconds for one wait. Start does not clear the expired flag; only
 // ResetExpired does. The clock can be replaced so tests decide when time passes.
 class TTimeCounter {
-public:
+  public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     void SetClock(Clock clock) { clock_ = std::move(clock); }
@@ -64,7 +64,7 @@ public:
     bool Expired();
     void ResetExpired() { expired_ = false; }
 
-private:
+  private:
     std::chrono::steady_clock::time_point Now() const;
 
     Clock clock_;
@@ -77,7 +77,7 @@ private:
 // The process-wide socket layer. POSIX sockets need no loading; the load count is kept as
 // bookkeeping so a client can tell whether it was started.
 class TagWinsock {
-public:
+  public:
     static void Load();
     static void Unload();
     static bool Loaded();
@@ -85,7 +85,7 @@ public:
 };
 
 class TagSocket {
-public:
+  public:
     using TNotifyEvent = std::function<void(TagSocket& sender)>;
     using TmsErrorEvent = std::function<void(TagSocket& sender, std::string& msg)>;
     using TmsProgressEvent =
@@ -149,7 +149,7 @@ public:
     // A multi-line reply may have at most this many lines.
     static constexpr int kMaxReplyLines = 10000;
 
-protected:
+  protected:
     // Opens the TCP connection of a created socket (first step of every LogIn).
     void OpenConnection();
     [[noreturn]] void RaiseSocketError(int code);
@@ -160,7 +160,7 @@ protected:
     Platform& GetPlatform() { return platform_; }
     std::string lastReply_;
 
-private:
+  private:
     enum class WaitEnd { ready, canceled, timedOut };
     WaitEnd Wait(short events);
     void WaitOrRaise(short events);
@@ -188,7 +188,7 @@ private:
 
 // The mail protocol clients' base: a socket client with the protocol's log-in and log-out.
 class TmsMailBase : public TagSocket {
-public:
+  public:
     using TagSocket::TagSocket;
 
     // Connects the TCP socket and performs the greeting and log-in.

@@ -15,7 +15,9 @@ extern char** environ;
 
 namespace kivo {
 
-TChildProcess::~TChildProcess() { Kill(); }
+TChildProcess::~TChildProcess() {
+    Kill();
+}
 
 bool TChildProcess::OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");

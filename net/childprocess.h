@@ -11,7 +11,7 @@
 namespace kivo {
 
 class TChildProcess {
-public:
+  public:
     TChildProcess() = default;
     ~TChildProcess();
     TChildProcess(const TChildProcess&) = delete;
@@ -22,13 +22,13 @@ public:
     // Waits up to `ms` milliseconds for output or the end; true once the process has ended.
     bool Poll(int ms);
     void Kill();
-    int ExitStatus() const { return status_; }  // -1 unless it exited normally
+    int ExitStatus() const { return status_; }             // -1 unless it exited normally
     const std::string& Output() const { return output_; }  // standard output and error
 
     // True when `program` is an executable file on PATH.
     static bool OnPath(const std::string& program);
 
-private:
+  private:
     void Reap(bool wait);
 
     pid_t pid_ = -1;

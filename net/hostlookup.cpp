@@ -38,12 +38,16 @@ THostLookup::THostLookup(std::string host) : state_(std::make_shared<State>()) {
 
 THostLookup::~THostLookup() {
     if (thread_.joinable()) {
-        if (Done()) thread_.join();
-        else thread_.detach();
+        if (Done())
+            thread_.join();
+        else
+            thread_.detach();
     }
 }
 
-bool THostLookup::Done() const { return state_->done.load(std::memory_order_acquire); }
+bool THostLookup::Done() const {
+    return state_->done.load(std::memory_order_acquire);
+}
 
 int THostLookup::Result(sockaddr_in& address) {
     if (thread_.joinable()) thread_.join();

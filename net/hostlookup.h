@@ -4,15 +4,16 @@
 // thread only resolves; it shares nothing with the caller but a small state block, so a
 // lookup that is abandoned (cancel, time-out) finishes on its own and frees that block.
 
-#include <memory>
 #include <netinet/in.h>
+
+#include <memory>
 #include <string>
 #include <thread>
 
 namespace kivo {
 
 class THostLookup {
-public:
+  public:
     explicit THostLookup(std::string host);
     ~THostLookup();  // abandons a lookup still running
     THostLookup(const THostLookup&) = delete;
@@ -24,7 +25,7 @@ public:
     // Leaves a running lookup to finish by itself.
     void Abandon();
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> state_;
     std::thread thread_;

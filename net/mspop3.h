@@ -21,7 +21,7 @@ namespace kivo {
 // The protocol steps shared by the POP3 clients: log-in, STAT, log-out, and the numbered
 // commands.
 class TmsCustomPOP : public TmsMailBase {
-public:
+  public:
     using TmsNumNotifyEvent = std::function<void(TagSocket& sender, int num)>;
 
     explicit TmsCustomPOP(Platform& platform);
@@ -43,7 +43,7 @@ public:
     void LogIn() override;
     void LogOut() override;
 
-protected:
+  protected:
     // Sends the command and reads one reply line into LastReply.
     int Command(std::string_view text);
     // The same, raising EServerError with the reply line unless it begins with "+".
@@ -69,19 +69,19 @@ struct TmsRemoteInfoItem {
 };
 
 class TmsRemoteInfo {
-public:
+  public:
     std::size_t Count() const { return items_.size(); }
     TmsRemoteInfoItem& Items(std::size_t index) { return items_.at(index); }
     const TmsRemoteInfoItem& Items(std::size_t index) const { return items_.at(index); }
     void Clear() { items_.clear(); }
     TmsRemoteInfoItem& Add(TmsRemoteInfoItem item = {});
 
-private:
+  private:
     std::vector<TmsRemoteInfoItem> items_;
 };
 
 class TmsRemotePOP : public TmsCustomPOP {
-public:
+  public:
     using TmsUserMsgSaveEvent =
         std::function<void(TagSocket& sender, int num, std::string& contents)>;
 
@@ -107,7 +107,7 @@ public:
     void MarkForDeletion(std::size_t index) { Info.Items(index).Delete = true; }
     void TransferData();
 
-private:
+  private:
     void RetrieveMessage(int index);
 
     std::string messageDirectory_;
@@ -115,7 +115,7 @@ private:
 
 // Decodes every fetched message into its own list instead of handing over raw bytes.
 class TmsPOP : public TmsCustomPOP {
-public:
+  public:
     explicit TmsPOP(Platform& platform);
 
     TmsMessageList& Messages() { return messages_; }
@@ -123,7 +123,7 @@ public:
     // out.
     void RetrieveAll(bool deleteRetrieved);
 
-private:
+  private:
     TmsMessageList messages_;
 };
 

@@ -15,10 +15,10 @@
 namespace kivo {
 
 class TmsSMTP : public TmsMailBase {
-public:
-    using TmsAddressRejectedEvent = std::function<void(
-        TagSocket& sender, const std::string& theAddress, const std::string& serverReply,
-        bool& proceed)>;
+  public:
+    using TmsAddressRejectedEvent =
+        std::function<void(TagSocket& sender, const std::string& theAddress,
+                           const std::string& serverReply, bool& proceed)>;
 
     explicit TmsSMTP(Platform& platform);
 
@@ -46,7 +46,7 @@ public:
     void SendEnvelope(std::string_view from, const std::vector<std::string>& recipients,
                       std::string_view data);
 
-private:
+  private:
     // Sends the command and reads the (multi-line) reply; raises EServerError with the last
     // reply line unless the reply's first digit is `expected`.
     void Expect(std::string_view command, int expected);

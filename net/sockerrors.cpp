@@ -90,18 +90,26 @@ int WinsockErrorFromErrno(int err) {
 
 int WinsockErrorFromLookup(int gaiCode, int err) {
     switch (gaiCode) {
-    case 0: return 0;
-    case EAI_NONAME: return 11001;
+        case 0:
+            return 0;
+        case EAI_NONAME:
+            return 11001;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;
+        case EAI_NODATA:
+            return 11004;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return 11004;
+        case EAI_ADDRFAMILY:
+            return 11004;
 #endif
-    case EAI_AGAIN: return 11002;
-    case EAI_MEMORY: return 10055;
-    case EAI_SYSTEM: return WinsockErrorFromErrno(err);
-    default: return 11003;
+        case EAI_AGAIN:
+            return 11002;
+        case EAI_MEMORY:
+            return 10055;
+        case EAI_SYSTEM:
+            return WinsockErrorFromErrno(err);
+        default:
+            return 11003;
     }
 }
 

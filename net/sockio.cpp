@@ -19,8 +19,8 @@ constexpr std::size_t kSendChunk = 2047;
 constexpr std::string_view kTerminator = "\r\n.\r\n";
 
 int Percent(std::int64_t position, std::int64_t total) {
-    return static_cast<int>(std::llround(static_cast<double>(position) * 100.0 /
-                                         static_cast<double>(total)));
+    return static_cast<int>(
+        std::llround(static_cast<double>(position) * 100.0 / static_cast<double>(total)));
 }
 
 }  // namespace
@@ -37,20 +37,24 @@ void TagSocket::ReceiveMore() {
         TIoResult result = transport_->Receive(input_.data() + old, kReceiveBlock);
         input_.resize(old + result.bytes);
         switch (result.kind) {
-        case TIoResult::ioDone:
-            counter_.Restart();
-            platform_.Pump();
-            if (cancel_) RaiseCanceled();
-            RequireConnection();
-            return;
-        case TIoResult::ioWantRead: WaitOrRaise(POLLIN); break;
-        case TIoResult::ioWantWrite: WaitOrRaise(POLLOUT); break;
-        case TIoResult::ioClosed:
-            // The server went away in the middle of a reply: the reply will never come.
-            RaiseSocketError(kWsaConnReset);
-        case TIoResult::ioError:
-            if (cancel_) RaiseCanceled();
-            RaiseSocketError(WinsockErrorFromErrno(result.error));
+            case TIoResult::ioDone:
+                counter_.Restart();
+                platform_.Pump();
+                if (cancel_) RaiseCanceled();
+                RequireConnection();
+                return;
+            case TIoResult::ioWantRead:
+                WaitOrRaise(POLLIN);
+                break;
+            case TIoResult::ioWantWrite:
+                WaitOrRaise(POLLOUT);
+                break;
+            case TIoResult::ioClosed:
+                // The server went away in the middle of a reply: the reply will never come.
+                RaiseSocketError(kWsaConnReset);
+            case TIoResult::ioError:
+                if (cancel_) RaiseCanceled();
+                RaiseSocketError(WinsockErrorFromErrno(result.error));
         }
     }
 }
@@ -72,8 +76,7 @@ int TagSocket::ReadLine(std::string& line) {
         if (input_.size() - inputPos_ > kMaxLineLength) {
             // The rest of the stream cannot be trusted to line up with our commands.
             Disconnect();
-            RaiseSocketText("Reply line longer than " + std::to_string(kMaxLineLength) +
-                            " bytes");
+            RaiseSocketText("Reply line longer than " + std::to_string(kMaxLineLength) + " bytes");
         }
         scanned = input_.size();
         std::size_t consumed = inputPos_;
@@ -105,19 +108,24 @@ void TagSocket::SendBytes(std::string_view data) {
     while (!data.empty()) {
         TIoResult result = transport_->Send(data.data(), data.size());
         switch (result.kind) {
-        case TIoResult::ioDone:
-            data.remove_prefix(result.bytes);
-            if (result.bytes > 0) counter_.Restart();
-            platform_.Pump();
-            if (cancel_) RaiseCanceled();
-            RequireConnection();
-            break;
-        case TIoResult::ioWantWrite: WaitOrRaise(POLLOUT); break;
-        case TIoResult::ioWantRead: WaitOrRaise(POLLIN); break;
-        case TIoResult::ioClosed: RaiseSocketError(kWsaConnReset);
-        case TIoResult::ioError:
-            if (cancel_) RaiseCanceled();
-            RaiseSocketError(WinsockErrorFromErrno(result.error));
+            case TIoResult::ioDone:
+                data.remove_prefix(result.bytes);
+                if (result.bytes > 0) counter_.Restart();
+                platform_.Pump();
+                if (cancel_) RaiseCanceled();
+                RequireConnection();
+                break;
+            case TIoResult::ioWantWrite:
+                WaitOrRaise(POLLOUT);
+                break;
+            case TIoResult::ioWantRead:
+                WaitOrRaise(POLLIN);
+                break;
+            case TIoResult::ioClosed:
+                RaiseSocketError(kWsaConnReset);
+            case TIoResult::ioError:
+                if (cancel_) RaiseCanceled();
+                RaiseSocketError(WinsockErrorFromErrno(result.error));
         }
     }
 }
@@ -147,8 +155,10 @@ void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
     for (;;) {
         std::int64_t position = static_cast<std::int64_t>(stream.size() - base);
         if (OnProgress) {
-            if (expectedSize < 1) OnProgress(*this, -1, position);
-            else OnProgress(*this, Percent(position, expectedSize), position);
+            if (expectedSize < 1)
+                OnProgress(*this, -1, position);
+            else
+                OnProgress(*this, Percent(position, expectedSize), position);
         }
         if (inputPos_ < input_.size()) {
             std::size_t searchFrom = stream.size() >= base + 4 ? stream.size() - 4 : base;
@@ -188,9 +198,10 @@ void TagSocket::SendStream(std::string_view data) {
         SendBytes(data.substr(position, chunk));
         position += chunk;
         if (OnProgress)
-            OnProgress(*this, total ? Percent(static_cast<std::int64_t>(position),
-                                              static_cast<std::int64_t>(total))
-                                    : 100,
+            OnProgress(*this,
+                       total ? Percent(static_cast<std::int64_t>(position),
+                                       static_cast<std::int64_t>(total))
+                             : 100,
                        static_cast<std::int64_t>(position));
     } while (position < total);
     counter_.Stop();

@@ -32,8 +32,7 @@ TPlainTransport::~TPlainTransport() {
 }
 
 TIoResult TPlainTransport::StartConnect(const sockaddr_in& address) {
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return {};
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return {};
     if (errno == EINPROGRESS) return {TIoResult::ioWantWrite, 0, 0};
     return {TIoResult::ioError, 0, errno};
 }

@@ -4,9 +4,10 @@
 // dialogues noticing. A transport never blocks: it reports what it needs to wait for and the
 // socket client does the waiting (with the event pump, time-out and cancel).
 
+#include <netinet/in.h>
+
 #include <cstddef>
 #include <memory>
-#include <netinet/in.h>
 
 namespace kivo {
 
@@ -19,7 +20,7 @@ struct TIoResult {
 };
 
 class TByteTransport {
-public:
+  public:
     virtual ~TByteTransport() = default;
     // The descriptor to wait on with poll().
     virtual int Handle() const = 0;
@@ -33,7 +34,7 @@ public:
 
 // TCP over a non-blocking socket. The descriptor is closed with the object.
 class TPlainTransport : public TByteTransport {
-public:
+  public:
     TPlainTransport();  // throws std::system_error when no socket can be made
     ~TPlainTransport() override;
     TPlainTransport(const TPlainTransport&) = delete;
@@ -45,7 +46,7 @@ public:
     TIoResult Receive(char* buffer, std::size_t size) override;
     TIoResult Send(const char* data, std::size_t size) override;
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -32,7 +32,7 @@ exit 0
 )";
 
 class DialUp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::WriteFile(dir_ / "nmcli", kFakeNmcli);
         ::chmod((dir_ / "nmcli").c_str(), 0755);
@@ -70,8 +70,8 @@ TEST_F(DialUp, DialsAndHangsUpItsOwnConnection) {
     ras.Dial();
     EXPECT_TRUE(ras.IsConnected());
     EXPECT_TRUE(ras.DialedByUs());
-    EXPECT_EQ(statuses,
-              (std::vector<std::string>{"Initializing...", "Dialing...", "Successfully connected"}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Initializing...", "Dialing...",
+                                                  "Successfully connected"}));
     EXPECT_EQ(ras.Connections(), std::vector<std::string>{"Dialup"});
     ras.HangUp();
     EXPECT_FALSE(ras.IsConnected());

@@ -1,7 +1,6 @@
 #include "net/agsocket.h"
 
 #include <gtest/gtest.h>
-
 #include <netdb.h>
 
 #include <cerrno>
@@ -20,7 +19,7 @@ using test::ScriptServer;
 
 // The socket client with the bare TCP connection as its log-in.
 class LineClient : public TmsMailBase {
-public:
+  public:
     explicit LineClient(Platform& platform) : TmsMailBase(platform) {
         DefaultPort = 110;
         SetServiceName("pop3");
@@ -207,8 +206,8 @@ TEST(SocketClient, CancelFromThePumpDuringAReply) {
     std::string line;
     EXPECT_THROW(client.ReadLine(line), ECanceledError);
     EXPECT_FALSE(client.Connected());
-    EXPECT_EQ(log.events, (std::vector<std::string>{"cancel", "closed",
-                                                    "error Operation has been canceled"}));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"cancel", "closed", "error Operation has been canceled"}));
 }
 
 TEST(SocketClient, ResetByPeerIsReportedAndCloses) {
@@ -247,8 +246,8 @@ TEST(SocketClient, LongLinesAreReadWholeUpToALimit) {
 }
 
 TEST(SocketClient, MultiLineReplies) {
-    ScriptServer server({S("220-first\n220-second\n220 last"), S("250 one line"),
-                         S("250-a\n250"), S("221 bye")});
+    ScriptServer server(
+        {S("220-first\n220-second\n220 last"), S("250 one line"), S("250-a\n250"), S("221 bye")});
     PumpPlatform platform;
     LineClient client(platform);
     client.Server = server.Address();
@@ -310,8 +309,7 @@ TEST(SocketClient, SendStreamReportsProgressAndEnds) {
     client.Open();
     client.SendStream(data);
     EXPECT_EQ(server.Data(), data);
-    std::vector<std::pair<int, std::int64_t>> expected{{41, 2047}, {82, 4094}, {100, 5005},
-                                                       {0, 0}};
+    std::vector<std::pair<int, std::int64_t>> expected{{41, 2047}, {82, 4094}, {100, 5005}, {0, 0}};
     EXPECT_EQ(*progress, expected);
 }
 

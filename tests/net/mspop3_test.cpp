@@ -17,8 +17,8 @@ const char* kTop1 = "+OK\nFrom: a@x.test\nSubject: one\n\nfirst body line\n.";
 const char* kTop2 = "+OK\nFrom: b@x.test\nSubject: two\n\nbody\n.";
 
 std::vector<test::Step> LogInSteps(const char* stat) {
-    return {S("+OK ready"), C("USER name"), S("+OK"), C("PASS secret"), S("+OK"), C("STAT"),
-            S(stat)};
+    return {S("+OK ready"), C("USER name"), S("+OK"), C("PASS secret"),
+            S("+OK"),       C("STAT"),      S(stat)};
 }
 
 void Append(std::vector<test::Step>& steps, std::vector<test::Step> more) {
@@ -51,18 +51,18 @@ struct Pop {
 
 TEST(Pop3Client, TwoPhaseDialogueRetrievesAndDeletesTheMarkedMessage) {
     auto steps = LogInSteps("+OK 2 320");
-    Append(steps, {C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"), S(kTop1),
-                   C("LIST 2"), S("+OK 2 200"), C("TOP 2 1"), S(kTop2),
-                   // re-check, then the message
-                   C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"),
-                   S(kTop1), C("LIST 1"), S("+OK 1 120"), C("RETR 1"),
-                   S("+OK 120 octets\nFrom: a@x.test\nSubject: one\n\nfirst body line\n.."
-                     "dotted\n.."),
-                   S("."),
-                   // re-check before the deletion
-                   C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"),
-                   S(kTop1), C("DELE 1"), S("+OK Marked to be deleted."),
-                   C("QUIT"), S("+OK Logging out.")});
+    Append(steps,
+           {C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"), S(kTop1), C("LIST 2"), S("+OK 2 200"),
+            C("TOP 2 1"), S(kTop2),
+            // re-check, then the message
+            C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"), S(kTop1),
+            C("LIST 1"), S("+OK 1 120"), C("RETR 1"),
+            S("+OK 120 octets\nFrom: a@x.test\nSubject: one\n\nfirst body line\n.."
+              "dotted\n.."),
+            S("."),
+            // re-check before the deletion
+            C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"), S("+OK 1 120"), C("TOP 1 1"), S(kTop1),
+            C("DELE 1"), S("+OK Marked to be deleted."), C("QUIT"), S("+OK Logging out.")});
     ScriptServer server(steps);
     Pop p(server);
     p.pop.KeepConnected = true;
@@ -104,12 +104,18 @@ TEST(Pop3Client, LenientReplies) {
     // LIST with text after the size gives 0; a refused UIDL does not stop the transfer; without
     // a save handler the third message goes to msg_2.eml.
     auto steps = LogInSteps("+OK 3 30");
-    Append(steps, {C("LIST 1"), S("+OK 1 10 octets"), C("TOP 1 1"), S("+OK\nA: 1\n."),
-                   C("LIST 2"), S("+OK 2 10"), C("TOP 2 1"), S("+OK\nA: 2\n\n."),
-                   C("LIST 3"), S("+OK 3 1099511627776"), C("TOP 3 1"), S("+OK\nA: 3\n\n."),
-                   C("UIDL 3"), S("-ERR not supported"), C("LIST 3"), S("+OK 3 10"),
-                   C("TOP 3 1"), S("+OK\nA: 3\n\n."), C("LIST 3"), S("+OK 3 10"), C("RETR 3"),
-                   S("+OK\nA: 3\n\nthird\n."), C("QUIT"), S("+OK")});
+    Append(steps, {C("LIST 1"),  S("+OK 1 10 octets"),
+                   C("TOP 1 1"), S("+OK\nA: 1\n."),
+                   C("LIST 2"),  S("+OK 2 10"),
+                   C("TOP 2 1"), S("+OK\nA: 2\n\n."),
+                   C("LIST 3"),  S("+OK 3 1099511627776"),
+                   C("TOP 3 1"), S("+OK\nA: 3\n\n."),
+                   C("UIDL 3"),  S("-ERR not supported"),
+                   C("LIST 3"),  S("+OK 3 10"),
+                   C("TOP 3 1"), S("+OK\nA: 3\n\n."),
+                   C("LIST 3"),  S("+OK 3 10"),
+                   C("RETR 3"),  S("+OK\nA: 3\n\nthird\n."),
+                   C("QUIT"),    S("+OK")});
     ScriptServer server(steps);
     Pop p(server);
     p.pop.OnUserMessageSave = nullptr;
@@ -158,8 +164,8 @@ TEST(Pop3Client, HostileServersCannotMakeItHoardMemory) {
     }
     // A header said to be 10 bytes long that never ends.
     auto steps = LogInSteps("+OK 1 10");
-    Append(steps, {C("LIST 1"), S("+OK 1 10"), C("TOP 1 1"),
-                   S("+OK\n" + std::string(3 << 20, 'h'))});
+    Append(steps,
+           {C("LIST 1"), S("+OK 1 10"), C("TOP 1 1"), S("+OK\n" + std::string(3 << 20, 'h'))});
     ScriptServer server(steps);
     Pop p(server);
     try {
@@ -177,7 +183,7 @@ TEST(Pop3Client, UnstuffDots) {
     } cases[] = {
         {"a\r\n..b\r\n.\r\n", "a\r\n.b\r\n.\r\n"},
         {"..\r\n...\r\n.\r\n", ".\r\n..\r\n.\r\n"},
-        {".\r\n", ".\r\n"},                   // a response without lines
+        {".\r\n", ".\r\n"},                              // a response without lines
         {"x.y\r\n .z\r\n.\r\n", "x.y\r\n .z\r\n.\r\n"},  // dots inside lines stay
     };
     for (auto& c : cases) {

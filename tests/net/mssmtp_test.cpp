@@ -42,11 +42,10 @@ struct Smtp {
 TEST(SmtpClient, SendsEnvelopeAndStuffedDataAfterAMultiLineGreeting) {
     // The helo line depends on this machine's name; the server only reads it.
     ScriptServer server({S("220-mail.x.test ESMTP\n220-more text\n220 ready"),
-                         test::Step{test::Step::client, "HELO *"},
-                         S("501 Syntax: HELO hostname"), C("HELO"), S("250 ok"),
-                         C("MAIL FROM:<me@x.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
-                         S("250 ok"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
-                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"),
+                         test::Step{test::Step::client, "HELO *"}, S("501 Syntax: HELO hostname"),
+                         C("HELO"), S("250 ok"), C("MAIL FROM:<me@x.test>"), S("250 ok"),
+                         C("RCPT TO:<to1@x.test>"), S("250 ok"), C("RCPT TO:<to2@x.test>"),
+                         S("250 ok"), C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"),
                          S("354 go ahead"), D(), S("250-queued\n250 as 1"), C("QUIT"),
                          S("221 bye")});
     Smtp s(server);
@@ -64,9 +63,7 @@ TEST(SmtpClient, SendsEnvelopeAndStuffedDataAfterAMultiLineGreeting) {
     std::string data = server.Data();
     EXPECT_EQ(data.find("hidden@x.test"), std::string::npos);
     // The encoder writes "." as ".."; on the wire every line starting with a dot gets one more.
-    EXPECT_NE(data.find("\r\nfirst\r\n...\r\n...\r\n..x\r\nlast\r\n"),
-              std::string::npos)
-        << data;
+    EXPECT_NE(data.find("\r\nfirst\r\n...\r\n...\r\n..x\r\nlast\r\n"), std::string::npos) << data;
     EXPECT_TRUE(data.ends_with("\r\n\r\n.\r\n"));
 }
 
@@ -114,14 +111,14 @@ TEST(SmtpClient, RefusedRecipientWithProceedContinues) {
     ScriptServer server({S("220 hi"), test::Step{test::Step::client, "HELO *"}, S("250 ok"),
                          C("MAIL FROM:<me@x.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
                          S("550 no such user"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
-                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("354 go"),
-                         D(), S("250 ok"), C("RSET"), S("250 reset"), C("QUIT"), S("221")});
+                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("354 go"), D(),
+                         S("250 ok"), C("RSET"), S("250 reset"), C("QUIT"), S("221")});
     Smtp s(server);
     TmsMessage message = ThreeRecipients();
     s.smtp.MailMessage = &message;
     std::vector<std::string> rejected;
-    s.smtp.OnAddressRejected = [&](TagSocket&, const std::string& address,
-                                   const std::string& reply, bool& proceed) {
+    s.smtp.OnAddressRejected = [&](TagSocket&, const std::string& address, const std::string& reply,
+                                   bool& proceed) {
         rejected.push_back(address + " " + reply);
         proceed = true;
     };

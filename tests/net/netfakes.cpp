@@ -55,47 +55,47 @@ void ScriptServer::Run() {
     for (const Step& step : steps_) {
         bool alive = true;
         switch (step.kind) {
-        case Step::client: {
-            std::string line;
-            char c;
-            while ((alive = ReadByte(fd, c))) {
-                if (c == '\n') break;
-                line += c;
+            case Step::client: {
+                std::string line;
+                char c;
+                while ((alive = ReadByte(fd, c))) {
+                    if (c == '\n') break;
+                    line += c;
+                }
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                if (alive) received_.push_back(line);
+                break;
             }
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (alive) received_.push_back(line);
-            break;
-        }
-        case Step::data: {
-            char c;
-            while ((alive = ReadByte(fd, c))) {
-                data_ += c;
-                if (data_ == ".\r\n" || data_.ends_with("\r\n.\r\n")) break;
+            case Step::data: {
+                char c;
+                while ((alive = ReadByte(fd, c))) {
+                    data_ += c;
+                    if (data_ == ".\r\n" || data_.ends_with("\r\n.\r\n")) break;
+                }
+                break;
             }
-            break;
-        }
-        case Step::server: {
-            std::size_t chunk = sendChunk_ ? sendChunk_ : step.text.size();
-            for (std::size_t at = 0; at < step.text.size() && alive; at += chunk) {
-                auto piece = step.text.substr(at, chunk);
-                alive = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) ==
-                        static_cast<ssize_t>(piece.size());
+            case Step::server: {
+                std::size_t chunk = sendChunk_ ? sendChunk_ : step.text.size();
+                for (std::size_t at = 0; at < step.text.size() && alive; at += chunk) {
+                    auto piece = step.text.substr(at, chunk);
+                    alive = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) ==
+                            static_cast<ssize_t>(piece.size());
+                }
+                break;
             }
-            break;
-        }
-        case Step::stall: {
-            char c;
-            while (ReadByte(fd, c)) {
+            case Step::stall: {
+                char c;
+                while (ReadByte(fd, c)) {
+                }
+                alive = false;
+                break;
             }
-            alive = false;
-            break;
-        }
-        case Step::reset: {
-            linger hard{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            alive = false;
-            break;
-        }
+            case Step::reset: {
+                linger hard{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                alive = false;
+                break;
+            }
         }
         if (!alive) break;
     }

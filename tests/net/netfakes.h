@@ -17,7 +17,7 @@
 namespace kivo::test {
 
 class PumpPlatform : public Platform {
-public:
+  public:
     // Runs on every pump; tests cancel from here.
     std::function<void()> onPump;
     int pumps = 0;
@@ -33,9 +33,7 @@ public:
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     bool AskYesNo(std::string_view) override { return false; }
     bool InputText(std::string_view, std::string_view, std::string&) override { return false; }
-    bool InputPassword(std::string_view, std::string_view, std::string&) override {
-        return false;
-    }
+    bool InputPassword(std::string_view, std::string_view, std::string&) override { return false; }
     void PlaySound(std::string_view) override {}
     bool ShellOpen(std::string_view) override { return false; }
     int RunAndWait(const std::vector<std::string>&) override { return -1; }
@@ -56,9 +54,13 @@ struct Step {
     std::string text;
 };
 // The client sends this line (without its line end).
-inline Step C(std::string line) { return {Step::client, std::move(line)}; }
+inline Step C(std::string line) {
+    return {Step::client, std::move(line)};
+}
 // The client sends message data, up to and including the "." line.
-inline Step D() { return {Step::data, {}}; }
+inline Step D() {
+    return {Step::data, {}};
+}
 // The server sends these lines, each followed by CR LF.
 inline Step S(std::string_view lines) {
     std::string text;
@@ -72,16 +74,22 @@ inline Step S(std::string_view lines) {
     return {Step::server, text};
 }
 // The server sends these bytes exactly.
-inline Step Raw(std::string bytes) { return {Step::server, std::move(bytes)}; }
+inline Step Raw(std::string bytes) {
+    return {Step::server, std::move(bytes)};
+}
 // The server falls silent until the client closes the connection.
-inline Step Stall() { return {Step::stall, {}}; }
+inline Step Stall() {
+    return {Step::stall, {}};
+}
 // The server resets the connection.
-inline Step Reset() { return {Step::reset, {}}; }
+inline Step Reset() {
+    return {Step::reset, {}};
+}
 
 // Accepts one connection on 127.0.0.1 and plays the steps; a client step reads one line.
 // Every read gives up after a few seconds, so a broken client cannot hang a test.
 class ScriptServer {
-public:
+  public:
     explicit ScriptServer(std::vector<Step> steps, std::size_t sendChunk = 0);
     ~ScriptServer();
     ScriptServer(const ScriptServer&) = delete;
@@ -96,7 +104,7 @@ public:
     // The message data the client sent at the D step, with its "." line.
     std::string Data();
 
-private:
+  private:
     void Run();
 
     std::vector<Step> steps_;

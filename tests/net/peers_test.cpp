@@ -25,7 +25,7 @@ std::string Env(const char* name) {
 }
 
 class RealServers : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (Env("MAILPEERS_POP3_PORT").empty() || Env("MAILPEERS_DIR").empty())
             GTEST_SKIP() << "no mail server rig: run scripts/test.sh or export the output of "
@@ -61,8 +61,10 @@ protected:
         pop.OnUserMessageSave = [&](TagSocket&, int n, std::string& contents) {
             found[pop.Info.Items(n).Headers.GetFieldValue("Subject")] = contents;
         };
-        if (pop.Info.Count() > 0) pop.TransferData();
-        else pop.Close();
+        if (pop.Info.Count() > 0)
+            pop.TransferData();
+        else
+            pop.Close();
         return found;
     }
 
@@ -87,8 +89,8 @@ TEST_F(RealServers, FetchesARealMailboxAndDeletesSomeOfIt) {
     for (int i = 0; i < 4; ++i) {
         std::string subject = "fetch " + std::to_string(i) + " " + tag_;
         // LF line ends as stored in a maildir; dot lines that the server must stuff.
-        std::string message = "From: a@example.test\nTo: carol@example.test\nSubject: " +
-                              subject + "\n\nline one\n.\n..\n.hidden\nend\n";
+        std::string message = "From: a@example.test\nTo: carol@example.test\nSubject: " + subject +
+                              "\n\nline one\n.\n..\n.hidden\nend\n";
         auto path = dir / ("m" + std::to_string(i) + ".eml");
         test::WriteFile(path, message);
         files.push_back(path.string());
@@ -96,8 +98,8 @@ TEST_F(RealServers, FetchesARealMailboxAndDeletesSomeOfIt) {
         for (const auto& line : SplitLines(message)) crlf += line + "\r\n";
         sent[subject] = crlf + ".\r\n";
     }
-    std::vector<std::string> seed{"bash", std::string(KIVO_SOURCE_DIR) +
-                                              "/../shared/peers/mailpeers",
+    std::vector<std::string> seed{"bash",
+                                  std::string(KIVO_SOURCE_DIR) + "/../shared/peers/mailpeers",
                                   "seed", Env("MAILPEERS_DIR"), "carol"};
     seed.insert(seed.end(), files.begin(), files.end());
     ASSERT_EQ(test::RunProgram(seed).status, 0);
