@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 
+#include "base/files.h"
+#include "base/inifile.h"
+
 namespace kivo {
 
 namespace {
@@ -23,6 +26,70 @@ ProgramFolder ProgramFolder::Locate(const std::optional<fs::path>& homeOption,
     fs::path data = EnvPath("XDG_DATA_HOME");
     if (data.empty()) data = EnvPath("HOME") / ".local" / "share";
     return {data / "kivo"};
+}
+
+}  // namespace kivo
+
+namespace kivo {
+
+namespace {
+
+bool IsFolder(const fs::path& dir) {
+    std::error_code ec;
+    return fs::is_directory(dir, ec);
+}
+
+bool IsFile(const fs::path& file) {
+    std::error_code ec;
+    return fs::exists(file, ec);
+}
+
+// Creates a missing folder one level deep and notes it; false when it stays missing.
+bool MakeFolder(const fs::path& dir, TStartFolders& result) {
+    if (IsFolder(dir)) return false;
+    if (!CreateFolderOneLevel(dir)) return false;
+    result.Created.push_back(dir);
+    return true;
+}
+
+void FirstRunPreparation(const ProgramFolder& folder, TFirstRunContent& content,
+                         TStartFolders& result) {
+    const bool noAccounts = !IsFile(folder.AccountsFile());
+    if (MakeFolder(folder.SignatureFolder(), result) && noAccounts) {
+        const fs::path signature = folder.SignatureFolder() / "Default.txt";
+        WriteFileAtomic(signature, std::string(kDefaultSignatureLine) + "\r\n");
+        result.Created.push_back(signature);
+    }
+    if (MakeFolder(folder.ScriptFolder(), result)) {
+        content.WriteBuiltInScripts(folder);
+        content.WriteDefaultUserButtons(folder);
+    }
+    if (!IsFolder(folder.MailFolder())) {
+        // The missing mail folder alone makes a first run, even when it cannot be made.
+        result.FirstRun = true;
+        if (MakeFolder(folder.MailFolder(), result) && noAccounts) {
+            content.WriteWelcomeMailbox(folder);
+        }
+    }
+}
+
+}  // namespace
+
+TStartFolders PrepareProgramFolder(const ProgramFolder& folder, TFirstRunContent& content,
+                                   TScreen screen) {
+    TStartFolders result;
+    FirstRunPreparation(folder, content, result);
+    // Reading the settings makes the default attachment folder at once when it is missing.
+    const bool hadAttach = IsFolder(folder.DefaultAttachFolder());
+    result.Settings = LoadIni(IniFile(folder.SettingsFile()), folder.root, screen);
+    if (!hadAttach && IsFolder(folder.DefaultAttachFolder())) {
+        result.Created.push_back(folder.DefaultAttachFolder());
+    }
+    MakeFolder(folder.SignatureFolder(), result);
+    MakeFolder(folder.ScriptFolder(), result);
+    MakeFolder(folder.MailFolder(), result);
+    MakeFolder(result.Settings.Mail.AttachPath, result);
+    return result;
 }
 
 }  // namespace kivo

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "app/settings.h"
 
 namespace kivo {
 
@@ -30,5 +33,35 @@ struct ProgramFolder {
     static ProgramFolder Locate(const std::optional<fs::path>& homeOption,
                                 const fs::path& executable);
 };
+
+// Files that first-run preparation writes into new folders: the built-in scripts, the user
+// buttons' defaults and the welcome mailbox. They come with the script engine and the setup
+// wizard, which override these; until then nothing is written.
+class TFirstRunContent {
+public:
+    virtual ~TFirstRunContent() = default;
+    // Into a script folder that was just created.
+    virtual void WriteBuiltInScripts(const ProgramFolder& /*folder*/) {}
+    virtual void WriteDefaultUserButtons(const ProgramFolder& /*folder*/) {}
+    // Into a mail folder that was just created, when there is no accounts file either.
+    virtual void WriteWelcomeMailbox(const ProgramFolder& /*folder*/) {}
+};
+
+// The one line of the signature a new program folder starts with.
+inline constexpr const char* kDefaultSignatureLine = "-- %fullname%, %email% on %date% at %time%";
+
+// What start-up made of the program folder.
+struct TStartFolders {
+    bool FirstRun = false;          // the mail folder was missing
+    TSettings Settings;             // as read from kivo.ini
+    std::vector<fs::path> Created;  // folders and files made, in order
+};
+
+// Start-up's work on the program folder, in its order: first-run preparation (signature,
+// script and mail folders with their first content), reading the settings, then the
+// signature, script, mail and attachment folders. Folders are made one level deep only: one
+// whose parent is missing stays missing. Throws when a first-run file cannot be written.
+TStartFolders PrepareProgramFolder(const ProgramFolder& folder, TFirstRunContent& content,
+                                   TScreen screen = {});
 
 }  // namespace kivo

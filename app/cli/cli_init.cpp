@@ -1,7 +1,31 @@
 #include "app/cli/cli.h"
+#include "app/settings.h"
+#include "base/files.h"
+#include "base/inifile.h"
 
 namespace kivo::cli {
 
-int InitCommand(Context&, Args) { throw std::runtime_error("not built yet"); }
+// Prepares the program folder as start-up does and writes kivo.ini as the program does at
+// exit, so every setting is there to see with its value. The program folder itself is made
+// when only it is missing.
+int InitCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("unexpected argument '" + args.front() + "'");
+    const fs::path& root = ctx.folder.root;
+    std::error_code ec;
+    const bool hadRoot = fs::is_directory(root, ec);
+    if (!hadRoot && !CreateFolderOneLevel(root)) {
+        throw std::runtime_error("cannot create the program folder " + root.string());
+    }
+    TFirstRunContent content;
+    TStartFolders start = PrepareProgramFolder(ctx.folder, content);
+    IniFile ini(ctx.folder.SettingsFile());
+    SaveIni(start.Settings, ini);
+    ini.UpdateFile();
+
+    if (!hadRoot) ctx.out << "created " << root.string() << '\n';
+    for (const fs::path& made : start.Created) ctx.out << "created " << made.string() << '\n';
+    ctx.out << "settings " << ctx.folder.SettingsFile().string() << '\n';
+    return 0;
+}
 
 }  // namespace kivo::cli
