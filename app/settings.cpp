@@ -105,7 +105,9 @@ void ReadPosition(const IniFile& ini, TScreen screen, TPositionSettings& q) {
     q.MessageMin = ini.ReadBool(kPosition, "MessageMin", q.MessageMin);
     if (q.IndexMin && q.MessageMin) q.MessageMin = false;
     q.Restore = ini.ReadInteger(kPosition, "Restore", q.Restore);
-    for (int i = 0; i < 6; ++i) q.Col[i] = ini.ReadInteger(kPosition, kColumnKeys[i], q.Col[i]);
+    for (std::size_t i = 0; i < q.Col.size(); ++i) {
+        q.Col[i] = ini.ReadInteger(kPosition, kColumnKeys[i], q.Col[i]);
+    }
     q.IndexHeight = ReadOptional(ini, "IndexHeight");
     q.Maximized = ini.ReadBool(kPosition, "Maximized", q.Maximized);
     q.MbxVisible = ini.ReadBool(kPosition, "MbxVisible", q.MbxVisible);
@@ -215,7 +217,9 @@ void SaveIni(const TSettings& s, IniFile& ini) {
     ini.WriteInteger(kPosition, "Restore", q.Restore);
     // Only a height the window knows; a guess would shape the next start.
     if (q.IndexHeight) ini.WriteInteger(kPosition, "IndexHeight", *q.IndexHeight);
-    for (int i = 0; i < 6; ++i) ini.WriteInteger(kPosition, kColumnKeys[i], q.Col[i]);
+    for (std::size_t i = 0; i < q.Col.size(); ++i) {
+        ini.WriteInteger(kPosition, kColumnKeys[i], q.Col[i]);
+    }
     ini.WriteString(kPosition, "MbxDocked", q.MbxDocked);
     ini.WriteString(kPosition, "AdrDocked", q.AdrDocked);
     ini.WriteInteger(kPosition, "MbxAlign", q.MbxAlign);

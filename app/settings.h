@@ -5,6 +5,7 @@
 // [Defaults], [DragAndDrop]) and other keys belong to their own windows and are never touched
 // here. Window geometry is kept as plain numbers until the windows exist.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -47,6 +48,8 @@ struct TMailSettings {
 
     // The automatic-check timer's interval; 0 or less means the timer does not fire.
     std::int64_t AutoCheckIntervalMs() const { return std::int64_t{AutoCheckTime} * 60000; }
+
+    friend bool operator==(const TMailSettings&, const TMailSettings&) = default;
 };
 
 struct TProgramSettings {
@@ -76,6 +79,8 @@ struct TProgramSettings {
     std::uint32_t TagFont = 0;
     std::string IndexFont = "Arial";
     int IndexFontSize = 9;
+
+    friend bool operator==(const TProgramSettings&, const TProgramSettings&) = default;
 };
 
 struct TPositionSettings {
@@ -93,7 +98,7 @@ struct TPositionSettings {
     bool MessageMin = false;
     int Restore = 150;
     std::optional<int> IndexHeight;  // unset: half the message area's height - 40
-    int Col[6] = {150, 100, 80, 40, 80, 50};  // Subject, From, Date, Size, To, Priority
+    std::array<int, 6> Col = {150, 100, 80, 40, 80, 50};  // Subject, From, Date, Size, To, Priority
     std::string MbxDocked = "DL";
     std::string AdrDocked = "DL";
     int MbxAlign = 0;
@@ -112,12 +117,16 @@ struct TPositionSettings {
     int Toolbar = 0;
     int MbxDO = 0;
     int AdrDO = 0;
+
+    friend bool operator==(const TPositionSettings&, const TPositionSettings&) = default;
 };
 
 struct TSettings {
     TMailSettings Mail;
     TProgramSettings Program;
     TPositionSettings Position;
+
+    friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 
 // Every setting at its default for a program folder and a screen.
