@@ -1,0 +1,110 @@
+// The kivo executable as a real process: global options, exit statuses and kivo init.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/inifile.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::size_t LineCount(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(KivoCommand, VersionHelpAndWrongCommandLines) {
+    auto r = test::RunKivo({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Kivo 1.0\n");
+
+    r = test::RunKivo({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--home DIR"), std::string::npos);
+    EXPECT_NE(r.out.find("\n  init "), std::string::npos);
+
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* error;  // part of the one-line error
+    } cases[] = {
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{"--home"}, 2, "--home needs a folder"},
+        {{"init", "extra"}, 2, "unexpected argument 'extra'"},
+        {{"--home", "/nonexistent-kivo-parent/home", "init"}, 1, "cannot create the program folder"},
+    };
+    for (const auto& c : cases) {
+        r = test::RunKivo(c.args);
+        EXPECT_EQ(r.status, c.status) << c.error;
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << c.error;
+    }
+    r = test::RunKivo({});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+}
+
+TEST(KivoCommand, HomeOptionWinsOverTheEnvironment) {
+    test::TempDir dir;
+    fs::create_directory(dir / "env");
+    auto r = test::RunKivo({"init"}, {}, {"KIVO_HOME=" + (dir / "env").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_directory(dir / "env" / "Mail"));
+
+    r = test::RunKivo({"--home", (dir / "opt").string(), "init"}, {},
+                      {"KIVO_HOME=" + (dir / "env2").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_directory(dir / "opt" / "Mail"));
+    EXPECT_FALSE(fs::exists(dir / "env2"));
+}
+
+TEST(KivoInit, MakesTheProgramFolderAndWritesEverySetting) {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    auto r = test::RunKivo({"--home", home.string(), "init"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* f : {"Signatures", "Scripts", "Mail", "Attach"}) {
+        EXPECT_TRUE(fs::is_directory(home / f)) << f;
+        EXPECT_NE(r.out.find("created " + (home / f).string() + "\n"), std::string::npos) << f;
+    }
+    EXPECT_TRUE(fs::exists(home / "Signatures" / "Default.txt"));
+    const IniFile ini(home / "kivo.ini");
+    EXPECT_EQ(ini.ReadString("Program", "Opened", ""), "In");
+    EXPECT_EQ(ini.ReadString("Mail", "AutoCheckTime", ""), "5");
+    EXPECT_EQ(ini.ReadString("Position", "Col0", ""), "150");
+}
+
+TEST(KivoInit, SecondRunKeepsTheUsersFilesAndSettings) {
+    test::TempDir dir;
+    ASSERT_EQ(test::RunKivo({"--home", dir.path().string(), "init"}).status, 0);
+    test::WriteFile(dir / "Signatures" / "Default.txt", "-- Jo\r\n");
+    IniFile ini(dir / "kivo.ini");
+    ini.WriteString("Mail", "SMTP", "smtp.example.org");
+    ini.WriteString("Scripts", "Incoming", "\"Sort\"");
+    ini.UpdateFile();
+
+    auto r = test::RunKivo({"--home", dir.path().string(), "init"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LineCount(r.out), 1u) << r.out;  // only the settings line: nothing new made
+    EXPECT_EQ(test::ReadFile(dir / "Signatures" / "Default.txt"), "-- Jo\r\n");
+    const IniFile back(dir / "kivo.ini");
+    EXPECT_EQ(back.ReadString("Mail", "SMTP", ""), "smtp.example.org");
+    EXPECT_EQ(back.ReadString("Scripts", "Incoming", ""), "Sort");
+}
+
+TEST(KivoInit, FoldersWhoseParentIsMissingStayMissing) {
+    test::TempDir dir;
+    const fs::path deep = dir / "no" / "such" / "Attach";
+    test::WriteFile(dir / "kivo.ini", "[Mail]\r\nAttachPath=" + deep.string() + "\r\n");
+    auto r = test::RunKivo({"--home", dir.path().string(), "init"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "no"));
+    EXPECT_TRUE(fs::is_directory(dir / "Mail"));
+    EXPECT_EQ(IniFile(dir / "kivo.ini").ReadString("Mail", "AttachPath", ""), deep.string());
+}
+
+}  // namespace
+}  // namespace kivo
