@@ -38,7 +38,7 @@ struct ProgramFolder {
 // buttons' defaults and the welcome mailbox. They come with the script engine and the setup
 // wizard, which override these; until then nothing is written.
 class TFirstRunContent {
-public:
+  public:
     virtual ~TFirstRunContent() = default;
     // Into a script folder that was just created.
     virtual void WriteBuiltInScripts(const ProgramFolder& /*folder*/) {}

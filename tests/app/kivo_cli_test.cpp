@@ -34,7 +34,9 @@ TEST(KivoCommand, VersionHelpAndWrongCommandLines) {
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{"--home"}, 2, "--home needs a folder"},
         {{"init", "extra"}, 2, "unexpected argument 'extra'"},
-        {{"--home", "/nonexistent-kivo-parent/home", "init"}, 1, "cannot create the program folder"},
+        {{"--home", "/nonexistent-kivo-parent/home", "init"},
+         1,
+         "cannot create the program folder"},
     };
     for (const auto& c : cases) {
         r = test::RunKivo(c.args);

@@ -33,6 +33,7 @@ TEST(PrepareProgramFolder, FirstRunPreparationDependsOnWhatIsThere) {
         std::string created;
         std::string calls;
     } cases[] = {
+        // clang-format off
         {"empty folder", {}, false, true,
          "Signatures,Signatures/Default.txt,Scripts,Mail,Attach,",
          "scripts,buttons,welcome,"},
@@ -43,6 +44,7 @@ TEST(PrepareProgramFolder, FirstRunPreparationDependsOnWhatIsThere) {
         {"only the signature folder missing", {"Scripts", "Mail", "Attach"}, false, false,
          "Signatures,Signatures/Default.txt,", ""},
         {"everything there", {"Signatures", "Scripts", "Mail", "Attach"}, false, false, "", ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
         test::TempDir dir;

@@ -41,8 +41,8 @@ TEST_F(Settings, WindowDefaultsFollowTheScreen) {
         TScreen screen;
         int left, top, width, height;
     } cases[] = {
-        {{800, 600}, 5, 5, 790, 560},     // 800 wide is not "wider than 800"
-        {{801, 600}, 20, 20, 693, 520},   // (801 - 640) / 3 + 640, (600 - 480) / 3 + 480
+        {{800, 600}, 5, 5, 790, 560},    // 800 wide is not "wider than 800"
+        {{801, 600}, 20, 20, 693, 520},  // (801 - 640) / 3 + 640, (600 - 480) / 3 + 480
         {{1024, 768}, 20, 20, 768, 576},
     };
     for (const auto& c : cases) {
@@ -57,6 +57,7 @@ TEST_F(Settings, WindowDefaultsFollowTheScreen) {
 TEST_F(Settings, TypedKeysAreReadWithTheirRules) {
     const std::string dialUp = Scramble("dial me", kDialUpPasswordKey);
     const std::string privacy = Scramble("hush", kPrivacyPasswordKey);
+    // clang-format off
     const TSettings s = Load(
         "[mail]\r\n"
         "smtp=smtp.example.org\r\n"
@@ -87,6 +88,7 @@ TEST_F(Settings, TypedKeysAreReadWithTheirRules) {
         "Col3=61\r\n"
         "IndexHeight=222\r\n"
         "MbxDocked=F\r\n");
+    // clang-format on
     EXPECT_EQ(s.Mail.SMTP, "smtp.example.org");
     EXPECT_TRUE(s.Mail.Headers);
     EXPECT_TRUE(s.Mail.FastRead);
@@ -127,8 +129,8 @@ TEST_F(Settings, RoundTripKeepsOtherSectionsAndKeys) {
         "[Scripts]\r\nIncoming=\"\"\"Spam filter\"\",Sort\"\r\nButton1Script=Tidy\r\n"
         "[Defaults]\r\nMainFont=Verdana\r\n"
         "[DragAndDrop]\r\nAutoCopy=1\r\n";
-    test::WriteFile(ini(), "; my notes\r\n" + foreign +
-                               "[Position]\r\nOtherLeft=33\r\nDockMain=140\r\n");
+    test::WriteFile(ini(),
+                    "; my notes\r\n" + foreign + "[Position]\r\nOtherLeft=33\r\nDockMain=140\r\n");
     TSettings s = LoadIni(IniFile(ini()), dir.path());
     s.Mail.SMTP = "mail.example.org";
     s.Mail.DialUpPass = std::string(140, 'p');  // longer than 127: must come back whole
@@ -149,7 +151,7 @@ TEST_F(Settings, RoundTripKeepsOtherSectionsAndKeys) {
     EXPECT_EQ(back.ReadString("Program", "XMailer", ""), "Kivo, v1.0");
     EXPECT_EQ(back.ReadString("Program", "Version", ""), "1.0");
     EXPECT_EQ(back.ReadString("Program", "TagColor", ""), "-2147483630");
-    EXPECT_EQ(back.ReadString("Mail", "PrivacyPass", "?"), "");  // empty stays empty
+    EXPECT_EQ(back.ReadString("Mail", "PrivacyPass", "?"), "");     // empty stays empty
     EXPECT_EQ(back.ReadString("Position", "DockMain", ""), "140");  // read only: left as found
 
     EXPECT_EQ(LoadIni(back, dir.path()), s);
@@ -171,8 +173,9 @@ TEST_F(Settings, EveryKeyIsWrittenSoAMissingOneShowsItsDefault) {
 TEST_F(Settings, CutOrDamagedFileKeepsWhatWasReadAndDefaultsTheRest) {
     // A file cut short in the middle of a line, with NUL and 8-bit bytes before the cut.
     using namespace std::string_literals;
-    const TSettings s = Load("[Mail]\r\nSMTP=smtp.example.org\r\nRAS=\xe9t\xe9\r\n"
-                             "FastRead=1\0junk\r\n[Program]\r\nGrid=1\r\nMessageFo"s);
+    const TSettings s = Load(
+        "[Mail]\r\nSMTP=smtp.example.org\r\nRAS=\xe9t\xe9\r\n"
+        "FastRead=1\0junk\r\n[Program]\r\nGrid=1\r\nMessageFo"s);
     EXPECT_EQ(s.Mail.SMTP, "smtp.example.org");
     EXPECT_EQ(s.Mail.RAS, "\xe9t\xe9");
     EXPECT_FALSE(s.Mail.FastRead);  // "1\0junk" is not an integer
