@@ -29,8 +29,10 @@ void PrintHelp(std::ostream& out) {
         std::string head = std::string(cmd.name);
         if (!cmd.usage.empty()) head += " " + std::string(cmd.usage);
         out << "  " << head;
-        if (head.size() < 34) out << std::string(34 - head.size(), ' ');
-        else out << "\n  " << std::string(34, ' ');
+        if (head.size() < 34)
+            out << std::string(34 - head.size(), ' ');
+        else
+            out << "\n  " << std::string(34, ' ');
         out << cmd.help << '\n';
     }
 }
@@ -83,6 +85,13 @@ int main(int argc, char** argv) {
             home = args[++i];
         } else if (args[i].starts_with("--home=")) {
             home = args[i].substr(7);
+            if (home->empty()) {
+                std::cerr << "kivo: --home needs a folder\n";
+                return 2;
+            }
+        } else if (args[i].starts_with("-")) {
+            std::cerr << "kivo: unknown option '" << args[i] << "' (see kivo --help)\n";
+            return 2;
         } else {
             break;
         }
@@ -100,8 +109,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     kivo::HeadlessPlatform platform;
-    kivo::cli::Context ctx{kivo::ProgramFolder::Locate(home, "/proc/self/exe"), platform,
-                           std::cout, std::cerr};
+    kivo::cli::Context ctx{kivo::ProgramFolder::Locate(home, "/proc/self/exe"), platform, std::cout,
+                           std::cerr};
     std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(words), args.end());
     try {
         return cmd->run(ctx, rest);

@@ -33,6 +33,8 @@ TEST(KivoCommand, VersionHelpAndWrongCommandLines) {
     } cases[] = {
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{"--home"}, 2, "--home needs a folder"},
+        {{"--home=", "init"}, 2, "--home needs a folder"},
+        {{"--frob", "init"}, 2, "unknown option '--frob'"},
         {{"init", "extra"}, 2, "unexpected argument 'extra'"},
         {{"--home", "/nonexistent-kivo-parent/home", "init"},
          1,
