@@ -42,7 +42,7 @@ row() {
   size=$(mb "$file")
   tk=$(seconds "${kcmd[@]}")
   tp=$(seconds "${pcmd[@]}")
-  tg=$(seconds env LC_ALL=C grep -c '^From ' "$file")
+  tg=$(seconds_piped env LC_ALL=C grep -c '^From ' "$file")
   printf '%-22s %7.1f MB  kivo %6s MB/s  %-18s %6s MB/s  ratio %5s  (grep -c floor %s MB/s)\n' \
     "$name" "$size" "$(speed "$size" "$tk")" "$peer" "$(speed "$size" "$tp")" \
     "$(ratio "$tp" "$tk")" "$(speed "$size" "$tg")"

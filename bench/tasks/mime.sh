@@ -10,29 +10,8 @@ source "$(dirname "$0")/../lib.sh"
 kivo=$KIVO_BENCH_BUILD/bench/bench_decode
 dir=$KIVO_BENCH_DIR
 
-# GMime 3 peer, built once.
-if ! pkg-config --exists gmime-3.0 2>/dev/null; then
-  echo "installing libgmime-3.0-dev for the GMime peer..." >&2
-  apt-get install -y -q libgmime-3.0-dev >/dev/null 2>&1 ||
-    { apt-get update -q >/dev/null && apt-get install -y -q libgmime-3.0-dev >/dev/null; }
-fi
-gmime=$dir/gmime_peer
-if [ ! -x "$gmime" ] || [ "$KIVO_SHARED/bench/peers/gmime_peer.c" -nt "$gmime" ]; then
-  # shellcheck disable=SC2046
-  gcc -O2 -o "$gmime" "$KIVO_SHARED/bench/peers/gmime_peer.c" $(pkg-config --cflags --libs gmime-3.0)
-fi
+gmime=$(gmime_peer)
 
-# quiet CMD...: runs CMD without its messages on standard error (the GMime peer's counts).
-quiet() { "$@" 2>/dev/null; }
-
-# once CMD...: wall-clock seconds of a single run (for the slow peer).
-once() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  t1=$(date +%s.%N)
-  printf '%.3f\n' "$(echo "$t1 - $t0" | bc -l)"
-}
 mb() { echo "$(stat -c %s "$1") / 1048576" | bc -l; }
 rate() { printf '%.0f' "$(echo "$1 / $2" | bc -l)"; }
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
