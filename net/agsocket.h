@@ -167,6 +167,10 @@ class TagSocket {
     void ResolveAddress(const std::string& host);
     void FindPort();
     void ReceiveMore();
+    // After bytes moved: lets the user interface run and honours Cancel and a lost connection.
+    void AfterProgress();
+    // Waits until the transport can go on, or raises for a closed connection or an error.
+    void WaitForTransport(const TIoResult& result);
     void SendBytes(std::string_view data);
     void RequireConnection();
     // Bytes received for the largest allowed response to `expectedSize`.

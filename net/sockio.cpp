@@ -36,26 +36,37 @@ void TagSocket::ReceiveMore() {
         input_.resize(old + kReceiveBlock);
         TIoResult result = transport_->Receive(input_.data() + old, kReceiveBlock);
         input_.resize(old + result.bytes);
-        switch (result.kind) {
-            case TIoResult::ioDone:
-                counter_.Restart();
-                platform_.Pump();
-                if (cancel_) RaiseCanceled();
-                RequireConnection();
-                return;
-            case TIoResult::ioWantRead:
-                WaitOrRaise(POLLIN);
-                break;
-            case TIoResult::ioWantWrite:
-                WaitOrRaise(POLLOUT);
-                break;
-            case TIoResult::ioClosed:
-                // The server went away in the middle of a reply: the reply will never come.
-                RaiseSocketError(kWsaConnReset);
-            case TIoResult::ioError:
-                if (cancel_) RaiseCanceled();
-                RaiseSocketError(WinsockErrorFromErrno(result.error));
+        if (result.kind == TIoResult::ioDone) {
+            counter_.Restart();
+            AfterProgress();
+            return;
         }
+        WaitForTransport(result);
+    }
+}
+
+void TagSocket::AfterProgress() {
+    platform_.Pump();
+    if (cancel_) RaiseCanceled();
+    RequireConnection();
+}
+
+void TagSocket::WaitForTransport(const TIoResult& result) {
+    switch (result.kind) {
+        case TIoResult::ioDone:
+            return;
+        case TIoResult::ioWantRead:
+            WaitOrRaise(POLLIN);
+            return;
+        case TIoResult::ioWantWrite:
+            WaitOrRaise(POLLOUT);
+            return;
+        case TIoResult::ioClosed:
+            // The server went away in the middle of a reply: the reply will never come.
+            RaiseSocketError(kWsaConnReset);
+        case TIoResult::ioError:
+            if (cancel_) RaiseCanceled();
+            RaiseSocketError(WinsockErrorFromErrno(result.error));
     }
 }
 
@@ -107,26 +118,13 @@ int TagSocket::ReadReply() {
 void TagSocket::SendBytes(std::string_view data) {
     while (!data.empty()) {
         TIoResult result = transport_->Send(data.data(), data.size());
-        switch (result.kind) {
-            case TIoResult::ioDone:
-                data.remove_prefix(result.bytes);
-                if (result.bytes > 0) counter_.Restart();
-                platform_.Pump();
-                if (cancel_) RaiseCanceled();
-                RequireConnection();
-                break;
-            case TIoResult::ioWantWrite:
-                WaitOrRaise(POLLOUT);
-                break;
-            case TIoResult::ioWantRead:
-                WaitOrRaise(POLLIN);
-                break;
-            case TIoResult::ioClosed:
-                RaiseSocketError(kWsaConnReset);
-            case TIoResult::ioError:
-                if (cancel_) RaiseCanceled();
-                RaiseSocketError(WinsockErrorFromErrno(result.error));
+        if (result.kind != TIoResult::ioDone) {
+            WaitForTransport(result);
+            continue;
         }
+        data.remove_prefix(result.bytes);
+        if (result.bytes > 0) counter_.Restart();
+        AfterProgress();
     }
 }
 
