@@ -64,5 +64,8 @@ int MailboxRenameCommand(Context& ctx, Args args);
 int MailboxDeleteCommand(Context& ctx, Args args);
 int MailboxMoveCommand(Context& ctx, Args args);
 int FindCommand(Context& ctx, Args args);
+int CheckCommand(Context& ctx, Args args);
+int SendCommand(Context& ctx, Args args);
+int RunCommand(Context& ctx, Args args);
 
 }  // namespace kivo::cli

@@ -42,6 +42,12 @@ constexpr Command kCommands[] = {
              "[--current-folder MAILBOX] [--into NAME]",
      "copy the messages holding TEXT into a results mailbox; prints its name and the count",
      FindCommand},
+    {"check", "", "fetch the mail of every account marked for checking into In; the progress "
+     "log goes to stderr, the exit status is 1 when an account failed", CheckCommand},
+    {"send", "", "deliver the messages queued in Out through SMTP; copies go to Sent; the exit "
+     "status is 1 when a message failed", SendCommand},
+    {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
+     "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},
 };
 // clang-format on
 }  // namespace

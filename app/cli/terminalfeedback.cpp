@@ -1,0 +1,75 @@
+#include "app/cli/terminalfeedback.h"
+
+#include <ostream>
+
+#include "base/bytes.h"
+
+namespace kivo::cli {
+
+std::string LogFragmentText(std::string_view html) {
+    std::string text;
+    text.reserve(html.size());
+    for (std::size_t i = 0; i < html.size();) {
+        if (html[i] == '<') {
+            const std::size_t end = html.find('>', i);
+            if (end == std::string_view::npos) {
+                text.append(html.substr(i));
+                break;
+            }
+            const std::string tag = LowerCase(html.substr(i + 1, end - i - 1));
+            if (tag == "br" || tag == "br/" || tag == "br /") text += '\n';
+            i = end + 1;
+            continue;
+        }
+        if (html[i] == '&') {
+            static constexpr std::pair<std::string_view, char> kEntities[] = {
+                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+            bool decoded = false;
+            for (const auto& [entity, ch] : kEntities) {
+                if (html.substr(i, entity.size()) == entity) {
+                    text += ch;
+                    i += entity.size();
+                    decoded = true;
+                    break;
+                }
+            }
+            if (decoded) continue;
+        }
+        text += html[i++];
+    }
+    return text;
+}
+
+void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
+    lastLevel_ = level;
+    if (text.empty()) return;
+    if (level == 2) ++errors_;
+    static constexpr std::string_view kPrefix[] = {"", "", "error: ", "  "};
+    std::string line = LogFragmentText(text);
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    // A line break inside an entry continues it, indented.
+    std::string shown(kPrefix[level >= 0 && level <= 3 ? level : 0]);
+    for (char c : line) {
+        shown += c;
+        if (c == '\n') shown += "  ";
+    }
+    err_ << shown << '\n' << std::flush;
+}
+
+void TTerminalFeedback::ShowTip(std::string_view text) {
+    ++tips_;
+    std::string line(text);
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    err_ << line << '\n' << std::flush;
+}
+
+bool TTerminalFeedback::AskPassword(std::string_view caption, std::string_view prompt,
+                                    std::string& password) {
+    if (platform_.InputPassword(caption, prompt, password)) return true;
+    ErrorLevel(2, "No password for " + std::string(caption) +
+                      ": store one with 'kivo account set' or run on a terminal");
+    return false;
+}
+
+}  // namespace kivo::cli
