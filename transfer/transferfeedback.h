@@ -4,6 +4,7 @@
 // main window implements it; the headless commands print to the terminal; tests record.
 // Everything but the password prompt does nothing unless overridden.
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,14 @@ class TTransferFeedback {
     virtual TFrmIndex* InIndexWindow() { return nullptr; }
     virtual bool MainShowsIn() { return false; }
     virtual void ScrollMainList() {}
+
+    // Dialling before a run goes online and hanging up at its end, as [Mail] "AutoDial" and
+    // "AutoHangup" ask.
+    virtual void DialUp() {}
+    virtual void HangUp() {}
+    // A run rewrote this mailbox file: the main window reopens the mailbox when it shows it,
+    // so its index does not point into the old file.
+    virtual void ReopenMailbox(const std::filesystem::path& /*mbx*/) {}
 };
 
 }  // namespace kivo
