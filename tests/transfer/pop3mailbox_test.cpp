@@ -1,0 +1,160 @@
+// The check run's POP3 mailbox against scripted servers: what it asks the server in each
+// phase, the unique ids it collects, and how a failing save stops the transfer.
+
+#include "transfer/pop3mailbox.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tests/net/netfakes.h"
+
+namespace kivo {
+namespace {
+
+using test::C;
+using test::S;
+using test::ScriptServer;
+using test::Step;
+
+const char* kTop1 = "+OK\nFrom: a@x.test\nSubject: one\n\nbody\n.";
+const char* kTop2 = "+OK\nFrom: b@x.test\nSubject: two\n\nbody\n.";
+const char* kRetr1 = "+OK 40 octets\nFrom: a@x.test\nSubject: one\n\nbody\n..dotted\n.";
+
+std::vector<Step> Dialogue(std::vector<Step> steps) {
+    std::vector<Step> all = {S("+OK ready"),   C("USER name"),      S("+OK"),
+                             C("PASS secret"), S("+OK Logged in."), C("STAT")};
+    all.insert(all.end(), steps.begin(), steps.end());
+    return all;
+}
+
+// The first phase for two messages after the UIDL exchange.
+std::vector<Step> ScanTwo(std::vector<Step> uidl) {
+    std::vector<Step> steps = {S("+OK 2 100"), C("UIDL")};
+    steps.insert(steps.end(), uidl.begin(), uidl.end());
+    for (Step step : {C("LIST 1"), S("+OK 1 40"), C("TOP 1 1"), S(kTop1), C("LIST 2"),
+                      S("+OK 2 60"), C("TOP 2 1"), S(kTop2)})
+        steps.push_back(step);
+    return steps;
+}
+
+struct Mailbox {
+    test::PumpPlatform platform;
+    TPop3Mailbox box{platform};
+    std::vector<std::string> events;
+    std::vector<std::string> saved;
+    std::vector<long> progress;
+
+    explicit Mailbox(const ScriptServer& server) {
+        box.Client().TimeOut = 5;
+        box.SetEvents({
+            .nextInfoUpdated = [this](int n) { Note("info", n); },
+            .retrieving = [this](int n) { Note("retrieving", n); },
+            .retrieved = [this](int n) { Note("retrieved", n); },
+            .progress = [this](long bytes) { progress.push_back(bytes); },
+            .save =
+                [this](int n, std::string_view raw) {
+                    Note("save", n);
+                    saved.emplace_back(raw);
+                },
+            .error = [this](std::string& text) { events.push_back("error " + text); },
+        });
+        box.Configure(server.Address(), "name", "secret");
+    }
+    void Note(const char* what, int n) { events.push_back(what + (" " + std::to_string(n))); }
+    std::vector<std::string> Uids() {
+        std::vector<std::string> uids;
+        for (const TRemoteInfo& info : box.Info()) uids.push_back(info.uidl);
+        return uids;
+    }
+};
+
+TEST(Pop3Mailbox, ScansWithOneUidlListingThenFetchesAndDeletesTheMarkedMessages) {
+    std::vector<Step> steps = Dialogue(ScanTwo({S("+OK\n1 uid-one\n2 uid-two\n.")}));
+    for (Step step :
+         {C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"),   S("+OK 1 40"), C("TOP 1 1"),
+          S(kTop1),    C("LIST 1"),        S("+OK 1 40"), C("RETR 1"),   S(kRetr1),
+          C("UIDL 1"), S("+OK 1 uid-one"), C("LIST 1"),   S("+OK 1 40"), C("TOP 1 1"),
+          S(kTop1),    C("DELE 1"),        S("+OK"),      C("QUIT"),     S("+OK Logging out.")})
+        steps.push_back(step);
+    ScriptServer server(steps);
+    Mailbox m(server);
+
+    m.box.UpdateInfo();
+    ASSERT_EQ(m.box.Info().size(), 2u);
+    EXPECT_EQ(m.box.MessageCount(), 2);
+    EXPECT_EQ(m.box.MailboxSize(), 100);
+    EXPECT_EQ(m.box.Info()[1].size, 60);
+    EXPECT_EQ(m.box.Info()[1].headers,
+              (std::vector<std::string>{"From: b@x.test", "Subject: two"}));
+    EXPECT_EQ(m.Uids(), (std::vector<std::string>{"uid-one", "uid-two"}));
+    EXPECT_TRUE(m.progress.empty()) << "the scan is no download";
+
+    m.box.Info()[0].retrieve = true;
+    m.box.Info()[0].remove = true;
+    m.box.TransferData();
+    EXPECT_EQ(server.Received(), server.Expected());
+    EXPECT_EQ(m.events, (std::vector<std::string>{"info 0", "info 1", "retrieving 0", "save 0",
+                                                  "retrieved 0"}));
+    ASSERT_EQ(m.saved.size(), 1u);
+    EXPECT_EQ(m.saved[0], "From: a@x.test\r\nSubject: one\r\n\r\nbody\r\n.dotted\r\n.\r\n");
+    EXPECT_FALSE(m.progress.empty());
+}
+
+// Ids the server does not give (or gives for no such message) stay empty; the scan goes on.
+TEST(Pop3Mailbox, UidlListingsThatHelpLittleLeaveIdsEmpty) {
+    const struct {
+        const char* why;
+        const char* listing;
+        std::vector<std::string> uids;
+    } cases[] = {
+        {"refused", "-ERR unknown command", {"", ""}},
+        {"one id missing", "+OK\n2 uid-two\n.", {"", "uid-two"}},
+        {"numbers out of range and junk",
+         "+OK\n0 zero\n3 three\n-1 minus\nnonsense\n1\n1  spaced-id  extra\n.",
+         {"spaced-id", ""}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Step> steps = Dialogue(ScanTwo({S(c.listing)}));
+        steps.push_back(C("QUIT"));
+        steps.push_back(S("+OK"));
+        ScriptServer server(steps);
+        Mailbox m(server);
+        m.box.UpdateInfo();
+        m.box.Close();
+        EXPECT_EQ(server.Received(), server.Expected()) << c.why;
+        EXPECT_EQ(m.Uids(), c.uids) << c.why;
+    }
+}
+
+TEST(Pop3Mailbox, AnEmptyMailboxIsNotAskedForIds) {
+    ScriptServer server(Dialogue({S("+OK 0 0"), C("QUIT"), S("+OK")}));
+    Mailbox m(server);
+    m.box.UpdateInfo();
+    EXPECT_TRUE(m.box.Info().empty());
+    m.box.TransferData();  // nothing marked, nothing to do
+    m.box.Close();
+    EXPECT_EQ(server.Received(), server.Expected());
+}
+
+// A message that cannot be stored must not be deleted, and nothing after it is touched: the
+// failure leaves TransferData and the connection ends without a DELE.
+TEST(Pop3Mailbox, AFailedSaveStopsTheTransferBeforeAnyDeletion) {
+    std::vector<Step> steps = Dialogue(ScanTwo({S("+OK\n1 a\n2 b\n.")}));
+    for (Step step : {C("UIDL 1"), S("+OK 1 a"), C("LIST 1"), S("+OK 1 40"), C("TOP 1 1"), S(kTop1),
+                      C("LIST 1"), S("+OK 1 40"), C("RETR 1"), S(kRetr1), C("QUIT"), S("+OK")})
+        steps.push_back(step);
+    ScriptServer server(steps);
+    Mailbox m(server);
+    TRemoteEvents events;
+    events.save = [](int, std::string_view) { throw std::runtime_error("disk full"); };
+    m.box.SetEvents(events);
+    m.box.UpdateInfo();
+    for (TRemoteInfo& info : m.box.Info()) info.retrieve = info.remove = true;
+    EXPECT_THROW(m.box.TransferData(), std::runtime_error);
+    m.box.Close();
+    EXPECT_EQ(server.Received(), server.Expected());
+}
+
+}  // namespace
+}  // namespace kivo

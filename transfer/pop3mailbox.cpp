@@ -1,0 +1,107 @@
+#include "transfer/pop3mailbox.h"
+
+#include "base/bytes.h"
+
+namespace kivo {
+
+namespace {
+
+// One line of a UIDL listing: a message number (at most 8 digits, the client's count limit),
+// a blank and an id of at most 70 characters, CR LF.
+constexpr std::int64_t kUidLineBytes = 8 + 1 + 70 + 2;
+
+}  // namespace
+
+TPop3Mailbox::TPop3Mailbox(Platform& platform) : pop_(platform) {
+    pop_.OnUpdatingInfo = [this](TagSocket&) {
+        info_.clear();
+        ReadUniqueIds();
+    };
+    pop_.OnNextInfoUpdated = [this](TagSocket&, int n) {
+        const TmsRemoteInfoItem& item = pop_.Info.Items(static_cast<std::size_t>(n));
+        TRemoteInfo& info = info_.emplace_back();
+        info.size = static_cast<long>(item.Size);
+        info.headers = item.Headers.Lines();
+        if (static_cast<std::size_t>(n) < uids_.size()) info.uidl = uids_[n];
+        if (events_.nextInfoUpdated) events_.nextInfoUpdated(n);
+    };
+    pop_.OnRetrieving = [this](TagSocket&, int n) {
+        retrieving_ = true;
+        if (events_.retrieving) events_.retrieving(n);
+    };
+    pop_.OnProgress = [this](TagSocket&, int, std::int64_t transferred) {
+        if (retrieving_ && events_.progress) events_.progress(static_cast<long>(transferred));
+    };
+    pop_.OnUserMessageSave = [this](TagSocket&, int n, std::string& contents) {
+        retrieving_ = false;
+        if (events_.save) events_.save(n, contents);
+    };
+    pop_.OnRetrieved = [this](TagSocket&, int n) {
+        if (events_.retrieved) events_.retrieved(n);
+    };
+    pop_.OnError = [this](TagSocket&, std::string& text) {
+        if (events_.error) events_.error(text);
+    };
+}
+
+void TPop3Mailbox::Configure(std::string_view server, std::string_view user,
+                             std::string_view password) {
+    pop_.Server = std::string(server);
+    pop_.UserName = std::string(user);
+    pop_.Password = std::string(password);
+    pop_.Info.Clear();
+    info_.clear();
+    uids_.clear();
+    retrieving_ = false;
+    pop_.KeepConnected = true;
+}
+
+void TPop3Mailbox::UpdateInfo() {
+    uids_.clear();
+    pop_.UpdateInfo();
+}
+
+long TPop3Mailbox::MessageCount() const {
+    return static_cast<long>(pop_.MessageCount);
+}
+
+long TPop3Mailbox::MailboxSize() const {
+    return static_cast<long>(pop_.MailboxSize);
+}
+
+void TPop3Mailbox::TransferData() {
+    // The check marks this list; the client transfers what its own list says.
+    for (std::size_t i = 0; i < info_.size() && i < pop_.Info.Count(); ++i) {
+        pop_.Info.Items(i).Retrieve = info_[i].retrieve;
+        pop_.Info.Items(i).Delete = info_[i].remove;
+    }
+    retrieving_ = false;
+    pop_.TransferData();
+}
+
+void TPop3Mailbox::Close() {
+    pop_.Close();
+}
+
+void TPop3Mailbox::ReadUniqueIds() {
+    uids_.clear();
+    if (pop_.MessageCount <= 0) return;
+    pop_.SendLine("UIDL");
+    std::string reply;
+    if (pop_.ReadLine(reply) != 1) return;  // no UIDL on this server: ids stay unknown
+    std::string listing;
+    pop_.ReceiveToStream(listing, 0, pop_.MessageCount * kUidLineBytes);
+    uids_.resize(static_cast<std::size_t>(pop_.MessageCount));
+    for (const std::string& line : SplitLines(listing)) {
+        const std::size_t blank = line.find(' ');
+        int number = 0;
+        if (blank == std::string::npos ||
+            !ParseInt(std::string_view(line).substr(0, blank), number))
+            continue;
+        if (number < 1 || number > pop_.MessageCount) continue;
+        const std::string_view id = TrimView(std::string_view(line).substr(blank + 1));
+        uids_[static_cast<std::size_t>(number - 1)] = std::string(id.substr(0, id.find(' ')));
+    }
+}
+
+}  // namespace kivo

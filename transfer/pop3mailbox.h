@@ -1,0 +1,49 @@
+#pragma once
+// The check run's remote mailbox over the real POP3 client: configures TmsRemotePOP for one
+// account, keeps the connection open between the two phases and passes the client's events
+// on with message positions from 0. Besides sizes and header lines it collects the server's
+// unique id of every message with one "UIDL" listing right after log-in, so the
+// leave-on-server list can tell messages apart on servers that add no "X-UIDL" header. A
+// server that refuses UIDL leaves the ids empty; it never stops the check.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/mspop3.h"
+#include "transfer/remotemailbox.h"
+
+namespace kivo {
+
+class Platform;
+
+class TPop3Mailbox : public TRemoteMailbox {
+  public:
+    explicit TPop3Mailbox(Platform& platform);
+
+    // The client itself, for its time-out and transport.
+    TmsRemotePOP& Client() { return pop_; }
+
+    void SetEvents(TRemoteEvents events) override { events_ = std::move(events); }
+    void Configure(std::string_view server, std::string_view user,
+                   std::string_view password) override;
+    void UpdateInfo() override;
+    std::vector<TRemoteInfo>& Info() override { return info_; }
+    long MessageCount() const override;
+    long MailboxSize() const override;
+    void TransferData() override;
+    void Close() override;
+    void Cancel() override { pop_.Cancel(); }
+
+  private:
+    // "UIDL" without a number: every message's id in one response.
+    void ReadUniqueIds();
+
+    TmsRemotePOP pop_;
+    TRemoteEvents events_;
+    std::vector<TRemoteInfo> info_;
+    std::vector<std::string> uids_;  // by position; empty when the server gave none
+    bool retrieving_ = false;        // progress counts only while a message body arrives
+};
+
+}  // namespace kivo
