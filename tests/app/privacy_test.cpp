@@ -1,0 +1,57 @@
+#include "app/privacy.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/app/fakeclock.h"
+
+namespace kivo {
+namespace {
+
+TEST(PrivacySheet, CountsDownFromTwoAndAKeyEscapesOnlyThen) {
+    test::FakeSteadyClock clock;
+    TPrivacySheet sheet(clock.Now());
+    EXPECT_FALSE(sheet.Shown());
+    sheet.Activate();
+    std::vector<int> shown;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sheet.CurrentPhase(), TPrivacySheet::ppCountdown);
+        shown.push_back(sheet.Countdown());
+        clock.AdvanceMs(1000);
+    }
+    EXPECT_EQ(shown, (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(sheet.CurrentPhase(), TPrivacySheet::ppLocked);
+    sheet.KeyOrClick();
+    EXPECT_TRUE(sheet.Shown());
+
+    sheet.Activate();
+    clock.AdvanceMs(2999);
+    sheet.KeyOrClick();
+    EXPECT_FALSE(sheet.Shown());
+}
+
+TEST(PrivacySheet, OnlyTheExactPasswordUnlocks) {
+    struct Case {
+        const char* password;
+        const char* typed;
+        bool opens;
+    } cases[] = {
+        {"Secret", "Secret", true},
+        {"Secret", "secret", false},
+        {"Secret", "Secret ", false},
+        {"Secret", "", false},
+        {"", "", true},
+        {"", "x", false},
+    };
+    for (const Case& c : cases) {
+        test::FakeSteadyClock clock;
+        TPrivacySheet sheet(clock.Now());
+        sheet.Activate();
+        EXPECT_FALSE(sheet.Unlock(c.password, c.password)) << "not during the countdown";
+        clock.AdvanceMs(3000);
+        EXPECT_EQ(sheet.Unlock(c.typed, c.password), c.opens) << c.typed;
+        EXPECT_EQ(sheet.Shown(), !c.opens);
+    }
+}
+
+}  // namespace
+}  // namespace kivo
