@@ -15,7 +15,11 @@ void TFrmMain::ViewFeedback::Pump() {
 }
 
 TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
-    : folder_(std::move(folder)), platform_(platform), view_(view), feedback_(view, platform) {
+    : folder_(std::move(folder)),
+      platform_(platform),
+      view_(view),
+      feedback_(view, platform),
+      settings_(DefaultSettings(folder_.root)) {
     index_.Folder = folder_.MailFolder();
 }
 

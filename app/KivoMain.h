@@ -1,13 +1,21 @@
 #pragma once
-// The main window (`TFrmMain`) without its window: it owns the main message index window and
-// dispatches to the store's own classes to open a mailbox (`Init`), save its state
-// (`SaveInfo`), show a message, delete, compress and empty the Trash. It reaches the screen
-// only through TFrmMainView. Keep it a dispatcher: the work belongs to the classes it calls.
+// The main window (`TFrmMain`) without its window: it owns the main message index window, the
+// settings and the open windows list. It starts the program (`LoadApp`), takes the commands
+// of later starts, shuts down, and dispatches to the store's own classes to open a mailbox
+// (`Init`), save its state (`SaveInfo`), show a message, delete, compress and empty the
+// Trash. It reaches the screen only through TFrmMainView. Keep it a dispatcher: the work
+// belongs to the classes it calls.
 
+#include <array>
+#include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "app/openwindows.h"
 #include "app/programfolder.h"
+#include "app/settings.h"
 #include "store/KivoIndex.h"
 #include "store/mailboxhost.h"
 #include "store/msgops.h"
@@ -16,11 +24,47 @@
 namespace kivo {
 
 class Platform;
+class TDefaultMailer;
+class TFrmSetupWizard;
 
-// The main window's screen: status bar panels, progress bar and the message view.
+// The answer of the default mailer question.
+struct TMailerAnswer {
+    bool Yes = false;
+    bool DontAskAgain = false;  // "Please, don't ask me this question again!"
+};
+
+// The main window's screen: status bar panels, progress bar, the message view, and what
+// start-up and shutdown show.
 class TFrmMainView {
   public:
     virtual ~TFrmMainView() = default;
+    virtual void SetTitle(std::string_view /*title*/) {}
+    virtual void SetBusyCursor(bool /*busy*/) {}
+    // Shows the setup wizard modally; the window calls its FormClose when it closes.
+    virtual void ShowSetupWizard(TFrmSetupWizard& /*wizard*/) {}
+    // Bits per pixel of the display (the wizard's colour scheme depends on it).
+    virtual int ColourDepth() const { return 24; }
+    // "Kivo is not your default mail program. Make it the default?"
+    virtual TMailerAnswer AskDefaultMailer() { return {}; }
+    // Docks index and message view: 0 index on top, 1 index left, 2 index below, 3 index
+    // right.
+    virtual void DockWindows(int /*dockAlign*/) {}
+    virtual void ShowMainWindow() {}
+    // The width of the message list and new widths for its six columns.
+    virtual int ListWidth() const { return 0; }
+    virtual void SetColumnWidths(const std::array<int, 6>& /*widths*/) {}
+    // False when there is no message view to show a message in (headless): start-up then
+    // leaves the selected message unread.
+    virtual bool HasMessageView() const { return true; }
+    // Opens a new composer; a mailto text goes to its InitMailTo.
+    virtual void OpenComposer(const std::optional<std::string>& /*mailTo*/) {}
+    // Restores the application from minimised or hidden, shows the main window in front.
+    virtual void RestoreApplication() {}
+    virtual void HideApplication() {}
+    virtual void HideMainWindow() {}
+    virtual void RemoveTip() {}
+    // An entry of the progress log (levels as ErrorLevel).
+    virtual void ErrorLevel(int /*level*/, std::string_view /*text*/) {}
     // Panel 0 the current activity, 2 the message count, 3 transfer details.
     virtual void SetStatusText(int /*panel*/, std::string_view /*text*/) {}
     // 0..100, or -1 to reset and hide the progress bar.
@@ -30,9 +74,44 @@ class TFrmMainView {
     virtual void ClearMessageView() {}
 };
 
+// What start-up and shutdown reach in other parts of the program; each may stay empty.
+struct TMainHooks {
+    std::function<void()> InitUserButtons;
+    // One mail check, as the automatic-check timer starts it.
+    std::function<void()> CheckMail;
+    std::function<bool()> ScriptRunning;
+    std::function<void()> CancelScript;
+    std::function<bool()> TransferRunning;
+    std::function<void()> CancelTransfer;
+};
+
+// First run: the index columns grow to fill the list, each of Subject, From, Date and To by a
+// quarter of the free width. A list narrower than its columns leaves them as they are.
+std::array<int, 6> WidenColumns(std::array<int, 6> widths, int listWidth);
+
 class TFrmMain : public TMailboxHost {
   public:
     TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view);
+
+    TMainHooks Hooks;
+    TSettings& Settings() { return settings_; }
+    TOpenWindows& OpenWindows() { return openWindows_; }
+    bool FirstRun() const { return firstRun_; }
+
+    // Start-up after the windows exist: prepares the program folder, reads the settings,
+    // runs the wizard on a first run, asks about the default mailer, opens the mailbox of
+    // [Program] "Opened", checks once with AutoCheck on, and opens a composer for "/m".
+    void LoadApp(std::span<const std::string> args, TFirstRunContent& content,
+                 TDefaultMailer& mailer, TScreen screen = {});
+    // The command text of a later start: brings the program to the front; "/m ..." opens a
+    // composer for the rest.
+    void InstanceCommand(std::string_view text);
+    // The user closes the main window: false when the program keeps running (hidden, a run
+    // canceled, a window refusing to close). Then call Shutdown.
+    bool FormCloseQuery();
+    // Logs "Shutting down...", writes kivo.ini (SaveIni) and saves the open mailbox
+    // (SaveInfo); the first failure skips the rest and is returned as its text.
+    std::optional<std::string> Shutdown();
 
     TFrmIndex& MainIndex() override { return index_; }
     const ProgramFolder& Folder() const { return folder_; }
@@ -81,11 +160,16 @@ class TFrmMain : public TMailboxHost {
         Platform& platform_;
     };
 
+    void AskDefaultMailer(TDefaultMailer& mailer);
+
     ProgramFolder folder_;
     Platform& platform_;
     TFrmMainView& view_;
     ViewFeedback feedback_;
     TFrmIndex index_;
+    TSettings settings_;
+    TOpenWindows openWindows_;
+    bool firstRun_ = false;
     bool showing_ = false;
     int shownNumber_ = 0;
 };

@@ -8,6 +8,7 @@
 
 #include "app/cli/cli.h"
 #include "app/programfolder.h"
+#include "app/singleinstance.h"
 #include "base/platform.h"
 
 namespace {
@@ -18,12 +19,15 @@ constexpr const char* kVersionText = "Kivo 1.0";
 
 void PrintHelp(std::ostream& out) {
     out << "Usage: kivo [--home DIR] COMMAND [ARGS...]\n"
+           "       kivo [--home DIR] /m [ADDRESS]\n"
            "       kivo --version | --help\n\n"
            "Options:\n"
            "  --home DIR   the program folder (default: $KIVO_HOME, else the executable's\n"
            "               folder when writable, else ~/.local/share/kivo)\n"
            "  --version    print the version\n"
-           "  --help       print this help\n\n"
+           "  --help       print this help\n"
+           "  /m ADDRESS   open a new message to ADDRESS (or a mailto: text) in the running\n"
+           "               instance, or start one as `kivo run /m ADDRESS` does\n\n"
            "Commands:\n";
     for (const Command& cmd : kivo::cli::Commands()) {
         std::string head = std::string(cmd.name);
@@ -103,7 +107,22 @@ int main(int argc, char** argv) {
     }
 
     std::size_t words = 0;
-    const Command* cmd = FindCommand(args, words);
+    const Command* cmd = nullptr;
+    kivo::cli::Command compose{};
+    if (args[0] == "/m" || args[0] == "/M") {
+        // A mailto: link or a second start: the running instance takes the command, else
+        // this start becomes the instance.
+        const kivo::ProgramFolder folder = kivo::ProgramFolder::Locate(home, "/proc/self/exe");
+        if (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args))) {
+            return 0;
+        }
+        for (const Command& c : kivo::cli::Commands()) {
+            if (c.name == "run") compose = c;
+        }
+        cmd = &compose;
+    } else {
+        cmd = FindCommand(args, words);
+    }
     if (!cmd) {
         std::cerr << "kivo: unknown command '" << args[0] << "' (see kivo --help)\n";
         return 2;
@@ -112,6 +131,7 @@ int main(int argc, char** argv) {
     kivo::cli::Context ctx{kivo::ProgramFolder::Locate(home, "/proc/self/exe"), platform, std::cout,
                            std::cerr};
     std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(words), args.end());
+    if (cmd == &compose && rest.size() > 2) rest.resize(2);  // further arguments are ignored
     try {
         return cmd->run(ctx, rest);
     } catch (const kivo::cli::UsageError& e) {

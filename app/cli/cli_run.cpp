@@ -1,10 +1,135 @@
-// Placeholder until the command lands; replaced by its implementation.
-#include <stdexcept>
+// `kivo run`: the program's one instance without windows. It starts as the main window does,
+// takes the commands of later starts (kivo /m ADDRESS) on the instance socket, checks mail
+// on the automatic-check timer, and shuts down on SIGTERM, SIGINT or SIGHUP.
+#include <signal.h>
 
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <optional>
+
+#include "accounts/KivoWizard.h"
+#include "app/KivoMain.h"
 #include "app/cli/cli.h"
+#include "app/cli/transfercli.h"
+#include "app/firstrun.h"
+#include "app/singleinstance.h"
+#include "app/startupmailer.h"
+#include "base/files.h"
 
 namespace kivo::cli {
 
-int RunCommand(Context&, Args) { throw std::runtime_error("not available yet"); }
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Set by the termination signals; a signal handler can only reach process-wide state.
+volatile std::sig_atomic_t gStopRequested = 0;
+extern "C" void OnStopSignal(int) {
+    gStopRequested = 1;
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: the signal ends the loop's wait at once.
+    for (int signal : {SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// The main window's screen as lines on standard output.
+class TTerminalMainView : public TFrmMainView {
+  public:
+    TTerminalMainView(std::ostream& out, std::ostream& err, const ProgramFolder& folder)
+        : out_(out), err_(err), folder_(folder) {}
+
+    void SetStatusText(int panel, std::string_view text) override {
+        if (panel == 0 && !text.empty()) out_ << text << std::endl;
+    }
+    void ShowSetupWizard(TFrmSetupWizard&) override {
+        out_ << "First start: add your mail account with kivo account add" << std::endl;
+    }
+    void ShowMainWindow() override {
+        out_ << "Kivo 1.0 running in " << folder_.root.string() << std::endl;
+    }
+    bool HasMessageView() const override { return false; }
+    void OpenComposer(const std::optional<std::string>& mailTo) override {
+        out_ << (mailTo ? "New message to " + *mailTo : std::string("New message")) << std::endl;
+    }
+    void RestoreApplication() override { out_ << "Show main window" << std::endl; }
+    void ErrorLevel(int level, std::string_view text) override {
+        if (level == 2) err_ << "kivo run: " << text << std::endl;
+    }
+
+  private:
+    std::ostream& out_;
+    std::ostream& err_;
+    const ProgramFolder& folder_;
+};
+
+void CheckOnce(Context& ctx, TTerminalFeedback& feedback) {
+    try {
+        RunCheck(ctx, feedback);
+    } catch (const std::exception& e) {
+        ctx.err << "kivo run: mail check failed: " << e.what() << std::endl;
+    }
+}
+
+}  // namespace
+
+int RunCommand(Context& ctx, Args args) {
+    if (args.size() > 2 || (!args.empty() && args[0] != "/m" && args[0] != "/M")) {
+        throw UsageError("unexpected argument '" + args.front() + "'");
+    }
+    std::error_code ec;
+    if (!fs::is_directory(ctx.folder.root, ec) && !CreateFolderOneLevel(ctx.folder.root)) {
+        throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
+    }
+    std::optional<TInstanceListener> listener =
+        TInstanceListener::Listen(ctx.folder.InstanceSocket());
+    if (!listener) {
+        // Another instance runs on this folder: it takes the command, as a second start does.
+        if (!SendToInstance(ctx.folder.InstanceSocket(), InstanceCommandText(args))) {
+            throw std::runtime_error("another instance runs but does not answer");
+        }
+        ctx.err << "kivo run: handed over to the running instance" << std::endl;
+        return 0;
+    }
+    CatchStopSignals();
+
+    TTerminalMainView view(ctx.out, ctx.err, ctx.folder);
+    TFrmMain main(ctx.folder, ctx.platform, view);
+    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    main.Hooks.CheckMail = [&] { CheckOnce(ctx, feedback); };
+    TFirstRunFiles content;
+    TXdgDefaultMailer mailer(fs::canonical("/proc/self/exe", ec), ctx.folder.root,
+                             TXdgDefaultMailer::UserApplications());
+    main.LoadApp(args, content, mailer);
+
+    const TMailSettings& mail = main.Settings().Mail;
+    const bool timer = mail.AutoCheck && mail.AutoCheckIntervalMs() > 0;
+    const auto interval = std::chrono::milliseconds(mail.AutoCheckIntervalMs());
+    Clock::time_point nextCheck = Clock::now() + interval;
+    const auto stopping = [&] { return gStopRequested != 0 || ctx.platform.AbortRequested(); };
+    while (!stopping()) {
+        // The wait is bounded so a signal that arrives just before it is seen soon.
+        auto wait = std::chrono::milliseconds(500);
+        if (timer) {
+            wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::max(nextCheck - Clock::now(), Clock::duration{})));
+        }
+        listener->Poll(wait, [&](const std::string& command) { main.InstanceCommand(command); });
+        if (timer && !stopping() && Clock::now() >= nextCheck) {
+            main.Hooks.CheckMail();
+            // A check suspends the timer: the next interval starts when it ends.
+            nextCheck = Clock::now() + interval;
+        }
+    }
+    if (std::optional<std::string> failure = main.Shutdown()) {
+        ctx.err << "kivo run: " << *failure << std::endl;
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace kivo::cli

@@ -1,0 +1,50 @@
+#pragma once
+// The open windows list: the composers, separate message views and extra index windows the
+// main window opened, oldest first, newest last (the "&Window" menu mirrors it). It borrows
+// the windows; a window removes itself when it closes. At shutdown every window is asked to
+// close, first to last, and one that refuses keeps the program running.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class TOpenWindow {
+  public:
+    virtual ~TOpenWindow() = default;
+    virtual std::string Caption() const = 0;
+    // Asks the window to close (an unsaved composer may ask its user); false when it stays.
+    virtual bool Close() = 0;
+    // Shows the window and brings it to the front.
+    virtual void Show() = 0;
+};
+
+class TOpenWindows {
+  public:
+    void Add(TOpenWindow& window) { windows_.push_back(&window); }
+    void Remove(const TOpenWindow& window) { std::erase(windows_, &window); }
+    const std::vector<TOpenWindow*>& Items() const { return windows_; }
+    // The window opened last, or nullptr.
+    TOpenWindow* Last() const { return windows_.empty() ? nullptr : windows_.back(); }
+
+    // Closes every window, first to last. A window that refuses is shown and the rest stay
+    // open; returns false then.
+    bool CloseAll() {
+        while (!windows_.empty()) {
+            TOpenWindow* first = windows_.front();
+            if (!first->Close()) {
+                first->Show();
+                return false;
+            }
+            // A window that closed without removing itself is taken off here.
+            if (!windows_.empty() && windows_.front() == first) windows_.erase(windows_.begin());
+        }
+        return true;
+    }
+
+  private:
+    std::vector<TOpenWindow*> windows_;
+};
+
+}  // namespace kivo
