@@ -29,6 +29,9 @@ class TTrayIconState {
     void StartCheck() { checking_ = true; }
     // The end of a check: new mail starts the new-mail animation, none ends it.
     void CheckEnded(bool newMail);
+    // A check that ended without reaching its end: its animation stops, a waiting new-mail
+    // notice stays.
+    void StopCheck() { checking_ = false; }
     void StartSending() { sending_ = true; }
     void SendingEnded() { sending_ = false; }
     // A message was shown: the new-mail notice has been seen.

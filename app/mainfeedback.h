@@ -1,0 +1,94 @@
+#pragma once
+// The main window's feedback channels in one object: the status bar, the progress log, the
+// busy state with the automatic-check timer, and the notification icon with the new-mail
+// sound. It is what the mail pipelines report to (TTransferFeedback) while the main window
+// runs them; the window draws its parts when told that one changed. Tips go to the platform,
+// which keeps one at a time for the whole program.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/autochecktimer.h"
+#include "app/busystate.h"
+#include "app/progresslog.h"
+#include "app/statusbar.h"
+#include "app/trayicon.h"
+#include "transfer/transferfeedback.h"
+
+namespace kivo {
+
+class Platform;
+struct TSettings;
+
+// What the screen redraws; each call names the part that changed.
+class TMainStateView {
+  public:
+    virtual ~TMainStateView() = default;
+    virtual void StatusChanged(int /*panel*/) {}
+    virtual void ProgressChanged() {}
+    virtual void LogChanged() {}
+    virtual void ControlsChanged() {}
+    virtual void TrayIconChanged() {}
+};
+
+// The main window's own parts the pipelines reach: the In index window, dial-up and
+// reopening a mailbox. Each may stay empty.
+struct TMainFeedbackHooks {
+    std::function<TFrmIndex*()> InIndexWindow;
+    std::function<bool()> MainShowsIn;
+    std::function<void()> ScrollMainList;
+    std::function<void()> DialUp;
+    std::function<void()> HangUp;
+    std::function<void(const std::filesystem::path&)> ReopenMailbox;
+};
+
+class TMainFeedback : public TTransferFeedback {
+  public:
+    // Borrows the platform, the view and the window's settings, which must outlive it.
+    TMainFeedback(Platform& platform, TMainStateView& view, const TSettings& settings,
+                  TAutoCheckTimer::Clock steadyClock = std::chrono::steady_clock::now,
+                  TProgressLog::Clock dateClock = DateTime::Now);
+
+    TStatusBar Status;
+    TProgressLog Log;
+    TAutoCheckTimer Timer;
+    TBusyState Busy{Timer};
+    TTrayIconState Tray;
+    TMainFeedbackHooks Hooks;
+
+    // [Mail] "AutoCheck" and "AutoCheckTime" as the settings now hold them.
+    void ApplyTimerSettings();
+    // The window's event loop asks this; true when a mail check should start now.
+    bool AutoCheckDue() { return !Busy.Busy() && Timer.Due(); }
+    // Stop, "Go &offline / Cancel" and the progress menu's "&Cancel".
+    bool CancelTransfer() { return Busy.Cancel(); }
+
+    void StatusText(int panel, std::string_view text) override;
+    void ErrorLevel(int level, std::string_view text) override;
+    int LastLevel() const override { return Log.LastLevel(); }
+    void SetLastLevel(int level) override { Log.SetLastLevel(level); }
+    void Progress(int percent) override;
+    void ShowProgressText(bool shown) override;
+    void ShowTip(std::string_view text) override;
+    bool AskPassword(std::string_view caption, std::string_view prompt,
+                     std::string& password) override;
+    void SetBusy(bool busy) override;
+    void RouteCancel(std::function<void()> cancel) override;
+    void StartCheckAnimation() override;
+    void CheckEnded(bool newMail, bool playSound) override;
+    TFrmIndex* InIndexWindow() override;
+    bool MainShowsIn() override;
+    void ScrollMainList() override;
+    void DialUp() override;
+    void HangUp() override;
+    void ReopenMailbox(const std::filesystem::path& mbx) override;
+
+  private:
+    Platform& platform_;
+    TMainStateView& view_;
+    const TSettings& settings_;
+};
+
+}  // namespace kivo
