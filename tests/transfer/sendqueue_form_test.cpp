@@ -1,0 +1,123 @@
+// The queue form of an outgoing message: what QueueMessage writes into "out.mbx", what the
+// send queue reads back from it, and how the run marks the messages it is done with.
+
+#include <gtest/gtest.h>
+
+#include "base/bytes.h"
+#include "store/mbxfile.h"
+#include "tests/support/testutil.h"
+#include "transfer/outmarks.h"
+#include "transfer/queueform.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+TmsMessage Letter(std::string_view subject) {
+    TmsMessage m;
+    m.Sender().SetAddress("ann@example.org");
+    m.Sender().SetName("Ann");
+    m.Recipients().AddAddress("bob@example.org", "Bob");
+    m.SetSubject(subject);
+    m.Body() = {"Hello,", "From here on it is serious.", ".", "Ann"};
+    return m;
+}
+
+Lines MessageOf(const fs::path& mbx, int n) {
+    Lines lines;
+    ExtractMsg(n, mbx, lines);
+    return lines;
+}
+
+TEST(QueueForm, WritesTheQueueLinesAndReadsBackTheMessage) {
+    test::TempDir dir;
+    test::WriteFile(dir / "photo.png", std::string("\x89PNG\0\r\n", 7));
+    TmsMessage m = Letter("plans");
+    m.BCC().AddAddress("carol@example.org", "");
+    m.BCC().AddAddress("dave@example.org", "Dave");
+    TQueueOptions options;
+    options.smtp = "smtp.example.org";
+    options.signatureLines = 3;
+    options.attachments = {dir / "photo.png", dir / "gone.txt"};
+    const Lines lines = QueueLines(m, options);
+
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
+              (Lines{"", "From ???@??? ?\?/?\?/?\?\?? ?\?:?\?:?\?", "X-Sig-Local: 3", "Status: RQ"}));
+    const auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("X-SMTP: smtp.example.org"));
+    EXPECT_TRUE(has("X-Bcc: carol@example.org,dave@example.org"));
+    EXPECT_TRUE(has("Attachment Converted: \"" + (dir / "photo.png").string() + "\""));
+    EXPECT_TRUE(has(">From here on it is serious.")) << "a body line must not split the mailbox";
+    for (const std::string& line : lines) EXPECT_FALSE(StartsWithNoCase(line, "Bcc:")) << line;
+
+    const TQueuedMessage back = ReadQueued(Lines(lines.begin() + 1, lines.end()));
+    EXPECT_EQ(back.server, "smtp.example.org");
+    EXPECT_EQ(back.message.Subject(), "plans");
+    ASSERT_EQ(back.message.BCC().Count(), 2u);
+    EXPECT_EQ(back.message.BCC().Items(1).Address(), "dave@example.org");
+    // The missing file is left out; the existing one is attached whole; no queue line stays.
+    ASSERT_EQ(back.message.Attachments().Count(), 1u);
+    EXPECT_EQ(back.message.Attachments().Items(0).Data(), std::string("\x89PNG\0\r\n", 7));
+    for (const std::string& line : back.message.Headers().Lines()) {
+        EXPECT_FALSE(StartsWithNoCase(line, "X-SMTP") || StartsWithNoCase(line, "X-Bcc") ||
+                     StartsWithNoCase(line, "X-Sig-Local"))
+            << line;
+    }
+    for (const std::string& line : back.message.Body())
+        EXPECT_FALSE(line.starts_with("Attachment Converted:")) << line;
+}
+
+TEST(QueueForm, QueueMessageAppendsToAnOutMailboxOfAnyLetterCase) {
+    test::TempDir dir;
+    test::WriteFile(dir / "Out.mbx", "");
+    QueueMessage(Letter("one"), {}, dir.path());
+    TQueueOptions defaultServer;
+    defaultServer.smtp = "";
+    QueueMessage(Letter("two"), defaultServer, dir.path());
+    EXPECT_FALSE(fs::exists(dir / "out.mbx"));
+    EXPECT_EQ(FindLastIndex(dir / "Out.mbx"), 2);
+    const Lines second = MessageOf(dir / "Out.mbx", 2);
+    EXPECT_EQ(HeaderValue("Subject:", second), "two");
+    EXPECT_NE(std::find(second.begin(), second.end(), "X-SMTP: "), second.end())
+        << "an empty server is still written: the default server then";
+    EXPECT_EQ(ReadQueued(second).server, "");
+}
+
+// The marks of a run land on the messages it read, wherever they are in the file now.
+TEST(QueueForm, MarksDoneMessagesInTheFileAsItIsNow) {
+    test::TempDir dir;
+    const fs::path out = dir / "out.mbx";
+    for (const char* s : {"a", "b", "c"}) QueueMessage(Letter(s), {}, dir.path());
+    const Lines a = MessageOf(out, 1), c = MessageOf(out, 3);
+    // Meanwhile: another process compressed away "b" (rewriting the Status lines) and queued
+    // "d", and "a" was queued a second time.
+    Lines now = SplitLines(test::ReadFile(out));
+    const std::vector<TLineRange> ranges = MessageRanges(now);
+    now.erase(now.begin() + static_cast<std::ptrdiff_t>(ranges[1].begin),
+              now.begin() + static_cast<std::ptrdiff_t>(ranges[1].end));
+    for (std::string& line : now)
+        if (line == "Status: RQ") line = "Status: R";
+    test::WriteFile(out, JoinLinesCrLf(now));
+    QueueMessage(Letter("d"), {}, dir.path());
+    QueueMessage(Letter("a"), {}, dir.path());
+
+    EXPECT_EQ(MarkDoneInOut(out, {a, c}), 2);
+    ASSERT_EQ(FindLastIndex(out), 4);
+    const Lines statuses = {HeaderValue("Status:", MessageOf(out, 1)),
+                            HeaderValue("Status:", MessageOf(out, 2)),
+                            HeaderValue("Status:", MessageOf(out, 3)),
+                            HeaderValue("Status:", MessageOf(out, 4))};
+    EXPECT_EQ(statuses, (Lines{"RD", "RD", "RQ", "RQ"}));
+    EXPECT_EQ(HeaderValue("Subject:", MessageOf(out, 3)), "d");
+
+    EXPECT_EQ(MarkDoneInOut(dir / "missing.mbx", {a}), 0);
+    EXPECT_FALSE(fs::exists(dir / "missing.mbx"));
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,452 @@
+// The send-queue run against an SMTP double: routing to servers and connections, failures and
+// cancel, outgoing filters, the tips of an empty queue, and mail queued during the run.
+
+#include "transfer/sendqueue.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <stdexcept>
+
+#include "base/bytes.h"
+#include "store/mbxfile.h"
+#include "tests/support/testutil.h"
+#include "transfer/queueform.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// An SMTP double: records the dialogue as short words and fails where told to.
+class FakeSmtp : public TSmtpSender {
+  public:
+    void SetEvents(TSmtpEvents events) override { events_ = std::move(events); }
+    void SetServer(std::string_view server) override { server_ = server; }
+    void Open() override {
+        if (!connected_) Connect();
+    }
+    void Send(TmsMessage& message) override {
+        if (!connected_) Fail("Not connected");
+        Deliver(message, "send ");
+    }
+    void SendMail(TmsMessage& message) override {
+        Connect();
+        try {
+            Deliver(message, "sendmail ");
+        } catch (...) {
+            Close();
+            throw;
+        }
+        Close();
+    }
+    void Reset() override {
+        calls.push_back("reset");
+        if (failReset) Fail("421 closing");
+        Open();
+    }
+    void Close() override {
+        if (connected_) calls.push_back("close");
+        connected_ = false;
+    }
+    void Cancel() override { calls.push_back("cancel"); }
+
+    Lines calls;
+    std::set<std::string> unreachable;  // servers that refuse connections
+    std::map<std::string, std::string> refuse;  // subject -> failure text
+    bool failReset = false;
+    std::function<void(const TmsMessage&)> onSend;  // runs while a message is sent
+    std::vector<TmsMessage> delivered;
+
+  private:
+    void Connect() {
+        calls.push_back("open " + server_);
+        if (unreachable.count(server_)) Fail("[10061] Connection refused");
+        connected_ = true;
+    }
+    void Deliver(TmsMessage& message, const std::string& how) {
+        calls.push_back(how + message.Subject());
+        if (onSend) onSend(message);
+        auto it = refuse.find(message.Subject());
+        if (it != refuse.end()) Fail(it->second);
+        events_.progress(100);
+        delivered.push_back(message);
+    }
+    [[noreturn]] void Fail(std::string text) {
+        events_.error(text);
+        throw std::runtime_error(text);
+    }
+
+    TSmtpEvents events_;
+    std::string server_;
+    bool connected_ = false;
+};
+
+class RecordingFeedback : public TTransferFeedback {
+  public:
+    void StatusText(int panel, std::string_view text) override {
+        status[panel] = std::string(text);
+        if (panel == 3 && !text.empty()) shown.emplace_back(text);
+    }
+    void ErrorLevel(int level, std::string_view text) override {
+        log.push_back(std::to_string(level) + " " + std::string(text));
+    }
+    void ShowTip(std::string_view text) override { tips.emplace_back(text); }
+    bool AskPassword(std::string_view, std::string_view, std::string&) override { return false; }
+    void SetBusy(bool on) override { busy.push_back(on); }
+    void RouteCancel(std::function<void()> cancel) override { cancel_ = std::move(cancel); }
+    void ReopenMailbox(const fs::path& mbx) override { reopened.push_back(mbx.filename()); }
+    void Stop() {
+        if (cancel_) cancel_();
+    }
+
+    std::string status[4];
+    Lines shown;
+    Lines log;
+    Lines tips;
+    std::vector<bool> busy;
+    Lines reopened;
+
+  private:
+    std::function<void()> cancel_;
+};
+
+// Outgoing filters: "drop" in the subject marks the message deleted, "boom" fails.
+class DroppingFilters : public TFilterLists {
+  public:
+    void RunIncoming(TmsMessage&) override {}
+    void RunOutgoing(TmsMessage& message) override {
+        seen.push_back(message.Headers().GetFieldValue("Status"));
+        if (message.Subject().find("drop") != std::string::npos) {
+            message.Headers().RemoveField("Status");
+            message.Headers().Add("Status: Rd");
+        }
+        if (message.Subject().find("boom") != std::string::npos)
+            throw std::runtime_error("script error");
+    }
+    Lines seen;
+};
+
+class SendQueue : public testing::Test {
+  protected:
+    SendQueue() { fs::create_directories(mail); }
+
+    void Settings(std::string_view smtp, std::string_view defaultAccount = "") {
+        test::WriteFile(dir / "kivo.ini", "[Mail]\r\nSMTP=" + std::string(smtp) +
+                                              "\r\nDefaultAccount=" +
+                                              std::string(defaultAccount) + "\r\n");
+    }
+    void Queue(std::string_view subject, std::optional<std::string> server,
+               std::string_view bcc = "") {
+        TmsMessage m;
+        m.Sender().SetAddress("ann@example.org");
+        m.Recipients().AddAddress("bob@example.org", "Bob Builder");
+        if (!bcc.empty()) m.BCC().AddAddress(bcc, "");
+        m.SetSubject(subject);
+        m.Body() = {"Body of " + std::string(subject)};
+        TQueueOptions options;
+        options.smtp = std::move(server);
+        QueueMessage(m, options, mail);
+    }
+    TSendResult Run(bool byCheck = false) {
+        TSendQueue run({dir / "kivo.ini", dir / "accounts.ini", mail}, smtp, filters, feedback);
+        return run.Run(byCheck);
+    }
+    Lines Subjects(const fs::path& mbx) const {
+        Lines subjects;
+        for (int n = 1; n <= FindLastIndex(mbx); ++n) {
+            Lines lines;
+            ExtractMsg(n, mbx, lines);
+            subjects.push_back(HeaderValue("Subject:", lines));
+        }
+        return subjects;
+    }
+    Lines Level(char level) const {
+        Lines found;
+        for (const std::string& entry : feedback.log)
+            if (entry[0] == level) found.push_back(entry.substr(2));
+        return found;
+    }
+
+    test::TempDir dir;
+    fs::path mail = dir / "Mail";
+    fs::path out = mail / "out.mbx";
+    fs::path sent = mail / "sent.mbx";
+    FakeSmtp smtp;
+    DroppingFilters filters;
+    RecordingFeedback feedback;
+};
+
+TEST_F(SendQueue, OneServerSharesOneConnectionAndSentKeepsTheQueueForm) {
+    Settings("");
+    for (const char* s : {"one", "two", "three"}) Queue(s, "mx.example", "eve@example.org");
+    const std::string queued = test::ReadFile(out);
+    const TSendResult r = Run();
+
+    EXPECT_EQ(smtp.calls,
+              (Lines{"open mx.example", "send one", "send two", "send three", "close"}));
+    EXPECT_EQ(r.sent, 3);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(FindLastIndex(out), 0);
+    EXPECT_EQ(Subjects(sent), (Lines{"one", "two", "three"}));
+    Lines first;
+    ExtractMsg(1, sent, first);
+    EXPECT_EQ(first[0], kQueueSeparator);
+    EXPECT_EQ(first[1], "Status: RQ");
+    EXPECT_EQ(HeaderValue("X-SMTP:", first), "mx.example");
+    EXPECT_EQ(HeaderValue("X-Bcc:", first), "eve@example.org");
+    EXPECT_NE(queued.find(JoinLinesCrLf(first)), std::string::npos) << "Sent gets it unchanged";
+
+    ASSERT_EQ(smtp.delivered.size(), 3u);
+    EXPECT_EQ(smtp.delivered[0].BCC().Items(0).Address(), "eve@example.org");
+    EXPECT_EQ(Level('1'), (Lines{"Sending queued messages through mx.example SMTP server..."}));
+    EXPECT_EQ(feedback.shown.front(), "Bob Builder, one");
+    EXPECT_EQ(feedback.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(feedback.reopened, (Lines{"out.mbx", "sent.mbx"}));
+    EXPECT_EQ(feedback.status[0], "");
+    EXPECT_TRUE(feedback.tips.empty());
+}
+
+// Which server each message goes through, and over how many connections.
+TEST_F(SendQueue, RoutesEachMessageToItsServer) {
+    struct Case {
+        const char* why;
+        std::vector<std::optional<std::string>> servers;  // X-SMTP of each queued message
+        const char* mailSmtp;
+        const char* defaultAccount;
+        Lines calls;
+    };
+    const Case cases[] = {
+        {"two servers: a connection per message",
+         {"a.example", "b.example"},
+         "",
+         "",
+         {"open a.example", "sendmail m0", "close", "open b.example", "sendmail m1", "close"}},
+        {"no X-SMTP line: the default server",
+         {std::nullopt, "d.example"},
+         "d.example",
+         "",
+         {"open d.example", "send m0", "send m1", "close"}},
+        {"empty X-SMTP and no default: the default account's POP server",
+         {"", ""},
+         "",
+         "Home",
+         {"open pop.home", "send m0", "send m1", "close"}},
+        {"no default account named: the first in alphabetical order",
+         {""},
+         "",
+         "Nobody",
+         {"open pop.home", "send m0", "close"}},
+        {"one named server and one for the POP server: never the named one for both",
+         {"a.example", ""},
+         "",
+         "Work",
+         {"open a.example", "sendmail m0", "close", "open pop.work", "sendmail m1", "close"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        fs::remove(out);
+        fs::remove(sent);
+        smtp.calls.clear();
+        Settings(c.mailSmtp, c.defaultAccount);
+        test::WriteFile(dir / "accounts.ini",
+                        "[Work]\r\nPOPServer=pop.work\r\n[Home]\r\nPOPServer=pop.home\r\n");
+        for (std::size_t i = 0; i < c.servers.size(); ++i)
+            Queue("m" + std::to_string(i), c.servers[i]);
+        const TSendResult r = Run();
+        EXPECT_EQ(smtp.calls, c.calls);
+        EXPECT_EQ(r.sent, static_cast<int>(c.servers.size()));
+        EXPECT_EQ(FindLastIndex(out), 0);
+    }
+}
+
+TEST_F(SendQueue, AFailedMessageStaysQueuedAndIsRetriedByTheNextRun) {
+    Settings("mx.example");
+    for (const char* s : {"one", "two", "three"}) Queue(s, std::nullopt);
+    Lines two;
+    ExtractMsg(2, out, two);
+    smtp.refuse["two"] = "550 5.1.1 <bob@example.org>: Recipient address rejected";
+    const TSendResult r = Run();
+
+    EXPECT_EQ(smtp.calls, (Lines{"open mx.example", "send one", "send two", "reset", "send three",
+                                 "close"}));
+    EXPECT_EQ(r.sent, 2);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(Level('2'), (Lines{"Could not send message \"two\"<br>\r\nthrough mx.example SMTP "
+                                 "server<br>\r\n550 5.1.1 <bob@example.org>: Recipient address "
+                                 "rejected"}));
+    EXPECT_EQ(Subjects(sent), (Lines{"one", "three"}));
+    Lines left;
+    ExtractMsg(1, out, left);
+    StripMsgBottom(two);
+    StripMsgBottom(left);
+    EXPECT_EQ(left, two) << "the failed message stays exactly as queued";
+    EXPECT_EQ(FindLastIndex(out), 1);
+
+    smtp.refuse.clear();
+    EXPECT_EQ(Run().sent, 1);
+    EXPECT_EQ(Subjects(sent), (Lines{"one", "three", "two"}));
+    EXPECT_EQ(FindLastIndex(out), 0);
+}
+
+// A server that cannot be reached fails only its own messages when each has a connection of
+// its own; with one shared connection nothing is sent.
+TEST_F(SendQueue, AnUnreachableServerFailsOnlyItsMessages) {
+    Settings("");
+    Queue("a1", "a.example");
+    Queue("down", "down.example");
+    Queue("a2", "a.example");
+    Queue("down too", "down.example");
+    smtp.unreachable = {"down.example"};
+    TSendResult r = Run();
+    EXPECT_EQ(smtp.calls, (Lines{"open a.example", "sendmail a1", "close", "open down.example",
+                                 "open a.example", "sendmail a2", "close", "open down.example"}));
+    EXPECT_EQ(r.sent, 2);
+    EXPECT_EQ(Subjects(out), (Lines{"down", "down too"}));
+    EXPECT_EQ(feedback.status[0], "Error sending mail") << "the last message failed";
+
+    smtp.calls.clear();
+    feedback.log.clear();
+    const std::string before = test::ReadFile(out);
+    r = Run();
+    EXPECT_TRUE(r.couldNotConnect);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(smtp.calls, (Lines{"open down.example"}));
+    EXPECT_EQ(Level('2'), (Lines{"Could not connect to down.example SMTP server<br>\r\n[10061] "
+                                 "Connection refused"}));
+    EXPECT_EQ(test::ReadFile(out), before);
+}
+
+TEST_F(SendQueue, AFailedResetEndsTheRunAndKeepsTheRestQueued) {
+    Settings("mx.example");
+    for (const char* s : {"one", "two", "three"}) Queue(s, std::nullopt);
+    smtp.refuse["one"] = "451 try later";
+    smtp.failReset = true;
+    const TSendResult r = Run();
+    EXPECT_EQ(smtp.calls, (Lines{"open mx.example", "send one", "reset", "close"}));
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.failed, 3);
+    EXPECT_EQ(Subjects(out), (Lines{"one", "two", "three"}));
+    EXPECT_FALSE(fs::exists(sent));
+}
+
+TEST_F(SendQueue, ACanceledMessageSaysSoAndStaysQueued) {
+    Settings("");
+    Queue("one", "a.example");
+    Queue("two", "b.example");
+    smtp.refuse["one"] = "Operation has been canceled";
+    smtp.onSend = [&](const TmsMessage& m) {
+        if (m.Subject() == "one") feedback.Stop();
+    };
+    const TSendResult r = Run();
+    EXPECT_NE(std::find(smtp.calls.begin(), smtp.calls.end(), "cancel"), smtp.calls.end())
+        << "Stop goes to the SMTP client";
+    EXPECT_EQ(Level('2'), Lines{});
+    EXPECT_EQ(Level('3'), (Lines{"Operation canceled."}));
+    EXPECT_EQ(r.sent, 1);
+    EXPECT_EQ(Subjects(out), (Lines{"one"}));
+}
+
+TEST_F(SendQueue, OutgoingFiltersMayDiscardAMessage) {
+    Settings("mx.example");
+    Queue("keep", std::nullopt);
+    Queue("drop me", std::nullopt);
+    Queue("boom", std::nullopt);
+    const TSendResult r = Run();
+    EXPECT_EQ(filters.seen, (Lines{"RQ", "RQ", "RQ"}));
+    EXPECT_EQ(smtp.calls, (Lines{"open mx.example", "send keep", "send boom", "close"}));
+    EXPECT_EQ(r.sent, 2);
+    EXPECT_EQ(r.discarded, 1);
+    EXPECT_EQ(Level('2'), (Lines{"Outgoing filter failed: script error"}));
+    EXPECT_EQ(Subjects(sent), (Lines{"keep", "boom"}));
+    EXPECT_EQ(FindLastIndex(out), 0);
+}
+
+TEST_F(SendQueue, AnEmptyQueueShowsItsTipUnlessRunAfterACheck) {
+    struct Case {
+        const char* why;
+        std::optional<std::string> out;  // none: no file
+        const char* tip;
+    };
+    const Case cases[] = {
+        {"no Out mailbox", std::nullopt, "Out mailbox is empty -\nnothing to send (e61)"},
+        {"an empty file", "", "Out mailbox is empty -\nnothing to send (e62)"},
+        // Compressing Out first drops the lines that belong to no message.
+        {"lines but no message", "\r\n\r\n", "Out mailbox is empty -\nnothing to send (e62)"},
+    };
+    Settings("mx.example");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        for (bool byCheck : {false, true}) {
+            fs::remove(out);
+            if (c.out) test::WriteFile(out, *c.out);
+            feedback.tips.clear();
+            const TSendResult r = Run(byCheck);
+            EXPECT_EQ(r.queued, 0);
+            EXPECT_EQ(feedback.tips, byCheck ? Lines{} : Lines{c.tip});
+            EXPECT_TRUE(smtp.calls.empty());
+        }
+    }
+}
+
+TEST_F(SendQueue, AMessageWithoutServerWaitsOrEndsARunAfterACheck) {
+    Settings("");
+    Queue("nowhere", "");
+    Queue("there", "a.example");
+    Queue("nowhere too", "");
+    TSendResult r = Run();
+    EXPECT_EQ(feedback.tips, (Lines{"SMTP server not entered -\npress F7 to enter it (e64)",
+                                    "SMTP server not entered -\npress F7 to enter it (e64)"}));
+    EXPECT_EQ(r.sent, 1);
+    EXPECT_EQ(Subjects(out), (Lines{"nowhere", "nowhere too"}));
+
+    feedback.tips.clear();
+    Queue("there again", "a.example");
+    r = Run(true);
+    EXPECT_TRUE(feedback.tips.empty());
+    EXPECT_EQ(r.sent, 0) << "after a check the run ends at the first message without server";
+    EXPECT_EQ(FindLastIndex(out), 3);
+}
+
+// Mail queued while the run is going (by the composer, a script or another Kivo process)
+// survives the end of the run once and intact.
+TEST_F(SendQueue, MailQueuedDuringTheRunSurvivesIt) {
+    Settings("mx.example");
+    Queue("one", std::nullopt);
+    Queue("two", std::nullopt);
+    smtp.onSend = [&](const TmsMessage& m) {
+        if (m.Subject() == "one") Queue("late", std::nullopt, "eve@example.org");
+    };
+    const TSendResult r = Run();
+    EXPECT_EQ(r.sent, 2);
+    EXPECT_EQ(Subjects(out), (Lines{"late"}));
+    EXPECT_EQ(Subjects(sent), (Lines{"one", "two"}));
+
+    smtp.onSend = nullptr;
+    EXPECT_EQ(Run().sent, 1);
+    ASSERT_EQ(smtp.delivered.size(), 3u);
+    EXPECT_EQ(smtp.delivered[2].Subject(), "late");
+    EXPECT_EQ(smtp.delivered[2].Body().front(), "Body of late");
+    EXPECT_EQ(smtp.delivered[2].BCC().Items(0).Address(), "eve@example.org");
+}
+
+// A message delivered but not filed in Sent stays queued (never lost) and the run ends, so a
+// full disk does not turn every further message into one sent twice.
+TEST_F(SendQueue, ASentCopyThatCannotBeWrittenEndsTheRun) {
+    Settings("mx.example");
+    Queue("one", std::nullopt);
+    Queue("two", std::nullopt);
+    fs::create_directories(sent);  // a folder where the file should be: every append fails
+    const TSendResult r = Run();
+    EXPECT_EQ(smtp.calls, (Lines{"open mx.example", "send one", "close"}));
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(Subjects(out), (Lines{"one", "two"}));
+    ASSERT_EQ(Level('2').size(), 1u);
+    EXPECT_TRUE(Level('2')[0].starts_with("Could not add the message to the mailbox"));
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,318 @@
+#include "transfer/sendqueue.h"
+
+#include <algorithm>
+
+#include "accounts/account.h"
+#include "base/bytes.h"
+#include "base/files.h"
+#include "base/inifile.h"
+#include "store/compress.h"
+#include "store/mbxfile.h"
+#include "store/storefeedback.h"
+#include "transfer/queueform.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::string_view kCanceledText = "Operation has been canceled";
+constexpr std::string_view kNothingToSend = "Out mailbox is empty -\nnothing to send ";
+
+// The value of the first "X-SMTP:" line among the message's header lines, trimmed.
+std::string QueuedServer(const std::vector<std::string>& lines, TLineRange range) {
+    for (std::size_t i = range.begin + 1; i < range.end; ++i) {
+        if (TrimView(lines[i]).empty()) break;
+        if (StartsWithNoCase(lines[i], "X-SMTP:")) return Trim(lines[i].substr(7));
+    }
+    return {};
+}
+
+// The fourth status panel while a message is sent: recipient and subject.
+std::string RecipientAndSubject(const TmsMessage& message) {
+    std::string who;
+    if (message.Recipients().Count() > 0) {
+        const TmsMailAddress& first = message.Recipients().Items(0);
+        who = first.Name().empty() ? first.Address() : first.Name();
+    }
+    if (who.empty()) return message.Subject().substr(0, 90);
+    return who.substr(0, 30) + ", " + message.Subject().substr(0, 60);
+}
+
+void CompressOut(const std::filesystem::path& outFile) {
+    std::filesystem::path base = outFile;
+    CompressMailbox(base.replace_extension(), false, NoFeedback());
+}
+
+}  // namespace
+
+TSendQueue::TSendQueue(TSendPaths paths, TSmtpSender& smtp, TFilterLists& filters,
+                       TTransferFeedback& feedback, Platform* platform)
+    : paths_(std::move(paths)),
+      smtp_(smtp),
+      filters_(filters),
+      feedback_(feedback),
+      platform_(platform) {}
+
+TSendResult TSendQueue::Run(bool startedByCheck) {
+    result_ = {};
+    startedByCheck_ = startedByCheck;
+    stop_ = false;
+    lastFailed_ = false;
+    done_.clear();
+    fallbackRead_ = false;
+    const IniFile settings(paths_.settingsFile);
+    defaultServer_ = Trim(settings.ReadString("Mail", "SMTP", ""));
+
+    outFile_ = FindFileNoCase(paths_.mailFolder, "out.mbx");
+    std::error_code ec;
+    if (!std::filesystem::exists(outFile_, ec)) {
+        if (!startedByCheck_) feedback_.ShowTip(std::string(kNothingToSend) + "(e61)");
+        return result_;
+    }
+    feedback_.SetBusy(true);
+    feedback_.RouteCancel([this] { smtp_.Cancel(); });
+    smtp_.SetEvents({
+        .progress = [this](int percent) { feedback_.Progress(percent); },
+        .error = [this](std::string& text) { lastError_ = text; },
+    });
+    try {
+        CompressOut(outFile_);
+        FileLock lock(outFile_);
+        lines_ = SplitLines(ReadFileBytes(outFile_));
+    } catch (const std::exception& e) {
+        feedback_.ErrorLevel(2, "Cannot read the Out mailbox<br>\r\n" + std::string(e.what()));
+        lines_.clear();
+        result_.outNotUpdated = true;
+        feedback_.RouteCancel({});
+        feedback_.SetBusy(false);
+        return result_;
+    }
+    ranges_ = MessageRanges(lines_);
+    result_.queued = static_cast<int>(ranges_.size());
+    if (lines_.empty() || ranges_.empty()) {
+        if (!startedByCheck_)
+            feedback_.ShowTip(std::string(kNothingToSend) + (lines_.empty() ? "(e62)" : "(e63)"));
+    } else {
+        Deliver();
+    }
+    End();
+    return result_;
+}
+
+void TSendQueue::Deliver() {
+    // Each message's own server, so that one connection is used only when every message
+    // really goes to that one server.
+    std::vector<std::string> servers;
+    bool withoutServer = false;
+    for (std::size_t n = 0; n < ranges_.size(); ++n) {
+        std::string server = ServerOf(n);
+        withoutServer = withoutServer || server.empty();
+        if (!server.empty() && std::find(servers.begin(), servers.end(), server) == servers.end())
+            servers.push_back(std::move(server));
+    }
+    feedback_.Progress(0);
+    feedback_.ShowProgressText(true);
+    feedback_.DialUp();
+    feedback_.StatusText(0, "Sending queued messages...");
+    if (servers.size() == 1 && !withoutServer) {
+        DeliverOverOneConnection(servers.front());
+    } else {
+        DeliverEach();
+    }
+}
+
+void TSendQueue::DeliverOverOneConnection(const std::string& server) {
+    feedback_.ErrorLevel(1, "Sending queued messages through " + server + " SMTP server...");
+    smtp_.SetServer(server);
+    lastError_.clear();
+    try {
+        smtp_.Open();
+    } catch (const std::exception& e) {
+        if (lastError_.empty()) lastError_ = e.what();
+        lastFailed_ = true;
+        result_.couldNotConnect = true;
+        result_.failed = result_.queued;
+        feedback_.StatusText(0, "Error sending mail");
+        if (lastError_ == kCanceledText) {
+            feedback_.StatusText(0, "Canceled!");
+            feedback_.ErrorLevel(3, "Operation canceled.");
+        } else {
+            feedback_.ErrorLevel(
+                2, "Could not connect to " + server + " SMTP server<br>\r\n" + lastError_);
+        }
+        try {
+            smtp_.Close();
+        } catch (const std::exception&) {
+        }
+        return;
+    }
+    std::size_t n = 0;
+    for (; n < ranges_.size() && !stop_; ++n) {
+        if (!SendMessage(n, server, true)) {
+            ++n;
+            break;
+        }
+    }
+    result_.failed += static_cast<int>(ranges_.size() - n);
+    try {
+        smtp_.Close();
+    } catch (const std::exception&) {
+        // The messages are delivered; a failing goodbye changes nothing.
+    }
+}
+
+void TSendQueue::DeliverEach() {
+    std::size_t n = 0;
+    for (; n < ranges_.size() && !stop_; ++n) {
+        const std::string server = ServerOf(n);
+        if (server.empty()) {
+            if (startedByCheck_) break;
+            feedback_.ShowTip("SMTP server not entered -\npress F7 to enter it (e64)");
+            ++result_.failed;
+            continue;
+        }
+        feedback_.ErrorLevel(1,
+                             "Sending some queued messages through " + server + " SMTP server...");
+        smtp_.SetServer(server);
+        if (!SendMessage(n, server, false)) {
+            ++n;
+            break;
+        }
+    }
+    result_.failed += static_cast<int>(ranges_.size() - n);
+}
+
+bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shared) {
+    lastError_.clear();
+    lastFailed_ = false;
+    const std::vector<std::string> queued = MessageLines(n);
+    TQueuedMessage ready;
+    try {
+        ready = ReadQueued(queued, platform_);
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        ReportSendFailure(HeaderValue("Subject:", queued), server);
+        return true;
+    }
+    TmsMessage& message = ready.message;
+
+    TmsHeaders& headers = message.Headers();
+    std::string status = headers.GetFieldValue("Status");
+    std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+    for (std::size_t count = headers.Count(); count > 0; --count) headers.RemoveField("Status");
+    headers.Add("Status: " + status);
+    try {
+        filters_.RunOutgoing(message);
+    } catch (const std::exception& e) {
+        feedback_.ErrorLevel(2, "Outgoing filter failed: " + std::string(e.what()));
+    }
+    if (message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos) {
+        done_.push_back(queued);
+        ++result_.discarded;
+        return true;
+    }
+
+    feedback_.StatusText(3, RecipientAndSubject(message));
+    try {
+        if (shared) {
+            smtp_.Send(message);
+        } else {
+            smtp_.SendMail(message);
+        }
+    } catch (const std::exception& e) {
+        if (lastError_.empty()) lastError_ = e.what();
+        ReportSendFailure(message.Subject(), server);
+        // Only a shared connection has a transaction left to reset; a message in its own
+        // connection closed it, and opening one just to reset it would make the next
+        // message go through this server.
+        if (!shared) return true;
+        try {
+            smtp_.Reset();
+        } catch (const std::exception&) {
+            return false;
+        }
+        return true;
+    }
+    if (!FileInSent(queued)) return false;
+    done_.push_back(queued);
+    ++result_.sent;
+    return true;
+}
+
+bool TSendQueue::FileInSent(const std::vector<std::string>& queued) {
+    try {
+        AppendToFile(queued, FindFileNoCase(paths_.mailFolder, "sent.mbx"));
+        return true;
+    } catch (const EAppendError& e) {
+        // Delivered but not filed: it stays queued rather than lost, and the run ends so
+        // that a full disk does not turn every further message into a duplicate.
+        lastFailed_ = true;
+        ++result_.failed;
+        feedback_.StatusText(0, "Error sending mail");
+        feedback_.ErrorLevel(2, std::string(e.what()) + "<br>\r\n" + e.cause());
+        return false;
+    }
+}
+
+void TSendQueue::ReportSendFailure(const std::string& subject, const std::string& server) {
+    lastFailed_ = true;
+    ++result_.failed;
+    feedback_.StatusText(0, "Error sending mail");
+    if (lastError_ == kCanceledText) {
+        feedback_.StatusText(0, "Canceled!");
+        feedback_.ErrorLevel(3, "Operation canceled.");
+        return;
+    }
+    feedback_.ErrorLevel(2, "Could not send message \"" + subject + "\"<br>\r\nthrough " +
+                                server + " SMTP server<br>\r\n" + lastError_);
+}
+
+void TSendQueue::End() {
+    if (!lastFailed_) feedback_.StatusText(0, "");
+    feedback_.Progress(0);
+    feedback_.ShowProgressText(false);
+    feedback_.StatusText(3, "");
+    if (!ranges_.empty()) feedback_.HangUp();
+    try {
+        MarkDoneInOut(outFile_, done_);
+        CompressOut(outFile_);
+    } catch (const std::exception& e) {
+        result_.outNotUpdated = !done_.empty();
+        feedback_.ErrorLevel(2, "Cannot update the Out mailbox<br>\r\n" + std::string(e.what()));
+    }
+    feedback_.ReopenMailbox(outFile_);
+    feedback_.ReopenMailbox(FindFileNoCase(paths_.mailFolder, "sent.mbx"));
+    feedback_.RouteCancel({});
+    feedback_.SetBusy(false);
+}
+
+std::vector<std::string> TSendQueue::MessageLines(std::size_t n) const {
+    const TLineRange range = ranges_.at(n);
+    return {lines_.begin() + static_cast<std::ptrdiff_t>(range.begin),
+            lines_.begin() + static_cast<std::ptrdiff_t>(range.end)};
+}
+
+std::string TSendQueue::ServerOf(std::size_t n) {
+    std::string server = QueuedServer(lines_, ranges_.at(n));
+    if (server.empty()) server = defaultServer_;
+    if (server.empty()) server = FallbackServer();
+    return server;
+}
+
+std::string TSendQueue::FallbackServer() {
+    if (fallbackRead_) return fallback_;
+    fallbackRead_ = true;
+    fallback_.clear();
+    const std::vector<Account> accounts = ReadAccounts(paths_.accountsFile);
+    std::vector<std::string> names;
+    for (const Account& account : accounts) names.push_back(account.account);
+    const IniFile settings(paths_.settingsFile);
+    const std::string name =
+        ResolveDefaultAccount(names, settings.ReadString("Mail", "DefaultAccount", ""));
+    for (const Account& account : accounts) {
+        if (account.account == name) fallback_ = Trim(account.popServer);
+    }
+    return fallback_;
+}
+
+}  // namespace kivo
