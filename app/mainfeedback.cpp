@@ -16,27 +16,42 @@ TMainFeedback::TMainFeedback(Platform& platform, TMainStateView& view, const TSe
 }
 
 void TMainFeedback::ApplyTimerSettings() {
-    Timer.Configure(settings_.Mail.AutoCheck, settings_.Mail.AutoCheckIntervalMs());
+    appliedAutoCheck_ = settings_.Mail.AutoCheck;
+    appliedMinutes_ = settings_.Mail.AutoCheckTime;
+    Timer.Configure(appliedAutoCheck_, settings_.Mail.AutoCheckIntervalMs());
+}
+
+bool TMainFeedback::AutoCheckDue() {
+    if (settings_.Mail.AutoCheck != appliedAutoCheck_ ||
+        settings_.Mail.AutoCheckTime != appliedMinutes_) {
+        ApplyTimerSettings();
+    }
+    return !Busy.Busy() && Timer.Due();
 }
 
 void TMainFeedback::StatusText(int panel, std::string_view text) {
     Status.SetText(panel, text);
-    view_.StatusChanged(panel);
+    view_.SetStatusText(panel, text);
 }
 
 void TMainFeedback::ErrorLevel(int level, std::string_view text) {
     Log.ErrorLevel(level, text);
-    if (!text.empty()) view_.LogChanged();
+    if (!text.empty()) view_.ErrorLevel(level, text);
 }
 
 void TMainFeedback::Progress(int percent) {
-    Status.SetProgress(percent);
-    view_.ProgressChanged();
+    if (percent < 0) {
+        Status.ResetProgress();
+        Status.ShowProgressText(false);
+    } else {
+        Status.SetProgress(percent);
+    }
+    view_.SetProgress(percent);
 }
 
 void TMainFeedback::ShowProgressText(bool shown) {
     Status.ShowProgressText(shown);
-    view_.ProgressChanged();
+    view_.ShowProgressText(shown);
 }
 
 void TMainFeedback::ShowTip(std::string_view text) {

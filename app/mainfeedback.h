@@ -22,13 +22,20 @@ namespace kivo {
 class Platform;
 struct TSettings;
 
-// What the screen redraws; each call names the part that changed.
+// What the screen shows of the feedback. The main window's view implements it, so the
+// pipelines' texts reach the same status panels, progress bar and log window as the
+// window's own.
 class TMainStateView {
   public:
     virtual ~TMainStateView() = default;
-    virtual void StatusChanged(int /*panel*/) {}
-    virtual void ProgressChanged() {}
-    virtual void LogChanged() {}
+    // Panel 0 the current activity, 2 the message count, 3 transfer details.
+    virtual void SetStatusText(int /*panel*/, std::string_view /*text*/) {}
+    // 0..100, or -1 to reset and hide the progress bar.
+    virtual void SetProgress(int /*percent*/) {}
+    virtual void ShowProgressText(bool /*shown*/) {}
+    // An entry of the progress log (levels as ErrorLevel); never an empty one.
+    virtual void ErrorLevel(int /*level*/, std::string_view /*text*/) {}
+    // The busy state's controls or the icon's animation changed.
     virtual void ControlsChanged() {}
     virtual void TrayIconChanged() {}
 };
@@ -60,8 +67,9 @@ class TMainFeedback : public TTransferFeedback {
 
     // [Mail] "AutoCheck" and "AutoCheckTime" as the settings now hold them.
     void ApplyTimerSettings();
-    // The window's event loop asks this; true when a mail check should start now.
-    bool AutoCheckDue() { return !Busy.Busy() && Timer.Due(); }
+    // The window's event loop asks this; true when a mail check should start now. Changed
+    // timer settings (start-up, the options window) take effect here, counting from now.
+    bool AutoCheckDue();
     // Stop, "Go &offline / Cancel" and the progress menu's "&Cancel".
     bool CancelTransfer() { return Busy.Cancel(); }
 
@@ -89,6 +97,8 @@ class TMainFeedback : public TTransferFeedback {
     Platform& platform_;
     TMainStateView& view_;
     const TSettings& settings_;
+    bool appliedAutoCheck_ = false;
+    int appliedMinutes_ = 0;
 };
 
 }  // namespace kivo

@@ -30,10 +30,17 @@ struct SoundPlatform : Platform {
 };
 
 struct CountingView : TMainStateView {
-    int controls = 0, tray = 0, log = 0;
+    int controls = 0, tray = 0;
+    std::vector<std::string> log;
+    std::string panel0 = "unset";
+    void SetStatusText(int panel, std::string_view text) override {
+        if (panel == 0) panel0 = text;
+    }
+    void ErrorLevel(int level, std::string_view text) override {
+        log.push_back(std::to_string(level) + " " + std::string(text));
+    }
     void ControlsChanged() override { ++controls; }
     void TrayIconChanged() override { ++tray; }
-    void LogChanged() override { ++log; }
 };
 
 // One account's server holding a few messages; the Stop button is pressed while the client
@@ -87,7 +94,6 @@ struct MainRig {
         fs::create_directories(dir / "Mail");
         settings.Mail.AutoCheck = true;
         settings.Mail.AutoCheckTime = 1;
-        feedback.ApplyTimerSettings();
     }
     void Account(std::string_view sound) {
         test::WriteFile(dir / "accounts.ini",
@@ -128,12 +134,29 @@ TEST(MainFeedback, ACheckWithNewMailAnimatesPlaysTheSoundAndRestoresTheWindow) {
     EXPECT_EQ(rig.feedback.Status.Text(0), "");
     EXPECT_EQ(rig.feedback.Status.ProgressText(), "");
     EXPECT_NE(rig.feedback.Log.Html().find("Progress on"), std::string::npos);
-    EXPECT_GT(rig.view.log, 0);
+    EXPECT_EQ(rig.view.panel0, "");
+    ASSERT_FALSE(rig.view.log.empty());
+    EXPECT_EQ(rig.view.log.front(), "1 Connecting to pop.example POP server for Home...");
     EXPECT_GE(rig.view.controls, 2);
 
     EXPECT_FALSE(rig.feedback.AutoCheckDue()) << "the interval counts from the check's end";
     rig.clock.AdvanceMs(60000);
     EXPECT_TRUE(rig.feedback.AutoCheckDue());
+}
+
+TEST(MainFeedback, TimerFollowsTheSettingsAsTheyChange) {
+    MainRig rig;
+    rig.settings.Mail.AutoCheck = false;
+    rig.clock.AdvanceMs(10 * 60000);
+    EXPECT_FALSE(rig.feedback.AutoCheckDue());
+    rig.settings.Mail.AutoCheck = true;  // the options window turns it on
+    rig.settings.Mail.AutoCheckTime = 2;
+    EXPECT_FALSE(rig.feedback.AutoCheckDue()) << "counts from the change";
+    rig.clock.AdvanceMs(2 * 60000);
+    EXPECT_TRUE(rig.feedback.AutoCheckDue());
+    rig.settings.Mail.AutoCheckTime = 0;
+    rig.clock.AdvanceMs(60 * 60000);
+    EXPECT_FALSE(rig.feedback.AutoCheckDue());
 }
 
 TEST(MainFeedback, NewMailSoundByAccountAndSettings) {
