@@ -27,7 +27,8 @@ TEST(SingleInstance, CommandTextOnlyForSlashMWithAnAddress) {
         {{}, "", "no arguments: front only"},
         {{"/m"}, "", "/m without an address sends an empty command"},
         {{"/m", "jo@example.test"}, "/m jo@example.test", "the address follows"},
-        {{"/M", "mailto:jo@example.test?subject=Hi"}, "/m mailto:jo@example.test?subject=Hi",
+        {{"/M", "mailto:jo@example.test?subject=Hi"},
+         "/m mailto:jo@example.test?subject=Hi",
          "capital M too, always sent as /m"},
         {{"jo@example.test", "/m"}, "", "/m must come first"},
         {{"/x", "jo"}, "", "other arguments are ignored"},
@@ -80,7 +81,8 @@ TEST(SingleInstance, HandsCommandsOverAndCutsThemAt256) {
 TEST(SingleInstance, ASilentClientNeitherBlocksOthersNorStaysForever) {
     test::TempDir home;
     const fs::path socket = home / ".kivo.sock";
-    std::optional<TInstanceListener> listener = TInstanceListener::Listen(socket, milliseconds(100));
+    std::optional<TInstanceListener> listener =
+        TInstanceListener::Listen(socket, milliseconds(100));
     ASSERT_TRUE(listener);
     Instance instance(std::move(*listener));
 
