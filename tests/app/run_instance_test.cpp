@@ -1,0 +1,183 @@
+// `kivo run` and `kivo /m` as real processes on a temporary program folder.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "base/inifile.h"
+#include "tests/support/testutil.h"
+
+extern char** environ;
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using test::RunKivo;
+using test::TempDir;
+
+// A kivo process left running, its standard output read line by line.
+class Background {
+  public:
+    explicit Background(std::vector<std::string> args) {
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        args.insert(args.begin(), KIVO_BINARY);
+        std::vector<char*> argp;
+        for (std::string& a : args) argp.push_back(a.data());
+        argp.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        out_ = out[0];
+        if (rc != 0) throw std::runtime_error("spawn failed");
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            Wait();
+        }
+        close(out_);
+    }
+
+    // Reads lines until one equals `line`; false when the process ends or time runs out.
+    bool WaitForLine(std::string_view line, std::chrono::seconds limit = std::chrono::seconds(10)) {
+        const Clock::time_point deadline = Clock::now() + limit;
+        for (;;) {
+            while (next_ < lines_.size()) {
+                if (lines_[next_++] == line) return true;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{out_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                return false;
+            }
+            char buffer[4096];
+            const ssize_t n = read(out_, buffer, sizeof(buffer));
+            if (n <= 0) return false;
+            partial_.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = partial_.find('\n')) != std::string::npos;) {
+                lines_.push_back(partial_.substr(0, end));
+                partial_.erase(0, end + 1);
+            }
+        }
+    }
+    // The lines read since `from`.
+    std::vector<std::string> Lines(std::size_t from) const {
+        return {lines_.begin() + static_cast<std::ptrdiff_t>(from), lines_.end()};
+    }
+    std::size_t LineCount() const { return lines_.size(); }
+
+    // Sends a signal and waits for the exit status (-1 when it did not exit normally).
+    int Stop(int signal) {
+        kill(pid_, signal);
+        return Wait();
+    }
+
+  private:
+    int Wait() {
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::vector<std::string> lines_;
+    std::size_t next_ = 0;
+    std::string partial_;
+};
+
+std::string RunningLine(const TempDir& home) {
+    return "Kivo 1.0 running in " + home.path().string();
+}
+
+// The desktop is not asked about the mail program: the tests must not depend on it.
+void WriteQuietSettings(const TempDir& home) {
+    test::WriteFile(home / "kivo.ini", "[Mail]\r\nPrompt=0\r\n");
+}
+
+TEST(RunInstance, LaterStartsHandOverTheirCommandsAndSigtermSavesAndCleansUp) {
+    TempDir home;
+    WriteQuietSettings(home);
+    Background instance({"--home", home.path().string(), "run"});
+    ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
+    EXPECT_TRUE(fs::exists(home / ".kivo.sock"));
+    EXPECT_TRUE(fs::exists(home / "Mail" / "In.mbx"));  // first run: the welcome mail
+
+    const test::ProcessResult compose =
+        RunKivo({"--home", home.path().string(), "/m", "someone@example.test"});
+    EXPECT_EQ(compose.status, 0) << compose.err;
+    EXPECT_EQ(compose.out, "");
+    ASSERT_TRUE(instance.WaitForLine("New message to someone@example.test"));
+
+    // "/M" without an address and a start without arguments only bring it to the front.
+    const std::size_t before = instance.LineCount();
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/M"}).status, 0);
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "run"}).status, 0);
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "last@example.test"}).status, 0);
+    ASSERT_TRUE(instance.WaitForLine("New message to last@example.test"));
+    EXPECT_EQ(instance.Lines(before),
+              (std::vector<std::string>{"Show main window", "Show main window", "Show main window",
+                                        "New message to last@example.test"}));
+
+    EXPECT_EQ(instance.Stop(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
+    const IniFile ini(home / "kivo.ini");
+    EXPECT_EQ(ini.ReadString("Program", "Opened", ""), "In");
+    EXPECT_EQ(ini.ReadString("Scripts", "Button2Script", ""), "Calculator");
+    EXPECT_TRUE(fs::exists(home / "Mail" / "In.idx"));
+}
+
+TEST(RunInstance, SlashMBecomesTheInstanceWhenNoneRunsAndReplacesAStaleSocket) {
+    TempDir home;
+    WriteQuietSettings(home);
+    {
+        // What a crashed instance leaves behind: a socket file nobody listens on.
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const std::string path = (home / ".kivo.sock").string();
+        std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+        close(fd);
+    }
+    Background instance({"--home", home.path().string(), "/M", "first@example.test"});
+    ASSERT_TRUE(instance.WaitForLine("New message to first@example.test"));
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}).status, 0);
+    ASSERT_TRUE(instance.WaitForLine("New message to second@example.test"));
+    EXPECT_EQ(instance.Stop(SIGINT), 0);
+    EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
+}
+
+TEST(RunInstance, AFailingStartCheckLeavesTheInstanceRunning) {
+    TempDir home;
+    test::WriteFile(home / "kivo.ini", "[Mail]\r\nPrompt=0\r\nAutoCheck=1\r\nAutoCheckTime=0\r\n");
+    test::WriteFile(home / "accounts.ini",
+                    "[Broken]\r\nPOPServer=127.0.0.1:1\r\nPOPUser=x\r\nCheckMail=1\r\n");
+    Background instance({"--home", home.path().string(), "run"});
+    ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}).status, 0);
+    EXPECT_TRUE(instance.WaitForLine("New message to a@example.test"));
+    EXPECT_EQ(instance.Stop(SIGTERM), 0);
+}
+
+}  // namespace
+}  // namespace kivo
