@@ -19,8 +19,24 @@ TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
       platform_(platform),
       view_(view),
       feedback_(view, platform),
-      settings_(DefaultSettings(folder_.root)) {
+      settings_(DefaultSettings(folder_.root)),
+      transfer_(platform, view, settings_) {
     index_.Folder = folder_.MailFolder();
+    transfer_.Hooks.MainShowsIn = [this] {
+        return index_.Folder == folder_.MailFolder() && EqualsNoCase(index_.MailboxName, "In");
+    };
+    transfer_.Hooks.InIndexWindow = [this] {
+        return transfer_.Hooks.MainShowsIn() ? &index_ : nullptr;
+    };
+    transfer_.Hooks.ReopenMailbox = [this](const std::filesystem::path& mbx) {
+        std::error_code ec;
+        if (!index_.MailboxName.empty() &&
+            std::filesystem::equivalent(index_.Files().Mbx, mbx, ec)) {
+            Init();
+        }
+    };
+    Hooks.TransferRunning = [this] { return transfer_.Busy.Busy(); };
+    Hooks.CancelTransfer = [this] { transfer_.CancelTransfer(); };
 }
 
 void TFrmMain::Init() {
@@ -94,6 +110,7 @@ bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
     try {
         view_.ShowMessageLines(ExtractForView(window.Files().Mbx, number));
         if (&window == &index_) shownNumber_ = number;
+        transfer_.MessageShown();
     } catch (const EIndexInvalid&) {
         // The index no longer matches the file: compress and reopen.
         showing_ = false;

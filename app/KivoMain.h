@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/mainfeedback.h"
 #include "app/openwindows.h"
 #include "app/programfolder.h"
 #include "app/settings.h"
@@ -34,8 +35,9 @@ struct TMailerAnswer {
 };
 
 // The main window's screen: status bar panels, progress bar, the message view, and what
-// start-up and shutdown show.
-class TFrmMainView {
+// start-up and shutdown show. The feedback of the mail runs arrives through the same
+// methods (TMainStateView).
+class TFrmMainView : public TMainStateView {
   public:
     virtual ~TFrmMainView() = default;
     virtual void SetTitle(std::string_view /*title*/) {}
@@ -95,6 +97,9 @@ class TFrmMain : public TMailboxHost {
 
     TMainHooks Hooks;
     TSettings& Settings() { return settings_; }
+    // The feedback channels the mail runs report to: status bar, progress log, busy state
+    // with the automatic-check timer, notification icon and new-mail sound.
+    TMainFeedback& Transfer() { return transfer_; }
     TOpenWindows& OpenWindows() { return openWindows_; }
     bool FirstRun() const { return firstRun_; }
 
@@ -169,6 +174,7 @@ class TFrmMain : public TMailboxHost {
     TFrmIndex index_;
     TSettings settings_;
     TOpenWindows openWindows_;
+    TMainFeedback transfer_;
     bool firstRun_ = false;
     bool showing_ = false;
     int shownNumber_ = 0;

@@ -86,6 +86,12 @@ void TMainFeedback::StartCheckAnimation() {
     view_.TrayIconChanged();
 }
 
+void TMainFeedback::MessageShown() {
+    if (Tray.Current() != TTrayIconState::taNewMail) return;
+    Tray.MessageShown();
+    view_.TrayIconChanged();
+}
+
 void TMainFeedback::CheckEnded(bool newMail, bool playSound) {
     Tray.CheckEnded(newMail);
     view_.TrayIconChanged();

@@ -72,6 +72,8 @@ class TMainFeedback : public TTransferFeedback {
     bool AutoCheckDue();
     // Stop, "Go &offline / Cancel" and the progress menu's "&Cancel".
     bool CancelTransfer() { return Busy.Cancel(); }
+    // A message was shown: the new-mail animation has done its job.
+    void MessageShown();
 
     void StatusText(int panel, std::string_view text) override;
     void ErrorLevel(int level, std::string_view text) override;
