@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/KivoMain.h"
 #include "app/settings.h"
 #include "base/platform.h"
 #include "base/scramble.h"
@@ -223,6 +224,48 @@ TEST(MainFeedback, NoAccountsTipAndARunThatNeverAnimatesLeavesTheIconAlone) {
     rig.feedback.StartCheckAnimation();
     rig.feedback.SetBusy(false);
     EXPECT_EQ(rig.feedback.Tray.Current(), TTrayIconState::taNewMail);
+}
+
+}  // namespace
+}  // namespace kivo
+
+namespace kivo {
+namespace {
+
+struct QuietMainView : TFrmMainView {
+    std::string panel2;
+    void SetStatusText(int panel, std::string_view text) override {
+        if (panel == 2) panel2 = text;
+    }
+};
+
+TEST(MainFeedback, TheMainWindowShowingInGetsTheNewMessagesAndAShownOneEndsTheNotice) {
+    MainRig rig;
+    rig.Account("1");
+    QuietMainView view;
+    TFrmMain main(ProgramFolder{rig.dir.path()}, rig.platform, view);
+    main.Starting = false;
+    main.MainIndex().MailboxName = "In";
+    main.Init();
+    rig.pop.messages = {"From: a@example.com\r\nSubject: one\r\n\r\nHello\r\n"};
+
+    TCheckMail run({rig.dir / "accounts.ini", rig.dir / "Mail", rig.dir / "Attach", rig.dir.path(),
+                    rig.dir / "lmos.dat"},
+                   rig.pop, rig.filters, main.Transfer());
+    rig.pop.duringLogin = [&] {
+        TMainHooks& hooks = main.Hooks;
+        EXPECT_TRUE(hooks.TransferRunning());
+        hooks.CancelTransfer();  // closing the window during a run cancels it
+    };
+    run.Run();
+    EXPECT_EQ(rig.pop.cancels, 1);
+    EXPECT_FALSE(main.Hooks.TransferRunning());
+    EXPECT_EQ(main.MainIndex().RowCount(), 1);
+    EXPECT_EQ(main.Transfer().Tray.Current(), TTrayIconState::taNewMail);
+    EXPECT_EQ(rig.platform.sounds, std::vector<std::string>{""});
+
+    ASSERT_TRUE(main.ShowMessage(main.MainIndex(), 0));
+    EXPECT_EQ(main.Transfer().Tray.Current(), TTrayIconState::taIdle);
 }
 
 }  // namespace
