@@ -83,6 +83,8 @@ TQueuedMessage ReadQueued(std::vector<std::string> lines, Platform* platform) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
     }
     if (i < lines.size()) lines[i].clear();
+    // The empty line that opens the next queued message is no part of this one.
+    while (lines.size() > i + 1 && IsBlankLine(lines.back())) lines.pop_back();
 
     TmsMessage& message = queued.message;
     message.LoadFromBytes(JoinLinesCrLf(lines), platform);

@@ -1,0 +1,242 @@
+// `kivo send` as a real process against the real Postfix and Dovecot of the test rig (started
+// by scripts/test.sh; the MAILPEERS_* variables say where). Messages are queued in the form
+// the composer writes, sent by the command, and read back from the recipients' mailboxes.
+// Each test marks its subjects with a tag of its own, so other tests on the rig do not matter.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "base/bytes.h"
+#include "mail/msmsg.h"
+#include "store/mbxfile.h"
+#include "tests/support/testutil.h"
+#include "transfer/queueform.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+class SendRig : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (Env("MAILPEERS_SMTP_PORT").empty() || Env("MAILPEERS_DIR").empty())
+            GTEST_SKIP() << "no mail server rig: run scripts/test.sh or export the output of "
+                            "`mailpeers env DIR`";
+        port_ = Env("MAILPEERS_SMTP_PORT");
+        tag_ = std::to_string(::getpid()) + "-" +
+               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        fs::create_directories(dir / "Mail");
+        test::WriteFile(dir / "kivo.ini", "[Mail]\r\nSMTP=\r\n");
+    }
+    void TearDown() override {
+        for (const fs::path& file : arrived_) fs::remove(file);
+    }
+
+    std::string Server(const char* host) const { return std::string(host) + ":" + port_; }
+
+    // Queues a message to bob, as the composer does, and returns its subject.
+    std::string Queue(const std::string& name, const std::string& server, Lines body,
+                      const std::string& to = "bob@example.test", const std::string& bcc = "",
+                      std::vector<fs::path> files = {}) {
+        TmsMessage m;
+        m.Sender().SetAddress("alice@example.test");
+        m.Sender().SetName("Alice");
+        m.Recipients().AddAddress(to, "");
+        if (!bcc.empty()) m.BCC().AddAddress(bcc, "");
+        m.SetSubject(name + " " + tag_);
+        m.Body() = std::move(body);
+        TQueueOptions options;
+        options.smtp = server;
+        options.attachments = std::move(files);
+        QueueMessage(m, options, dir / "Mail");
+        return m.Subject();
+    }
+
+    test::ProcessResult Send() { return test::RunKivo({"--home", dir.path().string(), "send"}); }
+
+    // The messages carrying our tag in the user's mailbox, by subject, once `count` arrived
+    // (delivery runs after Postfix's reply, so the mailbox is polled).
+    std::map<std::string, std::string> Await(const std::string& user, std::size_t count) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        std::map<std::string, std::string> found;
+        for (;;) {
+            found.clear();
+            const test::ProcessResult list = test::RunProgram(
+                {"bash", std::string(KIVO_SOURCE_DIR) + "/../shared/peers/mailpeers", "mailbox",
+                 Env("MAILPEERS_DIR"), user});
+            for (const std::string& file : SplitLines(list.out)) {
+                const std::string raw = test::ReadFile(file);
+                if (raw.find(tag_) == std::string::npos) continue;
+                TmsMessage m;
+                m.LoadFromBytes(raw);
+                found[m.Subject()] = raw;
+                arrived_.push_back(file);
+            }
+            if (found.size() >= count || std::chrono::steady_clock::now() > until) return found;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    Lines Subjects(const fs::path& mbx) const {
+        Lines subjects;
+        for (int n = 1; n <= FindLastIndex(mbx); ++n) {
+            Lines lines;
+            ExtractMsg(n, mbx, lines);
+            subjects.push_back(HeaderValue("Subject:", lines));
+        }
+        return subjects;
+    }
+
+    // Postfix's log line for a finished session whose counts are `counts`, written after
+    // `offset`; polled, since Postfix writes it after the client has gone.
+    bool SessionLogged(std::size_t offset, const std::string& counts) const {
+        const fs::path log = fs::path(Env("MAILPEERS_DIR")) / "log" / "postfix.log";
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        do {
+            const std::string text = test::ReadFile(log);
+            if (text.find(counts, std::min(offset, text.size())) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        } while (std::chrono::steady_clock::now() < until);
+        return false;
+    }
+    std::size_t LogSize() const {
+        std::error_code ec;
+        const auto size =
+            fs::file_size(fs::path(Env("MAILPEERS_DIR")) / "log" / "postfix.log", ec);
+        return ec ? 0 : static_cast<std::size_t>(size);
+    }
+
+    test::TempDir dir;
+    std::string port_;
+    std::string tag_;
+    std::vector<fs::path> arrived_;
+};
+
+TEST_F(SendRig, OneServerOneConnectionAndTheMailArrivesAsQueued) {
+    const std::string attachment(std::string("\x89PNG\r\n\x1a\n\0\xff", 10) + "\n.\r\n..\r\n");
+    test::WriteFile(dir / "picture.png", attachment);
+    const Lines plain = {"Dear Bob,", ".", "..", ".hidden", "From here on it is serious.", "",
+                         "Alice"};
+    const std::string server = Server("127.0.0.1");
+    const std::string first = Queue("plain", server, plain);
+    const std::string blind = Queue("blind", server, {"secret"}, "bob@example.test",
+                                    "carol@example.test");
+    const std::string attached =
+        Queue("attached", server, {"see the picture"}, "bob@example.test", "",
+              {dir / "picture.png"});
+    const std::string queued = test::ReadFile(dir / "Mail" / "out.mbx");
+    const std::size_t offset = LogSize();
+
+    const test::ProcessResult r = Send();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 messages sent\n");
+    EXPECT_NE(r.err.find("Sending queued messages through " + server + " SMTP server..."),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(SessionLogged(offset, "mail=3 rcpt=4 data=3")) << "one session for all three";
+    EXPECT_EQ(FindLastIndex(dir / "Mail" / "out.mbx"), 0);
+    EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{first, blind, attached}));
+    Lines copy;
+    ExtractMsg(2, dir / "Mail" / "sent.mbx", copy);
+    EXPECT_EQ(copy[0], kQueueSeparator);
+    EXPECT_EQ(copy[1], "Status: RQ");
+    EXPECT_EQ(HeaderValue("X-SMTP:", copy), server);
+    EXPECT_EQ(HeaderValue("X-Bcc:", copy), "carol@example.test");
+    EXPECT_NE(queued.find(JoinLinesCrLf(copy)), std::string::npos) << "Sent keeps the queue form";
+
+    auto bob = Await("bob", 3);
+    ASSERT_EQ(bob.size(), 3u);
+    for (const auto& [subject, raw] : bob) {
+        for (const std::string& line : SplitLines(raw)) {
+            EXPECT_FALSE(StartsWithNoCase(line, "X-Bcc:") || StartsWithNoCase(line, "Bcc:") ||
+                         StartsWithNoCase(line, "X-SMTP:") ||
+                         StartsWithNoCase(line, "Attachment Converted:"))
+                << subject << ": " << line;
+        }
+        EXPECT_EQ(raw.find("carol@example.test"), std::string::npos) << subject;
+    }
+    // The plain message's body arrives line for line as Out holds it.
+    Lines queuedBody, arrivedBody = SplitLines(bob[first]);
+    ExtractMsg(1, dir / "Mail" / "sent.mbx", queuedBody);
+    for (Lines* lines : {&queuedBody, &arrivedBody}) {
+        lines->erase(lines->begin(), std::find(lines->begin(), lines->end(), ""));
+        StripMsgBottom(*lines);
+    }
+    EXPECT_EQ(arrivedBody, queuedBody);
+    EXPECT_NE(std::find(arrivedBody.begin(), arrivedBody.end(), ".hidden"), arrivedBody.end());
+
+    TmsMessage withFile;
+    withFile.LoadFromBytes(bob[attached]);
+    EXPECT_EQ(withFile.Body(), Lines{"see the picture"});
+    ASSERT_EQ(withFile.Attachments().Count(), 1u);
+    EXPECT_EQ(withFile.Attachments().Items(0).Data(), attachment);
+
+    auto carol = Await("carol", 1);
+    ASSERT_EQ(carol.size(), 1u) << "the blind copy is delivered";
+    TmsMessage copyForCarol;
+    copyForCarol.LoadFromBytes(carol.begin()->second);
+    EXPECT_EQ(copyForCarol.Subject(), blind);
+    // The empty line is the one the SMTP client ends the data with.
+    EXPECT_EQ(copyForCarol.Body(), (Lines{"secret", ""}));
+}
+
+// "127.0.0.1:PORT" and "localhost:PORT" are two servers to Kivo (both reach Postfix): each
+// message goes in a connection of its own.
+TEST_F(SendRig, TwoServersEachMessageItsOwnConnection) {
+    const std::string one = Queue("by address", Server("127.0.0.1"), {"one"});
+    const std::string two = Queue("by name", Server("localhost"), {"two"});
+    const test::ProcessResult r = Send();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 messages sent\n");
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        EXPECT_NE(r.err.find("Sending some queued messages through " + Server(host) +
+                             " SMTP server..."),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(Await("bob", 2).size(), 2u);
+    EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{one, two}));
+}
+
+// A recipient Postfix refuses and a server nobody answers fail only their own messages.
+TEST_F(SendRig, FailedMessagesStayQueuedAndTheOthersGo) {
+    const std::string refused =
+        Queue("refused", Server("127.0.0.1"), {"x"}, "nobody@example.test");
+    const std::string good = Queue("good", Server("127.0.0.1"), {"fine"});
+    const std::string unreachable = Queue("unreachable", "127.0.0.1:1", {"y"});
+    const test::ProcessResult r = Send();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1 message sent\n");
+    EXPECT_NE(r.err.find("Could not send message \"" + refused + "\""), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("550"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Could not send message \"" + unreachable + "\""), std::string::npos);
+    EXPECT_NE(r.err.find("Connection refused"), std::string::npos) << r.err;
+    EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{refused, unreachable}));
+    EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{good}));
+    EXPECT_EQ(Await("bob", 1).size(), 1u);
+}
+
+TEST(SendCommand, RefusesArgumentsAndSaysWhenThereIsNothingToSend) {
+    test::TempDir dir;
+    fs::create_directories(dir / "Mail");
+    test::ProcessResult r = test::RunKivo({"--home", dir.path().string(), "send", "now"});
+    EXPECT_EQ(r.status, 2);
+    r = test::RunKivo({"--home", dir.path().string(), "send"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Nothing to send\n");
+    EXPECT_NE(r.err.find("nothing to send (e61)"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kivo
