@@ -1,11 +1,140 @@
-// Placeholder until the command lands; replaced by its implementation.
-#include <stdexcept>
+// kivo check: one check-mail run on the terminal, as the check button runs it in the window:
+// every account marked for checking, into In, with In's index kept current.
 
+#include <ostream>
+
+#include "app/cli/storecli.h"
 #include "app/cli/transfercli.h"
+#include "transfer/checkmail.h"
+#include "transfer/pop3mailbox.h"
 
 namespace kivo::cli {
 
-int RunCheck(Context&, TTerminalFeedback&) { throw std::runtime_error("not available yet"); }
-int CheckCommand(Context&, Args) { throw std::runtime_error("not available yet"); }
+namespace {
+
+// The terminal platform with Ctrl-C as the Stop button: every network wait runs the event
+// pump, and there a pending interrupt cancels the running transfer. The request stays set,
+// so the accounts after it are cancelled at once too and the run ends quickly.
+class CancellingPlatform : public Platform {
+  public:
+    CancellingPlatform(Platform& terminal, TTerminalFeedback& feedback)
+        : terminal_(terminal), feedback_(feedback) {}
+
+    void Pump() override {
+        terminal_.Pump();
+        if (terminal_.AbortRequested()) feedback_.CancelTransfer();
+    }
+    bool AbortRequested() const override { return terminal_.AbortRequested(); }
+    void ClearAbortRequest() override { terminal_.ClearAbortRequest(); }
+    void ShowTip(std::string_view text) override { terminal_.ShowTip(text); }
+    void ShowMessage(std::string_view text) override { terminal_.ShowMessage(text); }
+    bool AskYesNo(std::string_view question) override { return terminal_.AskYesNo(question); }
+    bool InputText(std::string_view caption, std::string_view prompt, std::string& value) override {
+        return terminal_.InputText(caption, prompt, value);
+    }
+    bool InputPassword(std::string_view caption, std::string_view prompt,
+                       std::string& value) override {
+        return terminal_.InputPassword(caption, prompt, value);
+    }
+    void PlaySound(std::string_view file) override { terminal_.PlaySound(file); }
+    bool ShellOpen(std::string_view target) override { return terminal_.ShellOpen(target); }
+    int RunAndWait(const std::vector<std::string>& argv) override {
+        return terminal_.RunAndWait(argv);
+    }
+
+  private:
+    Platform& terminal_;
+    TTerminalFeedback& feedback_;
+};
+
+// The terminal's feedback, with In open in the main index window as the program opens it at
+// start: new messages get index entries and real separator lines, and the check saves the
+// index, so In opens afterwards without a rebuild.
+class InShownFeedback : public TTransferFeedback {
+  public:
+    InShownFeedback(TTerminalFeedback& terminal, TFrmIndex& in) : terminal_(terminal), in_(in) {}
+
+    void StatusText(int panel, std::string_view text) override {
+        terminal_.StatusText(panel, text);
+    }
+    void ErrorLevel(int level, std::string_view text) override {
+        terminal_.ErrorLevel(level, text);
+    }
+    int LastLevel() const override { return terminal_.LastLevel(); }
+    void SetLastLevel(int level) override { terminal_.SetLastLevel(level); }
+    void Progress(int percent) override { terminal_.Progress(percent); }
+    void ShowProgressText(bool shown) override { terminal_.ShowProgressText(shown); }
+    void ShowTip(std::string_view text) override { terminal_.ShowTip(text); }
+    bool AskPassword(std::string_view caption, std::string_view prompt,
+                     std::string& password) override {
+        return terminal_.AskPassword(caption, prompt, password);
+    }
+    void SetBusy(bool busy) override { terminal_.SetBusy(busy); }
+    void RouteCancel(std::function<void()> cancel) override {
+        terminal_.RouteCancel(std::move(cancel));
+    }
+    void StartCheckAnimation() override { terminal_.StartCheckAnimation(); }
+    void CheckEnded(bool newMail, bool playSound) override {
+        terminal_.CheckEnded(newMail, playSound);
+    }
+    TFrmIndex* InIndexWindow() override { return &in_; }
+    bool MainShowsIn() override { return true; }
+
+  private:
+    TTerminalFeedback& terminal_;
+    TFrmIndex& in_;
+};
+
+std::string NewMessagesText(int count) {
+    if (count == 0) return "No new messages";
+    if (count == 1) return "1 new message";
+    return std::to_string(count) + " new messages";
+}
+
+}  // namespace
+
+int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
+    // Start-up's work first: the folders the run writes into, and the settings.
+    TFirstRunContent content;
+    const TSettings settings = PrepareProgramFolder(ctx.folder, content).Settings;
+
+    CancellingPlatform platform(ctx.platform, feedback);
+    StoreView view;
+    TFrmMain main(ctx.folder, platform, view);
+    OpenMailbox(main, "In");
+    InShownFeedback shown(feedback, main.MainIndex());
+
+    const TCheckPaths paths{
+        .accountsFile = ctx.folder.AccountsFile(),
+        .mailFolder = ctx.folder.MailFolder(),
+        .attachFolder = settings.Mail.AttachPath,
+        .programFolder = ctx.folder.root,
+        .leaveOnServer = ctx.folder.LeaveOnServerFile(),
+    };
+    TPop3Mailbox pop(platform);
+    TNoFilters filters;
+    TCheckMail check(paths, pop, filters, shown, &platform);
+    const int errorsBefore = feedback.Errors();
+    const TCheckResult result = check.Run();
+    ctx.out << NewMessagesText(result.stored) << '\n' << std::flush;
+    int status = result.failed > 0 || feedback.Errors() > errorsBefore ? 1 : 0;
+
+    // After Ctrl-C nothing new is started.
+    if (settings.Mail.SendOnCheck && !ctx.platform.AbortRequested()) {
+        try {
+            if (RunSendQueue(ctx, feedback, /*startedByCheck=*/true) != 0) status = 1;
+        } catch (const std::exception& e) {
+            feedback.ErrorLevel(2, "Cannot send the queued messages: " + std::string(e.what()));
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int CheckCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("unexpected argument '" + args.front() + "'");
+    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    return RunCheck(ctx, feedback);
+}
 
 }  // namespace kivo::cli

@@ -1,0 +1,314 @@
+// `kivo check` as a user runs it, against the real Dovecot of the test rig (scripts/test.sh
+// starts it; these tests skip without it). A check fetches and deletes every message of a
+// mailbox, while other rig tests use the standard users at the same time, so each test makes
+// users of its own in the rig.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <regex>
+#include <thread>
+
+#include "base/bytes.h"
+#include "base/files.h"
+#include "store/indexfile.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string Message(const std::string& subject, const std::string& extraHeaders = {},
+                    const std::string& body = "Hello.\r\n") {
+    return "From: Sender <sender@example.test>\r\nTo: someone@example.test\r\nSubject: " + subject +
+           "\r\n" + extraHeaders + "\r\n" + body;
+}
+
+std::string Stamped(const std::string& subject, const std::string& id) {
+    return Message(subject,
+                   "Message-ID: <" + id + ">\r\nDate: Thu, 10 Dec 2026 09:00:00 +0000\r\n");
+}
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The files named by the "Attachment Converted:" lines, in order.
+std::vector<fs::path> ConvertedFiles(const std::string& text) {
+    static const std::regex kLine("Attachment Converted: \"([^\"]+)\"");
+    std::vector<fs::path> files;
+    for (std::sregex_iterator it(text.begin(), text.end(), kLine), end; it != end; ++it)
+        files.emplace_back((*it)[1].str());
+    return files;
+}
+
+class CheckRig : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rig_ = Env("MAILPEERS_DIR");
+        if (Env("MAILPEERS_POP3_PORT").empty() || rig_.empty())
+            GTEST_SKIP() << "no mail server rig: run scripts/test.sh or export the output of "
+                            "`mailpeers env DIR`";
+        server_ = (Env("MAILPEERS_HOST").empty() ? "127.0.0.1" : Env("MAILPEERS_HOST")) + ":" +
+                  Env("MAILPEERS_POP3_PORT");
+    }
+
+    // A new rig user with password NAME + "pw": a line in Dovecot's user file (read again when
+    // it changes) and an empty maildir owned as the rig's own users' are.
+    std::string NewUser() {
+        const std::string name =
+            "chk" + std::to_string(::getpid()) + "t" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() %
+                           1000000000);
+        const fs::path home = rig_ / "mail" / name;
+        struct stat owner {};
+        EXPECT_EQ(::stat((rig_ / "mail").c_str(), &owner), 0);
+        for (const char* sub : {"", "Maildir", "Maildir/cur", "Maildir/new", "Maildir/tmp"}) {
+            fs::create_directories(home / sub);
+            EXPECT_EQ(::chown((home / sub).c_str(), owner.st_uid, owner.st_gid), 0);
+        }
+        const std::string line = name + ":{PLAIN}" + name + "pw:" + std::to_string(owner.st_uid) +
+                                 ":" + std::to_string(owner.st_gid) + "::" + home.string() + "::\n";
+        const int fd = ::open((rig_ / "etc" / "users").c_str(), O_WRONLY | O_APPEND);
+        EXPECT_GE(fd, 0) << "cannot add a user to the rig";
+        EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        ::close(fd);
+        addedAt_ = std::time(nullptr);
+        return name;
+    }
+
+    void Seed(const std::string& user, const std::vector<std::string>& messages) {
+        std::vector<std::string> argv = Peers("seed");
+        argv.push_back(user);
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const fs::path file = files_ / (user + "-" + std::to_string(seeded_++) + ".eml");
+            test::WriteFile(file, messages[i]);
+            argv.push_back(file.string());
+        }
+        ASSERT_EQ(test::RunProgram(argv).status, 0);
+    }
+
+    // The messages on the server, oldest first.
+    std::vector<std::string> OnServer(const std::string& user) {
+        std::vector<std::string> argv = Peers("mailbox");
+        argv.push_back(user);
+        std::vector<std::string> messages;
+        for (const std::string& path : SplitLines(test::RunProgram(argv).out))
+            messages.push_back(ReadFile(path));
+        return messages;
+    }
+
+    // An account for a rig user; a password of "" stores none.
+    void AddAccount(const std::string& account, const std::string& user,
+                    std::vector<std::string> options = {}, std::string password = "?") {
+        if (password == "?") password = user + "pw";
+        std::vector<std::string> args = {"account", "add",        account, "--pop-server",
+                                         server_,   "--pop-user", user};
+        if (!password.empty()) args.insert(args.end(), {"--password", password});
+        args.insert(args.end(), options.begin(), options.end());
+        ASSERT_EQ(Kivo(args).status, 0);
+    }
+
+    // Without a controlling terminal, as from cron: a missing password cannot be asked for.
+    test::ProcessResult Kivo(std::vector<std::string> args) {
+        std::vector<std::string> argv = {"setsid", "-w", KIVO_BINARY, "--home", home_.path()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return test::RunProgram(argv);
+    }
+    test::ProcessResult Check() {
+        // Dovecot looks at its user file at most once a second: a user added within the
+        // second of its last look is known from the next second on.
+        while (std::time(nullptr) <= addedAt_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return Kivo({"check"});
+    }
+
+    const fs::path& Home() const { return home_.path(); }
+    fs::path InMbx() const { return FindFileNoCase(home_.path() / "Mail", "in.mbx"); }
+    std::string In() const { return ReadFile(InMbx()); }
+    std::string Leave() const { return ReadFile(home_ / "lmos.dat"); }
+
+    // Entries of the leave-on-server list, by the unique ids Dovecot gives.
+    int LeftEntries() const {
+        static const std::regex kUid("^[0-9a-f]{16}\r?$");
+        int n = 0;
+        for (const std::string& line : SplitLines(Leave())) n += std::regex_match(line, kUid);
+        return n;
+    }
+
+    std::string server_;
+
+  private:
+    std::vector<std::string> Peers(const char* command) const {
+        return {"bash", std::string(KIVO_SOURCE_DIR) + "/../shared/peers/mailpeers", command,
+                rig_.string()};
+    }
+
+    fs::path rig_;
+    test::TempDir home_;
+    test::TempDir files_;
+    int seeded_ = 0;
+    std::time_t addedAt_ = 0;
+};
+
+// Dovecot adds no "X-UIDL" header, and two of these messages share Message-ID and Date (a
+// list's copies): the server's UIDL keeps them apart in the leave-on-server list.
+TEST_F(CheckRig, LeftMailIsFetchedOnceAndDeletedWithoutFetchingOnceNoLongerLeft) {
+    const std::string keeper = NewUser(), taker = NewUser();
+    AddAccount("Keeper", keeper, {"--leave-mail", "1"});
+    AddAccount("Taker", taker);
+    Seed(keeper, {Stamped("twin one", "same@example.test"),
+                  Stamped("twin two", "same@example.test"), Message("bare")});
+    Seed(taker, {Stamped("taken", "taken@example.test")});
+
+    auto first = Check();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "4 new messages\n");
+    EXPECT_EQ(OnServer(keeper).size(), 3u);
+    EXPECT_TRUE(OnServer(taker).empty());
+    EXPECT_EQ(LeftEntries(), 3);
+    const std::string inAfterFirst = In();
+    const std::string leaveAfterFirst = Leave();
+
+    auto second = Check();
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, "No new messages\n");
+    EXPECT_NE(second.err.find("3 messages left on " + server_ + " for Keeper."), std::string::npos)
+        << second.err;
+    EXPECT_EQ(In(), inAfterFirst);
+    EXPECT_EQ(Leave(), leaveAfterFirst);
+
+    ASSERT_EQ(Kivo({"account", "set", "Keeper", "LeaveMail=0"}).status, 0);
+    Seed(keeper, {Stamped("late", "late@example.test")});
+    auto third = Check();
+    EXPECT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(third.out, "1 new message\n");
+    EXPECT_TRUE(OnServer(keeper).empty());
+    EXPECT_EQ(LeftEntries(), 0);
+
+    const std::string in = In();
+    for (const char* subject : {"twin one", "twin two", "bare", "taken", "late"})
+        EXPECT_EQ(Count(in, "Subject: " + std::string(subject) + "\r\n"), 1) << subject;
+    EXPECT_EQ(Count(in, "X-Account: Keeper\r\n"), 4);
+    // In stays indexed as the window keeps it: real separators, an index that is current.
+    EXPECT_EQ(Count(in, "From ???@???"), 0);
+    fs::path idx = InMbx();
+    idx.replace_extension(".idx");
+    const std::vector<std::string> index = SplitLines(ReadFile(idx));
+    ASSERT_EQ(index.size(), 6u);
+    EXPECT_TRUE(StampMatches(index[0], InMbx()));
+}
+
+TEST_F(CheckRig, SkipBigLeavesOnlyMessagesAboveTheLimit) {
+    const std::string user = NewUser();
+    AddAccount("Small", user, {"--skip-big", "1"});
+    auto sized = [](const std::string& subject, std::size_t size) {
+        std::string text = Message(subject, {}, "");
+        text += std::string(size - text.size() - 2, 'x') + "\r\n";
+        return text;
+    };
+    Seed(user, {sized("exactly the limit", 1024), sized("one byte more", 1025)});
+
+    auto result = Check();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "1 new message\n");
+    EXPECT_NE(result.err.find("1 message left on " + server_ + " for Small."), std::string::npos)
+        << result.err;
+    const std::vector<std::string> left = OnServer(user);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_NE(left[0].find("Subject: one byte more"), std::string::npos);
+    EXPECT_NE(In().find("Subject: exactly the limit"), std::string::npos);
+}
+
+TEST_F(CheckRig, AttachmentsBecomeFilesAndTheTextStaysInTheMessage) {
+    const std::string user = NewUser();
+    AddAccount("Pictures", user);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    for (int i = 0; i < 300; ++i) png += static_cast<char>(i * 7);
+    std::string base64;
+    for (const std::string& line : SplitLines(test::RunProgram({"base64"}, png).out))
+        base64 += line + "\r\n";
+    const std::string picture = Message(
+        "a picture", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n",
+        "--b1\r\nContent-Type: text/plain\r\n\r\nLook at this.\r\nSecond line.\r\n"
+        "--b1\r\nContent-Type: image/png; name=\"pic.png\"\r\nContent-Transfer-Encoding: "
+        "base64\r\nContent-Disposition: attachment; filename=\"pic.png\"\r\n\r\n" +
+            base64 + "--b1--\r\n");
+    auto textPart = [](const std::string& content) {
+        return "--b2\r\nContent-Type: text/plain; name=\"a.txt\"\r\nContent-Disposition: "
+               "attachment; filename=\"a.txt\"\r\n\r\n" +
+               content + "\r\n";
+    };
+    const std::string twins = Message(
+        "two files", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b2\"\r\n",
+        "--b2\r\nContent-Type: text/plain\r\n\r\nTwo files.\r\n" + textPart("first") +
+            textPart("second") + "--b2--\r\n");
+    Seed(user, {picture, twins});
+
+    auto result = Check();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "2 new messages\n");
+    const std::string in = In();
+    const std::size_t second = in.find("\r\nFrom ", 1);
+    ASSERT_NE(second, std::string::npos);
+    const std::string first = in.substr(0, second);
+    EXPECT_NE(first.find("Content-Type: text/html\r\n"), std::string::npos) << first;
+    EXPECT_NE(first.find("\r\nLook at this.\r\nSecond line.\r\n"), std::string::npos) << first;
+    const std::vector<fs::path> saved = ConvertedFiles(first);
+    ASSERT_EQ(saved.size(), 1u) << first;
+    EXPECT_EQ(saved[0], Home() / "Attach" / "pic.png");
+    EXPECT_EQ(ReadFile(saved[0]), png);
+
+    std::vector<std::string> names;
+    std::vector<std::string> contents;
+    for (const fs::path& file : ConvertedFiles(in.substr(second))) {
+        names.push_back(file.filename());
+        contents.push_back(Trim(ReadFile(file)));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "a1.txt"}));
+    EXPECT_EQ(contents, (std::vector<std::string>{"first", "second"}));
+}
+
+// A wrong password and a missing one (no terminal to ask on) each fail their own account;
+// the account after them still gets its mail, and the exit status tells a script.
+TEST_F(CheckRig, FailingAccountsDoNotStopTheOthers) {
+    const std::string wrong = NewUser(), unasked = NewUser(), fine = NewUser();
+    AddAccount("Wrong", wrong, {}, "not-the-password");
+    AddAccount("Unasked", unasked, {}, "");
+    AddAccount("Fine", fine);
+    for (const std::string& user : {wrong, unasked, fine}) Seed(user, {Message("for " + user)});
+
+    auto result = Check();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "1 new message\n");
+    EXPECT_NE(result.err.find("error: Cannot connect to " + server_ + " POP server for Wrong\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("Authentication failed"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("error: No password for Unasked, " + unasked + "@" + server_),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(In().find("Subject: for " + fine + "\r\n"), std::string::npos);
+    EXPECT_EQ(OnServer(wrong).size(), 1u);
+    EXPECT_EQ(OnServer(unasked).size(), 1u);
+    EXPECT_TRUE(OnServer(fine).empty());
+}
+
+}  // namespace
+}  // namespace kivo
