@@ -6,39 +6,28 @@
 
 namespace kivo {
 
-void TMessageArea::Load(const TPositionSettings& position) {
-    dockAlign_ = position.DockAlign;
-    if (position.IndexHeight) indexHeight_ = *position.IndexHeight;
-    indexMin_ = false;
-    if (position.IndexMin && Stacked()) Collapse();
-    // A collapsed index returns to the saved height, not to the collapsed one.
-    restore_ = position.IndexMin ? position.Restore : indexHeight_;
+bool TMessageArea::Stacked() const {
+    const int align = settings_.Position.DockAlign;
+    return align == 0 || align == 2;
 }
 
-void TMessageArea::Save(TPositionSettings& position) const {
-    position.DockAlign = dockAlign_;
-    position.IndexMin = indexMin_;
-    position.Restore = restore_;
-    position.IndexHeight = indexMin_ ? restore_ : indexHeight_;
+bool TMessageArea::IndexMin() const {
+    return settings_.Position.IndexMin && Stacked();
 }
 
-void TMessageArea::SetTitleHeight(int height) {
-    titleHeight_ = height;
-    if (indexMin_) indexHeight_ = titleHeight_ + kCollapsedExtra;
+int TMessageArea::IndexHeight() const {
+    if (IndexMin()) return CollapsedHeight();
+    return settings_.Position.IndexHeight.value_or(std::max(areaHeight_ / 2 - 40, 0));
 }
 
 void TMessageArea::SetIndexHeight(int height) {
-    indexHeight_ = height;
-    // Dragging the splitter of a collapsed index opens it at the dragged height.
-    if (indexMin_ && height > titleHeight_ + kCollapsedExtra) {
-        indexMin_ = false;
-        restore_ = height;
-    }
+    settings_.Position.IndexHeight = height;
+    if (IndexMin() && height > CollapsedHeight()) settings_.Position.IndexMin = false;
 }
 
 bool TMessageArea::ToggleZoom() {
     if (!Stacked()) return false;
-    if (indexMin_) {
+    if (IndexMin()) {
         Restore();
     } else {
         Collapse();
@@ -46,28 +35,35 @@ bool TMessageArea::ToggleZoom() {
     return true;
 }
 
+bool TMessageArea::FastRead() const {
+    return settings_.Mail.FastRead;
+}
+
+void TMessageArea::SetFastRead(bool on) {
+    settings_.Mail.FastRead = on;
+}
+
 void TMessageArea::MessageShown() {
-    if (fastRead_ && Stacked() && !indexMin_) Collapse();
+    if (FastRead() && Stacked() && !IndexMin()) Collapse();
 }
 
 void TMessageArea::PointerOverIndexTitle() {
-    if (fastRead_ && indexMin_) Restore();
+    if (FastRead() && IndexMin()) Restore();
 }
 
 void TMessageArea::Collapse() {
-    restore_ = indexHeight_;
-    indexHeight_ = titleHeight_ + kCollapsedExtra;
-    indexMin_ = true;
+    settings_.Position.Restore = IndexHeight();
+    settings_.Position.IndexMin = true;
 }
 
 void TMessageArea::Restore() {
-    indexHeight_ = restore_;
+    int height = settings_.Position.Restore;
     // A height that leaves the view nothing (or a nonsense one) gives 2/5 of the area.
-    if (areaHeight_ > 0 &&
-        (restore_ >= areaHeight_ || restore_ <= titleHeight_ + kCollapsedExtra)) {
-        indexHeight_ = areaHeight_ * 2 / 5;
+    if (areaHeight_ > 0 && (height >= areaHeight_ || height <= CollapsedHeight())) {
+        height = areaHeight_ * 2 / 5;
     }
-    indexMin_ = false;
+    settings_.Position.IndexHeight = height;
+    settings_.Position.IndexMin = false;
 }
 
 bool ChangeMessageFontSize(TProgramSettings& program, int delta) {
@@ -84,6 +80,14 @@ int CollapsedButtonsWidth(int handleWidth) {
 
 int WidenedButtonsWidth(int toolbarWidth, int pictureWidth, int handleWidth) {
     return std::max(toolbarWidth - pictureWidth - 10, CollapsedButtonsWidth(handleWidth));
+}
+
+void TSideDock::Docked(int clientWidth) {
+    if (windows_++ == 0 && width_ < 10) width_ = clientWidth / 6;
+}
+
+void TSideDock::Undocked() {
+    if (windows_ > 0 && --windows_ == 0) width_ = 0;
 }
 
 }  // namespace kivo

@@ -7,68 +7,72 @@
 namespace kivo {
 namespace {
 
-TMessageArea Area(int dockAlign, int indexHeight) {
-    TPositionSettings position;
-    position.DockAlign = dockAlign;
-    position.IndexHeight = indexHeight;
-    TMessageArea area;
-    area.Load(position);
-    area.SetAreaHeight(500);
-    area.SetTitleHeight(20);
-    return area;
-}
+// A message area 500 pixels high with a 20-pixel index title.
+struct AreaRig {
+    TSettings settings;
+    TMessageArea area{settings};
+    AreaRig(int dockAlign, int indexHeight) {
+        settings.Position.DockAlign = dockAlign;
+        settings.Position.IndexHeight = indexHeight;
+        area.SetAreaHeight(500);
+        area.SetTitleHeight(20);
+    }
+};
 
 TEST(MessageArea, ZoomCollapsesAStackedIndexToItsTitleAndRestoresIt) {
     for (int align : {0, 2}) {
-        TMessageArea area = Area(align, 180);
-        ASSERT_TRUE(area.ToggleZoom());
-        EXPECT_TRUE(area.IndexMin());
-        EXPECT_EQ(area.IndexHeight(), 24);
-        TPositionSettings saved;
-        area.Save(saved);
-        EXPECT_TRUE(saved.IndexMin);
-        EXPECT_EQ(saved.Restore, 180);
-        ASSERT_TRUE(area.ToggleZoom());
-        EXPECT_FALSE(area.IndexMin());
-        EXPECT_EQ(area.IndexHeight(), 180);
+        AreaRig rig(align, 180);
+        ASSERT_TRUE(rig.area.ToggleZoom());
+        EXPECT_TRUE(rig.area.IndexMin());
+        EXPECT_EQ(rig.area.IndexHeight(), 24);
+        EXPECT_TRUE(rig.settings.Position.IndexMin);  // what SaveIni writes
+        EXPECT_EQ(rig.settings.Position.Restore, 180);
+        ASSERT_TRUE(rig.area.ToggleZoom());
+        EXPECT_FALSE(rig.area.IndexMin());
+        EXPECT_FALSE(rig.settings.Position.IndexMin);
+        EXPECT_EQ(rig.area.IndexHeight(), 180);
     }
     for (int align : {1, 3}) {
-        TMessageArea area = Area(align, 180);
-        EXPECT_FALSE(area.ToggleZoom()) << "side by side nothing collapses";
-        EXPECT_FALSE(area.IndexMin());
-        EXPECT_EQ(area.IndexHeight(), 180);
+        AreaRig rig(align, 180);
+        EXPECT_FALSE(rig.area.ToggleZoom()) << "side by side nothing collapses";
+        EXPECT_FALSE(rig.area.IndexMin());
+        EXPECT_EQ(rig.area.IndexHeight(), 180);
+        rig.settings.Position.IndexMin = true;  // saved so, but not shown so
+        EXPECT_FALSE(rig.area.IndexMin());
     }
 }
 
 TEST(MessageArea, RestoreLeavingTheViewNoRoomTakesTwoFifths) {
     struct Case {
         int restore, height;
-    } cases[] = {{150, 150}, {499, 499}, {500, 200}, {900, 200}, {0, 200}};
+    } cases[] = {{150, 150}, {499, 499}, {500, 200}, {900, 200}, {24, 200}, {0, 200}};
     for (const Case& c : cases) {
-        TPositionSettings position;
-        position.IndexMin = true;
-        position.Restore = c.restore;
-        TMessageArea area;
-        area.Load(position);
-        area.SetAreaHeight(500);
-        area.SetTitleHeight(20);
-        EXPECT_EQ(area.IndexHeight(), 24);
-        area.ToggleZoom();
-        EXPECT_EQ(area.IndexHeight(), c.height) << c.restore;
+        AreaRig rig(0, 300);
+        rig.settings.Position.IndexMin = true;  // as read from kivo.ini
+        rig.settings.Position.Restore = c.restore;
+        EXPECT_EQ(rig.area.IndexHeight(), 24);
+        rig.area.ToggleZoom();
+        EXPECT_EQ(rig.area.IndexHeight(), c.height) << c.restore;
     }
-    TPositionSettings sideBySide;
-    sideBySide.DockAlign = 1;
-    sideBySide.IndexMin = true;
-    TMessageArea area;
-    area.Load(sideBySide);
-    EXPECT_FALSE(area.IndexMin());
+}
+
+TEST(MessageArea, DraggingTheSplitterOpensACollapsedIndex) {
+    AreaRig rig(0, 180);
+    rig.area.ToggleZoom();
+    rig.area.SetIndexHeight(20);
+    EXPECT_TRUE(rig.area.IndexMin());
+    rig.area.SetIndexHeight(260);
+    EXPECT_FALSE(rig.area.IndexMin());
+    EXPECT_EQ(rig.area.IndexHeight(), 260);
 }
 
 TEST(MessageArea, FastReadingCollapsesOnAShownMessageAndThePointerBringsItBack) {
-    TMessageArea area = Area(0, 200);
+    AreaRig rig(0, 200);
+    TMessageArea& area = rig.area;
     area.MessageShown();
     EXPECT_FALSE(area.IndexMin()) << "fast reading off";
     area.SetFastRead(true);
+    EXPECT_TRUE(rig.settings.Mail.FastRead);
     area.MessageShown();
     EXPECT_TRUE(area.IndexMin());
     area.MessageShown();  // the next message by keyboard keeps it collapsed
@@ -97,10 +101,25 @@ TEST(MessageArea, FontSizeStepsWithinSixToTwenty) {
     }
 }
 
-TEST(MessageArea, UserButtonPanelWidths) {
+TEST(MessageArea, UserButtonPanelAndSideDockWidths) {
     EXPECT_EQ(CollapsedButtonsWidth(8), 12);
     EXPECT_EQ(WidenedButtonsWidth(800, 120, 8), 670);
     EXPECT_EQ(WidenedButtonsWidth(100, 120, 8), 12) << "a narrow toolbar: collapsed";
+
+    TSideDock dock;
+    EXPECT_EQ(dock.Width(), 0);
+    dock.Docked(960);
+    EXPECT_EQ(dock.Width(), 160);
+    dock.SetWidth(200);
+    dock.Docked(960);  // a second window keeps the width
+    dock.Undocked();
+    EXPECT_EQ(dock.Width(), 200);
+    dock.Undocked();
+    EXPECT_FALSE(dock.Visible());
+    EXPECT_EQ(dock.Width(), 0);
+    dock.Undocked();
+    dock.Docked(600);
+    EXPECT_EQ(dock.Width(), 100);
 }
 
 }  // namespace
