@@ -1,0 +1,68 @@
+// `kivo check` without a mail server: its command line, a program folder with nothing to
+// check, and Ctrl-C during a transfer that would otherwise wait for its time-out.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+using test::RunKivo;
+using test::TempDir;
+
+TEST(KivoCheck, RefusesArgumentsAndSaysWhenThereIsNothingToCheck) {
+    TempDir home;
+    const std::string h = home.path().string();
+    auto wrong = RunKivo({"--home", h, "check", "now"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_NE(wrong.err.find("unexpected argument 'now'"), std::string::npos) << wrong.err;
+
+    auto empty = RunKivo({"--home", h, "check"});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out, "No new messages\n");
+    EXPECT_EQ(empty.err, "No accounts have been setup\n");
+
+    ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Off", "--pop-server", "127.0.0.1:1",
+                       "--pop-user", "u", "--password", "p", "--check", "0"})
+                  .status,
+              0);
+    auto unmarked = RunKivo({"--home", h, "check"});
+    EXPECT_EQ(unmarked.status, 0) << unmarked.err;
+    EXPECT_EQ(unmarked.err, "No account marked to check - press F3 to change\n");
+}
+
+// A server that takes the connection and never says a word: without Ctrl-C the check would
+// wait out its 60-second time-out.
+TEST(KivoCheck, CtrlCCancelsTheRunningTransfer) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string server = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    TempDir home;
+    const std::string h = home.path().string();
+    ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Silent", "--pop-server", server,
+                       "--pop-user", "u", "--password", "p"})
+                  .status,
+              0);
+    // SIGINT after a second; SIGKILL ten seconds later should the check not end.
+    auto result = test::RunProgram({"timeout", "--preserve-status", "-k", "10", "-s", "INT", "1",
+                                    KIVO_BINARY, "--home", h, "check"});
+    ::close(listener);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, "No new messages\n");
+    EXPECT_NE(result.err.find("Operation has been canceled"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Operation canceled."), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace kivo
