@@ -38,6 +38,10 @@ std::string RecipientAndSubject(const TmsMessage& message) {
     return who.substr(0, 30) + ", " + message.Subject().substr(0, 60);
 }
 
+void RemoveStatus(TmsHeaders& headers) {
+    for (std::size_t count = headers.Count(); count > 0; --count) headers.RemoveField("Status");
+}
+
 void CompressOut(const std::filesystem::path& outFile) {
     std::filesystem::path base = outFile;
     CompressMailbox(base.replace_extension(), false, NoFeedback());
@@ -199,7 +203,7 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
     TmsHeaders& headers = message.Headers();
     std::string status = headers.GetFieldValue("Status");
     std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
-    for (std::size_t count = headers.Count(); count > 0; --count) headers.RemoveField("Status");
+    RemoveStatus(headers);
     headers.Add("Status: " + status);
     try {
         filters_.RunOutgoing(message);
@@ -211,6 +215,10 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
         ++result_.discarded;
         return true;
     }
+
+    // The status letters are this mailbox's bookkeeping: another program reading them would
+    // take the new message for one already read.
+    RemoveStatus(headers);
 
     feedback_.StatusText(3, RecipientAndSubject(message));
     try {
@@ -272,7 +280,7 @@ void TSendQueue::End() {
     feedback_.Progress(0);
     feedback_.ShowProgressText(false);
     feedback_.StatusText(3, "");
-    if (!ranges_.empty()) feedback_.HangUp();
+    feedback_.HangUp();
     try {
         MarkDoneInOut(outFile_, done_);
         CompressOut(outFile_);

@@ -201,6 +201,8 @@ TEST_F(SendQueue, OneServerSharesOneConnectionAndSentKeepsTheQueueForm) {
 
     ASSERT_EQ(smtp.delivered.size(), 3u);
     EXPECT_EQ(smtp.delivered[0].BCC().Items(0).Address(), "eve@example.org");
+    EXPECT_EQ(smtp.delivered[0].Headers().GetFieldValue("Status"), "")
+        << "the status letters stay home";
     EXPECT_EQ(Level('1'), (Lines{"Sending queued messages through mx.example SMTP server..."}));
     EXPECT_EQ(feedback.shown.front(), "Bob Builder, one");
     EXPECT_EQ(feedback.busy, (std::vector<bool>{true, false}));
@@ -347,6 +349,20 @@ TEST_F(SendQueue, ACanceledMessageSaysSoAndStaysQueued) {
     EXPECT_EQ(Level('3'), (Lines{"Operation canceled."}));
     EXPECT_EQ(r.sent, 1);
     EXPECT_EQ(Subjects(out), (Lines{"one"}));
+}
+
+// The terminal's Ctrl-C: the message on the way is canceled and the run ends after it.
+TEST_F(SendQueue, StopEndsTheRunAfterTheCurrentMessage) {
+    Settings("");
+    for (const char* s : {"one", "two", "three"}) Queue(s, std::string(s) + ".example");
+    TSendQueue run({dir / "kivo.ini", dir / "accounts.ini", mail}, smtp, filters, feedback);
+    smtp.onSend = [&](const TmsMessage& m) {
+        if (m.Subject() == "two") run.Stop();
+    };
+    const TSendResult r = run.Run(false);
+    EXPECT_EQ(r.sent, 2);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(Subjects(out), (Lines{"three"}));
 }
 
 TEST_F(SendQueue, OutgoingFiltersMayDiscardAMessage) {
