@@ -2,6 +2,7 @@
 
 #include "base/bytes.h"
 #include "base/files.h"
+#include "base/inifile.h"
 #include "base/platform.h"
 #include "store/compress.h"
 #include "store/indexfile.h"
@@ -37,6 +38,14 @@ TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
     };
     Hooks.TransferRunning = [this] { return transfer_.Busy.Busy(); };
     Hooks.CancelTransfer = [this] { transfer_.CancelTransfer(); };
+    Hooks.InitUserButtons = [this] {
+        userButtons_ = kivo::InitUserButtons(IniFile(folder_.SettingsFile()));
+    };
+}
+
+bool TFrmMain::BtnUser1Click(std::string_view keyPrefix, TScriptRunner& runner) {
+    TAutoCheckSuspension holdTimer(transfer_.Timer);
+    return kivo::BtnUser1Click(IniFile(folder_.SettingsFile()), keyPrefix, runner, transfer_);
 }
 
 void TFrmMain::Init() {
@@ -111,6 +120,7 @@ bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
         view_.ShowMessageLines(ExtractForView(window.Files().Mbx, number));
         if (&window == &index_) shownNumber_ = number;
         transfer_.MessageShown();
+        if (&window == &index_) messageArea_.MessageShown();
     } catch (const EIndexInvalid&) {
         // The index no longer matches the file: compress and reopen.
         showing_ = false;

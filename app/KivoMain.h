@@ -14,9 +14,12 @@
 #include <string_view>
 
 #include "app/mainfeedback.h"
+#include "app/messagearea.h"
 #include "app/openwindows.h"
+#include "app/privacy.h"
 #include "app/programfolder.h"
 #include "app/settings.h"
+#include "app/userbuttons.h"
 #include "store/KivoIndex.h"
 #include "store/mailboxhost.h"
 #include "store/msgops.h"
@@ -100,6 +103,14 @@ class TFrmMain : public TMailboxHost {
     // The feedback channels the mail runs report to: status bar, progress log, busy state
     // with the automatic-check timer, notification icon and new-mail sound.
     TMainFeedback& Transfer() { return transfer_; }
+    // The message area's zoom and fast reading, kept in the settings.
+    TMessageArea& MessageArea() { return messageArea_; }
+    TPrivacySheet& PrivacySheet() { return privacy_; }
+    // The ten user buttons and their menu items as kivo.ini's [Scripts] last described them.
+    const TUserButtons& UserButtons() const { return userButtons_; }
+    // A user button or its menu item ("Button1".."Button0"): runs its script on the
+    // selected messages with the automatic check held off; false when the script failed.
+    bool BtnUser1Click(std::string_view keyPrefix, TScriptRunner& runner);
     TOpenWindows& OpenWindows() { return openWindows_; }
     bool FirstRun() const { return firstRun_; }
 
@@ -175,6 +186,9 @@ class TFrmMain : public TMailboxHost {
     TSettings settings_;
     TOpenWindows openWindows_;
     TMainFeedback transfer_;
+    TMessageArea messageArea_{settings_};
+    TPrivacySheet privacy_;
+    TUserButtons userButtons_;
     bool firstRun_ = false;
     bool showing_ = false;
     int shownNumber_ = 0;

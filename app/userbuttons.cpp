@@ -2,10 +2,9 @@
 
 #include <exception>
 
-#include "app/progresslog.h"
-#include "app/statusbar.h"
 #include "base/bytes.h"
 #include "base/inifile.h"
+#include "transfer/transferfeedback.h"
 
 namespace kivo {
 
@@ -38,19 +37,18 @@ TUserButtons InitUserButtons(const IniFile& ini) {
 }
 
 bool BtnUser1Click(const IniFile& ini, std::string_view keyPrefix, TScriptRunner& runner,
-                   TStatusBar& status, TProgressLog& log) {
+                   TTransferFeedback& feedback) {
     bool ok = true;
     const std::string script = ButtonScript(ini, keyPrefix);
     if (!script.empty()) {
         try {
             runner.RunOnSelectedMessages(script);
         } catch (const std::exception& e) {
-            log.ErrorLevel(TProgressLog::lvError,
-                           "Script \"" + script + "\" could not run: " + e.what());
+            feedback.ErrorLevel(2, "Script \"" + script + "\" could not run: " + e.what());
             ok = false;
         }
     }
-    status.SetText(TStatusBar::spActivity, "");
+    feedback.StatusText(0, "");
     return ok;
 }
 

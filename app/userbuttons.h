@@ -11,8 +11,7 @@
 namespace kivo {
 
 class IniFile;
-class TStatusBar;
-class TProgressLog;
+class TTransferFeedback;
 
 // What the script engine offers the buttons.
 class TScriptRunner {
@@ -52,6 +51,6 @@ TUserButtons InitUserButtons(const IniFile& ini);
 // script (when one is set) on the selected messages. A failure goes to the progress log as
 // an error; either way the first status panel is cleared afterwards. False on a failure.
 bool BtnUser1Click(const IniFile& ini, std::string_view keyPrefix, TScriptRunner& runner,
-                   TStatusBar& status, TProgressLog& log);
+                   TTransferFeedback& feedback);
 
 }  // namespace kivo

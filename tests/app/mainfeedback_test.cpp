@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/KivoMain.h"
 #include "app/settings.h"
 #include "base/platform.h"
@@ -266,6 +268,53 @@ TEST(MainFeedback, TheMainWindowShowingInGetsTheNewMessagesAndAShownOneEndsTheNo
 
     ASSERT_TRUE(main.ShowMessage(main.MainIndex(), 0));
     EXPECT_EQ(main.Transfer().Tray.Current(), TTrayIconState::taIdle);
+}
+
+}  // namespace
+}  // namespace kivo
+
+namespace kivo {
+namespace {
+
+struct NoScripts : TScriptRunner {
+    std::vector<std::string> runs;
+    bool timerRunning = true;
+    TAutoCheckTimer* timer = nullptr;
+    void RunOnSelectedMessages(std::string_view name) override {
+        runs.emplace_back(name);
+        timerRunning = timer->Running();
+        throw std::runtime_error("Script file not found");
+    }
+};
+
+TEST(MainFeedback, MainWindowButtonsAndMessageAreaLiveInItsSettings) {
+    test::TempDir dir;
+    test::WriteFile(dir / "kivo.ini",
+                    "[Scripts]\r\nButton3Script=Display Raw Message\r\n"
+                    "Button3Desc=Raw Msg     - Display Raw Message\r\n");
+    SoundPlatform platform;
+    QuietMainView view;
+    TFrmMain main(ProgramFolder{dir.path()}, platform, view);
+    main.Hooks.InitUserButtons();
+    EXPECT_EQ(main.UserButtons().Buttons[2].Caption, "Raw Msg    ");
+    EXPECT_TRUE(main.UserButtons().QuickRunEnabled);
+
+    main.Settings().Mail.AutoCheck = true;
+    main.Transfer().ApplyTimerSettings();
+    NoScripts scripts;
+    scripts.timer = &main.Transfer().Timer;
+    main.Transfer().StatusText(0, "Running script...");
+    EXPECT_FALSE(main.BtnUser1Click("Button3", scripts));
+    EXPECT_EQ(scripts.runs, std::vector<std::string>{"Display Raw Message"});
+    EXPECT_FALSE(scripts.timerRunning) << "the script ran with the automatic check held off";
+    EXPECT_TRUE(main.Transfer().Timer.Running());
+    EXPECT_EQ(main.Transfer().Status.Text(0), "");
+    EXPECT_EQ(main.Transfer().LastLevel(), 2);
+
+    main.Settings().Position.IndexHeight = 180;
+    main.MessageArea().ToggleZoom();
+    EXPECT_TRUE(main.Settings().Position.IndexMin);
+    EXPECT_EQ(main.Settings().Position.Restore, 180);
 }
 
 }  // namespace

@@ -4,9 +4,8 @@
 
 #include <stdexcept>
 
-#include "app/progresslog.h"
-#include "app/statusbar.h"
 #include "base/inifile.h"
+#include "transfer/transferfeedback.h"
 
 namespace kivo {
 namespace {
@@ -70,6 +69,18 @@ struct FakeRunner : TScriptRunner {
     }
 };
 
+struct RecordingFeedback : TTransferFeedback {
+    std::string panel0 = "Running script...";
+    std::vector<std::string> log;
+    void StatusText(int panel, std::string_view text) override {
+        if (panel == 0) panel0 = text;
+    }
+    void ErrorLevel(int level, std::string_view text) override {
+        log.push_back(std::to_string(level) + " " + std::string(text));
+    }
+    bool AskPassword(std::string_view, std::string_view, std::string&) override { return false; }
+};
+
 TEST(UserButtons, ClickRunsTheTrimmedScriptAndAlwaysClearsTheActivityPanel) {
     const IniFile ini = Scripts("Button2Script=  Calculator \r\nButton7Script=Gone\r\n");
     struct Case {
@@ -85,14 +96,13 @@ TEST(UserButtons, ClickRunsTheTrimmedScriptAndAlwaysClearsTheActivityPanel) {
     for (const Case& c : cases) {
         FakeRunner runner;
         runner.fail = c.fail;
-        TStatusBar status;
-        status.SetText(TStatusBar::spActivity, "Running script...");
-        TProgressLog log;
-        EXPECT_EQ(BtnUser1Click(ini, c.prefix, runner, status, log), c.ok) << c.prefix;
+        RecordingFeedback feedback;
+        EXPECT_EQ(BtnUser1Click(ini, c.prefix, runner, feedback), c.ok) << c.prefix;
         EXPECT_EQ(runner.runs, c.runs) << c.prefix;
-        EXPECT_EQ(status.Text(TStatusBar::spActivity), "") << c.prefix;
-        EXPECT_EQ(log.LastLevel(), c.ok ? 0 : 2);
-        EXPECT_EQ(log.Html().find("Script file not found") != std::string::npos, !c.ok);
+        EXPECT_EQ(feedback.panel0, "") << c.prefix;
+        const std::vector<std::string> failure{
+            "2 Script \"Gone\" could not run: Script file not found"};
+        EXPECT_EQ(feedback.log, c.ok ? std::vector<std::string>{} : failure) << c.prefix;
     }
 }
 
