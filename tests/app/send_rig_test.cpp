@@ -4,6 +4,9 @@
 // Each test marks its subjects with a tag of its own, so other tests on the rig do not matter.
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -236,6 +239,45 @@ TEST(SendCommand, RefusesArgumentsAndSaysWhenThereIsNothingToSend) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Nothing to send\n");
     EXPECT_NE(r.err.find("nothing to send (e61)"), std::string::npos) << r.err;
+}
+
+// Ctrl-C while the server keeps the client waiting: the message is canceled and stays queued.
+TEST(SendCommand, CtrlCCancelsTheRunAndKeepsTheMessage) {
+    // A server that accepts connections (the kernel does, through the backlog) but never greets.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    test::TempDir dir;
+    fs::create_directories(dir / "Mail");
+    TmsMessage m;
+    m.Sender().SetAddress("alice@example.test");
+    m.Recipients().AddAddress("bob@example.test", "");
+    m.SetSubject("stalled");
+    TQueueOptions options;
+    options.smtp = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    QueueMessage(m, options, dir / "Mail");
+
+    const auto start = std::chrono::steady_clock::now();
+    const test::ProcessResult r = test::RunProgram({"timeout", "--preserve-status", "-s", "INT",
+                                                    "1", KIVO_BINARY, "--home",
+                                                    dir.path().string(), "send"});
+    ::close(listener);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30))
+        << "ended by Ctrl-C, not by the time-out";
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "0 messages sent\n");
+    EXPECT_NE(r.err.find("Operation canceled."), std::string::npos) << r.err;
+    Lines left;
+    ExtractMsg(1, dir / "Mail" / "out.mbx", left);
+    EXPECT_EQ(HeaderValue("Subject:", left), "stalled");
+    EXPECT_EQ(FindLastIndex(dir / "Mail" / "out.mbx"), 1);
 }
 
 }  // namespace
