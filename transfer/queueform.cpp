@@ -11,7 +11,9 @@ namespace kivo {
 
 namespace {
 
-bool IsBlankLine(std::string_view line) { return TrimView(line).empty(); }
+bool IsBlankLine(std::string_view line) {
+    return TrimView(line).empty();
+}
 
 // The value of a header line that starts with `name` (colon included), without regard to
 // case; none when the line is another one.

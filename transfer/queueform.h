@@ -18,7 +18,10 @@ class Platform;
 
 // The separator line of every queued message: "From ???@??? ??/??/???? ??:??:??" (split so
 // that no "??/" reads as a trigraph).
-inline constexpr const char* kQueueSeparator = "From ???@??? ??" "/??" "/???? ??:??:??";
+inline constexpr const char* kQueueSeparator =
+    "From ???@??? ??"
+    "/??"
+    "/???? ??:??:??";
 inline constexpr const char* kAttachmentLinePrefix = "Attachment Converted: ";
 
 struct TQueueOptions {
@@ -45,8 +48,8 @@ void QueueMessage(const TmsMessage& message, const TQueueOptions& options,
 
 // A queued message made ready to send.
 struct TQueuedMessage {
-    TmsMessage message;   // decoded, the blind copies in BCC, the existing files attached
-    std::string server;   // the "X-SMTP:" value, trimmed; empty for the default server
+    TmsMessage message;  // decoded, the blind copies in BCC, the existing files attached
+    std::string server;  // the "X-SMTP:" value, trimmed; empty for the default server
 };
 
 // Reads one queued message (its lines from the separator on, as extracted from "out.mbx"):

@@ -271,8 +271,8 @@ void TSendQueue::ReportSendFailure(const std::string& subject, const std::string
         feedback_.ErrorLevel(3, "Operation canceled.");
         return;
     }
-    feedback_.ErrorLevel(2, "Could not send message \"" + subject + "\"<br>\r\nthrough " +
-                                server + " SMTP server<br>\r\n" + lastError_);
+    feedback_.ErrorLevel(2, "Could not send message \"" + subject + "\"<br>\r\nthrough " + server +
+                                " SMTP server<br>\r\n" + lastError_);
 }
 
 void TSendQueue::End() {

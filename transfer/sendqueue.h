@@ -28,10 +28,10 @@ struct TSendPaths {
 };
 
 struct TSendResult {
-    int queued = 0;     // messages found in Out
-    int sent = 0;       // delivered and filed in Sent
-    int discarded = 0;  // dropped by an outgoing filter
-    int failed = 0;     // left in Out after a failure (also for want of a server)
+    int queued = 0;                // messages found in Out
+    int sent = 0;                  // delivered and filed in Sent
+    int discarded = 0;             // dropped by an outgoing filter
+    int failed = 0;                // left in Out after a failure (also for want of a server)
     bool couldNotConnect = false;  // the shared connection could not be opened
     bool outNotUpdated = false;    // Out could not be rewritten: sent messages are still queued
 };

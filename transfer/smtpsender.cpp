@@ -21,8 +21,7 @@ class LentMessage {
 }  // namespace
 
 void TSmtpClientSender::SetEvents(TSmtpEvents events) {
-    smtp_.OnProgress = [progress = std::move(events.progress)](TagSocket&, int perc,
-                                                               std::int64_t) {
+    smtp_.OnProgress = [progress = std::move(events.progress)](TagSocket&, int perc, std::int64_t) {
         if (progress) progress(perc);
     };
     smtp_.OnError = [error = std::move(events.error)](TagSocket&, std::string& text) {
@@ -30,9 +29,13 @@ void TSmtpClientSender::SetEvents(TSmtpEvents events) {
     };
 }
 
-void TSmtpClientSender::SetServer(std::string_view server) { smtp_.Server = server; }
+void TSmtpClientSender::SetServer(std::string_view server) {
+    smtp_.Server = server;
+}
 
-void TSmtpClientSender::Open() { smtp_.Open(); }
+void TSmtpClientSender::Open() {
+    smtp_.Open();
+}
 
 void TSmtpClientSender::Send(TmsMessage& message) {
     LentMessage lent(smtp_, message);
@@ -44,10 +47,16 @@ void TSmtpClientSender::SendMail(TmsMessage& message) {
     smtp_.SendMail();
 }
 
-void TSmtpClientSender::Reset() { smtp_.Reset(); }
+void TSmtpClientSender::Reset() {
+    smtp_.Reset();
+}
 
-void TSmtpClientSender::Close() { smtp_.Close(); }
+void TSmtpClientSender::Close() {
+    smtp_.Close();
+}
 
-void TSmtpClientSender::Cancel() { smtp_.Cancel(); }
+void TSmtpClientSender::Cancel() {
+    smtp_.Cancel();
+}
 
 }  // namespace kivo

@@ -30,8 +30,7 @@ class SendPlatform : public Platform {
     void ShowTip(std::string_view text) override { terminal_.ShowTip(text); }
     void ShowMessage(std::string_view text) override { terminal_.ShowMessage(text); }
     bool AskYesNo(std::string_view question) override { return terminal_.AskYesNo(question); }
-    bool InputText(std::string_view caption, std::string_view prompt,
-                   std::string& value) override {
+    bool InputText(std::string_view caption, std::string_view prompt, std::string& value) override {
         return terminal_.InputText(caption, prompt, value);
     }
     bool InputPassword(std::string_view caption, std::string_view prompt,
@@ -65,9 +64,9 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
     TmsSMTP smtp(platform);
     TSmtpClientSender sender(smtp);
     TNoFilters filters;
-    TSendQueue queue({ctx.folder.SettingsFile(), ctx.folder.AccountsFile(),
-                      ctx.folder.MailFolder()},
-                     sender, filters, feedback, &platform);
+    TSendQueue queue(
+        {ctx.folder.SettingsFile(), ctx.folder.AccountsFile(), ctx.folder.MailFolder()}, sender,
+        filters, feedback, &platform);
     running = &queue;
     const TSendResult result = queue.Run(startedByCheck);
 

@@ -114,8 +114,7 @@ class SendRig : public testing::Test {
     }
     std::size_t LogSize() const {
         std::error_code ec;
-        const auto size =
-            fs::file_size(fs::path(Env("MAILPEERS_DIR")) / "log" / "postfix.log", ec);
+        const auto size = fs::file_size(fs::path(Env("MAILPEERS_DIR")) / "log" / "postfix.log", ec);
         return ec ? 0 : static_cast<std::size_t>(size);
     }
 
@@ -128,15 +127,14 @@ class SendRig : public testing::Test {
 TEST_F(SendRig, OneServerOneConnectionAndTheMailArrivesAsQueued) {
     const std::string attachment(std::string("\x89PNG\r\n\x1a\n\0\xff", 10) + "\n.\r\n..\r\n");
     test::WriteFile(dir / "picture.png", attachment);
-    const Lines plain = {"Dear Bob,", ".", "..", ".hidden", "From here on it is serious.", "",
-                         "Alice"};
+    const Lines plain = {"Dear Bob,", ".",    "..", ".hidden", "From here on it is serious.",
+                         "",          "Alice"};
     const std::string server = Server("127.0.0.1");
     const std::string first = Queue("plain", server, plain);
-    const std::string blind = Queue("blind", server, {"secret"}, "bob@example.test",
-                                    "carol@example.test");
-    const std::string attached =
-        Queue("attached", server, {"see the picture"}, "bob@example.test", "",
-              {dir / "picture.png"});
+    const std::string blind =
+        Queue("blind", server, {"secret"}, "bob@example.test", "carol@example.test");
+    const std::string attached = Queue("attached", server, {"see the picture"}, "bob@example.test",
+                                       "", {dir / "picture.png"});
     const std::string queued = test::ReadFile(dir / "Mail" / "out.mbx");
     const std::size_t offset = LogSize();
 
@@ -202,9 +200,9 @@ TEST_F(SendRig, TwoServersEachMessageItsOwnConnection) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "2 messages sent\n");
     for (const char* host : {"127.0.0.1", "localhost"}) {
-        EXPECT_NE(r.err.find("Sending some queued messages through " + Server(host) +
-                             " SMTP server..."),
-                  std::string::npos)
+        EXPECT_NE(
+            r.err.find("Sending some queued messages through " + Server(host) + " SMTP server..."),
+            std::string::npos)
             << r.err;
     }
     EXPECT_EQ(Await("bob", 2).size(), 2u);
@@ -213,15 +211,13 @@ TEST_F(SendRig, TwoServersEachMessageItsOwnConnection) {
 
 // A recipient Postfix refuses and a server nobody answers fail only their own messages.
 TEST_F(SendRig, FailedMessagesStayQueuedAndTheOthersGo) {
-    const std::string refused =
-        Queue("refused", Server("127.0.0.1"), {"x"}, "nobody@example.test");
+    const std::string refused = Queue("refused", Server("127.0.0.1"), {"x"}, "nobody@example.test");
     const std::string good = Queue("good", Server("127.0.0.1"), {"fine"});
     const std::string unreachable = Queue("unreachable", "127.0.0.1:1", {"y"});
     const test::ProcessResult r = Send();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "1 message sent\n");
-    EXPECT_NE(r.err.find("Could not send message \"" + refused + "\""), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("Could not send message \"" + refused + "\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("550"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Could not send message \"" + unreachable + "\""), std::string::npos);
     EXPECT_NE(r.err.find("Connection refused"), std::string::npos) << r.err;
@@ -265,9 +261,9 @@ TEST(SendCommand, CtrlCCancelsTheRunAndKeepsTheMessage) {
     QueueMessage(m, options, dir / "Mail");
 
     const auto start = std::chrono::steady_clock::now();
-    const test::ProcessResult r = test::RunProgram({"timeout", "--preserve-status", "-s", "INT",
-                                                    "1", KIVO_BINARY, "--home",
-                                                    dir.path().string(), "send"});
+    const test::ProcessResult r =
+        test::RunProgram({"timeout", "--preserve-status", "-s", "INT", "1", KIVO_BINARY, "--home",
+                          dir.path().string(), "send"});
     ::close(listener);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30))
         << "ended by Ctrl-C, not by the time-out";

@@ -44,8 +44,9 @@ TEST(QueueForm, WritesTheQueueLinesAndReadsBackTheMessage) {
     const Lines lines = QueueLines(m, options);
 
     ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
-              (Lines{"", "From ???@??? ?\?/?\?/?\?\?? ?\?:?\?:?\?", "X-Sig-Local: 3", "Status: RQ"}));
+    EXPECT_EQ(
+        Lines(lines.begin(), lines.begin() + 4),
+        (Lines{"", "From ???@??? ?\?/?\?/?\?\?? ?\?:?\?:?\?", "X-Sig-Local: 3", "Status: RQ"}));
     const auto has = [&](const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     };
@@ -108,10 +109,9 @@ TEST(QueueForm, MarksDoneMessagesInTheFileAsItIsNow) {
 
     EXPECT_EQ(MarkDoneInOut(out, {a, c}), 2);
     ASSERT_EQ(FindLastIndex(out), 4);
-    const Lines statuses = {HeaderValue("Status:", MessageOf(out, 1)),
-                            HeaderValue("Status:", MessageOf(out, 2)),
-                            HeaderValue("Status:", MessageOf(out, 3)),
-                            HeaderValue("Status:", MessageOf(out, 4))};
+    const Lines statuses = {
+        HeaderValue("Status:", MessageOf(out, 1)), HeaderValue("Status:", MessageOf(out, 2)),
+        HeaderValue("Status:", MessageOf(out, 3)), HeaderValue("Status:", MessageOf(out, 4))};
     EXPECT_EQ(statuses, (Lines{"RD", "RD", "RQ", "RQ"}));
     EXPECT_EQ(HeaderValue("Subject:", MessageOf(out, 3)), "d");
 

@@ -54,7 +54,7 @@ class FakeSmtp : public TSmtpSender {
     void Cancel() override { calls.push_back("cancel"); }
 
     Lines calls;
-    std::set<std::string> unreachable;  // servers that refuse connections
+    std::set<std::string> unreachable;          // servers that refuse connections
     std::map<std::string, std::string> refuse;  // subject -> failure text
     bool failReset = false;
     std::function<void(const TmsMessage&)> onSend;  // runs while a message is sent
@@ -135,8 +135,8 @@ class SendQueue : public testing::Test {
 
     void Settings(std::string_view smtp, std::string_view defaultAccount = "") {
         test::WriteFile(dir / "kivo.ini", "[Mail]\r\nSMTP=" + std::string(smtp) +
-                                              "\r\nDefaultAccount=" +
-                                              std::string(defaultAccount) + "\r\n");
+                                              "\r\nDefaultAccount=" + std::string(defaultAccount) +
+                                              "\r\n");
     }
     void Queue(std::string_view subject, std::optional<std::string> server,
                std::string_view bcc = "") {
@@ -272,8 +272,8 @@ TEST_F(SendQueue, AFailedMessageStaysQueuedAndIsRetriedByTheNextRun) {
     smtp.refuse["two"] = "550 5.1.1 <bob@example.org>: Recipient address rejected";
     const TSendResult r = Run();
 
-    EXPECT_EQ(smtp.calls, (Lines{"open mx.example", "send one", "send two", "reset", "send three",
-                                 "close"}));
+    EXPECT_EQ(smtp.calls,
+              (Lines{"open mx.example", "send one", "send two", "reset", "send three", "close"}));
     EXPECT_EQ(r.sent, 2);
     EXPECT_EQ(r.failed, 1);
     EXPECT_EQ(Level('2'), (Lines{"Could not send message \"two\"<br>\r\nthrough mx.example SMTP "
