@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include "app/cli/abortplatform.h"
 #include "app/cli/storecli.h"
 #include "app/cli/transfercli.h"
 #include "transfer/checkmail.h"
@@ -11,41 +12,6 @@
 namespace kivo::cli {
 
 namespace {
-
-// The terminal platform with Ctrl-C as the Stop button: every network wait runs the event
-// pump, and there a pending interrupt cancels the running transfer. The request stays set,
-// so the accounts after it are cancelled at once too and the run ends quickly.
-class CancellingPlatform : public Platform {
-  public:
-    CancellingPlatform(Platform& terminal, TTerminalFeedback& feedback)
-        : terminal_(terminal), feedback_(feedback) {}
-
-    void Pump() override {
-        terminal_.Pump();
-        if (terminal_.AbortRequested()) feedback_.CancelTransfer();
-    }
-    bool AbortRequested() const override { return terminal_.AbortRequested(); }
-    void ClearAbortRequest() override { terminal_.ClearAbortRequest(); }
-    void ShowTip(std::string_view text) override { terminal_.ShowTip(text); }
-    void ShowMessage(std::string_view text) override { terminal_.ShowMessage(text); }
-    bool AskYesNo(std::string_view question) override { return terminal_.AskYesNo(question); }
-    bool InputText(std::string_view caption, std::string_view prompt, std::string& value) override {
-        return terminal_.InputText(caption, prompt, value);
-    }
-    bool InputPassword(std::string_view caption, std::string_view prompt,
-                       std::string& value) override {
-        return terminal_.InputPassword(caption, prompt, value);
-    }
-    void PlaySound(std::string_view file) override { terminal_.PlaySound(file); }
-    bool ShellOpen(std::string_view target) override { return terminal_.ShellOpen(target); }
-    int RunAndWait(const std::vector<std::string>& argv) override {
-        return terminal_.RunAndWait(argv);
-    }
-
-  private:
-    Platform& terminal_;
-    TTerminalFeedback& feedback_;
-};
 
 // The terminal's feedback, with In open in the main index window as the program opens it at
 // start: new messages get index entries and real separator lines, and the check saves the
@@ -98,7 +64,9 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
     TFirstRunContent content;
     const TSettings settings = PrepareProgramFolder(ctx.folder, content).Settings;
 
-    CancellingPlatform platform(ctx.platform, feedback);
+    // Ctrl-C cancels the running transfer. The request stays set, so the accounts after it
+    // are cancelled at once too and the run ends quickly.
+    AbortingPlatform platform(ctx.platform, [&feedback] { feedback.CancelTransfer(); });
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
     OpenMailbox(main, "In");
