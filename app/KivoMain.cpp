@@ -82,7 +82,7 @@ void TFrmMain::Init() {
     } else {
         const int last = index_.RowCount() - 1;
         index_.SelectOnly(last);
-        if (!Starting) ShowMessage(index_, last);
+        if (!Starting && view_.HasMessageView()) ShowMessage(index_, last);
     }
     UpdateMessageCount();
 }

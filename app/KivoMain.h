@@ -68,12 +68,6 @@ class TFrmMainView : public TMainStateView {
     virtual void HideApplication() {}
     virtual void HideMainWindow() {}
     virtual void RemoveTip() {}
-    // An entry of the progress log (levels as ErrorLevel).
-    virtual void ErrorLevel(int /*level*/, std::string_view /*text*/) {}
-    // Panel 0 the current activity, 2 the message count, 3 transfer details.
-    virtual void SetStatusText(int /*panel*/, std::string_view /*text*/) {}
-    // 0..100, or -1 to reset and hide the progress bar.
-    virtual void SetProgress(int /*percent*/) {}
     // The message view: a message's header and body lines, or nothing.
     virtual void ShowMessageLines(const TShownLines& /*message*/) {}
     virtual void ClearMessageView() {}

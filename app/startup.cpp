@@ -69,7 +69,7 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
         settings_ = std::move(start.Settings);
     } catch (const std::exception& e) {
         // A first-run file that cannot be written: the start goes on with what there is.
-        view_.ErrorLevel(2, e.what());
+        transfer_.ErrorLevel(2, e.what());
         std::error_code ec;
         firstRun_ = !std::filesystem::is_directory(folder_.MailFolder(), ec);
         settings_ = LoadIni(IniFile(folder_.SettingsFile()), folder_.root, screen);
@@ -79,7 +79,7 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
         try {
             view_.ShowSetupWizard(wizard);
         } catch (const std::exception& e) {
-            view_.ErrorLevel(2, e.what());
+            transfer_.ErrorLevel(2, e.what());
         }
         if (wizard.Closed()) {
             ApplyWizardColours(WizardColourScheme(view_.ColourDepth()), settings_.Program);
@@ -124,7 +124,7 @@ void TFrmMain::AskDefaultMailer(TDefaultMailer& mailer) {
         try {
             mailer.Register();
         } catch (const std::exception& e) {
-            view_.ErrorLevel(2, e.what());
+            transfer_.ErrorLevel(2, e.what());
         }
     }
     settings_.Mail.Prompt = !answer.DontAskAgain;
@@ -159,8 +159,8 @@ bool TFrmMain::FormCloseQuery() {
 
 std::optional<std::string> TFrmMain::Shutdown() {
     try {
-        view_.ErrorLevel(1, "Shutting down...");
-        view_.SetStatusText(0, "Shutting down...");
+        transfer_.ErrorLevel(1, "Shutting down...");
+        transfer_.StatusText(0, "Shutting down...");
         view_.HideMainWindow();
         if (!index_.MailboxName.empty()) settings_.Program.Opened = index_.MailboxName;
         IniFile ini(folder_.SettingsFile());

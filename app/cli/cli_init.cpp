@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "app/firstrun.h"
 #include "app/settings.h"
 #include "base/files.h"
 #include "base/inifile.h"
@@ -16,7 +17,7 @@ int InitCommand(Context& ctx, Args args) {
     if (!hadRoot && !CreateFolderOneLevel(root)) {
         throw std::runtime_error("cannot create the program folder " + root.string());
     }
-    TFirstRunContent content;
+    TFirstRunFiles content;
     TStartFolders start = PrepareProgramFolder(ctx.folder, content);
     IniFile ini(ctx.folder.SettingsFile());
     SaveIni(start.Settings, ini);

@@ -100,7 +100,12 @@ int RunCommand(Context& ctx, Args args) {
     TTerminalMainView view(ctx.out, ctx.err, ctx.folder);
     TFrmMain main(ctx.folder, ctx.platform, view);
     TTerminalFeedback feedback(ctx.platform, ctx.err);
-    main.Hooks.CheckMail = [&] { CheckOnce(ctx, feedback); };
+    main.Hooks.CheckMail = [&] {
+        CheckOnce(ctx, feedback);
+        // The run kept the files and In's index current; the open mailbox follows them, or
+        // saving it at shutdown would stamp old entries as current.
+        main.Init();
+    };
     TFirstRunFiles content;
     TXdgDefaultMailer mailer(fs::canonical("/proc/self/exe", ec), ctx.folder.root,
                              TXdgDefaultMailer::UserApplications());

@@ -1,6 +1,7 @@
 // `kivo run` and `kivo /m` as real processes on a temporary program folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,10 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/inifile.h"
+#include "base/scramble.h"
 #include "tests/support/testutil.h"
 
 extern char** environ;
@@ -165,6 +169,102 @@ TEST(RunInstance, SlashMBecomesTheInstanceWhenNoneRunsAndReplacesAStaleSocket) {
     ASSERT_TRUE(instance.WaitForLine("New message to second@example.test"));
     EXPECT_EQ(instance.Stop(SIGINT), 0);
     EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
+}
+
+// A POP3 server on loopback holding one message; it answers every connection until the
+// test ends and counts the sessions that ended with QUIT.
+class OneMessagePop3 {
+  public:
+    static constexpr const char* kMessage =
+        "From: Sender <sender@example.test>\r\nTo: someone@example.test\r\n"
+        "Subject: Fetched at start\r\nDate: Thu, 10 Dec 2026 09:00:00 +0000\r\n\r\nHello.\r\n";
+
+    OneMessagePop3() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(addr);
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd_, 4) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+            throw std::runtime_error("cannot listen");
+        }
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~OneMessagePop3() {
+        shutdown(fd_, SHUT_RDWR);
+        close(fd_);
+        thread_.join();
+    }
+    std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
+    int Sessions() const { return sessions_; }
+
+  private:
+    void Serve() {
+        for (int client; (client = accept(fd_, nullptr, nullptr)) >= 0;) {
+            Session(client);
+            close(client);
+        }
+    }
+    void Session(int client) {
+        const std::string size = std::to_string(std::strlen(kMessage));
+        Send(client, "+OK ready\r\n");
+        std::string pending;
+        char buffer[1024];
+        for (ssize_t n; (n = recv(client, buffer, sizeof(buffer), 0)) > 0;) {
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                const std::string verb = line.substr(0, line.find(' '));
+                if (verb == "STAT") {
+                    Send(client, "+OK 1 " + size + "\r\n");
+                } else if (verb == "LIST") {
+                    Send(client, line == "LIST" ? "+OK\r\n1 " + size + "\r\n.\r\n"
+                                                : "+OK 1 " + size + "\r\n");
+                } else if (verb == "UIDL") {
+                    Send(client, line == "UIDL" ? "+OK\r\n1 uid-1\r\n.\r\n" : "+OK 1 uid-1\r\n");
+                } else if (verb == "TOP" || verb == "RETR") {
+                    Send(client, "+OK\r\n" + std::string(kMessage) + ".\r\n");
+                } else if (verb == "QUIT") {
+                    Send(client, "+OK bye\r\n");
+                    ++sessions_;
+                    return;
+                } else {
+                    Send(client, "+OK\r\n");  // USER, PASS, DELE, NOOP
+                }
+            }
+        }
+    }
+    static void Send(int client, const std::string& text) {
+        send(client, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<int> sessions_{0};
+    std::thread thread_;
+};
+
+TEST(RunInstance, MailFetchedByTheStartCheckStaysInTheIndexSavedAtShutdown) {
+    OneMessagePop3 pop3;
+    TempDir home;
+    fs::create_directory(home / "Mail");
+    test::WriteFile(home / "kivo.ini", "[Mail]\r\nPrompt=0\r\nAutoCheck=1\r\nAutoCheckTime=0\r\n");
+    test::WriteFile(home / "accounts.ini", "[Acc]\r\nPOPServer=" + pop3.Server() +
+                                               "\r\nPOPUser=jo\r\nPOPPass=" +
+                                               Scramble("pw", kAccountPasswordKey) + "\r\n");
+    Background instance({"--home", home.path().string(), "run"});
+    ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
+    // A command answered after the start check proves the check is over.
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}).status, 0);
+    ASSERT_TRUE(instance.WaitForLine("New message to a@example.test"));
+    EXPECT_EQ(pop3.Sessions(), 1);
+    EXPECT_EQ(instance.Stop(SIGTERM), 0);
+
+    const test::ProcessResult listing = RunKivo({"--home", home.path().string(), "ls", "In"});
+    EXPECT_NE(listing.out.find("Fetched at start"), std::string::npos) << listing.out;
 }
 
 TEST(RunInstance, AFailingStartCheckLeavesTheInstanceRunning) {
