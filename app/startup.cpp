@@ -74,6 +74,7 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
         firstRun_ = !std::filesystem::is_directory(folder_.MailFolder(), ec);
         settings_ = LoadIni(IniFile(folder_.SettingsFile()), folder_.root, screen);
     }
+    transfer_.ApplyTimerSettings();
     if (firstRun_) {
         TFrmSetupWizard wizard(folder_.AccountsFile());
         try {

@@ -10,6 +10,7 @@
 
 #include "accounts/KivoWizard.h"
 #include "app/KivoMain.h"
+#include "app/autochecktimer.h"
 #include "app/cli/cli.h"
 #include "app/cli/transfercli.h"
 #include "app/firstrun.h"
@@ -111,23 +112,20 @@ int RunCommand(Context& ctx, Args args) {
                              TXdgDefaultMailer::UserApplications());
     main.LoadApp(args, content, mailer);
 
-    const TMailSettings& mail = main.Settings().Mail;
-    const bool timer = mail.AutoCheck && mail.AutoCheckIntervalMs() > 0;
-    const auto interval = std::chrono::milliseconds(mail.AutoCheckIntervalMs());
-    Clock::time_point nextCheck = Clock::now() + interval;
+    TAutoCheckTimer& timer = main.Transfer().Timer;
     const auto stopping = [&] { return gStopRequested != 0 || ctx.platform.AbortRequested(); };
     while (!stopping()) {
         // The wait is bounded so a signal that arrives just before it is seen soon.
         auto wait = std::chrono::milliseconds(500);
-        if (timer) {
+        if (const std::optional<TAutoCheckTimer::TimePoint> due = timer.NextDue()) {
             wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::max(nextCheck - Clock::now(), Clock::duration{})));
+                                      std::max(*due - Clock::now(), Clock::duration{})));
         }
         listener->Poll(wait, [&](const std::string& command) { main.InstanceCommand(command); });
-        if (timer && !stopping() && Clock::now() >= nextCheck) {
+        if (!stopping() && main.Transfer().AutoCheckDue()) {
+            // A check holds the timer off; the next interval starts when it ends.
+            TAutoCheckSuspension hold(timer);
             main.Hooks.CheckMail();
-            // A check suspends the timer: the next interval starts when it ends.
-            nextCheck = Clock::now() + interval;
         }
     }
     if (std::optional<std::string> failure = main.Shutdown()) {
