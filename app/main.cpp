@@ -113,8 +113,15 @@ int main(int argc, char** argv) {
         // A mailto: link or a second start: the running instance takes the command, else
         // this start becomes the instance.
         const kivo::ProgramFolder folder = kivo::ProgramFolder::Locate(home, "/proc/self/exe");
-        if (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args))) {
-            return 0;
+        switch (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args))) {
+            case kivo::THandOver::Acknowledged:
+                return 0;
+            case kivo::THandOver::Unanswered:
+                std::cerr << "kivo: the running instance is busy and has not answered yet; it "
+                             "takes the command when it is free\n";
+                return 1;
+            case kivo::THandOver::NoInstance:
+                break;
         }
         for (const Command& c : kivo::cli::Commands()) {
             if (c.name == "run") compose = c;

@@ -93,8 +93,9 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-// Connects a non-blocking socket; retries while the listener's queue is full.
-Fd ConnectTo(const SocketAddress& address, Clock::time_point deadline) {
+// Connects a non-blocking socket; retries while the listener's queue is full. `busy` tells
+// a listener whose queue stayed full from one that is not there.
+Fd ConnectTo(const SocketAddress& address, Clock::time_point deadline, bool* busy = nullptr) {
     for (;;) {
         Fd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         if (fd.get() < 0) return Fd();
@@ -106,9 +107,14 @@ Fd ConnectTo(const SocketAddress& address, Clock::time_point deadline) {
                 getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0) {
                 return fd;
             }
+            if (busy) *busy = true;
             return Fd();
         }
-        if (errno != EAGAIN || Clock::now() >= deadline) return Fd();
+        if (errno != EAGAIN) return Fd();
+        if (Clock::now() >= deadline) {
+            if (busy) *busy = true;
+            return Fd();
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -134,12 +140,14 @@ std::string InstanceCommandText(std::span<const std::string> args) {
     return "";
 }
 
-bool SendToInstance(const fs::path& socketPath, std::string_view command,
-                    std::chrono::milliseconds timeout) {
+THandOver SendToInstance(const fs::path& socketPath, std::string_view command,
+                         std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     const SocketAddress address(socketPath);
-    Fd fd = ConnectTo(address, deadline);
-    if (fd.get() < 0) return false;
+    bool busy = false;
+    Fd fd = ConnectTo(address, deadline, &busy);
+    if (fd.get() < 0) return busy ? THandOver::Unanswered : THandOver::NoInstance;
+    // From here on an instance is there: whatever happens, the command is never sent twice.
     std::string message(command.substr(0, command.find(kCommandEnd)));
     message += kCommandEnd;
     std::size_t sent = 0;
@@ -148,25 +156,24 @@ bool SendToInstance(const fs::path& socketPath, std::string_view command,
             send(fd.get(), message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else if (!WaitFor(fd.get(), POLLOUT, deadline)) {
-            return false;
+        } else if ((n < 0 && errno != EAGAIN && errno != EINTR) ||
+                   !WaitFor(fd.get(), POLLOUT, deadline)) {
+            return THandOver::Unanswered;
         }
     }
     std::string answer;
     char buffer[16];
     while (answer.size() < kAcknowledgement.size()) {
-        if (!WaitFor(fd.get(), POLLIN, deadline)) return false;
+        if (!WaitFor(fd.get(), POLLIN, deadline)) return THandOver::Unanswered;
         const ssize_t n = recv(fd.get(), buffer, sizeof(buffer), 0);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) continue;
-            return false;
+            return THandOver::Unanswered;
         }
         answer.append(buffer, static_cast<std::size_t>(n));
     }
-    return answer.starts_with(kAcknowledgement);
+    return answer.starts_with(kAcknowledgement) ? THandOver::Acknowledged : THandOver::Unanswered;
 }
 
 std::optional<TInstanceListener> TInstanceListener::Listen(

@@ -24,10 +24,17 @@ inline constexpr std::size_t kInstanceCommandMax = 256;
 // is "/m" or "/M" and a second one exists; otherwise empty.
 std::string InstanceCommandText(std::span<const std::string> args);
 
-// Sends `command` to the instance listening on `socketPath` and waits for its answer. True
-// when the instance acknowledged it; false when none listens or it did not answer in time.
-bool SendToInstance(const std::filesystem::path& socketPath, std::string_view command,
-                    std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+// How a hand-over went.
+enum class THandOver {
+    Acknowledged,  // the instance took the command
+    Unanswered,    // an instance is there but busy: it may still take the command later, so
+                   // the command must not be sent again
+    NoInstance,    // nobody listens: this start can become the instance
+};
+
+// Sends `command` to the instance listening on `socketPath` and waits for its answer.
+THandOver SendToInstance(const std::filesystem::path& socketPath, std::string_view command,
+                         std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
 // The running instance's end of the socket: accepts later starts' commands without ever
 // blocking on a slow or silent client. Removes the socket file when destroyed.

@@ -90,8 +90,15 @@ int RunCommand(Context& ctx, Args args) {
         TInstanceListener::Listen(ctx.folder.InstanceSocket());
     if (!listener) {
         // Another instance runs on this folder: it takes the command, as a second start does.
-        if (!SendToInstance(ctx.folder.InstanceSocket(), InstanceCommandText(args))) {
-            throw std::runtime_error("another instance runs but does not answer");
+        const THandOver result =
+            SendToInstance(ctx.folder.InstanceSocket(), InstanceCommandText(args));
+        if (result == THandOver::Unanswered) {
+            throw std::runtime_error(
+                "the running instance is busy and has not answered yet; it takes the command "
+                "when it is free");
+        }
+        if (result == THandOver::NoInstance) {
+            throw std::runtime_error("the running instance went away; start again");
         }
         ctx.err << "kivo run: handed over to the running instance" << std::endl;
         return 0;

@@ -68,9 +68,9 @@ TEST(SingleInstance, HandsCommandsOverAndCutsThemAt256) {
     EXPECT_FALSE(TInstanceListener::Listen(socket));
 
     Instance instance(std::move(*listener));
-    EXPECT_TRUE(SendToInstance(socket, "/m jo@example.test"));
-    EXPECT_TRUE(SendToInstance(socket, ""));
-    EXPECT_TRUE(SendToInstance(socket, "/m " + std::string(400, 'x')));
+    EXPECT_EQ(SendToInstance(socket, "/m jo@example.test"), THandOver::Acknowledged);
+    EXPECT_EQ(SendToInstance(socket, ""), THandOver::Acknowledged);
+    EXPECT_EQ(SendToInstance(socket, "/m " + std::string(400, 'x')), THandOver::Acknowledged);
     instance.Stop();
     ASSERT_EQ(instance.commands.size(), 3u);
     EXPECT_EQ(instance.commands[0], "/m jo@example.test");
@@ -92,7 +92,8 @@ TEST(SingleInstance, ASilentClientNeitherBlocksOthersNorStaysForever) {
     addr.sun_family = AF_UNIX;
     std::strncpy(addr.sun_path, socket.c_str(), sizeof(addr.sun_path) - 1);
     ASSERT_EQ(connect(silent, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-    EXPECT_TRUE(SendToInstance(socket, "/m jo@example.test", milliseconds(2000)));
+    EXPECT_EQ(SendToInstance(socket, "/m jo@example.test", milliseconds(2000)),
+              THandOver::Acknowledged);
 
     // After the time-out the instance has hung up on the silent client: no command from it.
     char byte;
@@ -102,13 +103,22 @@ TEST(SingleInstance, ASilentClientNeitherBlocksOthersNorStaysForever) {
     EXPECT_EQ(instance.commands, std::vector<std::string>{"/m jo@example.test"});
 }
 
-TEST(SingleInstance, NoInstanceMeansTheSenderFails) {
+TEST(SingleInstance, NoInstanceOrABusyOneThatTakesTheCommandLater) {
     test::TempDir home;
-    EXPECT_FALSE(SendToInstance(home / ".kivo.sock", "/m jo@example.test", milliseconds(200)));
-    // A listener that never polls does not answer: the sender gives up in time.
-    std::optional<TInstanceListener> deaf = TInstanceListener::Listen(home / ".kivo.sock");
-    ASSERT_TRUE(deaf);
-    EXPECT_FALSE(SendToInstance(home / ".kivo.sock", "", milliseconds(100)));
+    const fs::path socket = home / ".kivo.sock";
+    EXPECT_EQ(SendToInstance(socket, "/m jo@example.test", milliseconds(200)),
+              THandOver::NoInstance);
+    // An instance busy elsewhere (not polling) does not answer in time; once it polls it still
+    // takes the command, exactly once.
+    std::optional<TInstanceListener> busy = TInstanceListener::Listen(socket);
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(SendToInstance(socket, "/m late@example.test", milliseconds(100)),
+              THandOver::Unanswered);
+    std::vector<std::string> commands;
+    for (int i = 0; i < 5; ++i) {
+        busy->Poll(milliseconds(20), [&](const std::string& c) { commands.push_back(c); });
+    }
+    EXPECT_EQ(commands, std::vector<std::string>{"/m late@example.test"});
 }
 
 TEST(SingleInstance, StaleSocketIsReplacedAndTheSocketGoesAtTheEnd) {
@@ -128,7 +138,7 @@ TEST(SingleInstance, StaleSocketIsReplacedAndTheSocketGoesAtTheEnd) {
         std::optional<TInstanceListener> listener = TInstanceListener::Listen(socket);
         ASSERT_TRUE(listener);
         Instance instance(std::move(*listener));
-        EXPECT_TRUE(SendToInstance(socket, "/m a@b"));
+        EXPECT_EQ(SendToInstance(socket, "/m a@b"), THandOver::Acknowledged);
     }
     EXPECT_FALSE(fs::exists(socket));
 }
@@ -146,7 +156,7 @@ TEST(SingleInstance, WorksInAFolderWithAPathLongerThanASocketAddress) {
         ASSERT_TRUE(listener);
         EXPECT_TRUE(fs::exists(socket));
         Instance instance(std::move(*listener));
-        EXPECT_TRUE(SendToInstance(socket, "/m a@b"));
+        EXPECT_EQ(SendToInstance(socket, "/m a@b"), THandOver::Acknowledged);
         instance.Stop();
         EXPECT_EQ(instance.commands, std::vector<std::string>{"/m a@b"});
     }
