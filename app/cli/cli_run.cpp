@@ -79,9 +79,10 @@ void CheckOnce(Context& ctx, TTerminalFeedback& feedback) {
 }  // namespace
 
 int RunCommand(Context& ctx, Args args) {
-    if (args.size() > 2 || (!args.empty() && args[0] != "/m" && args[0] != "/M")) {
-        throw UsageError("unexpected argument '" + args.front() + "'");
+    if (!args.empty() && args[0] != "/m" && args[0] != "/M") {
+        throw UsageError("unexpected argument '" + args[0] + "'");
     }
+    if (args.size() > 2) throw UsageError("unexpected argument '" + args[2] + "'");
     std::error_code ec;
     if (!fs::is_directory(ctx.folder.root, ec) && !CreateFolderOneLevel(ctx.folder.root)) {
         throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
