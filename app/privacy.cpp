@@ -4,6 +4,12 @@
 
 namespace kivo {
 
+TClockHands ClockHands(const DateTime& time) {
+    const double seconds = time.second;
+    const double minutes = time.minute + seconds / 60;
+    return {(time.hour % 12 + minutes / 60) * 30, minutes * 6, seconds * 6};
+}
+
 TPrivacySheet::TPrivacySheet(Clock clock) : clock_(std::move(clock)) {}
 
 void TPrivacySheet::Activate() {

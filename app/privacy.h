@@ -8,7 +8,18 @@
 #include <functional>
 #include <string_view>
 
+#include "base/datetime.h"
+
 namespace kivo {
+
+// The hands of the sheet's analogue clock, in degrees clockwise from twelve o'clock; the hour
+// and minute hands move on with the minutes and seconds.
+struct TClockHands {
+    double Hour = 0;
+    double Minute = 0;
+    double Second = 0;
+};
+TClockHands ClockHands(const DateTime& time);
 
 class TPrivacySheet {
   public:

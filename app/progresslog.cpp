@@ -80,8 +80,8 @@ std::string TProgressLog::CopyText(std::size_t first, std::size_t last) const {
 }
 
 void TProgressLog::Save(const std::filesystem::path& file) const {
-    WriteFileAtomic(file, "<html><head><title>Kivo Progress Window</title></head><body>\r\n" +
-                              Html() + "\r\n</body></html>\r\n");
+    WriteFileAtomic(file, "<html><head><title>" + std::string(kWindowTitle) +
+                              "</title></head><body>\r\n" + Html() + "\r\n</body></html>\r\n");
 }
 
 void TProgressLog::ToggleWindow() {

@@ -26,6 +26,9 @@ class TProgressLog {
     using Clock = std::function<DateTime()>;
 
     static constexpr std::string_view kFirstFragment = "<b>Progress and error messages</b><br><br>";
+    static constexpr std::string_view kWindowTitle = "Kivo Progress Window";
+    // The file type offered by "SAVE".
+    static constexpr std::string_view kSaveFileType = "HTML file (*.html)";
 
     explicit TProgressLog(Clock clock = DateTime::Now);
 

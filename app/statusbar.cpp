@@ -12,6 +12,14 @@ namespace {
 constexpr int kPanelPadding = 8;
 }  // namespace
 
+std::array<TProgressMenuItem, 5> ProgressMenu(bool dialled) {
+    return {{{"&Pause"},
+             {"C&ontinue"},
+             {"&Cancel"},
+             {"&Disconnect Modem", dialled},
+             {"&View progress messages..."}}};
+}
+
 TStatusBar::TStatusBar(TextWidth textWidth) : textWidth_(std::move(textWidth)) {
     if (!textWidth_) {
         textWidth_ = [](std::string_view text) { return static_cast<int>(text.size()) * 7; };

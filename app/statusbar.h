@@ -12,6 +12,17 @@ namespace kivo {
 
 class TFrmIndex;
 
+// An item of the menu a click on the progress bar opens.
+struct TProgressMenuItem {
+    std::string_view Caption;
+    bool Visible = true;
+    bool operator==(const TProgressMenuItem&) const = default;
+};
+
+// "&Pause" and "C&ontinue" (no action), "&Cancel" (the running transfer's cancel),
+// "&Disconnect Modem" (only while the program dialled) and "&View progress messages...".
+std::array<TProgressMenuItem, 5> ProgressMenu(bool dialled);
+
 class TStatusBar {
   public:
     enum Panel { spActivity = 0, spProgress = 1, spCount = 2, spDetails = 3 };

@@ -67,11 +67,18 @@ TEST(AutoCheckTimer, SuspensionsNestAndTheIntervalRestartsAfterTheLast) {
     EXPECT_TRUE(timer.Running());
 }
 
-TEST(BusyState, HidesCheckShowsStopAndRestoresExactlyWhatWasThere) {
+// A busy state over an automatic-check timer of one minute.
+struct BusyRig {
     FakeSteadyClock clock;
-    TAutoCheckTimer timer(clock.Now());
-    timer.Configure(true, 60000);
-    TBusyState busy(timer);
+    TAutoCheckTimer timer{clock.Now()};
+    TBusyState busy{timer};
+    explicit BusyRig(bool autoCheck) { timer.Configure(autoCheck, 60000); }
+};
+
+TEST(BusyState, HidesCheckShowsStopAndRestoresExactlyWhatWasThere) {
+    BusyRig rig(true);
+    TBusyState& busy = rig.busy;
+    TAutoCheckTimer& timer = rig.timer;
     TTransferControls before;
     before.SendButtonEnabled = false;  // for a reason of the window's own
     busy.SetIdleControls(before);
@@ -98,10 +105,8 @@ TEST(BusyState, HidesCheckShowsStopAndRestoresExactlyWhatWasThere) {
 }
 
 TEST(BusyState, OffTimerStaysOffAndIdleChangesWaitForTheEnd) {
-    FakeSteadyClock clock;
-    TAutoCheckTimer timer(clock.Now());
-    timer.Configure(false, 60000);
-    TBusyState busy(timer);
+    BusyRig rig(false);
+    TBusyState& busy = rig.busy;
     busy.Enter();
     TTransferControls changed;
     changed.CheckButtonEnabled = false;
@@ -109,13 +114,12 @@ TEST(BusyState, OffTimerStaysOffAndIdleChangesWaitForTheEnd) {
     EXPECT_TRUE(busy.Controls().StopButtonVisible);
     busy.Leave();
     EXPECT_EQ(busy.Controls(), changed);
-    EXPECT_FALSE(timer.Running());
+    EXPECT_FALSE(rig.timer.Running());
 }
 
 TEST(BusyState, CancelReachesTheRoutedTransferUntilTheBusyStateEnds) {
-    FakeSteadyClock clock;
-    TAutoCheckTimer timer(clock.Now());
-    TBusyState busy(timer);
+    BusyRig rig(true);
+    TBusyState& busy = rig.busy;
     int cancels = 0;
     EXPECT_FALSE(busy.Cancel());
     busy.Enter();

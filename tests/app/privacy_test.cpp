@@ -53,5 +53,23 @@ TEST(PrivacySheet, OnlyTheExactPasswordUnlocks) {
     }
 }
 
+TEST(PrivacySheet, ClockHands) {
+    struct Case {
+        int hour, minute, second;
+        TClockHands hands;
+    } cases[] = {
+        {0, 0, 0, {0, 0, 0}},
+        {15, 0, 0, {90, 0, 0}},
+        {12, 30, 0, {15, 180, 0}},  // the hour hand halfway past twelve
+        {9, 45, 30, {292.75, 273, 180}},
+    };
+    for (const Case& c : cases) {
+        const TClockHands hands = ClockHands({2026, 1, 1, c.hour, c.minute, c.second});
+        EXPECT_NEAR(hands.Hour, c.hands.Hour, 1e-9) << c.hour;
+        EXPECT_NEAR(hands.Minute, c.hands.Minute, 1e-9) << c.hour;
+        EXPECT_NEAR(hands.Second, c.hands.Second, 1e-9) << c.hour;
+    }
+}
+
 }  // namespace
 }  // namespace kivo

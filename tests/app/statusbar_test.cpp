@@ -50,5 +50,14 @@ TEST(StatusBar, ProgressBarPercentTextAndReset) {
     EXPECT_FALSE(bar.ProgressTextShown());
 }
 
+TEST(StatusBar, ProgressMenuShowsDisconnectOnlyWhileDialled) {
+    for (bool dialled : {false, true}) {
+        const auto menu = ProgressMenu(dialled);
+        EXPECT_EQ(menu[3], (TProgressMenuItem{"&Disconnect Modem", dialled}));
+        EXPECT_EQ(menu[4].Caption, "&View progress messages...");
+        EXPECT_TRUE(menu[2].Visible);
+    }
+}
+
 }  // namespace
 }  // namespace kivo
