@@ -35,6 +35,14 @@ TEST(KivoCheck, RefusesArgumentsAndSaysWhenThereIsNothingToCheck) {
     EXPECT_EQ(unmarked.err, "No account marked to check - press F3 to change\n");
 }
 
+TEST(KivoCheck, SendOnCheckRunsTheSendQueueAfterTheCheck) {
+    TempDir home;
+    test::WriteFile(home / "kivo.ini", "[Mail]\r\nSendOnCheck=1\r\n");
+    auto result = RunKivo({"--home", home.path().string(), "check"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "No new messages\nNothing to send\n");
+}
+
 // A server that takes the connection and never says a word: without Ctrl-C the check would
 // wait out its 60-second time-out.
 TEST(KivoCheck, CtrlCCancelsTheRunningTransfer) {
