@@ -1,20 +1,13 @@
 #include "app/startupmailer.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "base/bytes.h"
 #include "base/files.h"
-
-extern char** environ;
+#include "net/childprocess.h"
 
 namespace kivo {
 
@@ -29,51 +22,17 @@ constexpr std::size_t kOutputMax = 64 * 1024;
 
 std::optional<std::string> RunForOutput(const std::vector<std::string>& argv,
                                         std::chrono::milliseconds timeout) {
-    if (argv.empty()) return std::nullopt;
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args(argv);
-    std::vector<char*> argp;
-    for (std::string& a : args) argp.push_back(a.data());
-    argp.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (rc != 0) {
-        close(out[0]);
-        return std::nullopt;
-    }
+    TChildProcess child;
+    if (argv.empty() || !child.Start(argv)) return std::nullopt;
     const Clock::time_point deadline = Clock::now() + timeout;
-    std::string text;
-    bool timedOut = false;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{out[0], POLLIN, 0};
-        const int ready = left.count() > 0 ? poll(&p, 1, static_cast<int>(left.count())) : 0;
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
-            timedOut = true;
-            break;
-        }
-        char buffer[4096];
-        const ssize_t n = read(out[0], buffer, sizeof(buffer));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (text.size() < kOutputMax) text.append(buffer, static_cast<std::size_t>(n));
+        if (left.count() <= 0) return std::nullopt;  // the child is killed on the way out
+        if (child.Poll(static_cast<int>(std::min<std::int64_t>(left.count(), 100)))) break;
     }
-    close(out[0]);
-    if (timedOut) kill(pid, SIGKILL);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return text;
+    if (child.ExitStatus() != 0) return std::nullopt;
+    return child.Output().substr(0, kOutputMax);
 }
 
 std::string DesktopExecArgument(std::string_view argument) {

@@ -63,8 +63,8 @@ class TXdgDefaultMailer : public TDefaultMailer {
 // entry format reserves escaped.
 std::string DesktopExecArgument(std::string_view argument);
 
-// Runs a program found on PATH and returns its standard output, or nothing when it cannot be
-// started, fails, or runs longer than `timeout` (it is killed then).
+// Runs a program found on PATH and returns its output, or nothing when it cannot be started,
+// fails, or runs longer than `timeout` (it is killed then).
 std::optional<std::string> RunForOutput(const std::vector<std::string>& argv,
                                         std::chrono::milliseconds timeout);
 
