@@ -432,13 +432,20 @@ TEST_F(SendQueue, MailQueuedDuringTheRunSurvivesIt) {
     Settings("mx.example");
     Queue("one", std::nullopt);
     Queue("two", std::nullopt);
+    Lines lateLines;
     smtp.onSend = [&](const TmsMessage& m) {
-        if (m.Subject() == "one") Queue("late", std::nullopt, "eve@example.org");
+        if (m.Subject() != "one") return;
+        const std::string before = test::ReadFile(out);
+        Queue("late", std::nullopt, "eve@example.org");
+        lateLines = SplitLines(test::ReadFile(out).substr(before.size()));
+        lateLines.erase(lateLines.begin());  // the empty line before the separator
     };
     const TSendResult r = Run();
     EXPECT_EQ(r.sent, 2);
     EXPECT_EQ(Subjects(out), (Lines{"late"}));
     EXPECT_EQ(Subjects(sent), (Lines{"one", "two"}));
+    const std::string text = test::ReadFile(out);
+    EXPECT_NE(text.find(JoinLinesCrLf(lateLines)), std::string::npos) << "intact:\n" << text;
 
     smtp.onSend = nullptr;
     EXPECT_EQ(Run().sent, 1);
