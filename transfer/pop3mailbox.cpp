@@ -1,5 +1,7 @@
 #include "transfer/pop3mailbox.h"
 
+#include <algorithm>
+
 #include "base/bytes.h"
 
 namespace kivo {
@@ -91,14 +93,16 @@ void TPop3Mailbox::ReadUniqueIds() {
     if (pop_.ReadLine(reply) != 1) return;  // no UIDL on this server: ids stay unknown
     std::string listing;
     pop_.ReceiveToStream(listing, 0, pop_.MessageCount * kUidLineBytes);
-    uids_.resize(static_cast<std::size_t>(pop_.MessageCount));
-    for (const std::string& line : SplitLines(listing)) {
+    const std::vector<std::string> lines = SplitLines(listing);
+    // No more ids than lines arrived, whatever count the server claimed.
+    uids_.resize(std::min(static_cast<std::size_t>(pop_.MessageCount), lines.size()));
+    for (const std::string& line : lines) {
         const std::size_t blank = line.find(' ');
         int number = 0;
         if (blank == std::string::npos ||
             !ParseInt(std::string_view(line).substr(0, blank), number))
             continue;
-        if (number < 1 || number > pop_.MessageCount) continue;
+        if (number < 1 || static_cast<std::size_t>(number) > uids_.size()) continue;
         const std::string_view id = TrimView(std::string_view(line).substr(blank + 1));
         uids_[static_cast<std::size_t>(number - 1)] = std::string(id.substr(0, id.find(' ')));
     }
