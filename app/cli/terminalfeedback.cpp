@@ -2,43 +2,7 @@
 
 #include <ostream>
 
-#include "base/bytes.h"
-
 namespace kivo::cli {
-
-std::string LogFragmentText(std::string_view html) {
-    std::string text;
-    text.reserve(html.size());
-    for (std::size_t i = 0; i < html.size();) {
-        if (html[i] == '<') {
-            const std::size_t end = html.find('>', i);
-            if (end == std::string_view::npos) {
-                text.append(html.substr(i));
-                break;
-            }
-            const std::string tag = LowerCase(html.substr(i + 1, end - i - 1));
-            if (tag == "br" || tag == "br/" || tag == "br /") text += '\n';
-            i = end + 1;
-            continue;
-        }
-        if (html[i] == '&') {
-            static constexpr std::pair<std::string_view, char> kEntities[] = {
-                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
-            bool decoded = false;
-            for (const auto& [entity, ch] : kEntities) {
-                if (html.substr(i, entity.size()) == entity) {
-                    text += ch;
-                    i += entity.size();
-                    decoded = true;
-                    break;
-                }
-            }
-            if (decoded) continue;
-        }
-        text += html[i++];
-    }
-    return text;
-}
 
 void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
     lastLevel_ = level;

@@ -7,14 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/progresslog.h"
 #include "base/platform.h"
 #include "transfer/transferfeedback.h"
 
 namespace kivo::cli {
-
-// An HTML fragment of the progress log as terminal text: "<br>" ends a line, other tags go,
-// the few entities the program writes are decoded.
-std::string LogFragmentText(std::string_view html);
 
 class TTerminalFeedback : public TTransferFeedback {
   public:
