@@ -82,7 +82,12 @@ void TPop3Mailbox::TransferData() {
 }
 
 void TPop3Mailbox::Close() {
-    pop_.Close();
+    // The account's work is done, or has failed already: a refused or broken log-out must
+    // not end the check of the accounts after it. The client has disconnected either way.
+    try {
+        pop_.Close();
+    } catch (const std::exception&) {
+    }
 }
 
 void TPop3Mailbox::ReadUniqueIds() {

@@ -32,6 +32,7 @@ class TPop3Mailbox : public TRemoteMailbox {
     long MessageCount() const override;
     long MailboxSize() const override;
     void TransferData() override;
+    // Logs out and disconnects; a failing log-out is not thrown.
     void Close() override;
     void Cancel() override { pop_.Cancel(); }
 

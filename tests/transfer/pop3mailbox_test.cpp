@@ -137,6 +137,15 @@ TEST(Pop3Mailbox, AnEmptyMailboxIsNotAskedForIds) {
     EXPECT_EQ(server.Received(), server.Expected());
 }
 
+TEST(Pop3Mailbox, ARefusedLogOutStillEndsTheConnectionQuietly) {
+    ScriptServer server(Dialogue({S("+OK 0 0"), C("QUIT"), S("-ERR not now")}));
+    Mailbox m(server);
+    m.box.UpdateInfo();
+    EXPECT_NO_THROW(m.box.Close());
+    EXPECT_FALSE(m.box.Client().Connected());
+    EXPECT_EQ(server.Received(), server.Expected());
+}
+
 // A message that cannot be stored must not be deleted, and nothing after it is touched: the
 // failure leaves TransferData and the connection ends without a DELE.
 TEST(Pop3Mailbox, AFailedSaveStopsTheTransferBeforeAnyDeletion) {
