@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -118,10 +119,11 @@ class CheckRig : public ::testing::Test {
         return messages;
     }
 
-    // An account for a rig user; a password of "" stores none.
+    // An account for a rig user with the user's own password, another one, or "" for none.
     void AddAccount(const std::string& account, const std::string& user,
-                    std::vector<std::string> options = {}, std::string password = "?") {
-        if (password == "?") password = user + "pw";
+                    std::vector<std::string> options = {},
+                    std::optional<std::string> given = std::nullopt) {
+        const std::string password = given.value_or(user + "pw");
         std::vector<std::string> args = {"account", "add",        account, "--pop-server",
                                          server_,   "--pop-user", user};
         if (!password.empty()) args.insert(args.end(), {"--password", password});
