@@ -318,6 +318,9 @@ TEST_F(CheckRig, AttachmentsBecomeFilesAndTheTextStaysInTheMessage) {
         "--b2\r\nContent-Type: text/plain\r\n\r\nTwo files.\r\n" + textPart("first") +
             textPart("second") + "--b2--\r\n");
     Seed(user, {picture, twins});
+    // The attachment folder of the settings, made by the check when missing.
+    test::WriteFile(Home() / "kivo.ini",
+                    "[Mail]\r\nAttachPath=" + (Home() / "Files/").string() + "\r\n");
 
     auto result = Check();
     EXPECT_EQ(result.status, 0) << result.err;
@@ -330,7 +333,7 @@ TEST_F(CheckRig, AttachmentsBecomeFilesAndTheTextStaysInTheMessage) {
     EXPECT_NE(first.find("\r\nLook at this.\r\nSecond line.\r\n"), std::string::npos) << first;
     const std::vector<fs::path> saved = ConvertedFiles(first);
     ASSERT_EQ(saved.size(), 1u) << first;
-    EXPECT_EQ(saved[0], Home() / "Attach" / "pic.png");
+    EXPECT_EQ(saved[0], Home() / "Files" / "pic.png");
     EXPECT_EQ(ReadFile(saved[0]), png);
 
     std::vector<std::string> names;
