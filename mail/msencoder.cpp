@@ -34,14 +34,14 @@ TmsCustomEncoder::TmsCustomEncoder(TmsCustomMessage& message, std::ostream& out,
                                    Platform* platform)
     : message_(message), stream_(out) {
     if (platform) pump_.emplace(*platform);
-    for (std::string& line : message_.Body()) {
+    // A "." line is written as it stands: dot-stuffing belongs to the SMTP client, and a
+    // doubled dot in the text would reach the recipient as "..".
+    for (const std::string& line : message_.Body()) {
         if (line.size() >= 256) longLines_ = true;
-        if (line == ".") line = "..";
     }
 }
 
 void TmsCustomEncoder::WriteLine(std::string_view line) {
-    if (line == ".") return;
     buffer_.append(line);
     buffer_.append("\r\n");
     if (buffer_.size() >= kFlushSize) Flush();

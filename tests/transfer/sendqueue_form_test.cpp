@@ -73,6 +73,15 @@ TEST(QueueForm, WritesTheQueueLinesAndReadsBackTheMessage) {
         EXPECT_FALSE(line.starts_with("Attachment Converted:")) << line;
 }
 
+// Dot lines reach the SMTP client as the user wrote them, a last "." line too.
+TEST(QueueForm, DotLinesComeBackUnchanged) {
+    TmsMessage m = Letter("dots");
+    m.Body() = {".", "..", "text", "."};
+    const Lines lines = QueueLines(m, {});
+    const TQueuedMessage back = ReadQueued(Lines(lines.begin() + 1, lines.end()));
+    EXPECT_EQ(back.message.Body(), (Lines{".", "..", "text", "."}));
+}
+
 TEST(QueueForm, QueueMessageAppendsToAnOutMailboxOfAnyLetterCase) {
     test::TempDir dir;
     test::WriteFile(dir / "Out.mbx", "");
