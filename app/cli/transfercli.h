@@ -3,7 +3,7 @@
 // after a check (SendOnCheck) and the checks of `kivo run`'s timer all come through here.
 
 #include "app/cli/cli.h"
-#include "app/cli/terminalfeedback.h"
+#include "app/terminalfeedback.h"
 
 namespace kivo::cli {
 

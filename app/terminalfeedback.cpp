@@ -1,8 +1,8 @@
-#include "app/cli/terminalfeedback.h"
+#include "app/terminalfeedback.h"
 
 #include <ostream>
 
-namespace kivo::cli {
+namespace kivo {
 
 void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
     lastLevel_ = level;
@@ -10,10 +10,12 @@ void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
     if (level == 2) ++errors_;
     static constexpr std::string_view kPrefix[] = {"", "", "error: ", "  "};
     std::string line = LogFragmentText(text);
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    // A line break inside an entry continues it, indented.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    // A line break inside an entry continues it, indented; entries break lines with "<br>"
+    // and a line end together, which is one break on the terminal.
     std::string shown(kPrefix[level >= 0 && level <= 3 ? level : 0]);
     for (char c : line) {
+        if (c == '\r' || (c == '\n' && shown.ends_with("\n  "))) continue;
         shown += c;
         if (c == '\n') shown += "  ";
     }
@@ -36,4 +38,4 @@ bool TTerminalFeedback::AskPassword(std::string_view caption, std::string_view p
     return false;
 }
 
-}  // namespace kivo::cli
+}  // namespace kivo

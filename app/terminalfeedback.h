@@ -11,7 +11,7 @@
 #include "base/platform.h"
 #include "transfer/transferfeedback.h"
 
-namespace kivo::cli {
+namespace kivo {
 
 class TTerminalFeedback : public TTransferFeedback {
   public:
@@ -42,4 +42,4 @@ class TTerminalFeedback : public TTransferFeedback {
     int tips_ = 0;
 };
 
-}  // namespace kivo::cli
+}  // namespace kivo
