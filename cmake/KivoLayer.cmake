@@ -14,9 +14,10 @@ function(kivo_layer name)
 endfunction()
 
 # kivo_test_folder(FOLDER LIBS ...): one GoogleTest executable per test folder, labelled with
-# the folder's name so `ctest -L store` runs one layer.
+# the folder's name so `ctest -L store` runs one layer. RESOURCE_LOCK NAME keeps the folder's
+# tests from running beside other tests holding the same lock.
 function(kivo_test_folder folder)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
@@ -24,5 +25,9 @@ function(kivo_test_folder folder)
   add_executable(test_${folder} ${sources})
   target_link_libraries(test_${folder} PRIVATE ${ARG_LIBS} kivo_test_support GTest::gmock
                         GTest::gtest_main)
-  gtest_discover_tests(test_${folder} PROPERTIES LABELS ${folder} DISCOVERY_TIMEOUT 60)
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(test_${folder} PROPERTIES LABELS ${folder} ${lock} DISCOVERY_TIMEOUT 60)
 endfunction()
