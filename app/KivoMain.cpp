@@ -6,6 +6,7 @@
 #include "base/platform.h"
 #include "store/compress.h"
 #include "store/indexfile.h"
+#include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/populate.h"
 
@@ -63,7 +64,7 @@ void TFrmMain::Init() {
     std::error_code ec;
     if (!std::filesystem::exists(files.Mbx, ec)) AppendLocked(files.Mbx, "");
     index_.Saved = true;
-    RecoverInterruptedCompression(files);
+    index_.Basis = {};
     bool loaded = false;
     if (std::filesystem::exists(files.Idx, ec)) {
         try {
@@ -91,8 +92,7 @@ void TFrmMain::SaveInfo() {
     if (index_.MailboxName.empty()) return;
     SaveIndex(index_);
     const int deleted = index_.DeletedCount;
-    if (index_.NeedsCompress || deleted > 100 ||
-        deleted > static_cast<int>(index_.Items().size()) / 10) {
+    if (index_.NeedsCompress || deleted > 100 || deleted > index_.ItemCount() / 10) {
         index_.Saved = false;
         CompressMailbox(index_.Base(), true, feedback_);
         index_.NeedsCompress = false;
@@ -117,10 +117,15 @@ bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
         window.ToggleUnread(true);
     }
     try {
-        view_.ShowMessageLines(ExtractForView(window.Files().Mbx, number));
+        view_.ShowMessageLines(ExtractForView(window, number));
         if (&window == &index_) shownNumber_ = number;
         transfer_.MessageShown();
         if (&window == &index_) messageArea_.MessageShown();
+    } catch (const EMailboxChanged& e) {
+        showing_ = false;
+        view_.SetStatusText(0, "");
+        MailboxChanged(window, e);
+        return false;
     } catch (const EIndexInvalid&) {
         // The index no longer matches the file: compress and reopen.
         showing_ = false;
@@ -144,8 +149,18 @@ bool TFrmMain::StepMessage(int delta) {
     return true;
 }
 
+void TFrmMain::MailboxChanged(TFrmIndex& window, const EMailboxChanged& e) {
+    if (&window == &index_) Init();
+    platform_.ShowMessage(e.what());
+}
+
 void TFrmMain::DeleteMessage1Click(TFrmIndex& window) {
-    DeleteSelected(window, true, feedback_);
+    try {
+        DeleteSelected(window, true, feedback_);
+    } catch (const EMailboxChanged& e) {
+        MailboxChanged(window, e);
+        return;
+    }
     if (window.RowCount() == 0) {
         view_.ClearMessageView();
     } else if (!window.SelectedRows().empty()) {

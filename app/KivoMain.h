@@ -171,6 +171,9 @@ class TFrmMain : public TMailboxHost {
     };
 
     void AskDefaultMailer(TDefaultMailer& mailer);
+    // Another program changed the window's mailbox under its numbers: the main window's list
+    // is read again and the user told that nothing was done.
+    void MailboxChanged(TFrmIndex& window, const class EMailboxChanged& e);
 
     ProgramFolder folder_;
     Platform& platform_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <system_error>
@@ -23,7 +24,7 @@ namespace {
 
 // Closes a descriptor on every path out of a function.
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -34,7 +35,7 @@ public:
     // Closes now and reports the result (a deferred write error may show up here).
     int Close() { return ::close(std::exchange(fd_, -1)); }
 
-private:
+  private:
     int fd_;
 };
 
@@ -70,6 +71,33 @@ int FlockRetry(int fd, int op) {
         rc = ::flock(fd, op);
     } while (rc < 0 && errno == EINTR);
     return rc;
+}
+
+// Cuts back an append that a killed process left unfinished: its record names the length the
+// file had before. Returns the number of bytes cut.
+std::uint64_t RecoverAppend(int fd, const fs::path& path) {
+    const fs::path record = AppendRecordPath(path);
+    if (::access(record.c_str(), F_OK) != 0) return 0;
+    std::uint64_t cut = 0;
+    unsigned long long oldLength = 0;
+    unsigned long long inode = 0;
+    const std::string text = ReadFileOrEmpty(record);
+    struct stat st {};
+    // A record cut short was never followed by an append: it is only removed.
+    if (std::sscanf(text.c_str(), "%llu %llu\n", &oldLength, &inode) == 2 &&
+        text.find('\n') != std::string::npos && ::fstat(fd, &st) == 0 &&
+        static_cast<unsigned long long>(st.st_ino) == inode &&
+        static_cast<unsigned long long>(st.st_size) > oldLength) {
+        const auto length = static_cast<off_t>(oldLength);
+        if (::ftruncate(fd, length) == 0 || ::truncate(path.c_str(), length) == 0) {
+            ::fdatasync(fd);
+            cut = static_cast<std::uint64_t>(st.st_size) - oldLength;
+        } else {
+            return 0;  // the record stays for a locker that can write the file
+        }
+    }
+    ::unlink(record.c_str());
+    return cut;
 }
 
 // Opens `path` (creating it when missing) and takes an exclusive lock on it. A process that
@@ -167,19 +195,12 @@ std::string ReadFileOrEmpty(const fs::path& path) {
     }
 }
 
-void WriteFileAtomic(const fs::path& path, std::string_view data) {
-    // A link is followed so the file it points to gets the new text and the link stays.
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        fs::path resolved = fs::weakly_canonical(path, ec);
-        if (!ec) target = resolved;
-    }
+namespace {
 
-    fs::path tempPath;
-    Fd fd(CreateTempBeside(target, tempPath));
-    if (fd.get() < 0) ThrowErrno(errno, "cannot create a temporary file for", target);
-
+// The end of an atomic rewrite: `fd` is the open temporary file `tempPath`.
+void ReplaceThrough(int rawFd, const fs::path& tempPath, const fs::path& target,
+                    std::string_view data) {
+    Fd fd(rawFd);
     auto fail = [&](const char* what) {
         int err = errno;
         ::unlink(tempPath.c_str());
@@ -207,41 +228,153 @@ void WriteFileAtomic(const fs::path& path, std::string_view data) {
     if (dirFd.get() >= 0) ::fsync(dirFd.get());
 }
 
-void AppendLocked(const fs::path& path, std::string_view data) {
-    Fd fd(OpenLocked(path, O_WRONLY | O_APPEND));
-    if (fd.get() < 0) ThrowErrno(errno, "cannot lock", path);
+}  // namespace
 
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) ThrowErrno(errno, "cannot read the size of", path);
-    const off_t oldLength = st.st_size;
-
-    if (WriteAll(fd.get(), data) && ::fdatasync(fd.get()) == 0) return;
-    // Never leave half a message behind: cut the file back to what it was.
-    int err = errno;
-    if (::ftruncate(fd.get(), oldLength) == 0) ::fdatasync(fd.get());
-    ThrowErrno(err, "cannot append to", path);
+void WriteFileAtomic(const fs::path& path, std::string_view data) {
+    // A link is followed so the file it points to gets the new text and the link stays.
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        fs::path resolved = fs::weakly_canonical(path, ec);
+        if (!ec) target = resolved;
+    }
+    fs::path tempPath;
+    const int fd = CreateTempBeside(target, tempPath);
+    if (fd < 0) ThrowErrno(errno, "cannot create a temporary file for", target);
+    ReplaceThrough(fd, tempPath, target, data);
 }
 
-FileLock::FileLock(const fs::path& path) {
+fs::path StaleTempPath(const fs::path& path) {
+    return fs::path(path.string() + ".tmp");
+}
+
+void WriteFileAtomicLocked(const fs::path& path, std::string_view data) {
+    const fs::path tempPath = StaleTempPath(path);
+    const int fd = OpenRetry(tempPath, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) ThrowErrno(errno, "cannot create a temporary file for", path);
+    ReplaceThrough(fd, tempPath, path, data);
+}
+
+void AppendLocked(const fs::path& path, std::string_view data) {
+    FileLock lock(path);
+    TAppendTransaction append(lock);
+    append.Write(data);
+    append.Commit();
+}
+
+fs::path AppendRecordPath(const fs::path& path) {
+    return fs::path(path.string() + ".append");
+}
+
+TAppendTransaction::TAppendTransaction(const FileLock& lock) : lock_(lock) {}
+
+TAppendTransaction::~TAppendTransaction() {
+    if (open_) TakeBack();
+}
+
+void TAppendTransaction::Begin() {
+    struct stat st {};
+    if (::fstat(lock_.fd(), &st) != 0) ThrowErrno(errno, "cannot read the size of", lock_.path());
+    oldLength_ = static_cast<std::uint64_t>(st.st_size);
+    // The record is not flushed on its own: a crash of the process leaves it in the page
+    // cache, and file systems that keep metadata in order (ext4's default) never store the
+    // appended length without the record created before it.
+    const std::string record = std::to_string(oldLength_) + " " +
+                               std::to_string(static_cast<std::uint64_t>(st.st_ino)) + "\n";
+    const fs::path recordPath = AppendRecordPath(lock_.path());
+    Fd fd(OpenRetry(recordPath, O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    if (fd.get() < 0 || !WriteAll(fd.get(), record) || fd.Close() != 0) {
+        int err = errno;
+        ::unlink(recordPath.c_str());
+        ThrowErrno(err, "cannot append to", lock_.path());
+    }
+    begun_ = true;
+    open_ = true;
+}
+
+void TAppendTransaction::Write(std::string_view data) {
+    if (data.empty()) return;
+    if (!begun_) Begin();
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(lock_.fd(), data.data() + done, data.size() - done,
+                                   static_cast<off_t>(oldLength_ + written_ + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n == 0 ? ENOSPC : errno;
+            TakeBack();
+            ThrowErrno(err, "cannot append to", lock_.path());
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    written_ += done;
+}
+
+void TAppendTransaction::Commit() {
+    if (!open_) return;
+    if (::fdatasync(lock_.fd()) != 0) {
+        const int err = errno;
+        TakeBack();
+        ThrowErrno(err, "cannot flush", lock_.path());
+    }
+    ::unlink(AppendRecordPath(lock_.path()).c_str());
+    open_ = false;
+}
+
+void TAppendTransaction::TakeBack() noexcept {
+    if (!begun_) return;
+    const auto length = static_cast<off_t>(oldLength_);
+    if (::ftruncate(lock_.fd(), length) == 0) ::fdatasync(lock_.fd());
+    ::unlink(AppendRecordPath(lock_.path()).c_str());
+    written_ = 0;
+    open_ = false;
+}
+
+FileLock::FileLock(const fs::path& path) : path_(path) {
     int fd = OpenLocked(path, O_RDWR);
     // A file the user made read-only can still be locked.
     if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = OpenLocked(path, O_RDONLY);
     if (fd < 0) ThrowErrno(errno, "cannot lock", path);
     fd_ = fd;
+    cutBack_ = RecoverAppend(fd_, path_);
 }
 
 FileLock::~FileLock() {
     if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
 }
 
-FileLock::FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FileLock::FileLock(FileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), cutBack_(other.cutBack_) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        cutBack_ = other.cutBack_;
     }
     return *this;
+}
+
+TwoFileLocks::TwoFileLocks(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    const bool same = fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+    const fs::path fullA = fs::absolute(a, ec).lexically_normal();
+    const fs::path fullB = fs::absolute(b, ec).lexically_normal();
+    if (same || fullA == fullB) {
+        first_.emplace(a);
+        a_ = b_ = &*first_;
+    } else if (fullA.string() < fullB.string()) {
+        first_.emplace(a);
+        second_.emplace(b);
+        a_ = &*first_;
+        b_ = &*second_;
+    } else {
+        first_.emplace(b);
+        second_.emplace(a);
+        b_ = &*first_;
+        a_ = &*second_;
+    }
 }
 
 bool CreateFolderOneLevel(const fs::path& dir) {

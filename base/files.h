@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,18 +29,24 @@ std::string ReadFileOrEmpty(const fs::path& path);
 // Writes `data` to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`; throws std::system_error. The old file is untouched on failure.
 void WriteFileAtomic(const fs::path& path, std::string_view data);
+// The same through the fixed temporary file `path` + ".tmp", for files written only under a
+// lock: a temporary file left by a killed process then has a name the next locker knows
+// (see StaleTempPath) and removes.
+void WriteFileAtomicLocked(const fs::path& path, std::string_view data);
+fs::path StaleTempPath(const fs::path& path);
 
-// Appends `data` under an exclusive lock, flushed to disk before returning. On failure the
-// file is cut back to its old length and std::system_error is thrown. Waits while another
-// process holds the lock; never call it on a file this process holds a FileLock on.
+// Appends `data` under an exclusive lock, flushed to disk before returning, all or nothing
+// (see TAppendTransaction). Waits while another process holds the lock; never call it on a
+// file this process holds a FileLock on.
 void AppendLocked(const fs::path& path, std::string_view data);
 
 // Exclusive advisory lock on a file (flock) held for the object's life. Used around appends
 // and compression so two Kivo processes never interleave writes to one mailbox. A file
 // replaced with WriteFileAtomic while its lock is held stays safe: waiting appenders and
-// lockers find the replacement and lock that instead of the old, unlinked file.
+// lockers find the replacement and lock that instead of the old, unlinked file. Taking the
+// lock cuts back an append that a killed process left unfinished (see TAppendTransaction).
 class FileLock {
-public:
+  public:
     explicit FileLock(const fs::path& path);  // creates the file when missing; throws
     ~FileLock();
     FileLock(const FileLock&) = delete;
@@ -47,10 +54,68 @@ public:
     FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&& other) noexcept;
     int fd() const { return fd_; }
+    const fs::path& path() const { return path_; }
+    // Bytes of an unfinished append cut from the end when the lock was taken.
+    std::uint64_t CutBack() const { return cutBack_; }
 
-private:
+  private:
     int fd_ = -1;
+    fs::path path_;
+    std::uint64_t cutBack_ = 0;
 };
+
+// The locks of two files, taken in one fixed order (by path) so two processes that lock the
+// same pair never wait for each other. The same file twice is locked once.
+class TwoFileLocks {
+  public:
+    TwoFileLocks(const fs::path& a, const fs::path& b);
+    TwoFileLocks(const TwoFileLocks&) = delete;
+    TwoFileLocks& operator=(const TwoFileLocks&) = delete;
+    const FileLock& A() const { return *a_; }
+    const FileLock& B() const { return *b_; }
+
+  private:
+    std::optional<FileLock> first_;
+    std::optional<FileLock> second_;
+    const FileLock* a_ = nullptr;
+    const FileLock* b_ = nullptr;
+};
+
+// An append of one or more pieces to a file whose lock the caller holds, all or nothing.
+// Before the first byte goes out, a record of the old length is left beside the file
+// (AppendRecordPath); Commit flushes the file to disk and removes the record. A process
+// killed in between leaves the record, and the next FileLock of the file cuts the unfinished
+// tail back. Destroyed without Commit, the transaction cuts the file back itself.
+class TAppendTransaction {
+  public:
+    explicit TAppendTransaction(const FileLock& lock);
+    ~TAppendTransaction();
+    TAppendTransaction(const TAppendTransaction&) = delete;
+    TAppendTransaction& operator=(const TAppendTransaction&) = delete;
+
+    // Throws std::system_error; the file is then cut back already.
+    void Write(std::string_view data);
+    // Flushes the appended bytes to disk and removes the record; throws std::system_error
+    // (the file is then cut back).
+    void Commit();
+    // Cuts the file back to its old length, also after Commit while the lock is still held
+    // (a later step of the same change failed).
+    void TakeBack() noexcept;
+    std::uint64_t OldLength() const { return oldLength_; }
+    std::uint64_t Written() const { return written_; }
+
+  private:
+    void Begin();
+
+    const FileLock& lock_;
+    std::uint64_t oldLength_ = 0;
+    std::uint64_t written_ = 0;
+    bool begun_ = false;
+    bool open_ = false;  // begun and neither committed nor taken back
+};
+
+// The record of an unfinished append of `path`: "<file>.append".
+fs::path AppendRecordPath(const fs::path& path);
 
 // Creates a folder only when its parent exists (never creates missing parents); false when
 // the folder does not exist afterwards.

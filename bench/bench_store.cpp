@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         window.Folder = base.parent_path();
         window.MailboxName = base.filename().string();
         kivo::PopulateAll(window);
-        std::cout << "entries=" << window.Items().size() << " messages=" << window.MessageCounter
+        std::cout << "entries=" << window.ItemCount() << " messages=" << window.MessageCounter
                   << " deleted=" << window.DeletedCount << '\n';
         return 0;
     }

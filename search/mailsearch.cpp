@@ -1,19 +1,24 @@
 #include "search/mailsearch.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <unordered_map>
+#include <system_error>
 #include <vector>
 
 #include "base/bytes.h"
 #include "base/files.h"
 #include "base/platform.h"
-#include "store/compress.h"
 #include "store/deletedlist.h"
 #include "store/indexfile.h"
 #include "store/mailboxfiles.h"
+#include "store/mailboxlock.h"
 #include "store/mbxscanner.h"
 
 namespace kivo {
@@ -22,7 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Results are appended in batches of whole messages, each under the results file's lock.
+// Matches are written to the spool in batches of whole messages.
 constexpr std::size_t kBatch = std::size_t{8} << 20;
 
 struct Range {
@@ -90,25 +95,64 @@ std::string RelativeName(const fs::path& mailFolder, const fs::path& base) {
     return rel;
 }
 
-// Status lines from the index, when its stamp says it describes the file as it is.
-std::unordered_map<int, std::string> IndexStatus(const TMailboxFiles& files) {
-    std::error_code ec;
-    if (!fs::exists(files.Idx, ec)) return {};
-    const std::string text = ReadFileBytes(files.Idx);
-    const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
-    try {
-        if (!StampMatches(TrimView(first), files.Mbx)) return {};
-    } catch (const EIndexFileInvalid&) {
-        return {};
-    }
-    return ReadIndexStatusLines(files.Idx, true);
-}
-
 bool CanMatchALine(std::string_view needle) {
     return needle.find_first_of("\r\n") == std::string_view::npos;
 }
 
 }  // namespace
+
+// The matches of a running search, in an unnamed file beside the results mailbox: the
+// results get all of them at the end in one append, or none, and a killed search leaves
+// nothing behind.
+class TMailSearch::Spool {
+  public:
+    explicit Spool(const fs::path& folder) {
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            // File systems without unnamed files: a named one, removed at once.
+            std::string name = (folder / ".kivo-find-XXXXXX").string();
+            fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd_ >= 0) ::unlink(name.c_str());
+        }
+        if (fd_ < 0) {
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot create a temporary file in " + folder.string());
+        }
+    }
+    ~Spool() { ::close(fd_); }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    void Write(std::string_view data) {
+        while (!data.empty()) {
+            const ssize_t n = ::write(fd_, data.data(), data.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                throw std::system_error(n == 0 ? ENOSPC : errno, std::generic_category(),
+                                        "cannot write the results");
+            }
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    void AppendTo(TAppendTransaction& append) const {
+        std::vector<char> chunk(kBatch);
+        for (off_t at = 0;;) {
+            const ssize_t n = ::pread(fd_, chunk.data(), chunk.size(), at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                throw std::system_error(errno, std::generic_category(), "cannot read the results");
+            }
+            if (n == 0) return;
+            append.Write(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
+            at += n;
+        }
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+TMailSearch::~TMailSearch() = default;
 
 TMailSearch::TMailSearch(fs::path mailFolder, const TSearchText& text, Platform& platform,
                          TSearchProgress& progress)
@@ -120,6 +164,43 @@ TMailSearch::TMailSearch(fs::path mailFolder, const TSearchText& text, Platform&
       progress_(progress) {}
 
 void TMailSearch::IterateMailboxes(const fs::path& folder, const fs::path& resultsBase) {
+    const TMailboxFiles results = TMailboxFiles::Of(resultsBase);
+    copied_ = 0;
+    found_ = 0;
+    bool canceled = false;
+    try {
+        Spool spool(results.Mbx.parent_path().empty() ? fs::path(".") : results.Mbx.parent_path());
+        spool_ = &spool;
+        try {
+            Walk(folder, resultsBase);
+        } catch (const ECanceled&) {
+            canceled = true;  // what was found so far still goes to the results
+        }
+        Flush();
+        TMailboxLock lock(results);
+        TAppendTransaction append(lock.Lock());
+        struct stat st {};
+        if (::fstat(lock.fd(), &st) == 0 && st.st_size == 0) {
+            append.Write(std::string(kResultsMark) + "\r\n");
+        }
+        spool.AppendTo(append);
+        append.Commit();
+        spool_ = nullptr;
+    } catch (...) {
+        spool_ = nullptr;
+        batch_.clear();
+        throw;
+    }
+    copied_ = found_;
+    if (canceled) throw ECanceled();
+}
+
+void TMailSearch::Flush() {
+    if (!batch_.empty()) spool_->Write(batch_);
+    batch_.clear();
+}
+
+void TMailSearch::Walk(const fs::path& folder, const fs::path& resultsBase) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return;
     std::vector<fs::directory_entry> entries;
@@ -130,7 +211,7 @@ void TMailSearch::IterateMailboxes(const fs::path& folder, const fs::path& resul
     for (const auto& entry : entries) {
         const std::string name = entry.path().filename().string();
         if (entry.is_directory(ec)) {
-            IterateMailboxes(entry.path(), resultsBase);
+            Walk(entry.path(), resultsBase);
         } else if (name.size() > 4 &&
                    EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".mbx")) {
             SearchMailbox(entry.path().parent_path() / name.substr(0, name.size() - 4),
@@ -145,29 +226,35 @@ void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& res
     std::error_code ec;
     // Never search the mailbox the results go to: it would find its own copies.
     if (fs::exists(results, ec) && fs::equivalent(files.Mbx, results, ec)) return;
-    RecoverInterruptedCompression(files);
-    const TDeletedList deleted = TDeletedList::Load(files.Del);
-    const std::unordered_map<int, std::string> status = IndexStatus(files);
+    if (!fs::exists(files.Mbx, ec)) return;
+    if (IsResultsMailbox(files.Mbx)) return;
     const std::string rel = RelativeName(mailFolder_, mailboxBase);
     progress_.Searching(rel);
-
-    MbxScanner scanner(files.Mbx);
+    // The deleted list, the index's status lines and the file read agree: they are taken
+    // under the mailbox's lock, and the scan reads that file up to that length.
+    TDeletedList deleted;
+    TIndexStatus status;
+    std::optional<MbxScanner> scan;
+    {
+        TMailboxLock lock(files);
+        deleted = TDeletedList::Load(files.Del);
+        status = ReadCurrentIndexStatus(files, lock.fd(), true);
+        struct stat st {};
+        if (::fstat(lock.fd(), &st) != 0) {
+            throw std::system_error(errno, std::generic_category(), "cannot read " + rel);
+        }
+        scan.emplace(files.Mbx, MbxScanner::Range{0, static_cast<std::uint64_t>(st.st_size), 0});
+    }
+    MbxScanner& scanner = *scan;
     if (!scanner.IsOpen()) {
-        if (scanner.OpenError() == std::errc::no_such_file_or_directory) return;
         throw std::system_error(scanner.OpenError(), "cannot read " + files.Mbx.string());
     }
-    if (!fs::exists(results, ec)) AppendLocked(results, std::string(kResultsMark) + "\r\n");
-    if (IsResultsMailbox(files.Mbx)) return;
 
     const bool findable = CanMatchALine(find_.Needle());
     const bool excludable = useExclude_ && CanMatchALine(exclude_.Needle());
-    std::string batch;
+    std::string& batch = batch_;
     PumpThrottle throttle(platform_);
-    auto flush = [&] {
-        if (!batch.empty()) AppendLocked(results, batch);
-        batch.clear();
-    };
-    try {
+    {
         while (scanner.Next()) {
             const int number = static_cast<int>(scanner.Current().number);
             throttle.Tick();
@@ -177,9 +264,8 @@ void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& res
             const std::string_view text = scanner.Text();
             const MessageShape shape = Shape(text);
             if (shape.deleted) continue;
-            auto it = status.find(number);
-            const std::string* replacement =
-                (it != status.end() && !shape.status.empty()) ? &it->second : nullptr;
+            const std::string* found = status.Find(number);
+            const std::string* replacement = (found && !shape.status.empty()) ? found : nullptr;
             // A line holds the text when the message does outside the replaced lines, or
             // the replacement does (a text holds no line end, so it never spans lines).
             auto holds = [&](const TTextFinder& finder) {
@@ -223,14 +309,10 @@ void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& res
             }
             batch.append(text.substr(pos));
             if (batch.back() != '\n') batch += "\r\n";
-            ++copied_;
-            if (batch.size() >= kBatch) flush();
+            ++found_;
+            if (batch.size() >= kBatch) Flush();
         }
-    } catch (...) {
-        flush();
-        throw;
     }
-    flush();
 }
 
 }  // namespace kivo

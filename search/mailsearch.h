@@ -47,20 +47,28 @@ class TMailSearch {
   public:
     TMailSearch(std::filesystem::path mailFolder, const TSearchText& text, Platform& platform,
                 TSearchProgress& progress);
+    ~TMailSearch();
+    TMailSearch(const TMailSearch&) = delete;
+    TMailSearch& operator=(const TMailSearch&) = delete;
 
-    // Searches every mailbox of `folder` and its subfolders (sorted by name), appending the
-    // matches to the results mailbox `resultsBase` (path without extension). Throws
-    // ECanceled, or what a broken file raised; the matches so far stay.
+    // Searches every mailbox of `folder` and its subfolders (sorted by name) and appends the
+    // matches to the results mailbox `resultsBase` (path without extension) in one step at
+    // the end. Throws ECanceled after the matches found until then were added, or what a
+    // broken or full file raised: the results mailbox then gets none.
     void IterateMailboxes(const std::filesystem::path& folder,
                           const std::filesystem::path& resultsBase);
-    // Searches one mailbox (`mailboxBase` without extension).
-    void SearchMailbox(const std::filesystem::path& mailboxBase,
-                       const std::filesystem::path& resultsBase);
 
-    // Messages copied into the results mailbox so far.
+    // Messages copied into the results mailbox.
     int Copied() const { return copied_; }
 
   private:
+    class Spool;
+    void Walk(const std::filesystem::path& folder, const std::filesystem::path& resultsBase);
+    // Searches one mailbox (`mailboxBase` without extension).
+    void SearchMailbox(const std::filesystem::path& mailboxBase,
+                       const std::filesystem::path& resultsBase);
+    void Flush();
+
     std::filesystem::path mailFolder_;
     TTextFinder find_;
     TTextFinder exclude_;
@@ -68,6 +76,9 @@ class TMailSearch {
     Platform& platform_;
     TSearchProgress& progress_;
     int copied_ = 0;
+    int found_ = 0;
+    Spool* spool_ = nullptr;  // while IterateMailboxes runs
+    std::string batch_;
 };
 
 }  // namespace kivo

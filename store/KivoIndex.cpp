@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <optional>
 #include <unordered_set>
 
 #include "base/bytes.h"
@@ -16,23 +15,6 @@ constexpr std::string_view kCriterionTexts[kShowCriterionCount] = {
     "everything",    "subject",         "from", "date", "size", "to", "priority", "unread", "read",
     "with attached", "without attached"};
 
-const std::string& ColumnText(const TIndexItem& item, int column) {
-    switch (column) {
-        case icSubject:
-            return item.Subject;
-        case icFrom:
-            return item.From;
-        case icDate:
-            return item.Date;
-        case icSize:
-            return item.Size;
-        case icTo:
-            return item.To;
-        default:
-            return item.Priority;
-    }
-}
-
 // Text order without regard to case, byte by byte.
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
@@ -42,24 +24,6 @@ int CompareNoCase(std::string_view a, std::string_view b) {
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-// A sort key for the Date and Size columns; entries whose value cannot be read get no key
-// and sort before all others, which keeps the order strict (std::sort needs that).
-std::optional<long long> NumericKey(const TIndexItem& item, int column) {
-    if (column == icSize) {
-        int size = 0;
-        if (ParseInt(item.Size, size)) return size;
-        return std::nullopt;
-    }
-    std::optional<DateTime> date = ParseProgramDate(item.Date);
-    if (!date) return std::nullopt;
-    return ((((static_cast<long long>(date->year) * 12 + date->month) * 31 + date->day) * 24 +
-             date->hour) *
-                60 +
-            date->minute) *
-               60 +
-           date->second;
 }
 
 }  // namespace
@@ -74,73 +38,74 @@ bool ShowCriterionTakesText(int criterion) {
 }
 
 void TFrmIndex::ClearEntries() {
-    items_.clear();
+    items_.Clear();
     shown_.clear();
     selected_.clear();
     focused_ = -1;
 }
 
-void TFrmIndex::AddIndexItem(TIndexItem item) {
-    item.Tagged = false;
-    items_.push_back(std::move(item));
-    if (HidingRest()) shown_.push_back(static_cast<std::uint32_t>(items_.size() - 1));
+void TFrmIndex::AddIndexItem(const TIndexItem& item) {
+    items_.Add(item);
+    items_.SetTagged(items_.Count() - 1, false);
+    if (HidingRest()) shown_.push_back(static_cast<std::uint32_t>(items_.Count() - 1));
     selected_.push_back(0);
 }
 
 int TFrmIndex::RowCount() const {
-    return static_cast<int>(HidingRest() ? shown_.size() : items_.size());
+    return static_cast<int>(HidingRest() ? shown_.size() : items_.Count());
 }
 
-const TIndexItem& TFrmIndex::Row(int row) const {
-    return HidingRest() ? items_[shown_[static_cast<std::size_t>(row)]]
-                        : items_[static_cast<std::size_t>(row)];
+std::size_t TFrmIndex::PosOf(int row) const {
+    return HidingRest() ? shown_[static_cast<std::size_t>(row)] : static_cast<std::size_t>(row);
 }
 
-TIndexItem& TFrmIndex::MutableRow(int row) {
-    return const_cast<TIndexItem&>(Row(row));
+TIndexItem TFrmIndex::Row(int row) const {
+    return items_.Item(PosOf(row));
 }
 
 std::vector<int> TFrmIndex::SelectedNumbers() const {
     std::vector<int> numbers;
-    for (int row : SelectedRows()) numbers.push_back(Row(row).Number);
+    for (int row : SelectedRows()) numbers.push_back(items_.Number(PosOf(row)));
     return numbers;
 }
 
 int TFrmIndex::RowOfNumber(int number) const {
     for (int row = 0; row < RowCount(); ++row) {
-        if (Row(row).Number == number) return row;
+        if (items_.Number(PosOf(row)) == number) return row;
     }
     return -1;
 }
 
-void TFrmIndex::Tag(TIndexItem& item) const {
+void TFrmIndex::Tag(std::size_t pos, std::string& scratch) {
+    bool tagged = false;
     switch (criterion_) {
         case scEverything:
-            item.Tagged = false;
             break;
         case scUnread:
-            item.Tagged = item.Unread;
+            tagged = items_.Unread(pos);
             break;
         case scRead:
-            item.Tagged = !item.Unread;
+            tagged = !items_.Unread(pos);
             break;
         case scWithAttached:
-            item.Tagged = item.HasAttachment;
+            tagged = items_.HasAttachment(pos);
             break;
         case scWithoutAttached:
-            item.Tagged = !item.HasAttachment;
+            tagged = !items_.HasAttachment(pos);
             break;
         default:
-            item.Tagged = FindNoCase(ColumnText(item, criterion_ - scSubject), showText_) !=
-                          std::string::npos;
+            tagged = FindNoCase(items_.ColumnText(pos, criterion_ - scSubject, scratch),
+                                showText_) != std::string::npos;
     }
+    items_.SetTagged(pos, tagged);
 }
 
 void TFrmIndex::ApplyFilter(int criterion, std::string_view text, bool hideRest) {
     criterion_ = (criterion >= 0 && criterion < kShowCriterionCount) ? criterion : scEverything;
     showText_ = std::string(text);
     hideRest_ = hideRest;
-    for (TIndexItem& item : items_) Tag(item);
+    std::string scratch;
+    for (std::size_t pos = 0; pos < items_.Count(); ++pos) Tag(pos, scratch);
     RebuildShown();
     selected_.assign(static_cast<std::size_t>(RowCount()), 0);
     focused_ = -1;
@@ -149,8 +114,8 @@ void TFrmIndex::ApplyFilter(int criterion, std::string_view text, bool hideRest)
 void TFrmIndex::RebuildShown() {
     shown_.clear();
     if (!HidingRest()) return;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i].Tagged) shown_.push_back(static_cast<std::uint32_t>(i));
+    for (std::size_t i = 0; i < items_.Count(); ++i) {
+        if (items_.Tagged(i)) shown_.push_back(static_cast<std::uint32_t>(i));
     }
 }
 
@@ -169,16 +134,20 @@ void TFrmIndex::SortByColumn(TIndexColumn column) {
         };
     };
     if (column == icDate || column == icSize) {
-        std::vector<std::optional<long long>> keys(order.size());
+        std::vector<std::int64_t> keys(order.size());
         for (int r = 0; r < rows; ++r)
-            keys[static_cast<std::size_t>(r)] = NumericKey(Row(r), column);
+            keys[static_cast<std::size_t>(r)] = items_.NumericKey(PosOf(r), column);
         std::stable_sort(order.begin(), order.end(), less([&](std::uint32_t a, std::uint32_t b) {
                              return keys[a] < keys[b];  // no key sorts first
                          }));
     } else {
+        // The texts compared are views into the entries: nothing is built per comparison.
+        std::string unused;
+        auto text = [&](std::uint32_t r) {
+            return items_.ColumnText(PosOf(static_cast<int>(r)), column, unused);
+        };
         std::stable_sort(order.begin(), order.end(), less([&](std::uint32_t a, std::uint32_t b) {
-                             return CompareNoCase(ColumnText(Row(static_cast<int>(a)), column),
-                                                  ColumnText(Row(static_cast<int>(b)), column)) < 0;
+                             return CompareNoCase(text(a), text(b)) < 0;
                          }));
     }
     if (HidingRest()) {
@@ -187,15 +156,13 @@ void TFrmIndex::SortByColumn(TIndexColumn column) {
         for (std::uint32_t r : order) shown.push_back(shown_[r]);
         shown_ = std::move(shown);
     } else {
-        std::vector<TIndexItem> items;
-        items.reserve(order.size());
-        for (std::uint32_t r : order) items.push_back(std::move(items_[r]));
-        items_ = std::move(items);
+        items_.Reorder(order);
     }
     const std::unordered_set<int> wanted(numbers.begin(), numbers.end());
     selected_.assign(static_cast<std::size_t>(rows), 0);
     for (int row = 0; row < rows; ++row) {
-        if (wanted.contains(Row(row).Number)) selected_[static_cast<std::size_t>(row)] = 1;
+        if (wanted.contains(items_.Number(PosOf(row))))
+            selected_[static_cast<std::size_t>(row)] = 1;
     }
 }
 
@@ -226,7 +193,7 @@ void TFrmIndex::InvertSelection() {
 
 void TFrmIndex::SelectTagged() {
     if (!FilterActive()) return;
-    for (int row = 0; row < RowCount(); ++row) SetSelected(row, Row(row).Tagged);
+    for (int row = 0; row < RowCount(); ++row) SetSelected(row, items_.Tagged(PosOf(row)));
 }
 
 void TFrmIndex::ClearSelection() {
@@ -243,31 +210,32 @@ std::vector<int> TFrmIndex::SelectedRows() const {
 
 int TFrmIndex::FindBySubject(std::string_view typed, int start, bool wrap) const {
     const int rows = RowCount();
+    std::string scratch;
     for (int i = 0; i < rows; ++i) {
         int row = start + i;
         if (row >= rows) {
             if (!wrap) return -1;
             row -= rows;
         }
-        if (StartsWithNoCase(Row(row).Subject, typed)) return row;
+        if (StartsWithNoCase(items_.ColumnText(PosOf(row), icSubject, scratch), typed)) return row;
     }
     return -1;
 }
 
 void TFrmIndex::ToggleUnread(bool singleEntry) {
-    auto toggle = [this](TIndexItem& item, bool unread) {
-        if (item.Unread == unread) return;
-        item.Unread = unread;
-        item.Icon += unread ? -2 : 2;
+    auto toggle = [this](std::size_t pos, bool unread) {
+        if (items_.Unread(pos) == unread) return;
+        items_.SetUnread(pos, unread);
+        items_.SetIcon(pos, items_.Icon(pos) + (unread ? -2 : 2));
         Saved = false;
     };
     if (singleEntry) {
-        if (focused_ >= 0 && focused_ < RowCount()) toggle(MutableRow(focused_), false);
+        if (focused_ >= 0 && focused_ < RowCount()) toggle(PosOf(focused_), false);
         return;
     }
     for (int row : SelectedRows()) {
-        TIndexItem& item = MutableRow(row);
-        toggle(item, !item.Unread);
+        const std::size_t pos = PosOf(row);
+        toggle(pos, !items_.Unread(pos));
     }
 }
 
@@ -275,46 +243,45 @@ void TFrmIndex::UpdateIndexIcons(int row, char letter) {
     if (row < 0 || row >= RowCount()) return;
     TIconGroup group = GroupFromLetters(std::string_view(&letter, 1));
     if (group == igNone) return;
-    TIndexItem& item = MutableRow(row);
-    item.Icon = 4 * group + item.Icon % 4;
+    const std::size_t pos = PosOf(row);
+    items_.SetIcon(pos, 4 * group + items_.Icon(pos) % 4);
     Saved = false;
 }
 
 std::vector<TIndexItem> TFrmIndex::RemoveSelected() {
     std::vector<TIndexItem> removed;
-    std::vector<char> drop(items_.size(), 0);
+    std::vector<char> drop(items_.Count(), 0);
     for (int row : SelectedRows()) {
-        std::size_t pos =
-            HidingRest() ? shown_[static_cast<std::size_t>(row)] : static_cast<std::size_t>(row);
+        const std::size_t pos = PosOf(row);
         drop[pos] = 1;
-        removed.push_back(items_[pos]);
+        removed.push_back(items_.Item(pos));
     }
     if (removed.empty()) return removed;
-    // New positions of the kept entries, so the shown rows can follow.
-    std::vector<std::uint32_t> newPos(items_.size(), 0);
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        newPos[i] = static_cast<std::uint32_t>(kept);
-        if (!drop[i]) items_[kept++] = std::move(items_[i]);
-    }
-    items_.resize(kept);
     if (HidingRest()) {
+        // New positions of the kept entries, so the shown rows can follow.
+        std::vector<std::uint32_t> newPos(items_.Count(), 0);
+        std::uint32_t kept = 0;
+        for (std::size_t i = 0; i < items_.Count(); ++i) {
+            newPos[i] = kept;
+            if (!drop[i]) ++kept;
+        }
         std::vector<std::uint32_t> shown;
         for (std::uint32_t pos : shown_) {
             if (!drop[pos]) shown.push_back(newPos[pos]);
         }
         shown_ = std::move(shown);
     }
+    items_.Remove(drop);
     selected_.assign(static_cast<std::size_t>(RowCount()), 0);
     Saved = false;
     return removed;
 }
 
 TCellLook TFrmIndex::CellLook(int row, int column, const TIndexLook& look) const {
-    const TIndexItem& item = Row(row);
-    TCellLook cell{item.Unread, look.listText, look.listBack};
+    const std::size_t pos = PosOf(row);
+    TCellLook cell{items_.Unread(pos), look.listText, look.listBack};
     if (FilterActive()) {
-        if (item.Tagged) {
+        if (items_.Tagged(pos)) {
             cell.text = look.tagFontColour;
             cell.back = look.tagColour;
         } else {

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "store/indexitem.h"
+#include "store/indexstore.h"
 #include "store/mailboxfiles.h"
+#include "store/mailboxstate.h"
 
 namespace kivo {
 
@@ -34,9 +36,6 @@ inline constexpr int kShowCriterionCount = 11;
 std::string_view ShowCriterionText(int criterion);
 // Criteria 1 to 6 compare a text; the text field is enabled only for them.
 bool ShowCriterionTakesText(int criterion);
-
-// Columns in display order.
-enum TIndexColumn { icSubject = 0, icFrom, icDate, icSize, icTo, icPriority };
 
 // The settings that decide how rows look (Program section of the settings file).
 struct TIndexLook {
@@ -69,6 +68,9 @@ class TFrmIndex {
     std::filesystem::path Base() const { return MailboxBase(Folder, MailboxName); }
     TMailboxFiles Files() const { return TMailboxFiles::Of(Base()); }
 
+    // The state of the mailbox file the entries were built from; operations on message
+    // numbers check it under the mailbox's lock (CheckIndexCurrent).
+    TMailboxState Basis;
     // The number the next appended message gets.
     int MessageCounter = 0;
     // The index file matches the entries in memory.
@@ -78,16 +80,19 @@ class TFrmIndex {
     // Messages of this mailbox deleted but not yet removed by compression.
     int DeletedCount = 0;
 
-    // --- entries ---
-    const std::vector<TIndexItem>& Items() const { return items_; }
+    // --- entries, in the order of the rows when nothing is hidden ---
+    int ItemCount() const { return static_cast<int>(items_.Count()); }
+    // Entry i built on demand (index files are saved from these).
+    TIndexItem Item(int i) const { return items_.Item(static_cast<std::size_t>(i)); }
     // Removes every entry, the rows and the selection (filter settings stay).
     void ClearEntries();
     // Appends an entry; while the filter hides the rest it is listed too, untagged.
-    void AddIndexItem(TIndexItem item);
+    void AddIndexItem(const TIndexItem& item);
 
     // --- rows: the shown entries (the tagged ones while the filter hides the rest) ---
     int RowCount() const;
-    const TIndexItem& Row(int row) const;
+    // The entry shown at `row`, built on demand: a view asks only for the rows it draws.
+    TIndexItem Row(int row) const;
     // The rows' entries in row order, e.g. the selection's message numbers.
     std::vector<int> SelectedNumbers() const;
     // Row of the entry with that message number, or -1.
@@ -139,11 +144,12 @@ class TFrmIndex {
     std::string MessageCountText() const;
 
   private:
-    TIndexItem& MutableRow(int row);
-    void Tag(TIndexItem& item) const;
+    // Position in items_ of the entry shown at `row`.
+    std::size_t PosOf(int row) const;
+    void Tag(std::size_t pos, std::string& scratch);
     void RebuildShown();
 
-    std::vector<TIndexItem> items_;
+    TIndexStore items_;
     std::vector<std::uint32_t> shown_;  // positions in items_, valid while HidingRest()
     std::vector<char> selected_;        // one flag per row
     int focused_ = -1;

@@ -16,6 +16,7 @@
 #include "store/deletedlist.h"
 #include "store/filewriter.h"
 #include "store/indexfile.h"
+#include "store/mailboxlock.h"
 #include "store/mbxscanner.h"
 #include "store/storefeedback.h"
 
@@ -27,21 +28,6 @@ namespace {
 
 [[noreturn]] void ThrowErrno(int err, const std::string& what, const fs::path& path) {
     throw std::system_error(err, std::generic_category(), what + " " + path.string());
-}
-
-fs::path WithSuffix(const fs::path& mbx, std::string_view ext) {
-    std::string stem = mbx.string();
-    stem.resize(stem.size() - 4);  // ".mbx"
-    return fs::path(stem + std::string(ext));
-}
-
-// The temporary file and the deleted list set aside while the new file takes the old one's
-// place.
-fs::path TempPath(const TMailboxFiles& files) {
-    return WithSuffix(files.Mbx, ".tmp");
-}
-fs::path AsidePath(const TMailboxFiles& files) {
-    return fs::path(files.Del.string() + ".compressing");
 }
 
 void SyncFolder(const fs::path& dir) {
@@ -124,8 +110,20 @@ StatusEdit FindStatusEdit(std::string_view head, bool complete, const std::strin
     return edit;
 }
 
+// Text before the first message belongs to none, but it is the user's: it stays (a results
+// mailbox keeps its mark there). Only blank lines are dropped, as they always were.
+void CopyPreamble(int source, std::uint64_t length, TFileWriter& out) {
+    if (length == 0) return;
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(length, 4096)), '\0');
+    const ssize_t n = ::pread(source, head.data(), head.size(), 0);
+    const bool blank = n == static_cast<ssize_t>(head.size()) && length <= head.size() &&
+                       head.find_first_not_of(" \t\r\n") == std::string::npos;
+    if (!blank) out.CopyRange(source, 0, length);
+}
+
 // Copies one kept message, handling its first "Status:" header line; most of it is copied
-// inside the kernel. Returns true when that line still marks the message deleted.
+// inside the kernel. A message whose "Status:" line marks it deleted ("d" in either case) is
+// left out; returns false for it.
 bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus,
                  TFileWriter& out) {
     constexpr std::uint64_t kHead = 64 * 1024;
@@ -133,44 +131,37 @@ bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus
     StatusEdit edit = FindStatusEdit(scanner.Text(kHead), span.length <= kHead, indexStatus);
     if (!edit.found && span.length > kHead)
         edit = FindStatusEdit(scanner.Text(), true, indexStatus);
+    if (edit.deleted) return false;
     if (!edit.replace) {
         out.CopyRange(source, span.offset, span.length);
-        return edit.deleted;
+        return true;
     }
     out.CopyRange(source, span.offset, edit.begin);
     out.Write(edit.text);
     out.CopyRange(source, span.offset + edit.end, span.length - edit.end);
-    return edit.deleted;
+    return true;
 }
 
-// One pass: copies the mailbox without the listed messages into the temporary file and puts
-// it in place. Returns the new numbers of messages whose "Status:" line still says deleted.
-std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
-                              const TCompressStepHook& hook) {
+// Copies the mailbox without its deleted messages into the temporary file and puts it in
+// place. Messages marked deleted only in their "Status:" line go in the same pass.
+void CompressPass(const TMailboxFiles& files, int lockedFd, const TCompressStepHook& hook) {
     auto step = [&](std::string_view name) {
         if (hook) hook(name);
     };
     const TDeletedList deleted = TDeletedList::Load(files.Del);
-    std::unordered_map<int, std::string> status;
+    TIndexStatus status;
     std::error_code ec;
-    if (applyIndex && fs::exists(files.Idx, ec)) {
-        // An index saved for an older state of the file numbers other messages.
-        try {
-            const std::string text = ReadFileBytes(files.Idx);
-            const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
-            if (StampMatches(TrimView(first), files.Mbx)) {
-                status = ReadIndexStatusLines(files.Idx, false);
-            }
-        } catch (const std::exception&) {
-            status.clear();
-        }
+    try {
+        // An index saved for an older state of the file numbers other messages: none.
+        status = ReadCurrentIndexStatus(files, lockedFd);
+    } catch (const std::exception&) {
+        status = {};
     }
     struct stat st {};
     mode_t mode = 0644;
     if (::stat(files.Mbx.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
-    const fs::path tmp = TempPath(files);
-    std::vector<int> stillDeleted;
+    const fs::path tmp = files.Tmp();
     try {
         TFileWriter out(tmp, mode);
         MbxScanner scanner(files.Mbx);
@@ -178,14 +169,20 @@ std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
             throw std::system_error(scanner.OpenError(), "cannot read " + files.Mbx.string());
         }
         SourceFile source(files.Mbx);
-        int written = 0;
+        bool first = true;
         while (scanner.Next()) {
+            if (first) {
+                CopyPreamble(source.fd, scanner.Current().offset, out);
+                first = false;
+            }
             const int number = static_cast<int>(scanner.Current().number);
             if (deleted.Contains(number)) continue;
-            auto it = status.find(number);
-            ++written;
-            if (CopyMessage(scanner, source.fd, it == status.end() ? nullptr : &it->second, out)) {
-                stillDeleted.push_back(written);
+            CopyMessage(scanner, source.fd, status.Find(number), out);
+        }
+        if (first) {
+            struct stat whole {};
+            if (source.fd >= 0 && ::fstat(source.fd, &whole) == 0) {
+                CopyPreamble(source.fd, static_cast<std::uint64_t>(whole.st_size), out);
             }
         }
         step("copied");
@@ -197,7 +194,7 @@ std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
     step("synced");
     // The old deleted list numbers the old file: set it aside until the new file is in
     // place, so a crash never pairs it with the new file (see RecoverInterruptedCompression).
-    const fs::path aside = AsidePath(files);
+    const fs::path aside = files.Aside();
     const bool hadList = fs::exists(files.Del, ec);
     if (hadList) {
         if (::rename(files.Del.c_str(), aside.c_str()) != 0) {
@@ -219,47 +216,16 @@ std::vector<int> CompressPass(const TMailboxFiles& files, bool applyIndex,
         fs::remove(aside, ec);
         SyncFolder(files.Mbx.parent_path());
     }
-    return stillDeleted;
-}
-
-void RecoverLocked(const TMailboxFiles& files) {
-    std::error_code ec;
-    const fs::path aside = AsidePath(files);
-    if (!fs::exists(aside, ec)) return;
-    const fs::path tmp = TempPath(files);
-    if (fs::exists(tmp, ec)) {
-        // The new file never took the old one's place: the old list still holds.
-        fs::rename(aside, files.Del, ec);
-        fs::remove(tmp, ec);
-    } else {
-        fs::remove(aside, ec);
-    }
-    SyncFolder(files.Mbx.parent_path());
 }
 
 }  // namespace
 
-void RecoverInterruptedCompression(const TMailboxFiles& files) {
-    std::error_code ec;
-    if (!fs::exists(AsidePath(files), ec)) return;
-    FileLock lock(files.Mbx);
-    RecoverLocked(files);
-}
-
 void CompressMailbox(const fs::path& base, bool showStatus, TStoreFeedback& feedback,
                      const TCompressStepHook& hook) {
     const TMailboxFiles files = TMailboxFiles::Of(base);
-    FileLock lock(files.Mbx);
-    RecoverLocked(files);
+    TMailboxLock lock(files);
     if (showStatus) feedback.StatusText("Compressing mailbox...");
-    std::vector<int> stillDeleted = CompressPass(files, true, hook);
-    if (!stillDeleted.empty()) {
-        // Messages marked deleted in the file itself go in a second pass.
-        TDeletedList second;
-        for (int n : stillDeleted) second.Add(n);
-        second.Save(files.Del);
-        CompressPass(files, false, hook);
-    }
+    CompressPass(files, lock.fd(), hook);
     if (hook) hook("done");
     if (showStatus) feedback.StatusText("");
 }

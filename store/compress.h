@@ -1,6 +1,7 @@
 #pragma once
 // Compression: rewrites a mailbox file without its deleted messages and with every kept
-// message's "Status:" line brought up to date from the index. The new file is written beside
+// message's "Status:" line brought up to date from the index. Text before the first message
+// is kept as it is. The new file is written beside
 // the old one, flushed to disk and renamed over it in one step, under the mailbox's file
 // lock, so a crash or a full disk at any moment leaves either the old mailbox with its
 // deleted list or the new one, and no other Kivo process appends in between.
@@ -25,11 +26,5 @@ using TCompressStepHook = std::function<void(std::string_view step)>;
 // list are then as they were.
 void CompressMailbox(const std::filesystem::path& base, bool showStatus, TStoreFeedback& feedback,
                      const TCompressStepHook& hook = {});
-
-// Finishes or rolls back a compression that a crash interrupted after the deleted list was
-// set aside: with the new file not yet in place the old deleted list comes back, otherwise
-// the set-aside list is removed. Cheap when nothing was interrupted; run before a mailbox's
-// deleted list is read.
-void RecoverInterruptedCompression(const TMailboxFiles& files);
 
 }  // namespace kivo

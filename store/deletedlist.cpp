@@ -25,7 +25,7 @@ void TDeletedList::Save(const std::filesystem::path& path) const {
     }
     std::string text;
     for (int n : numbers_) text += std::to_string(n) + "\r\n";
-    WriteFileAtomic(path, text);
+    WriteFileAtomicLocked(path, text);
 }
 
 bool TDeletedList::Add(int number) {

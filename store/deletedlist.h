@@ -14,8 +14,8 @@ class TDeletedList {
     // Reads the file; a missing file is an empty list and lines that are not numbers are
     // skipped.
     static TDeletedList Load(const std::filesystem::path& path);
-    // Writes the file atomically, or removes it when the list is empty. Throws
-    // std::system_error when it cannot be written.
+    // Writes the file atomically, or removes it when the list is empty; the caller holds the
+    // mailbox's lock. Throws std::system_error when it cannot be written.
     void Save(const std::filesystem::path& path) const;
 
     // Adds a number unless it is already listed; true when it was added.

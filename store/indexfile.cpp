@@ -1,8 +1,13 @@
 #include "store/indexfile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
 #include <system_error>
+#include <unordered_set>
 
 #include "base/bytes.h"
 #include "base/commatext.h"
@@ -10,7 +15,9 @@
 #include "base/files.h"
 #include "store/KivoIndex.h"
 #include "store/deletedlist.h"
+#include "store/mailboxlock.h"
 #include "store/mbxscanner.h"
+#include "store/populate.h"
 
 namespace kivo {
 
@@ -24,32 +31,106 @@ std::string ExactStamp(const struct stat& st) {
 }
 
 // Applies the deleted list's thresholds after a load.
-void ReadDeletedList(TFrmIndex& window) {
-    const TDeletedList deleted = TDeletedList::Load(window.Files().Del);
+void CountDeleted(TFrmIndex& window, const TDeletedList& deleted) {
     const int count = deleted.Count();
-    if (static_cast<int>(window.Items().size()) / 10 < count || count > 100) {
+    if (window.ItemCount() / 10 < count || count > 100) {
         window.NeedsCompress = true;
         window.Saved = false;
     }
     window.DeletedCount += count;
 }
 
-}  // namespace
-
-std::string MailboxStamp(const std::filesystem::path& mbx) {
-    struct stat st {};
-    if (::stat(mbx.c_str(), &st) != 0) return "0";
-    return FormatProgramDate(DateTime::FromTimeT(st.st_mtim.tv_sec)) + "\t" + ExactStamp(st);
+// Gives entries to the messages appended after `basis` (the lock is held on `fd`); returns
+// the state the entries now describe.
+TMailboxState PickUpAppended(TFrmIndex& window, const TMailboxFiles& files, int fd,
+                             TMailboxState basis, TDeletedList& deleted) {
+    if (basis.messages < 0) {
+        MbxScanner counter(files.Mbx, {0, basis.size, 0});
+        basis.messages = counter.CountRest();
+    }
+    // Entries of messages this window appended itself (a check) before the index was saved.
+    std::unordered_set<int> present;
+    for (int i = 0; i < window.ItemCount(); ++i) {
+        const int number = window.Item(i).Number;
+        if (number > basis.messages) present.insert(number);
+    }
+    TMailboxState now = TMailboxState::Read(fd);
+    MbxScanner scanner(files.Mbx, {basis.size, now.size, basis.messages});
+    now.messages = basis.messages;
+    bool listChanged = false;
+    TIndexItem item;
+    while (scanner.Next()) {
+        const int number = static_cast<int>(scanner.Current().number);
+        now.messages = number;
+        if (present.contains(number) || deleted.Contains(number)) continue;
+        if (EntryFromStoredMessage(scanner.Text(), number, item)) {
+            window.AddIndexItem(item);
+        } else {
+            listChanged = deleted.Add(number) || listChanged;
+        }
+    }
+    if (listChanged) deleted.Save(files.Del);
+    window.Saved = false;  // the index file does not hold them yet
+    return now;
 }
 
-bool StampMatches(std::string_view line, const std::filesystem::path& mbx) {
+}  // namespace
+
+std::string StampFor(const TMailboxState& state) {
+    const auto seconds = static_cast<std::time_t>(state.mtimeNs / 1000000000);
+    return FormatProgramDate(DateTime::FromTimeT(seconds)) + "\t" + state.Text();
+}
+
+std::string MailboxStamp(const std::filesystem::path& mbx) {
+    const int fd = ::open(mbx.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "0";
+    std::string stamp;
+    try {
+        TMailboxState state = TMailboxState::Read(fd);
+        MbxScanner counter(mbx, {0, state.size, 0});
+        state.messages = counter.CountRest();
+        stamp = StampFor(state);
+    } catch (const std::exception&) {
+        stamp = "0";
+    }
+    ::close(fd);
+    return stamp;
+}
+
+TStateChange ReadStamp(std::string_view line, int fd, TMailboxState& basis) {
     const std::size_t tab = line.find('\t');
     std::optional<DateTime> date = ParseProgramDate(TrimView(line.substr(0, tab)));
     if (!date) throw EIndexFileInvalid();
+    const std::string_view exact =
+        tab == std::string_view::npos ? std::string_view() : TrimView(line.substr(tab + 1));
+    if (std::optional<TMailboxState> state = TMailboxState::Parse(exact)) {
+        basis = *state;
+        return CompareState(basis, fd, true);
+    }
+    // An older stamp: the modification time to the second, and time, size and identity when
+    // it has them. It gives no message count.
+    basis = TMailboxState::Read(fd);
     struct stat st {};
-    if (::stat(mbx.c_str(), &st) != 0) return false;
-    if (*date != DateTime::FromTimeT(st.st_mtim.tv_sec)) return false;
-    return tab == std::string_view::npos || TrimView(line.substr(tab + 1)) == ExactStamp(st);
+    if (::fstat(fd, &st) != 0 || *date != DateTime::FromTimeT(st.st_mtim.tv_sec)) {
+        return TStateChange::Changed;
+    }
+    if (tab != std::string_view::npos && exact != ExactStamp(st)) return TStateChange::Changed;
+    return TStateChange::Same;
+}
+
+bool StampMatches(std::string_view line, const std::filesystem::path& mbx) {
+    const int fd = ::open(mbx.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool matches = false;
+    try {
+        TMailboxState basis;
+        matches = ReadStamp(line, fd, basis) != TStateChange::Changed;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return matches;
 }
 
 std::string IndexLine(const TIndexItem& item) {
@@ -72,10 +153,16 @@ void LoadIndex(TFrmIndex& window) {
     MbxLines lines(text);
     std::string_view line;
     if (!lines.Next(line)) throw EIndexFileInvalid();
-    if (!StampMatches(line, files.Mbx)) {
+    // Under the lock the file, its deleted list and the index agree: no compression runs
+    // in between, and an append a killed process left unfinished is cut back first.
+    TMailboxLock lock(files);
+    TMailboxState basis;
+    const TStateChange change = ReadStamp(line, lock.fd(), basis);
+    if (change == TStateChange::Changed) {
         std::filesystem::remove(files.Idx, ec);
         throw EIndexFileInvalid();
     }
+    TDeletedList deleted = TDeletedList::Load(files.Del);
     const std::string now = FormatProgramDate(DateTime::Now());
     while (lines.Next(line)) {
         if (TrimView(line).empty()) continue;  // no entry at all, not message 1
@@ -85,6 +172,8 @@ void LoadIndex(TFrmIndex& window) {
         int size = 1;
         int icon = 0;
         if (!ParseInt(f[0], number)) number = 1;
+        // Deleted since the index was saved (the index could not be saved after the delete).
+        if (deleted.Contains(number)) continue;
         const std::string sizeText = ParseInt(f[5], size) ? f[5] : "1";
         if (!ParseInt(f[1], icon)) icon = 0;
         std::string date = ParseProgramDate(f[4]) ? f[4] : now;
@@ -93,19 +182,30 @@ void LoadIndex(TFrmIndex& window) {
                                           letter ? std::string(1, letter) : std::string(), date,
                                           number, sizeText, f[7], f[6], f[3]));
     }
-    ReadDeletedList(window);
+    if (change == TStateChange::Appended) {
+        basis = PickUpAppended(window, files, lock.fd(), basis, deleted);
+    }
+    window.Basis = basis;
+    CountDeleted(window, deleted);
 }
 
 bool SaveIndex(TFrmIndex& window) {
     if (window.MailboxName.empty()) return true;
     const TMailboxFiles files = window.Files();
-    std::string text = MailboxStamp(files.Mbx) + "\r\n";
-    for (const TIndexItem& item : window.Items()) {
-        text += IndexLine(item);
-        text += "\r\n";
-    }
     try {
-        WriteFileAtomic(files.Idx, text);
+        TMailboxLock lock(files);
+        TMailboxState basis = window.Basis;
+        if (!basis.known) {
+            basis = TMailboxState::Read(lock.fd());  // entries filled by hand
+        } else if (CompareState(basis, lock.fd(), false) == TStateChange::Changed) {
+            return false;  // they number a file that is gone
+        }
+        std::string text = StampFor(basis) + "\r\n";
+        for (int i = 0; i < window.ItemCount(); ++i) {
+            text += IndexLine(window.Item(i));
+            text += "\r\n";
+        }
+        WriteFileAtomicLocked(files.Idx, text);
     } catch (const std::exception&) {
         return false;
     }
@@ -113,17 +213,42 @@ bool SaveIndex(TFrmIndex& window) {
     return true;
 }
 
-std::unordered_map<int, std::string> ReadIndexStatusLines(const std::filesystem::path& idx,
-                                                          bool strict) {
-    std::unordered_map<int, std::string> status;
+namespace {
+
+// The eight status lines: unread or read, times the four icon groups.
+const std::string& StatusLineOfCode(std::uint8_t code) {
+    static const std::string lines[8] = {StatusLineFor(false, 2),  StatusLineFor(false, 6),
+                                         StatusLineFor(false, 10), StatusLineFor(false, 14),
+                                         StatusLineFor(true, 0),   StatusLineFor(true, 4),
+                                         StatusLineFor(true, 8),   StatusLineFor(true, 12)};
+    return lines[code & 7];
+}
+
+}  // namespace
+
+void TIndexStatus::Add(int number, bool unread, int icon) {
+    const int group = icon >= 0 && icon < 16 ? icon / 4 : 0;
+    codes_.emplace_back(number, static_cast<std::uint8_t>((unread ? 4 : 0) + group));
+}
+
+const std::string* TIndexStatus::Find(int number) const {
+    auto it =
+        std::lower_bound(codes_.begin(), codes_.end(), std::make_pair(number, std::uint8_t{0}));
+    if (it == codes_.end() || it->first != number) return nullptr;
+    return &StatusLineOfCode(it->second);
+}
+
+TIndexStatus ReadIndexStatusLines(const std::filesystem::path& idx, bool strict) {
+    TIndexStatus status;
     std::error_code ec;
     if (!std::filesystem::exists(idx, ec)) return status;
     const std::string text = ReadFileBytes(idx);
     MbxLines lines(text);
     std::string_view line;
     lines.Next(line);  // the time stamp
+    std::vector<std::string> f;
     while (lines.Next(line)) {
-        std::vector<std::string> f = FromCommaText(line);
+        f = FromCommaText(line);
         if (f.size() < 9) continue;
         int number = 0;
         if (!ParseInt(f[0], number)) continue;
@@ -132,9 +257,36 @@ std::unordered_map<int, std::string> ReadIndexStatusLines(const std::filesystem:
             if (strict) throw EIndexFileInvalid();
             icon = 0;
         }
-        status[number] = StatusLineFor(f[8] == "1", icon);
+        status.Add(number, f[8] == "1", icon);
     }
+    // A later line of the same number wins, as it did when the lines were read one by one.
+    auto& codes = status.codes_;
+    std::stable_sort(codes.begin(), codes.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<int, std::uint8_t>> unique;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (i + 1 < codes.size() && codes[i + 1].first == codes[i].first) continue;
+        unique.push_back(codes[i]);
+    }
+    codes = std::move(unique);
     return status;
+}
+
+TIndexStatus ReadCurrentIndexStatus(const TMailboxFiles& files, int lockedFd, bool strict) {
+    std::error_code ec;
+    if (!std::filesystem::exists(files.Idx, ec)) return {};
+    std::string first;
+    {
+        const std::string text = ReadFileOrEmpty(files.Idx);
+        first = text.substr(0, std::min(text.find('\n'), text.size()));
+    }
+    TMailboxState basis;
+    try {
+        if (ReadStamp(TrimView(first), lockedFd, basis) == TStateChange::Changed) return {};
+    } catch (const EIndexFileInvalid&) {
+        return {};
+    }
+    return ReadIndexStatusLines(files.Idx, strict);
 }
 
 }  // namespace kivo

@@ -26,6 +26,9 @@ struct TIndexItem {
     bool operator==(const TIndexItem&) const = default;
 };
 
+// Columns in display order.
+enum TIndexColumn { icSubject = 0, icFrom, icDate, icSize, icTo, icPriority };
+
 // Icon groups: none, replied ("W"), forwarded ("F"), bounced ("B").
 enum TIconGroup { igNone = 0, igReplied = 1, igForwarded = 2, igBounced = 3 };
 

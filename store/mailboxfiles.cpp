@@ -15,6 +15,16 @@ TMailboxFiles TMailboxFiles::Of(const std::filesystem::path& base) {
     return files;
 }
 
+std::filesystem::path TMailboxFiles::Tmp() const {
+    std::string stem = Mbx.string();
+    stem.resize(stem.size() - 4);  // ".mbx"
+    return stem + ".tmp";
+}
+
+std::string TMailboxFiles::Name() const {
+    return Mbx.stem().string();
+}
+
 std::filesystem::path MailboxBase(const std::filesystem::path& mailFolder,
                                   std::string_view relativePath) {
     // Folders are matched without regard to case too, like the mailbox file itself.

@@ -17,6 +17,13 @@ struct TMailboxFiles {
     // and deleted list take the letter case of an existing ".mbx" file when they do not
     // exist yet.
     static TMailboxFiles Of(const std::filesystem::path& base);
+
+    // Compression's new file ("<name>.tmp") and the deleted list it sets aside while the new
+    // file takes the old one's place.
+    std::filesystem::path Tmp() const;
+    std::filesystem::path Aside() const { return Del.string() + ".compressing"; }
+    // The mailbox's name for messages: the file name without ".mbx".
+    std::string Name() const;
 };
 
 // Mail folder + relative mailbox path ("Work/Alpha"; a backslash is read as a slash).

@@ -57,7 +57,15 @@ const char* FindLineSeparator(const char* begin, const char* end) {
 }  // namespace
 
 MbxScanner::MbxScanner(const std::filesystem::path& path, std::size_t block)
-    : buf_(std::max(block, kMinBlock)) {
+    : MbxScanner(path, Range{}, block) {}
+
+MbxScanner::MbxScanner(const std::filesystem::path& path, Range range, std::size_t block)
+    : buf_(std::max(block, kMinBlock)),
+      bufStart_(range.start),
+      start_(range.start),
+      end_(std::max(range.end, range.start)),
+      readPos_(range.start) {
+    current_.number = range.numberBefore;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         openError_ = std::error_code(errno, std::generic_category());
@@ -87,9 +95,13 @@ bool MbxScanner::Fill(std::uint64_t keepFrom) {
         bufStart_ += drop;
     }
     for (;;) {
-        ssize_t n = ::read(fd_, buf_.data() + bufLen_, buf_.size() - bufLen_);
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buf_.size() - bufLen_, end_ - readPos_));
+        ssize_t n =
+            room == 0 ? 0 : ::pread(fd_, buf_.data() + bufLen_, room, static_cast<off_t>(readPos_));
         if (n > 0) {
             bufLen_ += static_cast<std::size_t>(n);
+            readPos_ += static_cast<std::uint64_t>(n);
             return true;
         }
         if (n == 0) {
@@ -105,15 +117,15 @@ bool MbxScanner::Fill(std::uint64_t keepFrom) {
 // without reading it again.
 bool MbxScanner::FindSeparator(std::uint64_t from, std::uint64_t keep, std::uint64_t& found) {
     if (fd_ < 0) return false;
-    if (from == 0) {
-        while (bufLen_ < kSeparatorLen && !eof_) Fill(0);
+    if (from == start_) {
+        while (bufLen_ < kSeparatorLen && !eof_) Fill(start_);
         if (bufLen_ >= kSeparatorLen && std::memcmp(buf_.data(), kSeparator, kSeparatorLen) == 0) {
-            found = 0;
+            found = start_;
             return true;
         }
     }
     // A separator at `from` is found through the line end just before it.
-    std::uint64_t search = from == 0 ? 0 : from - 1;
+    std::uint64_t search = from == start_ ? from : from - 1;
     for (;;) {
         if (search >= bufStart_ && search < BufEnd()) {
             const char* hit =
@@ -141,7 +153,7 @@ bool MbxScanner::Next() {
 bool MbxScanner::Advance(bool keep) {
     if (!started_) {
         started_ = true;
-        havePending_ = FindSeparator(0, UINT64_MAX, pending_);
+        havePending_ = FindSeparator(start_, UINT64_MAX, pending_);
     }
     if (!havePending_) return false;
     current_.number += 1;
@@ -164,7 +176,7 @@ bool MbxScanner::SkipTo(std::int64_t number) {
 std::int64_t MbxScanner::CountRest() {
     if (!started_) {
         started_ = true;
-        havePending_ = FindSeparator(0, UINT64_MAX, pending_);
+        havePending_ = FindSeparator(start_, UINT64_MAX, pending_);
     }
     std::int64_t count = 0;
     while (havePending_) {

@@ -25,17 +25,26 @@ struct MbxSpan {
 
 // Walks a mailbox file once, front to back, reading large blocks and searching them for a line
 // feed followed by "From " sixteen bytes at a time, so a multi-gigabyte file is scanned at the
-// speed of grep. It never allocates per line. The file is opened for reading only and never locked: other
-// readers and appenders may work meanwhile (bytes appended during the scan may or may not
-// be seen). A message smaller than half the block stays in the block, so Text() of such a
-// message is a view with no copy; larger ones are read again on demand.
+// speed of grep. It never allocates per line. The file is opened for reading only and never locked:
+// other readers and appenders may work meanwhile (bytes appended during the scan may or may not be
+// seen). A message smaller than half the block stays in the block, so Text() of such a message is a
+// view with no copy; larger ones are read again on demand.
 class MbxScanner {
   public:
     static constexpr std::size_t kDefaultBlock = std::size_t{1} << 20;
 
+    // Part of a file: the bytes [start, end), where `start` is the beginning of a message
+    // (or of the file) and the messages before it are `numberBefore`.
+    struct Range {
+        std::uint64_t start = 0;
+        std::uint64_t end = UINT64_MAX;
+        std::int64_t numberBefore = 0;
+    };
+
     // A missing file, a folder or one that cannot be opened scans as an empty mailbox;
     // OpenError() tells why. `block` is the read size (small values are for tests).
     explicit MbxScanner(const std::filesystem::path& path, std::size_t block = kDefaultBlock);
+    MbxScanner(const std::filesystem::path& path, Range range, std::size_t block = kDefaultBlock);
     ~MbxScanner();
     MbxScanner(const MbxScanner&) = delete;
     MbxScanner& operator=(const MbxScanner&) = delete;
@@ -72,6 +81,9 @@ class MbxScanner {
     std::size_t bufLen_ = 0;      // valid bytes in buf_
     std::uint64_t bufStart_ = 0;  // file offset of buf_[0]
     bool eof_ = false;
+    std::uint64_t start_ = 0;         // where the scan begins
+    std::uint64_t end_ = UINT64_MAX;  // where it stops
+    std::uint64_t readPos_ = 0;       // file offset of the next read
     bool started_ = false;
     bool havePending_ = false;  // pending_ holds the offset of the next message
     std::uint64_t pending_ = 0;

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
+#include <system_error>
 #include <unordered_set>
 
 #include "base/bytes.h"
@@ -13,6 +16,7 @@
 #include "store/KivoIndex.h"
 #include "store/compress.h"
 #include "store/deletedlist.h"
+#include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/mbxscanner.h"
 #include "store/storefeedback.h"
@@ -23,20 +27,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Appends are made in batches of whole messages, each under the target's lock and cut back
-// when it fails, so a huge selection never sits in memory at once.
+// Appends are handed to the file in pieces of whole messages, so a huge selection never sits
+// in memory at once; the target's lock and one transaction cover all of them.
 constexpr std::size_t kBatch = std::size_t{8} << 20;
 
 // True when the file is not empty and its last byte is not a line feed.
-bool EndsWithoutLineEnd(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+bool EndsWithoutLineEnd(int fd) {
     char last = '\n';
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
         if (::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
     }
-    ::close(fd);
     return last != '\n';
 }
 
@@ -44,6 +45,145 @@ bool SamePath(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
     return EqualsNoCase(a.lexically_normal().string(), b.lexically_normal().string());
+}
+
+// The files of the mailbox whose messages are in `mbx`.
+TMailboxFiles FilesOfMbx(const fs::path& mbx) {
+    std::string base = mbx.string();
+    if (base.size() > 4 && EqualsNoCase(std::string_view(base).substr(base.size() - 4), ".mbx")) {
+        base.resize(base.size() - 4);
+    }
+    return TMailboxFiles::Of(base);
+}
+
+// What a system error says, without the file name the program knows anyway.
+std::string Reason(const std::exception& e) {
+    if (const auto* sys = dynamic_cast<const std::system_error*>(&e)) return sys->code().message();
+    return e.what();
+}
+
+// The mailbox a file belongs to as the user names it: its path in the mail folder.
+std::string DisplayName(const fs::path& mbx, const fs::path& mailFolder) {
+    std::error_code ec;
+    fs::path rel = mbx.lexically_relative(mailFolder);
+    if (rel.empty() || rel.native().starts_with("..")) rel = mbx.filename();
+    std::string name = rel.replace_extension().generic_string();
+    return name;
+}
+
+// Appends the messages `wanted` of the source file (whose lock the caller holds) through
+// `append`, each exactly as stored.
+void AppendMessages(const fs::path& from, const std::vector<int>& numbers,
+                    TAppendTransaction& append, int targetFd, TStoreFeedback& feedback) {
+    const std::unordered_set<int> wanted(numbers.begin(), numbers.end());
+    MbxScanner scanner(from);
+    std::string batch;
+    // Glued to an unfinished last line, the separator would not start a line.
+    if (EndsWithoutLineEnd(targetFd)) batch = "\r\n";
+    std::size_t left = wanted.size();
+    while (left > 0 && scanner.Next()) {
+        if (!wanted.contains(static_cast<int>(scanner.Current().number))) continue;
+        --left;
+        std::string_view text = scanner.Text();
+        batch.append(text);
+        if (!text.ends_with('\n')) batch.append("\r\n");
+        if (batch.size() >= kBatch) {
+            append.Write(batch);
+            batch.clear();
+        }
+        feedback.Pump();
+    }
+    if (batch != "\r\n") append.Write(batch);
+}
+
+// Adds the numbers to the mailbox's deleted list, under its lock. Throws ECopyError.
+void MarkDeleted(const TMailboxFiles& files, const std::string& name,
+                 const std::vector<int>& numbers, TStoreFeedback& feedback) {
+    TDeletedList deleted = TDeletedList::Load(files.Del);
+    const std::size_t total = numbers.size();
+    for (std::size_t done = 0; done < total; ++done) {
+        deleted.Add(numbers[done]);
+        if (done % 20 == 0) {
+            feedback.Progress(total < 2
+                                  ? 100
+                                  : static_cast<int>(std::lround(100.0 * static_cast<double>(done) /
+                                                                 static_cast<double>(total - 1))));
+        }
+    }
+    try {
+        deleted.Save(files.Del);
+    } catch (const std::exception& e) {
+        throw ECopyError("Could not update the deleted list of the mailbox " + name +
+                             ",\rmost likely due to lack of free space!",
+                         "cannot write the deleted list of the mailbox " + name + ": " + Reason(e) +
+                             "; nothing was changed");
+    }
+}
+
+// The copy failure of a target mailbox as ECopyError.
+ECopyError CopyFailure(const std::string& boxName, const std::string& name,
+                       const std::exception& e) {
+    return ECopyError(CopyFailedText(boxName), "cannot add the messages to the mailbox " + name +
+                                                   ": " + Reason(e) + "; nothing was changed");
+}
+
+// Copies the selected messages of `window` to `target` (when given) and deletes them from
+// the window's mailbox, as one change under both mailboxes' locks.
+void TransferSelected(TFrmIndex& window, const std::optional<fs::path>& target,
+                      const std::string& boxName, TStoreFeedback& feedback) {
+    const std::vector<int> numbers = window.SelectedNumbers();
+    const TMailboxFiles files = window.Files();
+    if (!target) {
+        TMailboxLock lock(files);
+        CheckIndexCurrent(window, lock.fd());
+        MarkDeleted(files, window.MailboxName, numbers, feedback);
+        return;
+    }
+    const TMailboxFiles to = FilesOfMbx(*target);
+    const std::string toName = DisplayName(to.Mbx, window.Folder);
+    std::optional<TMailboxPairLock> locks;
+    try {
+        locks.emplace(files, to);
+    } catch (const std::system_error& e) {
+        throw CopyFailure(boxName, toName, e);
+    }
+    CheckIndexCurrent(window, locks->A().fd());
+    TAppendTransaction append(locks->B());
+    try {
+        AppendMessages(files.Mbx, numbers, append, locks->B().fd(), feedback);
+        append.Commit();
+    } catch (const std::exception& e) {
+        throw CopyFailure(boxName, toName, e);
+    }
+    // The copies are complete; from here a crash leaves them in both mailboxes, never in
+    // neither. A deleted list that cannot be written takes them out again.
+    try {
+        MarkDeleted(files, window.MailboxName, numbers, feedback);
+    } catch (...) {
+        append.TakeBack();
+        throw;
+    }
+}
+
+// Runs a change of the selected messages with the status text and progress bar of a delete,
+// then drops their entries.
+void DeleteWith(TFrmIndex& window, TStoreFeedback& feedback, const std::function<void()>& change) {
+    feedback.Progress(0);
+    feedback.StatusText("Deleting selected messages...");
+    const int focus = std::max(window.Focused(), 0);
+    try {
+        change();
+    } catch (...) {
+        feedback.Progress(-1);
+        feedback.StatusText("");
+        throw;
+    }
+    window.DeletedCount += static_cast<int>(window.RemoveSelected().size());
+    window.Saved = false;
+    const int rows = window.RowCount();
+    if (rows > 0) window.SelectOnly(std::min(focus, rows - 1));
+    feedback.Progress(-1);
+    feedback.StatusText("");
 }
 
 }  // namespace
@@ -56,78 +196,39 @@ std::string CopyFailedText(std::string_view targetName) {
 
 void CopyToFile(const TFrmIndex& source, const TFrmIndex* target, const fs::path& targetPath,
                 TStoreFeedback& feedback) {
-    if (source.Items().empty()) return;
+    if (source.ItemCount() == 0) return;
     const fs::path to = target ? target->Files().Mbx : targetPath;
-    std::vector<int> numbers = source.SelectedNumbers();
-    const std::unordered_set<int> wanted(numbers.begin(), numbers.end());
-    const fs::path from = source.Files().Mbx;
+    const std::vector<int> numbers = source.SelectedNumbers();
+    const TMailboxFiles from = source.Files();
     std::error_code ec;
-    if (wanted.empty() || !fs::exists(from, ec)) return;
+    if (numbers.empty() || !fs::exists(from.Mbx, ec)) return;
 
-    const std::string failText = CopyFailedText(target ? target->MailboxName : "");
+    const std::string boxName = target ? target->MailboxName : "";
+    const TMailboxFiles toFiles = FilesOfMbx(to);
+    const std::string toName = DisplayName(toFiles.Mbx, source.Folder);
+    std::optional<TMailboxPairLock> locks;
     try {
-        MbxScanner scanner(from);
-        std::string batch;
-        if (EndsWithoutLineEnd(to)) batch = "\r\n";
-        std::size_t left = wanted.size();
-        while (left > 0 && scanner.Next()) {
-            if (!wanted.contains(static_cast<int>(scanner.Current().number))) continue;
-            --left;
-            std::string_view text = scanner.Text();
-            batch.append(text);
-            if (!text.ends_with('\n')) batch.append("\r\n");
-            if (batch.size() >= kBatch) {
-                AppendLocked(to, batch);
-                batch.clear();
-            }
-            feedback.Pump();
-        }
-        if (!batch.empty() && batch != "\r\n") AppendLocked(to, batch);
-    } catch (const std::exception&) {
-        throw ECopyError(failText);
+        locks.emplace(from, toFiles);
+    } catch (const std::system_error& e) {
+        throw CopyFailure(boxName, toName, e);
+    }
+    CheckIndexCurrent(source, locks->A().fd());
+    try {
+        TAppendTransaction append(locks->B());
+        AppendMessages(from.Mbx, numbers, append, locks->B().fd(), feedback);
+        append.Commit();
+    } catch (const std::exception& e) {
+        throw CopyFailure(boxName, toName, e);
     }
 }
 
 void DeleteSelected(TFrmIndex& window, bool toTrash, TStoreFeedback& feedback) {
     if (window.RowCount() == 0 || window.SelectedRows().empty()) return;
-    feedback.Progress(0);
-    feedback.StatusText("Deleting selected messages...");
-    const int focus = std::max(window.Focused(), 0);
+    std::optional<fs::path> trash;
     if (toTrash && !EqualsNoCase(window.MailboxName, "trash")) {
-        try {
-            CopyToFile(window, nullptr, FindFileNoCase(window.Folder, "trash.mbx"), feedback);
-        } catch (...) {
-            feedback.Progress(-1);
-            feedback.StatusText("");
-            throw;
-        }
+        trash = FindFileNoCase(window.Folder, "trash.mbx");
     }
-    const TMailboxFiles files = window.Files();
-    RecoverInterruptedCompression(files);
-    {
-        // The lock keeps a compression in another process from renumbering the file while
-        // the list changes.
-        FileLock lock(files.Mbx);
-        TDeletedList deleted = TDeletedList::Load(files.Del);
-        const std::vector<TIndexItem> removed = window.RemoveSelected();
-        const std::size_t total = removed.size();
-        for (std::size_t done = 0; done < total; ++done) {
-            deleted.Add(removed[done].Number);
-            ++window.DeletedCount;
-            if (done % 20 == 0) {
-                feedback.Progress(
-                    total < 2 ? 100
-                              : static_cast<int>(std::lround(100.0 * static_cast<double>(done) /
-                                                             static_cast<double>(total - 1))));
-            }
-        }
-        deleted.Save(files.Del);
-    }
-    window.Saved = false;
-    const int rows = window.RowCount();
-    if (rows > 0) window.SelectOnly(std::min(focus, rows - 1));
-    feedback.Progress(-1);
-    feedback.StatusText("");
+    DeleteWith(window, feedback, [&] { TransferSelected(window, trash, "", feedback); });
 }
 
 void MoveMessage(TFrmIndex& source, const fs::path& targetPath, const TFrmIndex* target,
@@ -136,18 +237,18 @@ void MoveMessage(TFrmIndex& source, const fs::path& targetPath, const TFrmIndex*
                : SamePath(targetPath, source.Files().Mbx)) {
         return;
     }
-    CopyToFile(source, target, targetPath, feedback);
-    DeleteSelected(source, false, feedback);
+    if (source.ItemCount() == 0 || source.SelectedRows().empty()) return;
+    const fs::path to = target ? target->Files().Mbx : targetPath;
+    DeleteWith(source, feedback,
+               [&] { TransferSelected(source, to, target ? target->MailboxName : "", feedback); });
 }
 
 void EmptyTrash(const fs::path& mailFolder) {
     const TMailboxFiles files = TMailboxFiles::Of(mailFolder / "trash");
-    {
-        FileLock lock(files.Mbx);
-        if (::ftruncate(lock.fd(), 0) != 0 || ::fsync(lock.fd()) != 0) {
-            throw std::system_error(errno, std::generic_category(),
-                                    "cannot empty " + files.Mbx.string());
-        }
+    TMailboxLock lock(files);
+    if (::ftruncate(lock.fd(), 0) != 0 || ::fsync(lock.fd()) != 0) {
+        throw std::system_error(errno, std::generic_category(),
+                                "cannot empty " + files.Mbx.string());
     }
     std::error_code ec;
     fs::remove(files.Del, ec);
@@ -163,6 +264,13 @@ TShownLines ExtractForView(const fs::path& mbx, int number) {
     StripMsgTop(lines);
     shown.body = std::move(lines);
     return shown;
+}
+
+TShownLines ExtractForView(const TFrmIndex& window, int number) {
+    const TMailboxFiles files = window.Files();
+    TMailboxLock lock(files);
+    CheckIndexCurrent(window, lock.fd());
+    return ExtractForView(files.Mbx, number);
 }
 
 std::string SelectedMessagesText(const TFrmIndex& window) {

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <system_error>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,6 +17,7 @@
 #include "store/compress.h"
 #include "store/deletedlist.h"
 #include "store/mailaddress.h"
+#include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/mbxscanner.h"
 #include "store/storefeedback.h"
@@ -173,30 +177,56 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
 
 void PopulateAll(TFrmIndex& window) {
     const TMailboxFiles files = window.Files();
-    TDeletedList deleted = TDeletedList::Load(files.Del);
-    MbxScanner scanner(files.Mbx);
+    TMailboxState basis;
+    TDeletedList deleted;
+    std::optional<MbxScanner> scanner;
+    {
+        // The file's state, its deleted list and the scanner's own descriptor are taken
+        // together under the lock; the scan runs without it, on that file up to that length,
+        // so appenders never wait for a rebuild.
+        TMailboxLock lock(files);
+        basis = TMailboxState::Read(lock.fd());
+        deleted = TDeletedList::Load(files.Del);
+        scanner.emplace(files.Mbx, MbxScanner::Range{0, basis.size, 0});
+    }
     int messages = 0;
     int deletedNow = 0;
+    std::vector<int> markedDeleted;
     TIndexItem item;
-    while (scanner.Next()) {
-        const int number = static_cast<int>(scanner.Current().number);
+    while (scanner->Next()) {
+        const int number = static_cast<int>(scanner->Current().number);
         messages = number;
         if (deleted.Contains(number)) {
             ++deletedNow;
             continue;
         }
-        if (EntryFromStoredMessage(scanner.Text(), number, item)) {
+        if (EntryFromStoredMessage(scanner->Text(), number, item)) {
             window.AddIndexItem(item);
         } else {
-            deleted.Add(number);
+            markedDeleted.push_back(number);
             ++deletedNow;
         }
     }
+    basis.messages = messages;
+    window.Basis = basis;
     window.DeletedCount += deletedNow;
     window.MessageCounter = messages;
     window.Saved = false;  // the index file, if any, does not hold these entries
-    if (!deleted.Empty()) deleted.Save(files.Del);
-    if (static_cast<int>(window.Items().size()) / 4 < deletedNow) window.NeedsCompress = true;
+    if (!markedDeleted.empty()) {
+        // Another process may have deleted more meanwhile: add to the list as it is now, and
+        // only while the numbers still mean these messages.
+        TMailboxLock lock(files);
+        if (CompareState(basis, lock.fd(), false) != TStateChange::Changed) {
+            TDeletedList now = TDeletedList::Load(files.Del);
+            for (int number : markedDeleted) now.Add(number);
+            try {
+                now.Save(files.Del);
+            } catch (const std::system_error&) {
+                // The marks stay in the file; the next rebuild lists them again.
+            }
+        }
+    }
+    if (window.ItemCount() / 4 < deletedNow) window.NeedsCompress = true;
 }
 
 void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback) {

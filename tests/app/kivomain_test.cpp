@@ -68,12 +68,22 @@ TEST(MainWindow, OpensFromACurrentIndexAndRebuildsAStaleOne) {
     EXPECT_EQ(index.Row(0).Subject, "m3");  // the order of the last sort
     EXPECT_TRUE(rig.view.panel0.empty());
 
-    // A message appended behind the index makes it stale: rebuilt in message order.
+    // A message appended behind the index is listed after the others; the rest stays.
     AppendToFile({"From x", "Subject: m4", "", "b"}, rig.Mail("in.mbx"));
     rig.Open("In");
     ASSERT_EQ(index.RowCount(), 4);
-    EXPECT_EQ(index.Row(0).Subject, "m1");
+    EXPECT_EQ(index.Row(0).Subject, "m3");
     EXPECT_EQ(index.Row(3).Subject, "m4");
+    EXPECT_EQ(index.Row(3).Number, 4);
+
+    // A file rewritten behind the index makes it stale: rebuilt in message order.
+    std::string text = test::ReadFile(rig.Mail("in.mbx"));
+    text.replace(text.find("Subject: m2"), 11, "Subject: M2");
+    test::WriteFile(rig.Mail("in.mbx"), text);
+    rig.Open("In");
+    ASSERT_EQ(index.RowCount(), 4);
+    EXPECT_EQ(index.Row(0).Subject, "m1");
+    EXPECT_EQ(index.Row(1).Subject, "M2");
 
     // A missing mailbox file is created empty.
     rig.Open("Sent");

@@ -4,8 +4,12 @@
 
 #include "base/datetime.h"
 #include "store/KivoIndex.h"
+#include "store/compress.h"
 #include "store/deletedlist.h"
 #include "store/indexfile.h"
+#include "store/mailboxlock.h"
+#include "store/mbxfile.h"
+#include "store/msgops.h"
 #include "store/populate.h"
 #include "store/storefeedback.h"
 #include "tests/store/storetest.h"
@@ -41,8 +45,8 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
     TFrmIndex window = test::WindowOn(dir.path());
     PopulateAll(window);
 
-    ASSERT_EQ(window.Items().size(), 3u);
-    const TIndexItem& a = window.Items()[0];
+    ASSERT_EQ(window.ItemCount(), 3);
+    const TIndexItem a = window.Item(0);
     EXPECT_EQ(a.Number, 1);
     EXPECT_EQ(a.Subject, "Hello");
     EXPECT_EQ(a.From, "Ann Lee <ann@example.com>");
@@ -54,13 +58,13 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
     EXPECT_TRUE(a.HasAttachment);
     EXPECT_EQ(a.Icon, 1);
 
-    const TIndexItem& b = window.Items()[1];
+    const TIndexItem b = window.Item(1);
     EXPECT_EQ(b.To, "real@example.com");
     EXPECT_EQ(b.Priority, "Normal");
     EXPECT_EQ(b.Icon, 6);  // read, replied: W wins over B
     EXPECT_FALSE(b.Unread);
 
-    const TIndexItem& d = window.Items()[2];
+    const TIndexItem d = window.Item(2);
     EXPECT_EQ(d.Number, 4);
     EXPECT_EQ(d.Subject, "four");
     EXPECT_EQ(d.Priority, "Lowest");
@@ -82,10 +86,10 @@ TEST(Rebuild, LeavesOutListedMessagesAndCountsLineBytesOfAnyLineEnd) {
     WriteFile(dir / "Box.d", "2\r\n");
     TFrmIndex window = test::WindowOn(dir.path());
     PopulateAll(window);
-    ASSERT_EQ(window.Items().size(), 2u);
-    EXPECT_EQ(window.Items()[0].Size, "1");  // 1023 bytes
-    EXPECT_EQ(window.Items()[1].Subject, "last, no line end");
-    EXPECT_EQ(window.Items()[1].Size, "2");  // 1024 bytes
+    ASSERT_EQ(window.ItemCount(), 2);
+    EXPECT_EQ(window.Item(0).Size, "1");  // 1023 bytes
+    EXPECT_EQ(window.Item(1).Subject, "last, no line end");
+    EXPECT_EQ(window.Item(1).Size, "2");  // 1024 bytes
     EXPECT_EQ(window.DeletedCount, 1);
 }
 
@@ -121,7 +125,7 @@ TEST(IndexFile, SavedIndexLoadsBackWhileTheMailboxIsUnchanged) {
 
     TFrmIndex loaded = test::WindowOn(dir.path());
     LoadIndex(loaded);
-    EXPECT_EQ(loaded.Items(), built.Items());
+    EXPECT_EQ(test::Entries(loaded), test::Entries(built));
     EXPECT_FALSE(loaded.NeedsCompress);
 }
 
@@ -132,8 +136,8 @@ TEST(IndexFile, AChangedMailboxMakesTheIndexStaleAndRemovesIt) {
     PopulateAll(built);
     ASSERT_TRUE(SaveIndex(built));
 
-    // An append within the same second still counts as a change.
-    WriteFile(dir / "Box.mbx", test::NumberedMailbox(3));
+    // A rewrite within the same second, even of the same length, counts as a change.
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(2, "R"));
     TFrmIndex loaded = test::WindowOn(dir.path());
     EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
     EXPECT_FALSE(fs::exists(dir / "Box.idx"));
@@ -148,36 +152,115 @@ TEST(IndexFile, AChangedMailboxMakesTheIndexStaleAndRemovesIt) {
     EXPECT_THROW(LoadIndex(loaded), EIndexFileInvalid);
 }
 
+// Number, subject and read state of each entry.
+std::vector<std::string> Summary(const TFrmIndex& window) {
+    std::vector<std::string> lines;
+    for (const TIndexItem& e : test::Entries(window)) {
+        lines.push_back(std::to_string(e.Number) + " " + e.Subject +
+                        (e.Unread ? " unread" : " read"));
+    }
+    return lines;
+}
+
+TEST(IndexFile, MessagesAppendedByAnotherProgramAreListedOnLoad) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(2));
+    TFrmIndex built = test::WindowOn(dir.path());
+    PopulateAll(built);
+    built.SelectOnly(0);
+    built.ToggleUnread(false);  // a flag only the index holds
+    ASSERT_TRUE(SaveIndex(built));
+
+    AppendToFile({"From x", "Subject: m3", "Status: U", "", "body"}, dir / "Box.mbx");
+    AppendToFile({"From x", "Subject: gone", "Status: UD", "", "body"}, dir / "Box.mbx");
+    TFrmIndex loaded = test::WindowOn(dir.path());
+    LoadIndex(loaded);
+    EXPECT_EQ(Summary(loaded),
+              (std::vector<std::string>{"1 m1 read", "2 m2 unread", "3 m3 unread"}));
+    EXPECT_EQ(loaded.Basis.messages, 4);
+    EXPECT_EQ(ReadFile(dir / "Box.d"), "4\r\n");  // marked deleted in the file
+
+    // Saved again, the index holds them all and needs no second look.
+    ASSERT_TRUE(SaveIndex(loaded));
+    TFrmIndex again = test::WindowOn(dir.path());
+    LoadIndex(again);
+    EXPECT_EQ(test::Entries(again), test::Entries(loaded));
+    EXPECT_EQ(again.Basis, loaded.Basis);
+}
+
+TEST(IndexFile, AnIndexIsNeverSavedForAFileThatChangedUnderIt) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(3));
+    TFrmIndex window = test::WindowOn(dir.path());
+    PopulateAll(window);
+    WriteFile(dir / "Box.d", "1\r\n");
+    CompressMailbox(dir / "Box", false, NoFeedback());  // another program renumbers
+    EXPECT_FALSE(SaveIndex(window));
+    EXPECT_FALSE(fs::exists(dir / "Box.idx"));
+    window.SelectAll();
+    EXPECT_THROW(DeleteSelected(window, false, NoFeedback()), EMailboxChanged);
+    EXPECT_FALSE(fs::exists(dir / "Box.d"));
+    EXPECT_EQ(window.RowCount(), 3);
+}
+
 TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
     const std::string stamp = MailboxStamp(dir / "Box.mbx");
-    WriteFile(dir / "Box.idx", stamp +
-                                   "\r\n"
-                                   // nine fields: the lost last field reads as true
-                                   "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
-                      "\r\n"  // a blank line is no entry
-                                   // bad number, icon and size; an unreadable date becomes now
-                                   "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
-                                   // the icon is computed again from the flags and the group
-                                   "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
+    WriteFile(dir / "Box.idx",
+              stamp +
+                  "\r\n"
+                  // nine fields: the lost last field reads as true
+                  "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
+                  "\r\n"  // a blank line is no entry
+                          // bad number, icon and size; an unreadable date becomes now
+                  "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
+                  // the icon is computed again from the flags and the group
+                  "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
     TFrmIndex window = test::WindowOn(dir.path());
     LoadIndex(window);
-    ASSERT_EQ(window.Items().size(), 3u);
-    EXPECT_TRUE(window.Items()[0].HasAttachment);
-    EXPECT_EQ(window.Items()[0].Icon, 7);  // read, attachment, replied
-    EXPECT_EQ(window.Items()[1].Number, 1);
-    EXPECT_EQ(window.Items()[1].Size, "1");
-    EXPECT_EQ(window.Items()[1].Icon, 0);  // unread, HasAttachment "0"
-    EXPECT_TRUE(ParseProgramDate(window.Items()[1].Date).has_value());
-    EXPECT_EQ(window.Items()[2].Icon, 14);  // read, no attachment, bounced
-    EXPECT_EQ(window.Items()[2].Number, 7);
+    ASSERT_EQ(window.ItemCount(), 3);
+    EXPECT_TRUE(window.Item(0).HasAttachment);
+    EXPECT_EQ(window.Item(0).Icon, 7);  // read, attachment, replied
+    EXPECT_EQ(window.Item(1).Number, 1);
+    EXPECT_EQ(window.Item(1).Size, "1");
+    EXPECT_EQ(window.Item(1).Icon, 0);  // unread, HasAttachment "0"
+    EXPECT_TRUE(ParseProgramDate(window.Item(1).Date).has_value());
+    EXPECT_EQ(window.Item(2).Icon, 14);  // read, no attachment, bounced
+    EXPECT_EQ(window.Item(2).Number, 7);
 
     // A first line that is not a date fails but keeps the file.
     WriteFile(dir / "Box.idx", "garbage\r\n");
     TFrmIndex other = test::WindowOn(dir.path());
     EXPECT_THROW(LoadIndex(other), EIndexFileInvalid);
     EXPECT_TRUE(fs::exists(dir / "Box.idx"));
+}
+
+TEST(IndexFile, EntriesTheProgramWroteAreSavedAgainByteForByte) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
+    // Every priority word, dates with and without a time, flags and groups, quoted texts.
+    const TIndexItem entries[] = {
+        MakeIndexItem("Hello", false, true, "", "05/07/1999 12:34:56", 1, "3", "Highest",
+                      "bob@example.com", "\"Ann Lee\" <ann@example.com>"),
+        MakeIndexItem("\"quoted\", with comma", false, false, "W", "29/02/2024", 2, "1", "High", "",
+                      ""),
+        MakeIndexItem("s", true, false, "B", "31/12/2023 23:59:59", 30, "120", "Normal", "t@x",
+                      "f"),
+        MakeIndexItem("", true, true, "F", "01/01/2000 00:00:01", 4, "2147483647", "Low", "", "x"),
+        MakeIndexItem("last", false, false, "", "10/10/2010 10:10:10", 5, "9", "Lowest", "a", "b"),
+    };
+    std::string text = MailboxStamp(dir / "Box.mbx") + "\r\n";
+    for (const TIndexItem& entry : entries) text += IndexLine(entry) + "\r\n";
+    WriteFile(dir / "Box.idx", text);
+
+    TFrmIndex window = test::WindowOn(dir.path());
+    LoadIndex(window);
+    ASSERT_EQ(window.ItemCount(), static_cast<int>(std::size(entries)));
+    for (int i = 0; i < window.ItemCount(); ++i) EXPECT_EQ(window.Item(i), entries[i]);
+    window.Saved = false;
+    ASSERT_TRUE(SaveIndex(window));
+    EXPECT_EQ(ReadFile(dir / "Box.idx"), text);
 }
 
 TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
@@ -223,8 +306,8 @@ TEST(PopulateIndex, MakesTheEntryOfANewMessageAndItsSeparator) {
                                       "",
                                       "Attachment Converted: \"/x\""};
     PopulateIndex(true, 9, window, lines);
-    ASSERT_EQ(window.Items().size(), 1u);
-    const TIndexItem& item = window.Items()[0];
+    ASSERT_EQ(window.ItemCount(), 1);
+    const TIndexItem item = window.Item(0);
     EXPECT_EQ(item.Number, 9);
     EXPECT_EQ(item.Subject, "Hi");
     EXPECT_EQ(item.From, "Zed <zed@example.com>");

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/KivoIndex.h"
 #include "store/populate.h"
@@ -16,6 +17,13 @@ inline TFrmIndex WindowOn(const std::filesystem::path& folder, std::string name 
     window.Folder = folder;
     window.MailboxName = std::move(name);
     return window;
+}
+
+// Every entry of a window, in its order.
+inline std::vector<TIndexItem> Entries(const TFrmIndex& window) {
+    std::vector<TIndexItem> entries;
+    for (int i = 0; i < window.ItemCount(); ++i) entries.push_back(window.Item(i));
+    return entries;
 }
 
 // The same with its entries rebuilt from the mailbox file.

@@ -332,10 +332,10 @@ TEST_F(CheckMail, InShownInTheMainWindowGetsIndexEntries) {
     feedback.inWindow = &in;
     pop.boxes["jo@pop.example"] = {{"1", Message("first")}, {"2", Message("second")}};
     Check();
-    ASSERT_EQ(in.Items().size(), 2u);
-    EXPECT_EQ(in.Items()[0].Subject, "first");
-    EXPECT_EQ(in.Items()[0].Number, 2);  // after the message already in the file
-    EXPECT_EQ(in.Items()[1].Number, 3);
+    ASSERT_EQ(in.ItemCount(), 2);
+    EXPECT_EQ(in.Item(0).Subject, "first");
+    EXPECT_EQ(in.Item(0).Number, 2);  // after the message already in the file
+    EXPECT_EQ(in.Item(1).Number, 3);
     EXPECT_EQ(in.MessageCounter, 4);
     EXPECT_TRUE(in.Saved);  // the index file was written after the account
     EXPECT_TRUE(fs::exists(dir / "Mail" / "in.idx"));
