@@ -146,7 +146,12 @@ int main(int argc, char** argv) {
                   << (cmd->usage.empty() ? "" : " ") << cmd->usage << '\n';
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "kivo " << cmd->name << ": " << e.what() << '\n';
+        // Texts meant for a message box may break their lines; the terminal gets one line.
+        std::string text = e.what();
+        for (char& c : text) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
+        std::cerr << "kivo " << cmd->name << ": " << text << '\n';
         return 1;
     }
 }

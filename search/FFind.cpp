@@ -1,5 +1,7 @@
 #include "search/FFind.h"
 
+#include <system_error>
+
 #include "base/bytes.h"
 #include "base/platform.h"
 #include "store/KivoIndex.h"
@@ -58,10 +60,18 @@ bool TFrmFind::FindClick() {
     CancelAware progress(view_, cancel_);
     TMailSearch search(mailFolder_, {FindText, IgnoreCase, ExcludeText, ExcludeIgnoreCase},
                        platform_, progress);
+    error_.clear();
     try {
         search.IterateMailboxes(folder, mailFolder_ / name);
-    } catch (const std::exception&) {
-        // A cancel or a broken file ends the search; what was copied stays and is shown.
+    } catch (const ECanceled&) {
+        // What was found until the cancel is in the results and is shown.
+    } catch (const std::system_error& e) {
+        error_ =
+            "Find could not finish, no message was copied to " + name + ": " + e.code().message();
+        platform_.ShowMessage(error_);
+    } catch (const std::exception& e) {
+        error_ = "Find could not finish, no message was copied to " + name + ": " + e.what();
+        platform_.ShowMessage(error_);
     }
     copied_ = search.Copied();
     view_.SetBusy(false);

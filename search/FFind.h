@@ -48,6 +48,9 @@ class TFrmFind {
 
     // Messages copied by the last search.
     int Copied() const { return copied_; }
+    // Why the last search failed (a mailbox that could not be read, a full disk), or empty.
+    // The results mailbox then got none of the matches.
+    const std::string& Error() const { return error_; }
 
   private:
     std::filesystem::path mailFolder_;
@@ -58,6 +61,7 @@ class TFrmFind {
     std::string currentFolder_;
     bool cancel_ = false;
     int copied_ = 0;
+    std::string error_;
 };
 
 }  // namespace kivo

@@ -68,6 +68,9 @@ std::string DisplayName(const fs::path& mbx, const fs::path& mailFolder) {
     fs::path rel = mbx.lexically_relative(mailFolder);
     if (rel.empty() || rel.native().starts_with("..")) rel = mbx.filename();
     std::string name = rel.replace_extension().generic_string();
+    for (std::string_view system : {"In", "Out", "Sent", "Trash"}) {
+        if (EqualsNoCase(name, system)) return std::string(system);
+    }
     return name;
 }
 

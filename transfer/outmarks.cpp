@@ -64,7 +64,7 @@ int MarkDoneInOut(const std::filesystem::path& outFile, const std::vector<Lines>
     }
     if (numbers.empty()) return 0;
     for (int number : numbers) ChangeHeader(number, "Status:", true, "D", lines);
-    WriteFileAtomic(file, JoinLinesCrLf(lines));
+    WriteFileAtomicLocked(file, JoinLinesCrLf(lines));
     return static_cast<int>(numbers.size());
 }
 

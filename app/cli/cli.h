@@ -56,6 +56,7 @@ int DeleteCommand(Context& ctx, Args args);
 int MoveCommand(Context& ctx, Args args);
 int CopyCommand(Context& ctx, Args args);
 int CompressCommand(Context& ctx, Args args);
+int RepairCommand(Context& ctx, Args args);
 int EmptyTrashCommand(Context& ctx, Args args);
 int MailboxTreeCommand(Context& ctx, Args args);
 int MailboxNewCommand(Context& ctx, Args args);

@@ -58,7 +58,8 @@ int FindCommand(Context& ctx, Args args) {
     find.ExcludeIgnoreCase = !excludeMatchCase;
     if (haveInto) find.Destination = into;
     find.FindClick();
-    main.SaveInfo();
+    SaveAfterCommand(ctx, main);
+    if (!find.Error().empty()) throw std::runtime_error(find.Error());
     ctx.out << find.Destination << '\t' << find.Copied() << '\n';
     return 0;
 }

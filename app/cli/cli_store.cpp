@@ -7,7 +7,10 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "store/indexfile.h"
 #include "store/mailboxfiles.h"
+#include "store/mailboxlock.h"
+#include "store/repair.h"
 
 namespace kivo::cli {
 
@@ -26,6 +29,11 @@ std::string MailboxName(std::string_view typed) {
 }
 
 void OpenMailbox(TFrmMain& main, std::string_view typed) {
+    NameMailbox(main, typed);
+    main.Init();
+}
+
+void NameMailbox(TFrmMain& main, std::string_view typed) {
     TFrmIndex& index = main.MainIndex();
     index.Folder = main.Folder().MailFolder();
     index.MailboxName = MailboxName(typed);
@@ -37,7 +45,17 @@ void OpenMailbox(TFrmMain& main, std::string_view typed) {
     if (!fs::is_directory(index.Folder, ec)) {
         throw std::runtime_error("no mail folder " + index.Folder.string() + " (run kivo init)");
     }
-    main.Init();
+}
+
+void SaveAfterCommand(Context& ctx, TFrmMain& main) {
+    try {
+        main.SaveInfo();
+    } catch (const std::exception& e) {
+        // The command itself is done; compression only tidies up and runs again later.
+        const auto* sys = dynamic_cast<const std::system_error*>(&e);
+        ctx.err << "kivo: note: " << main.MainIndex().MailboxName
+                << " was not compressed: " << (sys ? sys->code().message() : e.what()) << '\n';
+    }
 }
 
 std::string OpenedAtStart(const Context& ctx) {
@@ -115,15 +133,26 @@ int ColumnOf(std::string_view text) {
 }
 
 // Runs a command on a mailbox opened in the main window, then saves its state as the window
-// does when it closes.
+// does when it closes. A mailbox another program changed meanwhile is read again, so the next
+// command sees the new numbers; nothing was done, and the command fails with one line.
 template <typename Body>
 int WithMailbox(Context& ctx, std::string_view mailbox, Body body) {
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
     OpenMailbox(main, mailbox);
-    const int status = body(main, view);
-    main.SaveInfo();
+    std::string failure;
+    int status = 0;
+    try {
+        status = body(main, view, platform);
+    } catch (const EMailboxChanged& e) {
+        main.Init();
+        failure = e.what();
+    } catch (const ECopyError& e) {
+        failure = e.Line();
+    }
+    SaveAfterCommand(ctx, main);
+    if (!failure.empty()) throw std::runtime_error(failure);
     return status;
 }
 
@@ -174,14 +203,14 @@ int LsCommand(Context& ctx, Args args) {
         if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
         ctx.out << '\n';
     }
-    main.SaveInfo();
+    SaveAfterCommand(ctx, main);
     return 0;
 }
 
 int ShowCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs a mailbox and a number");
     const int number = Number(args[1]);
-    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView& view) {
+    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView& view, StorePlatform& platform) {
         TFrmIndex& index = main.MainIndex();
         const int row = index.RowOfNumber(number);
         if (row < 0) {
@@ -190,8 +219,12 @@ int ShowCommand(Context& ctx, Args args) {
         }
         index.SelectOnly(row);
         view.hasMessage = false;
+        platform.notices.clear();
         main.ShowMessage(index, row);
-        if (!view.hasMessage) throw std::runtime_error("the message could not be read");
+        if (!view.hasMessage) {
+            throw std::runtime_error(platform.notices.empty() ? "the message could not be read"
+                                                              : platform.notices.back());
+        }
         for (const std::string& line : view.shown.headers) ctx.out << line << '\n';
         ctx.out << '\n';
         for (const std::string& line : view.shown.body) ctx.out << line << '\n';
@@ -201,7 +234,7 @@ int ShowCommand(Context& ctx, Args args) {
 
 int DeleteCommand(Context& ctx, Args args) {
     const Selection sel = ParseSelection(args, false);
-    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&) {
+    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&, StorePlatform&) {
         // As the Delete command, without showing the next message (which would mark it read).
         SelectNumbers(main.MainIndex(), sel.numbers);
         DeleteSelected(main.MainIndex(), true, main.Feedback());
@@ -213,7 +246,7 @@ namespace {
 int CopyOrMove(Context& ctx, Args args, bool move) {
     const Selection sel = ParseSelection(args, true);
     const std::string target = MailboxName(sel.target);
-    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&) {
+    return WithMailbox(ctx, sel.mailbox, [&](TFrmMain& main, StoreView&, StorePlatform&) {
         TFrmIndex& index = main.MainIndex();
         const fs::path to = TMailboxFiles::Of(MailboxBase(index.Folder, target)).Mbx;
         std::error_code ec;
@@ -240,10 +273,34 @@ int CopyCommand(Context& ctx, Args args) {
 
 int CompressCommand(Context& ctx, Args args) {
     if (args.size() != 1) throw UsageError("needs a mailbox");
-    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView&) {
-        main.CompressMailbox1Click();
+    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView&, StorePlatform&) {
+        try {
+            main.CompressMailbox1Click();
+        } catch (const std::system_error& e) {
+            throw std::runtime_error("cannot compress the mailbox " + main.MainIndex().MailboxName +
+                                     ": " + e.code().message() + "; it was left as it was");
+        }
         return 0;
     });
+}
+
+int RepairCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs a mailbox");
+    StorePlatform platform(ctx.platform, false);
+    StoreView view;
+    TFrmMain main(ctx.folder, platform, view);
+    NameMailbox(main, args[0]);
+    TFrmIndex& index = main.MainIndex();
+    const TRepairReport report = RepairMailbox(index.Files());
+    main.Init();  // the index was removed: built again from the file
+    const bool saved = SaveIndex(index);
+    const std::vector<std::string> lines = RepairLines(index.MailboxName, report);
+    for (const std::string& line : lines) ctx.out << line << '\n';
+    if (lines.empty()) ctx.out << index.MailboxName << ": nothing was wrong\n";
+    ctx.out << index.MailboxName << ": index built again: " << report.messages << " messages, "
+            << index.DeletedCount << " of them deleted" << (saved ? "" : " (index not saved)")
+            << '\n';
+    return 0;
 }
 
 int EmptyTrashCommand(Context& ctx, Args args) {

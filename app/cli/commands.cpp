@@ -29,6 +29,9 @@ constexpr Command kCommands[] = {
     {"copy", "MAILBOX NUMBER... --to TARGET", "copy messages to another mailbox", CopyCommand},
     {"compress", "MAILBOX", "remove deleted messages from the file, bring status lines up to date",
      CompressCommand},
+    {"repair", "MAILBOX", "set right what interrupted programs left in a mailbox (an unfinished "
+     "message, temporary files) and build its index again; prints what it found and did",
+     RepairCommand},
     {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
     {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},
     {"mailbox new", "NAME [--in FOLDER]", "create a mailbox", MailboxNewCommand},

@@ -57,6 +57,11 @@ std::string MailboxName(std::string_view typed);
 // Opens a mailbox in the main window as Init does. Throws when the mailbox does not exist,
 // except for the system mailboxes, which are created.
 void OpenMailbox(TFrmMain& main, std::string_view typed);
+// Names the mailbox in the main index window without opening it; throws as OpenMailbox.
+void NameMailbox(TFrmMain& main, std::string_view typed);
+// Saves the open mailbox's state after a command (SaveInfo); a compression that fails then is
+// only noted on the terminal, as the command itself is done.
+void SaveAfterCommand(Context& ctx, TFrmMain& main);
 // The mailbox the program opens at start ([Program] "Opened", default In).
 std::string OpenedAtStart(const Context& ctx);
 

@@ -1,0 +1,66 @@
+#include "store/repair.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "store/deletedlist.h"
+#include "store/mbxscanner.h"
+
+namespace kivo {
+
+TRepairReport RepairMailbox(const TMailboxFiles& files) {
+    TRepairReport report;
+    TMailboxLock lock(files);
+    report.recovered = lock.Recovered();
+
+    MbxScanner scanner(files.Mbx);
+    if (!scanner.IsOpen()) throw std::system_error(scanner.OpenError(), files.Mbx.string());
+    struct stat st {};
+    if (::fstat(lock.fd(), &st) != 0) {
+        throw std::system_error(errno, std::generic_category(), files.Mbx.string());
+    }
+    report.preambleBytes = static_cast<std::uint64_t>(st.st_size);
+    if (scanner.Next()) {
+        report.preambleBytes = scanner.Current().offset;
+        report.messages = static_cast<int>(1 + scanner.CountRest());
+    }
+
+    const TDeletedList deleted = TDeletedList::Load(files.Del);
+    TDeletedList kept;
+    for (int number : deleted.Numbers()) {
+        if (number >= 1 && number <= report.messages) kept.Add(number);
+    }
+    report.strayNumbers = deleted.Count() - kept.Count();
+    if (report.strayNumbers > 0) kept.Save(files.Del);
+
+    report.indexRemoved = ::unlink(files.Idx.c_str()) == 0;
+    return report;
+}
+
+std::vector<std::string> RepairLines(const std::string& name, const TRepairReport& report) {
+    std::vector<std::string> lines;
+    const std::string at = name + ": ";
+    if (report.recovered.cutBytes > 0) {
+        lines.push_back(at + "cut an unfinished message of " +
+                        std::to_string(report.recovered.cutBytes) + " bytes from the end");
+    }
+    if (report.recovered.listRestored) {
+        lines.push_back(at + "an interrupted compression was undone");
+    }
+    for (const std::string& file : report.recovered.removed) {
+        lines.push_back(at + "removed " + file + ", left behind by an interrupted program");
+    }
+    if (report.preambleBytes > 0) {
+        lines.push_back(at + std::to_string(report.preambleBytes) +
+                        " bytes of text before the first message (kept; no message holds them)");
+    }
+    if (report.strayNumbers > 0) {
+        lines.push_back(at + "dropped " + std::to_string(report.strayNumbers) +
+                        " numbers from the deleted list that name no message");
+    }
+    return lines;
+}
+
+}  // namespace kivo
