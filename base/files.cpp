@@ -377,6 +377,41 @@ TwoFileLocks::TwoFileLocks(const fs::path& a, const fs::path& b) {
     }
 }
 
+TFileLineReader::TFileLineReader(const fs::path& path) : path_(path) {
+    fd_ = OpenRetry(path, O_RDONLY);
+    if (fd_ < 0) ThrowErrno(errno, "cannot open", path);
+}
+
+TFileLineReader::~TFileLineReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool TFileLineReader::Next(std::string_view& line) {
+    constexpr std::size_t kBlock = std::size_t{1} << 20;
+    for (;;) {
+        const std::size_t lf = buf_.find('\n', pos_);
+        if (lf != std::string::npos || (eof_ && pos_ < buf_.size())) {
+            const std::size_t end = lf == std::string::npos ? buf_.size() : lf;
+            line = std::string_view(buf_).substr(pos_, end - pos_);
+            if (lf != std::string::npos && line.ends_with('\r')) line.remove_suffix(1);
+            pos_ = lf == std::string::npos ? buf_.size() : lf + 1;
+            return true;
+        }
+        if (eof_) return false;
+        buf_.erase(0, pos_);
+        pos_ = 0;
+        const std::size_t kept = buf_.size();
+        buf_.resize(kept + kBlock);
+        ssize_t n;
+        do {
+            n = ::read(fd_, buf_.data() + kept, kBlock);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) ThrowErrno(errno, "cannot read", path_);
+        buf_.resize(kept + static_cast<std::size_t>(n));
+        if (n == 0) eof_ = true;
+    }
+}
+
 bool CreateFolderOneLevel(const fs::path& dir) {
     if (dir.empty()) return false;
     ::mkdir(dir.c_str(), 0777);  // mkdir never creates missing parents

@@ -117,6 +117,26 @@ class TAppendTransaction {
 // The record of an unfinished append of `path`: "<file>.append".
 fs::path AppendRecordPath(const fs::path& path);
 
+// Reads a file front to back in large blocks and hands out its lines (without CR LF or LF),
+// so a file of any size is read with a fixed amount of memory.
+class TFileLineReader {
+  public:
+    // Throws std::system_error when the file cannot be opened.
+    explicit TFileLineReader(const fs::path& path);
+    ~TFileLineReader();
+    TFileLineReader(const TFileLineReader&) = delete;
+    TFileLineReader& operator=(const TFileLineReader&) = delete;
+    // The next line, valid until the next call; false at the end of the file.
+    bool Next(std::string_view& line);
+
+  private:
+    int fd_ = -1;
+    fs::path path_;
+    std::string buf_;
+    std::size_t pos_ = 0;  // start of the next line in buf_
+    bool eof_ = false;
+};
+
 // Creates a folder only when its parent exists (never creates missing parents); false when
 // the folder does not exist afterwards.
 bool CreateFolderOneLevel(const fs::path& dir);

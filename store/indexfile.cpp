@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 
@@ -15,6 +16,7 @@
 #include "base/files.h"
 #include "store/KivoIndex.h"
 #include "store/deletedlist.h"
+#include "store/filewriter.h"
 #include "store/mailboxlock.h"
 #include "store/mbxscanner.h"
 #include "store/populate.h"
@@ -72,6 +74,15 @@ TMailboxState PickUpAppended(TFrmIndex& window, const TMailboxFiles& files, int 
     if (listChanged) deleted.Save(files.Del);
     window.Saved = false;  // the index file does not hold them yet
     return now;
+}
+
+void SyncFolderOf(const std::filesystem::path& file) {
+    const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -143,16 +154,15 @@ void LoadIndex(TFrmIndex& window) {
     const TMailboxFiles files = window.Files();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(files.Idx, ec)) throw EIndexFileInvalid();
-    std::string text;
+    // Read in blocks: an index of millions of entries is never held whole.
+    std::optional<TFileLineReader> lines;
+    std::string_view line;
     try {
-        text = ReadFileBytes(files.Idx);
+        lines.emplace(files.Idx);
+        if (!lines->Next(line)) throw EIndexFileInvalid();
     } catch (const std::system_error&) {
         throw EIndexFileInvalid();
     }
-    // The lines are walked in place: an index of many thousand entries is never copied.
-    MbxLines lines(text);
-    std::string_view line;
-    if (!lines.Next(line)) throw EIndexFileInvalid();
     // Under the lock the file, its deleted list and the index agree: no compression runs
     // in between, and an append a killed process left unfinished is cut back first.
     TMailboxLock lock(files);
@@ -164,7 +174,7 @@ void LoadIndex(TFrmIndex& window) {
     }
     TDeletedList deleted = TDeletedList::Load(files.Del);
     const std::string now = FormatProgramDate(DateTime::Now());
-    while (lines.Next(line)) {
+    while (lines->Next(line)) {
         if (TrimView(line).empty()) continue;  // no entry at all, not message 1
         std::vector<std::string> f = FromCommaText(line);
         if (f.size() < kFields) f.resize(kFields);
@@ -200,12 +210,24 @@ bool SaveIndex(TFrmIndex& window) {
         } else if (CompareState(basis, lock.fd(), false) == TStateChange::Changed) {
             return false;  // they number a file that is gone
         }
-        std::string text = StampFor(basis) + "\r\n";
-        for (int i = 0; i < window.ItemCount(); ++i) {
-            text += IndexLine(window.Item(i));
-            text += "\r\n";
+        // Written line by line into the temporary file, flushed and put in place.
+        const std::filesystem::path temp = StaleTempPath(files.Idx);
+        try {
+            TFileWriter out(temp, 0644);
+            out.Write(StampFor(basis) + "\r\n");
+            for (int i = 0; i < window.ItemCount(); ++i) {
+                out.Write(IndexLine(window.Item(i)));
+                out.Write("\r\n");
+            }
+            out.Finish();
+            if (::rename(temp.c_str(), files.Idx.c_str()) != 0) {
+                throw std::system_error(errno, std::generic_category(), "cannot replace");
+            }
+        } catch (...) {
+            ::unlink(temp.c_str());
+            throw;
         }
-        WriteFileAtomicLocked(files.Idx, text);
+        SyncFolderOf(files.Idx);
     } catch (const std::exception&) {
         return false;
     }
@@ -242,8 +264,7 @@ TIndexStatus ReadIndexStatusLines(const std::filesystem::path& idx, bool strict)
     TIndexStatus status;
     std::error_code ec;
     if (!std::filesystem::exists(idx, ec)) return status;
-    const std::string text = ReadFileBytes(idx);
-    MbxLines lines(text);
+    TFileLineReader lines(idx);
     std::string_view line;
     lines.Next(line);  // the time stamp
     std::vector<std::string> f;
