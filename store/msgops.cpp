@@ -76,10 +76,14 @@ std::string DisplayName(const fs::path& mbx, const fs::path& mailFolder) {
 
 // Appends the messages `wanted` of the source file (whose lock the caller holds) through
 // `append`, each exactly as stored.
-void AppendMessages(const fs::path& from, const std::vector<int>& numbers,
+void AppendMessages(const fs::path& from, int fromFd, const std::vector<int>& numbers,
                     TAppendTransaction& append, int targetFd, TStoreFeedback& feedback) {
     const std::unordered_set<int> wanted(numbers.begin(), numbers.end());
-    MbxScanner scanner(from);
+    // Only what the file held when it was locked: a copy into the same mailbox never reads
+    // its own copies.
+    struct stat st {};
+    if (::fstat(fromFd, &st) != 0) throw std::system_error(errno, std::generic_category(), "");
+    MbxScanner scanner(from, MbxScanner::Range{0, static_cast<std::uint64_t>(st.st_size), 0});
     std::string batch;
     // Glued to an unfinished last line, the separator would not start a line.
     if (EndsWithoutLineEnd(targetFd)) batch = "\r\n";
@@ -153,7 +157,7 @@ void TransferSelected(TFrmIndex& window, const std::optional<fs::path>& target,
     CheckIndexCurrent(window, locks->A().fd());
     TAppendTransaction append(locks->B());
     try {
-        AppendMessages(files.Mbx, numbers, append, locks->B().fd(), feedback);
+        AppendMessages(files.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
         append.Commit();
     } catch (const std::exception& e) {
         throw CopyFailure(boxName, toName, e);
@@ -218,7 +222,7 @@ void CopyToFile(const TFrmIndex& source, const TFrmIndex* target, const fs::path
     CheckIndexCurrent(source, locks->A().fd());
     try {
         TAppendTransaction append(locks->B());
-        AppendMessages(from.Mbx, numbers, append, locks->B().fd(), feedback);
+        AppendMessages(from.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
         append.Commit();
     } catch (const std::exception& e) {
         throw CopyFailure(boxName, toName, e);

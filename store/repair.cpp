@@ -57,8 +57,10 @@ std::vector<std::string> RepairLines(const std::string& name, const TRepairRepor
                         " bytes of text before the first message (kept; no message holds them)");
     }
     if (report.strayNumbers > 0) {
+        const bool one = report.strayNumbers == 1;
         lines.push_back(at + "dropped " + std::to_string(report.strayNumbers) +
-                        " numbers from the deleted list that name no message");
+                        (one ? " number" : " numbers") + " from the deleted list that " +
+                        (one ? "names" : "name") + " no message");
     }
     return lines;
 }

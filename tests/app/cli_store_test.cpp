@@ -2,6 +2,7 @@
 // run as real processes on a program folder.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -52,6 +53,46 @@ std::vector<std::string> Numbers(const std::string& ls) {
     for (const std::string& line : SplitLines(ls))
         numbers.push_back(line.substr(0, line.find('\t')));
     return numbers;
+}
+
+TEST(CliStore, TextBeforeTheFirstMessageSurvivesCompressionAndAGarbageIndex) {
+    Home home;
+    const std::string preamble = std::string(100000, 'p') + "\r\nnotes of my own\r\n";
+    const std::string messages = ReadFile(home.Mail("in.mbx"));
+    WriteFile(home.Mail("in.mbx"), preamble + messages);
+    WriteFile(home.Mail("in.idx"), "garbage\r\n1,2,3\r\n");
+    EXPECT_EQ(Numbers(home.Out({"ls", "in"})), (std::vector<std::string>{"1", "2", "3"}));
+    home.Out({"delete", "in", "2"});
+    home.Out({"compress", "in"});
+    const std::string now = ReadFile(home.Mail("in.mbx"));
+    EXPECT_TRUE(now.starts_with(preamble));
+    EXPECT_EQ(Numbers(home.Out({"ls", "in"})), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST(CliStore, RepairSaysWhatItFoundAndSetRight) {
+    Home home;
+    const std::string messages = ReadFile(home.Mail("in.mbx"));
+    // What a killed append and a killed compression leave behind.
+    WriteFile(home.Mail("in.mbx"), messages + "From x\r\nSubject: half");
+    struct stat st {};
+    ASSERT_EQ(stat(home.Mail("in.mbx").c_str(), &st), 0);
+    WriteFile(home.Mail("in.mbx.append"),
+              std::to_string(messages.size()) + " " + std::to_string(st.st_ino) + "\n");
+    WriteFile(home.Mail("in.tmp"), "From half a compression");
+    WriteFile(home.Mail("in.d"), "2\r\n9\r\n");
+    const ProcessResult r = home.Kivo({"repair", "in"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "In: cut an unfinished message of 21 bytes from the end\n"
+              "In: removed in.tmp, left behind by an interrupted program\n"
+              "In: dropped 1 number from the deleted list that names no message\n"
+              "In: index built again: 3 messages, 1 of them deleted\n");
+    EXPECT_EQ(ReadFile(home.Mail("in.mbx")), messages);
+    EXPECT_FALSE(fs::exists(home.Mail("in.tmp")));
+    EXPECT_EQ(Numbers(home.Out({"ls", "in"})), (std::vector<std::string>{"1", "3"}));
+    // ls compressed the mailbox as it closed it.
+    EXPECT_EQ(home.Out({"repair", "in"}),
+              "In: nothing was wrong\nIn: index built again: 2 messages, 0 of them deleted\n");
 }
 
 TEST(CliStore, LsPrintsTheIndexSortedAndFiltered) {

@@ -385,6 +385,7 @@ TEST(StoreTrials, AFullDiskCompletesACommandOrLeavesEverythingAsItWas) {
                 last.find(" X") != std::string::npos || last.find(" B") != std::string::npos ||
                 last.find(" Trash") != std::string::npos || last.find(" F") != std::string::npos;
             EXPECT_TRUE(named) << "no mailbox named: " << r.err;
+            EXPECT_EQ(r.err.find('\r'), std::string::npos) << "a bare CR reached the terminal";
             for (const std::string& f : files) {
                 EXPECT_EQ(ReadFile(home.Mail(f)), before[f]) << f << " changed; " << r.err;
             }

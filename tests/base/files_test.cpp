@@ -172,6 +172,59 @@ TEST(Files, AppendLockedCutsBackToOldLengthOnFailure) {
     EXPECT_EQ(ReadFile(file), old);
 }
 
+TEST(Files, AnAppendKilledHalfWayIsCutBackByTheNextLocker) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    const std::string old = "From a\r\nbody\r\n";
+    WriteFile(file, old);
+    // A process dies inside an append: its record and half a message stay behind.
+    const int code = InChild([&] {
+        FileLock lock(file);
+        TAppendTransaction append(lock);
+        append.Write("From b\r\nhalf a mess");
+        _exit(0);  // no destructor runs, as after a kill
+        return 0;
+    });
+    ASSERT_EQ(code, 0);
+    ASSERT_TRUE(fs::exists(AppendRecordPath(file)));
+    {
+        FileLock lock(file);
+        EXPECT_EQ(lock.CutBack(), 19u);
+    }
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
+
+    // A record written only in part was never followed by an append: only removed.
+    WriteFile(AppendRecordPath(file), "12");
+    AppendLocked(file, "From c\r\n");
+    EXPECT_EQ(ReadFile(file), old + "From c\r\n");
+    EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
+}
+
+TEST(Files, AnAppendTransactionIsAllOrNothing) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    WriteFile(file, "old\r\n");
+    {
+        FileLock lock(file);
+        TAppendTransaction append(lock);
+        append.Write("From a\r\n");
+        append.Write("From b\r\n");
+        // Destroyed without Commit: a later step failed.
+    }
+    EXPECT_EQ(ReadFile(file), "old\r\n");
+    {
+        FileLock lock(file);
+        TAppendTransaction append(lock);
+        append.Write("From a\r\n");
+        append.Commit();
+        EXPECT_EQ(ReadFile(file), "old\r\nFrom a\r\n");
+        append.TakeBack();  // committed, but the change it belonged to failed
+    }
+    EXPECT_EQ(ReadFile(file), "old\r\n");
+    EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
+}
+
 // Another process tries the lock without waiting: 0 when it got it, 1 when it is taken.
 int OtherProcessTriesLock(const fs::path& path) {
     return InChild([&] {
@@ -179,6 +232,21 @@ int OtherProcessTriesLock(const fs::path& path) {
         if (fd < 0) return 3;
         return flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? 1 : 4);
     });
+}
+
+TEST(Files, TwoFileLocksTakeOneOrderAndLockTheSameFileOnce) {
+    TempDir dir;
+    const fs::path a = dir / "a.mbx";
+    const fs::path b = dir / "b.mbx";
+    {
+        TwoFileLocks locks(b, a);
+        EXPECT_EQ(locks.A().path(), b);
+        EXPECT_EQ(locks.B().path(), a);
+        EXPECT_EQ(OtherProcessTriesLock(a), 1);
+        EXPECT_EQ(OtherProcessTriesLock(b), 1);
+    }
+    TwoFileLocks same(a, dir / "." / "a.mbx");
+    EXPECT_EQ(&same.A(), &same.B());
 }
 
 TEST(Files, FileLockExcludesOtherProcessesUntilReleased) {
