@@ -297,9 +297,12 @@ TIndexStatus ReadCurrentIndexStatus(const TMailboxFiles& files, int lockedFd, bo
     std::error_code ec;
     if (!std::filesystem::exists(files.Idx, ec)) return {};
     std::string first;
-    {
-        const std::string text = ReadFileOrEmpty(files.Idx);
-        first = text.substr(0, std::min(text.find('\n'), text.size()));
+    try {
+        TFileLineReader lines(files.Idx);
+        std::string_view line;
+        if (lines.Next(line)) first = line;
+    } catch (const std::system_error&) {
+        return {};
     }
     TMailboxState basis;
     try {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <random>
 #include <regex>
 #include <thread>
 
@@ -24,6 +26,8 @@
 #include "base/files.h"
 #include "store/indexfile.h"
 #include "tests/support/testutil.h"
+
+extern char** environ;
 
 namespace kivo {
 namespace {
@@ -385,6 +389,70 @@ TEST_F(CheckRig, AMissingPasswordIsAskedForOnTheTerminalWithoutEcho) {
     EXPECT_NE(In().find("Subject: asked\r\n"), std::string::npos);
     // Asked for this run only: nothing is stored.
     EXPECT_NE(ReadFile(Home() / "accounts.ini").find("POPPass=\r\n"), std::string::npos);
+}
+
+// Killed at any moment while it stores fetched mail, a check leaves In with whole messages
+// only: the next access cuts an unfinished one back.
+TEST_F(CheckRig, AKilledCheckNeverLeavesHalfAMessageInIn) {
+    const std::string user = NewUser();
+    AddAccount("Kept", user, {"--leave-mail", "1"});
+    std::vector<std::string> messages;
+    for (int k = 1; k <= 30; ++k) {
+        std::string body;
+        for (int line = 0; line < 150; ++line) {
+            body += "line " + std::to_string(line) + " " + std::string(60, 'b') + "\r\n";
+        }
+        messages.push_back(Message("c" + std::to_string(k), {}, body + "end of c" +
+                                                                    std::to_string(k) + "\r\n"));
+    }
+    Seed(user, messages);
+    AwaitUsers();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Kivo({"check"}).status, 0);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 8; ++trial) {
+        // Everything is fetched again: nothing is in In, nothing is known as left.
+        for (const char* file : {"lmos.dat", "Mail/In.mbx", "Mail/In.idx", "Mail/in.mbx"}) {
+            fs::remove(Home() / file);
+        }
+        const auto delay = std::chrono::microseconds(random() % (took + 1));
+        std::vector<std::string> args = {KIVO_BINARY, "--home", Home().string(), "check"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        std::this_thread::sleep_for(delay);
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+
+        ASSERT_EQ(Kivo({"ls", "In"}).status, 0);  // the next access
+        const std::string in = In();
+        int whole = 0;
+        for (std::size_t at = in.find("Subject: c"); at != std::string::npos;
+             at = in.find("Subject: c", at + 1)) {
+            const std::string k = in.substr(at + 10, in.find('\r', at) - at - 10);
+            const std::size_t next = in.find("\nFrom ", at);
+            const std::string message = in.substr(at, next == std::string::npos ? next : next - at);
+            EXPECT_NE(message.find("end of c" + k + "\r\n"), std::string::npos)
+                << "c" << k << " cut short after " << delay.count() << " us: "
+                << message.substr(0, 300) << " ... " << message.substr(message.size() > 200 ? message.size() - 200 : 0);
+            ++whole;
+        }
+        EXPECT_EQ(whole, Count(in, "\nFrom ") + (in.starts_with("From ") ? 1 : 0));
+        EXPECT_FALSE(fs::exists(AppendRecordPath(InMbx())));
+    }
 }
 
 }  // namespace
