@@ -134,42 +134,54 @@ ECopyError CopyFailure(const std::string& boxName, const std::string& name,
                                                    ": " + Reason(e) + "; nothing was changed");
 }
 
+// Copies the messages `numbers` of `source` to the mailbox file `to` under both mailboxes'
+// locks, after checking that the source's index still numbers its file. `then` runs while the
+// locks are held; when it throws, the copies are taken out again.
+void CopyLocked(const TFrmIndex& source, const std::vector<int>& numbers, const fs::path& to,
+                const std::string& boxName, TStoreFeedback& feedback,
+                const std::function<void()>& then = {}) {
+    const TMailboxFiles from = source.Files();
+    const TMailboxFiles toFiles = FilesOfMbx(to);
+    const std::string toName = DisplayName(toFiles.Mbx, source.Folder);
+    std::optional<TMailboxPairLock> locks;
+    try {
+        locks.emplace(from, toFiles);
+    } catch (const std::system_error& e) {
+        throw CopyFailure(boxName, toName, e);
+    }
+    CheckIndexCurrent(source, locks->A().fd());
+    TAppendTransaction append(locks->B());
+    try {
+        AppendMessages(from.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
+        append.Commit();
+    } catch (const std::exception& e) {
+        throw CopyFailure(boxName, toName, e);
+    }
+    if (!then) return;
+    // The copies are complete; from here a crash leaves them in both mailboxes, never in
+    // neither.
+    try {
+        then();
+    } catch (...) {
+        append.TakeBack();
+        throw;
+    }
+}
+
 // Copies the selected messages of `window` to `target` (when given) and deletes them from
 // the window's mailbox, as one change under both mailboxes' locks.
 void TransferSelected(TFrmIndex& window, const std::optional<fs::path>& target,
                       const std::string& boxName, TStoreFeedback& feedback) {
     const std::vector<int> numbers = window.SelectedNumbers();
     const TMailboxFiles files = window.Files();
-    if (!target) {
-        TMailboxLock lock(files);
-        CheckIndexCurrent(window, lock.fd());
-        MarkDeleted(files, window.MailboxName, numbers, feedback);
+    auto markDeleted = [&] { MarkDeleted(files, window.MailboxName, numbers, feedback); };
+    if (target) {
+        CopyLocked(window, numbers, *target, boxName, feedback, markDeleted);
         return;
     }
-    const TMailboxFiles to = FilesOfMbx(*target);
-    const std::string toName = DisplayName(to.Mbx, window.Folder);
-    std::optional<TMailboxPairLock> locks;
-    try {
-        locks.emplace(files, to);
-    } catch (const std::system_error& e) {
-        throw CopyFailure(boxName, toName, e);
-    }
-    CheckIndexCurrent(window, locks->A().fd());
-    TAppendTransaction append(locks->B());
-    try {
-        AppendMessages(files.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
-        append.Commit();
-    } catch (const std::exception& e) {
-        throw CopyFailure(boxName, toName, e);
-    }
-    // The copies are complete; from here a crash leaves them in both mailboxes, never in
-    // neither. A deleted list that cannot be written takes them out again.
-    try {
-        MarkDeleted(files, window.MailboxName, numbers, feedback);
-    } catch (...) {
-        append.TakeBack();
-        throw;
-    }
+    TMailboxLock lock(files);
+    CheckIndexCurrent(window, lock.fd());
+    markDeleted();
 }
 
 // Runs a change of the selected messages with the status text and progress bar of a delete,
@@ -210,23 +222,7 @@ void CopyToFile(const TFrmIndex& source, const TFrmIndex* target, const fs::path
     std::error_code ec;
     if (numbers.empty() || !fs::exists(from.Mbx, ec)) return;
 
-    const std::string boxName = target ? target->MailboxName : "";
-    const TMailboxFiles toFiles = FilesOfMbx(to);
-    const std::string toName = DisplayName(toFiles.Mbx, source.Folder);
-    std::optional<TMailboxPairLock> locks;
-    try {
-        locks.emplace(from, toFiles);
-    } catch (const std::system_error& e) {
-        throw CopyFailure(boxName, toName, e);
-    }
-    CheckIndexCurrent(source, locks->A().fd());
-    try {
-        TAppendTransaction append(locks->B());
-        AppendMessages(from.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
-        append.Commit();
-    } catch (const std::exception& e) {
-        throw CopyFailure(boxName, toName, e);
-    }
+    CopyLocked(source, numbers, to, target ? target->MailboxName : "", feedback);
 }
 
 void DeleteSelected(TFrmIndex& window, bool toTrash, TStoreFeedback& feedback) {

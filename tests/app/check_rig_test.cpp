@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -26,8 +25,6 @@
 #include "base/files.h"
 #include "store/indexfile.h"
 #include "tests/support/testutil.h"
-
-extern char** environ;
 
 namespace kivo {
 namespace {
@@ -420,22 +417,7 @@ TEST_F(CheckRig, AKilledCheckNeverLeavesHalfAMessageInIn) {
             fs::remove(Home() / file);
         }
         const auto delay = std::chrono::microseconds(random() % (took + 1));
-        std::vector<std::string> args = {KIVO_BINARY, "--home", Home().string(), "check"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        std::this_thread::sleep_for(delay);
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+        test::RunAndKill({KIVO_BINARY, "--home", Home().string(), "check"}, delay);
 
         ASSERT_EQ(Kivo({"ls", "In"}).status, 0);  // the next access
         const std::string in = In();

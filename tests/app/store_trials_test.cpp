@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +19,6 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "tests/support/testutil.h"
-
-extern char** environ;
 
 namespace kivo {
 namespace {
@@ -126,26 +123,10 @@ struct Home {
     }
 };
 
-// Starts kivo and kills it after `delay`; returns when it is gone.
-void RunAndKill(const Home& home, const std::vector<std::string>& args,
-                std::chrono::microseconds delay) {
-    std::vector<std::string> argv{KIVO_BINARY, "--home", home.root.string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> argp;
-    for (std::string& a : argv) argp.push_back(a.data());
-    argp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    std::this_thread::sleep_for(delay);
-    kill(pid, SIGKILL);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+// Starts kivo on the home and kills it after `delay`.
+void RunAndKill(const Home& home, std::vector<std::string> args, std::chrono::microseconds delay) {
+    args.insert(args.begin(), {KIVO_BINARY, "--home", home.root.string()});
+    test::RunAndKill(args, delay);
 }
 
 // 1..count without the numbers of the set-ups' deleted list (2 and 5).

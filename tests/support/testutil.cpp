@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -42,7 +43,9 @@ void WriteFile(const fs::path& path, std::string_view data) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-fs::path DataPath(std::string_view name) { return fs::path(KIVO_TEST_DATA) / name; }
+fs::path DataPath(std::string_view name) {
+    return fs::path(KIVO_TEST_DATA) / name;
+}
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input,
                          const std::vector<std::string>& extraEnv) {
@@ -121,6 +124,27 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view 
     }
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay) {
+    std::vector<std::string> args(argv);
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
+    argp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error(std::string("spawn failed: ") + std::strerror(rc));
+    std::this_thread::sleep_for(delay);
+    kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input,

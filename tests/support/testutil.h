@@ -2,6 +2,7 @@
 // Helpers shared by the tests: a temporary folder removed at the end of a test, whole-file
 // reads and writes, and running the kivo executable as a real process.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +22,7 @@ public:
     const fs::path& path() const { return path_; }
     fs::path operator/(std::string_view name) const { return path_ / name; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -38,6 +39,10 @@ struct ProcessResult {
 // Runs the kivo executable with the arguments, feeding `input` to its standard input.
 ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input = {},
                       const std::vector<std::string>& extraEnv = {});
+// Starts a program (its output discarded, no input) and kills it with SIGKILL after `delay`;
+// returns once it is gone.
+void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay);
+
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& extraEnv = {});
