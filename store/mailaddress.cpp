@@ -20,4 +20,19 @@ std::string ExtractAddress(std::string_view text) {
     return LowerCase(TrimView(rest));
 }
 
+std::string ExtractName(std::string_view text) {
+    const std::size_t first = text.find('"');
+    if (first != std::string_view::npos) {
+        const std::size_t last = text.rfind('"');
+        return last > first ? std::string(text.substr(first + 1, last - first - 1)) : "";
+    }
+    std::string name(text);
+    const std::size_t open = name.find('<');
+    if (open != std::string::npos) {
+        const std::size_t close = name.find('>', open);
+        name.erase(open, close == std::string::npos ? std::string::npos : close - open + 1);
+    }
+    return name;
+}
+
 }  // namespace kivo

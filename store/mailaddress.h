@@ -13,4 +13,9 @@ namespace kivo {
 // and lower-cased.
 std::string ExtractAddress(std::string_view text);
 
+// The display name of a header value: the text between the first and the last double quote
+// (empty when there is only one); without quotes, the text without its first "<...>" part
+// (to the end when no ">" follows). Not trimmed.
+std::string ExtractName(std::string_view text);
+
 }  // namespace kivo
