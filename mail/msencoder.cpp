@@ -10,6 +10,7 @@
 #include "mail/base64.h"
 #include "mail/encodedword.h"
 #include "mail/linestream.h"
+#include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
 #include "mail/uucode.h"
 
@@ -88,6 +89,9 @@ void TmsCustomEncoder::Encode() {
 std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
     const bool japanese = message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME;
     if (japanese && name.starts_with('\x1b')) return ISO2022JPWord(name);
+    // 8-bit text goes out as encoded words, which need no quotes. A mailbox file (wrap-only
+    // mode) keeps the text itself, as its index and view read it.
+    if (!japanese && !WrapOnlyMode() && !IsAscii(name)) return EncodeHeaderText(name);
     // Beyond ".", any character that would split or end the address ("Smith, Bob") asks for
     // quotes too; a name that carries its own quotes is left as it is.
     std::string result(name);
@@ -102,7 +106,7 @@ std::string TmsCustomEncoder::SubjectText() const {
     if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
         return ISO2022JPWord(message_.Subject());
     }
-    return message_.Subject();
+    return WrapOnlyMode() ? message_.Subject() : EncodeHeaderText(message_.Subject());
 }
 
 void TmsCustomEncoder::WriteOtherHeaders() {
@@ -117,8 +121,13 @@ void TmsCustomEncoder::WriteOtherHeaders() {
 
 void TmsCustomEncoder::WriteBodyTextSection() {
     const TCharSet charSet = message_.CharSet();
-    const bool quotedPrintable = charSet == csISO8859 || longLines_;
-    if (charSet == csISO8859) {
+    // 8-bit text is declared in the character set it is in; ASCII keeps its old labels.
+    const bool eightBit = charSet != csISO2022jp && !IsAscii(message_.Body());
+    const bool quotedPrintable = charSet == csISO8859 || longLines_ || eightBit;
+    if (eightBit) {
+        WriteLine("Content-Type: text/plain; charset=\"" +
+                  std::string(EightBitCharset(IsValidUtf8(message_.Body()))) + "\"");
+    } else if (charSet == csISO8859) {
         WriteLine("Content-Type: text/plain; charset=\"iso-8859-1\"");
     } else if (charSet == csISO2022jp) {
         WriteLine("Content-Type: text/plain; charset=\"iso-2022-jp\"");
@@ -139,7 +148,12 @@ void TmsCustomEncoder::WritePlainLayout() { WriteBodyTextSection(); }
 
 void TmsCustomEncoder::WriteStyledLayout(const std::string& type) {
     std::string line = type == "text/html" ? "Content-Type: text/html" : "Content-Type: text/rtf";
-    if (message_.CharSet() != csUSASCII) line += "; charset=\"iso-8859-1\"";
+    if (message_.CharSet() != csISO2022jp && !IsAscii(message_.Body())) {
+        const bool utf8 = IsValidUtf8(message_.Body());
+        line += "; charset=\"" + std::string(EightBitCharset(utf8)) + "\"";
+    } else if (message_.CharSet() != csUSASCII) {
+        line += "; charset=\"iso-8859-1\"";
+    }
     WriteLine(line);
     WriteLine("Content-Transfer-Encoding: quoted-printable");
     WriteLine("");
