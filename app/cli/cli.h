@@ -68,5 +68,15 @@ int FindCommand(Context& ctx, Args args);
 int CheckCommand(Context& ctx, Args args);
 int SendCommand(Context& ctx, Args args);
 int RunCommand(Context& ctx, Args args);
+int ComposeCommand(Context& ctx, Args args);
+int MailtoCommand(Context& ctx, Args args);
+int AddressbookListCommand(Context& ctx, Args args);
+int AddressbookAddCommand(Context& ctx, Args args);
+int AddressbookAddSenderCommand(Context& ctx, Args args);
+int AddressbookResolveCommand(Context& ctx, Args args);
+int ReplyCommand(Context& ctx, Args args);
+int ReplyAllCommand(Context& ctx, Args args);
+int ForwardCommand(Context& ctx, Args args);
+int BounceCommand(Context& ctx, Args args);
 
 }  // namespace kivo::cli

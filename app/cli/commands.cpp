@@ -51,6 +51,29 @@ constexpr Command kCommands[] = {
      "status is 1 when a message failed", SendCommand},
     {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
      "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},
+    {"compose", "[--account NAME] [--to TEXT]... [--cc TEXT]... [--bcc TEXT]... [--subject TEXT] "
+                "[--attach FILE]... [--priority low|normal|high] [--no-signature] "
+                "(--queue | --send)",
+     "write a message with the body from standard input; queue it in Out or send it now",
+     ComposeCommand},
+    {"mailto", "URL (--queue | --send)", "write the message a mailto: link describes",
+     MailtoCommand},
+    {"reply", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+     "reply to a message; standard input is typed above the quote", ReplyCommand},
+    {"reply-all", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+     "reply to the sender and every recipient but yourself", ReplyAllCommand},
+    {"forward", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+     "forward a message quoted; standard input is typed above the quote", ForwardCommand},
+    {"bounce", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+     "send a message on unchanged with its first sender as the sender", BounceCommand},
+    {"addressbook list", "", "list the address book: first name, last name, e-mail (tab-separated)",
+     AddressbookListCommand},
+    {"addressbook add", "FIRST [LAST] [--email TEXT] [--nick TEXT]",
+     "add a contact (a nickname takes the place of the first name)", AddressbookAddCommand},
+    {"addressbook add-sender", "MAILBOX NUMBER", "add a message's sender to the address book",
+     AddressbookAddSenderCommand},
+    {"addressbook resolve", "TEXT", "print the addresses a typed name stands for",
+     AddressbookResolveCommand},
 };
 // clang-format on
 }  // namespace

@@ -1,0 +1,98 @@
+// `kivo addressbook ...`: the address book in address.ini, changed through the editor's and
+// the mini list's own rules.
+
+#include <optional>
+#include <ostream>
+
+#include "addressbook/KivoAddress.h"
+#include "addressbook/KivoAddressBook.h"
+#include "addressbook/addsender.h"
+#include "app/cli/cli.h"
+#include "app/cli/storecli.h"
+#include "base/bytes.h"
+#include "base/inifile.h"
+#include "store/mailboxfiles.h"
+#include "store/mbxfile.h"
+
+namespace kivo::cli {
+
+namespace {
+
+std::filesystem::path MailboxFile(const Context& ctx, std::string_view typed) {
+    return TMailboxFiles::Of(MailboxBase(ctx.folder.MailFolder(), MailboxName(typed))).Mbx;
+}
+
+int Lookup(const Context& ctx) {
+    return IniFile(ctx.folder.SettingsFile()).ReadInteger("Program", "Lookup", kLookupDefault);
+}
+
+}  // namespace
+
+int AddressbookListCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    for (const TContact& c : ReadAddressBook(ctx.folder.AddressFile()))
+        ctx.out << c.first << '\t' << c.last << '\t' << c.email << '\n';
+    return 0;
+}
+
+int AddressbookAddCommand(Context& ctx, Args args) {
+    TContact contact;
+    std::vector<std::string> names;
+    std::optional<std::string> nick;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--email" || args[i] == "--nick") {
+            if (i + 1 >= args.size()) throw UsageError(args[i] + " needs a value");
+            if (args[i] == "--email") {
+                contact.email = JoinEmailField(args[++i]);
+            } else {
+                nick = args[++i];
+            }
+        } else if (args[i].starts_with("--")) {
+            throw UsageError("unknown argument " + args[i]);
+        } else {
+            names.push_back(args[i]);
+        }
+    }
+    if (names.empty() || names.size() > 2) throw UsageError("needs FIRST [LAST]");
+    // The book's first field holds a first name or a nickname: the nickname, when given.
+    contact.first = nick ? *nick : names[0];
+    if (names.size() == 2) contact.last = names[1];
+    TFrmAddressBook editor;
+    editor.Load(ctx.folder.AddressFile());
+    editor.Append(contact);
+    editor.OK(ctx.folder.AddressFile());
+    return 0;
+}
+
+int AddressbookAddSenderCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs a mailbox and a number");
+    int number = 0;
+    if (!ParseInt(args[1], number) || number < 1) throw UsageError("bad message number");
+    std::vector<std::string> lines;
+    ExtractMsg(number, MailboxFile(ctx, args[0]), lines);
+    std::vector<std::string> headers;
+    ExtractHeaders(headers, lines);
+    const std::string from = HeaderValue("From:", headers);
+    switch (AddSender(from, ctx.folder.AddressFile(), Lookup(ctx))) {
+        case TAddSenderResult::Nothing:
+            throw std::runtime_error("the message has no sender address to add");
+        case TAddSenderResult::AlreadyThere:
+            ctx.out << kAlreadyInBookTip << '\n';
+            return 0;
+        case TAddSenderResult::Added:
+            break;
+    }
+    ctx.out << "Added " << from << '\n';
+    return 0;
+}
+
+int AddressbookResolveCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs a text");
+    TfrmAddress list;
+    list.Init(ctx.folder.AddressFile());
+    for (const std::string& candidate : list.ResolveNick(args[0], Lookup(ctx)))
+        ctx.out << candidate << '\n';
+    return 0;
+}
+
+}  // namespace kivo::cli

@@ -1,0 +1,219 @@
+// `kivo compose` and `kivo mailto`: a composer filled from the command line and standard
+// input, then queued in Out or sent at once.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <iterator>
+#include <ostream>
+
+#include "app/cli/abortplatform.h"
+#include "app/cli/composecli.h"
+#include "base/bytes.h"
+#include "net/mssmtp.h"
+#include "transfer/composeroutbox.h"
+
+namespace kivo::cli {
+
+void TerminalComposerView::ErrorLevel(int level, const std::string& text) {
+    std::string plain = text;
+    for (std::size_t at; (at = plain.find("<br>")) != std::string::npos;) plain.erase(at, 4);
+    if (level == 2 || level == 1) err_ << plain << '\n';
+}
+
+std::optional<std::string> TerminalChooser::Choose(std::string_view text,
+                                                   const std::vector<std::string>& candidates) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string prompt =
+        std::string(kChooseFound) + "\n" + kChoosePrompt + " " + std::string(text) + ":\n";
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        prompt += "  " + std::to_string(i + 1) + ") " + candidates[i] + "\n";
+    prompt += "Number (empty for none): ";
+    std::optional<std::string> chosen;
+    if (::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size())) {
+        std::string answer;
+        char c;
+        while (::read(fd, &c, 1) == 1 && c != '\n') answer += c;
+        int n = 0;
+        if (ParseInt(Trim(answer), n) && n >= 1 && n <= static_cast<int>(candidates.size()))
+            chosen = candidates[static_cast<std::size_t>(n - 1)];
+    }
+    ::close(fd);
+    return chosen;
+}
+
+TComposerPaths ComposerPaths(const Context& ctx) {
+    return {ctx.folder.SettingsFile(), ctx.folder.AccountsFile(), ctx.folder.AddressFile(),
+            ctx.folder.MailFolder(), ctx.folder.SignatureFolder()};
+}
+
+std::string ReadStandardInput() {
+    return std::string(std::istreambuf_iterator<char>(std::cin), {});
+}
+
+int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
+                const std::function<void(TfrmSend&)>& fill) {
+    bool canceled = false;
+    TmsSMTP* running = nullptr;
+    AbortingPlatform platform(ctx.platform, [&] {
+        if (!canceled && running) running->Cancel();
+        canceled = true;
+    });
+    TmsSMTP smtp(platform);
+    running = &smtp;
+    TSmtpClientSender sender(smtp);
+    TNoFilters filters;
+    TMailOutbox outbox(ctx.folder.MailFolder(), sender, filters);
+    TerminalComposerView view(ctx.err);
+    TerminalChooser chooser;
+    TfrmSend composer(ComposerPaths(ctx), view, outbox, chooser);
+    composer.SetMode(mode);
+    composer.FirstActivation();
+    fill(composer);
+
+    const auto refused = [&] {
+        std::string tip = view.tips.empty() ? "the message is not ready" : view.tips.back();
+        for (char& c : tip) {
+            if (c == '\n') c = ' ';
+        }
+        throw std::runtime_error(tip);
+    };
+    if (action == TComposeAction::Queue) {
+        if (!composer.Queue()) refused();
+        ctx.out << "Message queued in Out\n";
+        return 0;
+    }
+    switch (composer.SendNow()) {
+        case TSendOutcome::NotReady:
+            refused();
+            break;
+        case TSendOutcome::Discarded:
+            ctx.out << "Message discarded by an outgoing filter\n";
+            return 0;
+        case TSendOutcome::Failed:
+            ctx.out << "Could not send mail; the message waits in Out\n";
+            return 1;
+        case TSendOutcome::Sent:
+            break;
+    }
+    ctx.out << "Message sent\n";
+    return 0;
+}
+
+namespace {
+
+struct ComposeOptions {
+    std::optional<std::string> account;
+    std::vector<std::string> to, cc, bcc, attach;
+    std::optional<std::string> subject;
+    std::optional<TPriority> priority;
+    bool noSignature = false;
+    std::optional<TComposeAction> action;
+};
+
+void SetAction(std::optional<TComposeAction>& action, TComposeAction value) {
+    if (action) throw UsageError("give one of --queue and --send");
+    action = value;
+}
+
+ComposeOptions ParseCompose(Args args) {
+    ComposeOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--account") {
+            o.account = value();
+        } else if (a == "--to") {
+            o.to.push_back(value());
+        } else if (a == "--cc") {
+            o.cc.push_back(value());
+        } else if (a == "--bcc") {
+            o.bcc.push_back(value());
+        } else if (a == "--subject") {
+            o.subject = value();
+        } else if (a == "--attach") {
+            o.attach.push_back(value());
+        } else if (a == "--priority") {
+            const std::string p = LowerCase(value());
+            if (p == "low") {
+                o.priority = ptLow;
+            } else if (p == "normal") {
+                o.priority = ptNormal;
+            } else if (p == "high") {
+                o.priority = ptHigh;
+            } else {
+                throw UsageError("--priority is low, normal or high");
+            }
+        } else if (a == "--no-signature") {
+            o.noSignature = true;
+        } else if (a == "--queue") {
+            SetAction(o.action, TComposeAction::Queue);
+        } else if (a == "--send") {
+            SetAction(o.action, TComposeAction::Send);
+        } else {
+            throw UsageError("unknown argument " + a);
+        }
+    }
+    if (!o.action) throw UsageError("give one of --queue and --send");
+    return o;
+}
+
+// A file that cannot be read would fail only when the message goes out: refuse it now.
+void CheckReadable(const std::string& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec) || ::access(file.c_str(), R_OK) != 0)
+        throw std::runtime_error("cannot read the attachment " + file);
+}
+
+}  // namespace
+
+int ComposeCommand(Context& ctx, Args args) {
+    const ComposeOptions o = ParseCompose(args);
+    for (const std::string& file : o.attach) CheckReadable(file);
+    const std::string body = ReadStandardInput();
+    return RunComposer(ctx, cmNew, *o.action, [&](TfrmSend& composer) {
+        if (o.account && !composer.SetAccount(*o.account))
+            throw std::runtime_error("no account named '" + *o.account + "'");
+        for (const std::string& line : o.to) composer.AddToLine(line);
+        for (const std::string& line : o.cc) composer.AddCcLine(line);
+        for (const std::string& line : o.bcc) composer.AddBccLine(line);
+        composer.LeaveTo();
+        composer.LeaveCc();
+        composer.LeaveBcc();
+        if (o.subject) composer.SetSubject(*o.subject);
+        composer.SetBodyText(body);
+        for (const std::string& file : o.attach)
+            composer.AddAttachment(std::filesystem::absolute(file));
+        if (o.priority) composer.SetPriority(*o.priority);
+        if (o.noSignature) composer.SetSignatureOn(false);
+    });
+}
+
+int MailtoCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs a URL and one of --queue and --send");
+    std::optional<TComposeAction> action;
+    std::optional<std::string> url;
+    for (const std::string& a : args) {
+        if (a == "--queue") {
+            SetAction(action, TComposeAction::Queue);
+        } else if (a == "--send") {
+            SetAction(action, TComposeAction::Send);
+        } else {
+            url = a;
+        }
+    }
+    if (!action || !url) throw UsageError("needs a URL and one of --queue and --send");
+    return RunComposer(ctx, cmNew, *action, [&](TfrmSend& composer) {
+        composer.InitMailTo(*url);
+        composer.LeaveTo();
+        composer.LeaveCc();
+        composer.LeaveBcc();
+    });
+}
+
+}  // namespace kivo::cli

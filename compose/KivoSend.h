@@ -1,0 +1,184 @@
+#pragma once
+// The composer (`TfrmSend`) without its window: the fields the user fills, the signature
+// pane, attachments, account, priority and format, and the rules that turn them into an
+// outgoing message that is queued in Out or sent at once. It reaches the screen, the
+// mailboxes and the SMTP client only through the interfaces of composerio.h, and never
+// queues or files half a message: every check runs before anything is written.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "addressbook/KivoAddress.h"
+#include "addressbook/KivoChooseAddress.h"
+#include "compose/composerio.h"
+#include "mail/msmsg.h"
+
+namespace kivo {
+
+enum TComposerMode { cmNew, cmReply, cmForward, cmBounce, cmScript };
+
+inline constexpr const char* kMailerLine = "X-Mailer: Kivo, v1.0";
+inline constexpr const char* kProgramUrl = "https://kivo-mail.org/";
+inline constexpr const char* kToEmptyTip =
+    "\"To\" field is empty.\nPlease enter an e-mail address.";
+inline constexpr const char* kNoServerTip =
+    "SMTP server is not entered neither in\nAccounts Setup nor Program Options!";
+inline constexpr const char* kAbandonTip = "Abandon this message?\nClick again to really close.";
+
+// The program folder's files a composer reads and writes.
+struct TComposerPaths {
+    std::filesystem::path settingsFile;  // kivo.ini
+    std::filesystem::path accountsFile;
+    std::filesystem::path addressFile;
+    std::filesystem::path mailFolder;
+    std::filesystem::path signatureFolder;
+};
+
+// A text field with its prompt state: empty and unfocused it shows its prompt and counts as
+// empty whatever it displays.
+struct TComposerField {
+    std::string text;
+    bool prompt = true;
+};
+
+enum class TSendOutcome { NotReady, Sent, Failed, Discarded };
+
+class TfrmSend {
+  public:
+    TfrmSend(TComposerPaths paths, TComposerView& view, TComposerOutbox& outbox,
+             TFrmChooseAddress& chooser);
+
+    // Fills the accounts (the default one selected), reads the signature and format
+    // defaults and loads the account's signature. Runs once, as the window first shows.
+    void FirstActivation();
+
+    TComposerMode Mode() const { return mode_; }
+    void SetMode(TComposerMode mode) { mode_ = mode; }
+    // "New", "Reply", ...; then ", " and the subject, or " to " and the To text.
+    std::string Caption() const;
+
+    // Header fields as typed; a non-empty text leaves the prompt state.
+    const TComposerField& To() const { return to_; }
+    const TComposerField& Cc() const { return cc_; }
+    const TComposerField& Bcc() const { return bcc_; }
+    const TComposerField& Subject() const { return subject_; }
+    void SetTo(std::string_view text) { Set(to_, text); }
+    void SetCc(std::string_view text) { Set(cc_, text); }
+    void SetBcc(std::string_view text) { Set(bcc_, text); }
+    void SetSubject(std::string_view text);
+    // Adds one line to the field (a new composer's address, a mailto part, a reply's To).
+    void AddToLine(std::string_view line) { AddLine(to_, line); }
+    void AddCcLine(std::string_view line) { AddLine(cc_, line); }
+    void AddBccLine(std::string_view line) { AddLine(bcc_, line); }
+    // Leaving To, Cc or Bcc: nicknames resolved, one line of ", "-joined addresses.
+    void LeaveTo() { ResolveAddresses(to_); }
+    void LeaveCc() { ResolveAddresses(cc_); }
+    void LeaveBcc() { ResolveAddresses(bcc_); }
+    void ResolveAddresses(TComposerField& field);
+    std::vector<std::string> ParseAddresses(std::string_view text);
+
+    std::vector<std::string>& Body() { return body_; }
+    const std::vector<std::string>& Body() const { return body_; }
+    void SetBodyText(std::string_view text);
+
+    // Fills a fresh "new" composer from a mailto URL; nothing is URL-decoded.
+    void InitMailTo(std::string_view url);
+
+    // Signature pane.
+    const std::vector<std::string>& SignatureNames() const { return sigNames_; }
+    void PopulateSig();
+    // Selects a signature by name (none when not listed) and loads it.
+    void SelectSignature(std::string_view name);
+    void LoadSignature();
+    void SaveSignature();
+    void PreviousSignature();             // "<"
+    void NextSignature();                 // ">"
+    void SaveSig(std::string_view name);  // "Save Sig"
+    // Leaving the pane after editing: the typed lines become the template.
+    void SetSignatureTemplate(std::string_view text);
+    const std::vector<std::string>& SignatureLines() const { return sigLines_; }
+    const std::string& SignatureName() const { return sigName_; }
+    bool SignatureOn() const { return sigOn_; }
+    void SetSignatureOn(bool on) { sigOn_ = on; }
+    // Only a signature in use is added to the message.
+    bool SignatureInUse() const { return sigOn_ && !sigLines_.empty(); }
+
+    const std::vector<std::string>& Attachments() const { return attachments_; }
+    void AddAttachment(std::string path);
+
+    const std::vector<std::string>& Accounts() const { return accounts_; }
+    const std::string& Account() const { return account_; }
+    // Selects an account; its signature is loaded. False when there is no such account.
+    bool SetAccount(std::string_view name);
+
+    TPriority Priority() const { return priority_; }
+    void SetPriority(TPriority priority) { priority_ = priority; }
+    bool Plain() const { return plain_; }
+    bool Styled() const { return styled_; }
+    // Switching both off turns the other one on.
+    void SetFormat(bool plain, bool styled);
+    void SetStyledBody(TStyledBody* styled) { styledBody_ = styled; }
+    const std::string& BounceSender() const { return bounceSender_; }
+    void SetBounceSender(std::string_view address) { bounceSender_ = address; }
+
+    // Builds the outgoing message; false (with a tip) when To is empty or no server is known.
+    bool PrepareMessage();
+    const TmsMessage& Message() const { return message_; }
+    const std::string& Server() const { return server_; }
+    // Queue: false when the message was not ready; throws when Out cannot be written.
+    bool Queue();
+    // Send now: runs the Outgoing filters, delivers, files the copy in Sent (or in Out with
+    // "Status: RS" after a failure).
+    TSendOutcome SendNow();
+    const std::string& LastError() const { return lastError_; }
+
+    // Closing: true when the window may close; otherwise the abandon tip was shown and a
+    // second close before TipExpired closes.
+    bool RequestClose();
+    void TipExpired() { closeQuietly_ = false; }
+    bool CloseQuietly() const { return closeQuietly_; }
+    void SetCloseQuietly(bool quietly) { closeQuietly_ = quietly; }
+
+  private:
+    void Set(TComposerField& field, std::string_view text);
+    void AddLine(TComposerField& field, std::string_view line);
+    void ShowExpandedSignature();
+    std::string AccountValue(std::string_view key, std::string_view fallback = "") const;
+    int Lookup() const;
+    std::vector<std::string> MessageLines();
+    void AssembleBody();
+    void FileCopy(const std::vector<std::string>& bcc, bool sent);
+
+    TComposerPaths paths_;
+    TComposerView& view_;
+    TComposerOutbox& outbox_;
+    TFrmChooseAddress& chooser_;
+    TStyledBody* styledBody_ = nullptr;
+    TfrmAddress addressList_;
+
+    TComposerMode mode_ = cmNew;
+    TComposerField to_, cc_, bcc_, subject_;
+    std::vector<std::string> body_;
+    std::vector<std::string> sigNames_;
+    std::string sigName_;
+    std::string sigTemplate_;
+    std::vector<std::string> sigLines_;  // the expanded text shown in the pane
+    bool sigOn_ = true;
+    std::vector<std::string> attachments_;
+    std::vector<std::string> accounts_;
+    std::string account_;
+    TPriority priority_ = ptNormal;
+    bool plain_ = true;
+    bool styled_ = false;
+    std::string bounceSender_;
+    bool closeQuietly_ = true;
+    TmsMessage message_;
+    TmsMessage copy_;
+    std::string server_;
+    std::string lastError_;
+};
+
+}  // namespace kivo

@@ -1,0 +1,61 @@
+#include "compose/parseaddresses.h"
+
+#include "base/bytes.h"
+#include "base/commatext.h"
+
+namespace kivo {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\r' || c == '\n' || c == ',' || c == ';';
+}
+
+// Pieces between runs of separators, trimmed; empty pieces stay.
+std::vector<std::string> CutPieces(std::string_view text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !IsSeparator(text[i])) continue;
+        pieces.push_back(Trim(text.substr(start, i - start)));
+        while (i + 1 < text.size() && IsSeparator(text[i + 1])) ++i;
+        start = i + 1;
+    }
+    return pieces;
+}
+
+}  // namespace
+
+std::vector<std::string> ParseAddresses(std::string_view text, const TfrmAddress& book, int lookup,
+                                        TFrmChooseAddress& chooser) {
+    std::vector<std::string> result;
+    for (std::string piece : CutPieces(std::string(text) + " ")) {
+        if (piece.find('@') == std::string::npos) {
+            const std::vector<std::string> candidates = book.ResolveNick(piece, lookup);
+            if (candidates.size() == 1) {
+                piece = candidates[0];
+            } else if (candidates.size() > 1) {
+                if (std::optional<std::string> chosen = chooser.Choose(piece, candidates))
+                    piece = *chosen;
+            }
+        }
+        std::vector<std::string> items = FromCommaText(piece);
+        if (items.size() <= 1) items = {piece};
+        for (const std::string& item : items) {
+            std::string trimmed = Trim(item);
+            if (!trimmed.empty()) result.push_back(std::move(trimmed));
+        }
+    }
+    return result;
+}
+
+std::string JoinAddresses(const std::vector<std::string>& addresses) {
+    std::string joined;
+    for (const std::string& address : addresses) {
+        if (!joined.empty()) joined += ", ";
+        joined += address;
+    }
+    return joined;
+}
+
+}  // namespace kivo

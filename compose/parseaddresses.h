@@ -1,0 +1,23 @@
+#pragma once
+// The composer's reading of an address field: the text is cut at line breaks, commas and
+// semicolons, typed names without "@" are resolved through the address book (asking when
+// several contacts match), and pieces that hold several addresses are split again.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "addressbook/KivoAddress.h"
+#include "addressbook/KivoChooseAddress.h"
+
+namespace kivo {
+
+// Every non-empty address of the field, trimmed, in order. A piece is also split at blanks
+// outside double quotes (a two-word name gives two items), as the field always has.
+std::vector<std::string> ParseAddresses(std::string_view text, const TfrmAddress& book, int lookup,
+                                        TFrmChooseAddress& chooser);
+
+// The field as it reads after the user left it: every address joined with ", ".
+std::string JoinAddresses(const std::vector<std::string>& addresses);
+
+}  // namespace kivo

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include "compose/KivoSend.h"
+#include "base/bytes.h"
+#include "compose/parseaddresses.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+class FixedChoice : public TFrmChooseAddress {
+  public:
+    std::optional<std::string> answer;
+    std::vector<std::string> asked;
+    std::optional<std::string> Choose(std::string_view text,
+                                      const std::vector<std::string>&) override {
+        asked.emplace_back(text);
+        return answer;
+    }
+};
+
+TEST(ParseAddresses, ResolvesSplitsAndJoins) {
+    TfrmAddress book;
+    book.Load({{"Ann", "Lee", "ann@a.org"},
+               {"Duo", "", "d1@x.org, d2@x.org"},
+               {"Sam", "One", "s1@x.org"},
+               {"Sam", "Two", "s2@x.org"}});
+    struct Case {
+        const char* text;
+        std::optional<std::string> choice;
+        std::vector<std::string> addresses;
+        const char* why;
+    } cases[] = {
+        {"ann; bob@b.org", {}, {"ann@a.org", "bob@b.org"}, "nickname and semicolon"},
+        {"ann\r\n\r\n,,cy@c.org", {}, {"ann@a.org", "cy@c.org"}, "runs of separators"},
+        {"John Smith <js@x.org>", {}, {"John", "Smith", "<js@x.org>"}, "splits at blanks"},
+        {"\"John Smith\" <js@x.org>", {}, {"John Smith", "<js@x.org>"}, "quotes keep blanks"},
+        {"duo", {}, {"d1@x.org", "d2@x.org"}, "a candidate holding two addresses"},
+        {"sam", {}, {"sam"}, "several candidates, none chosen"},
+        {"sam", "s2@x.org", {"s2@x.org"}, "several candidates, one chosen"},
+        {"nobody", {}, {"nobody"}, "unknown name stays"},
+        {" , ; ", {}, {}, "nothing"},
+    };
+    for (const auto& c : cases) {
+        FixedChoice chooser;
+        chooser.answer = c.choice;
+        EXPECT_EQ(ParseAddresses(c.text, book, kLookupDefault, chooser), c.addresses) << c.why;
+    }
+}
+
+struct RecordingView : TComposerView {
+    std::vector<std::string> tips;
+    std::vector<std::string> log;
+    std::string status;
+    void ShowTip(const std::string& text) override { tips.push_back(text); }
+    void StatusText(const std::string& text) override { status = text; }
+    void ErrorLevel(int level, const std::string& text) override {
+        log.push_back(std::to_string(level) + " " + text);
+    }
+};
+
+struct RecordingOutbox : TComposerOutbox {
+    std::vector<TmsMessage> queued;
+    std::vector<std::optional<int>> signatureLines;
+    std::vector<std::vector<std::string>> attachments;
+    void Queue(const TmsMessage& message, std::optional<int> sig,
+               const std::vector<std::string>& files) override {
+        queued.push_back(message);
+        signatureLines.push_back(sig);
+        attachments.push_back(files);
+    }
+    void File(const TmsMessage&, std::optional<int>, bool) override {}
+    void RunOutgoing(TmsMessage&) override {}
+    void Send(TmsMessage&, const std::string&) override {}
+};
+
+class Composer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        paths = {dir / "kivo.ini", dir / "accounts.ini", dir / "address.ini", dir / "Mail",
+                 dir / "Signatures"};
+        std::filesystem::create_directories(paths.signatureFolder);
+        WriteFile(paths.settingsFile, "[Mail]\r\nDefaultAccount=Work\r\n");
+        WriteFile(paths.accountsFile,
+                  "[Home]\r\nName=Jo Home\r\nEmail=jo@home.org\r\nPOPServer=pop.home.org\r\n"
+                  "[Work]\r\nName=Jo \"JD\" Doe\r\nEmail=jo@work.org\r\nSMTP=smtp.work.org\r\n"
+                  "Sig=Office\r\n");
+        WriteFile(paths.addressFile, "Ann,Lee,ann@a.org\r\n");
+        WriteFile(paths.signatureFolder / "Office.txt", "-- \r\n%fullname%\r\n");
+    }
+    TfrmSend Make() {
+        TfrmSend composer(paths, view, outbox, chooser);
+        composer.FirstActivation();
+        return composer;
+    }
+    TempDir dir;
+    TComposerPaths paths;
+    RecordingView view;
+    RecordingOutbox outbox;
+    FixedChoice chooser;
+};
+
+TEST_F(Composer, InitMailToFillsTheFields) {
+    struct Case {
+        const char* url;
+        const char* to;
+        const char* cc;
+        const char* subject;
+        const char* body;
+        const char* why;
+    } cases[] = {
+        {"mailto:a@x.org,b@x.org?subject=Hi&body=There", "a@x.org\r\nb@x.org", "", "Hi", "There",
+         "two addresses, subject and body"},
+        {"  MAILTO:a@x.org?CC=c@x.org  ", "a@x.org", "c@x.org", "", "", "capitals"},
+        {"a%20b@x.org?subject=A%20B", "a%20b@x.org", "", "A%20B", "", "escapes stay"},
+        {"mailto:?to=a@x.org&x-y=1&subject=S", "", "", "S", "", "unknown fields ignored"},
+        {"a@x.org?body=1?body=2", "a@x.org", "", "", "2", "several question marks"},
+    };
+    for (const auto& c : cases) {
+        TfrmSend composer = Make();
+        composer.InitMailTo(c.url);
+        EXPECT_EQ(composer.To().text, c.to) << c.why;
+        EXPECT_EQ(composer.Cc().text, c.cc) << c.why;
+        EXPECT_EQ(composer.Subject().text, c.subject) << c.why;
+        EXPECT_EQ(composer.Body(), SplitLines(c.body)) << c.why;
+    }
+}
+
+TEST_F(Composer, LeavingToResolvesAndJoins) {
+    TfrmSend composer = Make();
+    composer.SetTo("ann;\r\nbob@b.org");
+    composer.LeaveTo();
+    EXPECT_EQ(composer.To().text, "ann@a.org, bob@b.org");
+    composer.SetTo(" ; ");
+    composer.LeaveTo();
+    EXPECT_TRUE(composer.To().prompt);
+    EXPECT_EQ(composer.Caption(), "New");
+    composer.SetSubject("A very long subject line that goes on and on");
+    EXPECT_EQ(composer.Caption(), "New, A very long subject line that ");
+}
+
+TEST_F(Composer, PreparesTheMessageFromTheAccount) {
+    TfrmSend composer = Make();
+    EXPECT_EQ(composer.Account(), "Work");
+    EXPECT_EQ(composer.SignatureLines(), (std::vector<std::string>{"-- ", "Jo \"JD\" Doe"}));
+    composer.SetTo("ann, b@b.org");
+    composer.SetCc("c@c.org");
+    composer.SetBcc("ann");
+    composer.SetSubject("Grüße");
+    composer.SetBodyText("Hello\r\nFrom here\r\n.");
+    composer.SetPriority(ptHigh);
+    ASSERT_TRUE(composer.PrepareMessage());
+    const TmsMessage& m = composer.Message();
+    EXPECT_EQ(m.Sender(), TmsMailAddress("jo@work.org", "Jo JD Doe"));
+    ASSERT_EQ(m.Recipients().Count(), 2u);
+    EXPECT_EQ(m.Recipients().Items(0).Address(), "ann@a.org");
+    EXPECT_EQ(m.CC().Items(0).Address(), "c@c.org");
+    EXPECT_EQ(m.BCC().Count(), 0u);
+    EXPECT_EQ(m.Subject(), "Grüße");
+    EXPECT_EQ(m.Priority(), ptHigh);
+    EXPECT_EQ(m.Body(),
+              (std::vector<std::string>{"Hello", ">From here", ".", "-- ", "Jo \"JD\" Doe"}));
+    EXPECT_EQ(m.Headers().GetFieldValue("X-Bcc"), "ann@a.org");
+    EXPECT_EQ(m.Headers().GetFieldValue("X-SMTP"), "smtp.work.org");
+    EXPECT_EQ(m.Headers().GetFieldValue("X-Mailer"), "Kivo, v1.0");
+    EXPECT_FALSE(m.Headers().GetFieldValue("Date").empty());
+    EXPECT_EQ(composer.Server(), "smtp.work.org");
+}
+
+TEST_F(Composer, RefusesWithATipAndQueuesNothing) {
+    TfrmSend composer = Make();
+    EXPECT_FALSE(composer.Queue());
+    EXPECT_EQ(view.tips, (std::vector<std::string>{kToEmptyTip}));
+
+    WriteFile(paths.accountsFile, "[Work]\r\nEmail=jo@work.org\r\n");
+    TfrmSend noServer = Make();
+    noServer.SetTo("a@x.org");
+    EXPECT_FALSE(noServer.Queue());
+    EXPECT_EQ(view.tips.back(), kNoServerTip);
+    EXPECT_TRUE(outbox.queued.empty());
+
+    // The POP server serves when no SMTP server is set; the X-SMTP line stays empty.
+    WriteFile(paths.accountsFile, "[Work]\r\nEmail=jo@work.org\r\nPOPServer=pop.x.org\r\n");
+    TfrmSend popOnly = Make();
+    popOnly.SetTo("a@x.org");
+    popOnly.SetBounceSender("first@sender.org");
+    popOnly.AddAttachment("/tmp/a.bin");
+    ASSERT_TRUE(popOnly.Queue());
+    EXPECT_EQ(popOnly.Server(), "pop.x.org");
+    ASSERT_EQ(outbox.queued.size(), 1u);
+    EXPECT_GE(outbox.queued[0].Headers().IndexOf("X-SMTP: "), 0);
+    EXPECT_EQ(outbox.queued[0].Sender(), TmsMailAddress("first@sender.org", ""));
+    EXPECT_EQ(outbox.attachments[0], (std::vector<std::string>{"/tmp/a.bin"}));
+    EXPECT_EQ(outbox.signatureLines[0], std::nullopt);  // "Default" signature does not exist
+}
+
+TEST_F(Composer, SignatureStepsAndSaves) {
+    WriteFile(paths.signatureFolder / "Alpha.txt", "A\r\n");
+    TfrmSend composer = Make();
+    EXPECT_EQ(composer.SignatureName(), "Office");
+    composer.NextSignature();
+    EXPECT_EQ(composer.SignatureName(), "Alpha");  // wraps from the last to the first
+    composer.PreviousSignature();
+    EXPECT_EQ(composer.SignatureName(), "Office");
+    composer.SetSignatureTemplate("Bye %email%");
+    EXPECT_EQ(composer.SignatureLines(), (std::vector<std::string>{"Bye jo@work.org"}));
+    composer.SaveSig("New");
+    EXPECT_EQ(test::ReadFile(paths.signatureFolder / "New.txt"), "Bye %email%");
+    EXPECT_EQ(composer.SignatureNames(), (std::vector<std::string>{"Alpha", "New", "Office"}));
+    composer.SetSignatureOn(false);
+    EXPECT_FALSE(composer.SignatureInUse());
+}
+
+TEST_F(Composer, AbandonTipGuardsTypedText) {
+    TfrmSend composer = Make();
+    EXPECT_TRUE(composer.RequestClose());
+    composer.SetSubject("draft");
+    EXPECT_FALSE(composer.RequestClose());
+    EXPECT_EQ(view.tips.back(), kAbandonTip);
+    EXPECT_TRUE(composer.RequestClose());
+    composer.TipExpired();
+    EXPECT_FALSE(composer.RequestClose());
+}
+
+}  // namespace
+}  // namespace kivo

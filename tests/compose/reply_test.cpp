@@ -1,0 +1,147 @@
+#include "compose/reply.h"
+
+#include <gtest/gtest.h>
+
+#include "base/bytes.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+struct NullView : TComposerView {
+    void ShowTip(const std::string&) override {}
+    void StatusText(const std::string&) override {}
+    void ErrorLevel(int, const std::string&) override {}
+};
+struct NullOutbox : TComposerOutbox {
+    void Queue(const TmsMessage&, std::optional<int>, const std::vector<std::string>&) override {}
+    void File(const TmsMessage&, std::optional<int>, bool) override {}
+    void RunOutgoing(TmsMessage&) override {}
+    void Send(TmsMessage&, const std::string&) override {}
+};
+
+class Reply : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        paths = {dir / "kivo.ini", dir / "accounts.ini", dir / "address.ini", dir / "Mail",
+                 dir / "Signatures"};
+        WriteFile(paths.settingsFile, "[Mail]\r\nDefaultAccount=Home\r\n");
+        WriteFile(paths.accountsFile,
+                  "[Home]\r\nEmail=me@home.org\r\nSMTP=s\r\n[Work]\r\nEmail=Me@Work.org\r\n");
+    }
+    TfrmSend Fill(TReplyKind kind, const std::string& message,
+                  std::optional<std::string> dropTo = std::nullopt) {
+        TfrmSend composer(paths, view, outbox, chooser);
+        composer.FirstActivation();
+        EXPECT_TRUE(FillFromMessage(composer, kind, ReplyLines(SplitLines(message)),
+                                    paths.accountsFile, paths.settingsFile, dropTo));
+        return composer;
+    }
+    TempDir dir;
+    TComposerPaths paths;
+    NullView view;
+    NullOutbox outbox;
+    TNoChoice chooser;
+};
+
+constexpr const char* kStored =
+    "From ???@??? 01/02/2026 10:00:00\r\n"
+    "From: \"Ann Lee\" <Ann@Lee.org>\r\n"
+    "To: me@home.org, \"Bob\" <bob@x.org>, Me@Work.org\r\n"
+    "Cc: carl@x.org, me@work.org\r\n"
+    "Subject: Fwd: plans\r\n"
+    "Date: Sun, 1 Feb 2026 10:00:00 +0100\r\n"
+    "X-Account: Work\r\n"
+    "\r\n"
+    "\r\n"
+    "Hello\r\n"
+    "Attachment Converted: \"/a/b.pdf\"\r\n";
+
+TEST_F(Reply, RepliesQuoteAndAddressTheSender) {
+    TfrmSend reply = Fill(TReplyKind::Reply, kStored);
+    EXPECT_EQ(reply.Mode(), cmReply);
+    EXPECT_EQ(reply.To().text, "ann@lee.org");
+    EXPECT_EQ(reply.Subject().text, "Re: Fwd: plans");
+    EXPECT_EQ(reply.Body(),
+              (std::vector<std::string>{"On Sun, 1 Feb 2026 10:00:00 +0100, you wrote:", ">Hello",
+                                        ">Attachment Converted: \"/a/b.pdf\""}));
+    EXPECT_EQ(reply.Account(), "Work");
+
+    // The receiving account's own address goes in any letter case; the sender always stays.
+    TfrmSend all = Fill(TReplyKind::ReplyToAll, kStored);
+    EXPECT_EQ(all.To().text, "ann@lee.org, me@home.org, bob@x.org");
+    EXPECT_EQ(all.Cc().text, "carl@x.org");
+    EXPECT_EQ(all.Body().front(), "On Sun, 1 Feb 2026 10:00:00 +0100, Ann Lee wrote:");
+}
+
+TEST_F(Reply, SubjectsAndAttributions) {
+    struct Case {
+        TReplyKind kind;
+        const char* headers;
+        const char* subject;
+        const char* attribution;
+        const char* why;
+    } cases[] = {
+        {TReplyKind::Reply, "From: a@x.org\r\nSubject: re: meeting\r\n", "re: meeting",
+         "On , you wrote:", "re: kept, no date"},
+        {TReplyKind::Reply, "From: a@x.org\r\n", "Re: Your mail", "On , you wrote:", "no subject"},
+        {TReplyKind::Forward, "From: a@x.org (Al)\r\nSubject: FWD: x\r\n", "FWD: x",
+         "On , a@x.org (Al) wrote:", "FWD: kept, comment stays in the address"},
+        {TReplyKind::Forward, "From: \"Al B\" <a@x.org>\r\nSubject: x\r\n", "Fwd: x",
+         "On , Al B wrote:", "quoted name"},
+        {TReplyKind::Reply, "reply-to: r@x.org\r\nFrom: a@x.org\r\nSubject: s\r\n", "Re: s",
+         "On , you wrote:", "lower-case reply-to is not read"},
+    };
+    for (const auto& c : cases) {
+        TfrmSend composer = Fill(c.kind, std::string(c.headers) + "\r\nBody\r\n");
+        EXPECT_EQ(composer.Subject().text, c.subject) << c.why;
+        EXPECT_EQ(composer.Body().front(), c.attribution) << c.why;
+    }
+    EXPECT_EQ(Fill(TReplyKind::Reply, "reply-to: r@x.org\r\nFrom: a@x.org\r\n\r\nB").To().text,
+              "a@x.org");
+}
+
+TEST_F(Reply, ForwardAndBounce) {
+    TfrmSend forward = Fill(TReplyKind::Forward, kStored, "dan@x.org");
+    EXPECT_EQ(forward.To().text, "dan@x.org");
+    EXPECT_TRUE(forward.Attachments().empty());
+    EXPECT_EQ(Fill(TReplyKind::Forward, kStored).To().prompt, true);
+
+    TfrmSend bounce = Fill(
+        TReplyKind::Bounce,
+        "From: \\\"Ann\\\" <Ann@Lee.org>\r\nSubject: Fwd: plans\r\n\r\nHello\r\n", "dan@x.org");
+    EXPECT_EQ(bounce.Mode(), cmBounce);
+    EXPECT_EQ(bounce.BounceSender(), "ann@lee.org");
+    EXPECT_EQ(bounce.Subject().text, "Fwd: plans");
+    EXPECT_EQ(bounce.Body(), (std::vector<std::string>{"Hello"}));
+    ASSERT_TRUE(bounce.PrepareMessage());
+    EXPECT_EQ(bounce.Message().Sender(), TmsMailAddress("ann@lee.org", ""));
+}
+
+TEST_F(Reply, AlternativeMessageQuotesTheHtmlWithoutTags) {
+    const std::string message =
+        "From: a@x.org\r\nSubject: s\r\nMime-Version: 1.0\r\n"
+        "Content-Type: multipart/alternative; boundary=\"b1\"\r\n\r\n"
+        "--b1\r\nContent-Type: text/plain\r\n\r\nplain text\r\n"
+        "--b1\r\nContent-Type: text/html\r\n\r\n<p>rich &gt; <b>text</b></p>\r\n--b1--\r\n";
+    TfrmSend reply = Fill(TReplyKind::Reply, message);
+    EXPECT_EQ(reply.Body(), (std::vector<std::string>{"On , you wrote:", ">rich > text"}));
+}
+
+TEST_F(Reply, NamesAndStatusLetters) {
+    EXPECT_EQ(ExtractName("\"Ann Lee\" <a@x.org>"), "Ann Lee");
+    EXPECT_EQ(ExtractName("Ann Lee <a@x.org>"), "Ann Lee ");
+    EXPECT_EQ(ExtractName("\"half"), "");
+    EXPECT_EQ(ReplyStatusLetter(TReplyKind::ReplyToAll), "W");
+    EXPECT_EQ(ReplyStatusLetter(TReplyKind::Forward), "F");
+    EXPECT_EQ(ReplyStatusLetter(TReplyKind::Bounce), "B");
+    TfrmSend composer(paths, view, outbox, chooser);
+    EXPECT_FALSE(FillFromMessage(composer, TReplyKind::Reply, {"", "body"}, paths.accountsFile,
+                                 paths.settingsFile));
+}
+
+}  // namespace
+}  // namespace kivo
