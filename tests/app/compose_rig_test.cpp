@@ -1,0 +1,206 @@
+// The composer's commands as a user runs them, against the real Postfix and Dovecot of the
+// test rig (scripts/test.sh starts it; these tests skip without it): alice composes with
+// attachments and sends through Postfix, bob fetches with `kivo check` through Dovecot and
+// replies, and the reply arrives in alice's mailbox. Python's email package reads what
+// arrived, as another mail program would. Subjects carry a tag of this run; bob's account
+// leaves mail on the server, so other tests' mail is untouched.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "base/bytes.h"
+#include "mail/msmsg.h"
+#include "store/mbxfile.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+class ComposeRig : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (Env("MAILPEERS_SMTP_PORT").empty() || Env("MAILPEERS_POP3_PORT").empty() ||
+            Env("MAILPEERS_DIR").empty())
+            GTEST_SKIP() << "no mail server rig: run scripts/test.sh or export the output of "
+                            "`mailpeers env DIR`";
+        tag_ = std::to_string(::getpid()) + "-" +
+               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        const std::string host = "127.0.0.1:";
+        smtp_ = host + Env("MAILPEERS_SMTP_PORT");
+        pop_ = host + Env("MAILPEERS_POP3_PORT");
+    }
+
+    test::ProcessResult Kivo(const test::TempDir& home, std::vector<std::string> args,
+                             std::string_view input = {}) {
+        args.insert(args.begin(), {"--home", home.path().string()});
+        return test::RunKivo(args, input);
+    }
+    void AddAccount(const test::TempDir& home, const std::string& user, const std::string& name) {
+        ASSERT_EQ(Kivo(home, {"init"}).status, 0);
+        const test::ProcessResult r =
+            Kivo(home, {"account", "add", "Main", "--email", user + "@example.test", "--name", name,
+                        "--pop-server", pop_, "--pop-user", user, "--password", user + "pw",
+                        "--smtp", smtp_, "--leave-mail", "1", "--sig", "None"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+
+    // The raw messages carrying our tag in a rig user's mailbox, once `count` arrived.
+    Lines Await(const std::string& user, std::size_t count) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        for (;;) {
+            Lines found;
+            const test::ProcessResult list = test::RunProgram(
+                {"bash", std::string(KIVO_SOURCE_DIR) + "/../shared/peers/mailpeers", "mailbox",
+                 Env("MAILPEERS_DIR"), user});
+            for (const std::string& file : SplitLines(list.out)) {
+                std::string raw = test::ReadFile(file);
+                if (raw.find(tag_) != std::string::npos) found.push_back(std::move(raw));
+            }
+            if (found.size() >= count || std::chrono::steady_clock::now() > until) return found;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    // What Python's email package makes of a message: subject, sender's name, then the text.
+    std::string AsPythonReadsIt(const std::string& raw) {
+        const test::TempDir dir;
+        test::WriteFile(dir / "m.eml", raw);
+        const test::ProcessResult r = test::RunProgram(
+            {"python3", "-c",
+             "import sys, email, email.policy\n"
+             "m = email.message_from_binary_file(open(sys.argv[1], 'rb'),"
+             " policy=email.policy.default)\n"
+             "body = m.get_body(('plain',))\n"
+             "sys.stdout.write(str(m['subject']) + '\\n' + m['from'].addresses[0].display_name"
+             " + '\\n' + body.get_content())\n",
+             (dir / "m.eml").string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+
+    std::string tag_;
+    std::string smtp_;
+    std::string pop_;
+};
+
+TEST_F(ComposeRig, ComposedMailAndItsReplyArriveAsWritten) {
+    test::TempDir alice;
+    test::TempDir bob;
+    AddAccount(alice, "alice", "Alice Ängström");
+    AddAccount(bob, "bob", "Bob");
+
+    const std::string binary(std::string("\x89PNG\r\n\x1a\n\0\xff", 10) + "\n.\r\n..\r\n");
+    const std::string text = "first line\r\n.\r\nlast line\r\n";
+    test::WriteFile(alice / "picture.png", binary);
+    test::WriteFile(alice / "notes.txt", text);
+    const std::string subject = "Grüße " + tag_;
+    const std::string typed = "Hello Bob,\n.hidden\nGreetings from Köln with €.\n";
+    test::ProcessResult r = Kivo(
+        alice,
+        {"compose", "--to", "bob@example.test", "--subject", subject, "--attach",
+         (alice / "picture.png").string(), "--attach", (alice / "notes.txt").string(), "--queue"},
+        typed);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Kivo(alice, {"send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 message sent\n");
+
+    // What another program shows: the subject, the name and the text as typed.
+    const Lines arrived = Await("bob", 1);
+    ASSERT_EQ(arrived.size(), 1u);
+    EXPECT_EQ(AsPythonReadsIt(arrived[0]), subject + "\nAlice Ängström\n" + typed);
+
+    // Bob's Kivo: both files byte for byte in the attachment folder, the body as typed.
+    r = Kivo(bob, {"check"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path in = bob / "Mail" / "in.mbx";
+    int number = 0;
+    Lines stored;
+    for (int n = 1; n <= FindLastIndex(in) && number == 0; ++n) {
+        Lines lines;
+        ExtractMsg(n, in, lines);
+        if (HeaderValue("Subject:", lines) == subject) {
+            number = n;
+            stored = lines;
+        }
+    }
+    ASSERT_NE(number, 0) << "the message is in bob's In";
+    Lines body = stored;
+    body.erase(body.begin(), std::find(body.begin(), body.end(), "") + 1);
+    StripMsgTop(body);
+    ASSERT_GE(body.size(), 5u);
+    EXPECT_EQ(Lines(body.begin(), body.begin() + 3), SplitLines(typed));
+    int files = 0;
+    for (const std::string& line : body) {
+        if (!line.starts_with("Attachment Converted: \"")) continue;
+        const std::string path = line.substr(23, line.size() - 24);
+        const std::string expected = path.ends_with(".png") ? binary : text;
+        EXPECT_EQ(test::ReadFile(path), expected) << path;
+        ++files;
+    }
+    EXPECT_EQ(files, 2);
+
+    // Bob replies at once; the reply reaches alice quoted and addressed as specified.
+    r = Kivo(bob, {"reply", "in", std::to_string(number), "--send"}, "Thanks!\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Message sent\n");
+    const Lines replies = Await("alice", 1);
+    ASSERT_EQ(replies.size(), 1u);
+    const std::string shown = AsPythonReadsIt(replies[0]);
+    const Lines reply = SplitLines(shown);
+    ASSERT_GE(reply.size(), 6u) << shown;
+    EXPECT_EQ(reply[0], "Re: " + subject);
+    EXPECT_EQ(reply[1], "Bob");
+    EXPECT_EQ(reply[2], "Thanks!");
+    EXPECT_TRUE(reply[3].starts_with("On ") && reply[3].ends_with(", you wrote:")) << reply[3];
+    EXPECT_EQ(Lines(reply.begin() + 4, reply.begin() + 7),
+              (Lines{">Hello Bob,", ">.hidden", ">Greetings from Köln with €."}));
+    // Bob's copy is in his Sent mailbox.
+    EXPECT_EQ(FindLastIndex(bob / "Mail" / "sent.mbx"), 1);
+}
+
+TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
+    test::TempDir home;
+    ASSERT_EQ(test::RunKivo({"--home", home.path().string(), "init"}).status, 0);
+    const auto kivo = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--home", home.path().string()});
+        return test::RunKivo(args, "body\n");
+    };
+    test::ProcessResult r = kivo({"compose", "--subject", "x", "--queue"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kivo compose: \"To\" field is empty. Please enter an e-mail address.\n");
+    r = kivo({"compose", "--to", "a@x.org", "--attach", "/no/such/file", "--queue"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot read the attachment /no/such/file"), std::string::npos);
+    r = kivo({"compose", "--to", "a@x.org", "--queue", "--send"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(fs::exists(home / "Mail" / "out.mbx"));
+
+    // With a server the message is queued, the nickname resolved.
+    ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
+              0);
+    ASSERT_EQ(kivo({"addressbook", "add", "Ann", "Lee", "--email", "ann@a.org"}).status, 0);
+    EXPECT_EQ(kivo({"addressbook", "resolve", "lee"}).out, "ann@a.org\n");
+    r = kivo({"mailto", "mailto:ann?subject=Hi", "--queue"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Lines queued;
+    ExtractMsg(1, home / "Mail" / "out.mbx", queued);
+    EXPECT_EQ(HeaderValue("To:", queued), "<ann@a.org>");
+    EXPECT_EQ(HeaderValue("Subject:", queued), "Hi");
+    EXPECT_EQ(HeaderValue("X-SMTP:", queued), "s.x.org");
+}
+
+}  // namespace
+}  // namespace kivo
