@@ -74,6 +74,8 @@ int AddressbookListCommand(Context& ctx, Args args);
 int AddressbookAddCommand(Context& ctx, Args args);
 int AddressbookAddSenderCommand(Context& ctx, Args args);
 int AddressbookResolveCommand(Context& ctx, Args args);
+int AddressbookImportCommand(Context& ctx, Args args);
+int AddressbookExportCommand(Context& ctx, Args args);
 int ReplyCommand(Context& ctx, Args args);
 int ReplyAllCommand(Context& ctx, Args args);
 int ForwardCommand(Context& ctx, Args args);

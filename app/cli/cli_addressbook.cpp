@@ -1,15 +1,18 @@
 // `kivo addressbook ...`: the address book in address.ini, changed through the editor's and
 // the mini list's own rules.
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
 #include "addressbook/KivoAddress.h"
 #include "addressbook/KivoAddressBook.h"
 #include "addressbook/addsender.h"
+#include "addressbook/vcard.h"
 #include "app/cli/cli.h"
 #include "app/cli/storecli.h"
 #include "base/bytes.h"
+#include "base/files.h"
 #include "base/inifile.h"
 #include "store/mailboxfiles.h"
 #include "store/mbxfile.h"
@@ -92,6 +95,32 @@ int AddressbookResolveCommand(Context& ctx, Args args) {
     list.Init(ctx.folder.AddressFile());
     for (const std::string& candidate : list.ResolveNick(args[0], Lookup(ctx)))
         ctx.out << candidate << '\n';
+    return 0;
+}
+
+int AddressbookImportCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs a vCard file");
+    const std::vector<TContact> cards = ReadVCards(ReadFileBytes(args[0]));
+    TFrmAddressBook editor;
+    editor.Load(ctx.folder.AddressFile());
+    int added = 0;
+    for (const TContact& card : cards) {
+        // A contact already in the book as it stands is not added twice.
+        const auto& rows = editor.Rows();
+        if (std::find(rows.begin(), rows.end(), card) != rows.end()) continue;
+        editor.Append(card);
+        ++added;
+    }
+    if (added > 0) editor.OK(ctx.folder.AddressFile());
+    ctx.out << added << (added == 1 ? " contact" : " contacts") << " imported\n";
+    return 0;
+}
+
+int AddressbookExportCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs a vCard file");
+    const std::vector<TContact> book = ReadAddressBook(ctx.folder.AddressFile());
+    WriteFileAtomic(args[0], WriteVCards(book));
+    ctx.out << book.size() << (book.size() == 1 ? " contact" : " contacts") << " exported\n";
     return 0;
 }
 

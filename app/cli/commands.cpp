@@ -74,6 +74,10 @@ constexpr Command kCommands[] = {
      AddressbookAddSenderCommand},
     {"addressbook resolve", "TEXT", "print the addresses a typed name stands for",
      AddressbookResolveCommand},
+    {"addressbook import", "FILE.vcf", "add the contacts of a vCard file (3.0, 4.0 or 2.1)",
+     AddressbookImportCommand},
+    {"addressbook export", "FILE.vcf", "write the address book as a vCard 3.0 file",
+     AddressbookExportCommand},
 };
 // clang-format on
 }  // namespace
