@@ -27,6 +27,14 @@ std::string AttachmentLine(std::string_view path) {
         .substr(0, kAttachmentLineMax);
 }
 
+// An item typed in angle brackets ("<a@x.org>", as the field's split leaves it) without
+// them: the header writer puts its own brackets around every address.
+std::string BareAddress(const std::string& item) {
+    if (item.find('<') == std::string::npos) return item;
+    const ParsedAddress parsed = ParseAddress(item);
+    return parsed.address.empty() ? item : parsed.address;
+}
+
 void RemoveAll(TmsHeaders& headers, std::string_view name) {
     for (std::size_t count = headers.Count(); count > 0; --count) headers.RemoveField(name);
 }
@@ -90,12 +98,12 @@ bool TfrmSend::PrepareMessage() {
     headers.Add(std::string("X-URL: ") + kProgramUrl);
 
     for (const std::string& address : ParseAddresses(to_.text))
-        message_.Recipients().AddAddress(address, "");
+        message_.Recipients().AddAddress(BareAddress(address), "");
     message_.SetSubject(subject_.prompt ? "" : subject_.text);
     message_.SetPriority(priority_);
     if (!cc_.prompt) {
         for (const std::string& address : ParseAddresses(cc_.text))
-            message_.CC().AddAddress(address, "");
+            message_.CC().AddAddress(BareAddress(address), "");
     }
     if (!bcc_.prompt) headers.Add("X-Bcc: " + ToCommaText(ParseAddresses(bcc_.text)));
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "compose/KivoSend.h"
 #include "base/bytes.h"
+#include "compose/KivoSend.h"
 #include "compose/parseaddresses.h"
 #include "tests/support/testutil.h"
 
@@ -146,7 +146,7 @@ TEST_F(Composer, PreparesTheMessageFromTheAccount) {
     TfrmSend composer = Make();
     EXPECT_EQ(composer.Account(), "Work");
     EXPECT_EQ(composer.SignatureLines(), (std::vector<std::string>{"-- ", "Jo \"JD\" Doe"}));
-    composer.SetTo("ann, b@b.org");
+    composer.SetTo("ann, <b@b.org>");
     composer.SetCc("c@c.org");
     composer.SetBcc("ann");
     composer.SetSubject("Grüße");
@@ -157,6 +157,7 @@ TEST_F(Composer, PreparesTheMessageFromTheAccount) {
     EXPECT_EQ(m.Sender(), TmsMailAddress("jo@work.org", "Jo JD Doe"));
     ASSERT_EQ(m.Recipients().Count(), 2u);
     EXPECT_EQ(m.Recipients().Items(0).Address(), "ann@a.org");
+    EXPECT_EQ(m.Recipients().Items(1).Address(), "b@b.org");  // no doubled brackets
     EXPECT_EQ(m.CC().Items(0).Address(), "c@c.org");
     EXPECT_EQ(m.BCC().Count(), 0u);
     EXPECT_EQ(m.Subject(), "Grüße");
