@@ -1,0 +1,191 @@
+#include "script/KivoParser.h"
+
+#include <algorithm>
+
+#include "base/bytes.h"
+#include "base/commatext.h"
+#include "base/files.h"
+#include "base/inifile.h"
+#include "script/prepmessage.h"
+#include "script/scripthost.h"
+#include "script/scriptvalues.h"
+#include "store/KivoIndex.h"
+#include "store/mailboxlock.h"
+#include "store/mbxfile.h"
+#include "store/msgops.h"
+#include "store/storefeedback.h"
+
+namespace kivo {
+
+namespace {
+
+// Clears the hint panel and the run's tables however the run ends.
+class RunScope {
+  public:
+    RunScope(TScriptInterpreter& script, TScriptHost& host, std::string_view hint)
+        : script_(script), host_(host) {
+        host_.Hint(hint);
+    }
+    ~RunScope() {
+        host_.Hint("");
+        script_.ResetTables();
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+  private:
+    TScriptInterpreter& script_;
+    TScriptHost& host_;
+};
+
+// Deletes the messages of `numbers` from the window as the Delete command does without a
+// Trash copy, keeping the other rows selected.
+void DeleteNumbers(TFrmIndex& window, const std::vector<int>& numbers) {
+    if (numbers.empty()) return;
+    std::vector<int> keep;
+    for (int n : window.SelectedNumbers()) {
+        if (std::find(numbers.begin(), numbers.end(), n) == numbers.end()) keep.push_back(n);
+    }
+    window.ClearSelection();
+    for (int n : numbers) {
+        const int row = window.RowOfNumber(n);
+        if (row >= 0) window.SetSelected(row, true);
+    }
+    DeleteSelected(window, /*toTrash=*/false, NoFeedback());
+    window.ClearSelection();
+    for (int n : keep) {
+        const int row = window.RowOfNumber(n);
+        if (row >= 0) window.SetSelected(row, true);
+    }
+}
+
+}  // namespace
+
+std::filesystem::path ScriptFile(const std::filesystem::path& scriptFolder, std::string_view name) {
+    return FindFileNoCase(scriptFolder, std::string(name) + ".kiv");
+}
+
+std::vector<std::string> LoadScriptLines(const std::filesystem::path& file) {
+    return ValueLines(ReadFileBytes(file));
+}
+
+void ClearDeleteMark(TmsMessage& message) {
+    std::string status = message.Headers().GetFieldValue("Status");
+    std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+    message.Headers().RemoveField("Status");
+    message.Headers().Add("Status: " + status);
+}
+
+bool HasDeleteRequest(const TmsMessage& message) {
+    return message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos;
+}
+
+std::vector<TDebugRow> DebugRows(const TScriptInterpreter& script) {
+    std::vector<TDebugRow> rows;
+    for (const TScriptVar& var : script.Variables()) rows.push_back({var.name, var.value});
+    for (const TScriptMsgVar& msg : script.Messages()) rows.push_back({msg.name, "<mail message>"});
+    return rows;
+}
+
+TFrmScripts::TFrmScripts(TScriptPaths paths, Platform& platform, TScriptHost& host)
+    : script_(std::move(paths), platform, host) {}
+
+void TFrmScripts::RunOnMessage(std::string_view scriptName, TmsMessage& message) {
+    if (script_.Running()) return;
+    const std::filesystem::path file = ScriptFile(Paths().scriptFolder, scriptName);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return;
+    const std::vector<std::string> lines = LoadScriptLines(file);
+    RunScope scope(script_, script_.Host(),
+                   "Press ESC to abort script " + std::string(scriptName) + "...");
+    script_.ResetTables();
+    script_.CreateMsg("%message") = message;
+    script_.ParseScript(lines, scriptName);
+    message = script_.CreateMsg("%message");
+}
+
+void TFrmScripts::RunList(const std::vector<std::string>& names, TmsMessage& message) {
+    ClearDeleteMark(message);
+    for (const std::string& name : names) RunOnMessage(name, message);
+}
+
+std::vector<std::string> TFrmScripts::IncomingList() const {
+    return FromCommaText(IniFile(Paths().settingsFile).ReadString("Scripts", "Incoming", ""));
+}
+
+std::vector<std::string> TFrmScripts::OutgoingList() const {
+    return FromCommaText(IniFile(Paths().settingsFile).ReadString("Scripts", "Outgoing", ""));
+}
+
+void TFrmScripts::RunIncoming(TmsMessage& message) {
+    RunList(IncomingList(), message);
+}
+
+void TFrmScripts::RunOutgoing(TmsMessage& message) {
+    RunList(OutgoingList(), message);
+}
+
+bool TFrmScripts::RunOnRaw(const std::vector<std::string>& lines, std::vector<std::string> raw,
+                           std::string_view name, bool& goOn) {
+    script_.ResetTables();
+    PrepMessage(raw);
+    TmsMessage& message = script_.CreateMsg("%message");
+    message.LoadFromBytes(JoinValueLines(raw));
+    ClearDeleteMark(message);
+    goOn = script_.ParseScript(lines, name);
+    return HasDeleteRequest(script_.CreateMsg("%message"));
+}
+
+void TFrmScripts::RunOnSelectedMessages(std::string_view scriptName, TFrmIndex& window) {
+    if (script_.Running() || window.ItemCount() == 0) return;
+    const std::filesystem::path file = ScriptFile(Paths().scriptFolder, scriptName);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return;
+    const std::vector<std::string> lines = LoadScriptLines(file);
+    RunScope scope(script_, script_.Host(),
+                   "Press ESC to abort " + std::string(scriptName) + "...");
+
+    std::vector<int> deleted;
+    try {
+        for (int number : window.SelectedNumbers()) {
+            std::vector<std::string> raw;
+            {
+                // The lock is held only while the message is read: a script may append to
+                // this very mailbox, which takes the lock itself.
+                const TMailboxLock lock(window.Files());
+                CheckIndexCurrent(window, lock.fd());
+                try {
+                    ExtractMsg(number, window.Files().Mbx, raw);
+                } catch (const EIndexInvalid&) {
+                    raw.clear();
+                }
+            }
+            bool goOn = true;
+            if (RunOnRaw(lines, std::move(raw), scriptName, goOn)) deleted.push_back(number);
+            if (!goOn) break;
+        }
+    } catch (...) {
+        // The deletions asked for before the failure still happen.
+        DeleteNumbers(window, deleted);
+        throw;
+    }
+    DeleteNumbers(window, deleted);
+}
+
+TDryRunResult TFrmScripts::DryRun(const std::vector<std::string>& lines,
+                                  std::string_view scriptName) {
+    TDryRunResult result;
+    if (script_.Running()) return result;
+    RunScope scope(script_, script_.Host(),
+                   "Press ESC to abort script " + std::string(scriptName) + "...");
+    script_.ResetTables();
+    try {
+        result.completed = script_.ParseScript(lines, scriptName);
+    } catch (const ESyntaxError& e) {
+        result.error = e.WithLine();
+    }
+    result.variables = DebugRows(script_);
+    return result;
+}
+
+}  // namespace kivo
