@@ -4,8 +4,10 @@
 #include <ostream>
 
 #include "app/cli/abortplatform.h"
+#include "app/cli/scriptcli.h"
 #include "app/cli/storecli.h"
 #include "app/cli/transfercli.h"
+#include "script/KivoParser.h"
 #include "transfer/checkmail.h"
 #include "transfer/pop3mailbox.h"
 
@@ -80,7 +82,8 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
         .leaveOnServer = ctx.folder.LeaveOnServerFile(),
     };
     TPop3Mailbox pop(platform);
-    TNoFilters filters;
+    TerminalScriptHost scriptHost(feedback);
+    TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TCheckMail check(paths, pop, filters, shown, &platform);
     const int errorsBefore = feedback.Errors();
     const TCheckResult result = check.Run();

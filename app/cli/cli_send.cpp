@@ -3,8 +3,10 @@
 #include <ostream>
 
 #include "app/cli/abortplatform.h"
+#include "app/cli/scriptcli.h"
 #include "app/cli/transfercli.h"
 #include "net/mssmtp.h"
+#include "script/KivoParser.h"
 #include "transfer/sendqueue.h"
 
 namespace kivo::cli {
@@ -26,7 +28,8 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
     });
     TmsSMTP smtp(platform);
     TSmtpClientSender sender(smtp);
-    TNoFilters filters;
+    TerminalScriptHost scriptHost(feedback);
+    TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TSendQueue queue(
         {ctx.folder.SettingsFile(), ctx.folder.AccountsFile(), ctx.folder.MailFolder()}, sender,
         filters, feedback, &platform);

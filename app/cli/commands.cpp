@@ -51,6 +51,13 @@ constexpr Command kCommands[] = {
      "status is 1 when a message failed", SendCommand},
     {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
      "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},
+    {"script list", "", "list the scripts: name TAB the comment under its header line",
+     ScriptListCommand},
+    {"script run", "NAME MAILBOX NUMBER...", "run a script on messages of a mailbox as the Now "
+     "button does; messages the script deletes go to the deleted list", ScriptRunCommand},
+    {"script dry-run", "FILE", "run a script file without a message and print its variables "
+     "(name TAB value)", ScriptDryRunCommand},
+    {"script filters", "", "print the Incoming and Outgoing filter lists", ScriptFiltersCommand},
     {"compose", "[--account NAME] [--to TEXT]... [--cc TEXT]... [--bcc TEXT]... [--subject TEXT] "
                 "[--attach FILE]... [--priority low|normal|high] [--no-signature] "
                 "(--queue | --send)",

@@ -1,0 +1,134 @@
+// kivo script list, run, dry-run and filters: the filters and scripts window's work on the
+// terminal. Script errors end the command with their text and line and exit status 1.
+
+#include <algorithm>
+#include <ostream>
+
+#include "app/cli/scriptcli.h"
+#include "app/cli/storecli.h"
+#include "app/terminalfeedback.h"
+#include "base/bytes.h"
+#include "script/KivoParser.h"
+#include "script/scriptvalues.h"
+
+namespace kivo::cli {
+
+TScriptPaths ScriptPathsOf(const ProgramFolder& folder) {
+    return {folder.root,           folder.MailFolder(),
+            folder.ScriptFolder(), folder.SignatureFolder(),
+            folder.SettingsFile(), folder.AccountsFile()};
+}
+
+namespace {
+
+// The names of the scripts in the folder, sorted without regard to case.
+std::vector<std::string> ScriptNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() > 4 && EqualsNoCase(file.substr(file.size() - 4), ".kiv")) {
+            names.push_back(file.substr(0, file.size() - 4));
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return LowerCase(a) < LowerCase(b);
+    });
+    return names;
+}
+
+// The comment lines that follow a script's header line, joined with blanks.
+std::string HeaderComment(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string line = Trim(lines[i]);
+        if (!line.starts_with("{") || line.starts_with("{###")) break;
+        std::string inner = line.substr(1);
+        if (!inner.empty() && inner.back() == '}') inner.pop_back();
+        if (!text.empty()) text += ' ';
+        text += Trim(inner);
+    }
+    return text;
+}
+
+[[noreturn]] void ReportScriptError(const ESyntaxError& e) {
+    throw std::runtime_error(e.WithLine());
+}
+
+}  // namespace
+
+int ScriptListCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    const std::filesystem::path folder = ctx.folder.ScriptFolder();
+    for (const std::string& name : ScriptNames(folder)) {
+        ctx.out << name << '\t' << HeaderComment(LoadScriptLines(ScriptFile(folder, name))) << '\n';
+    }
+    return 0;
+}
+
+int ScriptFiltersCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    TScriptHost host;
+    TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
+    ctx.out << "Incoming:";
+    for (const std::string& name : scripts.IncomingList()) ctx.out << "\n\t" << name;
+    ctx.out << "\nOutgoing:";
+    for (const std::string& name : scripts.OutgoingList()) ctx.out << "\n\t" << name;
+    ctx.out << '\n';
+    return 0;
+}
+
+int ScriptDryRunCommand(Context& ctx, Args args) {
+    if (args.size() != 1) throw UsageError("needs one script file");
+    const std::vector<std::string> lines = LoadScriptLines(args[0]);
+    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TerminalScriptHost host(feedback);
+    TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
+    const TDryRunResult result =
+        scripts.DryRun(lines, std::filesystem::path(args[0]).stem().string());
+    // The Debug table: a value of several lines continues on lines of its own.
+    for (const TDebugRow& row : result.variables) {
+        const std::vector<std::string> valueLines = ValueLines(row.value);
+        ctx.out << row.name << '\t' << (valueLines.empty() ? "" : valueLines.front()) << '\n';
+        for (std::size_t i = 1; i < valueLines.size(); ++i)
+            ctx.out << '\t' << valueLines[i] << '\n';
+    }
+    if (!result.error.empty()) throw std::runtime_error(result.error);
+    return result.completed ? 0 : 1;
+}
+
+int ScriptRunCommand(Context& ctx, Args args) {
+    if (args.size() < 3) throw UsageError("needs a script, a mailbox and message numbers");
+    const std::string name = args[0];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(ScriptFile(ctx.folder.ScriptFolder(), name), ec)) {
+        throw std::runtime_error("no script " + name);
+    }
+    StoreView view;
+    TFrmMain main(ctx.folder, ctx.platform, view);
+    OpenMailbox(main, args[1]);
+    TFrmIndex& index = main.MainIndex();
+    index.ClearSelection();
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        int number = 0;
+        if (!ParseInt(args[i], number) || number < 1) {
+            throw UsageError("not a message number: " + args[i]);
+        }
+        const int row = index.RowOfNumber(number);
+        if (row < 0) throw std::runtime_error("no message " + args[i] + " in " + args[1]);
+        index.SetSelected(row, true);
+    }
+    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TerminalScriptHost host(feedback);
+    TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
+    try {
+        scripts.RunOnSelectedMessages(name, index);
+    } catch (const ESyntaxError& e) {
+        SaveAfterCommand(ctx, main);
+        ReportScriptError(e);
+    }
+    SaveAfterCommand(ctx, main);
+    return 0;
+}
+
+}  // namespace kivo::cli

@@ -1,0 +1,139 @@
+// kivo script list, filters, dry-run and run as real processes on a program folder, and the
+// user buttons running a script through the engine.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/scriptrunner.h"
+#include "base/inifile.h"
+#include "base/platform.h"
+#include "script/scripthost.h"
+#include "store/mbxfile.h"
+#include "store/populate.h"
+#include "tests/store/storetest.h"
+#include "tests/support/testutil.h"
+
+extern char** environ;
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct ScriptHome {
+    TempDir dir;
+    ScriptHome() {
+        fs::create_directories(dir / "Mail");
+        fs::create_directories(dir / "Scripts");
+    }
+    void Script(const std::string& name, const std::string& text) const {
+        WriteFile(dir / "Scripts" / (name + ".kiv"), text);
+    }
+    test::ProcessResult Kivo(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--home", dir.path().string()});
+        return test::RunKivo(args);
+    }
+};
+
+TEST(ScriptCli, ListsScriptsAndFilters) {
+    ScriptHome home;
+    home.Script("Zap", "{### Zap}\r\n{Removes junk}\r\n{from In}\r\nExit\r\n");
+    home.Script("a list", "{### a list}\r\nExit\r\n");
+    WriteFile(home.dir / "kivo.ini",
+              "[Scripts]\r\nIncoming=\"\"a list\",Zap\"\r\nOutgoing=Zap\r\n");
+    auto list = home.Kivo({"script", "list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "a list\t\nZap\tRemoves junk from In\n");
+    auto filters = home.Kivo({"script", "filters"});
+    EXPECT_EQ(filters.out, "Incoming:\n\ta list\n\tZap\nOutgoing:\n\tZap\n");
+}
+
+TEST(ScriptCli, DryRunPrintsTheDebugTableAndErrorsWithTheirLine) {
+    ScriptHome home;
+    WriteFile(home.dir / "ok.kiv", "Set $a \"x\\ny\"\r\nCreateMessage %m\r\n");
+    auto ok = home.Kivo({"script", "dry-run", (home.dir / "ok.kiv").string()});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_NE(ok.out.find("$a\tx\n\ty\n%m\t<mail message>\n"), std::string::npos) << ok.out;
+    WriteFile(home.dir / "bad.kiv", "Set #n 1\r\n\r\nSet #n x\r\nSet $after 1\r\n");
+    auto bad = home.Kivo({"script", "dry-run", (home.dir / "bad.kiv").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Line 3: Non-integer assigned to integer variable"), std::string::npos)
+        << bad.err;
+    EXPECT_NE(bad.out.find("#n\t1\n"), std::string::npos);
+    EXPECT_EQ(bad.out.find("$after"), std::string::npos);
+}
+
+TEST(ScriptCli, RunDeletesWhatTheScriptMarksAndSavesTheIndex) {
+    ScriptHome home;
+    WriteFile(home.dir / "Mail" / "Box.mbx", test::NumberedMailbox(3));
+    home.Script("Junk",
+                "ReadHeader $s Subject %message\r\nIf $s = m1 then Keep\r\n"
+                "AppendToFile 1\r\nSaveMessage %message Junk.mbx\r\n"
+                "DeleteMessage %message\r\n:Keep\r\n");
+    auto run = home.Kivo({"script", "run", "junk", "Box", "1", "3"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(FindLastIndex(home.dir / "Mail" / "Junk.mbx"), 1);
+    auto ls = home.Kivo({"ls", "Box"});
+    // The index was saved as the window saves it (which may compress the mailbox).
+    EXPECT_EQ(std::count(ls.out.begin(), ls.out.end(), '\n'), 2) << ls.out;
+    EXPECT_EQ(ls.out.find("\tm3\t"), std::string::npos) << ls.out;
+    auto missing = home.Kivo({"script", "run", "Nothing", "Box", "1"});
+    EXPECT_EQ(missing.status, 1);
+}
+
+TEST(ScriptCli, CtrlCEndsAnEndlessLoop) {
+    ScriptHome home;
+    const fs::path started = home.dir / "Mail" / "started";
+    WriteFile(home.dir / "loop.kiv",
+              "Set $s x\r\nSaveBody $s started\r\n:top\r\nAddIntegers #n 1\r\nGoto top\r\n");
+    std::vector<std::string> args{KIVO_BINARY, "--home",  home.dir.path().string(),
+                                  "script",    "dry-run", (home.dir / "loop.kiv").string()};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // The loop runs once the file exists; no timing is assumed beyond that.
+    while (!fs::exists(started)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);  // aborted, not completed
+}
+
+TEST(ScriptButtons, RunTheirScriptOnTheSelectedMessages) {
+    TempDir dir;
+    fs::create_directories(dir / "Mail");
+    fs::create_directories(dir / "Scripts");
+    WriteFile(dir / "Mail" / "Box.mbx", test::NumberedMailbox(2));
+    WriteFile(dir / "Scripts" / "Del.kiv", "DeleteMessage %message\r\n");
+    TFrmIndex box = test::Rebuilt(dir / "Mail");
+    box.SelectOnly(1);
+    HeadlessPlatform platform;
+    TScriptHost host;
+    TFrmScripts scripts({dir.path(), dir / "Mail", dir / "Scripts", dir / "Signatures",
+                         dir / "kivo.ini", dir / "accounts.ini"},
+                        platform, host);
+    TScriptButtonRunner runner(scripts, box);
+    runner.RunOnSelectedMessages("del");
+    EXPECT_EQ(ReadFile(dir / "Mail" / "Box.d"), "2\r\n");
+    EXPECT_THROW(runner.RunOnSelectedMessages("Gone"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace kivo
