@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/inifile.h"
 #include "mail/rfc822date.h"
+#include "script/builtin.h"
 
 namespace kivo {
 
@@ -89,6 +90,10 @@ std::string WelcomeMailbox(const DateTime& when) {
     AppendMessage(lines, when, "Tips for using Kivo", kTipsPage);
     AppendMessage(lines, when, "Welcome to Kivo", kWelcomePage);
     return JoinLinesCrLf(lines);
+}
+
+void TFirstRunFiles::WriteBuiltInScripts(const ProgramFolder& folder) {
+    SaveBuiltIn(folder.ScriptFolder());
 }
 
 void TFirstRunFiles::WriteDefaultUserButtons(const ProgramFolder& folder) {

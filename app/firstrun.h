@@ -1,7 +1,7 @@
 #pragma once
 // What a new program folder starts with: the ten user buttons' defaults in kivo.ini's
 // [Scripts] section and the welcome mailbox, two messages in In that greet the user and give
-// tips. The built-in scripts stay with the script engine, which writes them itself.
+// tips. The built-in scripts come from the script engine.
 
 #include "app/programfolder.h"
 #include "base/datetime.h"
@@ -22,6 +22,8 @@ class TFirstRunFiles : public TFirstRunContent {
     // `now` dates the welcome messages; unset means the clock's time.
     explicit TFirstRunFiles(std::optional<DateTime> now = std::nullopt) : now_(now) {}
 
+    // Writes the built-in scripts into the new script folder.
+    void WriteBuiltInScripts(const ProgramFolder& folder) override;
     // Writes the button keys into [Scripts] of kivo.ini, keeping everything else there.
     void WriteDefaultUserButtons(const ProgramFolder& folder) override;
     // Writes Mail/In.mbx with the two welcome messages.

@@ -21,8 +21,11 @@ void Execute(TScriptInterpreter& s, TScriptParams p) {
     const std::string params = p.size() == 2 ? s.GetValue(p[1]) : std::string();
     // A program starts with its arguments; documents, folders and URLs go to the desktop's
     // handler. A failure to start is not reported.
+    std::error_code ec;
     if (IsProgram(file)) {
         StartDetached(ProgramArgs(file, params));
+    } else if (!file.empty() && std::filesystem::exists(s.FilePath(file), ec)) {
+        s.Plat().ShellOpen(s.FilePath(file).string());  // a file of the mail folder
     } else {
         s.Plat().ShellOpen(file);
     }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "base/bytes.h"
+#include "base/files.h"
 #include "base/inifile.h"
 #include "base/platform.h"
 #include "script/scripthost.h"
@@ -139,7 +140,8 @@ std::filesystem::path TScriptInterpreter::FilePath(std::string_view name) const 
         if (c == '\\') c = '/';
     }
     const std::filesystem::path path(text);
-    return path.is_absolute() ? path : paths_.mailFolder / path;
+    // An existing file of another letter case is the same file ("Out.mbx" is "out.mbx").
+    return ResolveNoCase(path.is_absolute() ? path : paths_.mailFolder / path);
 }
 
 void TScriptInterpreter::Wait(int seconds) {

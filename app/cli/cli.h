@@ -72,6 +72,7 @@ int ScriptListCommand(Context& ctx, Args args);
 int ScriptRunCommand(Context& ctx, Args args);
 int ScriptDryRunCommand(Context& ctx, Args args);
 int ScriptFiltersCommand(Context& ctx, Args args);
+int ScriptBuiltinCommand(Context& ctx, Args args);
 int ComposeCommand(Context& ctx, Args args);
 int MailtoCommand(Context& ctx, Args args);
 int AddressbookListCommand(Context& ctx, Args args);

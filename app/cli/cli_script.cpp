@@ -9,6 +9,7 @@
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
 #include "script/KivoParser.h"
+#include "script/builtin.h"
 #include "script/scriptvalues.h"
 
 namespace kivo::cli {
@@ -128,6 +129,13 @@ int ScriptRunCommand(Context& ctx, Args args) {
         ReportScriptError(e);
     }
     SaveAfterCommand(ctx, main);
+    return 0;
+}
+
+int ScriptBuiltinCommand(Context& ctx, Args args) {
+    if (!args.empty()) throw UsageError("takes no arguments");
+    std::filesystem::create_directories(ctx.folder.ScriptFolder());
+    for (const std::string& name : SaveBuiltIn(ctx.folder.ScriptFolder())) ctx.out << name << '\n';
     return 0;
 }
 

@@ -58,6 +58,8 @@ constexpr Command kCommands[] = {
     {"script dry-run", "FILE", "run a script file without a message and print its variables "
      "(name TAB value)", ScriptDryRunCommand},
     {"script filters", "", "print the Incoming and Outgoing filter lists", ScriptFiltersCommand},
+    {"script builtin", "", "write the built-in scripts into the script folder (overwriting "
+     "them); prints their names", ScriptBuiltinCommand},
     {"compose", "[--account NAME] [--to TEXT]... [--cc TEXT]... [--bcc TEXT]... [--subject TEXT] "
                 "[--attach FILE]... [--priority low|normal|high] [--no-signature] "
                 "(--queue | --send)",

@@ -160,6 +160,14 @@ TEST(ScriptFiles, RelativeNamesMeanTheMailFolder) {
     EXPECT_FALSE(std::filesystem::exists(f.root / "Mail" / "notes.txt"));
 }
 
+TEST(ScriptFiles, NamesMatchExistingFilesWithoutRegardToCase) {
+    ScriptFixture f;
+    WriteFile(f.root / "Mail" / "out.mbx", "x\r\n");
+    ASSERT_TRUE(f.Run("Set $b y\nAppendToFile 1\nSaveBody $b Out.MBX"));
+    EXPECT_EQ(ReadFile(f.root / "Mail" / "out.mbx"), "x\r\ny\r\n");
+    EXPECT_FALSE(std::filesystem::exists(f.root / "Mail" / "Out.MBX"));
+}
+
 TEST(ScriptFiles, AppendModeAppendsAndAnEmptyValueCreatesNothing) {
     ScriptFixture f;
     ASSERT_TRUE(
