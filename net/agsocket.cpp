@@ -13,6 +13,7 @@
 #include "net/agRasCmp.h"
 #include "net/hostlookup.h"
 #include "net/sockerrors.h"
+#include "net/tlstransport.h"
 
 namespace kivo {
 
@@ -27,7 +28,7 @@ std::atomic<int>& WinsockCount() {
 }
 
 std::string HostPart(const std::string& server) {
-    return server.substr(0, server.find(':'));
+    return SplitServer(server).host;
 }
 
 }  // namespace
@@ -154,10 +155,9 @@ void TagSocket::ResolveAddress(const std::string& host) {
 }
 
 void TagSocket::FindPort() {
-    std::size_t colon = Server.find(':');
+    const std::string portText = SplitServer(Server).port;
     int port = 0;
-    if (colon != std::string::npos && ParseInt(Server.substr(colon + 1), port) && port > 0 &&
-        port <= 65535) {
+    if (!portText.empty() && ParseInt(portText, port) && port > 0 && port <= 65535) {
         address_.sin_port = htons(static_cast<std::uint16_t>(port));
         return;
     }
@@ -201,6 +201,37 @@ void TagSocket::OpenConnection() {
         result = transport_->FinishConnect();
     }
     if (result.kind == TIoResult::ioError) RaiseSocketError(WinsockErrorFromErrno(result.error));
+    counter_.Stop();
+}
+
+void TagSocket::StartTls(std::string_view trustFingerprint) {
+    RequireConnection();
+    if (inputPos_ < input_.size()) {
+        // Bytes that came before the handshake could be anyone's: they must not be read as
+        // if they had come over TLS.
+        Disconnect();
+        RaiseSocketText("The server sent more than its reply before the TLS handshake");
+    }
+    TTlsOptions options{HostPart(Server), std::string(trustFingerprint)};
+    try {
+        transport_ = std::make_unique<TTlsTransport>(std::move(transport_), std::move(options));
+    } catch (const std::runtime_error& e) {
+        Disconnect();
+        RaiseSocketText(e.what());
+    }
+    counter_.Start(TimeOut);
+    for (;;) {
+        TIoResult result = transport_->Handshake();
+        if (result.kind == TIoResult::ioDone) break;
+        if (result.kind == TIoResult::ioError || result.kind == TIoResult::ioClosed) {
+            std::string text = transport_->ErrorText();
+            Disconnect();
+            if (cancel_) RaiseCanceled();
+            if (text.empty()) RaiseSocketError(WinsockErrorFromErrno(result.error));
+            RaiseSocketText(text);
+        }
+        WaitForTransport(result);
+    }
     counter_.Stop();
 }
 

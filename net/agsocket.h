@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/transport.h"
 
@@ -129,10 +130,16 @@ class TagSocket {
     std::uint16_t Port() const;  // of the last Connect
     TTimeCounter& Counter() { return counter_; }
 
+    // Turns the open connection into a TLS one: handshake and certificate check within
+    // TimeOut, Cancel honoured. A failure closes the connection and raises ESocketError with
+    // the reason; nothing is ever sent over a connection whose certificate failed.
+    void StartTls(std::string_view trustFingerprint);
+
     // One reply line without its line end; returns ReplyCode of it.
     int ReadLine(std::string& line);
-    // A reply that may span several "code-" lines; the code of the first, LastReply the last.
-    int ReadReply();
+    // A reply that may span several "code-" lines; the code of the first, LastReply the last;
+    // every line of it in `lines` when given.
+    int ReadReply(std::vector<std::string>* lines = nullptr);
     void SendLine(std::string_view text);
     // Appends a response up to and including its CR LF "." CR LF line, bytes as received.
     // The response may not grow much past `sizeBound` (the message's size where known; 0:
@@ -190,10 +197,18 @@ class TagSocket {
     std::size_t inputPos_ = 0;
 };
 
+// How a mail connection is secured: not at all, upgraded in the dialogue (POP3 STLS, SMTP
+// STARTTLS), or TLS from the first byte (POP3S, SMTPS).
+enum class TSecurity { none, upgrade, implicit };
+
 // The mail protocol clients' base: a socket client with the protocol's log-in and log-out.
 class TmsMailBase : public TagSocket {
   public:
     using TagSocket::TagSocket;
+
+    TSecurity Security = TSecurity::none;
+    // The SHA-256 fingerprint of a certificate trusted as it is (a self-signed server).
+    std::string TrustCert;
 
     // Connects the TCP socket and performs the greeting and log-in.
     virtual void LogIn() = 0;

@@ -1,5 +1,6 @@
 #include "net/hostlookup.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
 
@@ -10,6 +11,23 @@
 #include "net/sockerrors.h"
 
 namespace kivo {
+
+TServerParts SplitServer(std::string_view server) {
+    if (!server.empty() && server.front() == '[') {
+        const std::size_t close = server.find(']');
+        if (close != std::string_view::npos) {
+            std::string_view rest = server.substr(close + 1);
+            return {std::string(server.substr(1, close - 1)),
+                    std::string(rest.starts_with(':') ? rest.substr(1) : std::string_view())};
+        }
+    }
+    const std::size_t colon = server.find(':');
+    in6_addr literal{};
+    if (colon == std::string_view::npos ||
+        ::inet_pton(AF_INET6, std::string(server).c_str(), &literal) == 1)
+        return {std::string(server), {}};
+    return {std::string(server.substr(0, colon)), std::string(server.substr(colon + 1))};
+}
 
 struct THostLookup::State {
     std::atomic<bool> done{false};

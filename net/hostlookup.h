@@ -8,9 +8,18 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace kivo {
+
+// A server field split into host and port text: "host", "host:port", "[v6]:port", or a bare
+// IPv6 literal ("::1"), which has no port.
+struct TServerParts {
+    std::string host;
+    std::string port;
+};
+TServerParts SplitServer(std::string_view server);
 
 class THostLookup {
   public:

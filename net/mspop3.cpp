@@ -1,9 +1,11 @@
 #include "net/mspop3.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "base/bytes.h"
 #include "base/files.h"
+#include "mail/base64.h"
 
 namespace kivo {
 
@@ -11,6 +13,19 @@ namespace {
 
 // A STAT count above this is a broken or hostile server, not a mailbox.
 constexpr std::int64_t kMaxMessageCount = 10'000'000;
+// A capability listing longer than this is not one.
+constexpr std::int64_t kMaxCapabilityBytes = 64 * 1024;
+
+std::vector<std::string> SplitWords(std::string_view line) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t end = std::min(line.find(' ', at), line.size());
+        if (end > at) words.emplace_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
 
 bool ParseCount(std::string_view text, std::int64_t& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -66,6 +81,9 @@ int TmsCustomPOP::ReplyCode(std::string_view line) const {
 void TmsCustomPOP::Connect() {
     if (UserName.empty()) RaiseSocketText("UserName property is required");
     if (Password.empty()) RaiseSocketText("Password property is required");
+    const bool implicit = Security == TSecurity::implicit;
+    DefaultPort = implicit ? 995 : 110;
+    SetServiceName(implicit ? "pop3s" : "pop3");
     ResetFlags();
     TmsMailBase::Connect();
 }
@@ -83,9 +101,14 @@ void TmsCustomPOP::LogIn() {
     ResetFlags();
     try {
         OpenConnection();
+        if (Security == TSecurity::implicit) StartTls(TrustCert);
         if (ReadLine(lastReply_) != 1) throw EServerError(lastReply_);
-        CommandOk("USER " + UserName);
-        CommandOk("PASS " + Password);
+        if (Security == TSecurity::none) {
+            CommandOk("USER " + UserName);
+            CommandOk("PASS " + Password);
+        } else {
+            SecureLogIn();
+        }
         CommandOk("STAT");
     } catch (const ESocketError&) {
         Disconnect();
@@ -103,6 +126,41 @@ void TmsCustomPOP::LogIn() {
         throw EServerError(lastReply_);
     MessageCount = count;
     MailboxSize = size;
+}
+
+void TmsCustomPOP::SecureLogIn() {
+    if (Security == TSecurity::upgrade) {
+        // Never on without TLS: a refused STLS ends the log-in before the password goes out.
+        if (Command("STLS") != 1)
+            RaiseSocketText("The server refused STLS, so the connection stays unsecured: " +
+                            lastReply_);
+        StartTls(TrustCert);
+    }
+    const std::vector<std::string> capabilities = Capabilities();
+    const bool plain = std::any_of(capabilities.begin(), capabilities.end(), [](const auto& c) {
+        const std::vector<std::string> words = SplitWords(c);
+        return !words.empty() && EqualsNoCase(words[0], "SASL") &&
+               std::any_of(words.begin() + 1, words.end(),
+                           [](const std::string& w) { return EqualsNoCase(w, "PLAIN"); });
+    });
+    if (!plain) {
+        CommandOk("USER " + UserName);
+        CommandOk("PASS " + Password);
+        return;
+    }
+    // RFC 5034: the credentials follow the server's "+ " prompt.
+    if (Command("AUTH PLAIN") != 1) throw EServerError(lastReply_);
+    if (!lastReply_.starts_with("+OK"))
+        CommandOk(EncodeBase64(std::string(1, '\0') + UserName + '\0' + Password));
+}
+
+std::vector<std::string> TmsCustomPOP::Capabilities() {
+    if (Command("CAPA") != 1) return {};
+    std::string listing;
+    ReceiveToStream(listing, 0, kMaxCapabilityBytes);
+    std::vector<std::string> lines = SplitLines(listing);
+    if (!lines.empty() && lines.back() == ".") lines.pop_back();
+    return lines;
 }
 
 void TmsCustomPOP::LogOut() {

@@ -44,6 +44,11 @@ class TmsCustomPOP : public TmsMailBase {
     void LogOut() override;
 
   protected:
+    // After the greeting of a secured account: STLS when upgrading, CAPA, then AUTH PLAIN
+    // when the server offers it, else USER and PASS.
+    void SecureLogIn();
+    // The CAPA listing's lines; none when the server refuses CAPA.
+    std::vector<std::string> Capabilities();
     // Sends the command and reads one reply line into LastReply.
     int Command(std::string_view text);
     // The same, raising EServerError with the reply line unless it begins with "+".

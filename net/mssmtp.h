@@ -24,6 +24,9 @@ class TmsSMTP : public TmsMailBase {
 
     // The message to send; borrowed, so it must outlive the Send that uses it.
     TmsMessage* MailMessage = nullptr;
+    // Log-in after the greeting (AUTH); no log-in while AuthUser is empty.
+    std::string AuthUser;
+    std::string AuthPassword;
 
     TNotifyEvent OnPrepare;
     TNotifyEvent OnSending;
@@ -50,6 +53,21 @@ class TmsSMTP : public TmsMailBase {
     // Sends the command and reads the (multi-line) reply; raises EServerError with the last
     // reply line unless the reply's first digit is `expected`.
     void Expect(std::string_view command, int expected);
+    // HELO with the local host name, the bare HELO when that is refused.
+    void Helo();
+    // EHLO; false when refused. The extensions the server named are kept.
+    bool Ehlo();
+    bool HasExtension(std::string_view keyword) const;
+    // The words after an extension's keyword ("AUTH PLAIN LOGIN": PLAIN, LOGIN).
+    std::vector<std::string> ExtensionWords(std::string_view keyword) const;
+    // AUTH with the best mechanism both sides know.
+    void Authenticate();
+    // The MAIL FROM parameters EHLO allows: SIZE and BODY=8BITMIME. Raises when the
+    // message is larger than the server takes.
+    std::string MailParameters(std::string_view data);
+
+    std::vector<std::string> extensions_;  // EHLO's lines after the first; empty after HELO
+    bool extended_ = false;                // EHLO was accepted
 };
 
 // The data as it goes on the wire: every line that begins with "." gets one more.

@@ -98,8 +98,9 @@ int TagSocket::ReadLine(std::string& line) {
     return ReplyCode(line);
 }
 
-int TagSocket::ReadReply() {
+int TagSocket::ReadReply(std::vector<std::string>* lines) {
     int code = ReadLine(lastReply_);
+    if (lines) lines->assign(1, lastReply_);
     if (code <= 0 || lastReply_.size() < 4 || lastReply_[3] != '-') return code;
     std::string line;
     for (int count = 1;; ++count) {
@@ -108,6 +109,7 @@ int TagSocket::ReadReply() {
             RaiseSocketText("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
         }
         ReadLine(line);
+        if (lines) lines->push_back(line);
         // Any line that does not continue ("250" alone, "250 ok") ends the reply.
         if (line.size() < 4 || line[3] != '-') break;
     }

@@ -1,13 +1,14 @@
 #pragma once
-// The byte transport under the socket client's line reader. Plain TCP is the one transport
-// today; a TLS transport can take its place under the same reader without the POP3 and SMTP
-// dialogues noticing. A transport never blocks: it reports what it needs to wait for and the
-// socket client does the waiting (with the event pump, time-out and cancel).
+// The byte transport under the socket client's line reader: plain TCP, or TLS over it
+// (tlstransport.h), under the same reader without the POP3 and SMTP dialogues noticing. A transport
+// never blocks: it reports what it needs to wait for and the socket client does the waiting (with
+// the event pump, time-out and cancel).
 
 #include <netinet/in.h>
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace kivo {
 
@@ -30,6 +31,10 @@ class TByteTransport {
     virtual TIoResult FinishConnect() = 0;
     virtual TIoResult Receive(char* buffer, std::size_t size) = 0;
     virtual TIoResult Send(const char* data, std::size_t size) = 0;
+    // Advances the transport's own opening (a TLS handshake); ioDone once it can carry data.
+    virtual TIoResult Handshake() { return {}; }
+    // Why the last call gave ioError, when the transport knows better than errno.
+    virtual std::string ErrorText() const { return {}; }
 };
 
 // TCP over a non-blocking socket. The descriptor is closed with the object.

@@ -59,6 +59,12 @@ void DeleteNumbers(TFrmIndex& window, const std::vector<int>& numbers) {
     }
 }
 
+// "Line 3: ..." -> "line 3: ...".
+std::string LowerFirst(std::string text) {
+    if (!text.empty()) text[0] = LowerChar(text[0]);
+    return text;
+}
+
 }  // namespace
 
 std::filesystem::path ScriptFile(const std::filesystem::path& scriptFolder, std::string_view name) {
@@ -106,7 +112,14 @@ void TFrmScripts::RunOnMessage(std::string_view scriptName, TmsMessage& message)
 
 void TFrmScripts::RunList(const std::vector<std::string>& names, TmsMessage& message) {
     ClearDeleteMark(message);
-    for (const std::string& name : names) RunOnMessage(name, message);
+    for (const std::string& name : names) {
+        try {
+            RunOnMessage(name, message);
+        } catch (const ESyntaxError& e) {
+            // The mail pipelines log the text: it names the script and the line.
+            throw ESyntaxError("Script \"" + name + "\", " + LowerFirst(e.WithLine()), e.Line());
+        }
+    }
 }
 
 std::vector<std::string> TFrmScripts::IncomingList() const {

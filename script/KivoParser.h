@@ -58,6 +58,7 @@ class TFrmScripts : public TFilterLists {
     // The filter lists of kivo.ini's [Scripts] "Incoming" and "Outgoing".
     std::vector<std::string> IncomingList() const;
     std::vector<std::string> OutgoingList() const;
+    // An error names its script and line: "Script \"Junk\", line 3: ...".
     void RunIncoming(TmsMessage& message) override;
     void RunOutgoing(TmsMessage& message) override;
 

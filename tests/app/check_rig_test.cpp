@@ -23,6 +23,7 @@
 
 #include "base/bytes.h"
 #include "base/files.h"
+#include "base/inifile.h"
 #include "store/indexfile.h"
 #include "tests/support/testutil.h"
 
@@ -435,6 +436,39 @@ TEST_F(CheckRig, AKilledCheckNeverLeavesHalfAMessageInIn) {
         EXPECT_EQ(whole, Count(in, "\nFrom ") + (in.starts_with("From ") ? 1 : 0));
         EXPECT_FALSE(fs::exists(AppendRecordPath(InMbx())));
     }
+}
+
+// The Incoming scripts on every received message: a filter files list mail into a mailbox
+// of its own and marks it deleted, so it never reaches In; a later script that fails half-way
+// ends the list, leaves the message as it was before that script, and the check reports it.
+TEST_F(CheckRig, IncomingScriptsFileListMailAndAFailingScriptChangesNothing) {
+    const std::string user = NewUser();
+    AddAccount("Lists", user);
+    Seed(user,
+         {Message("list news", "List-Id: <dev.lists.example.test>\r\n"), Message("plain note")});
+    fs::create_directories(Home() / "Scripts");
+    test::WriteFile(Home() / "Scripts" / "Lists.kiv",
+                    "ReadHeader $l List-Id %message\r\nIf $l = \"\" then Done\r\n"
+                    "AppendToFile True\r\nSaveMessage %message Lists.mbx\r\n"
+                    "DeleteMessage %message\r\n:Done\r\n");
+    test::WriteFile(Home() / "Scripts" / "Half.kiv",
+                    "SetHeader %message X-Half yes\r\nSet $x $missing\r\n");
+    IniFile ini(Home() / "kivo.ini");
+    ini.WriteString("Scripts", "Incoming", "Lists,Half");
+    ini.UpdateFile();
+
+    auto check = Check();
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.err.find("Script \"Half\", line 2: Source variable not previously declared"),
+              std::string::npos)
+        << check.err;
+    const std::string in = In();
+    EXPECT_EQ(Count(in, "Subject: plain note"), 1) << in;
+    EXPECT_EQ(Count(in, "list news"), 0) << in;
+    EXPECT_EQ(Count(in, "X-Half"), 0) << in;
+    const std::string lists = ReadFile(Home() / "Mail" / "Lists.mbx");
+    EXPECT_EQ(Count(lists, "Subject: list news"), 1) << lists;
+    EXPECT_TRUE(OnServer(user).empty());
 }
 
 }  // namespace

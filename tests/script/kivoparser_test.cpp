@@ -71,7 +71,8 @@ TEST_F(FrmScripts, AFailingFilterLeavesTheMessageAsBeforeItAndEndsTheList) {
         scripts.RunIncoming(m);
         FAIL() << "no error";
     } catch (const ESyntaxError& e) {
-        EXPECT_EQ(e.WithLine(), "Line 3: Variable not previously declared: $undeclared");
+        EXPECT_EQ(std::string(e.what()),
+                  "Script \"Half\", line 3: Variable not previously declared: $undeclared");
     }
     EXPECT_EQ(m.Headers().GetFieldValue("X-First"), "1");
     EXPECT_EQ(m.Headers().GetFieldValue("X-Half"), "");

@@ -1,0 +1,35 @@
+#pragma once
+// A TLS server on loopback for the certificate checks: a fresh self-signed certificate for
+// one host name, one connection, the handshake, then one greeting line. The certificate is
+// written to a PEM file, so a test can make it the trust store (SSL_CERT_FILE).
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace kivo::test {
+
+class TlsPeer {
+  public:
+    TlsPeer(const std::string& certName, std::string greeting);
+    ~TlsPeer();
+    TlsPeer(const TlsPeer&) = delete;
+    TlsPeer& operator=(const TlsPeer&) = delete;
+
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    const std::filesystem::path& CertFile() const { return certFile_; }
+    // "AB:CD:..." of the certificate's SHA-256.
+    const std::string& Fingerprint() const { return fingerprint_; }
+
+  private:
+    void Run(void* ctx);
+
+    std::string greeting_;
+    std::filesystem::path certFile_;
+    std::string fingerprint_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+}  // namespace kivo::test
