@@ -10,8 +10,11 @@
 
 #include "app/cli/abortplatform.h"
 #include "app/cli/composecli.h"
+#include "app/cli/scriptcli.h"
+#include "app/terminalfeedback.h"
 #include "base/bytes.h"
 #include "net/mssmtp.h"
+#include "script/KivoParser.h"
 #include "transfer/composeroutbox.h"
 
 namespace kivo::cli {
@@ -64,7 +67,10 @@ int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
     TmsSMTP smtp(platform);
     running = &smtp;
     TSmtpClientSender sender(smtp);
-    TNoFilters filters;
+    // The Outgoing scripts run on a message sent at once, as the send queue runs them.
+    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TerminalScriptHost scriptHost(feedback);
+    TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TMailOutbox outbox(ctx.folder.MailFolder(), sender, filters);
     TerminalComposerView view(ctx.err);
     TerminalChooser chooser;

@@ -200,6 +200,15 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_EQ(HeaderValue("To:", queued), "<ann@a.org>");
     EXPECT_EQ(HeaderValue("Subject:", queued), "Hi");
     EXPECT_EQ(HeaderValue("X-SMTP:", queued), "s.x.org");
+
+    // An Outgoing script that deletes the message stops a send before anything goes out.
+    test::WriteFile(home / "Scripts" / "Drop.kiv", "DeleteMessage %message\r\n");
+    test::WriteFile(home / "kivo.ini", "[Scripts]\r\nOutgoing=Drop\r\n");
+    r = kivo({"compose", "--to", "ann", "--send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Message discarded by an outgoing filter\n");
+    EXPECT_FALSE(fs::exists(home / "Mail" / "sent.mbx"));
+    EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
 }
 
 }  // namespace
