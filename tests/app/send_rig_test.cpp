@@ -274,5 +274,27 @@ TEST(SendCommand, CtrlCCancelsTheRunAndKeepsTheMessage) {
     EXPECT_EQ(FindLastIndex(dir / "Mail" / "out.mbx"), 1);
 }
 
+// The Outgoing scripts run on every queued message: one adds a header line that the
+// recipient sees, another holds a message back, which then is neither sent nor kept.
+TEST_F(SendRig, OutgoingScriptsChangeWhatIsSentAndCanHoldAMessageBack) {
+    fs::create_directories(dir / "Scripts");
+    test::WriteFile(dir / "Scripts" / "Stamp.kiv", "SetHeader %message X-Filtered-By Kivo\r\n");
+    test::WriteFile(dir / "Scripts" / "Hold.kiv",
+                    "ReadHeader $s Subject %message\r\nSet $w held\r\n"
+                    "If $w ^ $s then Hold\r\nExit\r\n:Hold\r\nDeleteMessage %message\r\n");
+    test::WriteFile(dir / "kivo.ini", "[Mail]\r\nSMTP=\r\n[Scripts]\r\nOutgoing=Stamp,Hold\r\n");
+    const std::string server = Server("127.0.0.1");
+    const std::string stamped = Queue("stamped", server, {"hello"});
+    const std::string held = Queue("held", server, {"not yet"});
+
+    const test::ProcessResult r = Send();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{stamped}));
+    auto bob = Await("bob", 1);
+    ASSERT_EQ(bob.count(stamped), 1u);
+    EXPECT_NE(bob[stamped].find("\nX-Filtered-By: Kivo"), std::string::npos) << bob[stamped];
+    EXPECT_EQ(bob.count(held), 0u);
+}
+
 }  // namespace
 }  // namespace kivo
