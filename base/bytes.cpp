@@ -1,12 +1,15 @@
 #include "base/bytes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
 namespace kivo {
 
 namespace {
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsTrimmed(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 }  // namespace
 
 std::string CutShort(std::string_view text) {
@@ -21,7 +24,9 @@ std::string_view TrimView(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
 
 std::string TrimLeft(std::string_view text) {
     std::size_t begin = 0;
@@ -35,7 +40,9 @@ std::string TrimRight(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string LowerCase(std::string_view text) {
     std::string result(text);
@@ -89,6 +96,17 @@ bool ParseInt(std::string_view text, int& value) {
 int ToIntDef(std::string_view text, int fallback) {
     int value = 0;
     return ParseInt(text, value) ? value : fallback;
+}
+
+std::vector<std::string> SplitWords(std::string_view line, std::string_view separators) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t end = std::min(line.find_first_of(separators, at), line.size());
+        if (end > at) words.emplace_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {

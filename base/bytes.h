@@ -36,6 +36,8 @@ int ToIntDef(std::string_view text, int fallback);
 // Splits text into lines at LF, dropping one CR before each LF; a final line without a
 // line end is kept, an empty text gives no lines.
 std::vector<std::string> SplitLines(std::string_view text);
+// The non-empty words of a line between any of the separator characters.
+std::vector<std::string> SplitWords(std::string_view line, std::string_view separators = " ");
 // Joins lines, each ended by CR LF.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 

@@ -16,17 +16,6 @@ constexpr std::int64_t kMaxMessageCount = 10'000'000;
 // A capability listing longer than this is not one.
 constexpr std::int64_t kMaxCapabilityBytes = 64 * 1024;
 
-std::vector<std::string> SplitWords(std::string_view line) {
-    std::vector<std::string> words;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        const std::size_t end = std::min(line.find(' ', at), line.size());
-        if (end > at) words.emplace_back(line.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 bool ParseCount(std::string_view text, std::int64_t& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && !text.empty();

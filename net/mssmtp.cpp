@@ -112,14 +112,8 @@ bool TmsSMTP::Ehlo() {
 
 std::vector<std::string> TmsSMTP::ExtensionWords(std::string_view keyword) const {
     for (const std::string& line : extensions_) {
-        std::vector<std::string> words;
-        std::size_t at = 0;
-        while (at < line.size()) {
-            // "AUTH=PLAIN LOGIN" is the old spelling of "AUTH PLAIN LOGIN".
-            const std::size_t end = std::min(line.find_first_of(" =", at), line.size());
-            if (end > at) words.push_back(line.substr(at, end - at));
-            at = end + 1;
-        }
+        // "AUTH=PLAIN LOGIN" is the old spelling of "AUTH PLAIN LOGIN".
+        const std::vector<std::string> words = SplitWords(line, " =");
         if (!words.empty() && EqualsNoCase(words[0], keyword))
             return {words.begin() + 1, words.end()};
     }

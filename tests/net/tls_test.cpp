@@ -189,6 +189,14 @@ TEST(SecureDialogue, NoUpgradeRefusedOrMissingEverFallsBackToPlainText) {
     }
 }
 
+// An SMTP client for a scripted server that logs in as `user`.
+void LogInAs(TmsSMTP& smtp, const ScriptServer& server, const char* user, const char* password) {
+    smtp.Server = server.Address();
+    smtp.TimeOut = 5;
+    smtp.AuthUser = user;
+    smtp.AuthPassword = password;
+}
+
 TEST(SecureDialogue, SmtpLogsInWithTheMechanismTheServerOffers) {
     struct Case {
         const char* why;
@@ -219,10 +227,7 @@ TEST(SecureDialogue, SmtpLogsInWithTheMechanismTheServerOffers) {
         ScriptServer server(steps);
         PumpPlatform platform;
         TmsSMTP smtp(platform);
-        smtp.Server = server.Address();
-        smtp.TimeOut = 5;
-        smtp.AuthUser = "tim";
-        smtp.AuthPassword = "tanstaaftanstaaf";
+        LogInAs(smtp, server, "tim", "tanstaaftanstaaf");
         smtp.Open();
         smtp.Close();
         const auto received = server.Received();
@@ -248,10 +253,7 @@ TEST(SecureDialogue, SizeAndEightBitAreDeclaredAndAnOversizeMessageNeverSent) {
         ScriptServer server(steps);
         PumpPlatform platform;
         TmsSMTP smtp(platform);
-        smtp.Server = server.Address();
-        smtp.TimeOut = 5;
-        smtp.AuthUser = "u";
-        smtp.AuthPassword = "p";
+        LogInAs(smtp, server, "u", "p");
         const std::string data = "Subject: caf\xc3\xa9\r\n\r\nbody\r\n";
         smtp.Open();
         if (fits) {
