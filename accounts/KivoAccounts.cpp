@@ -225,6 +225,8 @@ void TFrmAccounts::SaveAccountInfo(std::string_view account) {
     // A stored signature whose file is missing is kept, not erased, while none is chosen.
     a.sig = fields_.sig.empty() ? unlistedSig_ : fields_.sig;
     a.tag = fields_.tag;
+    a.security = fields_.security;
+    a.security.smtpPass = Scramble(fields_.security.smtpPass, kAccountPasswordKey);
     WriteAccount(work_, a);
     FlushWorkingCopy();
 }
@@ -243,6 +245,8 @@ void TFrmAccounts::LoadAccountInfo(std::string_view account) {
     fields_.leaveMail = a.leaveMail;
     fields_.sound = a.sound;
     fields_.tag = a.tag;
+    fields_.security = a.security;
+    fields_.security.smtpPass = Unscramble(a.security.smtpPass, kAccountPasswordKey);
     fields_.sig.clear();
     unlistedSig_ = a.sig;
     for (const std::string& s : signatures_) {
@@ -263,6 +267,7 @@ void TFrmAccounts::ClearFields() {
     fields_.password.clear();
     fields_.smtp.clear();
     fields_.tag.clear();
+    fields_.security = {};
     fields_.skipBig = false;
     sizeEnabled_ = false;
 }

@@ -40,6 +40,7 @@ struct AccountFields {
     bool sound = true;
     std::string sig;  // a name of the signature list, or empty for none
     std::string tag;
+    AccountSecurity security;  // its SMTP password plain
 
     bool operator==(const AccountFields&) const = default;
 };

@@ -38,6 +38,59 @@ std::string_view AccountKeyDefault(std::string_view key) {
     return "";
 }
 
+namespace {
+// Where each secure key lives in AccountSecurity, in kSecureAccountKeys order.
+constexpr std::string AccountSecurity::*kSecureMembers[] = {
+    &AccountSecurity::popSecurity, &AccountSecurity::smtpSecurity, &AccountSecurity::smtpAuth,
+    &AccountSecurity::smtpUser,    &AccountSecurity::smtpPass,     &AccountSecurity::trustCert};
+
+bool OneOf(std::string_view value, std::initializer_list<std::string_view> choices) {
+    return std::any_of(choices.begin(), choices.end(),
+                       [&](std::string_view c) { return EqualsNoCase(value, c); });
+}
+
+TSecurity ParseSecurity(std::string_view value, std::string_view upgrade) {
+    if (value.empty() || EqualsNoCase(value, "none")) return TSecurity::none;
+    if (EqualsNoCase(value, upgrade)) return TSecurity::upgrade;
+    return TSecurity::implicit;
+}
+}  // namespace
+
+std::string* SecureKeyField(AccountSecurity& security, std::string_view key) {
+    for (std::size_t i = 0; i < kSecureAccountKeys.size(); ++i)
+        if (EqualsNoCase(key, kSecureAccountKeys[i])) return &(security.*kSecureMembers[i]);
+    return nullptr;
+}
+
+bool IsSecureKeyValue(std::string_view key, std::string_view value) {
+    if (EqualsNoCase(key, "POPSecurity")) return OneOf(value, {"none", "stls", "tls"});
+    if (EqualsNoCase(key, "SMTPSecurity")) return OneOf(value, {"none", "starttls", "tls"});
+    if (EqualsNoCase(key, "SMTPAuth")) return OneOf(value, {"none", "pop", "own"});
+    return true;
+}
+
+TSecurity Account::PopSecurity() const {
+    return ParseSecurity(Trim(security.popSecurity), "stls");
+}
+
+TSecurity Account::SmtpSecurity() const {
+    return ParseSecurity(Trim(security.smtpSecurity), "starttls");
+}
+
+std::string Account::SmtpAuthUser() const {
+    const std::string auth = Trim(security.smtpAuth);
+    if (EqualsNoCase(auth, "pop")) return popUser;
+    if (EqualsNoCase(auth, "own")) return security.smtpUser;
+    return {};
+}
+
+std::string Account::SmtpAuthPassword() const {
+    const std::string auth = Trim(security.smtpAuth);
+    if (EqualsNoCase(auth, "pop")) return Password();
+    if (EqualsNoCase(auth, "own")) return Unscramble(security.smtpPass, kAccountPasswordKey);
+    return {};
+}
+
 std::string Account::Password() const {
     return Unscramble(popPass, kAccountPasswordKey);
 }
@@ -59,6 +112,8 @@ Account ReadAccount(const IniFile& ini, std::string_view section) {
     for (const FlagKey& k : kFlagKeys) {
         a.*k.member = ini.ReadBool(section, k.key, AccountKeyDefault(k.key) == "1");
     }
+    for (std::size_t i = 0; i < kSecureAccountKeys.size(); ++i)
+        a.security.*kSecureMembers[i] = ini.ReadString(section, kSecureAccountKeys[i], "");
     return a;
 }
 
@@ -71,6 +126,13 @@ void WriteAccount(IniFile& ini, const Account& a) {
             if (k.key == key) ini.WriteBool(a.account, key, a.*k.member);
         }
     }
+    for (std::size_t i = 0; i < kSecureAccountKeys.size(); ++i) {
+        const std::string& value = a.security.*kSecureMembers[i];
+        if (value.empty())
+            ini.DeleteKey(a.account, kSecureAccountKeys[i]);
+        else
+            ini.WriteString(a.account, kSecureAccountKeys[i], value);
+    }
 }
 
 std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile) {
@@ -78,6 +140,21 @@ std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile) {
     std::vector<Account> accounts;
     for (const std::string& section : ini.Sections()) accounts.push_back(ReadAccount(ini, section));
     return accounts;
+}
+
+const Account* SmtpAccountFor(const std::vector<Account>& accounts, std::string_view server,
+                              std::string_view defaultAccount, bool isDefaultServer) {
+    const Account* chosen = nullptr;
+    const Account* fallback = nullptr;
+    for (const Account& a : accounts) {
+        const bool isDefault = a.account == defaultAccount;
+        if (isDefault) fallback = &a;
+        if (!EqualsNoCase(Trim(a.smtp), Trim(server))) continue;
+        if (isDefault || !chosen) chosen = &a;
+        if (isDefault) break;
+    }
+    if (chosen) return chosen;
+    return isDefaultServer ? fallback : nullptr;
 }
 
 bool AccountNameLess(std::string_view a, std::string_view b) {

@@ -12,6 +12,7 @@
 
 #include "base/inifile.h"
 #include "base/scramble.h"
+#include "net/agsocket.h"
 
 namespace kivo {
 
@@ -20,8 +21,32 @@ inline constexpr std::array<std::string_view, 13> kAccountKeys = {
     "Name", "Email",     "POPServer", "POPUser", "POPPass", "SkipBig", "SkipBigSize",
     "SMTP", "CheckMail", "LeaveMail", "Sound",   "Sig",     "Tag"};
 
+// The keys of secure connections and SMTP log-in, written after the 13 and only when set, so
+// an account without them reads, writes and connects exactly as before they existed.
+inline constexpr std::array<std::string_view, 6> kSecureAccountKeys = {
+    "POPSecurity", "SMTPSecurity", "SMTPAuth", "SMTPUser", "SMTPPass", "TrustCert"};
+
 // The value a missing key reads as ("1" and "0" for the booleans).
 std::string_view AccountKeyDefault(std::string_view key);
+
+// Whether `value` is one a secure key takes: "POPSecurity" none, stls or tls;
+// "SMTPSecurity" none, starttls or tls; "SMTPAuth" none, pop or own; the others any text.
+bool IsSecureKeyValue(std::string_view key, std::string_view value);
+
+// How an account connects and logs in beyond plain POP3 and unauthenticated SMTP.
+struct AccountSecurity {
+    std::string popSecurity;   // "none" (also empty), "stls", "tls"
+    std::string smtpSecurity;  // "none" (also empty), "starttls", "tls"
+    std::string smtpAuth;      // "none" (also empty), "pop": the POP user and password, "own"
+    std::string smtpUser;
+    std::string smtpPass;   // scrambled like POPPass in an Account, plain in the window's fields
+    std::string trustCert;  // SHA-256 fingerprint of a certificate trusted as it is
+
+    bool operator==(const AccountSecurity&) const = default;
+};
+
+// The field of a secure key (letter case ignored), or null when `key` is none of them.
+std::string* SecureKeyField(AccountSecurity& security, std::string_view key);
 
 // An account with every key read; the password is kept as stored (scrambled).
 struct Account {
@@ -39,20 +64,34 @@ struct Account {
     bool sound = true;
     std::string sig = "Default";
     std::string tag;
+    AccountSecurity security;
 
     std::string Password() const;              // unscrambled
     void SetPassword(std::string_view plain);  // scrambles
+    // A value other than the known ones asks for TLS: a typing error never means plain text.
+    TSecurity PopSecurity() const;
+    TSecurity SmtpSecurity() const;
+    // The SMTP log-in: empty user for none; the POP user and password for "pop".
+    std::string SmtpAuthUser() const;
+    std::string SmtpAuthPassword() const;  // unscrambled
     // The size limit in kilobytes; a value that is not a number counts as 0.
     int SkipBigKilobytes() const;
 };
 
 // Reads one section with the defaults for missing keys.
 Account ReadAccount(const IniFile& ini, std::string_view section);
-// Writes all 13 keys of the account into its section, in key order.
+// Writes all 13 keys of the account into its section, in key order, then the secure keys
+// that are set.
 void WriteAccount(IniFile& ini, const Account& account);
 
 // Every account of the file in file order (the order checking mail walks them).
 std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile);
+
+// The account whose SMTP log-in and security apply to `server`: the default account when its
+// "SMTP" names the server, else the first account whose "SMTP" does, else the default account
+// when `isDefaultServer` (the program's own SMTP server or the fallback); null when none.
+const Account* SmtpAccountFor(const std::vector<Account>& accounts, std::string_view server,
+                              std::string_view defaultAccount, bool isDefaultServer);
 
 // The order the accounts window lists accounts in: letter case ignored, ties by bytes.
 bool AccountNameLess(std::string_view a, std::string_view b);

@@ -17,7 +17,6 @@ namespace kivo {
 
 namespace {
 
-constexpr std::string_view kCanceledText = "Operation has been canceled";
 constexpr std::string_view kSaveFailedText = "Cannot save message/attachment";
 
 std::string FieldValue(const std::vector<std::string>& lines, std::string_view name) {
@@ -123,6 +122,7 @@ void TCheckMail::CheckAccount(const Account& account) {
     }
 
     pop_.Configure(server, account.popUser, password);
+    pop_.Secure(account.PopSecurity(), account.security.trustCert);
     feedback_.Progress(0);
     feedback_.ShowProgressText(true);
     feedback_.RouteCancel([this] { pop_.Cancel(); });

@@ -56,6 +56,13 @@ void TPop3Mailbox::Configure(std::string_view server, std::string_view user,
     uids_.clear();
     retrieving_ = false;
     pop_.KeepConnected = true;
+    pop_.Security = TSecurity::none;
+    pop_.TrustCert.clear();
+}
+
+void TPop3Mailbox::Secure(TSecurity security, std::string_view trustCert) {
+    pop_.Security = security;
+    pop_.TrustCert = std::string(trustCert);
 }
 
 void TPop3Mailbox::UpdateInfo() {

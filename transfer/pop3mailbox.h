@@ -27,6 +27,7 @@ class TPop3Mailbox : public TRemoteMailbox {
     void SetEvents(TRemoteEvents events) override { events_ = std::move(events); }
     void Configure(std::string_view server, std::string_view user,
                    std::string_view password) override;
+    void Secure(TSecurity security, std::string_view trustCert) override;
     void UpdateInfo() override;
     std::vector<TRemoteInfo>& Info() override { return info_; }
     long MessageCount() const override;

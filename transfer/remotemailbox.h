@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/agsocket.h"
+
 namespace kivo {
 
 struct TRemoteInfo {
@@ -38,6 +40,8 @@ class TRemoteMailbox {
     // open after UpdateInfo for TransferData.
     virtual void Configure(std::string_view server, std::string_view user,
                            std::string_view password) = 0;
+    // How the next UpdateInfo secures its connection; plain unless called.
+    virtual void Secure(TSecurity /*security*/, std::string_view /*trustCert*/) {}
     // Connects, logs in and fills Info; throws on failure.
     virtual void UpdateInfo() = 0;
     virtual std::vector<TRemoteInfo>& Info() = 0;

@@ -15,7 +15,6 @@ namespace kivo {
 
 namespace {
 
-constexpr std::string_view kCanceledText = "Operation has been canceled";
 constexpr std::string_view kNothingToSend = "Out mailbox is empty -\nnothing to send ";
 
 // The value of the first "X-SMTP:" line among the message's header lines, trimmed.
@@ -127,7 +126,7 @@ void TSendQueue::Deliver() {
 
 void TSendQueue::DeliverOverOneConnection(const std::string& server) {
     feedback_.ErrorLevel(1, "Sending queued messages through " + server + " SMTP server...");
-    smtp_.SetServer(server);
+    UseServer(server);
     lastError_.clear();
     try {
         smtp_.Open();
@@ -177,7 +176,7 @@ void TSendQueue::DeliverEach() {
         }
         feedback_.ErrorLevel(1,
                              "Sending some queued messages through " + server + " SMTP server...");
-        smtp_.SetServer(server);
+        UseServer(server);
         if (!SendMessage(n, server, false)) {
             ++n;
             break;
@@ -307,16 +306,40 @@ std::string TSendQueue::ServerOf(std::size_t n) {
     return server;
 }
 
+namespace {
+
+std::string DefaultAccountName(const std::vector<Account>& accounts,
+                               const std::filesystem::path& settingsFile) {
+    std::vector<std::string> names;
+    for (const Account& account : accounts) names.push_back(account.account);
+    const IniFile settings(settingsFile);
+    return ResolveDefaultAccount(names, settings.ReadString("Mail", "DefaultAccount", ""));
+}
+
+}  // namespace
+
+void TSendQueue::UseServer(const std::string& server) {
+    smtp_.SetServer(server);
+    const std::vector<Account> accounts = ReadAccounts(paths_.accountsFile);
+    const std::string name = DefaultAccountName(accounts, paths_.settingsFile);
+    const bool isDefault = EqualsNoCase(server, defaultServer_) ||
+                           (defaultServer_.empty() && EqualsNoCase(server, FallbackServer()));
+    TSmtpAccess access;
+    if (const Account* a = SmtpAccountFor(accounts, server, name, isDefault)) {
+        access.security = a->SmtpSecurity();
+        access.trustCert = a->security.trustCert;
+        access.user = a->SmtpAuthUser();
+        access.password = a->SmtpAuthPassword();
+    }
+    smtp_.SetAccess(access);
+}
+
 std::string TSendQueue::FallbackServer() {
     if (fallbackRead_) return fallback_;
     fallbackRead_ = true;
     fallback_.clear();
     const std::vector<Account> accounts = ReadAccounts(paths_.accountsFile);
-    std::vector<std::string> names;
-    for (const Account& account : accounts) names.push_back(account.account);
-    const IniFile settings(paths_.settingsFile);
-    const std::string name =
-        ResolveDefaultAccount(names, settings.ReadString("Mail", "DefaultAccount", ""));
+    const std::string name = DefaultAccountName(accounts, paths_.settingsFile);
     for (const Account& account : accounts) {
         if (account.account == name) fallback_ = Trim(account.popServer);
     }

@@ -65,6 +65,8 @@ class TSendQueue {
     // default account's POP server; empty when there is none.
     std::string ServerOf(std::size_t n);
     std::string FallbackServer();
+    // Sets the server and the security and log-in of the account it belongs to.
+    void UseServer(const std::string& server);
 
     TSendPaths paths_;
     TSmtpSender& smtp_;

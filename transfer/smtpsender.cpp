@@ -33,6 +33,13 @@ void TSmtpClientSender::SetServer(std::string_view server) {
     smtp_.Server = server;
 }
 
+void TSmtpClientSender::SetAccess(const TSmtpAccess& access) {
+    smtp_.Security = access.security;
+    smtp_.TrustCert = access.trustCert;
+    smtp_.AuthUser = access.user;
+    smtp_.AuthPassword = access.password;
+}
+
 void TSmtpClientSender::Open() {
     smtp_.Open();
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "mail/msmsg.h"
+#include "net/agsocket.h"
 
 namespace kivo {
 
@@ -19,11 +20,21 @@ struct TSmtpEvents {
     std::function<void(std::string& text)> error;  // the text of the failure about to be thrown
 };
 
+// How the connection to one SMTP server is secured and logged in to; all empty: plain HELO.
+struct TSmtpAccess {
+    TSecurity security = TSecurity::none;
+    std::string trustCert;
+    std::string user;  // no log-in when empty
+    std::string password;
+};
+
 class TSmtpSender {
   public:
     virtual ~TSmtpSender() = default;
     virtual void SetEvents(TSmtpEvents events) = 0;
     virtual void SetServer(std::string_view server) = 0;
+    // For the connections to the server set last; plain unless called.
+    virtual void SetAccess(const TSmtpAccess& /*access*/) {}
     // Connects and greets unless connected.
     virtual void Open() = 0;
     // Sends the message over the open connection, which stays open.
@@ -44,6 +55,7 @@ class TSmtpClientSender : public TSmtpSender {
     explicit TSmtpClientSender(TmsSMTP& smtp) : smtp_(smtp) {}
     void SetEvents(TSmtpEvents events) override;
     void SetServer(std::string_view server) override;
+    void SetAccess(const TSmtpAccess& access) override;
     void Open() override;
     void Send(TmsMessage& message) override;
     void SendMail(TmsMessage& message) override;

@@ -88,7 +88,7 @@ bool ParseFlag(std::string_view what, std::string_view value) {
     throw UsageError(std::string(what) + " takes 0 or 1, not '" + std::string(value) + "'");
 }
 
-// Sets one of the 13 keys in the shown account; the password is given plain.
+// Sets one of the 13 keys or a secure key in the shown account; passwords are given plain.
 void SetKey(TFrmAccounts& frm, std::string_view key, const std::string& value) {
     RequireOneLine(key, value);
     AccountFields& f = frm.Fields();
@@ -119,6 +119,12 @@ void SetKey(TFrmAccounts& frm, std::string_view key, const std::string& value) {
     }
     if (EqualsNoCase(key, "CheckMail")) {
         frm.SetChecked(frm.Selected(), ParseFlag(key, value));
+        return;
+    }
+    if (std::string* field = SecureKeyField(f.security, key)) {
+        if (!IsSecureKeyValue(key, value))
+            throw UsageError(std::string(key) + " does not take '" + value + "'");
+        *field = value;
         return;
     }
     throw UsageError("unknown key '" + std::string(key) + "'");

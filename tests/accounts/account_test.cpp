@@ -86,3 +86,71 @@ TEST(AccountFile, StorableNames) {
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+TEST(AccountFile, SecureKeysFollowTheThirteenOnlyWhenSetAndTheSmtpPasswordIsScrambled) {
+    Account a;
+    a.account = "Work";
+    a.popUser = "jo";
+    a.SetPassword("poppw");
+    IniFile ini;
+    WriteAccount(ini, a);
+    // Nothing asked for: the section is what it always was, and so is the connection.
+    EXPECT_EQ(ini.Keys("Work"), std::vector<std::string>(kAccountKeys.begin(), kAccountKeys.end()));
+    EXPECT_EQ(ReadAccount(ini, "Work").PopSecurity(), TSecurity::none);
+    EXPECT_EQ(ReadAccount(ini, "Work").SmtpAuthUser(), "");
+
+    a.security = {"stls", "tls", "own", "jo@work", Scramble("smtppw", kAccountPasswordKey),
+                  "AB:CD"};
+    WriteAccount(ini, a);
+    std::vector<std::string> keys(kAccountKeys.begin(), kAccountKeys.end());
+    keys.insert(keys.end(), kSecureAccountKeys.begin(), kSecureAccountKeys.end());
+    EXPECT_EQ(ini.Keys("Work"), keys);
+    EXPECT_EQ(ini.ReadString("Work", "SMTPPass", ""), Scramble("smtppw", 15283));
+    const Account read = ReadAccount(ini, "Work");
+    EXPECT_EQ(read.PopSecurity(), TSecurity::upgrade);
+    EXPECT_EQ(read.SmtpSecurity(), TSecurity::implicit);
+    EXPECT_EQ(read.SmtpAuthUser(), "jo@work");
+    EXPECT_EQ(read.SmtpAuthPassword(), "smtppw");
+
+    // "pop" logs in to SMTP as the POP user; an unknown mode never means plain text.
+    a.security = {"ssl", "starttls", "pop", "", "", ""};
+    WriteAccount(ini, a);
+    const Account pop = ReadAccount(ini, "Work");
+    EXPECT_EQ(pop.PopSecurity(), TSecurity::implicit);
+    EXPECT_EQ(pop.SmtpSecurity(), TSecurity::upgrade);
+    EXPECT_EQ(pop.SmtpAuthUser(), "jo");
+    EXPECT_EQ(pop.SmtpAuthPassword(), "poppw");
+    EXPECT_FALSE(ini.Keys("Work").back() == "TrustCert");  // cleared keys go
+}
+
+TEST(AccountFile, TheSmtpLogInBelongsToTheAccountOfTheServer) {
+    std::vector<Account> accounts(3);
+    accounts[0].account = "A";
+    accounts[0].smtp = "smtp.shared";
+    accounts[1].account = "B";
+    accounts[1].smtp = "SMTP.shared ";
+    accounts[2].account = "C";
+    accounts[2].smtp = "smtp.c";
+    struct Case {
+        const char* why;
+        const char* server;
+        const char* defaultAccount;
+        bool isDefaultServer;
+        const char* chosen;  // empty: none
+    } cases[] = {
+        {"the default account wins a shared server", "smtp.shared", "B", false, "B"},
+        {"else the first that names it", "smtp.shared", "C", false, "A"},
+        {"the program's own server: the default account", "smtp.other", "C", true, "C"},
+        {"a server of no account", "smtp.other", "C", false, ""},
+    };
+    for (const Case& c : cases) {
+        const Account* a = SmtpAccountFor(accounts, c.server, c.defaultAccount, c.isDefaultServer);
+        EXPECT_EQ(a ? a->account : "", c.chosen) << c.why;
+    }
+}
+
+}  // namespace
+}  // namespace kivo

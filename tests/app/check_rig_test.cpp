@@ -194,9 +194,13 @@ class CheckRig : public ::testing::Test {
         while (std::time(nullptr) <= addedAt_)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    test::ProcessResult Check() {
+    test::ProcessResult Check(const std::string& trustStore = {}) {
         AwaitUsers();
-        return Kivo({"check"});
+        if (trustStore.empty()) return Kivo({"check"});
+        // The rig's CA (or none) as the system's trust store, the way a user points at one.
+        // `env` puts it first, before any SSL_CERT_FILE the test itself runs with.
+        return test::RunProgram({"setsid", "-w", "env", "SSL_CERT_FILE=" + trustStore, KIVO_BINARY,
+                                 "--home", home_.path(), "check"});
     }
 
     const fs::path& Home() const { return home_.path(); }
@@ -469,6 +473,64 @@ TEST_F(CheckRig, IncomingScriptsFileListMailAndAFailingScriptChangesNothing) {
     const std::string lists = ReadFile(Home() / "Mail" / "Lists.mbx");
     EXPECT_EQ(Count(lists, "Subject: list news"), 1) << lists;
     EXPECT_TRUE(OnServer(user).empty());
+}
+
+}  // namespace
+}  // namespace kivo
+
+namespace kivo {
+namespace {
+
+// Accounts that ask for TLS or STLS get their mail over it; with no trust in the rig's CA only
+// the account that trusts the server's certificate by its fingerprint does, and the other is
+// told why. Passwords appear nowhere in the output.
+TEST_F(CheckRig, SecureAccountsFetchOverTlsAndStlsAndOnlyATrustedCertificateIsUsed) {
+    if (Env("MAILPEERS_POP3S_PORT").empty()) GTEST_SKIP() << "the rig offers no POP3S";
+    const std::string tls = NewUser(), stls = NewUser(), pinned = NewUser(), unknown = NewUser();
+    const std::string fingerprint = test::RunProgram({"openssl", "x509", "-noout", "-fingerprint",
+                                                      "-sha256", "-in", Env("MAILPEERS_CERT_FILE")})
+                                        .out;
+    ASSERT_NE(fingerprint.find('='), std::string::npos) << fingerprint;
+    struct Mode {
+        std::string account, user, port;
+        std::vector<std::string> keys;
+    };
+    const Mode modes[] = {
+        {"Tls", tls, "MAILPEERS_POP3S_PORT", {"POPSecurity=tls"}},
+        {"Stls", stls, "MAILPEERS_POP3_PORT", {"POPSecurity=stls"}},
+        {"Pinned",
+         pinned,
+         "MAILPEERS_POP3S_PORT",
+         {"POPSecurity=tls", "TrustCert=" + Trim(fingerprint.substr(fingerprint.find('=') + 1)),
+          "CheckMail=0"}},
+        {"Unknown", unknown, "MAILPEERS_POP3S_PORT", {"POPSecurity=tls", "CheckMail=0"}},
+    };
+    for (const Mode& m : modes) {
+        server_ = "localhost:" + Env(m.port.c_str());
+        AddAccount(m.account, m.user);
+        std::vector<std::string> set = {"account", "set", m.account};
+        set.insert(set.end(), m.keys.begin(), m.keys.end());
+        ASSERT_EQ(Kivo(set).status, 0);
+        Seed(m.user, {Message("for " + m.account)});
+    }
+
+    auto result = Check(Env("MAILPEERS_CA_FILE"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(In().find("Subject: for Tls\r\n"), std::string::npos);
+    EXPECT_NE(In().find("Subject: for Stls\r\n"), std::string::npos);
+
+    ASSERT_EQ(Kivo({"account", "set", "Tls", "CheckMail=0"}).status, 0);
+    ASSERT_EQ(Kivo({"account", "set", "Stls", "CheckMail=0"}).status, 0);
+    ASSERT_EQ(Kivo({"account", "set", "Pinned", "CheckMail=1"}).status, 0);
+    ASSERT_EQ(Kivo({"account", "set", "Unknown", "CheckMail=1"}).status, 0);
+    result = Check("/dev/null");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(In().find("Subject: for Pinned\r\n"), std::string::npos);
+    EXPECT_EQ(In().find("Subject: for Unknown\r\n"), std::string::npos);
+    EXPECT_NE(result.err.find("issuer is unknown"), std::string::npos) << result.err;
+    EXPECT_EQ(OnServer(unknown).size(), 1u);
+    for (const std::string& user : {tls, stls, pinned, unknown})
+        EXPECT_EQ((result.out + result.err).find(user + "pw"), std::string::npos);
 }
 
 }  // namespace
