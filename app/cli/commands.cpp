@@ -13,8 +13,9 @@ constexpr Command kCommands[] = {
                     "[--password P | --password-stdin] [--smtp S] [--leave-mail 0|1] "
                     "[--skip-big KB] [--check 0|1] [--sound 0|1] [--sig S] [--tag T]",
      "add an account", AccountAddCommand},
-    {"account set", "NAME KEY=VALUE...", "change keys of an account (POPPass is given plain)",
-     AccountSetCommand},
+    {"account set", "NAME KEY=VALUE...", "change keys of an account (POPPass and SMTPPass are "
+     "given plain; POPSecurity=none|stls|tls, SMTPSecurity=none|starttls|tls, "
+     "SMTPAuth=none|pop|own, SMTPUser, TrustCert=SHA-256 fingerprint)", AccountSetCommand},
     {"account delete", "NAME", "delete an account (not the last one)", AccountDeleteCommand},
     {"account default", "[NAME]", "print or choose the default account", AccountDefaultCommand},
     {"mime dump", "FILE", "decode a raw message file and print the result as JSON", MimeDumpCommand},
