@@ -33,10 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using test::Env;
 
 std::string Message(const std::string& subject, const std::string& extraHeaders = {},
                     const std::string& body = "Hello.\r\n") {

@@ -23,10 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using test::Env;
 
 class ComposeRig : public testing::Test {
   protected:

@@ -24,10 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using test::Env;
 
 class SendRig : public testing::Test {
   protected:

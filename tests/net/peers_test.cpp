@@ -19,10 +19,7 @@
 namespace kivo {
 namespace {
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using test::Env;
 
 class RealServers : public ::testing::Test {
   protected:

@@ -12,6 +12,7 @@
 #include "net/tlstransport.h"
 #include "tests/net/netfakes.h"
 #include "tests/net/tlspeer.h"
+#include "tests/support/testutil.h"
 
 namespace kivo {
 namespace {
@@ -21,10 +22,7 @@ using test::PumpPlatform;
 using test::S;
 using test::ScriptServer;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using test::Env;
 
 // Points OpenSSL's default trust store at one file while it lives.
 class TrustStore {

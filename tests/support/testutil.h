@@ -27,6 +27,8 @@ class TempDir {
 };
 
 std::string ReadFile(const fs::path& path);
+// An environment variable's value, or empty text when it is not set.
+std::string Env(const char* name);
 void WriteFile(const fs::path& path, std::string_view data);
 fs::path DataPath(std::string_view name);  // a file of tests/data
 
