@@ -1,6 +1,7 @@
 #include "store/mbxfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,17 +29,16 @@ std::string ValueAfter(std::string_view line, std::size_t nameLength) {
 }
 
 // True when the last byte of an existing, non-empty file is not a line feed.
-bool EndsWithoutLineEnd(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char last = '\n';
-    off_t size = ::lseek(fd, 0, SEEK_END);
-    bool open = size > 0 && ::pread(fd, &last, 1, size - 1) == 1 && last != '\n';
-    ::close(fd);
-    return open;
-}
-
 }  // namespace
+
+bool EndsWithoutLineEnd(int fd) {
+    char last = '\n';
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        if (::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
+    }
+    return last != '\n';
+}
 
 bool IsSeparator(std::string_view line) {
     return line.starts_with("From ");
@@ -58,12 +58,13 @@ int FindLastIndex(const std::filesystem::path& path) {
 
 void AppendToFile(const Lines& lines, const std::filesystem::path& path) {
     const std::filesystem::path file = ResolveNoCase(path);
-    std::string data = JoinLinesCrLf(lines);
-    // Glued to an unfinished last line, the separator would not start a line and the new
-    // message would vanish into the one before it.
-    if (EndsWithoutLineEnd(file)) data.insert(0, "\r\n");
     try {
-        AppendLocked(file, data);
+        // The last byte is looked at under the lock, so no other append slips in between.
+        FileLock lock(file);
+        TAppendTransaction append(lock);
+        if (EndsWithoutLineEnd(lock.fd())) append.Write("\r\n");
+        append.Write(JoinLinesCrLf(lines));
+        append.Commit();
     } catch (const std::system_error& e) {
         throw EAppendError(e.what());
     }

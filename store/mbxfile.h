@@ -51,6 +51,10 @@ void ExtractMsg(int number, const std::filesystem::path& path, std::vector<std::
 // opened.
 int FindLastIndex(const std::filesystem::path& path);
 
+// True when the open file is not empty and its last byte is not a line feed: an appended
+// message must then start with a line end, or its separator would not start a line.
+bool EndsWithoutLineEnd(int fd);
+
 // Appends the lines, each ended by CR LF, to the file (created when missing), under an
 // exclusive lock and flushed to disk. When the file's last line has no line end, one is
 // written first so the new message's separator starts a line of its own. On failure the

@@ -31,16 +31,6 @@ namespace {
 // in memory at once; the target's lock and one transaction cover all of them.
 constexpr std::size_t kBatch = std::size_t{8} << 20;
 
-// True when the file is not empty and its last byte is not a line feed.
-bool EndsWithoutLineEnd(int fd) {
-    char last = '\n';
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        if (::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
-    }
-    return last != '\n';
-}
-
 bool SamePath(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
