@@ -20,6 +20,8 @@ class ScriptPlatform : public Platform {
     int abortAfterPumps = -1;  // never
     bool abort = false;
     bool inputOk = true;
+    bool answerYes = true;
+    std::vector<std::string> questions;
     std::string inputAnswer;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
@@ -33,7 +35,10 @@ class ScriptPlatform : public Platform {
     void ClearAbortRequest() override { abort = false; }
     void ShowTip(std::string_view text) override { messages.emplace_back(text); }
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-    bool AskYesNo(std::string_view) override { return true; }
+    bool AskYesNo(std::string_view question) override {
+        questions.emplace_back(question);
+        return answerYes;
+    }
     bool InputText(std::string_view, std::string_view, std::string& value) override {
         if (inputOk) value = inputAnswer;
         return inputOk;
