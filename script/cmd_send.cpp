@@ -62,7 +62,7 @@ void SendMessage(TScriptInterpreter& s, TScriptParams p) {
     s.Host().Log(1, "SCRIPT: Sending mail via " + server + " SMTP server");
     bool sent = false;
     try {
-        sent = s.Host().SendMessage(m, server);
+        sent = s.Host().SendMessage(m, server, s.CurrentAccount());
     } catch (const std::exception&) {
         sent = false;
     }

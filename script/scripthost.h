@@ -28,8 +28,12 @@ class TScriptHost {
     virtual void EditMessage(const TmsMessage& /*message*/) {}
     // A progress-log entry (level 1 progress, 2 error).
     virtual void Log(int /*level*/, std::string_view /*text*/) {}
-    // "SendMessage": sends the message through the server; false when that failed.
-    virtual bool SendMessage(TmsMessage& /*message*/, std::string_view /*server*/) { return false; }
+    // "SendMessage": sends the message through the server, logging in as the run's current
+    // account asks; false when that failed.
+    virtual bool SendMessage(TmsMessage& /*message*/, std::string_view /*server*/,
+                             std::string_view /*account*/) {
+        return false;
+    }
 };
 
 }  // namespace kivo

@@ -324,14 +324,8 @@ void TSendQueue::UseServer(const std::string& server) {
     const std::string name = DefaultAccountName(accounts, paths_.settingsFile);
     const bool isDefault = EqualsNoCase(server, defaultServer_) ||
                            (defaultServer_.empty() && EqualsNoCase(server, FallbackServer()));
-    TSmtpAccess access;
-    if (const Account* a = SmtpAccountFor(accounts, server, name, isDefault)) {
-        access.security = a->SmtpSecurity();
-        access.trustCert = a->security.trustCert;
-        access.user = a->SmtpAuthUser();
-        access.password = a->SmtpAuthPassword();
-    }
-    smtp_.SetAccess(access);
+    const Account* a = SmtpAccountFor(accounts, server, name, isDefault);
+    smtp_.SetAccess(a ? SmtpAccessOf(*a) : TSmtpAccess{});
 }
 
 std::string TSendQueue::FallbackServer() {

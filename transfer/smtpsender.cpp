@@ -20,6 +20,11 @@ class LentMessage {
 
 }  // namespace
 
+TSmtpAccess SmtpAccessOf(const Account& account) {
+    return {account.SmtpSecurity(), account.security.trustCert, account.SmtpAuthUser(),
+            account.SmtpAuthPassword()};
+}
+
 void TSmtpClientSender::SetEvents(TSmtpEvents events) {
     smtp_.OnProgress = [progress = std::move(events.progress)](TagSocket&, int perc, std::int64_t) {
         if (progress) progress(perc);

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "accounts/account.h"
 #include "mail/msmsg.h"
 #include "net/agsocket.h"
 
@@ -48,6 +49,9 @@ class TSmtpSender {
     // Callable at any time, also while a call above waits for the server.
     virtual void Cancel() = 0;
 };
+
+// The security and log-in an account asks for on its SMTP server.
+TSmtpAccess SmtpAccessOf(const Account& account);
 
 // The sender over the real SMTP client, which it borrows.
 class TSmtpClientSender : public TSmtpSender {

@@ -82,7 +82,7 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
         .leaveOnServer = ctx.folder.LeaveOnServerFile(),
     };
     TPop3Mailbox pop(platform);
-    TerminalScriptHost scriptHost(feedback);
+    TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TCheckMail check(paths, pop, filters, shown, &platform);
     const int errorsBefore = feedback.Errors();

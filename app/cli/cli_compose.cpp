@@ -69,7 +69,7 @@ int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
     TSmtpClientSender sender(smtp);
     // The Outgoing scripts run on a message sent at once, as the send queue runs them.
     TTerminalFeedback feedback(ctx.platform, ctx.err);
-    TerminalScriptHost scriptHost(feedback);
+    TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TMailOutbox outbox(ctx.folder.MailFolder(), sender, filters);
     TerminalComposerView view(ctx.err);

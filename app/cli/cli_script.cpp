@@ -8,9 +8,12 @@
 #include "app/cli/storecli.h"
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
+#include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "script/builtin.h"
+#include "script/scriptswindow.h"
 #include "script/scriptvalues.h"
+#include "transfer/smtpsender.h"
 
 namespace kivo::cli {
 
@@ -18,6 +21,20 @@ TScriptPaths ScriptPathsOf(const ProgramFolder& folder) {
     return {folder.root,           folder.MailFolder(),
             folder.ScriptFolder(), folder.SignatureFolder(),
             folder.SettingsFile(), folder.AccountsFile()};
+}
+
+bool TerminalScriptHost::SendMessage(TmsMessage& message, std::string_view server,
+                                     std::string_view account) {
+    TmsSMTP smtp(platform_);
+    TSmtpClientSender sender(smtp);
+    sender.SetServer(server);
+    const std::vector<Account> accounts = ReadAccounts(accountsFile_);
+    if (const Account* a = SmtpAccountFor(accounts, server, account, true)) {
+        sender.SetAccess(SmtpAccessOf(*a));
+    }
+    sender.SetEvents({{}, [this](std::string& text) { feedback_.ErrorLevel(2, text); }});
+    sender.SendMail(message);
+    return true;
 }
 
 namespace {
@@ -83,16 +100,14 @@ int ScriptDryRunCommand(Context& ctx, Args args) {
     if (args.size() != 1) throw UsageError("needs one script file");
     const std::vector<std::string> lines = LoadScriptLines(args[0]);
     TTerminalFeedback feedback(ctx.platform, ctx.err);
-    TerminalScriptHost host(feedback);
+    TerminalScriptHost host(feedback, ctx.platform, ctx.folder.AccountsFile());
     TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
     const TDryRunResult result =
         scripts.DryRun(lines, std::filesystem::path(args[0]).stem().string());
     // The Debug table: a value of several lines continues on lines of its own.
-    for (const TDebugRow& row : result.variables) {
-        const std::vector<std::string> valueLines = ValueLines(row.value);
-        ctx.out << row.name << '\t' << (valueLines.empty() ? "" : valueLines.front()) << '\n';
-        for (std::size_t i = 1; i < valueLines.size(); ++i)
-            ctx.out << '\t' << valueLines[i] << '\n';
+    const TDebugColumns table = DebugColumns(result.variables);
+    for (std::size_t i = 0; i < table.names.size(); ++i) {
+        ctx.out << table.names[i] << '\t' << table.values[i] << '\n';
     }
     if (!result.error.empty()) throw std::runtime_error(result.error);
     return result.completed ? 0 : 1;
@@ -120,7 +135,7 @@ int ScriptRunCommand(Context& ctx, Args args) {
         index.SetSelected(row, true);
     }
     TTerminalFeedback feedback(ctx.platform, ctx.err);
-    TerminalScriptHost host(feedback);
+    TerminalScriptHost host(feedback, ctx.platform, ctx.folder.AccountsFile());
     TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
     try {
         scripts.RunOnSelectedMessages(name, index);

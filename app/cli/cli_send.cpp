@@ -28,7 +28,7 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
     });
     TmsSMTP smtp(platform);
     TSmtpClientSender sender(smtp);
-    TerminalScriptHost scriptHost(feedback);
+    TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TSendQueue queue(
         {ctx.folder.SettingsFile(), ctx.folder.AccountsFile(), ctx.folder.MailFolder()}, sender,

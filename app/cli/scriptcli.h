@@ -13,11 +13,18 @@ TScriptPaths ScriptPathsOf(const ProgramFolder& folder);
 
 class TerminalScriptHost : public TScriptHost {
   public:
-    explicit TerminalScriptHost(TTransferFeedback& feedback) : feedback_(feedback) {}
+    TerminalScriptHost(TTransferFeedback& feedback, Platform& platform,
+                       std::filesystem::path accountsFile)
+        : feedback_(feedback), platform_(platform), accountsFile_(std::move(accountsFile)) {}
     void Log(int level, std::string_view text) override { feedback_.ErrorLevel(level, text); }
+    // Sends at once in a connection of its own, with the current account's log-in.
+    bool SendMessage(TmsMessage& message, std::string_view server,
+                     std::string_view account) override;
 
   private:
     TTransferFeedback& feedback_;
+    Platform& platform_;
+    std::filesystem::path accountsFile_;
 };
 
 }  // namespace kivo::cli

@@ -295,3 +295,45 @@ TEST_F(SendRig, OutgoingScriptsChangeWhatIsSentAndCanHoldAMessageBack) {
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+// A script's SendMessage goes out at once with the current account's log-in (mail to another
+// domain needs it) and is filed in Sent; through a dead server it waits in Out instead.
+TEST_F(SendRig, ScriptSendMessageLogsInAsTheAccountAndFilesTheCopy) {
+    const std::string home = dir.path().string();
+    ASSERT_EQ(test::RunKivo({"--home", home, "init"}).status, 0);
+    ASSERT_EQ(test::RunKivo({"--home", home, "account", "add", "Alice", "--email",
+                             "alice@example.test", "--smtp", Server("127.0.0.1")})
+                  .status,
+              0);
+    ASSERT_EQ(test::RunKivo({"--home", home, "account", "set", "Alice", "SMTPAuth=own",
+                             "SMTPUser=alice", "SMTPPass=" + Env("MAILPEERS_ALICE_PASS")})
+                  .status,
+              0);
+    ASSERT_EQ(test::RunKivo({"--home", home, "account", "default", "Alice"}).status, 0);
+    const std::string subject = "scripted " + tag_;
+    const fs::path script = dir / "Send.kiv";
+    test::WriteFile(script,
+                    "CreateMessage %m\r\nSetHeader %m From alice@example.test\r\n"
+                    "SetHeader %m To someone@elsewhere.test\r\n"
+                    "SetHeader %m Subject \"" +
+                        subject +
+                        "\"\r\n"
+                        "AssignBody %m \"Sent by a script\"\r\nSendMessage %m\r\n");
+    test::ProcessResult r = test::RunKivo({"--home", home, "script", "dry-run", script.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Await("sink", 1).count(subject), 1u);
+    EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{subject}));
+
+    ASSERT_EQ(test::RunKivo({"--home", home, "account", "set", "Alice", "SMTP=127.0.0.1:1"}).status,
+              0);
+    r = test::RunKivo({"--home", home, "script", "dry-run", script.string()});
+    EXPECT_NE(r.err.find("SCRIPT: Could not connect to 127.0.0.1:1 SMTP server"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{subject}));
+}
+
+}  // namespace
+}  // namespace kivo
