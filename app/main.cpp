@@ -1,118 +1,125 @@
 // The kivo executable. Until the windows exist it runs the headless commands: the global
 // options come first, then a command name and its arguments.
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/help.h"
 #include "app/programfolder.h"
 #include "app/singleinstance.h"
 #include "base/platform.h"
+#include "base/terminaltext.h"
 
 namespace {
 
+using kivo::TVerbosity;
 using kivo::cli::Command;
 
 constexpr const char* kVersionText = "Kivo 1.0";
+constexpr const char* kExecutable = "/proc/self/exe";
 
-void PrintHelp(std::ostream& out) {
-    out << "Usage: kivo [--home DIR] COMMAND [ARGS...]\n"
-           "       kivo [--home DIR] /m [ADDRESS]\n"
-           "       kivo --version | --help\n\n"
-           "Options:\n"
-           "  --home DIR   the program folder (default: $KIVO_HOME, else the executable's\n"
-           "               folder when writable, else ~/.local/share/kivo)\n"
-           "  --version    print the version\n"
-           "  --help       print this help\n"
-           "  /m ADDRESS   open a new message to ADDRESS (or a mailto: text) in the running\n"
-           "               instance, or start one as `kivo run /m ADDRESS` does\n\n"
-           "Commands:\n";
-    for (const Command& cmd : kivo::cli::Commands()) {
-        std::string head = std::string(cmd.name);
-        if (!cmd.usage.empty()) head += " " + std::string(cmd.usage);
-        out << "  " << head;
-        if (head.size() < 34)
-            out << std::string(34 - head.size(), ' ');
-        else
-            out << "\n  " << std::string(34, ' ');
-        out << cmd.help << '\n';
-    }
-}
-
-// The command whose (possibly two-word) name starts the arguments, with its word count.
-const Command* FindCommand(const std::vector<std::string>& args, std::size_t& words) {
-    const Command* best = nullptr;
-    for (const Command& cmd : kivo::cli::Commands()) {
-        std::size_t n = 0;
-        std::string_view name = cmd.name;
-        bool match = true;
-        while (!name.empty()) {
-            std::size_t blank = name.find(' ');
-            std::string_view word = name.substr(0, blank);
-            if (n >= args.size() || args[n] != word) {
-                match = false;
-                break;
-            }
-            ++n;
-            name = blank == std::string_view::npos ? std::string_view() : name.substr(blank + 1);
-        }
-        if (match && (!best || n > words)) {
-            best = &cmd;
-            words = n;
-        }
-    }
-    return best;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+// The options before the command.
+struct GlobalOptions {
     std::optional<std::filesystem::path> home;
+    TVerbosity verbosity = TVerbosity::Normal;
+};
+
+// Reads the global options off the front of args; returns an exit status when the command
+// line is already answered (--version, --help or an error).
+std::optional<int> TakeGlobalOptions(std::vector<std::string>& args, GlobalOptions& global) {
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
-        if (args[i] == "--version") {
+        const std::string& arg = args[i];
+        if (arg == "--version") {
             std::cout << kVersionText << '\n';
             return 0;
         }
-        if (args[i] == "--help" || args[i] == "-h") {
-            PrintHelp(std::cout);
+        if (arg == "--help" || arg == "-h") {
+            kivo::cli::PrintOverview(std::cout);
             return 0;
         }
-        if (args[i] == "--home") {
-            if (i + 1 >= args.size()) {
+        if (arg == "-q" || arg == "--quiet") {
+            global.verbosity = TVerbosity::Quiet;
+        } else if (arg == "-v" || arg == "--verbose") {
+            global.verbosity = TVerbosity::Verbose;
+        } else if (arg == "--home" || arg.starts_with("--home=")) {
+            std::string value;
+            if (arg != "--home") {
+                value = arg.substr(7);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            }
+            if (value.empty()) {
                 std::cerr << "kivo: --home needs a folder\n";
                 return 2;
             }
-            home = args[++i];
-        } else if (args[i].starts_with("--home=")) {
-            home = args[i].substr(7);
-            if (home->empty()) {
-                std::cerr << "kivo: --home needs a folder\n";
-                return 2;
-            }
-        } else if (args[i].starts_with("-")) {
-            std::cerr << "kivo: unknown option '" << args[i] << "' (see kivo --help)\n";
+            global.home = value;
+        } else if (arg.starts_with("-")) {
+            std::cerr << "kivo: unknown option '" << kivo::VisibleControls(arg)
+                      << "' (see kivo --help)\n";
             return 2;
         } else {
             break;
         }
     }
     args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(i));
+    return std::nullopt;
+}
+
+// kivo help [WORDS...]
+int Help(const std::vector<std::string>& words) {
+    if (words.empty()) {
+        kivo::cli::PrintOverview(std::cout);
+        return 0;
+    }
+    if (kivo::cli::PrintHelpFor(std::cout, words)) return 0;
+    std::cerr << "kivo help: no command '" << kivo::VisibleControls(words[0])
+              << "' (see kivo --help)\n";
+    return 2;
+}
+
+void PrintUsage(const Command& cmd) {
+    std::cerr << "usage: kivo " << cmd.name << (cmd.usage.empty() ? "" : " ") << cmd.usage << "\n";
+}
+
+// Runs the command; its errors become one line on stderr.
+int Run(const Command& cmd, kivo::cli::Context& ctx, const kivo::cli::CommandLine& line) {
+    try {
+        return cmd.run(ctx, line);
+    } catch (const kivo::cli::UsageError& e) {
+        std::cerr << "kivo " << cmd.name << ": " << kivo::VisibleControls(e.what(), false) << '\n';
+        PrintUsage(cmd);
+        return 2;
+    } catch (const std::exception& e) {
+        // Texts meant for a message box may break their lines; the terminal gets one line.
+        std::cerr << "kivo " << cmd.name << ": " << kivo::FieldText(e.what()) << '\n';
+        return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    GlobalOptions global;
+    if (const std::optional<int> status = TakeGlobalOptions(args, global)) return *status;
     if (args.empty()) {
-        PrintHelp(std::cerr);
+        kivo::cli::PrintOverview(std::cerr);
         return 2;
     }
+    if (args[0] == "help") return Help({args.begin() + 1, args.end()});
 
     std::size_t words = 0;
     const Command* cmd = nullptr;
-    kivo::cli::Command compose{};
+    std::vector<std::string> rest;
     if (args[0] == "/m" || args[0] == "/M") {
         // A mailto: link or a second start: the running instance takes the command, else
         // this start becomes the instance.
-        const kivo::ProgramFolder folder = kivo::ProgramFolder::Locate(home, "/proc/self/exe");
+        const kivo::ProgramFolder folder = kivo::ProgramFolder::Locate(global.home, kExecutable);
         switch (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args))) {
             case kivo::THandOver::Acknowledged:
                 return 0;
@@ -123,35 +130,55 @@ int main(int argc, char** argv) {
             case kivo::THandOver::NoInstance:
                 break;
         }
-        for (const Command& c : kivo::cli::Commands()) {
-            if (c.name == "run") compose = c;
-        }
-        cmd = &compose;
+        const std::vector<std::string> run = {"run"};
+        cmd = kivo::cli::FindCommand(run, words);
+        // The address is taken as it is, whatever it looks like; further arguments are ignored.
+        rest = {"--"};
+        rest.insert(rest.end(), args.begin(), args.begin() + std::min<std::size_t>(2, args.size()));
     } else {
-        cmd = FindCommand(args, words);
+        cmd = kivo::cli::FindCommand(args, words);
+        if (cmd) rest.assign(args.begin() + static_cast<std::ptrdiff_t>(words), args.end());
     }
     if (!cmd) {
-        std::cerr << "kivo: unknown command '" << args[0] << "' (see kivo --help)\n";
-        return 2;
-    }
-    kivo::HeadlessPlatform platform;
-    kivo::cli::Context ctx{kivo::ProgramFolder::Locate(home, "/proc/self/exe"), platform, std::cout,
-                           std::cerr};
-    std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(words), args.end());
-    if (cmd == &compose && rest.size() > 2) rest.resize(2);  // further arguments are ignored
-    try {
-        return cmd->run(ctx, rest);
-    } catch (const kivo::cli::UsageError& e) {
-        std::cerr << "kivo " << cmd->name << ": " << e.what() << "\nusage: kivo " << cmd->name
-                  << (cmd->usage.empty() ? "" : " ") << cmd->usage << '\n';
-        return 2;
-    } catch (const std::exception& e) {
-        // Texts meant for a message box may break their lines; the terminal gets one line.
-        std::string text = e.what();
-        for (char& c : text) {
-            if (c == '\r' || c == '\n') c = ' ';
+        const std::vector<std::string> first = {args[0]};
+        if (args[0] != "--" && kivo::cli::PrintHelpFor(std::cerr, first)) {
+            std::cerr << "kivo " << kivo::VisibleControls(args[0]) << ": needs one of these\n";
+        } else {
+            std::cerr << "kivo: unknown command '" << kivo::VisibleControls(args[0])
+                      << "' (see kivo --help)\n";
         }
-        std::cerr << "kivo " << cmd->name << ": " << text << '\n';
-        return 1;
+        return 2;
     }
+
+    kivo::cli::CommandLine line;
+    try {
+        line = kivo::cli::CommandLine(rest, cmd->options);
+    } catch (const kivo::cli::UsageError& e) {
+        std::cerr << "kivo " << cmd->name << ": " << kivo::VisibleControls(e.what(), false) << '\n';
+        PrintUsage(*cmd);
+        return 2;
+    }
+    if (line.HelpAsked()) {
+        kivo::cli::PrintCommandHelp(std::cout, *cmd);
+        return 0;
+    }
+    // An option after the command wins over one before it.
+    if (const std::optional<std::string> home = line.Value("--home")) {
+        if (home->empty()) {
+            std::cerr << "kivo: --home needs a folder\n";
+            return 2;
+        }
+        global.home = *home;
+    }
+    const TVerbosity verbosity =
+        line.Verbosity() != TVerbosity::Normal ? line.Verbosity() : global.verbosity;
+
+    kivo::HeadlessPlatform platform;
+    kivo::cli::Context ctx{kivo::ProgramFolder::Locate(global.home, kExecutable), platform,
+                           std::cout, std::cerr, verbosity};
+    if (verbosity == TVerbosity::Verbose && cmd->usesFolder) {
+        std::cerr << "kivo: program folder " << ctx.folder.root.string() << " ("
+                  << ctx.folder.chosenBy << ")\n";
+    }
+    return Run(*cmd, ctx, line);
 }

@@ -1,5 +1,7 @@
 #include "app/programfolder.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,18 +16,48 @@ fs::path EnvPath(const char* name) {
     const char* value = std::getenv(name);
     return (value && *value) ? fs::path(value) : fs::path();
 }
+
+// The user's home folder: $HOME, else the password database's entry.
+fs::path HomeFolder() {
+    if (fs::path home = EnvPath("HOME"); !home.empty()) return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry && entry->pw_dir ? fs::path(entry->pw_dir) : fs::path("/");
+}
+
 }  // namespace
 
 ProgramFolder ProgramFolder::Locate(const std::optional<fs::path>& homeOption,
                                     const fs::path& executable) {
-    if (homeOption && !homeOption->empty()) return {fs::absolute(*homeOption)};
-    if (fs::path home = EnvPath("KIVO_HOME"); !home.empty()) return {fs::absolute(home)};
+    if (homeOption && !homeOption->empty()) return {fs::absolute(*homeOption), "--home"};
+    if (fs::path home = EnvPath("KIVO_HOME"); !home.empty()) {
+        return {fs::absolute(home), "KIVO_HOME"};
+    }
     std::error_code ec;
-    fs::path exeDir = fs::canonical(executable, ec).parent_path();
-    if (!ec && !exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) return {exeDir};
-    fs::path data = EnvPath("XDG_DATA_HOME");
-    if (data.empty()) data = EnvPath("HOME") / ".local" / "share";
-    return {data / "kivo"};
+    const fs::path exeDir = fs::canonical(executable, ec).parent_path();
+    if (!ec && !exeDir.empty() && fs::is_regular_file(exeDir / "kivo.ini", ec)) {
+        return {exeDir, "a kivo.ini beside the executable"};
+    }
+    // A relative $XDG_DATA_HOME is to be ignored, as the base-directory rules say.
+    const fs::path data = EnvPath("XDG_DATA_HOME");
+    if (!data.empty() && data.is_absolute()) return {data / "kivo", "$XDG_DATA_HOME/kivo", true};
+    return {HomeFolder() / ".local" / "share" / "kivo", "~/.local/share/kivo", true};
+}
+
+bool ProgramFolder::Create() const {
+    std::error_code ec;
+    if (fs::is_directory(root, ec)) return true;
+    if (byDefault) {
+        // Missing parents (~/.local/share on a new account) are made private, too.
+        std::vector<fs::path> missing;
+        for (fs::path p = root.parent_path(); !p.empty() && !fs::exists(p, ec);
+             p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path()) break;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) ::mkdir(it->c_str(), 0700);
+    }
+    if (root.empty() || ::mkdir(root.c_str(), 0700) != 0) return fs::is_directory(root, ec);
+    return true;
 }
 
 }  // namespace kivo

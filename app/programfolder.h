@@ -14,7 +14,14 @@ namespace kivo {
 namespace fs = std::filesystem;
 
 struct ProgramFolder {
+    ProgramFolder() = default;
+    ProgramFolder(fs::path root, std::string chosenBy = {}, bool byDefault = false)
+        : root(std::move(root)), chosenBy(std::move(chosenBy)), byDefault(byDefault) {}
+
     fs::path root;
+    // How the folder was chosen, for `kivo -v`: "--home", "KIVO_HOME", ...
+    std::string chosenBy;
+    bool byDefault = false;  // neither named nor found beside the executable
 
     fs::path MailFolder() const { return root / "Mail"; }
     fs::path SignatureFolder() const { return root / "Signatures"; }
@@ -29,9 +36,14 @@ struct ProgramFolder {
     fs::path InstanceSocket() const { return root / ".kivo.sock"; }
 
     // Where the program folder is: the --home option, else $KIVO_HOME, else the executable's
-    // folder when writable, else $XDG_DATA_HOME/kivo (~/.local/share/kivo).
+    // folder when it already holds a kivo.ini (a portable install), else $XDG_DATA_HOME/kivo
+    // (~/.local/share/kivo). A build run from the source tree thus keeps no mail beside it.
     static ProgramFolder Locate(const std::optional<fs::path>& homeOption,
                                 const fs::path& executable);
+    // Makes the folder when it is missing, readable by its owner only. The default folder
+    // gets its missing parents too; a folder the user named only when its parent exists,
+    // so a mistyped path is refused. False when it is still missing.
+    bool Create() const;
 };
 
 // Files that first-run preparation writes into new folders: the built-in scripts, the user

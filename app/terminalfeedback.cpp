@@ -2,32 +2,41 @@
 
 #include <ostream>
 
+#include "base/bytes.h"
+#include "base/terminaltext.h"
+
 namespace kivo {
+
+void TTerminalFeedback::StatusText(int panel, std::string_view text) {
+    if (panel != 0 || verbosity_ != TVerbosity::Verbose || text.empty()) return;
+    if (text == lastStatus_) return;
+    lastStatus_ = text;
+    err_ << VisibleControls(text) << '\n' << std::flush;
+}
 
 void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
     lastLevel_ = level;
     if (text.empty()) return;
     if (level == 2) ++errors_;
+    if (level != 2 && verbosity_ == TVerbosity::Quiet) return;
     static constexpr std::string_view kPrefix[] = {"", "", "error: ", "  "};
-    std::string line = LogFragmentText(text);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     // A line break inside an entry continues it, indented; entries break lines with "<br>"
-    // and a line end together, which is one break on the terminal.
+    // and a line end together, which is one break on the terminal. Text from mail in an
+    // entry (a subject, a server's reply) shows its control characters.
     std::string shown(kPrefix[level >= 0 && level <= 3 ? level : 0]);
-    for (char c : line) {
-        if (c == '\r' || (c == '\n' && shown.ends_with("\n  "))) continue;
-        shown += c;
-        if (c == '\n') shown += "  ";
+    bool first = true;
+    for (const std::string& part : SplitLines(LogFragmentText(text))) {
+        if (part.empty()) continue;
+        if (!first) shown += "\n  ";
+        shown += VisibleControls(part);
+        first = false;
     }
     err_ << shown << '\n' << std::flush;
 }
 
 void TTerminalFeedback::ShowTip(std::string_view text) {
     ++tips_;
-    std::string line(text);
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    err_ << line << '\n' << std::flush;
+    err_ << FieldText(text) << '\n' << std::flush;
 }
 
 bool TTerminalFeedback::AskPassword(std::string_view caption, std::string_view prompt,

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/progresslog.h"
+#include "app/verbosity.h"
 #include "base/platform.h"
 #include "transfer/transferfeedback.h"
 
@@ -15,8 +16,13 @@ namespace kivo {
 
 class TTerminalFeedback : public TTransferFeedback {
   public:
-    TTerminalFeedback(Platform& platform, std::ostream& err) : platform_(platform), err_(err) {}
+    TTerminalFeedback(Platform& platform, std::ostream& err,
+                      TVerbosity verbosity = TVerbosity::Normal)
+        : platform_(platform), err_(err), verbosity_(verbosity) {}
 
+    // Status panel 0 is shown with -v only: "Downloading message 3 of 13".
+    void StatusText(int panel, std::string_view text) override;
+    // With -q only errors (level 2) are shown.
     void ErrorLevel(int level, std::string_view text) override;
     int LastLevel() const override { return lastLevel_; }
     void SetLastLevel(int level) override { lastLevel_ = level; }
@@ -36,6 +42,8 @@ class TTerminalFeedback : public TTransferFeedback {
   private:
     Platform& platform_;
     std::ostream& err_;
+    TVerbosity verbosity_;
+    std::string lastStatus_;
     std::function<void()> cancel_;
     int lastLevel_ = 0;
     int errors_ = 0;

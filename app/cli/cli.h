@@ -5,10 +5,10 @@
 
 #include <iosfwd>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "app/cli/commandline.h"
 #include "app/programfolder.h"
 #include "base/platform.h"
 
@@ -19,21 +19,21 @@ struct Context {
     Platform& platform;
     std::ostream& out;
     std::ostream& err;
+    TVerbosity verbosity = TVerbosity::Normal;
 };
 
-using Args = std::span<const std::string>;
-
-// A wrong command line: main prints the text and the usage of the command.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// The arguments as the command declared them: reads like the list of positional arguments,
+// and holds the options given.
+using Args = const CommandLine&;
 
 struct Command {
     std::string_view name;   // first word(s) on the command line, e.g. "mbx count"
     std::string_view usage;  // arguments after the name
     std::string_view help;   // one line for `kivo --help`
     int (*run)(Context&, Args);
+    std::span<const Option> options = {};  // besides the common ones
+    std::string_view details = {};         // more lines for `kivo help CMD`
+    bool usesFolder = true;                // false for the file tools (mbx, mime)
 };
 
 // Every command, in the order `kivo --help` lists them.

@@ -168,9 +168,10 @@ int AccountAddCommand(Context& ctx, Args args) {
     if (args.empty()) throw UsageError("an account name is needed");
     const std::string& name = args[0];
     RequireOneLine("the account name", name);
+    if (args.size() > 1) throw UsageError("unexpected " + args[1]);
     std::vector<std::pair<std::string, std::string>> keys;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& opt = args[i];
+    for (const CommandLine::Given& given : args.Options()) {
+        const std::string& opt = given.name;
         if (opt == "--password-stdin") {
             keys.emplace_back("POPPass", ReadPasswordLine());
             continue;
@@ -185,8 +186,7 @@ int AccountAddCommand(Context& ctx, Args args) {
         const auto* found = std::find_if(std::begin(kOptions), std::end(kOptions),
                                          [&](const auto& o) { return o.first == opt; });
         if (found == std::end(kOptions)) throw UsageError("unknown option '" + opt + "'");
-        if (i + 1 >= args.size()) throw UsageError(opt + " needs a value");
-        const std::string& value = args[++i];
+        const std::string& value = given.value;
         if (found->second == "SkipBigSize") {
             int kb = 0;
             if (!ParseInt(value, kb) || kb < 0) throw UsageError("--skip-big takes kilobytes");
@@ -195,8 +195,9 @@ int AccountAddCommand(Context& ctx, Args args) {
         keys.emplace_back(found->second, value);
     }
 
-    std::error_code ec;
-    std::filesystem::create_directories(ctx.folder.root, ec);
+    if (!ctx.folder.Create()) {
+        throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
+    }
     AccountsSession session(ctx.folder);
     TFrmAccounts& frm = session.Window();
     if (frm.IndexOf(name) >= 0 && !name.empty()) {

@@ -40,22 +40,10 @@ int AddressbookListCommand(Context& ctx, Args args) {
 
 int AddressbookAddCommand(Context& ctx, Args args) {
     TContact contact;
-    std::vector<std::string> names;
-    std::optional<std::string> nick;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--email" || args[i] == "--nick") {
-            if (i + 1 >= args.size()) throw UsageError(args[i] + " needs a value");
-            if (args[i] == "--email") {
-                contact.email = JoinEmailField(args[++i]);
-            } else {
-                nick = args[++i];
-            }
-        } else if (args[i].starts_with("--")) {
-            throw UsageError("unknown argument " + args[i]);
-        } else {
-            names.push_back(args[i]);
-        }
-    }
+    const std::vector<std::string>& names = args.Positional();
+    const std::optional<std::string> nick = args.Value("--nick");
+    if (const std::optional<std::string> email = args.Value("--email"))
+        contact.email = JoinEmailField(*email);
     if (names.empty() || names.size() > 2) throw UsageError("needs FIRST [LAST]");
     // The book's first field holds a first name or a nickname: the nickname, when given.
     contact.first = nick ? *nick : names[0];
@@ -69,8 +57,7 @@ int AddressbookAddCommand(Context& ctx, Args args) {
 
 int AddressbookAddSenderCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs a mailbox and a number");
-    int number = 0;
-    if (!ParseInt(args[1], number) || number < 1) throw UsageError("bad message number");
+    const int number = NumbersOf(std::span(args.Positional()).subspan(1)).One();
     std::vector<std::string> lines;
     ExtractMsg(number, MailboxFile(ctx, args[0]), lines);
     std::vector<std::string> headers;

@@ -104,7 +104,7 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
 
 int CheckCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("unexpected argument '" + args.front() + "'");
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     return RunCheck(ctx, feedback);
 }
 

@@ -13,6 +13,7 @@
 #include "app/cli/scriptcli.h"
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
+#include "base/terminaltext.h"
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "transfer/composeroutbox.h"
@@ -22,7 +23,8 @@ namespace kivo::cli {
 void TerminalComposerView::ErrorLevel(int level, const std::string& text) {
     std::string plain = text;
     for (std::size_t at; (at = plain.find("<br>")) != std::string::npos;) plain.erase(at, 4);
-    if (level == 2 || level == 1) err_ << plain << '\n';
+    if (level == 2 || (level == 1 && verbosity_ != TVerbosity::Quiet))
+        err_ << VisibleControls(plain) << '\n';
 }
 
 std::optional<std::string> TerminalChooser::Choose(std::string_view text,
@@ -68,11 +70,11 @@ int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
     running = &smtp;
     TSmtpClientSender sender(smtp);
     // The Outgoing scripts run on a message sent at once, as the send queue runs them.
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TMailOutbox outbox(ctx.folder.MailFolder(), sender, filters);
-    TerminalComposerView view(ctx.err);
+    TerminalComposerView view(ctx.err, ctx.verbosity);
     TerminalChooser chooser;
     TfrmSend composer(ComposerPaths(ctx), view, outbox, chooser);
     composer.SetMode(mode);
@@ -110,63 +112,12 @@ int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
 
 namespace {
 
-struct ComposeOptions {
-    std::optional<std::string> account;
-    std::vector<std::string> to, cc, bcc, attach;
-    std::optional<std::string> subject;
-    std::optional<TPriority> priority;
-    bool noSignature = false;
-    std::optional<TComposeAction> action;
-};
-
-void SetAction(std::optional<TComposeAction>& action, TComposeAction value) {
-    if (action) throw UsageError("give one of --queue and --send");
-    action = value;
-}
-
-ComposeOptions ParseCompose(Args args) {
-    ComposeOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--account") {
-            o.account = value();
-        } else if (a == "--to") {
-            o.to.push_back(value());
-        } else if (a == "--cc") {
-            o.cc.push_back(value());
-        } else if (a == "--bcc") {
-            o.bcc.push_back(value());
-        } else if (a == "--subject") {
-            o.subject = value();
-        } else if (a == "--attach") {
-            o.attach.push_back(value());
-        } else if (a == "--priority") {
-            const std::string p = LowerCase(value());
-            if (p == "low") {
-                o.priority = ptLow;
-            } else if (p == "normal") {
-                o.priority = ptNormal;
-            } else if (p == "high") {
-                o.priority = ptHigh;
-            } else {
-                throw UsageError("--priority is low, normal or high");
-            }
-        } else if (a == "--no-signature") {
-            o.noSignature = true;
-        } else if (a == "--queue") {
-            SetAction(o.action, TComposeAction::Queue);
-        } else if (a == "--send") {
-            SetAction(o.action, TComposeAction::Send);
-        } else {
-            throw UsageError("unknown argument " + a);
-        }
-    }
-    if (!o.action) throw UsageError("give one of --queue and --send");
-    return o;
+TPriority PriorityOf(const std::string& text) {
+    const std::string p = LowerCase(text);
+    if (p == "low") return ptLow;
+    if (p == "normal") return ptNormal;
+    if (p == "high") return ptHigh;
+    throw UsageError("--priority is low, normal or high");
 }
 
 // A file that cannot be read would fail only when the message goes out: refuse it now.
@@ -178,44 +129,45 @@ void CheckReadable(const std::string& file) {
 
 }  // namespace
 
+TComposeAction ActionOf(Args args) {
+    const bool queue = args.Has("--queue"), send = args.Has("--send");
+    if (queue == send) throw UsageError("give one of --queue and --send");
+    return queue ? TComposeAction::Queue : TComposeAction::Send;
+}
+
 int ComposeCommand(Context& ctx, Args args) {
-    const ComposeOptions o = ParseCompose(args);
-    for (const std::string& file : o.attach) CheckReadable(file);
+    if (!args.empty()) throw UsageError("unknown argument " + args[0]);
+    const TComposeAction action = ActionOf(args);
+    const std::optional<std::string> account = args.Value("--account");
+    const std::optional<std::string> subject = args.Value("--subject");
+    const std::optional<std::string> priority = args.Value("--priority");
+    if (priority) PriorityOf(*priority);
+    const std::vector<std::string> attach = args.Values("--attach");
+    for (const std::string& file : attach) CheckReadable(file);
     const std::string body = ReadStandardInput();
-    return RunComposer(ctx, cmNew, *o.action, [&](TfrmSend& composer) {
-        if (o.account && !composer.SetAccount(*o.account))
-            throw std::runtime_error("no account named '" + *o.account + "'");
-        for (const std::string& line : o.to) composer.AddToLine(line);
-        for (const std::string& line : o.cc) composer.AddCcLine(line);
-        for (const std::string& line : o.bcc) composer.AddBccLine(line);
+    return RunComposer(ctx, cmNew, action, [&](TfrmSend& composer) {
+        if (account && !composer.SetAccount(*account))
+            throw std::runtime_error("no account named '" + *account + "'");
+        for (const std::string& line : args.Values("--to")) composer.AddToLine(line);
+        for (const std::string& line : args.Values("--cc")) composer.AddCcLine(line);
+        for (const std::string& line : args.Values("--bcc")) composer.AddBccLine(line);
         composer.LeaveTo();
         composer.LeaveCc();
         composer.LeaveBcc();
-        if (o.subject) composer.SetSubject(*o.subject);
+        if (subject) composer.SetSubject(*subject);
         composer.SetBodyText(body);
-        for (const std::string& file : o.attach)
+        for (const std::string& file : attach)
             composer.AddAttachment(std::filesystem::absolute(file));
-        if (o.priority) composer.SetPriority(*o.priority);
-        if (o.noSignature) composer.SetSignatureOn(false);
+        if (priority) composer.SetPriority(PriorityOf(*priority));
+        if (args.Has("--no-signature")) composer.SetSignatureOn(false);
     });
 }
 
 int MailtoCommand(Context& ctx, Args args) {
-    if (args.size() != 2) throw UsageError("needs a URL and one of --queue and --send");
-    std::optional<TComposeAction> action;
-    std::optional<std::string> url;
-    for (const std::string& a : args) {
-        if (a == "--queue") {
-            SetAction(action, TComposeAction::Queue);
-        } else if (a == "--send") {
-            SetAction(action, TComposeAction::Send);
-        } else {
-            url = a;
-        }
-    }
-    if (!action || !url) throw UsageError("needs a URL and one of --queue and --send");
-    return RunComposer(ctx, cmNew, *action, [&](TfrmSend& composer) {
-        composer.InitMailTo(*url);
+    if (args.size() != 1) throw UsageError("needs a URL and one of --queue and --send");
+    const std::string url = args[0];
+    return RunComposer(ctx, cmNew, ActionOf(args), [&](TfrmSend& composer) {
+        composer.InitMailTo(url);
         composer.LeaveTo();
         composer.LeaveCc();
         composer.LeaveBcc();

@@ -11,30 +11,14 @@
 namespace kivo::cli {
 
 int FindCommand(Context& ctx, Args args) {
-    std::string text, exclude, current, into;
-    bool haveText = false, matchCase = false, excludeMatchCase = false, haveInto = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--exclude" && hasValue) {
-            exclude = args[++i];
-        } else if (a == "--match-case") {
-            matchCase = true;
-        } else if (a == "--exclude-match-case") {
-            excludeMatchCase = true;
-        } else if (a == "--current-folder" && hasValue) {
-            current = args[++i];
-        } else if (a == "--into" && hasValue) {
-            into = args[++i];
-            haveInto = true;
-        } else if (a.starts_with("--") || haveText) {
-            throw UsageError("unexpected " + a);
-        } else {
-            text = a;
-            haveText = true;
-        }
-    }
+    if (args.size() > 1) throw UsageError("unexpected " + args[1]);
+    const std::string text = args.empty() ? std::string() : args[0];
     if (TrimView(text).empty()) throw UsageError("needs a text to find");
+    const std::string exclude = args.Value("--exclude").value_or("");
+    const std::string current = args.Value("--current-folder").value_or("");
+    const std::optional<std::string> into = args.Value("--into");
+    const bool matchCase = args.Has("--match-case");
+    const bool excludeMatchCase = args.Has("--exclude-match-case");
 
     StorePlatform platform(ctx.platform, false);
     StoreView view;
@@ -56,7 +40,7 @@ int FindCommand(Context& ctx, Args args) {
     find.IgnoreCase = !matchCase;
     find.ExcludeText = exclude;
     find.ExcludeIgnoreCase = !excludeMatchCase;
-    if (haveInto) find.Destination = into;
+    if (into) find.Destination = *into;
     find.FindClick();
     SaveAfterCommand(ctx, main);
     if (!find.Error().empty()) throw std::runtime_error(find.Error());

@@ -14,7 +14,7 @@ int InitCommand(Context& ctx, Args args) {
     const fs::path& root = ctx.folder.root;
     std::error_code ec;
     const bool hadRoot = fs::is_directory(root, ec);
-    if (!hadRoot && !CreateFolderOneLevel(root)) {
+    if (!hadRoot && !ctx.folder.Create()) {
         throw std::runtime_error("cannot create the program folder " + root.string());
     }
     TFirstRunFiles content;

@@ -53,17 +53,10 @@ int Report(Context& ctx, const std::string& refusal, const StorePlatform& platfo
 
 // NAME [--in FOLDER]
 int NewNode(Context& ctx, Args args, bool folder) {
-    std::string name, in;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--in" && i + 1 < args.size()) {
-            in = args[++i];
-        } else if (args[i].starts_with("--") || !name.empty()) {
-            throw UsageError("unexpected " + args[i]);
-        } else {
-            name = args[i];
-        }
-    }
-    if (name.empty()) throw UsageError("needs a name");
+    if (args.size() > 1) throw UsageError("unexpected " + args[1]);
+    if (args.empty() || args[0].empty()) throw UsageError("needs a name");
+    const std::string name = args[0];
+    const std::string in = args.Value("--in").value_or("");
     TreeRig rig(ctx, false);
     if (!in.empty()) {
         TMailboxNode* parent = rig.Node(in);
@@ -110,18 +103,10 @@ int MailboxRenameCommand(Context& ctx, Args args) {
 }
 
 int MailboxDeleteCommand(Context& ctx, Args args) {
-    std::string path;
-    bool yes = false;
-    for (const std::string& a : args) {
-        if (a == "--yes") {
-            yes = true;
-        } else if (a.starts_with("--") || !path.empty()) {
-            throw UsageError("unexpected " + a);
-        } else {
-            path = a;
-        }
-    }
-    if (path.empty()) throw UsageError("needs a path");
+    if (args.size() > 1) throw UsageError("unexpected " + args[1]);
+    if (args.empty() || args[0].empty()) throw UsageError("needs a path");
+    const std::string path = args[0];
+    const bool yes = args.Has("--yes");
     TreeRig rig(ctx, yes);
     rig.tree.Select(rig.Node(path));
     const std::string refusal = rig.tree.DeleteSelected();
@@ -137,9 +122,10 @@ int MailboxDeleteCommand(Context& ctx, Args args) {
 }
 
 int MailboxMoveCommand(Context& ctx, Args args) {
-    if (args.size() != 3 || args[1] != "--onto") throw UsageError("needs PATH --onto NODEPATH");
+    const std::optional<std::string> onto = args.Value("--onto");
+    if (args.size() != 1 || !onto) throw UsageError("needs PATH --onto NODEPATH");
     TreeRig rig(ctx, false);
-    const std::string refusal = rig.tree.MoveNode(rig.Node(args[0]), rig.Node(args[2]));
+    const std::string refusal = rig.tree.MoveNode(rig.Node(args[0]), rig.Node(*onto));
     return Report(ctx, refusal, rig.platform);
 }
 

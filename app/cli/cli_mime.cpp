@@ -43,8 +43,7 @@ Json Lines(const std::vector<std::string>& lines) {
 }
 
 Json Address(const TmsMailAddress& address) {
-    return Json{{"name", BytesToUtf8(address.Name())},
-                {"address", BytesToUtf8(address.Address())}};
+    return Json{{"name", BytesToUtf8(address.Name())}, {"address", BytesToUtf8(address.Address())}};
 }
 
 Json Addresses(const TmsAddressList& list) {

@@ -17,26 +17,12 @@ namespace kivo::cli {
 namespace {
 
 int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
-    std::vector<std::string> positional;
-    std::optional<std::string> to;
-    std::optional<TComposeAction> action;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--to") {
-            if (i + 1 >= args.size()) throw UsageError("--to needs a value");
-            to = args[++i];
-        } else if (args[i] == "--queue" || args[i] == "--send") {
-            if (action) throw UsageError("give one of --queue and --send");
-            action = args[i] == "--queue" ? TComposeAction::Queue : TComposeAction::Send;
-        } else if (args[i].starts_with("--")) {
-            throw UsageError("unknown argument " + args[i]);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 2 || !action)
+    const std::vector<std::string>& positional = args.Positional();
+    if (positional.size() != 2)
         throw UsageError("needs a mailbox, a number and one of --queue and --send");
-    int number = 0;
-    if (!ParseInt(positional[1], number) || number < 1) throw UsageError("bad message number");
+    const TComposeAction action = ActionOf(args);
+    const std::optional<std::string> to = args.Value("--to");
+    const int number = NumbersOf(std::span(positional).subspan(1)).One();
 
     StorePlatform platform(ctx.platform, false);
     StoreView view;
@@ -53,7 +39,7 @@ int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
     const TComposerMode mode = kind == TReplyKind::Forward  ? cmForward
                                : kind == TReplyKind::Bounce ? cmBounce
                                                             : cmReply;
-    const int status = RunComposer(ctx, mode, *action, [&](TfrmSend& composer) {
+    const int status = RunComposer(ctx, mode, action, [&](TfrmSend& composer) {
         // A drop on the address list names the recipient of a forward or bounce; --to does
         // the same here, and adds a recipient to a reply.
         const bool dropped = kind == TReplyKind::Forward || kind == TReplyKind::Bounce;

@@ -84,7 +84,7 @@ int RunCommand(Context& ctx, Args args) {
     }
     if (args.size() > 2) throw UsageError("unexpected argument '" + args[2] + "'");
     std::error_code ec;
-    if (!fs::is_directory(ctx.folder.root, ec) && !CreateFolderOneLevel(ctx.folder.root)) {
+    if (!ctx.folder.Create()) {
         throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
     }
     std::optional<TInstanceListener> listener =
@@ -108,7 +108,7 @@ int RunCommand(Context& ctx, Args args) {
 
     TTerminalMainView view(ctx.out, ctx.err, ctx.folder);
     TFrmMain main(ctx.folder, ctx.platform, view);
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     main.Hooks.CheckMail = [&] {
         CheckOnce(ctx, feedback);
         // The run kept the files and In's index current; the open mailbox follows them, or

@@ -99,7 +99,7 @@ int ScriptFiltersCommand(Context& ctx, Args args) {
 int ScriptDryRunCommand(Context& ctx, Args args) {
     if (args.size() != 1) throw UsageError("needs one script file");
     const std::vector<std::string> lines = LoadScriptLines(args[0]);
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     TerminalScriptHost host(feedback, ctx.platform, ctx.folder.AccountsFile());
     TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
     const TDryRunResult result =
@@ -124,17 +124,8 @@ int ScriptRunCommand(Context& ctx, Args args) {
     TFrmMain main(ctx.folder, ctx.platform, view);
     OpenMailbox(main, args[1]);
     TFrmIndex& index = main.MainIndex();
-    index.ClearSelection();
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        int number = 0;
-        if (!ParseInt(args[i], number) || number < 1) {
-            throw UsageError("not a message number: " + args[i]);
-        }
-        const int row = index.RowOfNumber(number);
-        if (row < 0) throw std::runtime_error("no message " + args[i] + " in " + args[1]);
-        index.SetSelected(row, true);
-    }
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    SelectNumbers(index, NumbersOf(std::span(args.Positional()).subspan(2)));
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     TerminalScriptHost host(feedback, ctx.platform, ctx.folder.AccountsFile());
     TFrmScripts scripts(ScriptPathsOf(ctx.folder), ctx.platform, host);
     try {

@@ -44,7 +44,7 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
 
 int SendCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("takes no arguments");
-    TTerminalFeedback feedback(ctx.platform, ctx.err);
+    TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     return RunSendQueue(ctx, feedback, false);
 }
 

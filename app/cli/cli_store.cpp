@@ -7,6 +7,7 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "base/terminaltext.h"
 #include "store/indexfile.h"
 #include "store/mailboxfiles.h"
 #include "store/mailboxlock.h"
@@ -66,49 +67,39 @@ std::string OpenedAtStart(const Context& ctx) {
     return opened.empty() || !fs::exists(mbx, ec) ? std::string("In") : opened;
 }
 
-namespace {
-
-int Number(std::string_view text) {
-    int n = 0;
-    if (!ParseInt(text, n) || n < 1) throw UsageError("not a message number: " + std::string(text));
-    return n;
-}
-
-// Selects the entries of the message numbers; throws when the mailbox has no such entry.
-void SelectNumbers(TFrmIndex& index, const std::vector<int>& numbers) {
+void SelectNumbers(TFrmIndex& index, const TNumberSet& numbers) {
     index.ClearSelection();
-    for (int n : numbers) {
-        const int row = index.RowOfNumber(n);
-        if (row < 0)
+    for (int n : numbers.Singles()) {
+        if (index.RowOfNumber(n) < 0)
             throw std::runtime_error("no message " + std::to_string(n) + " in " +
                                      index.MailboxName);
-        index.SetSelected(row, true);
-        index.SetFocused(row);
     }
+    int last = -1;
+    for (int row = 0; row < index.RowCount(); ++row) {
+        if (!numbers.Contains(index.Row(row).Number)) continue;
+        index.SetSelected(row, true);
+        last = row;
+    }
+    if (last < 0) throw std::runtime_error("no such messages in " + index.MailboxName);
+    index.SetFocused(last);
 }
+
+namespace {
 
 // MAILBOX NUMBER... [--to TARGET]
 struct Selection {
     std::string mailbox;
-    std::vector<int> numbers;
+    TNumberSet numbers;
     std::string target;
 };
 
 Selection ParseSelection(Args args, bool wantTarget) {
-    Selection sel;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--to" && wantTarget && i + 1 < args.size()) {
-            sel.target = args[++i];
-        } else if (args[i].starts_with("--")) {
-            throw UsageError("unknown option " + args[i]);
-        } else if (sel.mailbox.empty()) {
-            sel.mailbox = args[i];
-        } else {
-            sel.numbers.push_back(Number(args[i]));
-        }
+    if (args.size() < 2) throw UsageError("needs a mailbox and numbers");
+    Selection sel{args[0], NumbersOf(std::span(args.Positional()).subspan(1)), {}};
+    if (wantTarget) {
+        sel.target = args.Value("--to").value_or("");
+        if (sel.target.empty()) throw UsageError("needs --to TARGET");
     }
-    if (sel.mailbox.empty() || sel.numbers.empty()) throw UsageError("needs a mailbox and numbers");
-    if (wantTarget && sel.target.empty()) throw UsageError("needs --to TARGET");
     return sel;
 }
 
@@ -159,29 +150,31 @@ int WithMailbox(Context& ctx, std::string_view mailbox, Body body) {
 }  // namespace
 
 int LsCommand(Context& ctx, Args args) {
-    std::string mailbox, sort, showText;
+    std::string sort, showText;
     bool desc = false, hideRest = false;
     int criterion = scEverything;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--sort" && i + 1 < args.size()) {
-            sort = args[++i];
+    std::vector<std::string> positional = args.Positional();
+    for (const CommandLine::Given& given : args.Options()) {
+        if (given.name == "--sort") {
+            sort = given.value;
             ColumnOf(sort);
-        } else if (args[i] == "--desc") {
+        } else if (given.name == "--desc") {
             desc = true;
-        } else if (args[i] == "--hide-rest") {
+        } else if (given.name == "--hide-rest") {
             hideRest = true;
-        } else if (args[i] == "--show" && i + 1 < args.size()) {
-            criterion = CriterionOf(args[++i]);
-            if (ShowCriterionTakesText(criterion) && i + 1 < args.size() &&
-                !args[i + 1].starts_with("--")) {
-                showText = args[++i];
+        } else if (given.name == "--show") {
+            criterion = CriterionOf(given.value);
+            showText.clear();
+            // A word after a criterion that takes no text is the mailbox.
+            if (given.text && ShowCriterionTakesText(criterion)) {
+                showText = *given.text;
+            } else if (given.text) {
+                positional.push_back(*given.text);
             }
-        } else if (args[i].starts_with("--") || !mailbox.empty()) {
-            throw UsageError("unexpected " + args[i]);
-        } else {
-            mailbox = args[i];
         }
     }
+    if (positional.size() > 1) throw UsageError("unexpected " + positional[1]);
+    const std::string mailbox = positional.empty() ? std::string() : positional[0];
     if (mailbox.empty()) throw UsageError("needs a mailbox");
     if (desc && sort.empty()) throw UsageError("--desc goes with --sort");
     StorePlatform platform(ctx.platform, false);
@@ -198,8 +191,9 @@ int LsCommand(Context& ctx, Args args) {
     for (int row = 0; row < index.RowCount(); ++row) {
         const TIndexItem& e = index.Row(row);
         ctx.out << e.Number << '\t' << e.Icon << '\t' << (e.Unread ? 1 : 0) << '\t'
-                << (e.HasAttachment ? 1 : 0) << '\t' << e.Date << '\t' << e.From << '\t'
-                << e.Subject << '\t' << e.Size << '\t' << e.To << '\t' << e.Priority;
+                << (e.HasAttachment ? 1 : 0) << '\t' << FieldText(e.Date) << '\t'
+                << FieldText(e.From) << '\t' << FieldText(e.Subject) << '\t' << e.Size << '\t'
+                << FieldText(e.To) << '\t' << e.Priority;
         if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
         ctx.out << '\n';
     }
@@ -209,7 +203,7 @@ int LsCommand(Context& ctx, Args args) {
 
 int ShowCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs a mailbox and a number");
-    const int number = Number(args[1]);
+    const int number = NumbersOf(std::span(args.Positional()).subspan(1)).One();
     return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView& view, StorePlatform& platform) {
         TFrmIndex& index = main.MainIndex();
         const int row = index.RowOfNumber(number);
@@ -225,9 +219,10 @@ int ShowCommand(Context& ctx, Args args) {
             throw std::runtime_error(platform.notices.empty() ? "the message could not be read"
                                                               : platform.notices.back());
         }
-        for (const std::string& line : view.shown.headers) ctx.out << line << '\n';
+        // What the mail holds is shown, not obeyed: escape sequences would act on a terminal.
+        for (const std::string& line : view.shown.headers) ctx.out << VisibleControls(line) << '\n';
         ctx.out << '\n';
-        for (const std::string& line : view.shown.body) ctx.out << line << '\n';
+        for (const std::string& line : view.shown.body) ctx.out << VisibleControls(line) << '\n';
         return 0;
     });
 }

@@ -4,30 +4,124 @@ namespace kivo::cli {
 
 namespace {
 // clang-format off
+constexpr Option kAccountAddOptions[] = {
+    {"--email", "ADDRESS", "the account's e-mail address", TOptionValue::One},
+    {"--name", "NAME", "the full name shown as the sender", TOptionValue::One},
+    {"--pop-server", "HOST[:PORT]", "the POP3 server", TOptionValue::One},
+    {"--pop-user", "USER", "the user name on the POP3 server", TOptionValue::One},
+    {"--password", "PASSWORD", "the POP3 password (visible to other users: prefer "
+     "--password-stdin)", TOptionValue::One},
+    {"--password-stdin", "", "read the POP3 password from the first line of standard input"},
+    {"--smtp", "HOST[:PORT]", "the SMTP server for this account's mail", TOptionValue::One},
+    {"--leave-mail", "0|1", "leave fetched messages on the server", TOptionValue::One},
+    {"--skip-big", "KB", "do not fetch messages over KB kilobytes (0: fetch all)",
+     TOptionValue::One},
+    {"--check", "0|1", "check this account with kivo check (default 1)", TOptionValue::One},
+    {"--sound", "0|1", "play the new-mail sound for this account", TOptionValue::One},
+    {"--sig", "NAME", "the signature file (default Default)", TOptionValue::One},
+    {"--tag", "TEXT", "the account's tag, for %tag% in signatures", TOptionValue::One},
+};
+constexpr std::string_view kAccountSetKeys =
+    "Keys (names without regard to case; passwords are given plain and stored scrambled):\n"
+    "  Name, Email, POPServer, POPUser, POPPass, SMTP, Sig, Tag   text\n"
+    "  SkipBig, LeaveMail, Sound, CheckMail                     0 or 1\n"
+    "  SkipBigSize                                              kilobytes\n"
+    "  POPSecurity    none, stls or tls\n"
+    "  SMTPSecurity   none, starttls or tls\n"
+    "  SMTPAuth       none, pop (log in as on the POP3 server) or own\n"
+    "  SMTPUser, SMTPPass   the SMTP log-in with SMTPAuth=own\n"
+    "  TrustCert      a server certificate's SHA-256 fingerprint to trust";
+constexpr Option kLsOptions[] = {
+    {"--sort", "COLUMN", "sort by subject, from, date, size, to or priority", TOptionValue::One},
+    {"--desc", "", "sort in descending order (with --sort)"},
+    {"--show", "CRITERION [TEXT]", "tag the entries that match: everything, subject, from, "
+     "date, size, to, priority (these take a TEXT), unread, read, with-attached, "
+     "without-attached", TOptionValue::OneMaybeText},
+    {"--hide-rest", "", "list only the tagged entries (with --show)"},
+};
+constexpr Option kToOption[] = {
+    {"--to", "TARGET", "the mailbox the messages go to", TOptionValue::One},
+};
+constexpr Option kInOption[] = {
+    {"--in", "FOLDER", "make it inside this folder", TOptionValue::One},
+};
+constexpr Option kYesOption[] = {
+    {"--yes", "", "answer yes to the question whether to delete what is not empty"},
+};
+constexpr Option kOntoOption[] = {
+    {"--onto", "NODEPATH", "the folder to move into, or the mailbox to move beside",
+     TOptionValue::One},
+};
+constexpr Option kFindOptions[] = {
+    {"--exclude", "TEXT", "leave out the messages that hold TEXT", TOptionValue::One},
+    {"--match-case", "", "TEXT must match in letter case"},
+    {"--exclude-match-case", "", "the --exclude text must match in letter case"},
+    {"--current-folder", "MAILBOX", "search only the folder holding this mailbox",
+     TOptionValue::One},
+    {"--into", "NAME", "the results mailbox (default: a new one)", TOptionValue::One},
+};
+constexpr Option kComposeOptions[] = {
+    {"--account", "NAME", "send from this account (default: the default account)",
+     TOptionValue::One},
+    {"--to", "TEXT", "recipients: addresses or address-book names (may be repeated)",
+     TOptionValue::One},
+    {"--cc", "TEXT", "copy recipients (may be repeated)", TOptionValue::One},
+    {"--bcc", "TEXT", "blind copy recipients (may be repeated)", TOptionValue::One},
+    {"--subject", "TEXT", "the subject", TOptionValue::One},
+    {"--attach", "FILE", "attach a file (may be repeated)", TOptionValue::One},
+    {"--priority", "low|normal|high", "the message's priority", TOptionValue::One},
+    {"--no-signature", "", "leave the signature out"},
+    {"--queue", "", "put the message in Out for kivo send"},
+    {"--send", "", "send the message now (a copy goes to Sent)"},
+};
+constexpr Option kQueueOrSend[] = {
+    {"--queue", "", "put the message in Out for kivo send"},
+    {"--send", "", "send the message now (a copy goes to Sent)"},
+};
+constexpr Option kReplyOptions[] = {
+    {"--to", "TEXT", "a recipient (for forward and bounce: the one recipient)",
+     TOptionValue::One},
+    {"--queue", "", "put the message in Out for kivo send"},
+    {"--send", "", "send the message now (a copy goes to Sent)"},
+};
+constexpr Option kContactOptions[] = {
+    {"--email", "TEXT", "the contact's addresses (several separated by commas)",
+     TOptionValue::One},
+    {"--nick", "TEXT", "a nickname, typed in place of the address", TOptionValue::One},
+};
+constexpr std::string_view kNumbers =
+    "NUMBER is a message number as kivo ls lists it; several are given as 3-7, 1,4,9 or "
+    "several arguments.";
+
 constexpr Command kCommands[] = {
     {"init", "", "create the program's data folders as start-up does", InitCommand},
-    {"mbx count", "FILE", "print the number of messages in a mailbox file", MbxCountCommand},
-    {"mbx extract", "FILE N", "print message N of a mailbox file", MbxExtractCommand},
+    {"mbx count", "FILE", "print the number of messages in a mailbox file", MbxCountCommand,
+     {}, {}, false},
+    {"mbx extract", "FILE N", "print message N of a mailbox file", MbxExtractCommand, {}, {},
+     false},
     {"account list", "", "list the accounts; * marks the default account", AccountListCommand},
-    {"account add", "NAME [--email E] [--name N] [--pop-server S] [--pop-user U] "
-                    "[--password P | --password-stdin] [--smtp S] [--leave-mail 0|1] "
-                    "[--skip-big KB] [--check 0|1] [--sound 0|1] [--sig S] [--tag T]",
-     "add an account", AccountAddCommand},
-    {"account set", "NAME KEY=VALUE...", "change keys of an account (POPPass and SMTPPass are "
-     "given plain; POPSecurity=none|stls|tls, SMTPSecurity=none|starttls|tls, "
-     "SMTPAuth=none|pop|own, SMTPUser, TrustCert=SHA-256 fingerprint)", AccountSetCommand},
+    {"account add", "NAME [OPTIONS]", "add an account", AccountAddCommand, kAccountAddOptions},
+    {"account set", "NAME KEY=VALUE...", "change keys of an account (see kivo help account set)",
+     AccountSetCommand, {}, kAccountSetKeys},
     {"account delete", "NAME", "delete an account (not the last one)", AccountDeleteCommand},
     {"account default", "[NAME]", "print or choose the default account", AccountDefaultCommand},
-    {"mime dump", "FILE", "decode a raw message file and print the result as JSON", MimeDumpCommand},
-    {"mime encode", "FILE", "decode a raw message file and print it encoded again", MimeEncodeCommand},
-    {"ls", "MAILBOX [--sort subject|from|date|size|to|priority [--desc]] "
-           "[--show CRITERION [TEXT] [--hide-rest]]",
+    {"mime dump", "FILE", "decode a raw message file and print the result as JSON",
+     MimeDumpCommand, {}, {}, false},
+    {"mime encode", "FILE", "decode a raw message file and print it encoded again",
+     MimeEncodeCommand, {}, {}, false},
+    {"ls", "MAILBOX [OPTIONS]",
      "list a mailbox's index: Number, Icon, Unread, HasAttachment, Date, From, Subject, Size, "
-     "To, Priority (tab-separated; * marks tagged entries)", LsCommand},
-    {"show", "MAILBOX NUMBER", "print a message's header and body lines and mark it read", ShowCommand},
-    {"delete", "MAILBOX NUMBER...", "delete messages (a copy goes to Trash)", DeleteCommand},
-    {"move", "MAILBOX NUMBER... --to TARGET", "move messages to another mailbox", MoveCommand},
-    {"copy", "MAILBOX NUMBER... --to TARGET", "copy messages to another mailbox", CopyCommand},
+     "To, Priority (tab-separated; * marks tagged entries)", LsCommand, kLsOptions,
+     "Control characters in the fields are shown as ^X, tabs and line ends as blanks.\n"
+     "On a read-only program folder the index is used without being saved."},
+    {"show", "MAILBOX NUMBER", "print a message's header and body lines and mark it read",
+     ShowCommand, {}, kNumbers},
+    {"delete", "MAILBOX NUMBER...", "delete messages (a copy goes to Trash)", DeleteCommand, {},
+     kNumbers},
+    {"move", "MAILBOX NUMBER... --to TARGET", "move messages to another mailbox", MoveCommand,
+     kToOption, kNumbers},
+    {"copy", "MAILBOX NUMBER... --to TARGET", "copy messages to another mailbox", CopyCommand,
+     kToOption, kNumbers},
     {"compress", "MAILBOX", "remove deleted messages from the file, bring status lines up to date",
      CompressCommand},
     {"repair", "MAILBOX", "set right what interrupted programs left in a mailbox (an unfinished "
@@ -35,17 +129,17 @@ constexpr Command kCommands[] = {
      RepairCommand},
     {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
     {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},
-    {"mailbox new", "NAME [--in FOLDER]", "create a mailbox", MailboxNewCommand},
-    {"mailbox mkdir", "NAME [--in FOLDER]", "create a folder of mailboxes", MailboxMkdirCommand},
+    {"mailbox new", "NAME [--in FOLDER]", "create a mailbox", MailboxNewCommand, kInOption},
+    {"mailbox mkdir", "NAME [--in FOLDER]", "create a folder of mailboxes", MailboxMkdirCommand,
+     kInOption},
     {"mailbox rename", "PATH NEWNAME", "rename a mailbox or folder", MailboxRenameCommand},
     {"mailbox delete", "PATH [--yes]", "delete a mailbox or folder (--yes: also when not empty)",
-     MailboxDeleteCommand},
+     MailboxDeleteCommand, kYesOption},
     {"mailbox move", "PATH --onto NODEPATH", "move a mailbox or folder (into a folder, or beside "
-     "a mailbox)", MailboxMoveCommand},
-    {"find", "TEXT [--exclude TEXT] [--match-case] [--exclude-match-case] "
-             "[--current-folder MAILBOX] [--into NAME]",
+     "a mailbox)", MailboxMoveCommand, kOntoOption},
+    {"find", "TEXT [OPTIONS]",
      "copy the messages holding TEXT into a results mailbox; prints its name and the count",
-     FindCommand},
+     FindCommand, kFindOptions},
     {"check", "", "fetch the mail of every account marked for checking into In; the progress "
      "log goes to stderr, the exit status is 1 when an account failed", CheckCommand},
     {"send", "", "deliver the messages queued in Out through SMTP; copies go to Sent; the exit "
@@ -55,31 +149,33 @@ constexpr Command kCommands[] = {
     {"script list", "", "list the scripts: name TAB the comment under its header line",
      ScriptListCommand},
     {"script run", "NAME MAILBOX NUMBER...", "run a script on messages of a mailbox as the Now "
-     "button does; messages the script deletes go to the deleted list", ScriptRunCommand},
+     "button does; messages the script deletes go to the deleted list", ScriptRunCommand, {},
+     kNumbers},
     {"script dry-run", "FILE", "run a script file without a message and print its variables "
      "(name TAB value)", ScriptDryRunCommand},
     {"script filters", "", "print the Incoming and Outgoing filter lists", ScriptFiltersCommand},
     {"script builtin", "", "write the built-in scripts into the script folder (overwriting "
      "them); prints their names", ScriptBuiltinCommand},
-    {"compose", "[--account NAME] [--to TEXT]... [--cc TEXT]... [--bcc TEXT]... [--subject TEXT] "
-                "[--attach FILE]... [--priority low|normal|high] [--no-signature] "
-                "(--queue | --send)",
+    {"compose", "[OPTIONS] (--queue | --send)",
      "write a message with the body from standard input; queue it in Out or send it now",
-     ComposeCommand},
+     ComposeCommand, kComposeOptions},
     {"mailto", "URL (--queue | --send)", "write the message a mailto: link describes",
-     MailtoCommand},
+     MailtoCommand, kQueueOrSend},
     {"reply", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "reply to a message; standard input is typed above the quote", ReplyCommand},
+     "reply to a message; standard input is typed above the quote", ReplyCommand, kReplyOptions},
     {"reply-all", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "reply to the sender and every recipient but yourself", ReplyAllCommand},
+     "reply to the sender and every recipient but yourself", ReplyAllCommand, kReplyOptions},
     {"forward", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "forward a message quoted; standard input is typed above the quote", ForwardCommand},
+     "forward a message quoted; standard input is typed above the quote", ForwardCommand,
+     kReplyOptions},
     {"bounce", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "send a message on unchanged with its first sender as the sender", BounceCommand},
+     "send a message on unchanged with its first sender as the sender", BounceCommand,
+     kReplyOptions},
     {"addressbook list", "", "list the address book: first name, last name, e-mail (tab-separated)",
      AddressbookListCommand},
     {"addressbook add", "FIRST [LAST] [--email TEXT] [--nick TEXT]",
-     "add a contact (a nickname takes the place of the first name)", AddressbookAddCommand},
+     "add a contact (a nickname takes the place of the first name)", AddressbookAddCommand,
+     kContactOptions},
     {"addressbook add-sender", "MAILBOX NUMBER", "add a message's sender to the address book",
      AddressbookAddSenderCommand},
     {"addressbook resolve", "TEXT", "print the addresses a typed name stands for",
@@ -92,6 +188,8 @@ constexpr Command kCommands[] = {
 // clang-format on
 }  // namespace
 
-std::span<const Command> Commands() { return kCommands; }
+std::span<const Command> Commands() {
+    return kCommands;
+}
 
 }  // namespace kivo::cli

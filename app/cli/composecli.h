@@ -19,7 +19,8 @@ enum class TComposeAction { Queue, Send };
 // entries go to stderr.
 class TerminalComposerView : public TComposerView {
   public:
-    explicit TerminalComposerView(std::ostream& err) : err_(err) {}
+    TerminalComposerView(std::ostream& err, TVerbosity verbosity)
+        : err_(err), verbosity_(verbosity) {}
     void ShowTip(const std::string& text) override { tips.push_back(text); }
     void StatusText(const std::string&) override {}
     void ErrorLevel(int level, const std::string& text) override;
@@ -27,6 +28,7 @@ class TerminalComposerView : public TComposerView {
 
   private:
     std::ostream& err_;
+    TVerbosity verbosity_;
 };
 
 // Asks on the terminal (/dev/tty) which candidate to use; without a terminal the typed text
@@ -38,6 +40,9 @@ class TerminalChooser : public TFrmChooseAddress {
 };
 
 TComposerPaths ComposerPaths(const Context& ctx);
+
+// --queue or --send, whichever was given; a usage error unless exactly one was.
+TComposeAction ActionOf(Args args);
 
 // Standard input, whole.
 std::string ReadStandardInput();

@@ -62,6 +62,9 @@ void NameMailbox(TFrmMain& main, std::string_view typed);
 // Saves the open mailbox's state after a command (SaveInfo); a compression that fails then is
 // only noted on the terminal, as the command itself is done.
 void SaveAfterCommand(Context& ctx, TFrmMain& main);
+// Selects the entries of the message numbers; throws when a number given alone, or every
+// number of the set, has no entry in the mailbox.
+void SelectNumbers(TFrmIndex& index, const TNumberSet& numbers);
 // The mailbox the program opens at start ([Program] "Opened", default In).
 std::string OpenedAtStart(const Context& ctx);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "tests/support/testutil.h"
 
@@ -97,18 +98,88 @@ TEST(PrepareProgramFolder, MissingProgramFolderMakesNothing) {
     EXPECT_FALSE(fs::exists(dir / "gone"));
 }
 
-TEST(ProgramFolderLocate, HomeOptionThenEnvironmentThenWritableExecutableFolder) {
+// Sets environment variables for one case and puts the old values back.
+class EnvGuard {
+  public:
+    void Set(const char* name, const std::string& value) {
+        Save(name);
+        if (value.empty()) {
+            unsetenv(name);
+        } else {
+            setenv(name, value.c_str(), 1);
+        }
+    }
+    ~EnvGuard() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+  private:
+    void Save(const char* name) {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(ProgramFolderLocate, HomeOptionThenEnvironmentThenPortableInstallThenXdgDataHome) {
     test::TempDir dir;
     fs::create_directory(dir / "bin");
     test::WriteFile(dir / "bin" / "kivo", "");
-    const char* saved = std::getenv("KIVO_HOME");
-    const std::string savedValue = saved ? saved : "";
-    setenv("KIVO_HOME", (dir / "env").c_str(), 1);
-    EXPECT_EQ(ProgramFolder::Locate(dir / "opt", dir / "bin" / "kivo").root, dir / "opt");
-    EXPECT_EQ(ProgramFolder::Locate(std::nullopt, dir / "bin" / "kivo").root, dir / "env");
-    unsetenv("KIVO_HOME");
-    EXPECT_EQ(ProgramFolder::Locate(std::nullopt, dir / "bin" / "kivo").root, dir / "bin");
-    if (saved) setenv("KIVO_HOME", savedValue.c_str(), 1);
+    fs::create_directory(dir / "portable");
+    test::WriteFile(dir / "portable" / "kivo", "");
+    test::WriteFile(dir / "portable" / "kivo.ini", "[Program]\r\n");
+    const std::string data = (dir / "data").string();
+    struct Case {
+        const char* why;
+        const char* option;  // --home, or empty
+        const char* kivoHome;
+        std::string xdg;
+        const char* exe;
+        fs::path expected;
+        const char* chosenBy;
+    } cases[] = {
+        // clang-format off
+        {"the option wins", "opt", "env", data, "portable", dir / "opt", "--home"},
+        {"then KIVO_HOME", "", "env", data, "portable", dir / "env", "KIVO_HOME"},
+        {"a kivo.ini beside the executable: a portable install", "", "", data, "portable",
+         dir / "portable", "a kivo.ini beside the executable"},
+        {"a writable executable folder alone is not used", "", "", data, "bin",
+         dir / "data" / "kivo", "$XDG_DATA_HOME/kivo"},
+        {"no XDG_DATA_HOME", "", "", "", "bin", dir / "home" / ".local" / "share" / "kivo",
+         "~/.local/share/kivo"},
+        {"a relative XDG_DATA_HOME is ignored", "", "", "rel/data", "bin",
+         dir / "home" / ".local" / "share" / "kivo", "~/.local/share/kivo"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        EnvGuard env;
+        env.Set("KIVO_HOME", *c.kivoHome ? (dir / c.kivoHome).string() : "");
+        env.Set("XDG_DATA_HOME", c.xdg);
+        env.Set("HOME", (dir / "home").string());
+        const std::optional<fs::path> option =
+            *c.option ? std::optional<fs::path>(dir / c.option) : std::nullopt;
+        const ProgramFolder folder = ProgramFolder::Locate(option, dir / c.exe / "kivo");
+        EXPECT_EQ(folder.root, c.expected) << c.why;
+        EXPECT_EQ(folder.chosenBy, c.chosenBy) << c.why;
+    }
+}
+
+TEST(ProgramFolderCreate, TheDefaultFolderGetsItsParentsANamedOneDoesNot) {
+    test::TempDir dir;
+    const ProgramFolder byDefault(dir / "home" / ".local" / "share" / "kivo", "default", true);
+    ASSERT_TRUE(byDefault.Create());
+    EXPECT_EQ(fs::status(byDefault.root).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(byDefault.Create()) << "an existing folder is fine";
+
+    const ProgramFolder named(dir / "typo" / "kivo", "--home");
+    EXPECT_FALSE(named.Create());
+    EXPECT_FALSE(fs::exists(dir / "typo"));
 }
 
 }  // namespace
