@@ -1,6 +1,8 @@
 // kivo ls, show, delete, move, copy, compress and empty-trash: the message list of a mailbox
 // and the operations of its index window, leaving index and deleted list as the window would.
 
+#include <unistd.h>
+
 #include <ostream>
 
 #include "app/cli/storecli.h"
@@ -123,15 +125,25 @@ int ColumnOf(std::string_view text) {
     throw UsageError("unknown column " + std::string(text));
 }
 
+// What a command does to its mailbox: commands that only read it work on a program folder
+// the user may not write (a backup on read-only media).
+enum class TUse { Change, Read };
+
 // Runs a command on a mailbox opened in the main window, then saves its state as the window
 // does when it closes. A mailbox another program changed meanwhile is read again, so the next
-// command sees the new numbers; nothing was done, and the command fails with one line.
+// command sees the new numbers; nothing was done, and the command fails with one line. On a
+// read-only mail folder a reading command uses the index in memory and saves nothing.
 template <typename Body>
-int WithMailbox(Context& ctx, std::string_view mailbox, Body body) {
+int WithMailbox(Context& ctx, std::string_view mailbox, Body body, TUse use = TUse::Change) {
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
-    OpenMailbox(main, mailbox);
+    NameMailbox(main, mailbox);
+    TFrmIndex& index = main.MainIndex();
+    const bool readOnly = use == TUse::Read && ::access(index.Folder.c_str(), W_OK) != 0;
+    std::error_code ec;
+    // A system mailbox that was never written is empty; it cannot be made here.
+    if (!readOnly || fs::exists(index.Files().Mbx, ec)) main.Init();
     std::string failure;
     int status = 0;
     try {
@@ -142,7 +154,12 @@ int WithMailbox(Context& ctx, std::string_view mailbox, Body body) {
     } catch (const ECopyError& e) {
         failure = e.Line();
     }
-    SaveAfterCommand(ctx, main);
+    if (readOnly) {
+        ctx.err << "kivo: note: " << index.Folder.string() << " is read-only; the index of "
+                << index.MailboxName << " is used in memory and not saved\n";
+    } else {
+        SaveAfterCommand(ctx, main);
+    }
     if (!failure.empty()) throw std::runtime_error(failure);
     return status;
 }
@@ -177,54 +194,59 @@ int LsCommand(Context& ctx, Args args) {
     const std::string mailbox = positional.empty() ? std::string() : positional[0];
     if (mailbox.empty()) throw UsageError("needs a mailbox");
     if (desc && sort.empty()) throw UsageError("--desc goes with --sort");
-    StorePlatform platform(ctx.platform, false);
-    StoreView view;
-    TFrmMain main(ctx.folder, platform, view);
-    OpenMailbox(main, mailbox);
-    TFrmIndex& index = main.MainIndex();
-    if (criterion != scEverything) index.ApplyFilter(criterion, showText, hideRest);
-    if (!sort.empty()) {
-        const auto column = static_cast<TIndexColumn>(ColumnOf(sort));
-        index.SortByColumn(column);  // the first click sorts ascending
-        if (desc) index.SortByColumn(column);
-    }
-    for (int row = 0; row < index.RowCount(); ++row) {
-        const TIndexItem& e = index.Row(row);
-        ctx.out << e.Number << '\t' << e.Icon << '\t' << (e.Unread ? 1 : 0) << '\t'
-                << (e.HasAttachment ? 1 : 0) << '\t' << FieldText(e.Date) << '\t'
-                << FieldText(e.From) << '\t' << FieldText(e.Subject) << '\t' << e.Size << '\t'
-                << FieldText(e.To) << '\t' << e.Priority;
-        if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
-        ctx.out << '\n';
-    }
-    SaveAfterCommand(ctx, main);
-    return 0;
+    return WithMailbox(
+        ctx, mailbox,
+        [&](TFrmMain& main, StoreView&, StorePlatform&) {
+            TFrmIndex& index = main.MainIndex();
+            if (criterion != scEverything) index.ApplyFilter(criterion, showText, hideRest);
+            if (!sort.empty()) {
+                const auto column = static_cast<TIndexColumn>(ColumnOf(sort));
+                index.SortByColumn(column);  // the first click sorts ascending
+                if (desc) index.SortByColumn(column);
+            }
+            for (int row = 0; row < index.RowCount(); ++row) {
+                const TIndexItem& e = index.Row(row);
+                ctx.out << e.Number << '\t' << e.Icon << '\t' << (e.Unread ? 1 : 0) << '\t'
+                        << (e.HasAttachment ? 1 : 0) << '\t' << FieldText(e.Date) << '\t'
+                        << FieldText(e.From) << '\t' << FieldText(e.Subject) << '\t' << e.Size
+                        << '\t' << FieldText(e.To) << '\t' << e.Priority;
+                if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
+                ctx.out << '\n';
+            }
+            return 0;
+        },
+        TUse::Read);
 }
 
 int ShowCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs a mailbox and a number");
     const int number = NumbersOf(std::span(args.Positional()).subspan(1)).One();
-    return WithMailbox(ctx, args[0], [&](TFrmMain& main, StoreView& view, StorePlatform& platform) {
-        TFrmIndex& index = main.MainIndex();
-        const int row = index.RowOfNumber(number);
-        if (row < 0) {
-            throw std::runtime_error("no message " + std::to_string(number) + " in " +
-                                     index.MailboxName);
-        }
-        index.SelectOnly(row);
-        view.hasMessage = false;
-        platform.notices.clear();
-        main.ShowMessage(index, row);
-        if (!view.hasMessage) {
-            throw std::runtime_error(platform.notices.empty() ? "the message could not be read"
-                                                              : platform.notices.back());
-        }
-        // What the mail holds is shown, not obeyed: escape sequences would act on a terminal.
-        for (const std::string& line : view.shown.headers) ctx.out << VisibleControls(line) << '\n';
-        ctx.out << '\n';
-        for (const std::string& line : view.shown.body) ctx.out << VisibleControls(line) << '\n';
-        return 0;
-    });
+    return WithMailbox(
+        ctx, args[0],
+        [&](TFrmMain& main, StoreView& view, StorePlatform& platform) {
+            TFrmIndex& index = main.MainIndex();
+            const int row = index.RowOfNumber(number);
+            if (row < 0) {
+                throw std::runtime_error("no message " + std::to_string(number) + " in " +
+                                         index.MailboxName);
+            }
+            index.SelectOnly(row);
+            view.hasMessage = false;
+            platform.notices.clear();
+            main.ShowMessage(index, row);
+            if (!view.hasMessage) {
+                throw std::runtime_error(platform.notices.empty() ? "the message could not be read"
+                                                                  : platform.notices.back());
+            }
+            // What the mail holds is shown, not obeyed: escape sequences would act on a terminal.
+            for (const std::string& line : view.shown.headers)
+                ctx.out << VisibleControls(line) << '\n';
+            ctx.out << '\n';
+            for (const std::string& line : view.shown.body)
+                ctx.out << VisibleControls(line) << '\n';
+            return 0;
+        },
+        TUse::Read);
 }
 
 int DeleteCommand(Context& ctx, Args args) {

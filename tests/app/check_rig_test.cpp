@@ -532,3 +532,43 @@ TEST_F(CheckRig, SecureAccountsFetchOverTlsAndStlsAndOnlyATrustedCertificateIsUs
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+// A subject with encoded ESC, BEL and TAB, and a body with raw escape sequences, fetched from
+// Dovecot as a user meets them: ls and show print them visibly, on a terminal too, and the
+// message stays in In as it was stored.
+TEST_F(CheckRig, ControlCharactersFromMailAreShownNotSentToTheTerminal) {
+    const std::string user = NewUser();
+    AddAccount("Work", user);
+    Seed(user, {ReadFile(test::DataPath("terminal/control-characters.eml"))});
+    ASSERT_EQ(Check().status, 0);
+    const std::string stored = In();
+    ASSERT_NE(stored.find("Invoice\x1b]0;pwned\x07"), std::string::npos) << stored;
+
+    const test::ProcessResult ls = Kivo({"ls", "In"});
+    ASSERT_EQ(ls.status, 0) << ls.err;
+    const std::vector<std::string> rows = SplitLines(ls.out);
+    ASSERT_FALSE(rows.empty());
+    const std::vector<std::string> fields = SplitWords(rows.back(), "\t");
+    ASSERT_EQ(fields.size(), 10u) << rows.back();
+    EXPECT_EQ(fields[5], "Eve^[[2J <eve@example.test>");
+    EXPECT_EQ(fields[6], "Invoice^[]0;pwned^G due");
+
+    const std::string number = fields[0];
+    const test::ProcessResult piped = Kivo({"show", "In", number});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    const test::ProcessResult onTerminal = OnTerminal({"show", "In", number}, "\x01no prompt", "");
+    EXPECT_EQ(onTerminal.status, 0) << onTerminal.out;
+    for (const std::string& shown : {piped.out, onTerminal.out}) {
+        EXPECT_EQ(shown.find_first_of("\x1b\x07"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("Invoice^[]0;pwned^G"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("A bell^G and ^[[31mred^[[0m text"), std::string::npos) << shown;
+    }
+    EXPECT_NE(piped.out.find("pwned^G\tdue"), std::string::npos) << "a tab in show stays";
+    EXPECT_NE(In().find("Invoice\x1b]0;pwned\x07\tdue"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kivo
