@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/bytes.h"
 #include "tests/support/testutil.h"
 
@@ -115,35 +117,60 @@ TEST(CliHabits, InvocationsAndWhatTheyGive) {
     }
 }
 
-// Every command answers --help with its own usage line, and kivo help CMD says the same.
-TEST(CliHabits, EveryCommandHasItsHelp) {
+// The names of the commands `kivo --help` lists ("ls", "account add", ...).
+std::vector<std::string> ListedCommands() {
     const test::ProcessResult overview = test::RunKivo({"--help"});
-    ASSERT_EQ(overview.status, 0);
-    int commands = 0;
+    EXPECT_EQ(overview.status, 0);
+    std::vector<std::string> names;
     bool inCommands = false;
     for (const std::string& row : SplitLines(overview.out)) {
         if (row == "Commands:") inCommands = true;
         if (!inCommands || !row.starts_with("  ") || row[2] == ' ') continue;
-        // The command's words are those of the synopsis before its first upper-case word or
-        // bracket; the synopsis ends at two blanks.
-        std::vector<std::string> words;
+        // The name is the synopsis's words before its first upper-case word or bracket; the
+        // synopsis ends at two blanks.
+        std::string name;
         for (const std::string& w : SplitWords(row.substr(2, row.find("  ", 2) - 2))) {
             if (!(w[0] >= 'a' && w[0] <= 'z')) break;
-            words.push_back(w);
+            name += (name.empty() ? "" : " ") + w;
         }
-        ASSERT_FALSE(words.empty()) << row;
-        std::string name;
-        for (const std::string& w : words) name += (name.empty() ? "" : " ") + w;
-        std::vector<std::string> asked = words;
+        names.push_back(name);
+    }
+    return names;
+}
+
+// Every command answers --help with its own usage line, and kivo help CMD says the same.
+TEST(CliHabits, EveryCommandHasItsHelp) {
+    const std::vector<std::string> names = ListedCommands();
+    EXPECT_GT(names.size(), 40u);
+    for (const std::string& name : names) {
+        std::vector<std::string> asked = SplitWords(name);
         asked.push_back("--help");
         const test::ProcessResult own = test::RunKivo(asked);
-        EXPECT_EQ(own.status, 0) << row;
+        EXPECT_EQ(own.status, 0) << name;
         EXPECT_TRUE(own.out.starts_with("Usage: kivo " + name)) << own.out;
-        words.insert(words.begin(), "help");
-        EXPECT_EQ(test::RunKivo(words).out, own.out) << row;
-        ++commands;
+        std::vector<std::string> help = SplitWords(name);
+        help.insert(help.begin(), "help");
+        EXPECT_EQ(test::RunKivo(help).out, own.out) << name;
     }
-    EXPECT_GT(commands, 40);
+}
+
+// The README's table of commands names every command and no other.
+TEST(CliHabits, TheReadmeTableListsEveryCommand) {
+    std::vector<std::string> inReadme;
+    for (const std::string& row :
+         SplitLines(test::ReadFile(fs::path(KIVO_SOURCE_DIR) / "README.md"))) {
+        if (!row.starts_with("| `kivo ")) continue;
+        std::string name;
+        for (const std::string& w : SplitWords(row.substr(8, row.find('`', 8) - 8))) {
+            if (!(w[0] >= 'a' && w[0] <= 'z')) break;
+            name += (name.empty() ? "" : " ") + w;
+        }
+        if (name != "help") inReadme.push_back(name);
+    }
+    std::vector<std::string> listed = ListedCommands();
+    std::sort(listed.begin(), listed.end());
+    std::sort(inReadme.begin(), inReadme.end());
+    EXPECT_EQ(inReadme, listed);
 }
 
 }  // namespace
