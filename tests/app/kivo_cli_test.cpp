@@ -112,3 +112,53 @@ TEST(KivoInit, FoldersWhoseParentIsMissingStayMissing) {
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+// Which program folder a start without --home uses, as `kivo -v` reports it, and how it is
+// made. The executable is copied where a case needs a folder of its own beside it.
+TEST(KivoCommand, TheProgramFolderWithoutHomeOption) {
+    test::TempDir dir;
+    for (const char* bin : {"portable", "plain"}) {
+        fs::create_directory(dir / bin);
+        fs::copy_file(KIVO_BINARY, dir / bin / "kivo");
+    }
+    test::WriteFile(dir / "portable" / "kivo.ini", "[Program]\r\nOpened=In\r\n");
+    const std::string home = (dir / "home").string();
+    struct Case {
+        const char* why;
+        const char* exe;
+        std::vector<std::string> env;  // set for the run; KIVO_HOME and XDG_DATA_HOME unset else
+        fs::path expected;
+    } cases[] = {
+        {"the default", "plain", {"HOME=" + home}, dir / "home" / ".local" / "share" / "kivo"},
+        {"XDG_DATA_HOME",
+         "plain",
+         {"HOME=" + home, "XDG_DATA_HOME=" + (dir / "xdg").string()},
+         dir / "xdg" / "kivo"},
+        {"KIVO_HOME",
+         "portable",
+         {"HOME=" + home, "KIVO_HOME=" + (dir / "env").string()},
+         dir / "env"},
+        {"a portable install", "portable", {"HOME=" + home}, dir / "portable"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {"env", "-u", "KIVO_HOME", "-u", "XDG_DATA_HOME"};
+        argv.insert(argv.end(), c.env.begin(), c.env.end());
+        argv.insert(argv.end(), {(dir / c.exe / "kivo").string(), "-v", "init"});
+        const test::ProcessResult r = test::RunProgram(argv);
+        EXPECT_EQ(r.status, 0) << c.why << ": " << r.err;
+        EXPECT_TRUE(r.err.starts_with("kivo: program folder " + c.expected.string() + " ("))
+            << c.why << ": " << r.err;
+        EXPECT_TRUE(fs::is_directory(c.expected / "Mail")) << c.why;
+        if (c.expected != dir / "portable") {
+            EXPECT_EQ(fs::status(c.expected).permissions() & fs::perms::all, fs::perms::owner_all)
+                << c.why;
+        }
+        EXPECT_FALSE(fs::exists(dir / "plain" / "Mail")) << c.why;
+    }
+}
+
+}  // namespace
+}  // namespace kivo
