@@ -14,6 +14,7 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "base/terminaltext.h"
 #include "store/mailboxfiles.h"
 #include "store/mbxfile.h"
 
@@ -34,7 +35,8 @@ int Lookup(const Context& ctx) {
 int AddressbookListCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("takes no arguments");
     for (const TContact& c : ReadAddressBook(ctx.folder.AddressFile()))
-        ctx.out << c.first << '\t' << c.last << '\t' << c.email << '\n';
+        ctx.out << FieldText(c.first) << '\t' << FieldText(c.last) << '\t' << FieldText(c.email)
+                << '\n';
     return 0;
 }
 
@@ -72,7 +74,7 @@ int AddressbookAddSenderCommand(Context& ctx, Args args) {
         case TAddSenderResult::Added:
             break;
     }
-    ctx.out << "Added " << from << '\n';
+    ctx.out << "Added " << VisibleControls(from) << '\n';
     return 0;
 }
 
@@ -81,7 +83,7 @@ int AddressbookResolveCommand(Context& ctx, Args args) {
     TfrmAddress list;
     list.Init(ctx.folder.AddressFile());
     for (const std::string& candidate : list.ResolveNick(args[0], Lookup(ctx)))
-        ctx.out << candidate << '\n';
+        ctx.out << VisibleControls(candidate) << '\n';
     return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "app/singleinstance.h"
 #include "app/startupmailer.h"
 #include "base/files.h"
+#include "base/terminaltext.h"
 
 namespace kivo::cli {
 
@@ -45,7 +46,7 @@ class TTerminalMainView : public TFrmMainView {
         : out_(out), err_(err), folder_(folder) {}
 
     void SetStatusText(int panel, std::string_view text) override {
-        if (panel == 0 && !text.empty()) out_ << text << std::endl;
+        if (panel == 0 && !text.empty()) out_ << VisibleControls(text) << std::endl;
     }
     void ShowSetupWizard(TFrmSetupWizard&) override {
         out_ << "First start: add your mail account with kivo account add" << std::endl;
@@ -55,11 +56,12 @@ class TTerminalMainView : public TFrmMainView {
     }
     bool HasMessageView() const override { return false; }
     void OpenComposer(const std::optional<std::string>& mailTo) override {
-        out_ << (mailTo ? "New message to " + *mailTo : std::string("New message")) << std::endl;
+        out_ << (mailTo ? "New message to " + FieldText(*mailTo) : std::string("New message"))
+             << std::endl;
     }
     void RestoreApplication() override { out_ << "Show main window" << std::endl; }
     void ErrorLevel(int level, std::string_view text) override {
-        if (level == 2) err_ << "kivo run: " << text << std::endl;
+        if (level == 2) err_ << "kivo run: " << FieldText(text) << std::endl;
     }
 
   private:

@@ -17,10 +17,10 @@ constexpr Option kCommon[] = {
 };
 // clang-format on
 
-// "-5" and "-" are arguments, not options: a number or standard input.
+// Options are long ("--to") but for the three short ones every command takes; "-5", "-" or
+// "-urgent" are arguments (a number, standard input, a text to find).
 bool LooksLikeOption(std::string_view arg) {
-    if (arg.size() < 2 || arg[0] != '-') return false;
-    return !(arg[1] >= '0' && arg[1] <= '9');
+    return arg.starts_with("--") || arg == "-h" || arg == "-q" || arg == "-v";
 }
 
 const Option* Find(std::span<const Option> options, std::string_view name) {

@@ -74,3 +74,44 @@ TEST(KivoCheck, CtrlCCancelsTheRunningTransfer) {
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+// -q keeps the error stream to errors; -v adds the program folder and the status texts.
+TEST(KivoCheck, QuietAndVerboseDecideWhatTheErrorStreamTells) {
+    TempDir home;
+    const std::string h = home.path().string();
+    ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Off", "--pop-server", "127.0.0.1:1",
+                       "--pop-user", "u", "--password", "p"})
+                  .status,
+              0);
+    const std::string progress = "Connecting to 127.0.0.1:1 POP server for Off...\n";
+    const std::string error = "error: Cannot connect to 127.0.0.1:1 POP server for Off\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> shown, hidden;
+    } cases[] = {
+        {{"check"}, {progress, error}, {"program folder", "Connecting to 127.0.0.1:1 server"}},
+        {{"-q", "check"}, {error}, {progress}},
+        {{"check", "--quiet"}, {error}, {progress}},
+        {{"check", "-v"},
+         {"kivo: program folder " + h + " (--home)\n", "Connecting to 127.0.0.1:1 server...\n",
+          progress, error},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--home", h};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const test::ProcessResult r = RunKivo(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out, "No new messages\n");
+        for (const std::string& text : c.shown)
+            EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+        for (const std::string& text : c.hidden)
+            EXPECT_EQ(r.err.find(text), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace kivo

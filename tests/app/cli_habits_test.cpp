@@ -86,6 +86,7 @@ TEST(CliHabits, InvocationsAndWhatTheyGive) {
         {{"ls", "Y", "--verbose"}, 0, "", "(--home)", nullptr, nullptr},
         {{"mbx", "count", "-v", "/dev/null"}, 0, "0\n", "", nullptr, nullptr},
         {{"find", "--into=Found", "--", "--odd"}, 0, "Found\t0", "", nullptr, nullptr},
+        {{"find", "-odd", "--into", "Found"}, 0, "Found\t0", "", nullptr, nullptr},
         {{"mailbox", "new", "Z", "--in="}, 0, "Z", "", nullptr, nullptr},
         {{"addressbook", "add", "Jo", "--email=jo@example.com", "--nick=jj"}, 0, "", "", nullptr,
          nullptr},
