@@ -159,6 +159,7 @@ void TFrmScripts::RunOnSelectedMessages(std::string_view scriptName, TFrmIndex& 
                    "Press ESC to abort " + std::string(scriptName) + "...");
 
     std::vector<int> deleted;
+    TMessageReader reader(window.Files().Mbx);
     try {
         for (int number : window.SelectedNumbers()) {
             std::vector<std::string> raw;
@@ -168,7 +169,7 @@ void TFrmScripts::RunOnSelectedMessages(std::string_view scriptName, TFrmIndex& 
                 const TMailboxLock lock(window.Files());
                 CheckIndexCurrent(window, lock.fd());
                 try {
-                    ExtractMsg(number, window.Files().Mbx, raw);
+                    reader.Extract(number, raw);
                 } catch (const EIndexInvalid&) {
                     raw.clear();
                 }

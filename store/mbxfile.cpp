@@ -44,11 +44,22 @@ bool IsSeparator(std::string_view line) {
     return line.starts_with("From ");
 }
 
-void ExtractMsg(int number, const std::filesystem::path& path, Lines& lines) {
-    MbxScanner scanner(ResolveNoCase(path));
-    if (number < 1 || !scanner.SkipTo(number)) throw EIndexInvalid();
-    MbxLines reader(scanner.Text());
+TMessageReader::TMessageReader(std::filesystem::path path) : path_(ResolveNoCase(path)) {}
+
+TMessageReader::~TMessageReader() = default;
+
+void TMessageReader::Extract(int number, Lines& lines) {
+    if (number < 1) throw EIndexInvalid();
+    if (!scanner_ || scanner_->Current().number > number) {
+        scanner_ = std::make_unique<MbxScanner>(path_);
+    }
+    if (!scanner_->SkipTo(number)) throw EIndexInvalid();
+    MbxLines reader(scanner_->Text());
     for (std::string_view line; reader.Next(line);) lines.emplace_back(line);
+}
+
+void ExtractMsg(int number, const std::filesystem::path& path, Lines& lines) {
+    TMessageReader(path).Extract(number, lines);
 }
 
 int FindLastIndex(const std::filesystem::path& path) {

@@ -7,12 +7,15 @@
 // after trimming. Message numbers count separator lines from 1.
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kivo {
+
+class MbxScanner;
 
 // The text the user sees when an append to a mailbox fails.
 inline constexpr std::string_view kAppendFailedText =
@@ -46,6 +49,23 @@ bool IsSeparator(std::string_view line);
 // the file is included even without a line end. Throws EIndexInvalid when the file (or a
 // missing file) ends before the message begins, or when `number` is below 1.
 void ExtractMsg(int number, const std::filesystem::path& path, std::vector<std::string>& lines);
+
+// Extracts several messages of one mailbox as ExtractMsg does, in one pass over the file
+// when the numbers ascend (a smaller number starts again from the top), so running over the
+// selected messages of a large mailbox reads it once instead of once per message.
+class TMessageReader {
+  public:
+    explicit TMessageReader(std::filesystem::path path);
+    ~TMessageReader();
+    TMessageReader(const TMessageReader&) = delete;
+    TMessageReader& operator=(const TMessageReader&) = delete;
+
+    void Extract(int number, std::vector<std::string>& lines);
+
+  private:
+    std::filesystem::path path_;
+    std::unique_ptr<MbxScanner> scanner_;
+};
 
 // Number of messages (separator lines) of a mailbox file; 0 when it is missing or cannot be
 // opened.

@@ -267,11 +267,11 @@ TShownLines ExtractForView(const TFrmIndex& window, int number) {
 }
 
 std::string SelectedMessagesText(const TFrmIndex& window) {
-    const fs::path mbx = window.Files().Mbx;
+    TMessageReader reader(window.Files().Mbx);
     std::string text;
     for (int number : window.SelectedNumbers()) {
         std::vector<std::string> lines;
-        ExtractMsg(number, mbx, lines);
+        reader.Extract(number, lines);
         StripMsgTop(lines);
         StripMsgBottom(lines);
         text += JoinLinesCrLf(lines);

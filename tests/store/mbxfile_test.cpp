@@ -57,6 +57,17 @@ TEST(ExtractMsg, ReturnsTheMessageOfEachNumber) {
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
         EXPECT_EQ(lines, expected) << c.number;
     }
+    // One reader over several numbers gives the same, in any order and repeated.
+    TMessageReader reader(dir / "In.mbx");
+    for (int number : {2, 3, 1, 1, 3, 2}) {
+        Lines lines;
+        reader.Extract(number, lines);
+        EXPECT_EQ(lines, cases[number - 1].lines) << number;
+    }
+    Lines none;
+    EXPECT_THROW(reader.Extract(4, none), EIndexInvalid);
+    reader.Extract(1, none);
+    EXPECT_EQ(none, cases[0].lines);
 }
 
 TEST(ExtractMsg, NumberTheFileDoesNotReachIsAnInvalidIndex) {
