@@ -23,6 +23,11 @@ TScriptPaths ScriptPathsOf(const ProgramFolder& folder) {
             folder.SettingsFile(), folder.AccountsFile()};
 }
 
+void TerminalScriptHost::EditMessage(const TmsMessage& message) {
+    feedback_.ErrorLevel(1, "SCRIPT: EditMessage needs the windows; the message \"" +
+                                message.Subject() + "\" was not opened in a composer");
+}
+
 bool TerminalScriptHost::SendMessage(TmsMessage& message, std::string_view server,
                                      std::string_view account) {
     TmsSMTP smtp(platform_);

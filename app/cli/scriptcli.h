@@ -17,6 +17,8 @@ class TerminalScriptHost : public TScriptHost {
                        std::filesystem::path accountsFile)
         : feedback_(feedback), platform_(platform), accountsFile_(std::move(accountsFile)) {}
     void Log(int level, std::string_view text) override { feedback_.ErrorLevel(level, text); }
+    // The terminal has no composer window: says so instead of doing nothing.
+    void EditMessage(const TmsMessage& message) override;
     // Sends at once in a connection of its own, with the current account's log-in.
     bool SendMessage(TmsMessage& message, std::string_view server,
                      std::string_view account) override;

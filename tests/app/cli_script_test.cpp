@@ -60,10 +60,14 @@ TEST(ScriptCli, ListsScriptsAndFilters) {
 
 TEST(ScriptCli, DryRunPrintsTheDebugTableAndErrorsWithTheirLine) {
     ScriptHome home;
-    WriteFile(home.dir / "ok.kiv", "Set $a \"x\\ny\"\r\nCreateMessage %m\r\n");
+    WriteFile(home.dir / "ok.kiv",
+              "Set $a \"x\\ny\"\r\nCreateMessage %m\r\nSetHeader %m Subject Hi\r\n"
+              "EditMessage %m\r\n");
     auto ok = home.Kivo({"script", "dry-run", (home.dir / "ok.kiv").string()});
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.out.find("$a\tx\n\ty\n%m\t<mail message>\n"), std::string::npos) << ok.out;
+    // No composer on a terminal: the user is told, the run goes on.
+    EXPECT_NE(ok.err.find("the message \"Hi\" was not opened"), std::string::npos) << ok.err;
     WriteFile(home.dir / "bad.kiv", "Set #n 1\r\n\r\nSet #n x\r\nSet $after 1\r\n");
     auto bad = home.Kivo({"script", "dry-run", (home.dir / "bad.kiv").string()});
     EXPECT_EQ(bad.status, 1);
