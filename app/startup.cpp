@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/inifile.h"
 #include "base/platform.h"
+#include "view/helppages.h"
 
 namespace kivo {
 
@@ -65,6 +66,7 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
     firstRun_ = false;
     try {
         TStartFolders start = PrepareProgramFolder(folder_, content, screen);
+        RefreshHelpPages(folder_.HelpFolder());
         firstRun_ = start.FirstRun;
         settings_ = std::move(start.Settings);
     } catch (const std::exception& e) {

@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/displaytext.h"
+
 namespace kivo {
 
 bool IsAscii(std::string_view text);
 bool IsAscii(const std::vector<std::string>& lines);
-// Well-formed UTF-8 (shortest forms, no surrogates, nothing beyond U+10FFFF).
-bool IsValidUtf8(std::string_view text);
+// Every line well-formed UTF-8 (IsValidUtf8 of base/displaytext.h).
 bool IsValidUtf8(const std::vector<std::string>& lines);
 
 // "utf-8" for valid UTF-8, else "iso-8859-1".

@@ -52,6 +52,7 @@ int MimeDumpCommand(Context& ctx, Args args);
 int MimeEncodeCommand(Context& ctx, Args args);
 int LsCommand(Context& ctx, Args args);
 int ShowCommand(Context& ctx, Args args);
+int PrintCommand(Context& ctx, Args args);
 int DeleteCommand(Context& ctx, Args args);
 int MoveCommand(Context& ctx, Args args);
 int CopyCommand(Context& ctx, Args args);

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "view/helppages.h"
 
 namespace kivo::cli {
 
@@ -19,6 +20,7 @@ int InitCommand(Context& ctx, Args args) {
     }
     TFirstRunFiles content;
     TStartFolders start = PrepareProgramFolder(ctx.folder, content);
+    RefreshHelpPages(ctx.folder.HelpFolder());
     IniFile ini(ctx.folder.SettingsFile());
     SaveIni(start.Settings, ini);
     ini.UpdateFile();

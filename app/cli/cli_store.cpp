@@ -5,14 +5,16 @@
 
 #include <ostream>
 
+#include "app/cli/showcli.h"
 #include "app/cli/storecli.h"
 #include "base/bytes.h"
+#include "base/displaytext.h"
 #include "base/files.h"
 #include "base/inifile.h"
-#include "base/terminaltext.h"
 #include "store/indexfile.h"
 #include "store/mailboxfiles.h"
 #include "store/mailboxlock.h"
+#include "store/mbxfile.h"
 #include "store/repair.h"
 
 namespace kivo::cli {
@@ -206,10 +208,12 @@ int LsCommand(Context& ctx, Args args) {
             }
             for (int row = 0; row < index.RowCount(); ++row) {
                 const TIndexItem& e = index.Row(row);
+                // Fields in UTF-8 and on one line: a tab or an escape sequence in a subject
+                // must not add a column or reach the terminal.
                 ctx.out << e.Number << '\t' << e.Icon << '\t' << (e.Unread ? 1 : 0) << '\t'
-                        << (e.HasAttachment ? 1 : 0) << '\t' << FieldText(e.Date) << '\t'
-                        << FieldText(e.From) << '\t' << FieldText(e.Subject) << '\t' << e.Size
-                        << '\t' << FieldText(e.To) << '\t' << e.Priority;
+                        << (e.HasAttachment ? 1 : 0) << '\t' << TerminalField(e.Date) << '\t'
+                        << TerminalField(e.From) << '\t' << TerminalField(e.Subject) << '\t'
+                        << e.Size << '\t' << TerminalField(e.To) << '\t' << e.Priority;
                 if (index.FilterActive() && e.Tagged) ctx.out << "\t*";
                 ctx.out << '\n';
             }
@@ -219,6 +223,7 @@ int LsCommand(Context& ctx, Args args) {
 }
 
 int ShowCommand(Context& ctx, Args args) {
+    const TShowOptions options = ParseShowOptions(args);
     if (args.size() != 2) throw UsageError("needs a mailbox and a number");
     const int number = NumbersOf(std::span(args.Positional()).subspan(1)).One();
     return WithMailbox(
@@ -238,12 +243,17 @@ int ShowCommand(Context& ctx, Args args) {
                 throw std::runtime_error(platform.notices.empty() ? "the message could not be read"
                                                                   : platform.notices.back());
             }
-            // What the mail holds is shown, not obeyed: escape sequences would act on a terminal.
-            for (const std::string& line : view.shown.headers)
-                ctx.out << VisibleControls(line) << '\n';
-            ctx.out << '\n';
-            for (const std::string& line : view.shown.body)
-                ctx.out << VisibleControls(line) << '\n';
+            if (options.form == TShowForm::Raw) {
+                // Exactly as stored: every line of the message with its CR LF, blank lines
+                // kept.
+                std::vector<std::string> lines;
+                ExtractMsg(number, index.Files().Mbx, lines);
+                for (const std::string& line : lines) ctx.out << line << "\r\n";
+            } else {
+                // What the mail holds is shown, not obeyed: escape sequences would act on a
+                // terminal.
+                WriteShown(ctx, view.shown, options);
+            }
             return 0;
         },
         TUse::Read);

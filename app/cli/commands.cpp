@@ -39,6 +39,17 @@ constexpr Option kLsOptions[] = {
      "without-attached", TOptionValue::OneMaybeText},
     {"--hide-rest", "", "list only the tagged entries (with --show)"},
 };
+constexpr Option kShowOptions[] = {
+    {"--headers", "", "the header lines only (with --html or --raw-view: the headers shown "
+     "above the message)"},
+    {"--body", "", "the body only"},
+    {"--raw", "", "the message exactly as stored (CR LF line ends, nothing converted)"},
+    {"--html", "", "the message view's HTML lines"},
+    {"--raw-view", "", "the HTML lines of the view's raw view (HTML shown as text)"},
+};
+constexpr Option kPrintOptions[] = {
+    {"--text", "", "the page's text: the heading line, then the message as text"},
+};
 constexpr Option kToOption[] = {
     {"--to", "TARGET", "the mailbox the messages go to", TOptionValue::One},
 };
@@ -114,8 +125,14 @@ constexpr Command kCommands[] = {
      "To, Priority (tab-separated; * marks tagged entries)", LsCommand, kLsOptions,
      "Control characters in the fields are shown as ^X, tabs and line ends as blanks.\n"
      "On a read-only program folder the index is used without being saved."},
-    {"show", "MAILBOX NUMBER", "print a message's header and body lines and mark it read",
-     ShowCommand, {}, kNumbers},
+    {"show", "MAILBOX NUMBER [OPTIONS]",
+     "print a message as a reader wants it (HTML as text) and mark it read", ShowCommand,
+     kShowOptions,
+     "Without options: the header lines without the separator line, an empty line, the body;\n"
+     "an HTML message's text without its tags. Text that is not UTF-8 (older mailboxes) is\n"
+     "shown as Windows-1252; control characters are shown as ^X."},
+    {"print", "MAILBOX NUMBER --text", "print the text of a message's printed page, its heading "
+     "first", PrintCommand, kPrintOptions},
     {"delete", "MAILBOX NUMBER...", "delete messages (a copy goes to Trash)", DeleteCommand, {},
      kNumbers},
     {"move", "MAILBOX NUMBER... --to TARGET", "move messages to another mailbox", MoveCommand,

@@ -1,0 +1,165 @@
+// The message view's state around the HTML: labels, sender strip, attachments pane, the
+// show-headers and raw-view commands, opening attachments and links, inline pictures.
+
+#include "view/KivoMsg.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/testutil.h"
+#include "tests/view/viewfakes.h"
+
+namespace kivo {
+namespace {
+
+struct ViewFixture : ::testing::Test {
+    test::TempDir dir;
+    bool headers = false;
+    bool queryAttach = true;
+    bool viewAttach = true;
+    std::filesystem::path attachPath = dir / "Attach";
+    test::RecordingMsgView view;
+    test::OpenRecorder platform;
+    TFrmMsg msg{{headers, queryAttach, attachPath, viewAttach}, view, platform};
+
+    ViewFixture() { std::filesystem::create_directories(attachPath); }
+};
+
+const std::vector<std::string> kTextHeaders{"From ???@??? 10/12/2026 09:15:00",
+                                            "From: Ann <ann@example.org>", "Subject: Lunch",
+                                            "Date: Thu, 10 Dec 2026 09:14:03 +0100", "Status: U"};
+
+TEST_F(ViewFixture, LabelsComeFromTheHeaderLines) {
+    msg.WriteMessage(kTextHeaders, {"Hi"});
+    EXPECT_EQ(1, view.renderings);
+    EXPECT_EQ("Lunch", msg.Title());
+    EXPECT_FALSE(msg.Outgoing());
+    EXPECT_EQ("Ann <ann@example.org>", msg.FromText());
+    EXPECT_EQ("10/12/2026", msg.DateText());
+    EXPECT_EQ("09:14:03", msg.TimeText());
+    EXPECT_EQ((std::vector<std::string>{"Hi<br>"}), msg.Html());
+}
+
+TEST_F(ViewFixture, SentAndQueuedMessagesShowTheAccount) {
+    struct Case {
+        const char* status;
+        bool outgoing;
+    };
+    for (const Case c : {Case{"Status: RS", true}, Case{"Status: Q", true},
+                         Case{"Status: U", false}, Case{"Status: rs", false}}) {
+        msg.WriteMessage({"From: me@example.net", "Subject: =?utf-8?q?Caf=C3=A9?=", c.status}, {});
+        EXPECT_EQ(c.outgoing, msg.Outgoing()) << c.status;
+        EXPECT_EQ("me@example.net", msg.FromText());
+        EXPECT_EQ("Caf\xc3\xa9", msg.Title()) << "encoded words of a sent copy are decoded";
+    }
+}
+
+TEST_F(ViewFixture, WithoutADateTheCurrentTimeIsShown) {
+    const DateTime before = DateTime::Now();
+    msg.WriteMessage({"Subject: x"}, {"body"});
+    EXPECT_GE(msg.Date(), before);
+    EXPECT_LE(msg.Date(), DateTime::Now());
+    EXPECT_EQ("", msg.FromText());
+}
+
+TEST_F(ViewFixture, AttachmentsAreFoundByNameInTheCurrentFolder) {
+    test::WriteFile(attachPath / "Menu.PDF", "pdf");
+    msg.WriteMessage(kTextHeaders, {"text", "Attachment Converted: \"/old/place/menu.pdf\"",
+                                    "Attachment Converted: \"C:\\Kivo\\Attach\\gone.txt\""});
+    ASSERT_EQ(2u, msg.Attachments().size());
+    EXPECT_EQ("menu.pdf", msg.Attachments()[0].FileName);
+    EXPECT_TRUE(msg.Attachments()[0].Found) << "moved with the folder, found by name";
+    EXPECT_EQ(attachPath / "Menu.PDF", msg.Attachments()[0].File);
+    EXPECT_FALSE(msg.Attachments()[1].Found);
+    EXPECT_EQ(kAttachMissingHint, msg.AttachHint()) << "the last entry's hint wins";
+    EXPECT_EQ((std::vector<std::string>{"text"}), msg.Body()) << "attachment lines leave the body";
+    EXPECT_TRUE(msg.AttachPaneVisible());
+    viewAttach = false;
+    EXPECT_FALSE(msg.AttachPaneVisible());
+    EXPECT_TRUE(msg.ViewAttachEnabled());
+
+    msg.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/..\""});
+    EXPECT_FALSE(msg.Attachments()[0].Found) << "a parent folder is no attachment";
+    msg.WriteMessage(kTextHeaders, {"no attachments"});
+    EXPECT_FALSE(msg.ViewAttachEnabled());
+}
+
+TEST_F(ViewFixture, OpeningAnAttachmentAsksFirstUnlessTheUserSaidAlwaysYes) {
+    test::WriteFile(attachPath / "a.txt", "a");
+    msg.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/a.txt\"",
+                                    "Attachment Converted: \"/x/missing.txt\""});
+    view.answer = TQueryAttachAnswer::No;
+    EXPECT_FALSE(msg.OpenAttachment(0));
+    EXPECT_TRUE(platform.opened.empty());
+    view.answer = TQueryAttachAnswer::Yes;
+    EXPECT_TRUE(msg.OpenAttachment(0));
+    EXPECT_TRUE(queryAttach);
+    view.answer = TQueryAttachAnswer::AlwaysYes;
+    EXPECT_TRUE(msg.OpenAttachment(0));
+    EXPECT_FALSE(queryAttach) << "Always Yes switches QueryAttach off";
+    EXPECT_TRUE(msg.OpenAttachment(0));
+    EXPECT_EQ(3, view.questions) << "no question once it is off";
+    EXPECT_EQ(3u, platform.opened.size());
+    EXPECT_EQ((attachPath / "a.txt").string(), platform.opened[0]);
+    EXPECT_FALSE(msg.OpenAttachment(1)) << "a missing file does nothing";
+    EXPECT_FALSE(msg.OpenAttachment(7));
+    EXPECT_EQ(3, view.questions);
+}
+
+TEST_F(ViewFixture, ShowHeadersToggleStoresTheOptionAndRendersAgain) {
+    msg.WriteMessage({"Content-Type: text/html", "Subject: <b>"}, {"<p>Hi</p>"});
+    EXPECT_EQ((std::vector<std::string>{"<p>Hi</p>"}), msg.Html());
+    msg.ToggleShowHeaders();
+    EXPECT_TRUE(headers);
+    EXPECT_TRUE(msg.ShowHeaders());
+    ASSERT_EQ(5u, msg.Html().size());
+    EXPECT_EQ("Subject: &lt;b&gt;<br>", msg.Html()[2]);
+    EXPECT_EQ("<p>Hi</p>", msg.Html()[4]) << "the header table goes above the HTML page";
+    msg.ToggleShowHeaders(true);
+    EXPECT_TRUE(headers) << "ignored while the main window is busy";
+    EXPECT_EQ(2, view.renderings);
+}
+
+TEST_F(ViewFixture, RawViewShowsTagsAsTextAndForgetsTheNumber) {
+    msg.Number = 4;
+    msg.WriteMessage({"Content-Type: text/html"}, {"<p>Hi</p>"});
+    msg.ViewRawMessage();
+    EXPECT_EQ(-1, msg.Number);
+    EXPECT_FALSE(msg.IsHtml());
+    EXPECT_EQ((std::vector<std::string>{"&lt;p&gt;Hi&lt;/p&gt;<br>"}), msg.Html());
+}
+
+TEST_F(ViewFixture, LinksOpenOnlyWebAndMailAddresses) {
+    struct Case {
+        const char* url;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"http://example.org/", true},
+        {"HTTPS://example.org/a", true},
+        {"mailto:ann@example.org", true},
+        {"ftp://example.org/f", true},
+        {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},
+        {"cid:logo@x", false},
+        {"/home/user/.bashrc", false},
+        {"http://", false},
+        {"smb://host/share", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.opens, msg.LinkClick(c.url)) << c.url;
+    EXPECT_EQ(4u, platform.opened.size());
+}
+
+TEST_F(ViewFixture, CidReferencesNameTheMessagesSavedPictures) {
+    test::WriteFile(attachPath / "logo.png", "png");
+    msg.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/logo.png\"",
+                                    "Attachment Converted: \"/x/chart.png\""});
+    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("cid:logo.png"));
+    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("cid:logo.png@01D9.example"));
+    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("CID:%3Clogo.png%3E"));
+    EXPECT_EQ(std::nullopt, msg.CidFile("cid:chart.png")) << "its file is missing";
+    EXPECT_EQ(std::nullopt, msg.CidFile("cid:other.gif"));
+    EXPECT_EQ(std::nullopt, msg.CidFile("cid:"));
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,160 @@
+#include "view/KivoMsg.h"
+
+#include <system_error>
+
+#include "base/bytes.h"
+#include "base/displaytext.h"
+#include "base/files.h"
+#include "mail/rfc822date.h"
+#include "store/mbxfile.h"
+#include "view/labels.h"
+#include "view/msghtml.h"
+#include "view/writemessage.h"
+
+namespace kivo {
+
+namespace {
+
+std::string TwoDigits(int n) {
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
+
+}  // namespace
+
+TFrmMsg::TFrmMsg(TMsgOptions options, TFrmMsgView& view, Platform& platform)
+    : options_(options), view_(view), platform_(platform), showHeaders_(options.Headers) {}
+
+void TFrmMsg::WriteMessage(std::vector<std::string> headers, std::vector<std::string> body,
+                           TMsgOrigin origin) {
+    headers_ = std::move(headers);
+    body_ = std::move(body);
+    ListAttachments(TakeAttachmentLines(body_));
+    Render(origin);
+}
+
+void TFrmMsg::Render(TMsgOrigin origin) {
+    showHeaders_ = options_.Headers;
+    html_ = MessageHtml(headers_, body_, showHeaders_, origin == TMsgOrigin::RawView, &isHtml_);
+    ReadLabels();
+    view_.MessageWritten(*this);
+}
+
+void TFrmMsg::ReadLabels() {
+    // Status letters S (sent) and Q (queued) mark outgoing mail: its From is the account.
+    const std::string status = HeaderValue("Status:", headers_);
+    outgoing_ = status.find_first_of("SQ") != std::string::npos;
+    fromText_ = LabelText("From:", headers_);
+    title_ = LabelText("Subject:", headers_);
+    const Rfc822Date parsed = ParseRfc822Date(HeaderValue("Date:", headers_));
+    date_ = parsed.Valid() ? parsed.date : DateTime::Now();
+    dateText_ =
+        TwoDigits(date_.day) + "/" + TwoDigits(date_.month) + "/" + std::to_string(date_.year);
+    timeText_ =
+        TwoDigits(date_.hour) + ":" + TwoDigits(date_.minute) + ":" + TwoDigits(date_.second);
+}
+
+void TFrmMsg::ListAttachments(const std::vector<std::string>& paths) {
+    attachments_.clear();
+    attachHint_.clear();
+    for (const std::string& stored : paths) {
+        TMsgAttachment item;
+        item.StoredPath = stored;
+        item.FileName = AttachmentFileName(stored);
+        // Looked up by name in today's attachments folder, so files moved there with the
+        // folder are found again; a name that is no file name is never looked up.
+        const bool plainName =
+            !item.FileName.empty() && item.FileName != "." && item.FileName != "..";
+        if (plainName) {
+            item.File = FindFileNoCase(options_.AttachPath, item.FileName);
+            std::error_code ec;
+            item.Found = fs::is_regular_file(item.File, ec);
+        }
+        attachHint_ = item.Found ? kAttachFoundHint : kAttachMissingHint;
+        attachments_.push_back(std::move(item));
+    }
+}
+
+void TFrmMsg::ToggleShowHeaders(bool mainBusy) {
+    if (mainBusy) return;
+    options_.Headers = !options_.Headers;
+    Render(TMsgOrigin::Normal);
+}
+
+void TFrmMsg::ViewRawMessage() {
+    Number = -1;
+    Render(TMsgOrigin::RawView);
+}
+
+bool TFrmMsg::LinkClick(std::string_view url) {
+    if (!IsOpenableUrl(url)) return false;
+    return platform_.ShellOpen(url);
+}
+
+bool TFrmMsg::OpenAttachment(std::size_t index) {
+    if (index >= attachments_.size()) return false;
+    const TMsgAttachment& item = attachments_[index];
+    std::error_code ec;
+    if (item.File.empty() || !fs::is_regular_file(item.File, ec)) return false;
+    if (options_.QueryAttach) {
+        const TQueryAttachAnswer answer = view_.QueryAttach();
+        if (answer == TQueryAttachAnswer::No) return false;
+        if (answer == TQueryAttachAnswer::AlwaysYes) options_.QueryAttach = false;
+    }
+    return platform_.ShellOpen(item.File.string());
+}
+
+bool IsOpenableUrl(std::string_view url) {
+    const std::string_view trimmed = TrimView(url);
+    static constexpr std::string_view kSchemes[] = {"http://", "https://", "ftp://", "mailto:"};
+    for (std::string_view scheme : kSchemes) {
+        if (StartsWithNoCase(trimmed, scheme) && trimmed.size() > scheme.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace kivo
+
+namespace kivo {
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    const char lower = LowerChar(c);
+    if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
+    return -1;
+}
+
+// The Content-ID a "cid:" reference names: without the scheme and angle brackets, its
+// %-escapes decoded.
+std::string ContentIdOf(std::string_view reference) {
+    std::string_view text = TrimView(reference);
+    if (StartsWithNoCase(text, "cid:")) text.remove_prefix(4);
+    std::string id;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
+            id += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            id += text[i];
+        }
+    }
+    if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
+    return id;
+}
+
+}  // namespace
+
+std::optional<fs::path> TFrmMsg::CidFile(std::string_view cid) const {
+    const std::string id = ContentIdOf(cid);
+    if (id.empty()) return std::nullopt;
+    const std::string local = id.substr(0, id.find('@'));
+    for (const TMsgAttachment& item : attachments_) {
+        if (!item.Found) continue;
+        if (EqualsNoCase(item.FileName, id) || EqualsNoCase(item.FileName, local)) return item.File;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kivo
