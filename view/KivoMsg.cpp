@@ -116,45 +116,8 @@ bool IsOpenableUrl(std::string_view url) {
 
 namespace kivo {
 
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char lower = LowerChar(c);
-    if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
-    return -1;
-}
-
-// The Content-ID a "cid:" reference names: without the scheme and angle brackets, its
-// %-escapes decoded.
-std::string ContentIdOf(std::string_view reference) {
-    std::string_view text = TrimView(reference);
-    if (StartsWithNoCase(text, "cid:")) text.remove_prefix(4);
-    std::string id;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            id += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            id += text[i];
-        }
-    }
-    if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
-    return id;
-}
-
-}  // namespace
-
 std::optional<fs::path> TFrmMsg::CidFile(std::string_view cid) const {
-    const std::string id = ContentIdOf(cid);
-    if (id.empty()) return std::nullopt;
-    const std::string local = id.substr(0, id.find('@'));
-    for (const TMsgAttachment& item : attachments_) {
-        if (!item.Found) continue;
-        if (EqualsNoCase(item.FileName, id) || EqualsNoCase(item.FileName, local)) return item.File;
-    }
-    return std::nullopt;
+    return kivo::CidFile(cid, headers_, attachments_);
 }
 
 }  // namespace kivo

@@ -50,6 +50,21 @@ inline constexpr std::string_view kQueryAttachText =
     "Opening infected files can\nintroduce a virus to your system!\nAre you sure you want to "
     "open this file?";
 
+// The stored header line that ties a saved inline picture to the Content-ID its message
+// gave it: 'X-Content-File: <logo@example.org> "/path/to/logo.png"' (written by the store
+// when mail arrives).
+inline constexpr std::string_view kContentFileField = "X-Content-File:";
+
+// The file a "cid:" reference ("cid:logo@example.org", also %-escaped or in angle brackets)
+// names in a stored message: the X-Content-File line with that Content-ID gives the file,
+// which must be one of the message's own attachments and is looked up by name in today's
+// attachments folder like them; without such a line an attachment named like the Content-ID
+// (or its part before "@") is taken. Nothing when the message has no such picture or its
+// file is missing: the picture shows as missing. Reads no network and no other file.
+std::optional<std::filesystem::path> CidFile(std::string_view reference,
+                                             const std::vector<std::string>& headers,
+                                             const std::vector<TMsgAttachment>& attachments);
+
 class TFrmMsg;
 
 // The links the view opens on a click: web ("http://", "https://", "ftp://") and mail
@@ -93,8 +108,8 @@ class TFrmMsg {
     // Double-click or Enter on attachment `index`: opened after the "Warning" question when
     // "QueryAttach" is on. A missing file does nothing. True when opened.
     bool OpenAttachment(std::size_t index);
-    // The file an inline picture's "cid:" reference names in the shown message, or nothing
-    // when the message has no such picture or its file is missing. Never touches the network.
+    // The file an inline picture's "cid:" reference names in the shown message (see the free
+    // CidFile below), for the display engine's "cid:" scheme handler.
     std::optional<std::filesystem::path> CidFile(std::string_view cid) const;
 
     // What the last rendering produced.

@@ -150,15 +150,36 @@ TEST_F(ViewFixture, LinksOpenOnlyWebAndMailAddresses) {
 }
 
 TEST_F(ViewFixture, CidReferencesNameTheMessagesSavedPictures) {
-    test::WriteFile(attachPath / "logo.png", "png");
-    msg.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/logo.png\"",
-                                    "Attachment Converted: \"/x/chart.png\""});
-    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("cid:logo.png"));
-    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("cid:logo.png@01D9.example"));
-    EXPECT_EQ(attachPath / "logo.png", msg.CidFile("CID:%3Clogo.png%3E"));
-    EXPECT_EQ(std::nullopt, msg.CidFile("cid:chart.png")) << "its file is missing";
-    EXPECT_EQ(std::nullopt, msg.CidFile("cid:other.gif"));
-    EXPECT_EQ(std::nullopt, msg.CidFile("cid:"));
+    test::WriteFile(attachPath / "logo(1).png", "png");
+    test::WriteFile(attachPath / "chart.png", "png");
+    test::WriteFile(attachPath / "other.png", "png");
+    std::vector<std::string> headers = kTextHeaders;
+    headers.push_back("X-Content-File: <logo.1@example.org> \"/old/Attach/logo(1).png\"");
+    headers.push_back("X-Content-File: <gone@example.org> \"/old/Attach/gone.png\"");
+    headers.push_back("X-Content-File: <evil@example.org> \"/etc/passwd\"");
+    headers.push_back("x-content-file: <other@example.org> \"/x/other.png\"");
+    msg.WriteMessage(headers, {"<img src=\"cid:logo.1@example.org\">",
+                               "Attachment Converted: \"/old/Attach/logo(1).png\"",
+                               "Attachment Converted: \"/old/Attach/gone.png\"",
+                               "Attachment Converted: \"/old/Attach/chart.png\""});
+    const std::filesystem::path logo = attachPath / "logo(1).png";
+    struct Case {
+        const char* reference;
+        std::optional<std::filesystem::path> file;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"cid:logo.1@example.org", logo, "the stored line ties the Content-ID to its file"},
+        {"CID:%3Clogo.1%40example.org%3E", logo, "escaped, in angle brackets"},
+        {"cid:gone@example.org", std::nullopt, "its file is missing: shown as missing"},
+        {"cid:evil@example.org", std::nullopt, "only the message's own attachments"},
+        {"cid:other@example.org", std::nullopt, "a file in the folder that is no attachment"},
+        {"cid:chart.png", attachPath / "chart.png", "no line: an attachment of that name"},
+        {"cid:chart.png@01D9.example", attachPath / "chart.png", "or of its part before @"},
+        {"cid:nothing@example.org", std::nullopt, "no such picture"},
+        {"cid:", std::nullopt, "no Content-ID"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.file, msg.CidFile(c.reference)) << c.why;
 }
 
 }  // namespace
