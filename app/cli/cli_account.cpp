@@ -13,6 +13,7 @@
 #include "app/cli/cli.h"
 #include "base/bytes.h"
 #include "base/inifile.h"
+#include "base/terminaltext.h"
 
 namespace kivo::cli {
 
@@ -159,7 +160,7 @@ int AccountListCommand(Context& ctx, Args args) {
     const std::vector<Account> accounts = ReadAccounts(ctx.folder.AccountsFile());
     const std::string def = DefaultAccount(ctx.folder, accounts);
     for (const Account& a : accounts) {
-        ctx.out << (a.account == def ? "* " : "  ") << Describe(a) << '\n';
+        ctx.out << (a.account == def ? "* " : "  ") << VisibleControls(Describe(a)) << '\n';
     }
     return 0;
 }

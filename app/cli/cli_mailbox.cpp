@@ -5,6 +5,7 @@
 
 #include "app/cli/storecli.h"
 #include "base/bytes.h"
+#include "base/terminaltext.h"
 #include "store/KivoMailboxes.h"
 
 namespace kivo::cli {
@@ -79,7 +80,8 @@ int NewNode(Context& ctx, Args args, bool folder) {
 int MailboxTreeCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("takes no arguments");
     TreeRig rig(ctx, false);
-    for (const std::string& line : SplitLines(rig.tree.DescriptionText())) ctx.out << line << '\n';
+    for (const std::string& line : SplitLines(rig.tree.DescriptionText()))
+        ctx.out << VisibleControls(line) << '\n';
     return 0;
 }
 

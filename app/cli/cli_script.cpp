@@ -8,6 +8,7 @@
 #include "app/cli/storecli.h"
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
+#include "base/terminaltext.h"
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "script/builtin.h"
@@ -84,7 +85,8 @@ int ScriptListCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("takes no arguments");
     const std::filesystem::path folder = ctx.folder.ScriptFolder();
     for (const std::string& name : ScriptNames(folder)) {
-        ctx.out << name << '\t' << HeaderComment(LoadScriptLines(ScriptFile(folder, name))) << '\n';
+        ctx.out << FieldText(name) << '\t'
+                << FieldText(HeaderComment(LoadScriptLines(ScriptFile(folder, name)))) << '\n';
     }
     return 0;
 }
