@@ -97,7 +97,14 @@ void PrintCommandHelp(std::ostream& out, const Command& cmd) {
     out << "\nOptions:\n";
     PrintOptions(out, cmd.options);
     PrintOptions(out, CommonOptions());
-    if (!cmd.details.empty()) out << '\n' << cmd.details << '\n';
+    if (cmd.details.empty()) return;
+    out << '\n';
+    std::string_view details = cmd.details;
+    while (!details.empty()) {
+        const std::size_t end = details.find('\n');
+        PrintWrapped(out, details.substr(0, end), 0);
+        details = end == std::string_view::npos ? std::string_view() : details.substr(end + 1);
+    }
 }
 
 bool PrintHelpFor(std::ostream& out, std::span<const std::string> words) {
