@@ -11,15 +11,13 @@
 #include <optional>
 #include <string>
 
+#include "base/colour.h"
+
 namespace kivo {
 
 class IniFile;
 
 inline constexpr const char* kProgramVersion = "1.0";
-
-// Colours: 0x00BBGGRR, or 0x80000000 + a system colour index.
-inline constexpr std::uint32_t kWindowColour = 0x80000005;
-inline constexpr std::uint32_t kWindowTextColour = 0x80000008;
 
 // The screen the main window starts on; the geometry defaults depend on it.
 struct TScreen {

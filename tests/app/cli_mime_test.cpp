@@ -20,11 +20,6 @@ using test::RunKivo;
 using test::TempDir;
 using Json = nlohmann::json;
 
-bool Regenerating() {
-    const std::vector<std::string> args = ::testing::internal::GetArgvs();
-    return std::find(args.begin(), args.end(), "--regen") != args.end();
-}
-
 std::vector<std::filesystem::path> Samples() {
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::directory_iterator(test::DataPath("mime"))) {
@@ -42,7 +37,7 @@ TEST(CliMime, DumpsMatchTheGoldenFiles) {
         ASSERT_EQ(result.status, 0) << eml << ": " << result.err;
         std::filesystem::path golden = eml;
         golden.replace_extension(".json");
-        if (Regenerating()) {
+        if (test::Regenerating()) {
             test::WriteFile(golden, result.out);
             continue;
         }

@@ -1,12 +1,14 @@
 #include "tests/support/testutil.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -51,6 +53,11 @@ void WriteFile(const fs::path& path, std::string_view data) {
 
 fs::path DataPath(std::string_view name) {
     return fs::path(KIVO_TEST_DATA) / name;
+}
+
+bool Regenerating() {
+    const std::vector<std::string> args = ::testing::internal::GetArgvs();
+    return std::find(args.begin(), args.end(), "--regen") != args.end();
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input,

@@ -31,6 +31,8 @@ std::string ReadFile(const fs::path& path);
 std::string Env(const char* name);
 void WriteFile(const fs::path& path, std::string_view data);
 fs::path DataPath(std::string_view name);  // a file of tests/data
+// True when the test program was started with --regen: golden files are rewritten, not compared.
+bool Regenerating();
 
 struct ProcessResult {
     int status = -1;  // exit status, or -1 when the process did not exit normally

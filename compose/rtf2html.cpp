@@ -1,0 +1,378 @@
+// The RTF-to-HTML scanner: a cursor over the text, a handful of state numbers and the two
+// tables, with one small function per kind of token.
+
+#include "compose/rtf2html.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "base/bytes.h"
+
+namespace kivo::rtf2html {
+
+namespace {
+
+constexpr std::string_view kBreak = "\r\n";
+constexpr std::size_t kFontNameMax = 63;
+// "#" and three parameters of at most eight hex digits: a colour that keeps growing from
+// repeated "\green" words stops here, so neither the table nor the font tags grow without end.
+constexpr std::size_t kColourTextMax = 25;
+
+// A character style: off, switched on but not written, on and written, switched off but not
+// written.
+enum TStyle { stOff, stPending, stOn, stClosing };
+enum TParagraph { paPlain, paListStart, paListItem, paItemEnd, paListEnd };
+enum TAlign { alLeft, alRight, alCenter };
+
+std::string Hex2(long long value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    auto v = static_cast<std::uint32_t>(value);
+    std::string text;
+    do {
+        text.insert(text.begin(), kDigits[v & 15]);
+        v >>= 4;
+    } while (v != 0);
+    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 0;
+}
+
+bool EndsWord(char c) {
+    return c == ' ' || c == '-' || (c >= '0' && c <= '9') || c == ';' || c == '\\' || c == '{' ||
+           c == '}';
+}
+
+bool InParameter(char c) {
+    return c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+}
+
+// Characters copied straight after an emitted one: anything but markup and control codes.
+bool CopiesDirectly(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 128 || (u >= 32 && c != '<' && c != '>' && c != '\\' && c != '{' && c != '}');
+}
+
+const std::string& Entry(const std::vector<std::string>& table, int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= table.size())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return table[static_cast<std::size_t>(index)];
+}
+
+class TConverter {
+  public:
+    explicit TConverter(std::string_view rtf) : s_(rtf) {}
+    std::string Run();
+
+  private:
+    void ControlSequence();
+    void ControlWord(const std::string& word, std::string_view param);
+    void FontTableEntry();
+    void SkipGroup();
+    void Emit(const char* c);
+    void EmitParagraph();
+    void EmitStyles();
+    static void CloseWritten(std::string& out, TStyle& state, const char* tag);
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+    std::string out_;
+    long long depth_ = 0;
+    std::vector<std::string> fonts_;
+    std::vector<std::string> colours_;
+    std::string colour_;
+    bool inFontTable_ = false;
+    int defaultFont_ = 0;
+    int font_ = 0;
+    int colourNumber_ = 0;
+    int size_ = 0;
+    bool fontPending_ = false;
+    TStyle bold_ = stOff, italic_ = stOff, underline_ = stOff;
+    bool styleWritten_ = false;
+    TParagraph paragraph_ = paPlain;
+    bool paragraphWritten_ = false;
+    TAlign align_ = alLeft;
+};
+
+std::string TConverter::Run() {
+    out_.reserve(s_.size());
+    while (i_ < s_.size()) {
+        const char c = s_[i_];
+        if (static_cast<unsigned char>(c) < 32) {
+            ++i_;
+        } else if (c == '\\') {
+            ControlSequence();
+        } else if (c == '{') {
+            ++depth_;
+            ++i_;
+        } else if (c == '}') {
+            --depth_;
+            ++i_;
+        } else {
+            Emit(&c);
+            ++i_;
+            const std::size_t start = i_;
+            while (i_ < s_.size() && CopiesDirectly(s_[i_])) ++i_;
+            out_.append(s_.substr(start, i_ - start));
+        }
+    }
+    // An empty paragraph before another one becomes the closing tag of the paragraph before.
+    static constexpr std::string_view kEmpty = "\r\n<P>\r\n<P";
+    std::string result;
+    result.reserve(out_.size());
+    for (std::size_t k = 0; k < out_.size();) {
+        if (out_.compare(k, kEmpty.size(), kEmpty) == 0) {
+            result += "</P>";
+            k += 6;
+        } else {
+            result += out_[k++];
+        }
+    }
+    return result;
+}
+
+void TConverter::ControlSequence() {
+    const std::size_t n = s_.size();
+    const char next = i_ + 1 < n ? s_[i_ + 1] : '\0';
+    if (next == '\\' || next == '{' || next == '}') {
+        Emit(&next);
+        i_ += 2;
+    } else if (next == '\'') {
+        const int high = i_ + 2 < n ? HexDigit(s_[i_ + 2]) : 0;
+        const int low = i_ + 3 < n ? HexDigit(s_[i_ + 3]) : 0;
+        const char code = static_cast<char>(high * 16 + low);
+        Emit(&code);
+        i_ = std::min(i_ + 4, n);
+    } else if (next == '*') {
+        i_ += 2;
+        SkipGroup();
+    } else {
+        std::size_t j = i_ + 1;
+        while (j < n && !EndsWord(s_[j])) ++j;
+        const std::string word(s_.substr(i_, j - i_));
+        const std::size_t paramStart = j;
+        while (j < n && InParameter(s_[j])) ++j;
+        const std::string_view param = s_.substr(paramStart, j - paramStart);
+        if (j < n && s_[j] == ' ') ++j;
+        while (j < n && (s_[j] == ';' || s_[j] == '{' || s_[j] == '}')) ++j;
+        i_ = j;
+        ControlWord(word, param);
+    }
+}
+
+// Passes over the rest of the current group: up to the "}" that closes it.
+void TConverter::SkipGroup() {
+    const long long level = depth_;
+    while (i_ < s_.size() && depth_ >= level) {
+        if (s_[i_] == '{') ++depth_;
+        if (s_[i_] == '}') --depth_;
+        ++i_;
+    }
+}
+
+// A font table entry: the font family words up to the next blank, then the name up to ";".
+void TConverter::FontTableEntry() {
+    const std::size_t n = s_.size();
+    while (i_ < n && s_[i_] != ' ') ++i_;
+    if (i_ < n) ++i_;
+    const std::size_t start = i_;
+    while (i_ < n && s_[i_] != ';') ++i_;
+    fonts_.emplace_back(s_.substr(start, std::min(i_ - start, kFontNameMax)));
+    if (i_ < n) ++i_;
+    --depth_;
+}
+
+void TConverter::ControlWord(const std::string& word, std::string_view param) {
+    const auto number = [&](int fallback) { return ToIntDef(param, fallback); };
+    const auto switchOn = [&](TStyle& state) {
+        styleWritten_ = false;
+        if (state == stOff) state = stPending;
+    };
+    if (word == "\\par") {
+        if (paragraph_ == paListItem) paragraph_ = paItemEnd;
+        paragraphWritten_ = false;
+    } else if (word == "\\f") {
+        if (inFontTable_) {
+            FontTableEntry();
+            return;
+        }
+        const int value = number(0);
+        if (value != font_) {
+            font_ = value;
+            fontPending_ = true;
+            styleWritten_ = false;
+        }
+    } else if (word == "\\plain") {
+        for (TStyle* state : {&bold_, &italic_, &underline_}) {
+            if (*state == stOn) *state = stClosing;
+        }
+        const bool closing = bold_ == stClosing || italic_ == stClosing || underline_ == stClosing;
+        if (closing || colourNumber_ != 0) {
+            const bool coloured = colourNumber_ != 0;
+            colourNumber_ = 0;
+            styleWritten_ = false;
+            Emit(nullptr);
+            // Text after "\plain" is in the default colour again: the next text gets a new
+            // font tag, written once the words after "\plain" have set its font and size.
+            if (coloured) {
+                fontPending_ = true;
+                styleWritten_ = false;
+            }
+        }
+    } else if (word == "\\fs") {
+        const int value = HtmlSize(number(11) / 2);
+        if (value != size_) {
+            size_ = value;
+            styleWritten_ = false;
+            fontPending_ = true;
+        }
+    } else if (word == "\\tab") {
+        const char tab = '\t';
+        Emit(&tab);
+    } else if (word == "\\ul") {
+        switchOn(underline_);
+    } else if (word == "\\b") {
+        switchOn(bold_);
+    } else if (word == "\\i") {
+        switchOn(italic_);
+    } else if (word == "\\cf") {
+        const int value = number(0);
+        if (value != colourNumber_) {
+            colourNumber_ = value;
+            styleWritten_ = false;
+            fontPending_ = true;
+        }
+    } else if (word == "\\qc" || word == "\\qr") {
+        align_ = word == "\\qc" ? alCenter : alRight;
+        paragraphWritten_ = false;
+    } else if (word == "\\pntext") {
+        paragraphWritten_ = false;
+        paragraph_ = paListItem;
+        SkipGroup();
+    } else if (word == "\\fi") {
+        paragraphWritten_ = false;
+        paragraph_ = paListStart;
+        Emit(nullptr);
+    } else if (word == "\\pard") {
+        align_ = alLeft;
+        if (paragraph_ != paPlain) paragraph_ = paListEnd;
+        paragraphWritten_ = false;
+    } else if (word == "\\red") {
+        colour_ = "#" + Hex2(number(255));
+    } else if (word == "\\green" || word == "\\blue") {
+        const std::string digits = Hex2(number(255));
+        if (colour_.size() + digits.size() <= kColourTextMax) colour_ += digits;
+        if (word == "\\blue") colours_.push_back(colour_);
+    } else if (word == "\\deff") {
+        defaultFont_ = number(0);
+    } else if (word == "\\fonttbl") {
+        inFontTable_ = true;
+    } else if (word == "\\deflang") {
+        inFontTable_ = false;
+        align_ = alLeft;
+        paragraph_ = paPlain;
+        paragraphWritten_ = false;
+        font_ = defaultFont_;
+        size_ = 3;
+        colourNumber_ = 0;
+        bold_ = italic_ = underline_ = stOff;
+        styleWritten_ = false;
+        fontPending_ = false;
+    }
+}
+
+void TConverter::CloseWritten(std::string& out, TStyle& state, const char* tag) {
+    if (state != stOn && state != stClosing) return;
+    out += tag;
+    if (state == stClosing) state = stOff;
+}
+
+void TConverter::EmitParagraph() {
+    CloseWritten(out_, bold_, "</B>");
+    CloseWritten(out_, italic_, "</I>");
+    CloseWritten(out_, underline_, "</U>");
+    switch (paragraph_) {
+        case paPlain:
+            out_ += kBreak;
+            out_ += align_ == alRight ? "<P ALIGN=RIGHT>"
+                                      : (align_ == alCenter ? "<P ALIGN=CENTER>" : "<P>");
+            break;
+        case paListStart:
+            out_ += kBreak;
+            out_ += "<UL>";
+            break;
+        case paListItem:
+            out_ += kBreak;
+            out_ += "<LI>";
+            break;
+        case paItemEnd:
+            out_ += "</LI>";
+            break;
+        case paListEnd:
+            out_ += kBreak;
+            out_ += "</UL>";
+            paragraph_ = paPlain;
+            break;
+    }
+    if (bold_ == stOn) out_ += "<B>";
+    if (italic_ == stOn) out_ += "<I>";
+    if (underline_ == stOn) out_ += "<U>";
+    paragraphWritten_ = true;
+}
+
+void TConverter::EmitStyles() {
+    if (fontPending_) {
+        out_ += "<FONT FACE=\"" + Entry(fonts_, font_) + "\" COLOR=\"" +
+                Entry(colours_, colourNumber_) + "\" SIZE=\"" + std::to_string(size_) + "\">";
+        fontPending_ = false;
+    }
+    const auto open = [&](TStyle& state, const char* on, const char* off) {
+        if (state == stPending) {
+            out_ += on;
+            state = stOn;
+        } else if (state == stClosing) {
+            out_ += off;
+            state = stOff;
+        }
+    };
+    open(bold_, "<B>", "</B>");
+    open(italic_, "<I>", "</I>");
+    open(underline_, "<U>", "</U>");
+    styleWritten_ = true;
+}
+
+// Writes the pending paragraph and style tags, then the character when there is one.
+void TConverter::Emit(const char* c) {
+    if (!paragraphWritten_) EmitParagraph();
+    if (!styleWritten_) EmitStyles();
+    if (c == nullptr) return;
+    if (*c == '<') {
+        out_ += "&lt;";
+    } else if (*c == '>') {
+        out_ += "&gt;";
+    } else {
+        out_ += *c;
+    }
+}
+
+}  // namespace
+
+int HtmlSize(int points) {
+    if (points >= 1 && points <= 5) return 1;
+    if (points >= 6 && points <= 9) return 2;
+    if (points >= 10 && points <= 11) return 3;
+    if (points >= 12 && points <= 13) return 4;
+    if (points >= 14 && points <= 15) return 5;
+    return 6;
+}
+
+std::string Convert(std::string_view rtf) {
+    return TConverter(rtf).Run();
+}
+
+}  // namespace kivo::rtf2html
