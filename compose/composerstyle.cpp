@@ -39,6 +39,16 @@ void ApplyDefaultStyle(const TMessageStyle& style, int messageFontSize, TStyleSt
     }
 }
 
+TStyleState DefaultStyleState(const IniFile& settings) {
+    TStyleState state;
+    state.sigFont.font = settings.ReadString("Program", "MessageFont", state.sigFont.font);
+    state.sigFont.size = MessageFontSize(settings);
+    state.sigFont.colour = settings.ReadColour("Program", "MessageFontColor", kWindowTextColour);
+    state.background = settings.ReadColour("Program", "MsgBackColor", kWindowColour);
+    ApplyDefaultStyle(TMessageStyle::Read(settings), state.sigFont.size, state);
+    return state;
+}
+
 void TComposerStyle::ApplyDefaults(const TMessageStyle& style) {
     ApplyDefaultStyle(style, messageFont_.size, state_);
     if (style.backColour) body_.SetBackground(style.backCol);

@@ -20,6 +20,10 @@ class TfrmSend;
 // the signature's colour and font.
 void ApplyDefaultStyle(const TMessageStyle& style, int messageFontSize, TStyleState& state);
 
+// The style state a new composer starts with: the program's message font and background,
+// then the default message style of the settings file.
+TStyleState DefaultStyleState(const IniFile& settings);
+
 class TComposerStyle {
   public:
     // The message font and background are the program's ([Program] "MessageFont", ...).

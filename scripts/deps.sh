@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev nlohmann-json3-dev libssl-dev media-types
+  libgtest-dev libgmock-dev nlohmann-json3-dev libssl-dev libcurl4-openssl-dev media-types
   clang libclang-rt-14-dev bc
 )
 

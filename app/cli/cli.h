@@ -75,6 +75,7 @@ int ScriptDryRunCommand(Context& ctx, Args args);
 int ScriptFiltersCommand(Context& ctx, Args args);
 int ScriptBuiltinCommand(Context& ctx, Args args);
 int ComposeCommand(Context& ctx, Args args);
+int UpdateCheckCommand(Context& ctx, Args args);
 int MailtoCommand(Context& ctx, Args args);
 int AddressbookListCommand(Context& ctx, Args args);
 int AddressbookAddCommand(Context& ctx, Args args);

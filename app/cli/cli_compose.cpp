@@ -13,7 +13,11 @@
 #include "app/cli/scriptcli.h"
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
+#include "base/files.h"
+#include "base/inifile.h"
 #include "base/terminaltext.h"
+#include "compose/composerstyle.h"
+#include "compose/styledmail.h"
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "transfer/composeroutbox.h"
@@ -144,8 +148,28 @@ int ComposeCommand(Context& ctx, Args args) {
     if (priority) PriorityOf(*priority);
     const std::vector<std::string> attach = args.Values("--attach");
     for (const std::string& file : attach) CheckReadable(file);
-    const std::string body = ReadStandardInput();
+    // A styled body: the RTF as the composer's editor would hold it, its text as the plain body.
+    const std::optional<std::string> rtfFile = args.Value("--styled-rtf");
+    std::optional<TRtfText> rtf;
+    std::string body;
+    if (rtfFile) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(*rtfFile, ec))
+            throw std::runtime_error("cannot read the RTF file " + *rtfFile);
+        rtf.emplace(ReadFileBytes(*rtfFile));
+        body = rtf->PlainText();
+    } else {
+        body = ReadStandardInput();
+    }
+    const IniFile settings(ctx.folder.SettingsFile());
+    const TStyleState style = DefaultStyleState(settings);
+    std::optional<TStyledMail> styled;
+    if (rtf) styled.emplace(*rtf, style, MessageFontSize(settings), TempFolder());
     return RunComposer(ctx, cmNew, action, [&](TfrmSend& composer) {
+        if (styled) {
+            composer.SetFormat(composer.Plain(), true);
+            composer.SetStyledBody(&*styled);
+        }
         if (account && !composer.SetAccount(*account))
             throw std::runtime_error("no account named '" + *account + "'");
         for (const std::string& line : args.Values("--to")) composer.AddToLine(line);

@@ -82,8 +82,18 @@ constexpr Option kComposeOptions[] = {
     {"--attach", "FILE", "attach a file (may be repeated)", TOptionValue::One},
     {"--priority", "low|normal|high", "the message's priority", TOptionValue::One},
     {"--no-signature", "", "leave the signature out"},
+    {"--styled-rtf", "FILE",
+     "the body as rich-edit RTF instead of standard input: sent styled (HTML), with the plain "
+     "text beside it unless [Defaults] Format says styled only",
+     TOptionValue::One},
     {"--queue", "", "put the message in Out for kivo send"},
     {"--send", "", "send the message now (a copy goes to Sent)"},
+};
+constexpr Option kUpdateOptions[] = {
+    {"--download", "", "download a newer version (never installs it)"},
+    {"--to", "PATH", "where the download goes: a folder or a file name (default: here)",
+     TOptionValue::One},
+    {"--readme", "", "print the read-me of a newer version"},
 };
 constexpr Option kQueueOrSend[] = {
     {"--queue", "", "put the message in Out for kivo send"},
@@ -201,6 +211,9 @@ constexpr Command kCommands[] = {
      AddressbookImportCommand},
     {"addressbook export", "FILE.vcf", "write the address book as a vCard 3.0 file",
      AddressbookExportCommand},
+    {"update-check", "[--download [--to PATH]] [--readme]",
+     "ask the program's home page ([Program] HomeURL) whether a newer version exists",
+     UpdateCheckCommand, kUpdateOptions},
 };
 // clang-format on
 }  // namespace

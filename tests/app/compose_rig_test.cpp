@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "base/bytes.h"
+#include "base/inifile.h"
 #include "mail/msmsg.h"
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
@@ -70,21 +71,26 @@ class ComposeRig : public testing::Test {
         }
     }
 
-    // What Python's email package makes of a message: subject, sender's name, then the text.
-    std::string AsPythonReadsIt(const std::string& raw) {
+    // What Python's email package makes of a message `m`: the output of the statements.
+    std::string Python(const std::string& raw, const std::string& statements) {
         const test::TempDir dir;
         test::WriteFile(dir / "m.eml", raw);
-        const test::ProcessResult r = test::RunProgram(
-            {"python3", "-c",
-             "import sys, email, email.policy\n"
-             "m = email.message_from_binary_file(open(sys.argv[1], 'rb'),"
-             " policy=email.policy.default)\n"
-             "body = m.get_body(('plain',))\n"
-             "sys.stdout.write(str(m['subject']) + '\\n' + m['from'].addresses[0].display_name"
-             " + '\\n' + body.get_content())\n",
-             (dir / "m.eml").string()});
+        const test::ProcessResult r =
+            test::RunProgram({"python3", "-c",
+                              "import sys, email, email.policy\n"
+                              "m = email.message_from_binary_file(open(sys.argv[1], 'rb'),"
+                              " policy=email.policy.default)\n" +
+                                  statements,
+                              (dir / "m.eml").string()});
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out;
+    }
+    // Subject, sender's name, then the text.
+    std::string AsPythonReadsIt(const std::string& raw) {
+        return Python(raw,
+                      "body = m.get_body(('plain',))\n"
+                      "sys.stdout.write(str(m['subject']) + '\\n' + "
+                      "m['from'].addresses[0].display_name + '\\n' + body.get_content())\n");
     }
 
     std::string tag_;
@@ -166,6 +172,84 @@ TEST_F(ComposeRig, ComposedMailAndItsReplyArriveAsWritten) {
               (Lines{">Hello Bob,", ">.hidden", ">Greetings from Köln with €."}));
     // Bob's copy is in his Sent mailbox.
     EXPECT_EQ(FindLastIndex(bob / "Mail" / "sent.mbx"), 1);
+}
+
+// A body written as rich-edit RTF goes out as the HTML the styled-mail rules make of it:
+// styled only as the message's text/html body, with the default page colour; with the plain
+// text beside it as an HTML alternative that other programs read as such.
+TEST_F(ComposeRig, StyledMessageArrivesAsItsHtml) {
+    test::TempDir alice;
+    test::TempDir bob;
+    AddAccount(alice, "alice", "Alice");
+    AddAccount(bob, "bob", "Bob");
+    test::WriteFile(alice / "body.rtf",
+                    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+                    "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
+                    "\\deflang1033\\pard\\plain\\f0\\fs20 Hello \\plain\\f0\\fs20\\b Bob"
+                    "\\plain\\f0\\fs20 , see http://kivo.test/x\r\n"
+                    "\\par \\pard\\qc\\plain\\f0\\fs20\\cf1 Caf\\'c3\\'a9  centred\r\n\\par }\r\n");
+    {
+        IniFile settings(alice / "kivo.ini");
+        settings.WriteBool("Defaults", "DefFormat", false);
+        settings.WriteInteger("Defaults", "Format", 2);
+        settings.WriteBool("Defaults", "BackColour", true);
+        settings.WriteColour("Defaults", "BackCol", 0x8080FF);
+        settings.UpdateFile();
+    }
+    const std::string subject = "Styled " + tag_;
+    test::ProcessResult r =
+        Kivo(alice, {"compose", "--to", "bob@example.test", "--subject", subject, "--styled-rtf",
+                     (alice / "body.rtf").string(), "--send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Lines html = {
+        "<html><head></head>", "<body bgcolor=\"#FF8080\">", "",
+        "<P>Hello <B>Bob</B>, see <a href=\"http://kivo.test/x\">http://kivo.test/x</a>",
+        "<P ALIGN=CENTER><FONT FACE=\"Arial\" COLOR=\"#FF0000\" SIZE=\"3\">Café&nbsp;&nbsp;"
+        "centred"};
+
+    // Bob's Kivo fetches it through Dovecot: a text/html message of exactly those lines.
+    ASSERT_EQ(Await("bob", 1).size(), 1u);
+    r = Kivo(bob, {"check"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path in = bob / "Mail" / "in.mbx";
+    Lines stored;
+    for (int n = 1; n <= FindLastIndex(in) && stored.empty(); ++n) {
+        Lines lines;
+        ExtractMsg(n, in, lines);
+        if (HeaderValue("Subject:", lines) == subject) stored = lines;
+    }
+    ASSERT_FALSE(stored.empty()) << "the message is in bob's In";
+    EXPECT_TRUE(StartsWithNoCase(HeaderValue("Content-Type:", stored), "text/html"))
+        << HeaderValue("Content-Type:", stored);
+    Lines body(std::find(stored.begin(), stored.end(), "") + 1, stored.end());
+    StripMsgTop(body);
+    while (!body.empty() && body.back().empty()) body.pop_back();
+    EXPECT_EQ(body, html);
+
+    // Plain and styled: another program finds both texts.
+    {
+        IniFile settings(alice / "kivo.ini");
+        settings.WriteInteger("Defaults", "Format", 1);
+        settings.UpdateFile();
+    }
+    r = Kivo(alice, {"compose", "--to", "bob@example.test", "--subject", "Both " + tag_,
+                     "--styled-rtf", (alice / "body.rtf").string(), "--send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Lines arrived = Await("bob", 2);
+    ASSERT_EQ(arrived.size(), 2u);
+    const std::string& both =
+        arrived[0].find("Both " + tag_) != std::string::npos ? arrived[0] : arrived[1];
+    const std::string py = Python(both,
+                                  "sys.stdout.write(m.get_content_type() + '\\n' +"
+                                  " m.get_body(('plain',)).get_content() + '--\\n' +"
+                                  " m.get_body(('html',)).get_content())\n");
+    const Lines shown = SplitLines(py);
+    ASSERT_GE(shown.size(), 4u) << py;
+    EXPECT_EQ(shown[1], "Hello Bob, see http://kivo.test/x");
+    EXPECT_EQ(shown[2], "Café  centred");
+    EXPECT_EQ(shown[0], "multipart/alternative");
+    EXPECT_NE(py.find("--\n" + html[0] + "\n" + html[1]), std::string::npos) << py;
+    EXPECT_NE(py.find(html[3]), std::string::npos) << py;
 }
 
 TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
