@@ -126,10 +126,10 @@ void TmsCustomDecoder::DecodeSinglePartText(const std::string& contentType) {
     if (type == "text/html" || type == "text/rtf") message_.SetContentType(type);
     std::string encoding = topHeaders_.GetFieldValue("Content-Transfer-Encoding");
     bool base64 = PartCodingOf(encoding) == PartCoding::kBase64;
-    bool quotedPrintable =
-        PartCodingOf(encoding) == PartCoding::kQuotedPrintable ||
-        FindNoCase(topHeaders_.GetFieldValue("X-MIME-Autoconverted"), "quoted-printable") !=
-            std::string::npos;
+    bool quotedPrintable = PartCodingOf(encoding) == PartCoding::kQuotedPrintable ||
+                           FindNoCase(topHeaders_.GetFieldValue("X-MIME-Autoconverted"),
+                                      "quoted-printable") != std::string::npos;
+    message_.SetBodyCharsetName(StripQuotes(ParameterValue("charset", contentType)));
     if (EqualsNoCase(ParameterValue("charset", contentType), "iso-2022-jp")) {
         message_.SetCharSet(csISO2022jp);
     }
@@ -179,9 +179,9 @@ void TmsCustomDecoder::DecodeSinglePartAttachment(const std::string& contentType
     item.SetContentType(type);
     const PartCoding coding = PartCodingOf(topHeaders_.GetFieldValue("Content-Transfer-Encoding"));
     item.SetEncoding(AttEncodingOf(coding));
-    for (std::string name : {PartFileName("filename",
-                                          topHeaders_.GetFieldValue("Content-Disposition")),
-                             "att." + std::to_string(message_.Attachments().Count())}) {
+    for (std::string name :
+         {PartFileName("filename", topHeaders_.GetFieldValue("Content-Disposition")),
+          "att." + std::to_string(message_.Attachments().Count())}) {
         if (!item.FileName().empty()) break;
         item.SetFileName(name);
         item.SetContentType(type);

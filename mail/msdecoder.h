@@ -8,16 +8,35 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/platform.h"
 #include "mail/linestream.h"
-#include "mail/mspartdata.h"
 #include "mail/msmsg.h"
+#include "mail/mspartdata.h"
 
 namespace kivo {
 
+// What a part of a multipart stands for in the message; its leaves are named by it.
+enum class PartRole {
+    kBody,         // on the path of first parts: its first leaf is the body text
+    kAlternative,  // another form of the body: an unnamed leaf is an "_alt." part
+    kAttachment,   // beside the body: an unnamed leaf is an "att." part
+    kInline,       // a resource of a related part (the picture an HTML part shows)
+};
+
+// One multipart being read.
+struct MultipartFrame {
+    std::string boundary;  // the boundary line: "--" + the boundary
+    PartRole firstRole;    // what its first part stands for (what the multipart stands for)
+    PartRole otherRole;    // what its other parts stand for
+    bool alternative;      // a multipart/alternative
+    bool digest;           // a multipart/digest: parts without a type are messages
+    bool started = false;  // its first part has been met
+};
+
 class TmsCustomDecoder {
-public:
+  public:
     // `raw` must outlive the decoder; it is read from its start and never copied.
     TmsCustomDecoder(std::string_view raw, TmsCustomMessage& message, Platform* platform);
     virtual ~TmsCustomDecoder() = default;
@@ -26,12 +45,12 @@ public:
 
     void Decode();
 
-protected:
+  protected:
     // Hands the top-level header lines to the message's own field reader.
     virtual void ReadHeaderFields(const TmsHeaders& headers) = 0;
     TmsCustomMessage& Message() { return message_; }
 
-private:
+  private:
     void ReadHeaderBlock(TmsHeaders& headers);
     void DecodeMime();
     void DecodePlain();
@@ -39,14 +58,19 @@ private:
     void DecodeSinglePartText(const std::string& contentType);
     void DecodeSinglePartAttachment(const std::string& contentType);
     void DecodeMultipart(const std::string& contentType, bool alternativeMessage);
-    // The first part's text into Body: nothing when it is left to the part loop, else whether
-    // more parts follow.
-    std::optional<bool> ReadFirstPart();
+    // Steps into a multipart whose header names `contentType`, standing in the message as
+    // `role`: its boundary becomes current and its preamble is skipped.
+    void EnterMultipart(const std::string& contentType, PartRole role, bool alternative);
+    bool CanDescend(std::string_view contentType) const;
+    // The first leaf on the body's path: its text into Body. Nothing when it is base64 (then
+    // it is an attachment like the other parts).
+    std::optional<PartEnd> ReadBodyPart();
     PartEnd ReadFirstPartText(PartCoding coding);
     PartEnd ReadBase64Text();
-    // One more part as an attachment; false when it was the last.
-    bool DecodeNextPart(bool alternativeMessage);
-    bool ContinueAfterPart(const PartEnd& end);
+    // A part that is no multipart as an attachment.
+    PartEnd DecodeLeafPart(PartRole role, const std::string& contentType);
+    // After a part: whether another part follows; closes the multiparts that ended.
+    bool ContinueAfterPart(PartEnd end);
     void ReadBodyText(bool quotedPrintable, bool base64);
     void AddErrorAttachment(const std::string& text);
     void Pump();
@@ -62,27 +86,26 @@ private:
     std::optional<PumpThrottle> pump_;
     TmsHeaders topHeaders_;
     TmsHeaders partHeaders_;
-    std::string boundary_;       // the current boundary line: "--" + the boundary
-    std::string outerBoundary_;  // set aside while a nested alternative is read
-    bool nestedAlternative_ = false;
+    std::vector<MultipartFrame> frames_;  // the multiparts entered, the innermost last
+    std::size_t parts_ = 0;               // parts met in all multiparts
     std::size_t lines_ = 0;
 };
 
 class TmsMessageDecoder : public TmsCustomDecoder {
-public:
+  public:
     TmsMessageDecoder(std::string_view raw, TmsMessage& message, Platform* platform)
         : TmsCustomDecoder(raw, message, platform) {}
 
-protected:
+  protected:
     void ReadHeaderFields(const TmsHeaders& headers) override;
 };
 
 class TmsArticleDecoder : public TmsCustomDecoder {
-public:
+  public:
     TmsArticleDecoder(std::string_view raw, TmsArticle& article, Platform* platform)
         : TmsCustomDecoder(raw, article, platform) {}
 
-protected:
+  protected:
     void ReadHeaderFields(const TmsHeaders& headers) override;
 };
 

@@ -41,7 +41,9 @@ void ReadAddressList(const TmsHeaders& headers, std::string_view name, TmsAddres
 
 // ---- TmsCustomMessage ----
 
-void TmsCustomMessage::SetSubject(std::string_view subject) { subject_ = CutShort(subject); }
+void TmsCustomMessage::SetSubject(std::string_view subject) {
+    subject_ = CutShort(subject);
+}
 
 void TmsCustomMessage::SetContentType(std::string_view type) {
     contentType_ = LowerCase(CutShort(type));
@@ -94,6 +96,7 @@ void TmsCustomMessage::Clear() {
     subject_.clear();
     encoding_ = meMIME;
     charSet_ = csUSASCII;
+    bodyCharset_.clear();
     contentType_.clear();
 }
 
@@ -104,6 +107,7 @@ void TmsCustomMessage::Assign(const TmsCustomMessage& other) {
     subject_ = other.subject_;
     encoding_ = other.encoding_;
     charSet_ = other.charSet_;
+    bodyCharset_ = other.bodyCharset_;
     headers_ = other.headers_;
     body_ = other.body_;
     attachments_ = other.attachments_;

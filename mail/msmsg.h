@@ -26,7 +26,7 @@ enum TPriority { ptLow, ptNormal, ptHigh };
 // decoder. The optional Platform runs its event pump during long work; without one nothing is
 // pumped.
 class TmsCustomMessage {
-public:
+  public:
     virtual ~TmsCustomMessage() = default;
 
     TmsMailAddress& Sender() { return sender_; }
@@ -37,6 +37,10 @@ public:
     void SetEncoding(TMsgEncoding encoding) { encoding_ = encoding; }
     TCharSet CharSet() const { return charSet_; }
     void SetCharSet(TCharSet charSet) { charSet_ = charSet; }
+    // The charset the body text's Content-Type declared, empty when none did. The decoder
+    // keeps the text's bytes as they came; storing converts them to UTF-8 by this.
+    const std::string& BodyCharsetName() const { return bodyCharset_; }
+    void SetBodyCharsetName(std::string_view charset) { bodyCharset_ = charset; }
     TmsHeaders& Headers() { return headers_; }
     const TmsHeaders& Headers() const { return headers_; }
     std::vector<std::string>& Body() { return body_; }
@@ -76,18 +80,19 @@ public:
     std::filesystem::path SaveAttachment(std::size_t index,
                                          const std::filesystem::path& folder) const;
 
-protected:
+  protected:
     TmsCustomMessage() = default;
     TmsCustomMessage(const TmsCustomMessage&) = default;
     TmsCustomMessage& operator=(const TmsCustomMessage&) = default;
 
-private:
+  private:
     std::string ComputeContentType() const;
 
     TmsMailAddress sender_;
     std::string subject_;
     TMsgEncoding encoding_ = meMIME;
     TCharSet charSet_ = csUSASCII;
+    std::string bodyCharset_;
     TmsHeaders headers_;
     std::vector<std::string> body_;
     TmsAttList attachments_;
@@ -97,7 +102,7 @@ private:
 
 // An e-mail message: adds the recipient lists, priority and the return-receipt request.
 class TmsMessage : public TmsCustomMessage {
-public:
+  public:
     TmsMessage() = default;
     TmsMessage(const TmsMessage&) = default;
     TmsMessage& operator=(const TmsMessage&) = default;
@@ -121,7 +126,7 @@ public:
     void ReadHeaderFields(const TmsHeaders& headers) override;
     void Assign(const TmsCustomMessage& other) override;
 
-private:
+  private:
     TmsAddressList recipients_;
     TmsAddressList cc_;
     TmsAddressList bcc_;
@@ -132,7 +137,7 @@ private:
 // A news article: newsgroups instead of recipients. The program reads articles but never
 // sends them.
 class TmsArticle : public TmsCustomMessage {
-public:
+  public:
     TmsArticle() = default;
     TmsArticle(const TmsArticle&) = default;
     TmsArticle& operator=(const TmsArticle&) = default;
@@ -149,7 +154,7 @@ public:
     void ReadHeaderFields(const TmsHeaders& headers) override;
     void Assign(const TmsCustomMessage& other) override;
 
-private:
+  private:
     std::string newsGroups_;
     std::string path_;
     std::string messageId_;
@@ -162,20 +167,20 @@ class TmsMessageList;
 class TmsListMessage : public TmsMessage {
     struct OwnerKey {};  // only TmsMessageList can make one
 
-public:
+  public:
     TmsListMessage(TmsMessageList& owner, OwnerKey) : owner_(&owner) {}
     TmsListMessage(const TmsListMessage&) = delete;
     TmsListMessage& operator=(const TmsListMessage&) = delete;
     TmsMessageList& Owner() const { return *owner_; }
 
-private:
+  private:
     friend class TmsMessageList;
     TmsMessageList* owner_;
 };
 
 // Owns a sequence of TmsListMessage; Add creates one at the end, Delete and Clear destroy.
 class TmsMessageList {
-public:
+  public:
     TmsMessageList() = default;
     TmsMessageList(const TmsMessageList&) = delete;
     TmsMessageList& operator=(const TmsMessageList&) = delete;
@@ -187,7 +192,7 @@ public:
     void Delete(std::size_t index);
     void Clear() { items_.clear(); }
 
-private:
+  private:
     std::vector<std::unique_ptr<TmsListMessage>> items_;
 };
 

@@ -9,9 +9,13 @@ namespace kivo {
 TmsMailAddress::TmsMailAddress(std::string_view address, std::string_view name)
     : name_(CutShort(name)), address_(CutShort(address)) {}
 
-void TmsMailAddress::SetName(std::string_view name) { name_ = CutShort(name); }
+void TmsMailAddress::SetName(std::string_view name) {
+    name_ = CutShort(name);
+}
 
-void TmsMailAddress::SetAddress(std::string_view address) { address_ = CutShort(address); }
+void TmsMailAddress::SetAddress(std::string_view address) {
+    address_ = CutShort(address);
+}
 
 void TmsMailAddress::Clear() {
     name_.clear();
@@ -41,7 +45,17 @@ void TmsAttItem::SetFileName(std::string_view name) {
     }
 }
 
-void TmsAttItem::SetContentType(std::string_view type) { contentType_ = CutShort(type); }
+void TmsAttItem::SetContentType(std::string_view type) {
+    contentType_ = CutShort(type);
+}
+
+void TmsAttItem::SetContentID(std::string_view id) {
+    contentId_ = CutShort(id);
+}
+
+void TmsAttItem::SetCharsetName(std::string_view charset) {
+    charsetName_ = CutShort(charset);
+}
 
 std::size_t TmsAttList::Add(TmsAttItem item) {
     items_.push_back(std::move(item));

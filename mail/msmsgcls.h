@@ -16,7 +16,7 @@ namespace kivo {
 
 // One mailbox address with its display name (the name may be empty).
 class TmsMailAddress {
-public:
+  public:
     TmsMailAddress() = default;
     TmsMailAddress(std::string_view address, std::string_view name);
 
@@ -29,14 +29,14 @@ public:
 
     bool operator==(const TmsMailAddress&) const = default;
 
-private:
+  private:
     std::string name_;
     std::string address_;
 };
 
 // An ordered list of addresses (To, CC, BCC) that owns its entries.
 class TmsAddressList {
-public:
+  public:
     std::size_t Count() const { return items_.size(); }
     TmsMailAddress& Items(std::size_t index) { return items_.at(index); }
     const TmsMailAddress& Items(std::size_t index) const { return items_.at(index); }
@@ -50,7 +50,7 @@ public:
     auto end() const { return items_.end(); }
     bool operator==(const TmsAddressList&) const = default;
 
-private:
+  private:
     std::vector<TmsMailAddress> items_;
 };
 
@@ -60,7 +60,7 @@ enum TAttEncoding { aeNone, aeBase64, aeQuotedPrintable };
 // One attachment held in memory. FileName may be a full path (an attachment added from disk);
 // only its last component is ever written into a message or used to name a saved file.
 class TmsAttItem {
-public:
+  public:
     const std::string& FileName() const { return fileName_; }
     // Stores the name; a non-empty name also sets ContentType from the file-type table and
     // Encoding from that type (text types quoted-printable, message/rfc822 none, else base64).
@@ -69,6 +69,14 @@ public:
     void SetContentType(std::string_view type);  // keeps the first 255 bytes
     TAttEncoding Encoding() const { return encoding_; }
     void SetEncoding(TAttEncoding encoding) { encoding_ = encoding; }
+    // The part's Content-ID without its angle brackets (a picture an HTML part shows as
+    // "cid:..."), empty when it had none. Never written by the encoder.
+    const std::string& ContentID() const { return contentId_; }
+    void SetContentID(std::string_view id);  // keeps the first 255 bytes
+    // The charset the part's Content-Type declared ("iso-8859-2"), empty when none. Text parts
+    // keep their bytes in it until the message is stored.
+    const std::string& CharsetName() const { return charsetName_; }
+    void SetCharsetName(std::string_view charset);  // keeps the first 255 bytes
     // The attachment's bytes, exactly as decoded or loaded.
     std::string& Data() { return data_; }
     const std::string& Data() const { return data_; }
@@ -76,16 +84,18 @@ public:
 
     bool operator==(const TmsAttItem&) const = default;
 
-private:
+  private:
     std::string fileName_;
     std::string contentType_;
     TAttEncoding encoding_ = aeNone;
+    std::string contentId_;
+    std::string charsetName_;
     std::string data_;
 };
 
 // An ordered list of attachments that owns its items.
 class TmsAttList {
-public:
+  public:
     std::size_t Count() const { return items_.size(); }
     TmsAttItem& Items(std::size_t index) { return items_.at(index); }
     const TmsAttItem& Items(std::size_t index) const { return items_.at(index); }
@@ -101,7 +111,7 @@ public:
     auto end() const { return items_.end(); }
     bool operator==(const TmsAttList&) const = default;
 
-private:
+  private:
     std::vector<TmsAttItem> items_;
 };
 
@@ -109,7 +119,7 @@ private:
 // field takes several entries; continuations begin with a blank or a tab). Names compare
 // without regard to case.
 class TmsHeaders {
-public:
+  public:
     std::size_t Count() const { return lines_.size(); }
     const std::string& operator[](std::size_t index) const { return lines_.at(index); }
     std::string& operator[](std::size_t index) { return lines_.at(index); }
@@ -139,7 +149,7 @@ public:
     auto end() const { return lines_.end(); }
     bool operator==(const TmsHeaders&) const = default;
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

@@ -1,10 +1,13 @@
-// The decoder's multipart path: the preamble, the first part (normally the body text), a
-// multipart/alternative nested as the first part, and the loop over the remaining parts.
+// The decoder's multipart path. Multiparts nest to any depth (mixed, alternative, related,
+// signed, report, digest, ...); the decoder walks their parts in order and turns every leaf
+// into body text, an "_alt." part, a numbered "att." part or a named attachment, by what the
+// leaf stands for: the first part of a multipart stands for the multipart itself, the others
+// are alternatives, inline resources or attachments by the multipart's kind.
 
 #include "base/bytes.h"
 #include "mail/headerfields.h"
-#include "mail/msattname.h"
 #include "mail/mimetypes.h"
+#include "mail/msattname.h"
 #include "mail/msdecoder.h"
 #include "mail/mspartdata.h"
 #include "mail/quotedprintable.h"
@@ -12,6 +15,11 @@
 namespace kivo {
 
 namespace {
+
+// Deeper multiparts are kept as raw parts; more parts than this end the decoding with an
+// error (the raw message is kept). Real mail stays far below both.
+constexpr std::size_t kMaxDepth = 50;
+constexpr std::size_t kMaxParts = 10000;
 
 bool IsClosingLine(std::string_view line, std::string_view boundary) {
     return line.starts_with(boundary) && line.substr(boundary.size()).starts_with("--");
@@ -26,55 +34,92 @@ bool SkipTo(TLineStream& reader, std::string_view boundary) {
     return false;
 }
 
+std::string SubType(std::string_view contentType) {
+    std::string type = LowerCase(MainValue(contentType));
+    const std::size_t slash = type.find('/');
+    return slash == std::string::npos ? std::string() : type.substr(slash + 1);
+}
+
+// "<id@host>" -> "id@host".
+std::string BareContentID(std::string_view value) {
+    std::string_view id = TrimView(value);
+    if (id.starts_with('<')) id.remove_prefix(1);
+    if (id.ends_with('>')) id.remove_suffix(1);
+    return std::string(TrimView(id));
+}
+
 }  // namespace
 
-void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alternativeMessage) {
-    boundary_ = "--" + ParameterValue("Boundary", contentType);
-    if (!SkipTo(reader_, boundary_)) throw EMessageParserError("Cannot find boundary");
-    std::optional<bool> firstRead = ReadFirstPart();
-    if (firstRead && !*firstRead) return;
-    bool readHeaders = firstRead.has_value();
-    while (true) {
-        Pump();
-        if (readHeaders) {
-            partHeaders_.Clear();
-            ReadHeaderBlock(partHeaders_);
-        }
-        readHeaders = true;
-        if (!DecodeNextPart(alternativeMessage)) return;
+bool TmsCustomDecoder::CanDescend(std::string_view contentType) const {
+    return StartsWithNoCase(MainValue(contentType), "multipart/") &&
+           !ParameterValue("boundary", contentType).empty() && frames_.size() < kMaxDepth;
+}
+
+void TmsCustomDecoder::EnterMultipart(const std::string& contentType, PartRole role,
+                                      bool alternative) {
+    const std::string kind = SubType(contentType);
+    MultipartFrame frame{.boundary = "--" + ParameterValue("Boundary", contentType),
+                         .firstRole = role,
+                         .otherRole = PartRole::kAttachment,
+                         .alternative = alternative,
+                         .digest = kind == "digest"};
+    if (alternative) {
+        // Alternatives of an attachment or a resource stay what their multipart is.
+        frame.otherRole = role == PartRole::kBody ? PartRole::kAlternative : role;
+    } else if (kind == "related") {
+        frame.otherRole = PartRole::kInline;
+    }
+    frames_.push_back(std::move(frame));
+    if (!SkipTo(reader_, frames_.back().boundary)) {
+        throw EMessageParserError("Cannot find boundary");
     }
 }
 
-std::optional<bool> TmsCustomDecoder::ReadFirstPart() {
-    partHeaders_.Clear();
-    ReadHeaderBlock(partHeaders_);
-    std::string type = partHeaders_.GetFieldValue("Content-Type");
+void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alternativeMessage) {
+    frames_.clear();
+    EnterMultipart(contentType, PartRole::kBody, alternativeMessage);
+    while (true) {
+        Pump();
+        partHeaders_.Clear();
+        ReadHeaderBlock(partHeaders_);
+        if (++parts_ > kMaxParts) throw EMessageParserError("Too many parts");
+        MultipartFrame& frame = frames_.back();
+        const PartRole role = frame.started ? frame.otherRole : frame.firstRole;
+        frame.started = true;
+        std::string type = partHeaders_.GetFieldValue("Content-Type");
+        if (CanDescend(type)) {
+            EnterMultipart(type, role, SubType(type) == "alternative");
+            continue;
+        }
+        if (type.empty() && frame.digest) type = "message/rfc822";
+        std::optional<PartEnd> end;
+        if (role == PartRole::kBody) end = ReadBodyPart();
+        if (!end) end = DecodeLeafPart(role, type);
+        if (!ContinueAfterPart(*end)) return;
+    }
+}
+
+std::optional<PartEnd> TmsCustomDecoder::ReadBodyPart() {
+    const std::string type = partHeaders_.GetFieldValue("Content-Type");
     if (EqualsNoCase(ParameterValue("charset", type), "iso-2022-jp")) {
         message_.SetCharSet(csISO2022jp);
     }
-    if (FindNoCase(type, "multipart/alternative") != std::string::npos) {
-        outerBoundary_ = boundary_;
-        boundary_ = "--" + ParameterValue("boundary", type);
-        if (!SkipTo(reader_, boundary_)) throw EMessageParserError("Cannot find boundary");
-        partHeaders_.Clear();
-        ReadHeaderBlock(partHeaders_);
-        nestedAlternative_ = true;
-    }
     const PartCoding coding = PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding"));
     if (coding == PartCoding::kBase64 && message_.CharSet() != csISO2022jp) {
-        return std::nullopt;  // an attachment, read by the part loop
+        return std::nullopt;  // an attachment like the parts after it
     }
+    message_.SetBodyCharsetName(StripQuotes(ParameterValue("charset", type)));
     PartEnd end = coding == PartCoding::kBase64 ? ReadBase64Text() : ReadFirstPartText(coding);
     if (end.dataEnded) throw EMessageParserError("Cannot find boundary");
-    if (IsClosingLine(end.line, boundary_)) {
-        message_.SetContentType(MainValue(partHeaders_.GetFieldValue("Content-Type")));
+    if (IsClosingLine(end.line, frames_.back().boundary)) {
+        message_.SetContentType(MainValue(type));
     }
-    return ContinueAfterPart(end);
+    return end;
 }
 
 PartEnd TmsCustomDecoder::ReadBase64Text() {
     std::string bytes;
-    PartEnd end = ReadPartData(reader_, PartCoding::kBase64, boundary_, false, bytes);
+    PartEnd end = ReadPartData(reader_, PartCoding::kBase64, frames_.back().boundary, false, bytes);
     AppendLines(bytes, message_.Body());
     return end;
 }
@@ -82,13 +127,14 @@ PartEnd TmsCustomDecoder::ReadBase64Text() {
 PartEnd TmsCustomDecoder::ReadFirstPartText(PartCoding coding) {
     const bool quotedPrintable = coding == PartCoding::kQuotedPrintable;
     if (quotedPrintable) message_.SetCharSet(csISO8859);
-    const std::string closing = boundary_ + "--";
+    const std::string& boundary = frames_.back().boundary;
+    const std::string closing = boundary + "--";
     std::vector<std::string_view> lines;
     PartEnd end;
     std::string_view line;
     while (reader_.ReadLine(line)) {
         PumpLine();
-        if (line == boundary_ || line == closing) {
+        if (line == boundary || line == closing) {
             end.dataEnded = false;
             end.line = line;
             break;
@@ -110,8 +156,7 @@ PartEnd TmsCustomDecoder::ReadFirstPartText(PartCoding coding) {
     return end;
 }
 
-bool TmsCustomDecoder::DecodeNextPart(bool alternativeMessage) {
-    const std::string type = partHeaders_.GetFieldValue("Content-Type");
+PartEnd TmsCustomDecoder::DecodeLeafPart(PartRole role, const std::string& type) {
     std::string mainType = MainValue(type);
     if (mainType.empty()) mainType = "text/plain";
     const PartCoding coding = PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding"));
@@ -128,35 +173,46 @@ bool TmsCustomDecoder::DecodeNextPart(bool alternativeMessage) {
         item.SetContentType(mainType);
     }
     if (item.FileName().empty()) {
-        const bool alternative = nestedAlternative_ || alternativeMessage;
+        // The first leaf of an alternative, left to this path, is one of its alternatives.
+        const bool alternative = role == PartRole::kAlternative ||
+                                 (role == PartRole::kBody && frames_.back().alternative);
         item.SetFileName((alternative ? "_alt." : "att.") +
                          std::to_string(message_.Attachments().Count()));
         item.SetContentType(mainType);
     }
     item.SetEncoding(AttEncodingOf(coding));
+    item.SetContentID(BareContentID(partHeaders_.GetFieldValue("Content-ID")));
+    item.SetCharsetName(StripQuotes(ParameterValue("charset", type)));
     PartEnd end;
     try {
-        end = ReadPartData(reader_, coding, boundary_, false, item.Data(), Throttle());
+        end =
+            ReadPartData(reader_, coding, frames_.back().boundary, false, item.Data(), Throttle());
     } catch (const EMessageParserError&) {
         throw;
     } catch (const std::exception&) {
         throw EMessageParserError("Error decoding the attachment");
     }
     message_.Attachments().Add(std::move(item));
-    return ContinueAfterPart(end);
+    return end;
 }
 
-bool TmsCustomDecoder::ContinueAfterPart(const PartEnd& end) {
-    if (!end.dataEnded && !IsClosingLine(end.line, boundary_)) return true;
-    if (!nestedAlternative_) return false;
-    // The nested alternative is over: go on with the parts of the enclosing message.
-    boundary_ = outerBoundary_;
-    nestedAlternative_ = false;
-    std::string_view line;
-    while (reader_.ReadLine(line)) {
-        if (line.starts_with(boundary_)) return !IsClosingLine(line, boundary_);
+bool TmsCustomDecoder::ContinueAfterPart(PartEnd end) {
+    while (true) {
+        if (!end.dataEnded && !IsClosingLine(end.line, frames_.back().boundary)) return true;
+        if (frames_.size() == 1) return false;
+        // The inner multipart is over: go on with the parts of the one around it.
+        frames_.pop_back();
+        const std::string& boundary = frames_.back().boundary;
+        std::string_view line;
+        end = PartEnd{};
+        while (reader_.ReadLine(line)) {
+            if (line.starts_with(boundary)) {
+                end = PartEnd{.dataEnded = false, .line = line};
+                break;
+            }
+        }
+        if (end.dataEnded) throw EMessageParserError("Cannot find closing boundary");
     }
-    throw EMessageParserError("Cannot find closing boundary");
 }
 
 }  // namespace kivo

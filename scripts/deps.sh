@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev nlohmann-json3-dev libssl-dev libcurl4-openssl-dev media-types
-  clang libclang-rt-14-dev bc
+  clang libclang-rt-14-dev bc python3
 )
 
 missing=()

@@ -62,6 +62,15 @@ std::pair<std::string, std::string> SplitName(std::string_view fileName) {
     return {base, name.substr(dot)};
 }
 
+bool HasField(const TmsHeaders& headers, std::string_view name) {
+    for (const std::string& line : headers) {
+        if (StartsWithNoCase(line, name) && line.size() > name.size() && line[name.size()] == ':') {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -70,6 +79,11 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 std::string AttachmentLine(const fs::path& file) {
     return "Attachment Converted: \"" + file.string() + "\"";
+}
+
+std::string ContentIdLine(std::string_view contentId, const fs::path& file) {
+    return std::string(kContentIdField) + ": <" + std::string(contentId) + "> \"" + file.string() +
+           "\"";
 }
 
 ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Platform* platform) {
@@ -83,9 +97,15 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
     std::vector<std::string> textLines;
     std::vector<std::string> htmlLines;
     std::vector<std::string> attachmentLines;
-    auto saveFile = [&](std::string_view base, std::string_view ext, const std::string& data) {
-        received.files.push_back(SaveNewFile(folder, base, ext, data));
+    // A sender's own line of that name must not point the view at files of its choosing.
+    while (HasField(msg.Headers(), kContentIdField)) msg.Headers().RemoveField(kContentIdField);
+    std::vector<std::string> idLines;
+    auto saveFile = [&](std::string_view base, std::string_view ext, const TmsAttItem& part) {
+        received.files.push_back(SaveNewFile(folder, base, ext, part.Data()));
         attachmentLines.push_back(AttachmentLine(received.files.back()));
+        if (!part.ContentID().empty()) {
+            idLines.push_back(ContentIdLine(part.ContentID(), received.files.back()));
+        }
     };
     auto append = [](std::vector<std::string>& to, const std::string& data) {
         for (std::string& line : SplitLines(data)) to.push_back(std::move(line));
@@ -98,22 +118,23 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
         const bool alternative = StartsWith(name, "_alt.");
         if (unnamedText || alternative) {
             if (type == "message/rfc822") {
-                saveFile("Attached Message 1", ".html", part.Data());
+                saveFile("Attached Message 1", ".html", part);
             } else if (type.starts_with("text") && unnamedText) {
                 append(textLines, part.Data());
             } else if (type == "text/html" && alternative) {
                 append(htmlLines, part.Data());
             } else if (!type.starts_with("text")) {
                 const auto [base, ext] = SplitName(name);
-                saveFile(base, ext, part.Data());
+                saveFile(base, ext, part);
             }
             // Any other text part is the plain alternative of an HTML part: dropped.
             continue;
         }
         const auto [base, ext] = SplitName(name);
-        saveFile(base, ext, part.Data());
+        saveFile(base, ext, part);
     }
     msg.Attachments().Clear();
+    for (std::string& line : idLines) msg.Headers().Add(std::move(line));
 
     received.storedType = hadParts && ownType.starts_with("multipart") ? "text/html" : ownType;
 

@@ -37,4 +37,11 @@ std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view
 // The line that stands for an attachment file in a stored body.
 std::string AttachmentLine(const std::filesystem::path& file);
 
+// The stored header line that ties a saved attachment to the Content-ID its message gave it,
+// one per such file: 'X-Content-File: <logo@example.org> "/path/to/logo.png"'. The message
+// view resolves an HTML part's "cid:logo@example.org" to that file. Lines of that name in a
+// received message are removed before storing.
+inline constexpr std::string_view kContentIdField = "X-Content-File";
+std::string ContentIdLine(std::string_view contentId, const std::filesystem::path& file);
+
 }  // namespace kivo

@@ -69,11 +69,13 @@ std::string Sha256Hex(std::string_view data) {
 
 Json Attachment(const TmsAttItem& item) {
     static constexpr const char* kEncodings[] = {"none", "base64", "quoted-printable"};
-    return Json{{"fileName", BytesToUtf8(item.FileName())},
+    Json result{{"fileName", BytesToUtf8(item.FileName())},
                 {"contentType", BytesToUtf8(item.ContentType())},
                 {"encoding", kEncodings[item.Encoding()]},
                 {"size", item.Data().size()},
                 {"sha256", Sha256Hex(item.Data())}};
+    if (!item.ContentID().empty()) result["contentId"] = BytesToUtf8(item.ContentID());
+    return result;
 }
 
 Json Dump(TmsMessage& message) {

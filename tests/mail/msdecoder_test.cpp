@@ -14,7 +14,9 @@ namespace kivo {
 namespace {
 
 // Raw message text from lines, each ended by CR LF.
-std::string Raw(const std::vector<std::string>& lines) { return JoinLinesCrLf(lines); }
+std::string Raw(const std::vector<std::string>& lines) {
+    return JoinLinesCrLf(lines);
+}
 
 TmsMessage Decode(const std::string& raw) {
     TmsMessage message;
@@ -34,9 +36,9 @@ std::vector<std::string> ErrorTail(const std::string& text) {
 }
 
 TEST(Decoder, UuencodedFilesInPlainText) {
-    TmsMessage message = Decode(Raw({
-        "Subject: files", "", "text", "begin 644", "#86)C", "`", "end", "between is dropped",
-        "BEGIN 600 \"two words.bin\"", "", "#86)C", "END", "after is dropped", "."}));
+    TmsMessage message = Decode(
+        Raw({"Subject: files", "", "text", "begin 644", "#86)C", "`", "end", "between is dropped",
+             "BEGIN 600 \"two words.bin\"", "", "#86)C", "END", "after is dropped", "."}));
     EXPECT_EQ(message.Encoding(), meUU);
     EXPECT_EQ(message.Body(), (std::vector<std::string>{"text"}));
     EXPECT_EQ(Names(message), (std::vector<std::string>{"att.0", "two words.bin"}));
@@ -58,15 +60,26 @@ TEST(Decoder, SinglePartTextVariants) {
         const char* why;
     };
     const Case cases[] = {
-        {{"Content-Type: text/plain; charset=ISO-2022-JP"}, {"x"}, {"x"}, csISO2022jp,
+        {{"Content-Type: text/plain; charset=ISO-2022-JP"},
+         {"x"},
+         {"x"},
+         csISO2022jp,
          "Japanese text"},
         {{"Content-Type: text/plain", "X-MIME-Autoconverted: from 8bit to quoted-printable"},
-         {"caf=E9"}, {"caf\xe9"}, csISO8859, "autoconverted text is quoted-printable"},
+         {"caf=E9"},
+         {"caf\xe9"},
+         csISO8859,
+         "autoconverted text is quoted-printable"},
         {{"Content-Type: text/plain; charset=iso-2022-jp",
           "Content-Transfer-Encoding: Quoted-Printable"},
-         {"a=3Db"}, {"a=b"}, csISO8859, "quoted-printable wins over iso-2022-jp"},
+         {"a=3Db"},
+         {"a=b"},
+         csISO8859,
+         "quoted-printable wins over iso-2022-jp"},
         {{"Content-Type: TEXT/PLAIN", "Content-Transfer-Encoding: BASE64"},
-         {"YQ0KYg==", ".", "", "DQpj"}, {"a", "b", "c"}, csUSASCII,
+         {"YQ0KYg==", ".", "", "DQpj"},
+         {"a", "b", "c"},
+         csUSASCII,
          "base64 text; empty and dot lines skipped"},
         {{}, {"no type at all", "."}, {"no type at all"}, csUSASCII, "a last '.' line goes"},
     };
@@ -103,21 +116,41 @@ TEST(Decoder, SinglePartAttachments) {
     EXPECT_TRUE(uue.Body().empty());
 
     std::string binary("\0\x01\xff\r\n\0", 6);
-    TmsMessage raw = Decode(Raw({"MIME-Version: 1.0", "Content-Type: application/octet-stream",
-                                 "", std::string(70000, 'z') + binary}));
+    TmsMessage raw = Decode(Raw({"MIME-Version: 1.0", "Content-Type: application/octet-stream", "",
+                                 std::string(70000, 'z') + binary}));
     EXPECT_EQ(raw.Attachments().Items(0).Data(), std::string(70000, 'z') + binary + "\r\n");
 }
 
 TEST(Decoder, MultipartPartsAndNames) {
-    TmsMessage message = Decode(Raw({
-        "MIME-Version: 1.0", "Content-Type: Multipart/Mixed; BOUNDARY=\"b\"", "", "preamble",
-        "--b", "Content-Type: text/plain; charset=us-ascii", "", "body", "",
-        "--b", "Content-Type: application/x-unknown-kind; name=\"data.zzqq\"",
-        "Content-Transfer-Encoding: base64", "", "", "AAEC", "", "AwQ=", "",
-        "--b", "", "no headers: text/plain",
-        "--b", "Content-Type: text/html", "Content-Transfer-Encoding: quoted-printable", "",
-        "<p>=", "x</p>",
-        "--b--", "epilogue"}));
+    TmsMessage message = Decode(Raw({"MIME-Version: 1.0",
+                                     "Content-Type: Multipart/Mixed; BOUNDARY=\"b\"",
+                                     "",
+                                     "preamble",
+                                     "--b",
+                                     "Content-Type: text/plain; charset=us-ascii",
+                                     "",
+                                     "body",
+                                     "",
+                                     "--b",
+                                     "Content-Type: application/x-unknown-kind; name=\"data.zzqq\"",
+                                     "Content-Transfer-Encoding: base64",
+                                     "",
+                                     "",
+                                     "AAEC",
+                                     "",
+                                     "AwQ=",
+                                     "",
+                                     "--b",
+                                     "",
+                                     "no headers: text/plain",
+                                     "--b",
+                                     "Content-Type: text/html",
+                                     "Content-Transfer-Encoding: quoted-printable",
+                                     "",
+                                     "<p>=",
+                                     "x</p>",
+                                     "--b--",
+                                     "epilogue"}));
     EXPECT_EQ(message.Body(), (std::vector<std::string>{"body"}));
     ASSERT_EQ(Names(message), (std::vector<std::string>{"data.zzqq", "att.1", "att.2"}));
     const TmsAttList& att = message.Attachments();
@@ -133,40 +166,38 @@ TEST(Decoder, MultipartPartsAndNames) {
 
 TEST(Decoder, FirstPartVariants) {
     // A base64 first part is left to the part loop and becomes an attachment.
-    TmsMessage base64First = Decode(Raw({
-        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
-        "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "aGk=", "--b--"}));
+    TmsMessage base64First = Decode(Raw(
+        {"MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
+         "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "aGk=", "--b--"}));
     EXPECT_TRUE(base64First.Body().empty());
     EXPECT_EQ(Names(base64First), (std::vector<std::string>{"att.0"}));
     EXPECT_EQ(base64First.Attachments().Items(0).Data(), "hi");
 
     // With iso-2022-jp it is the body.
-    TmsMessage japanese = Decode(Raw({
-        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
-        "Content-Type: text/plain; charset=iso-2022-jp", "Content-Transfer-Encoding: base64",
-        "", "aGkNCnRoZXJl", "--b--"}));
+    TmsMessage japanese =
+        Decode(Raw({"MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b", "", "--b",
+                    "Content-Type: text/plain; charset=iso-2022-jp",
+                    "Content-Transfer-Encoding: base64", "", "aGkNCnRoZXJl", "--b--"}));
     EXPECT_EQ(japanese.Body(), (std::vector<std::string>{"hi", "there"}));
     EXPECT_EQ(japanese.CharSet(), csISO2022jp);
 
     // The only part: its type becomes the message's, and an empty part still gives a line.
-    TmsMessage only = Decode(Raw({"MIME-Version: 1.0",
-                                  "Content-Type: multipart/mixed; boundary=b", "", "--b",
-                                  "Content-Type: text/html", "", "<p>x</p>", "--b--"}));
+    TmsMessage only = Decode(Raw({"MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b",
+                                  "", "--b", "Content-Type: text/html", "", "<p>x</p>", "--b--"}));
     EXPECT_EQ(only.Body(), (std::vector<std::string>{"<p>x</p>"}));
     EXPECT_EQ(only.ContentType(), "text/html");
-    TmsMessage empty = Decode(Raw({"MIME-Version: 1.0",
-                                   "Content-Type: multipart/mixed; boundary=b", "", "--b", "",
-                                   "--b--"}));
+    TmsMessage empty = Decode(Raw({"MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=b",
+                                   "", "--b", "", "--b--"}));
     EXPECT_EQ(empty.Body(), (std::vector<std::string>{""}));
 }
 
 TEST(Decoder, NestedAlternativeWithOneInnerPartKeepsTheOuterParts) {
-    TmsMessage message = Decode(Raw({
-        "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=out", "", "--out",
-        "Content-Type: multipart/alternative; boundary=in", "", "--in",
-        "Content-Type: text/plain", "", "only text", "--in--", "--out",
-        "Content-Type: application/octet-stream; name=\"a.zzqq\"",
-        "Content-Transfer-Encoding: base64", "", "YWJj", "--out--"}));
+    TmsMessage message =
+        Decode(Raw({"MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=out", "", "--out",
+                    "Content-Type: multipart/alternative; boundary=in", "", "--in",
+                    "Content-Type: text/plain", "", "only text", "--in--", "--out",
+                    "Content-Type: application/octet-stream; name=\"a.zzqq\"",
+                    "Content-Transfer-Encoding: base64", "", "YWJj", "--out--"}));
     EXPECT_EQ(message.Body(), (std::vector<std::string>{"only text"}));
     EXPECT_EQ(Names(message), (std::vector<std::string>{"a.zzqq"}));
 }
@@ -180,10 +211,12 @@ TEST(Decoder, BoundaryErrors) {
     const Case cases[] = {
         {{"--x", "", "text without end"}, "Cannot find boundary", 0},
         {{"--x", "Content-Type: multipart/alternative; boundary=y", "", "no inner boundary"},
-         "Cannot find boundary", 0},
-        {{"--x", "Content-Type: multipart/alternative; boundary=y", "", "--y", "", "text",
-          "--y", "Content-Type: text/html", "", "<p>", "--y--", "no outer boundary"},
-         "Cannot find closing boundary", 1},
+         "Cannot find boundary",
+         0},
+        {{"--x", "Content-Type: multipart/alternative; boundary=y", "", "--y", "", "text", "--y",
+          "Content-Type: text/html", "", "<p>", "--y--", "no outer boundary"},
+         "Cannot find closing boundary",
+         1},
     };
     for (const Case& c : cases) {
         std::vector<std::string> lines = {"Subject: s", "MIME-Version: 1.0",
@@ -204,13 +237,129 @@ TEST(Decoder, BoundaryErrors) {
 }
 
 TEST(Decoder, AlternativePartsAreNumberedAlternatives) {
-    TmsMessage message = Decode(Raw({
-        "MIME-Version: 1.0", "Content-Type: multipart/alternative; boundary=a", "", "--a",
-        "Content-Type: text/plain", "", "text", "--a", "Content-Type: text/enriched", "", "x",
-        "--a", "Content-Type: text/html", "", "<p>x</p>", "--a--"}));
+    TmsMessage message = Decode(
+        Raw({"MIME-Version: 1.0", "Content-Type: multipart/alternative; boundary=a", "", "--a",
+             "Content-Type: text/plain", "", "text", "--a", "Content-Type: text/enriched", "", "x",
+             "--a", "Content-Type: text/html", "", "<p>x</p>", "--a--"}));
     EXPECT_EQ(Names(message), (std::vector<std::string>{"_alt.0", "_alt.1"}));
     EXPECT_EQ(message.Attachments().Items(1).ContentType(), "text/html");
     EXPECT_EQ(message.ContentType(), "multipart/alternative");
+}
+
+// Multiparts inside multiparts are walked to their leaves (the shapes of today's mail
+// programs are checked against Python's email package by MimeShapes; these are the rules).
+TEST(Decoder, NestedMultipartsGiveTheirLeaves) {
+    struct Case {
+        const char* why;
+        std::vector<std::string> lines;  // after a top-level multipart/mixed; boundary=x
+        std::vector<std::string> body;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"related in an alternative: its HTML is the alternative, its picture an attachment",
+         {"--x",
+          "Content-Type: multipart/alternative; boundary=a",
+          "",
+          "--a",
+          "",
+          "text",
+          "--a",
+          "Content-Type: multipart/related; boundary=r",
+          "",
+          "--r",
+          "Content-Type: text/html",
+          "",
+          "<img src=cid:p>",
+          "--r",
+          "Content-Type: image/png",
+          "Content-ID: <p>",
+          "Content-Transfer-Encoding: base64",
+          "",
+          "AAEC",
+          "--r--",
+          "--a--",
+          "--x--"},
+         {"text"},
+         {"_alt.0", "att.1"}},
+        {"a signed first part: the signed text is the body, the signature an attachment",
+         {"--x",
+          "Content-Type: multipart/signed; boundary=s",
+          "",
+          "--s",
+          "Content-Type: multipart/mixed; boundary=m",
+          "",
+          "--m",
+          "",
+          "signed text",
+          "--m",
+          "Content-Type: application/pdf; name=a.pdf",
+          "",
+          "%PDF",
+          "--m--",
+          "--s",
+          "Content-Type: application/pgp-signature",
+          "",
+          "sig",
+          "--s--",
+          "--x--"},
+         {"signed text"},
+         {"a.pdf", "att.1"}},
+        {"a mixed after the body: its first part is an attachment like the rest",
+         {"--x", "", "body", "--x", "Content-Type: multipart/mixed; boundary=m", "", "--m", "",
+          "inner text", "--m", "Content-Type: image/gif", "", "GIF", "--m--", "--x",
+          "Content-Type: text/plain", "", "tail", "--x--"},
+         {"body"},
+         {"att.0", "att.1", "att.2"}},
+        {"a digest's parts without a type are messages",
+         {"--x", "", "contents", "--x", "Content-Type: multipart/digest; boundary=d", "", "--d", "",
+          "From: a@b.c", "", "one", "--d", "", "From: d@e.f", "", "two", "--d--", "--x--"},
+         {"contents"},
+         {"att.0", "att.1"}},
+        {"a multipart without a boundary stays one raw part",
+         {"--x", "", "body", "--x", "Content-Type: multipart/mixed", "", "raw", "--x--"},
+         {"body"},
+         {"att.0"}},
+    };
+    auto decode = [](const std::vector<std::string>& parts) {
+        std::vector<std::string> lines = {"MIME-Version: 1.0",
+                                          "Content-Type: multipart/mixed; boundary=x", ""};
+        lines.insert(lines.end(), parts.begin(), parts.end());
+        return Decode(Raw(lines));
+    };
+    for (const Case& c : cases) {
+        TmsMessage message = decode(c.lines);
+        EXPECT_EQ(message.Body(), c.body) << c.why;
+        EXPECT_EQ(Names(message), c.names) << c.why;
+    }
+    TmsMessage related = decode(cases[0].lines);
+    ASSERT_EQ(related.Attachments().Count(), 2u);
+    EXPECT_EQ(related.Attachments().Items(0).ContentType(), "text/html");
+    EXPECT_EQ(related.Attachments().Items(1).ContentID(), "p");
+    EXPECT_EQ(related.Attachments().Items(1).Data(), std::string("\0\1\2", 3));
+    TmsMessage digest = decode(cases[3].lines);
+    EXPECT_EQ(digest.Attachments().Items(1).ContentType(), "message/rfc822");
+    EXPECT_EQ(digest.Attachments().Items(1).Data(), "From: d@e.f\r\n\r\ntwo");
+}
+
+// Hostile nesting ends in a raw part, hostile part counts in the error form; both quickly.
+TEST(Decoder, NestingAndPartCountsAreBounded) {
+    std::string deep = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b0\r\n";
+    for (int level = 1; level <= 10000; ++level) {
+        deep += "\r\n--b" + std::to_string(level - 1) +
+                "\r\nContent-Type: multipart/mixed; boundary=b" + std::to_string(level) + "\r\n";
+    }
+    deep += "\r\n--b10000\r\n\r\ndeepest\r\n";
+    TmsMessage nested = Decode(deep);
+    EXPECT_FALSE(nested.Body().empty());
+    EXPECT_LT(nested.Body().size(), 100000u);
+
+    std::string many = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n";
+    for (int part = 0; part < 20000; ++part) many += "--b\r\n\r\nx\r\n";
+    many += "--b--\r\n";
+    TmsMessage crowded = Decode(many);
+    EXPECT_EQ(std::vector<std::string>(crowded.Body().end() - 3, crowded.Body().end()),
+              ErrorTail("Too many parts"));
+    EXPECT_EQ(crowded.Attachments().Items(crowded.Attachments().Count() - 1).Data(), many);
 }
 
 TEST(Decoder, LoadFromStreamReadsFromTheStartAndAppends) {
@@ -226,9 +375,9 @@ TEST(Decoder, LoadFromStreamReadsFromTheStartAndAppends) {
 
 TEST(Decoder, ArticleFields) {
     TmsArticle article;
-    article.LoadFromBytes(Raw({"From: Me <me@x.org>", "Newsgroups: comp.mail.misc,alt.test",
-                               "Path: news!me", "Message-ID: <1@x.org>", "Subject: Q", "",
-                               "text"}));
+    article.LoadFromBytes(
+        Raw({"From: Me <me@x.org>", "Newsgroups: comp.mail.misc,alt.test", "Path: news!me",
+             "Message-ID: <1@x.org>", "Subject: Q", "", "text"}));
     EXPECT_EQ(article.NewsGroups(), "comp.mail.misc,alt.test");
     EXPECT_EQ(article.Path(), "news!me");
     EXPECT_EQ(article.MessageId(), "<1@x.org>");

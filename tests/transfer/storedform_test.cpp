@@ -57,6 +57,38 @@ TEST(StoredForm, PlainMessageGetsTheThreeStoredHeaderLines) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// Today's nested shapes: the HTML of a related inside an alternative is the stored body, its
+// picture a file tied to its Content-ID; a signed message stores as an unsigned one would.
+TEST(StoredForm, NestedShapesStoreTheirHtmlTextAndFiles) {
+    test::TempDir dir;
+    const std::string styled = "X-Content-File: <logo.1@example.org> \"/etc/passwd\"\r\n" +
+                               test::ReadFile(test::DataPath("mime/shape-html-inline-picture.eml"));
+    ReceivedMessage r = ConvertReceived(styled, dir.path());
+    EXPECT_EQ(r.storedType, "text/html");
+    ASSERT_EQ(r.files, (std::vector<fs::path>{dir / "logo.png", dir / "figures.pdf"}));
+    EXPECT_TRUE(test::ReadFile(dir / "logo.png").starts_with("\x89PNG"));
+    const Lines lines = StoredLines(r, "Home");
+    EXPECT_EQ(Body(lines),
+              (Lines{"",
+                     "<html><body><p>Hello Bob,</p><img src=\"cid:logo.1@example.org\"><p>the "
+                     "figures are attached.</p></body></html>",
+                     "Attachment Converted: \"" + (dir / "logo.png").string() + "\"",
+                     "Attachment Converted: \"" + (dir / "figures.pdf").string() + "\""}));
+    EXPECT_EQ(Header(lines, "X-Content-File:"),
+              "<logo.1@example.org> \"" + (dir / "logo.png").string() + "\"");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("X-Content-File"); }),
+              1);
+
+    test::TempDir signedDir;
+    ReceivedMessage s = ConvertReceived(
+        test::ReadFile(test::DataPath("mime/shape-signed-mixed.eml")), signedDir.path());
+    EXPECT_EQ(Body(StoredLines(s, "Home")),
+              (Lines{"", "The signed report is attached.",
+                     "Attachment Converted: \"" + (signedDir / "report.pdf").string() + "\"",
+                     "Attachment Converted: \"" + (signedDir / "signature.asc").string() + "\""}));
+}
+
 TEST(StoredForm, PictureBecomesAFileAndTheMessageHtml) {
     test::TempDir dir;
     std::string picture = "\x89PNG\r\n\x1a\n";
