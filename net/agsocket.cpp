@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <system_error>
 
@@ -242,7 +243,7 @@ void TagSocket::RequireConnection() {
 TagSocket::WaitEnd TagSocket::Wait(short events) {
     for (;;) {
         if (cancel_) return WaitEnd::canceled;
-        if (counter_.Expired()) return WaitEnd::timedOut;
+        if (counter_.Expired() || ReplyOverdue()) return WaitEnd::timedOut;
         if (!transport_) return WaitEnd::canceled;
         pollfd entry{transport_->Handle(), events, 0};
         int ready = ::poll(&entry, 1, kPollSliceMs);
@@ -250,6 +251,13 @@ TagSocket::WaitEnd TagSocket::Wait(short events) {
         if (cancel_ || !transport_) return WaitEnd::canceled;
         if (ready > 0) return WaitEnd::ready;
     }
+}
+
+bool TagSocket::ReplyOverdue() {
+    if (!replyTimed_) return false;
+    const std::int64_t size = std::max(replyExpected_, replyBytes_);
+    const auto allowance = std::chrono::seconds(TimeOut + size / kSlowestBytesPerSecond);
+    return counter_.Now() - replyStart_ > allowance;
 }
 
 void TagSocket::WaitOrRaise(short events) {

@@ -64,10 +64,9 @@ class TTimeCounter {
     // True once a running countdown reached zero (and stays true until ResetExpired).
     bool Expired();
     void ResetExpired() { expired_ = false; }
-
-  private:
     std::chrono::steady_clock::time_point Now() const;
 
+  private:
     Clock clock_;
     int seconds_ = 0;
     bool running_ = false;
@@ -164,6 +163,9 @@ class TagSocket {
     [[noreturn]] void RaiseTimedOut();
     [[noreturn]] void RaiseCanceled();
     void SetServiceName(std::string name) { serviceName_ = std::move(name); }
+    // The cancel request, for a client that ends its own dialogue after a cancel.
+    bool CancelRequested() const { return cancel_; }
+    void SetCancelRequest(bool on) { cancel_ = on; }
     Platform& GetPlatform() { return platform_; }
     std::string lastReply_;
 
@@ -182,6 +184,13 @@ class TagSocket {
     void RequireConnection();
     // Bytes received for the largest allowed response to `expectedSize`.
     static std::int64_t ResponseLimit(std::int64_t expectedSize);
+    // Whether the reply being read has taken longer than its whole allowance: TimeOut plus
+    // a second per kSlowestBytesPerSecond of its size (expected, or arrived when larger), so
+    // a server that trickles a byte just under TimeOut cannot hold a run forever.
+    bool ReplyOverdue();
+    struct TReplyClock;
+
+    static constexpr std::int64_t kSlowestBytesPerSecond = 1024;
 
     Platform& platform_;
     std::unique_ptr<TByteTransport> transport_;
@@ -195,6 +204,11 @@ class TagSocket {
     // Received bytes not yet consumed, from inputPos_ on.
     std::string input_;
     std::size_t inputPos_ = 0;
+    // The reply being read: since when, its expected size and the bytes that arrived.
+    bool replyTimed_ = false;
+    std::chrono::steady_clock::time_point replyStart_{};
+    std::int64_t replyExpected_ = 0;
+    std::int64_t replyBytes_ = 0;
 };
 
 // How a mail connection is secured: not at all, upgraded in the dialogue (POP3 STLS, SMTP

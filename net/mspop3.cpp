@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 
 #include "base/bytes.h"
 #include "base/files.h"
@@ -15,6 +16,34 @@ namespace {
 constexpr std::int64_t kMaxMessageCount = 10'000'000;
 // A capability listing longer than this is not one.
 constexpr std::int64_t kMaxCapabilityBytes = 64 * 1024;
+// Header lines (and the one body line TOP adds) longer than this are not headers.
+constexpr std::int64_t kMaxTopBytes = 8 << 20;
+// After a cancel, owed replies are read and QUIT said within this time, else the
+// connection is simply closed.
+constexpr int kDrainSeconds = 5;
+constexpr std::int64_t kDrainBytes = 8 << 20;
+
+// Whether a reply to "LIST n" or "UIDL n" names message n: "+OK n ...".
+bool EchoesNumber(std::string_view reply, int number) {
+    std::string_view rest = reply.size() > 4 ? reply.substr(4) : std::string_view();
+    rest = rest.substr(0, rest.find(' '));
+    return rest == std::to_string(number);
+}
+
+// The size in a "+OK n size" reply, 0 when it is not a number.
+std::int64_t SizeOf(std::string_view reply);
+
+// The unique id in a "+OK n id" reply: its third word.
+std::string ThirdWord(std::string_view reply) {
+    std::vector<std::string> words;
+    while (!reply.empty()) {
+        std::size_t blank = reply.find(' ');
+        if (blank != 0) words.emplace_back(reply.substr(0, blank));
+        if (blank == std::string_view::npos) break;
+        reply.remove_prefix(blank + 1);
+    }
+    return words.size() >= 3 ? words[2] : std::string();
+}
 
 bool ParseCount(std::string_view text, std::int64_t& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -32,6 +61,15 @@ std::string NumberedCommand(std::string_view verb, int index, std::string_view t
     command += std::to_string(index + 1);
     command += tail;
     return command;
+}
+
+std::int64_t SizeOf(std::string_view reply) {
+    std::string_view rest = AfterStatus(reply);
+    std::size_t blank = rest.find(' ');
+    std::int64_t size = 0;
+    if (blank == std::string_view::npos || !ParseCount(rest.substr(blank + 1), size) || size < 0)
+        return 0;
+    return size;
 }
 
 }  // namespace
@@ -74,16 +112,116 @@ void TmsCustomPOP::Connect() {
     DefaultPort = implicit ? 995 : 110;
     SetServiceName(implicit ? "pop3s" : "pop3");
     ResetFlags();
+    awaited_.clear();
+    broken_ = false;
+    capabilitiesRead_ = false;
+    capabilities_.clear();
     TmsMailBase::Connect();
 }
 
 int TmsCustomPOP::Command(std::string_view text) {
-    SendLine(text);
-    return ReadLine(lastReply_);
+    SendCommands({{std::string(text), {}}});
+    return ReadAwaited(false);
 }
 
 void TmsCustomPOP::CommandOk(std::string_view text) {
     if (Command(text) != 1) throw EServerError(lastReply_);
+}
+
+void TmsCustomPOP::SendCommands(const std::vector<std::pair<std::string, TAwaited>>& commands) {
+    if (commands.empty()) return;
+    std::string text;
+    for (const auto& [command, awaited] : commands) {
+        if (!text.empty()) text += "\r\n";
+        text += command;
+        awaited_.push_back(awaited);
+    }
+    try {
+        SendLine(text);
+    } catch (...) {
+        // Part of the commands may have gone out: nothing read from now on can be trusted.
+        broken_ = true;
+        throw;
+    }
+}
+
+int TmsCustomPOP::ReadAwaited(bool mustBeOk) {
+    if (awaited_.empty()) throw std::logic_error("no reply is owed");
+    int code = 0;
+    try {
+        code = ReadLine(lastReply_);
+    } catch (const ECanceledError&) {
+        throw;  // the line's bytes stay buffered: reading can go on
+    } catch (...) {
+        broken_ = true;
+        throw;
+    }
+    const TAwaited next = awaited_.front();
+    if (Pipelining &&
+        (code == 0 || (code == 1 && next.number > 0 && !EchoesNumber(lastReply_, next.number)))) {
+        broken_ = true;
+        Disconnect();
+        RaiseSocketText("The server's replies do not follow the commands sent: \"" +
+                        lastReply_.substr(0, 80) + "\"");
+    }
+    if (code == 1 && next.multiLine) {
+        awaited_.front().body = true;
+    } else {
+        awaited_.pop_front();
+    }
+    if (mustBeOk && code != 1) throw EServerError(lastReply_);
+    return code;
+}
+
+void TmsCustomPOP::ReceiveAwaited(std::string& stream, std::int64_t expectedSize,
+                                  std::int64_t sizeBound) {
+    if (awaited_.empty() || !awaited_.front().body) throw std::logic_error("no response is owed");
+    try {
+        ReceiveToStream(stream, expectedSize, sizeBound);
+    } catch (...) {
+        // Whatever part of the response arrived is gone with `stream`.
+        broken_ = true;
+        throw;
+    }
+    awaited_.pop_front();
+}
+
+void TmsCustomPOP::Cancel() {
+    if (draining_) return;
+    if (!transferring_) {
+        TmsMailBase::Cancel();
+        return;
+    }
+    SetCancelRequest(true);
+    if (OnCancel) OnCancel(*this);
+}
+
+void TmsCustomPOP::QuitAfterCancel() {
+    if (!Connected()) return;
+    if (broken_) {
+        Disconnect();
+        return;
+    }
+    const int timeOut = TimeOut;
+    draining_ = true;
+    SetCancelRequest(false);
+    TimeOut = std::min(TimeOut, kDrainSeconds);
+    try {
+        while (!awaited_.empty()) {
+            if (awaited_.front().body) {
+                std::string discard;
+                ReceiveAwaited(discard, 0, kDrainBytes);
+            } else {
+                ReadAwaited(false);
+            }
+        }
+        CommandOk("QUIT");
+    } catch (const std::exception&) {
+        // Not usable after all: closing is all that is left.
+    }
+    TimeOut = timeOut;
+    draining_ = false;
+    Disconnect();
 }
 
 void TmsCustomPOP::LogIn() {
@@ -125,7 +263,7 @@ void TmsCustomPOP::SecureLogIn() {
                             lastReply_);
         StartTls(TrustCert);
     }
-    const std::vector<std::string> capabilities = Capabilities();
+    const std::vector<std::string>& capabilities = Capabilities();
     const bool plain = std::any_of(capabilities.begin(), capabilities.end(), [](const auto& c) {
         const std::vector<std::string> words = SplitWords(c);
         return !words.empty() && EqualsNoCase(words[0], "SASL") &&
@@ -143,48 +281,52 @@ void TmsCustomPOP::SecureLogIn() {
         CommandOk(EncodeBase64(std::string(1, '\0') + UserName + '\0' + Password));
 }
 
-std::vector<std::string> TmsCustomPOP::Capabilities() {
-    if (Command("CAPA") != 1) return {};
+const std::vector<std::string>& TmsCustomPOP::Capabilities() {
+    if (capabilitiesRead_) return capabilities_;
+    capabilitiesRead_ = true;
+    capabilities_.clear();
+    SendCommands({{"CAPA", {true}}});
+    if (ReadAwaited(false) != 1) return capabilities_;
     std::string listing;
-    ReceiveToStream(listing, 0, kMaxCapabilityBytes);
-    std::vector<std::string> lines = SplitLines(listing);
-    if (!lines.empty() && lines.back() == ".") lines.pop_back();
-    return lines;
+    ReceiveAwaited(listing, 0, kMaxCapabilityBytes);
+    capabilities_ = SplitLines(listing);
+    if (!capabilities_.empty() && capabilities_.back() == ".") capabilities_.pop_back();
+    return capabilities_;
 }
 
 void TmsCustomPOP::LogOut() {
-    if (Connected()) CommandOk("QUIT");
+    if (!Connected()) return;
+    if (!awaited_.empty() || broken_) {
+        // Replies are still owed (a failure cut the dialogue short): QUIT only once they are
+        // read, or the server would take them for the answer.
+        QuitAfterCancel();
+        return;
+    }
+    CommandOk("QUIT");
 }
 
 std::int64_t TmsCustomPOP::ListSize(int index) {
-    CommandOk(NumberedCommand("LIST", index));
-    std::string_view rest = AfterStatus(lastReply_);
-    std::size_t blank = rest.find(' ');
-    std::int64_t size = 0;
-    if (blank == std::string_view::npos || !ParseCount(rest.substr(blank + 1), size) || size < 0)
-        return 0;
-    return size;
+    SendCommands({{NumberedCommand("LIST", index), {false, index + 1}}});
+    ReadAwaited(true);
+    return SizeOf(lastReply_);
 }
 
 void TmsCustomPOP::Top(int index, std::int64_t size, std::string& stream) {
-    CommandOk(NumberedCommand("TOP", index, " 1"));
-    // No expected size (progress without percent), but never more than the whole message.
-    ReceiveToStream(stream, 0, size);
+    SendCommands({{NumberedCommand("TOP", index, " 1"), {true}}});
+    ReadAwaited(true);
+    ReceiveTop(size, stream);
+}
+
+void TmsCustomPOP::ReceiveTop(std::int64_t size, std::string& stream) {
+    // No expected size (progress without percent), but never more than the whole message
+    // nor more than headers can sensibly be.
+    ReceiveAwaited(stream, 0, std::clamp<std::int64_t>(size, 1, kMaxTopBytes));
 }
 
 std::string TmsCustomPOP::Recheck(int index) {
     std::string uidl;
-    if (Command(NumberedCommand("UIDL", index)) == 1) {
-        std::vector<std::string> words;
-        std::string_view rest = lastReply_;
-        while (!rest.empty()) {
-            std::size_t blank = rest.find(' ');
-            if (blank != 0) words.emplace_back(rest.substr(0, blank));
-            if (blank == std::string_view::npos) break;
-            rest.remove_prefix(blank + 1);
-        }
-        if (words.size() >= 3) uidl = words[2];
-    }
+    SendCommands({{NumberedCommand("UIDL", index), {false, index + 1}}});
+    if (ReadAwaited(false) == 1) uidl = ThirdWord(lastReply_);
     std::int64_t size = ListSize(index);
     std::string discard;
     Top(index, size, discard);
@@ -194,9 +336,14 @@ std::string TmsCustomPOP::Recheck(int index) {
 std::string TmsCustomPOP::Retrieve(int index) {
     std::int64_t size = ListSize(index);
     if (OnRetrieving) OnRetrieving(*this, index);
-    CommandOk(NumberedCommand("RETR", index));
+    SendCommands({{NumberedCommand("RETR", index), {true}}});
+    ReadAwaited(true);
+    return ReceiveMessage(size);
+}
+
+std::string TmsCustomPOP::ReceiveMessage(std::int64_t size) {
     std::string contents;
-    ReceiveToStream(contents, size);
+    ReceiveAwaited(contents, size, std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
     UnstuffDots(contents);
     return contents;
 }
@@ -225,46 +372,184 @@ void TmsRemotePOP::UpdateInfo() {
     Open();
     if (OnUpdatingInfo) OnUpdatingInfo(*this);
     Info.Clear();
-    std::string stream;
-    for (std::int64_t i = 0; i < MessageCount; ++i) {
-        int index = static_cast<int>(i);
-        TmsRemoteInfoItem item;
-        item.Size = ListSize(index);
-        stream.clear();
-        Top(index, item.Size, stream);
-        UnstuffDots(stream);
-        if (stream.size() >= 3 && stream.compare(stream.size() - 3, 3, ".\r\n") == 0)
-            stream.resize(stream.size() - 3);
-        item.Headers.Lines() = SplitLines(stream);
-        item.Headers.CutAtBlankLine();
-        Info.Add(std::move(item));
-        if (OnNextInfoUpdated) OnNextInfoUpdated(*this, index);
+    if (Pipelining) {
+        for (std::int64_t first = 0; first < MessageCount;) {
+            const std::int64_t end = std::min<std::int64_t>(
+                MessageCount, first + static_cast<std::int64_t>(kBatchMessages));
+            ScanPipelined(first, end);
+            first = end;
+        }
+    } else {
+        std::string stream;
+        for (std::int64_t i = 0; i < MessageCount; ++i) {
+            int index = static_cast<int>(i);
+            TmsRemoteInfoItem item;
+            item.Size = ListSize(index);
+            stream.clear();
+            Top(index, item.Size, stream);
+            StoreHeaders(item, stream);
+            Info.Add(std::move(item));
+            if (OnNextInfoUpdated) OnNextInfoUpdated(*this, index);
+        }
     }
     if (!KeepConnected) Close();
     if (OnInfoUpdated) OnInfoUpdated(*this);
+}
+
+void TmsRemotePOP::StoreHeaders(TmsRemoteInfoItem& item, std::string& stream) {
+    UnstuffDots(stream);
+    if (stream.size() >= 3 && stream.compare(stream.size() - 3, 3, ".\r\n") == 0)
+        stream.resize(stream.size() - 3);
+    item.Headers.Lines() = SplitLines(stream);
+    item.Headers.CutAtBlankLine();
+}
+
+void TmsRemotePOP::ScanPipelined(std::int64_t first, std::int64_t end) {
+    std::vector<std::pair<std::string, TAwaited>> commands;
+    for (std::int64_t i = first; i < end; ++i) {
+        const int index = static_cast<int>(i);
+        commands.push_back({NumberedCommand("LIST", index), {false, index + 1}});
+        commands.push_back({NumberedCommand("TOP", index, " 1"), {true}});
+    }
+    SendCommands(commands);
+    std::string stream;
+    for (std::int64_t i = first; i < end; ++i) {
+        TmsRemoteInfoItem item;
+        ReadAwaited(true);
+        item.Size = SizeOf(lastReply_);
+        ReadAwaited(true);
+        stream.clear();
+        ReceiveTop(item.Size, stream);
+        StoreHeaders(item, stream);
+        Info.Add(std::move(item));
+        if (OnNextInfoUpdated) OnNextInfoUpdated(*this, static_cast<int>(i));
+    }
 }
 
 void TmsRemotePOP::TransferData() {
     if (Info.Count() == 0) return;
     Open();
     if (OnTransferringData) OnTransferringData(*this);
-    for (std::size_t i = 0; i < Info.Count(); ++i) {
-        int index = static_cast<int>(i);
-        if (Info.Items(i).Retrieve) {
-            Info.Items(i).UIDL = Recheck(index);
-            RetrieveMessage(index);
+    transferring_ = true;
+    try {
+        for (std::size_t first = 0; first < Info.Count();) {
+            const std::size_t end = BatchEnd(first);
+            TransferBatch(first, end);
+            first = end;
         }
-        if (Info.Items(i).Delete) {
-            Info.Items(i).UIDL = Recheck(index);
-            DeleteMessage(index);
-        }
+    } catch (const ECanceledError&) {
+        // Stopped by the user: the deletions sent so far still count once QUIT is said.
+        QuitAfterCancel();
+        transferring_ = false;
+        throw;
+    } catch (...) {
+        transferring_ = false;
+        throw;
     }
+    transferring_ = false;
     if (OnDataTransfered) OnDataTransfered(*this);
     Close();
 }
 
+std::size_t TmsRemotePOP::BatchEnd(std::size_t first) const {
+    if (!Pipelining) return first + 1;
+    std::size_t end = first;
+    std::size_t count = 0;
+    std::int64_t bytes = 0;
+    while (end < Info.Count() && count < kBatchMessages && bytes < kBatchBytes) {
+        const TmsRemoteInfoItem& item = Info.Items(end++);
+        if (item.Retrieve || item.Delete) ++count;
+        if (item.Retrieve) bytes += std::max<std::int64_t>(item.Size, 0);
+    }
+    return end;
+}
+
+void TmsRemotePOP::TransferBatch(std::size_t first, std::size_t end) {
+    bool retrieved = false;
+    for (std::size_t i = first; i < end; ++i) retrieved = retrieved || Info.Items(i).Retrieve;
+    if (Pipelining) {
+        RetrievePipelined(first, end);
+    } else {
+        for (std::size_t i = first; i < end; ++i) {
+            if (!Info.Items(i).Retrieve) continue;
+            Info.Items(i).UIDL = Recheck(static_cast<int>(i));
+            RetrieveMessage(static_cast<int>(i));
+        }
+    }
+    // Stored for good before the server is told to delete any of them.
+    if (retrieved && OnBatchSaved) OnBatchSaved(*this);
+    if (Pipelining) {
+        DeletePipelined(first, end);
+    } else {
+        for (std::size_t i = first; i < end; ++i) {
+            if (!Info.Items(i).Delete) continue;
+            Info.Items(i).UIDL = Recheck(static_cast<int>(i));
+            DeleteMessage(static_cast<int>(i));
+        }
+    }
+}
+
+void TmsRemotePOP::QueueRecheck(int index,
+                                std::vector<std::pair<std::string, TAwaited>>& commands) {
+    commands.push_back({NumberedCommand("UIDL", index), {false, index + 1}});
+    commands.push_back({NumberedCommand("LIST", index), {false, index + 1}});
+    commands.push_back({NumberedCommand("TOP", index, " 1"), {true}});
+}
+
+void TmsRemotePOP::ReadRecheck(std::size_t i) {
+    Info.Items(i).UIDL = ReadAwaited(false) == 1 ? ThirdWord(lastReply_) : std::string();
+    ReadAwaited(true);
+    const std::int64_t size = SizeOf(lastReply_);
+    ReadAwaited(true);
+    std::string discard;
+    ReceiveTop(size, discard);
+}
+
+void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
+    std::vector<std::pair<std::string, TAwaited>> commands;
+    for (std::size_t i = first; i < end; ++i) {
+        if (!Info.Items(i).Retrieve) continue;
+        const int index = static_cast<int>(i);
+        QueueRecheck(index, commands);
+        commands.push_back({NumberedCommand("LIST", index), {false, index + 1}});
+        commands.push_back({NumberedCommand("RETR", index), {true}});
+    }
+    SendCommands(commands);
+    for (std::size_t i = first; i < end; ++i) {
+        if (!Info.Items(i).Retrieve) continue;
+        const int index = static_cast<int>(i);
+        ReadRecheck(i);
+        ReadAwaited(true);
+        const std::int64_t size = SizeOf(lastReply_);
+        if (OnRetrieving) OnRetrieving(*this, index);
+        ReadAwaited(true);
+        std::string contents = ReceiveMessage(size);
+        HandOver(index, contents);
+    }
+}
+
+void TmsRemotePOP::DeletePipelined(std::size_t first, std::size_t end) {
+    std::vector<std::pair<std::string, TAwaited>> commands;
+    for (std::size_t i = first; i < end; ++i) {
+        if (!Info.Items(i).Delete) continue;
+        QueueRecheck(static_cast<int>(i), commands);
+        commands.push_back({NumberedCommand("DELE", static_cast<int>(i)), {}});
+    }
+    SendCommands(commands);
+    for (std::size_t i = first; i < end; ++i) {
+        if (!Info.Items(i).Delete) continue;
+        ReadRecheck(i);
+        if (OnDeleting) OnDeleting(*this, static_cast<int>(i));
+        ReadAwaited(false);  // a refused deletion is not noticed, as without pipelining
+    }
+}
+
 void TmsRemotePOP::RetrieveMessage(int index) {
     std::string contents = Retrieve(index);
+    HandOver(index, contents);
+}
+
+void TmsRemotePOP::HandOver(int index, std::string& contents) {
     if (OnUserMessageSave) {
         OnUserMessageSave(*this, index, contents);
     } else {

@@ -6,6 +6,7 @@
 // from 0 (the server's number minus one). The password never appears in any event text.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,32 +37,75 @@ class TmsCustomPOP : public TmsMailBase {
     std::int64_t MessageCount = -1;
     std::int64_t MailboxSize = -1;
 
+    // Set when the server's CAPA lists PIPELINING: the transfer's commands then go out in
+    // batches and their replies are read in order. Off, every command waits for its reply.
+    bool Pipelining = false;
+    // A message that grows past this (its size from LIST bounds it further) is refused
+    // rather than held in memory.
+    std::int64_t MaxMessageBytes = std::int64_t{100} << 20;
+
     // 1 for "+...", -1 for "-...", 0 otherwise.
     int ReplyCode(std::string_view line) const override;
     // Checks the credentials first.
     void Connect() override;
     void LogIn() override;
     void LogOut() override;
+    // During a transfer, ends the running wait without closing the connection, so that the
+    // transfer can still say QUIT and keep the deletions made so far (QuitAfterCancel).
+    void Cancel() override;
+    // The CAPA listing's lines; none when the server refuses CAPA. Asked once per connection.
+    const std::vector<std::string>& Capabilities();
 
   protected:
     // After the greeting of a secured account: STLS when upgrading, CAPA, then AUTH PLAIN
     // when the server offers it, else USER and PASS.
     void SecureLogIn();
-    // The CAPA listing's lines; none when the server refuses CAPA.
-    std::vector<std::string> Capabilities();
     // Sends the command and reads one reply line into LastReply.
     int Command(std::string_view text);
     // The same, raising EServerError with the reply line unless it begins with "+".
     void CommandOk(std::string_view text);
+
+    // Commands whose replies are owed, oldest first. `multiLine` ones are followed by a
+    // response after "+OK"; `number` is the message a numbered command names (0: none).
+    struct TAwaited {
+        bool multiLine = false;
+        int number = 0;
+        bool body = false;  // its "+OK" line was read, the response not yet
+    };
+    // Sends the commands in one write; their replies are read with ReadAwaited.
+    void SendCommands(const std::vector<std::pair<std::string, TAwaited>>& commands);
+    // The reply line of the oldest owed command into LastReply; raises EServerError unless it
+    // begins with "+" when `mustBeOk`. A pipelined reply that is no reply, or names another
+    // message than its command, breaks the dialogue: the connection is closed.
+    int ReadAwaited(bool mustBeOk);
+    // The response after the "+OK" of the oldest owed multi-line command.
+    void ReceiveAwaited(std::string& stream, std::int64_t expectedSize, std::int64_t sizeBound);
+    // After a cancel: reads the replies still owed and says QUIT within a short time, so the
+    // server keeps the deletions made so far; closes the connection either way.
+    void QuitAfterCancel();
     // "LIST n": the size the server gives, 0 when it is not a number.
     std::int64_t ListSize(int index);
     // "TOP n 1" with the whole response received into `stream`; `size` from LIST bounds it.
     void Top(int index, std::int64_t size, std::string& stream);
+    // The response of an owed TOP whose "+OK" was read.
+    void ReceiveTop(std::int64_t size, std::string& stream);
+    // The response of an owed RETR whose "+OK" was read, dots unstuffed; `size` from LIST.
+    std::string ReceiveMessage(std::int64_t size);
     // Reads the message again before it is touched: UIDL (refusal tolerated), LIST, TOP.
     std::string Recheck(int index);
     // LIST, RETR and the whole message; the bytes as they are handed over (dots unstuffed).
     std::string Retrieve(int index);
     void DeleteMessage(int index);
+
+  private:
+    std::deque<TAwaited> awaited_;
+    bool broken_ = false;    // the stream no longer lines up with the commands
+    bool draining_ = false;  // QuitAfterCancel is running: a further cancel waits for it
+
+  protected:
+    bool transferring_ = false;  // TransferData is running: a cancel lets it say QUIT
+    bool capabilitiesRead_ = false;
+    std::vector<std::string> capabilities_;
 };
 
 // One message on the server, in server order.
@@ -104,8 +148,16 @@ class TmsRemotePOP : public TmsCustomPOP {
     // A fetched message: its raw bytes with the closing "." line.
     TmsUserMsgSaveEvent OnUserMessageSave;
 
+    // The messages of a batch were handed over; their deletions follow. The handler makes
+    // them durable; throwing stops the transfer before any of that batch is deleted.
+    TNotifyEvent OnBatchSaved;
+
     TmsRemoteInfo Info;
     bool KeepConnected = false;
+    // With pipelining, at most this many messages (or about kBatchBytes) are fetched before
+    // they are made durable and deleted together.
+    static constexpr std::size_t kBatchMessages = 64;
+    static constexpr std::int64_t kBatchBytes = 16 << 20;
 
     void UpdateInfo();
     void MarkForRetrieval(std::size_t index) { Info.Items(index).Retrieve = true; }
@@ -114,6 +166,19 @@ class TmsRemotePOP : public TmsCustomPOP {
 
   private:
     void RetrieveMessage(int index);
+    void HandOver(int index, std::string& contents);
+    // The marked entries from `first` on that go into one batch: one entry without pipelining.
+    std::size_t BatchEnd(std::size_t first) const;
+    void TransferBatch(std::size_t first, std::size_t end);
+    // The pipelined phases: LIST and TOP for a run of entries; the re-check and RETR of the
+    // marked ones; the re-check and DELE of the marked ones.
+    void ScanPipelined(std::int64_t first, std::int64_t end);
+    void RetrievePipelined(std::size_t first, std::size_t end);
+    void DeletePipelined(std::size_t first, std::size_t end);
+    // The re-check of a message (UIDL, LIST, TOP) queued, and its replies read.
+    void QueueRecheck(int index, std::vector<std::pair<std::string, TAwaited>>& commands);
+    void ReadRecheck(std::size_t i);
+    void StoreHeaders(TmsRemoteInfoItem& item, std::string& stream);
 
     std::string messageDirectory_;
 };

@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/platform.h"
@@ -24,6 +25,22 @@ int Percent(std::int64_t position, std::int64_t total) {
 }
 
 }  // namespace
+
+// Times one reply from its first wait to its end, for ReplyOverdue.
+struct TagSocket::TReplyClock {
+    TReplyClock(TagSocket& socket, std::int64_t expected) : socket_(socket) {
+        socket_.replyTimed_ = true;
+        socket_.replyStart_ = socket_.counter_.Now();
+        socket_.replyExpected_ = std::max<std::int64_t>(expected, 0);
+        socket_.replyBytes_ = 0;
+    }
+    ~TReplyClock() { socket_.replyTimed_ = false; }
+    TReplyClock(const TReplyClock&) = delete;
+    TReplyClock& operator=(const TReplyClock&) = delete;
+
+  private:
+    TagSocket& socket_;
+};
 
 void TagSocket::ReceiveMore() {
     // Drop what was consumed before growing the buffer.
@@ -73,8 +90,10 @@ void TagSocket::WaitForTransport(const TIoResult& result) {
 int TagSocket::ReadLine(std::string& line) {
     RequireConnection();
     counter_.Start(TimeOut);
+    TReplyClock clock(*this, 0);
     std::size_t scanned = inputPos_;
     for (;;) {
+        replyBytes_ = static_cast<std::int64_t>(input_.size() - inputPos_);
         std::size_t end = input_.find('\n', scanned);
         if (end != std::string::npos) {
             std::size_t stop = end;
@@ -150,6 +169,7 @@ void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
                                 std::int64_t sizeBound) {
     RequireConnection();
     counter_.Start(TimeOut);
+    TReplyClock clock(*this, expectedSize);
     const std::size_t base = stream.size();
     const std::int64_t limit = ResponseLimit(sizeBound > 0 ? sizeBound : expectedSize);
     for (;;) {
@@ -183,6 +203,7 @@ void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
                 RaiseSocketText("Response longer than " + std::to_string(limit) + " bytes");
             }
         }
+        replyBytes_ = static_cast<std::int64_t>(stream.size() - base);
         ReceiveMore();
     }
     counter_.Stop();

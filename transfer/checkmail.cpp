@@ -85,6 +85,7 @@ TCheckResult TCheckMail::Run() {
                 ShowProgress();
             },
         .save = [this](int n, std::string_view raw) { Store(n, raw); },
+        .stored = [this] { CommitStored(); },
         .error = [this](std::string& text) { lastError_ = text; },
     });
 
@@ -165,11 +166,23 @@ void TCheckMail::CheckAccount(const Account& account) {
     bool failed = false;
     try {
         pop_.TransferData();
+        CommitStored();
+        // The server has deleted them for good (QUIT was accepted): their entries are done.
+        for (const TRemoteInfo& message : pop_.Info()) {
+            if (message.remove) list.Remove(EntryOf(message));
+        }
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();
         ReportFailure("Error occured while connected to ", account);
         failed = true;
+        // What arrived before the failure is kept, and recorded so it is not fetched again.
+        try {
+            CommitStored();
+        } catch (const std::exception&) {
+        }
     }
+    batch_.clear();
+    batchNumbers_.clear();
 
     if (leftCount == 0) feedback_.StatusText(3, "");
     if (anyMarked) result_.newMail = true;
@@ -197,26 +210,31 @@ bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, i
     bool any = false;
     std::vector<TRemoteInfo>& info = pop_.Info();
     pending_.assign(info.size(), std::nullopt);
+    const long long memoryLimit = pop_.MessageLimit();
     for (TRemoteInfo& message : info) {
         const LeaveOnServerEntry entry = EntryOf(message);
+        const std::size_t n = static_cast<std::size_t>(&message - info.data());
         bool fetch = false;
         if (list.Contains(entry)) {
-            if (!account.leaveMail) {
-                message.remove = true;
-                list.Remove(entry);
-            }
+            // Its entry goes only once the server has really deleted it (after QUIT): a run
+            // that ends sooner must find it again next time and not fetch it twice.
+            if (!account.leaveMail) message.remove = true;
+        } else if (memoryLimit > 0 && message.size > memoryLimit) {
+            feedback_.ErrorLevel(
+                2, "Message " + std::to_string(n + 1) + " on " + account.popServer + " for " +
+                       account.account + " (" + std::to_string(message.size) +
+                       " bytes) is larger than the limit of " + std::to_string(memoryLimit >> 20) +
+                       " MB and stays on the server.");
         } else if (!(account.skipBig && limit > 0 &&
                      message.size > static_cast<long>(limit) * 1024)) {
             fetch = true;
             message.retrieve = true;
             if (account.sound) result_.playSound = true;
-            if (account.leaveMail) {
-                // Recorded once the message is safely stored: one that failed to arrive
-                // must be fetched again next time, not skipped for good.
-                pending_[&message - info.data()] = entry;
-            } else {
-                message.remove = true;
-            }
+            // Recorded once the message is safely stored, before the server is told to
+            // delete it: one that failed to arrive must be fetched again next time, one that
+            // arrived never again.
+            pending_[n] = entry;
+            if (!account.leaveMail) message.remove = true;
         }
         if (!fetch) {
             left_ += message.size;
@@ -230,9 +248,31 @@ bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, i
 void TCheckMail::Store(int n, std::string_view raw) {
     try {
         StoreMessage(raw);
-        const auto index = static_cast<std::size_t>(n);
-        if (list_ && index < pending_.size() && pending_[index]) list_->Insert(*pending_[index]);
+        batchNumbers_.push_back(static_cast<std::size_t>(n));
     } catch (const std::exception&) {
+        lastError_ = std::string(kSaveFailedText);
+        throw;
+    }
+}
+
+void TCheckMail::CommitStored() {
+    if (batchNumbers_.empty()) return;
+    try {
+        // One flush for the whole batch, then its entries in the list, then (back in the
+        // client) the deletions.
+        if (!batch_.empty()) AppendToFile(batch_, FindFileNoCase(paths_.mailFolder, "in.mbx"));
+        result_.stored += batchMessages_;
+        batch_.clear();
+        batchMessages_ = 0;
+        for (std::size_t n : batchNumbers_) {
+            if (list_ && n < pending_.size() && pending_[n]) list_->Insert(*pending_[n]);
+        }
+        batchNumbers_.clear();
+        if (list_) list_->Save();
+    } catch (const std::exception&) {
+        batch_.clear();
+        batchMessages_ = 0;
+        batchNumbers_.clear();
         lastError_ = std::string(kSaveFailedText);
         throw;
     }
@@ -268,8 +308,9 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     } else {
         lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
     }
-    AppendToFile(lines, FindFileNoCase(paths_.mailFolder, "in.mbx"));
-    ++result_.stored;
+    batch_.insert(batch_.end(), std::make_move_iterator(lines.begin()),
+                  std::make_move_iterator(lines.end()));
+    ++batchMessages_;
 }
 
 void TCheckMail::ReportFailure(std::string_view what, const Account& account) {

@@ -2,7 +2,8 @@
 // The check-mail run: every account marked for checking, in file order, through the POP3
 // mailbox in two phases (look at every message, then fetch and delete the chosen ones). A
 // fetched message is converted into its stored form, passed through the incoming filters and
-// appended to "in.mbx" before the server is told to delete it, so a crash never loses mail.
+// appended to "in.mbx" and recorded in the leave-on-server list before the server is told to
+// delete it (one flush per batch), so a crash neither loses mail nor fetches it twice.
 // One account's failure is reported and the run goes on with the next.
 
 #include <filesystem>
@@ -51,8 +52,11 @@ class TCheckMail {
     void CheckAccount(const Account& account);
     // Decides per message what to fetch and delete; returns whether anything was marked.
     bool MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount);
-    // The save event: stores the message, then records it in the leave-on-server list.
+    // The save event: converts and filters the message into the batch being stored.
     void Store(int n, std::string_view raw);
+    // Appends the batch to In with one flush, then records its messages in the
+    // leave-on-server list and saves the list; all before any of them is deleted.
+    void CommitStored();
     void StoreMessage(std::string_view raw);
     void ReportFailure(std::string_view what, const Account& account);
     void EndAccount();
@@ -70,6 +74,11 @@ class TCheckMail {
     LeaveOnServerList* list_ = nullptr;
     // Per remote message: its leave-on-server entry, recorded once it is stored.
     std::vector<std::optional<LeaveOnServerEntry>> pending_;
+    // The stored lines of the batch not yet appended, how many messages they hold, and the
+    // positions of all messages handled in it (a message a filter dropped counts too).
+    std::vector<std::string> batch_;
+    int batchMessages_ = 0;
+    std::vector<std::size_t> batchNumbers_;
     std::string lastError_;
     long fetched_ = 0;  // bytes of the messages fetched so far
     long current_ = 0;  // bytes of the message being fetched

@@ -28,6 +28,16 @@ Lines Identity(const Lines& lines, TLineRange range) {
     return key;
 }
 
+// Whether the message's "Status:" line already carries the deleted mark.
+bool MarkedDone(const Lines& lines, TLineRange range) {
+    for (std::size_t i = range.begin + 1; i < range.end && !TrimView(lines[i]).empty(); ++i) {
+        if (StartsWithNoCase(lines[i], "Status:") &&
+            lines[i].find_first_of("dD", 7) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<TLineRange> MessageRanges(const Lines& lines) {
@@ -57,6 +67,7 @@ int MarkDoneInOut(const std::filesystem::path& outFile, const std::vector<Lines>
     const std::vector<TLineRange> ranges = MessageRanges(lines);
     std::vector<int> numbers;
     for (std::size_t n = 0; n < ranges.size(); ++n) {
+        if (MarkedDone(lines, ranges[n])) continue;  // an earlier mark of this run
         auto it = wanted.find(Identity(lines, ranges[n]));
         if (it == wanted.end() || it->second == 0) continue;
         --it->second;

@@ -26,9 +26,10 @@ struct TLineRange {
 std::vector<TLineRange> MessageRanges(const std::vector<std::string>& lines);
 
 // Marks each done message (its lines as the run read them, separator first) with "D" in the
-// mailbox file, once per done message; "Status:" lines and trailing empty lines do not count
-// when messages are compared. A missing file is left missing. Returns how many were marked.
-// Throws std::system_error when the file cannot be replaced; it is then unchanged.
+// mailbox file, once per done message, skipping messages marked "D" already; "Status:" lines and
+// trailing empty lines do not count when messages are compared. A missing file is left missing.
+// Returns how many were marked. Throws std::system_error when the file cannot be replaced; it is
+// then unchanged.
 int MarkDoneInOut(const std::filesystem::path& outFile,
                   const std::vector<std::vector<std::string>>& done);
 

@@ -8,23 +8,30 @@ namespace kivo {
 
 namespace {
 
-// One line of a UIDL listing: a message number (at most 8 digits, the client's count limit),
-// a blank and an id of at most 70 characters, CR LF.
-constexpr std::int64_t kUidLineBytes = 8 + 1 + 70 + 2;
+// An id is at most 70 characters (RFC 1939); longer ones are cut.
+constexpr std::size_t kMaxUidLength = 70;
 
 }  // namespace
 
 TPop3Mailbox::TPop3Mailbox(Platform& platform) : pop_(platform) {
     pop_.OnUpdatingInfo = [this](TagSocket&) {
         info_.clear();
+        if (pop_.MessageCount <= 0) return;
+        const std::vector<std::string>& capabilities = pop_.Capabilities();
+        pop_.Pipelining =
+            std::any_of(capabilities.begin(), capabilities.end(),
+                        [](const std::string& c) { return EqualsNoCase(Trim(c), "PIPELINING"); });
         ReadUniqueIds();
+    };
+    pop_.OnBatchSaved = [this](TagSocket&) {
+        if (events_.stored) events_.stored();
     };
     pop_.OnNextInfoUpdated = [this](TagSocket&, int n) {
         const TmsRemoteInfoItem& item = pop_.Info.Items(static_cast<std::size_t>(n));
         TRemoteInfo& info = info_.emplace_back();
         info.size = static_cast<long>(item.Size);
         info.headers = item.Headers.Lines();
-        if (static_cast<std::size_t>(n) < uids_.size()) info.uidl = uids_[n];
+        if (auto uid = uids_.find(n); uid != uids_.end()) info.uidl = uid->second;
         if (events_.nextInfoUpdated) events_.nextInfoUpdated(n);
     };
     pop_.OnRetrieving = [this](TagSocket&, int n) {
@@ -58,6 +65,7 @@ void TPop3Mailbox::Configure(std::string_view server, std::string_view user,
     pop_.KeepConnected = true;
     pop_.Security = TSecurity::none;
     pop_.TrustCert.clear();
+    pop_.Pipelining = false;
 }
 
 void TPop3Mailbox::Secure(TSecurity security, std::string_view trustCert) {
@@ -103,20 +111,23 @@ void TPop3Mailbox::ReadUniqueIds() {
     pop_.SendLine("UIDL");
     std::string reply;
     if (pop_.ReadLine(reply) != 1) return;  // no UIDL on this server: ids stay unknown
-    std::string listing;
-    pop_.ReceiveToStream(listing, 0, pop_.MessageCount * kUidLineBytes);
-    const std::vector<std::string> lines = SplitLines(listing);
-    // No more ids than lines arrived, whatever count the server claimed.
-    uids_.resize(std::min(static_cast<std::size_t>(pop_.MessageCount), lines.size()));
-    for (const std::string& line : lines) {
+    // Line by line, keeping only ids of messages the server counted: memory grows with what
+    // arrives, never with the count a server claims.
+    std::string line;
+    for (std::int64_t lines = 0;; ++lines) {
+        pop_.ReadLine(line);
+        if (line == ".") break;
+        if (lines > 2 * pop_.MessageCount + 1000)
+            throw ESocketError("The server's UIDL listing is longer than its message count");
         const std::size_t blank = line.find(' ');
         int number = 0;
         if (blank == std::string::npos ||
             !ParseInt(std::string_view(line).substr(0, blank), number))
             continue;
-        if (number < 1 || static_cast<std::size_t>(number) > uids_.size()) continue;
+        if (number < 1 || number > pop_.MessageCount) continue;
         const std::string_view id = TrimView(std::string_view(line).substr(blank + 1));
-        uids_[static_cast<std::size_t>(number - 1)] = std::string(id.substr(0, id.find(' ')));
+        uids_[number - 1] =
+            std::string(id.substr(0, std::min<std::size_t>(id.find(' '), kMaxUidLength)));
     }
 }
 

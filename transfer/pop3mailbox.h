@@ -4,8 +4,10 @@
 // on with message positions from 0. Besides sizes and header lines it collects the server's
 // unique id of every message with one "UIDL" listing right after log-in, so the
 // leave-on-server list can tell messages apart on servers that add no "X-UIDL" header. A
-// server that refuses UIDL leaves the ids empty; it never stops the check.
+// server that refuses UIDL leaves the ids empty; it never stops the check. When the server's
+// CAPA lists PIPELINING, the client sends its commands in batches.
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,7 @@ class TPop3Mailbox : public TRemoteMailbox {
     std::vector<TRemoteInfo>& Info() override { return info_; }
     long MessageCount() const override;
     long MailboxSize() const override;
+    long long MessageLimit() const override { return pop_.MaxMessageBytes; }
     void TransferData() override;
     // Logs out and disconnects; a failing log-out is not thrown.
     void Close() override;
@@ -44,8 +47,8 @@ class TPop3Mailbox : public TRemoteMailbox {
     TmsRemotePOP pop_;
     TRemoteEvents events_;
     std::vector<TRemoteInfo> info_;
-    std::vector<std::string> uids_;  // by position; empty when the server gave none
-    bool retrieving_ = false;        // progress counts only while a message body arrives
+    std::map<int, std::string> uids_;  // by position; empty when the server gave none
+    bool retrieving_ = false;          // progress counts only while a message body arrives
 };
 
 }  // namespace kivo

@@ -29,6 +29,9 @@ struct TRemoteEvents {
     // A fetched message, raw. Throwing stops the transfer: the failure leaves TransferData
     // and no later message is fetched or deleted.
     std::function<void(int n, std::string_view raw)> save;
+    // The messages saved since the last call are to be made durable now: the server is told
+    // to delete them right after. Throwing stops the transfer before those deletions.
+    std::function<void()> stored;
     std::function<void(std::string& text)> error;
 };
 
@@ -48,6 +51,8 @@ class TRemoteMailbox {
     // The message count and total size the server reported at log-in.
     virtual long MessageCount() const = 0;
     virtual long MailboxSize() const = 0;
+    // The largest message fetched into memory; a larger one stays on the server. 0: none.
+    virtual long long MessageLimit() const { return 0; }
     // Fetches the messages marked for retrieval and deletes those marked for deletion, each
     // message's fetch before its deletion; then logs out. Throws on failure.
     virtual void TransferData() = 0;

@@ -210,7 +210,7 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
         feedback_.ErrorLevel(2, "Outgoing filter failed: " + std::string(e.what()));
     }
     if (message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos) {
-        done_.push_back(queued);
+        MarkDone(queued);
         ++result_.discarded;
         return true;
     }
@@ -241,9 +241,19 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
         return true;
     }
     if (!FileInSent(queued)) return false;
-    done_.push_back(queued);
+    MarkDone(queued);
     ++result_.sent;
     return true;
+}
+
+void TSendQueue::MarkDone(const std::vector<std::string>& queued) {
+    // Marked in the file at once, so a run that is killed now sends this message no more;
+    // only when that fails is the mark left to the end of the run.
+    try {
+        if (MarkDoneInOut(outFile_, {queued}) == 1) return;
+    } catch (const std::exception&) {
+    }
+    done_.push_back(queued);
 }
 
 bool TSendQueue::FileInSent(const std::vector<std::string>& queued) {

@@ -5,7 +5,9 @@
 // is set. Messages of one server share one connection; with several servers each message
 // gets its own. A message that fails stays queued for the next run; the others go on.
 // It must never lose a queued message: Out is only ever changed by marking the messages the
-// run is done with, under the mailbox lock, so mail queued during the run survives it.
+// run is done with, under the mailbox lock, so mail queued during the run survives it. Each
+// delivered message is marked right after its copy is in Sent, so a run that is killed sends
+// at most the message on the way a second time.
 
 #include <filesystem>
 #include <string>
@@ -55,6 +57,8 @@ class TSendQueue {
     void DeliverEach();
     // The message procedure; false when the run must end at once.
     bool SendMessage(std::size_t n, const std::string& server, bool shared);
+    // Marks a sent or discarded message deleted in Out, durably, right away.
+    void MarkDone(const std::vector<std::string>& queued);
     // Files the delivered message in Sent; false when it could not be written.
     bool FileInSent(const std::vector<std::string>& queued);
     void ReportSendFailure(const std::string& subject, const std::string& server);
@@ -84,7 +88,7 @@ class TSendQueue {
     // Out as read at the start of the run, and its messages.
     std::vector<std::string> lines_;
     std::vector<TLineRange> ranges_;
-    // The messages the run is done with, as read: marked deleted in Out at the end.
+    // Messages the run is done with whose mark in Out failed: tried again at the end.
     std::vector<std::vector<std::string>> done_;
     std::string lastError_;
     bool lastFailed_ = false;

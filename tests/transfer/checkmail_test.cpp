@@ -70,6 +70,7 @@ class FakeMailbox : public TRemoteMailbox {
                 fetched.push_back(Box()[i].uidl);
                 events_.save(n, Box()[i].raw);
                 events_.retrieved(n);
+                events_.stored();
             }
             if (info_[i].remove) deleted.push_back(i);
         }

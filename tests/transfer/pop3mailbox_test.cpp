@@ -30,7 +30,7 @@ std::vector<Step> Dialogue(std::vector<Step> steps) {
 
 // The first phase for two messages after the UIDL exchange.
 std::vector<Step> ScanTwo(std::vector<Step> uidl) {
-    std::vector<Step> steps = {S("+OK 2 100"), C("UIDL")};
+    std::vector<Step> steps = {S("+OK 2 100"), C("CAPA"), S("-ERR unknown command"), C("UIDL")};
     steps.insert(steps.end(), uidl.begin(), uidl.end());
     for (Step step : {C("LIST 1"), S("+OK 1 40"), C("TOP 1 1"), S(kTop1), C("LIST 2"),
                       S("+OK 2 60"), C("TOP 2 1"), S(kTop2)})
@@ -57,6 +57,7 @@ struct Mailbox {
                     Note("save", n);
                     saved.emplace_back(raw);
                 },
+            .stored = [this] { events.push_back("stored"); },
             .error = [this](std::string& text) { events.push_back("error " + text); },
         });
         box.Configure(server.Address(), "name", "secret");
@@ -95,7 +96,7 @@ TEST(Pop3Mailbox, ScansWithOneUidlListingThenFetchesAndDeletesTheMarkedMessages)
     m.box.TransferData();
     EXPECT_EQ(server.Received(), server.Expected());
     EXPECT_EQ(m.events, (std::vector<std::string>{"info 0", "info 1", "retrieving 0", "save 0",
-                                                  "retrieved 0"}));
+                                                  "retrieved 0", "stored"}));
     ASSERT_EQ(m.saved.size(), 1u);
     EXPECT_EQ(m.saved[0], "From: a@x.test\r\nSubject: one\r\n\r\nbody\r\n.dotted\r\n.\r\n");
     EXPECT_FALSE(m.progress.empty());
