@@ -570,5 +570,64 @@ TEST_F(CheckRig, ControlCharactersFromMailAreShownNotSentToTheTerminal) {
     EXPECT_NE(In().find("Invoice\x1b]0;pwned\x07\tdue"), std::string::npos);
 }
 
+// Killed (kill -9) or stopped (Ctrl-C) at random moments, a check neither loses mail nor
+// stores any twice: whatever it stored is recorded before the server is told to delete it, so
+// the full check after it fetches only the rest (and deletes the stored ones unfetched).
+TEST_F(CheckRig, AKilledOrStoppedCheckNeitherLosesNorDuplicatesMail) {
+    constexpr int kMessages = 20;
+    constexpr int kTrials = 12;
+    auto messages = [](const std::string& user) {
+        std::vector<std::string> list;
+        for (int k = 1; k <= kMessages; ++k) {
+            const std::string id = user + "-" + std::to_string(k);
+            list.push_back(Stamped("m" + std::to_string(k) + " " + user, id + "@example.test"));
+        }
+        return list;
+    };
+    struct Trial {
+        std::string user;
+        bool leave = false;
+        bool ctrlC = false;  // SIGINT instead of SIGKILL
+    };
+    const std::string calibration = NewUser();
+    std::vector<Trial> trials;
+    for (int t = 0; t < kTrials; ++t) trials.push_back({NewUser(), t % 2 == 0, t % 4 >= 2});
+    Seed(calibration, messages(calibration));
+    for (const Trial& trial : trials) Seed(trial.user, messages(trial.user));
+    AwaitUsers();
+
+    // How long a whole check of such a mailbox takes, to kill within it.
+    AddAccount("Calibration", calibration);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Kivo({"check"}).status, 0);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+    ASSERT_EQ(Kivo({"account", "set", "Calibration", "CheckMail=0"}).status, 0);
+
+    std::mt19937 random(29);
+    int account = 0;
+    for (const Trial& trial : trials) {
+        const std::string name = "Trial" + std::to_string(++account);
+        AddAccount(name, trial.user, {"--leave-mail", trial.leave ? "1" : "0"});
+        const auto delay = std::chrono::microseconds(random() % (took + 1));
+        test::RunAndKill({KIVO_BINARY, "--home", Home().string(), "check"}, delay,
+                         trial.ctrlC ? SIGINT : SIGKILL);
+        const auto full = Kivo({"check"});
+        EXPECT_EQ(full.status, 0) << full.err;
+
+        const std::string in = In();
+        for (int k = 1; k <= kMessages; ++k) {
+            EXPECT_EQ(Count(in, "Subject: m" + std::to_string(k) + " " + trial.user + "\r\n"), 1)
+                << name << " (leave " << trial.leave << ", Ctrl-C " << trial.ctrlC << "), message "
+                << k << ", stopped after " << delay.count() << " us";
+        }
+        EXPECT_EQ(OnServer(trial.user).size(), trial.leave ? std::size_t{kMessages} : 0u) << name;
+        ASSERT_EQ(Kivo({"account", "set", name, "CheckMail=0"}).status, 0);
+    }
+    // Entries stay only for the mail left on the server.
+    EXPECT_EQ(LeftEntries(), kMessages * (kTrials / 2));
+}
+
 }  // namespace
 }  // namespace kivo

@@ -227,6 +227,8 @@ class OneMessagePop3 {
                     Send(client, line == "UIDL" ? "+OK\r\n1 uid-1\r\n.\r\n" : "+OK 1 uid-1\r\n");
                 } else if (verb == "TOP" || verb == "RETR") {
                     Send(client, "+OK\r\n" + std::string(kMessage) + ".\r\n");
+                } else if (verb == "CAPA") {
+                    Send(client, "-ERR unknown command\r\n");
                 } else if (verb == "QUIT") {
                     Send(client, "+OK bye\r\n");
                     ++sessions_;

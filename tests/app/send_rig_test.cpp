@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "base/bytes.h"
@@ -333,6 +335,74 @@ TEST_F(SendRig, ScriptSendMessageLogsInAsTheAccountAndFilesTheCopy) {
     EXPECT_NE(r.err.find("SCRIPT: Could not connect to 127.0.0.1:1 SMTP server"), std::string::npos)
         << r.err;
     EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{subject}));
+}
+
+// Every delivered copy of our tagged messages in `user`'s mailbox, counted by subject.
+std::map<std::string, int> Deliveries(const std::string& user, const std::string& tag) {
+    std::map<std::string, int> counts;
+    const test::ProcessResult list =
+        test::RunProgram({"bash", std::string(KIVO_SOURCE_DIR) + "/../shared/peers/mailpeers",
+                          "mailbox", Env("MAILPEERS_DIR"), user});
+    for (const std::string& file : SplitLines(list.out)) {
+        const std::string raw = test::ReadFile(file);
+        if (raw.find(tag) == std::string::npos) continue;
+        TmsMessage m;
+        m.LoadFromBytes(raw);
+        ++counts[m.Subject()];
+    }
+    return counts;
+}
+
+// Killed at random moments, a send run delivers the messages it had not finished on the next
+// run, and at most the one on the way at the kill goes twice: each delivered message is
+// marked done in Out right after its copy is in Sent.
+TEST_F(SendRig, AKilledSendDeliversEachMessageOnceButAtMostTheOneOnTheWay) {
+    constexpr int kMessages = 10;
+    constexpr int kTrials = 6;
+    const std::string server = Server("127.0.0.1");
+    auto queue = [&](int trial) {
+        for (int k = 1; k <= kMessages; ++k)
+            Queue("t" + std::to_string(trial) + " m" + std::to_string(k), server, {"Hello."},
+                  "sink@example.test");
+    };
+    queue(0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Send().status, 0);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+
+    std::mt19937 random(41);
+    for (int trial = 1; trial <= kTrials; ++trial) {
+        queue(trial);
+        const auto delay = std::chrono::microseconds(random() % (took + 1));
+        test::RunAndKill({KIVO_BINARY, "--home", dir.path().string(), "send"}, delay);
+        const auto full = Send();
+        EXPECT_EQ(full.status, 0) << full.err;
+        EXPECT_EQ(FindLastIndex(dir / "Mail" / "out.mbx"), 0) << "trial " << trial;
+    }
+
+    // Delivery runs after Postfix's reply: wait until every message has arrived.
+    const std::size_t all = static_cast<std::size_t>(kMessages * (kTrials + 1));
+    std::map<std::string, int> counts;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((counts = Deliveries("sink", tag_)).size() < all &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    counts = Deliveries("sink", tag_);
+    EXPECT_EQ(counts.size(), all);
+    std::map<int, int> twice;  // by trial
+    for (const auto& [subject, count] : counts) {
+        EXPECT_LE(count, 2) << subject;
+        if (count > 1) ++twice[std::stoi(subject.substr(1))];
+    }
+    for (const auto& [trial, count] : twice) EXPECT_LE(count, 1) << "trial " << trial;
+    // Sent holds each message, and a second copy only of one that went twice.
+    std::map<std::string, int> sent;
+    for (const std::string& subject : Subjects(dir / "Mail" / "sent.mbx")) ++sent[subject];
+    EXPECT_EQ(sent.size(), all);
+    for (const auto& [subject, count] : sent) EXPECT_LE(count, counts[subject]) << subject;
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view 
     return result;
 }
 
-void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay) {
+void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay, int signal) {
     std::vector<std::string> args(argv);
     std::vector<char*> argp;
     for (auto& a : args) argp.push_back(a.data());
@@ -154,7 +154,7 @@ void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds 
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) throw std::runtime_error(std::string("spawn failed: ") + std::strerror(rc));
     std::this_thread::sleep_for(delay);
-    kill(pid, SIGKILL);
+    kill(pid, signal);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

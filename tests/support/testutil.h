@@ -43,9 +43,10 @@ struct ProcessResult {
 // Runs the kivo executable with the arguments, feeding `input` to its standard input.
 ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input = {},
                       const std::vector<std::string>& extraEnv = {});
-// Starts a program (its output discarded, no input) and kills it with SIGKILL after `delay`;
-// returns once it is gone.
-void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay);
+// Starts a program (its output discarded, no input) and sends it `signal` (SIGKILL unless
+// given) after `delay`; returns once it is gone.
+void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay,
+                int signal = 9);
 
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
