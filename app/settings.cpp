@@ -55,6 +55,9 @@ void ReadMail(const IniFile& ini, const fs::path& programFolder, TMailSettings& 
     m.DefaultAccount = ini.ReadString(kMail, "DefaultAccount", m.DefaultAccount);
     m.SMTP = ini.ReadString(kMail, "SMTP", m.SMTP);
     m.Prompt = ini.ReadBool(kMail, "Prompt", m.Prompt);
+    // A wait without a limit, or a limit that refuses every message, is no setting.
+    m.TimeOut = std::max(1, ini.ReadInteger(kMail, "TimeOut", m.TimeOut));
+    m.MessageLimit = std::max(1, ini.ReadInteger(kMail, "MessageLimit", m.MessageLimit));
 }
 
 void ReadProgram(const IniFile& ini, TProgramSettings& p) {
@@ -174,6 +177,8 @@ void SaveIni(const TSettings& s, IniFile& ini) {
     ini.WriteString(kMail, "PrivacyPass", Scramble(m.PrivacyPass, kPrivacyPasswordKey));
     ini.WriteString(kMail, "DefaultAccount", m.DefaultAccount);
     ini.WriteBool(kMail, "Prompt", m.Prompt);
+    ini.WriteInteger(kMail, "TimeOut", m.TimeOut);
+    ini.WriteInteger(kMail, "MessageLimit", m.MessageLimit);
 
     const TProgramSettings& p = s.Program;
     ini.WriteBool(kProgram, "HideForm", p.HideForm);

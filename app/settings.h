@@ -43,6 +43,10 @@ struct TMailSettings {
     std::string DefaultAccount;
     // Whether start-up asks to become the default mail program (a registry value elsewhere).
     bool Prompt = true;
+    // Seconds a network wait may pass without progress before it gives up.
+    int TimeOut = 60;
+    // Megabytes: a larger message is left on the server rather than held in memory.
+    int MessageLimit = 100;
 
     // The automatic-check timer's interval; 0 or less means the timer does not fire.
     std::int64_t AutoCheckIntervalMs() const { return std::int64_t{AutoCheckTime} * 60000; }

@@ -10,6 +10,9 @@ namespace {
 
 // An id is at most 70 characters (RFC 1939); longer ones are cut.
 constexpr std::size_t kMaxUidLength = 70;
+// Lines of a UIDL listing that name no message of the mailbox, or one named before, are
+// skipped; this many mean the listing is something else.
+constexpr std::int64_t kMaxJunkLines = 1000;
 
 }  // namespace
 
@@ -114,17 +117,19 @@ void TPop3Mailbox::ReadUniqueIds() {
     // Line by line, keeping only ids of messages the server counted: memory grows with what
     // arrives, never with the count a server claims.
     std::string line;
-    for (std::int64_t lines = 0;; ++lines) {
+    std::int64_t junk = 0;
+    for (;;) {
         pop_.ReadLine(line);
         if (line == ".") break;
-        if (lines > 2 * pop_.MessageCount + 1000)
-            throw ESocketError("The server's UIDL listing is longer than its message count");
         const std::size_t blank = line.find(' ');
         int number = 0;
         if (blank == std::string::npos ||
-            !ParseInt(std::string_view(line).substr(0, blank), number))
+            !ParseInt(std::string_view(line).substr(0, blank), number) || number < 1 ||
+            number > pop_.MessageCount || uids_.contains(number - 1)) {
+            if (++junk > kMaxJunkLines)
+                throw ESocketError("The server's UIDL listing is not a listing of its messages");
             continue;
-        if (number < 1 || number > pop_.MessageCount) continue;
+        }
         const std::string_view id = TrimView(std::string_view(line).substr(blank + 1));
         uids_[number - 1] =
             std::string(id.substr(0, std::min<std::size_t>(id.find(' '), kMaxUidLength)));

@@ -82,6 +82,8 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
         .leaveOnServer = ctx.folder.LeaveOnServerFile(),
     };
     TPop3Mailbox pop(platform);
+    pop.Client().TimeOut = settings.Mail.TimeOut;
+    pop.Client().MaxMessageBytes = std::int64_t{settings.Mail.MessageLimit} << 20;
     TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
     TCheckMail check(paths, pop, filters, shown, &platform);

@@ -5,6 +5,8 @@
 #include "app/cli/abortplatform.h"
 #include "app/cli/scriptcli.h"
 #include "app/cli/transfercli.h"
+#include "app/settings.h"
+#include "base/inifile.h"
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "transfer/sendqueue.h"
@@ -27,6 +29,7 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
         if (running) running->Stop();
     });
     TmsSMTP smtp(platform);
+    smtp.TimeOut = LoadIni(IniFile(ctx.folder.SettingsFile()), ctx.folder.root).Mail.TimeOut;
     TSmtpClientSender sender(smtp);
     TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);

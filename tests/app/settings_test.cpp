@@ -160,7 +160,7 @@ TEST_F(Settings, RoundTripKeepsOtherSectionsAndKeys) {
 TEST_F(Settings, EveryKeyIsWrittenSoAMissingOneShowsItsDefault) {
     IniFile out(ini());
     SaveIni(DefaultSettings(dir.path()), out);
-    EXPECT_EQ(out.Keys("Mail").size(), 16u);
+    EXPECT_EQ(out.Keys("Mail").size(), 18u);
     EXPECT_EQ(out.Keys("Program").size(), 28u);
     // Every position key but the read-only dock sizes and the still unknown list height.
     EXPECT_EQ(out.Keys("Position").size(), 32u);

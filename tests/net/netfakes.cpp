@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace kivo::test {
 
@@ -81,6 +83,16 @@ void ScriptServer::Run() {
                     alive = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) ==
                             static_cast<ssize_t>(piece.size());
                 }
+                break;
+            }
+            case Step::endless: {
+                // Until the client gives up and closes: send fails then.
+                while (::send(fd, step.text.data(), step.text.size(), MSG_NOSIGNAL) ==
+                       static_cast<ssize_t>(step.text.size())) {
+                    if (step.pauseMs > 0)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+                }
+                alive = false;
                 break;
             }
             case Step::stall: {

@@ -50,8 +50,9 @@ struct FakeClock {
 
 // One step of a scripted dialogue.
 struct Step {
-    enum Kind { client, data, server, stall, reset } kind;
+    enum Kind { client, data, server, endless, stall, reset } kind;
     std::string text;
+    int pauseMs = 0;  // endless: between two sends
 };
 // The client sends this line (without its line end).
 inline Step C(std::string line) {
@@ -76,6 +77,10 @@ inline Step S(std::string_view lines) {
 // The server sends these bytes exactly.
 inline Step Raw(std::string bytes) {
     return {Step::server, std::move(bytes)};
+}
+// The server sends these bytes again and again until the client closes the connection.
+inline Step Endless(std::string bytes, int pauseMs = 0) {
+    return {Step::endless, std::move(bytes), pauseMs};
 }
 // The server falls silent until the client closes the connection.
 inline Step Stall() {

@@ -4,7 +4,11 @@
 #include "transfer/pop3mailbox.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "tests/net/netfakes.h"
@@ -13,6 +17,8 @@ namespace kivo {
 namespace {
 
 using test::C;
+using test::Endless;
+using test::Raw;
 using test::S;
 using test::ScriptServer;
 using test::Step;
@@ -164,6 +170,84 @@ TEST(Pop3Mailbox, AFailedSaveStopsTheTransferBeforeAnyDeletion) {
     EXPECT_THROW(m.box.TransferData(), std::runtime_error);
     m.box.Close();
     EXPECT_EQ(server.Received(), server.Expected());
+}
+
+// Runs `work` in a child process and returns its exit status and its peak memory in
+// kilobytes: the child's own, whatever the test process used before.
+std::pair<int, long> InChild(const std::function<int()>& work) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int status = 2;
+        try {
+            status = work();
+        } catch (...) {
+        }
+        ::_exit(status);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
+// Servers that announce huge sizes or counts and then stream without end, or trickle a byte
+// at a time just inside the time-out: each run ends with an error, soon, and memory stays near
+// what a sane reply needs, never near what the server claims.
+TEST(Pop3Mailbox, LyingServersEndWithAnErrorInBoundedMemoryAndTime) {
+    constexpr long kBoundKb = 96 * 1024;
+    const std::vector<Step> scanOne = {S("+OK 1 100"), C("CAPA"),    S("-ERR"),
+                                       C("UIDL"),      S("-ERR"),    C("LIST 1"),
+                                       S("+OK 1 100"), C("TOP 1 1"), S(kTop1)};
+    auto then = [](std::vector<Step> first, std::vector<Step> more) {
+        first.insert(first.end(), more.begin(), more.end());
+        return first;
+    };
+    const struct {
+        const char* why;
+        std::vector<Step> steps;
+        bool transfer;  // the lie comes while a message is fetched
+    } cases[] = {
+        {"a count of 9,999,999 and an endless id listing",
+         {S("+OK 9999999 5"), C("CAPA"), S("-ERR"), C("UIDL"), Raw("+OK\r\n"),
+          Endless("junk that is no id line\r\n")},
+         false},
+        {"a size of 10^12 and endless header lines",
+         {S("+OK 1 5"), C("CAPA"), S("-ERR"), C("UIDL"), S("-ERR"), C("LIST 1"),
+          S("+OK 1 1000000000000"), C("TOP 1 1"), Raw("+OK\r\n"),
+          Endless("Received: from nowhere by nobody\r\n")},
+         false},
+        {"a message that never ends",
+         then(scanOne,
+              {C("UIDL 1"), S("-ERR"), C("LIST 1"), S("+OK 1 100"), C("TOP 1 1"), S(kTop1),
+               C("LIST 1"), S("+OK 1 100"), C("RETR 1"), Raw("+OK\r\n"), Endless("body line\r\n")}),
+         true},
+        {"a message trickled a byte at a time inside the time-out",
+         then(scanOne,
+              {C("UIDL 1"), S("-ERR"), C("LIST 1"), S("+OK 1 100"), C("TOP 1 1"), S(kTop1),
+               C("LIST 1"), S("+OK 1 100"), C("RETR 1"), Raw("+OK\r\n"), Endless("x", 300)}),
+         true},
+    };
+    for (const auto& c : cases) {
+        ScriptServer server(Dialogue(c.steps));
+        const auto start = std::chrono::steady_clock::now();
+        const auto [status, peakKb] = InChild([&] {
+            Mailbox m(server);
+            m.box.Client().TimeOut = 1;
+            try {
+                m.box.UpdateInfo();
+                if (!c.transfer) return 1;
+                for (TRemoteInfo& info : m.box.Info()) info.retrieve = true;
+                m.box.TransferData();
+                return 1;
+            } catch (const std::exception&) {
+                return m.saved.empty() ? 0 : 1;  // an error, and nothing handed over
+            }
+        });
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(status, 0) << c.why;
+        EXPECT_LT(peakKb, kBoundKb) << c.why;
+        EXPECT_LT(took, std::chrono::seconds(10)) << c.why;
+    }
 }
 
 }  // namespace
