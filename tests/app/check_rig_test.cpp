@@ -276,6 +276,57 @@ TEST_F(CheckRig, LeftMailIsFetchedOnceAndDeletedWithoutFetchingOnceNoLongerLeft)
     EXPECT_TRUE(StampMatches(index[0], InMbx()));
 }
 
+// A new user's first steps: In holds the two welcome messages, a check appends 13 more and
+// one of them is deleted (too few deletions to compress). Every other entry keeps its texts,
+// in the listing and in the saved index.
+TEST_F(CheckRig, DeletingAfterACheckKeepsEveryOtherEntryOfIn) {
+    const std::string user = NewUser();
+    ASSERT_EQ(Kivo({"init"}).status, 0);
+    AddAccount("First", user);
+    std::vector<std::string> messages;
+    for (int k = 1; k <= 13; ++k) messages.push_back(Message("news " + std::to_string(k)));
+    Seed(user, messages);
+    auto check = Check();
+    ASSERT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(check.out, "13 new messages\n");
+
+    auto deleted = Kivo({"delete", "In", "7"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    auto ls = Kivo({"ls", "In"});
+    ASSERT_EQ(ls.status, 0) << ls.err;
+
+    // Number, Icon, Unread, HasAttachment, Date, From, Subject, Size, To, Priority
+    const std::vector<std::string> rows = SplitLines(ls.out);
+    ASSERT_EQ(rows.size(), 14u) << ls.out;
+    for (const std::string& row : rows) {
+        std::vector<std::string> f(1);
+        for (char c : row) {
+            if (c == '\t')
+                f.emplace_back();
+            else
+                f.back().push_back(c);
+        }
+        ASSERT_EQ(f.size(), 10u) << row;
+        EXPECT_NE(f[0], "7");
+        EXPECT_FALSE(f[5].empty()) << row;
+        EXPECT_FALSE(f[6].empty()) << row;
+        EXPECT_FALSE(f[8].empty()) << row;
+        EXPECT_EQ(f[9], "Normal") << row;
+        const int number = std::stoi(f[0]);
+        if (number > 2) {
+            // The welcome messages come first; message n is the check's (n - 2)th.
+            EXPECT_EQ(f[6], "news " + std::to_string(number - 2)) << row;
+            EXPECT_EQ(f[5], "Sender <sender@example.test>") << row;
+        }
+    }
+    fs::path idx = InMbx();
+    idx.replace_extension(".idx");
+    const std::vector<std::string> index = SplitLines(ReadFile(idx));
+    ASSERT_EQ(index.size(), 15u);
+    for (std::size_t i = 1; i < index.size(); ++i)
+        EXPECT_EQ(index[i].find(",,,"), std::string::npos) << index[i];
+}
+
 TEST_F(CheckRig, SkipBigLeavesOnlyMessagesAboveTheLimit) {
     const std::string user = NewUser();
     AddAccount("Small", user, {"--skip-big", "1"});

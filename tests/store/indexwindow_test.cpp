@@ -71,6 +71,29 @@ TEST(IndexWindow, ShowFilterTagsAndHidesTheRest) {
     EXPECT_FALSE(ShowCriterionTakesText(scUnread));
 }
 
+// Removing entries from the middle leaves every other entry exactly as it was, before the
+// removed ones too (a compaction that moved entries onto themselves once emptied their texts).
+TEST(IndexWindow, RemovingSelectedRowsKeepsEveryOtherEntryWhole) {
+    for (bool hideRest : {false, true}) {
+        TFrmIndex window = Sample();
+        const TFrmIndex before = Sample();
+        if (hideRest) window.ApplyFilter(scFrom, "@", true);  // every entry tagged and shown
+        window.SelectOnly(3);
+        window.SetSelected(1, true);
+        const std::vector<TIndexItem> removed = window.RemoveSelected();
+        ASSERT_EQ(removed.size(), 2u);
+        EXPECT_EQ(removed[0].Subject, "Alpha");
+        EXPECT_EQ(removed[1].Subject, "delta");
+        ASSERT_EQ(RowNumbers(window), (std::vector<int>{1, 3, 5}));
+        for (int row = 0; row < window.RowCount(); ++row) {
+            TIndexItem kept = window.Row(row);
+            TIndexItem was = before.Item(kept.Number - 1);
+            kept.Tagged = was.Tagged = false;
+            EXPECT_EQ(kept, was) << "row " << row << (hideRest ? " hiding the rest" : "");
+        }
+    }
+}
+
 TEST(IndexWindow, SelectTaggedSelectsExactlyTheTaggedRows) {
     TFrmIndex window = Sample();
     window.SelectTagged();  // no filter: nothing happens
