@@ -345,7 +345,10 @@ std::string TSendQueue::FallbackServer() {
     const std::vector<Account> accounts = ReadAccounts(paths_.accountsFile);
     const std::string name = DefaultAccountName(accounts, paths_.settingsFile);
     for (const Account& account : accounts) {
-        if (account.account == name) fallback_ = Trim(account.popServer);
+        if (account.account != name) continue;
+        // The account's own SMTP server when it names one, else its POP server.
+        fallback_ = Trim(account.smtp);
+        if (fallback_.empty()) fallback_ = Trim(account.popServer);
     }
     return fallback_;
 }

@@ -66,7 +66,7 @@ class TSendQueue {
 
     std::vector<std::string> MessageLines(std::size_t n) const;
     // The server of message n: its "X-SMTP:" value, else the default server, else the
-    // default account's POP server; empty when there is none.
+    // default account's SMTP server, else its POP server; empty when there is none.
     std::string ServerOf(std::size_t n);
     std::string FallbackServer();
     // Sets the server and the security and log-in of the account it belongs to.
@@ -82,7 +82,7 @@ class TSendQueue {
     bool startedByCheck_ = false;
     bool stop_ = false;
     std::string defaultServer_;  // [Mail] "SMTP"
-    std::string fallback_;       // the default account's POP server
+    std::string fallback_;       // the default account's SMTP server, else its POP server
     bool fallbackRead_ = false;
     std::filesystem::path outFile_;
     // Out as read at the start of the run, and its messages.

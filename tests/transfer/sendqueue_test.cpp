@@ -246,6 +246,11 @@ TEST_F(SendQueue, RoutesEachMessageToItsServer) {
          "",
          "Work",
          {"open a.example", "sendmail m0", "close", "open pop.work", "sendmail m1", "close"}},
+        {"no default server: the default account's own SMTP server before its POP server",
+         {std::nullopt, ""},
+         "",
+         "Office",
+         {"open smtp.office", "send m0", "send m1", "close"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -254,7 +259,8 @@ TEST_F(SendQueue, RoutesEachMessageToItsServer) {
         smtp.calls.clear();
         Settings(c.mailSmtp, c.defaultAccount);
         test::WriteFile(dir / "accounts.ini",
-                        "[Work]\r\nPOPServer=pop.work\r\n[Home]\r\nPOPServer=pop.home\r\n");
+                        "[Work]\r\nPOPServer=pop.work\r\n[Home]\r\nPOPServer=pop.home\r\n"
+                        "[Office]\r\nPOPServer=pop.office\r\nSMTP=smtp.office\r\n");
         for (std::size_t i = 0; i < c.servers.size(); ++i)
             Queue("m" + std::to_string(i), c.servers[i]);
         const TSendResult r = Run();
