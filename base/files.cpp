@@ -190,8 +190,10 @@ std::string ReadFileBytes(const fs::path& path) {
 std::string ReadFileOrEmpty(const fs::path& path) {
     try {
         return ReadFileBytes(path);
-    } catch (const std::system_error&) {
-        return {};
+    } catch (const std::system_error& e) {
+        // Any other failure is no empty file: taken for one, it would be saved back emptier.
+        if (e.code() == std::errc::no_such_file_or_directory) return {};
+        throw;
     }
 }
 

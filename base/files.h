@@ -23,7 +23,8 @@ fs::path ResolveNoCase(const fs::path& path);
 
 // Whole file as bytes; throws std::system_error when it cannot be read.
 std::string ReadFileBytes(const fs::path& path);
-// Whole file, or empty text when it is missing or cannot be read.
+// Whole file, or empty text when it does not exist; throws std::system_error when it exists
+// but cannot be read.
 std::string ReadFileOrEmpty(const fs::path& path);
 
 // Writes `data` to a temporary file beside `path`, flushes it to disk and renames it over

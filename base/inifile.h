@@ -13,9 +13,10 @@
 namespace kivo {
 
 class IniFile {
-public:
+  public:
     IniFile() = default;
-    // Reads the file; a missing or unreadable file gives an empty settings set.
+    // Reads the file; a missing file gives an empty settings set. Throws std::system_error
+    // when the file is there but cannot be read.
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& Path() const { return path_; }
@@ -49,7 +50,7 @@ public:
     // Writes the file atomically; throws std::system_error on failure.
     void UpdateFile() const;
 
-private:
+  private:
     // A key and its value, or a line kept as it stands (a comment, a blank line, text
     // without '=') so that writing the file back does not lose it.
     struct Entry {

@@ -12,7 +12,7 @@ namespace kivo {
 class TDeletedList {
   public:
     // Reads the file; a missing file is an empty list and lines that are not numbers are
-    // skipped.
+    // skipped. Throws std::system_error when the file is there but cannot be read.
     static TDeletedList Load(const std::filesystem::path& path);
     // Writes the file atomically, or removes it when the list is empty; the caller holds the
     // mailbox's lock. Throws std::system_error when it cannot be written.

@@ -148,13 +148,26 @@ void TCheckMail::CheckAccount(const Account& account) {
         return;
     }
 
+    // A list that cannot be read is not an empty one: left mail would be fetched again.
+    std::optional<LeaveOnServerList> read;
+    try {
+        read.emplace(paths_.leaveOnServer);
+    } catch (const std::exception& e) {
+        ++result_.failed;
+        feedback_.ErrorLevel(2, "Cannot read the leave-on-server list, nothing was fetched for " +
+                                    account.account + ": " + e.what());
+        feedback_.StatusText(0, "Cannot read the leave-on-server list");
+        EndAccount();
+        return;
+    }
+    LeaveOnServerList& list = *read;
+
     inWindow_ = feedback_.InIndexWindow();
     if (inWindow_) {
         inWindow_->MessageCounter = FindLastIndex(FindFileNoCase(paths_.mailFolder, "in.mbx")) + 1;
     }
     fetched_ = current_ = left_ = 0;
 
-    LeaveOnServerList list(paths_.leaveOnServer);
     list.SelectAccount(account.popUser, server);
     list_ = &list;
     int leftCount = 0;

@@ -22,7 +22,8 @@ struct LeaveOnServerEntry {
 
 class LeaveOnServerList {
   public:
-    // Reads the file; a missing file gives an empty list.
+    // Reads the file; a missing file gives an empty list. Throws std::system_error when the
+    // file is there but cannot be read.
     explicit LeaveOnServerList(std::filesystem::path file);
 
     // Makes the account's block current, appending a new block when there is none.

@@ -327,6 +327,25 @@ TEST_F(CheckRig, DeletingAfterACheckKeepsEveryOtherEntryOfIn) {
         EXPECT_EQ(index[i].find(",,,"), std::string::npos) << index[i];
 }
 
+// A leave-on-server list that is there but cannot be read (here a link to itself, which fails
+// for root too) is not an empty list: mail left on the server would be fetched again and the
+// list saved emptier. The account fails with the reason, and neither the server, In nor the
+// list changes.
+TEST_F(CheckRig, AnUnreadableLeaveOnServerListFailsTheAccountAndChangesNothing) {
+    const std::string user = NewUser();
+    AddAccount("Kept", user, {"--leave-mail", "1"});
+    Seed(user, {Message("left here")});
+    fs::create_symlink("lmos.dat", Home() / "lmos.dat");
+
+    auto result = Check();
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find("lmos.dat: Too many levels of symbolic links"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(Home() / "lmos.dat")));
+    EXPECT_EQ(In().find("left here"), std::string::npos);
+    EXPECT_EQ(OnServer(user).size(), 1u);
+}
+
 TEST_F(CheckRig, SkipBigLeavesOnlyMessagesAboveTheLimit) {
     const std::string user = NewUser();
     AddAccount("Small", user, {"--skip-big", "1"});

@@ -104,6 +104,26 @@ TEST(Files, ReadsBytesExactly) {
     EXPECT_THROW(ReadFileBytes(dir.path()), std::system_error);  // a folder
 }
 
+// Only a file that does not exist reads as empty: one that is there but cannot be read would
+// otherwise be taken for empty and written back emptier. These fail for root too.
+TEST(Files, ReadFileOrEmptyThrowsForEveryFailureButAMissingFile) {
+    TempDir dir;
+    EXPECT_EQ(ReadFileOrEmpty(dir / "no" / "such" / "file"), "");
+    fs::create_symlink("loop", dir / "loop");
+    WriteFile(dir / "file", "x");
+    const struct Case {
+        const char* why;
+        fs::path path;
+    } cases[] = {
+        {"a folder", dir.path()},
+        {"a link to itself", dir / "loop"},
+        {"a file where a folder should be", dir / "file" / "x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_THROW(ReadFileOrEmpty(c.path), std::system_error) << c.why;
+    }
+}
+
 TEST(Files, WriteFileAtomicReplacesWholeFile) {
     TempDir dir;
     const fs::path file = dir / "kivo.ini";

@@ -182,6 +182,10 @@ TEST(IniFile, ReadsAndReplacesItsFile) {
     noFolder.WriteInteger("Mail", "X", 1);
     EXPECT_THROW(noFolder.UpdateFile(), std::system_error);
     EXPECT_THROW(IniFile().UpdateFile(), std::system_error);
+
+    // Settings that are there but cannot be read are not an empty set to be saved over them.
+    std::filesystem::create_symlink("loop.ini", dir / "loop.ini");
+    EXPECT_THROW(IniFile(dir / "loop.ini"), std::system_error);
 }
 
 }  // namespace

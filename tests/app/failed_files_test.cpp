@@ -1,0 +1,80 @@
+// Files a command cannot read or write: the command stops with the error and writes nothing
+// over them, and never reports success. The failures are made so that they fail for root too
+// (the tests run as root, where permissions do not stop anything): a link to itself cannot
+// be read, a folder cannot be replaced by a file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/store/storetest.h"
+#include "tests/support/testutil.h"
+
+namespace kivo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProcessResult;
+using test::TempDir;
+using test::WriteFile;
+
+// A program folder with In holding two messages.
+struct Home {
+    TempDir dir;
+    Home() {
+        fs::create_directories(dir / "Mail");
+        WriteFile(dir / "Mail" / "In.mbx",
+                  test::StoredMsg("From: Ann <ann@example.com>\r\nSubject: one\r\n") +
+                      test::StoredMsg("From: Bob <bob@example.com>\r\nSubject: two\r\n"));
+    }
+    ProcessResult Kivo(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--home", dir.path().string()});
+        return test::RunKivo(args);
+    }
+    fs::path operator/(std::string_view name) const { return dir / name; }
+};
+
+// Replaces a file by a link to itself: it is there, but reading it fails.
+void MakeUnreadable(const fs::path& file) {
+    fs::remove(file);
+    fs::create_symlink(file.filename(), file);
+}
+
+bool StillUnreadable(const fs::path& file) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(file, ec)) &&
+           fs::read_symlink(file, ec) == file.filename();
+}
+
+TEST(FailedFiles, AnUnreadableFileStopsTheCommandAndIsNotWrittenOver) {
+    const struct Case {
+        const char* file;
+        std::vector<std::string> command;
+    } cases[] = {
+        {"kivo.ini", {"init"}},
+        {"kivo.ini",
+         {"account", "add", "Home", "--pop-server", "pop.example", "--pop-user", "u", "--password",
+          "p"}},
+        {"Mail/In.d", {"ls", "In"}},
+        {"Mail/In.d", {"delete", "In", "1"}},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        ASSERT_EQ(home.Kivo({"ls", "In"}).status, 0);  // In gets its index
+        MakeUnreadable(home / c.file);
+        const ProcessResult r = home.Kivo(c.command);
+        const std::string what = c.file + std::string(" by ") + c.command[0];
+        EXPECT_EQ(r.status, 1) << what << "\n" << r.out;
+        EXPECT_NE(r.err.find(fs::path(c.file).filename().string()), std::string::npos)
+            << what << ": " << r.err;
+        EXPECT_NE(r.err.find("Too many levels of symbolic links"), std::string::npos)
+            << what << ": " << r.err;
+        EXPECT_TRUE(StillUnreadable(home / c.file)) << what;
+        EXPECT_FALSE(fs::exists(home / "Mail" / "Trash.mbx") &&
+                     !test::ReadFile(home / "Mail" / "Trash.mbx").empty())
+            << what << ": nothing went to the Trash";
+    }
+}
+
+}  // namespace
+}  // namespace kivo
