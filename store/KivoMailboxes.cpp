@@ -10,6 +10,7 @@
 #include "store/mailboxfiles.h"
 #include "store/mailboxhost.h"
 #include "store/msgops.h"
+#include "store/populate.h"
 
 namespace kivo {
 
@@ -35,16 +36,32 @@ std::string Slashed(std::string_view relPath) {
     return path;
 }
 
-// Renames the files of mailbox `from` (mail folder path without extension) to `to`.
+// Renames the files of mailbox `from` (mail folder path without extension) to `to`, all or
+// none: when one cannot be renamed, those renamed before it go back and the error is thrown.
 void RenameMailboxFiles(const fs::path& from, const fs::path& to) {
     const TMailboxFiles files = TMailboxFiles::Of(from);
     const fs::path* paths[] = {&files.Mbx, &files.Idx, &files.Del};
+    std::vector<std::pair<fs::path, fs::path>> done;
     for (int i = 0; i < 3; ++i) {
         std::error_code ec;
-        if (fs::exists(*paths[i], ec)) {
-            fs::rename(*paths[i], fs::path(to.string() + std::string(kMailboxExts[i])), ec);
+        if (!fs::exists(fs::symlink_status(*paths[i], ec))) continue;
+        const fs::path target(to.string() + std::string(kMailboxExts[i]));
+        fs::rename(*paths[i], target, ec);
+        if (ec) {
+            for (auto it = done.rbegin(); it != done.rend(); ++it) {
+                std::error_code back;
+                fs::rename(it->second, it->first, back);
+            }
+            throw std::system_error(ec, paths[i]->string());
         }
+        done.emplace_back(*paths[i], target);
     }
+}
+
+// The messages of a mailbox that are not deleted, all selected.
+void SelectAllMessages(TFrmIndex& window) {
+    PopulateAll(window);
+    window.SelectAll();
 }
 
 }  // namespace
@@ -246,6 +263,14 @@ std::string TFrmMailboxes::Tip(std::string text) {
     return text;
 }
 
+std::string TFrmMailboxes::Failure(std::string_view what, std::string_view relPath,
+                                   std::string_view reason, std::string_view more) {
+    std::string text = std::string(what) + " \"" + std::string(relPath) + "\"" + std::string(more) +
+                       ": " + std::string(reason);
+    platform_.ShowMessage(text);
+    return text;
+}
+
 std::string TFrmMailboxes::Rename(TMailboxNode* node, std::string_view text) {
     if (!node) return {};
     const std::string oldPath = GetRelPath(node);
@@ -264,11 +289,19 @@ std::string TFrmMailboxes::Rename(TMailboxNode* node, std::string_view text) {
     TFrmIndex& index = host_.MainIndex();
     const std::string open = OpenName();
     std::error_code ec;
+    try {
+        if (IsMailboxNode(node)) {
+            RenameMailboxFiles(oldBase, newBase);
+        } else if (node->IsFolder() && fs::is_directory(oldBase, ec)) {
+            fs::rename(oldBase, newBase);
+        }
+    } catch (const std::system_error& e) {
+        node->Text = oldText;
+        return Failure("Cannot rename", oldPath, e.code().message(), " to \"" + name + "\"");
+    }
     if (IsMailboxNode(node)) {
-        RenameMailboxFiles(oldBase, newBase);
         if (EqualsNoCase(open, oldPath)) index.MailboxName = newPath;
     } else if (node->IsFolder()) {
-        if (fs::is_directory(oldBase, ec)) fs::rename(oldBase, newBase, ec);
         if (StartsWithNoCase(open, oldPath + "/")) {
             index.MailboxName = newPath + open.substr(oldPath.size());
         }
@@ -284,47 +317,84 @@ void TFrmMailboxes::RemoveNode(TMailboxNode* node) {
         list.end());
 }
 
-// Deletes a node by the rules of the Delete command; false when it stays.
-bool TFrmMailboxes::DeleteNode(TMailboxNode* node) {
+// Whether the user lets every mailbox with messages in `node` go, asked mailbox by mailbox.
+bool TFrmMailboxes::ConfirmDelete(const TMailboxNode* node) {
+    for (const auto& child : node->Children) {
+        if (!ConfirmDelete(child.get())) return false;
+    }
+    if (node->IsFolder()) return true;
+    std::error_code ec;
+    const fs::path mbx = TMailboxFiles::Of(NodePath(node)).Mbx;
+    return !(fs::file_size(mbx, ec) > 0 && !ec) ||
+           platform_.AskYesNo("Mailbox \"" + node->Text +
+                              "\" is not empty!\nAre you sure you want to delete it?\n"
+                              "This operation cannot be undone.");
+}
+
+// Deletes a node and everything in it, each mailbox's messages first copied to the Trash when
+// `toTrash` is set; the failure shown, or empty. A mailbox whose files cannot all go stays.
+std::string TFrmMailboxes::DeleteNode(TMailboxNode* node, bool toTrash) {
     std::error_code ec;
     if (node->IsFolder()) {
         std::vector<TMailboxNode*> children;
         for (auto& c : node->Children) children.push_back(c.get());
-        for (TMailboxNode* child : children) DeleteNode(child);
-        fs::remove(NodePath(node), ec);  // fails while files are left in it
+        for (TMailboxNode* child : children) {
+            std::string failure = DeleteNode(child, toTrash);
+            if (!failure.empty()) return failure;
+        }
+        fs::remove(NodePath(node), ec);
+        if (ec) return Failure("Cannot delete", GetRelPath(node), ec.message());
         RemoveNode(node);
-        return true;
+        return {};
     }
     const std::string relPath = GetRelPath(node);
     const TMailboxFiles files = TMailboxFiles::Of(NodePath(node));
-    if (!fs::exists(files.Mbx, ec)) return false;
-    if (fs::file_size(files.Mbx, ec) > 0 &&
-        !platform_.AskYesNo("Mailbox \"" + node->Text +
-                            "\" is not empty!\nAre you sure you want to delete it?\n"
-                            "This operation cannot be undone.")) {
-        return false;
+    if (!fs::exists(files.Mbx, ec)) return {};
+    // The index goes first: it is only a copy of what the file says.
+    fs::remove(files.Idx, ec);
+    if (ec) return Failure("Cannot delete", relPath, ec.message());
+    if (toTrash && fs::file_size(files.Mbx, ec) > 0) {
+        TFrmIndex box;
+        box.Folder = mailFolder_;
+        box.MailboxName = relPath;
+        try {
+            SelectAllMessages(box);
+            if (box.ItemCount() > 0) {
+                CopyToFile(box, nullptr, FindFileNoCase(mailFolder_, "trash.mbx"), feedback_);
+            }
+        } catch (const ECopyError& e) {
+            return Failure("Cannot delete", relPath, e.Line());
+        } catch (const std::system_error& e) {
+            return Failure("Cannot delete", relPath, e.code().message(),
+                           ", its messages cannot go to the Trash");
+        }
     }
     fs::remove(files.Mbx, ec);
-    fs::remove(files.Idx, ec);
-    fs::remove(files.Del, ec);
+    if (ec) return Failure("Cannot delete", relPath, ec.message());
     if (EqualsNoCase(relPath, OpenName())) {
         TFrmIndex& index = host_.MainIndex();
         index.ClearEntries();
         index.MailboxName.clear();
     }
     RemoveNode(node);
-    return true;
+    // Without its file the mailbox is gone; a deleted list left behind is said, not hidden.
+    fs::remove(files.Del, ec);
+    if (ec) return Failure("Cannot delete the deleted list of", relPath, ec.message());
+    return {};
 }
 
-std::string TFrmMailboxes::DeleteSelected() {
+std::string TFrmMailboxes::DeleteSelected(bool toTrash) {
     TMailboxNode* node = selected_;
     if (!node) return {};
     if (!node->Parent && IsSystemMailbox(node->Text)) {
         platform_.ShowMessage("Cannot delete system mailbox!");
         return "Cannot delete system mailbox!";
     }
+    // Every question comes first: a mailbox the user keeps leaves everything as it was.
+    if (!ConfirmDelete(node)) return {};
     TMailboxNode* parent = node->Parent;
-    DeleteNode(node);
+    std::string failure = DeleteNode(node, toTrash);
+    if (!failure.empty()) return failure;
     if (parent && parent->Children.empty() && parent->Icon == niFolderExpanded) {
         parent->Icon = niFolder;
     }
@@ -348,12 +418,16 @@ std::string TFrmMailboxes::MoveNode(TMailboxNode* dragged, TMailboxNode* target)
         const fs::path to = dest / dragged->Text;
         if (fs::exists(to, ec)) return Tip("Folder with the same name already exists!");
         fs::rename(NodePath(dragged), to, ec);
-        if (ec) return Tip("Folder with the same name already exists!");
+        if (ec) return Failure("Cannot move", relPath, ec.message());
     } else {
         if (fs::exists(FindFileNoCase(dest, dragged->Text + ".mbx"), ec)) {
             return Tip("Mailbox with the same name already exists!");
         }
-        RenameMailboxFiles(NodePath(dragged), dest / dragged->Text);
+        try {
+            RenameMailboxFiles(NodePath(dragged), dest / dragged->Text);
+        } catch (const std::system_error& e) {
+            return Failure("Cannot move", relPath, e.code().message());
+        }
     }
     Init();
     return {};

@@ -82,13 +82,18 @@ class TFrmMailboxes {
     // its file or folder created; returns the node.
     TMailboxNode* NewMailbox();
     TMailboxNode* NewFolder();
-    // Renames a node to `text`, files on disk included; returns the tip shown, if any.
+    // Renames a node to `text`, files on disk included; returns the tip shown, if any, or the
+    // failure shown when a file could not be renamed (the node and its files then stay).
     std::string Rename(TMailboxNode* node, std::string_view text);
     // Deletes the selected node (a folder with everything in it), asking before a non-empty
-    // mailbox goes. Returns the refusal shown, if any.
-    std::string DeleteSelected();
+    // mailbox goes; every question is asked first and a "no" leaves everything as it was.
+    // The messages of a deleted mailbox go to the Trash, as deleted messages do, unless
+    // `toTrash` is false. Returns the refusal or the failure shown, if any; a failure stops
+    // the deletion at the mailbox or folder whose file could not go, which stays.
+    std::string DeleteSelected(bool toTrash = true);
     // Moves a mailbox or folder onto another node (into it when it is a folder, beside it
-    // when it is a mailbox); returns the tip shown, if any. The tree is rebuilt after a move.
+    // when it is a mailbox); returns the tip or failure shown, if any. The tree is rebuilt
+    // after a move, and stays as it was when the files could not be moved.
     std::string MoveNode(TMailboxNode* dragged, TMailboxNode* target);
     // Messages dropped from an index window on a mailbox node: copied with `copy`, else moved.
     void DropMessages(TFrmIndex& source, TMailboxNode* target, bool copy);
@@ -112,8 +117,12 @@ class TFrmMailboxes {
     std::filesystem::path NodePath(const TMailboxNode* node) const;
     std::string OpenName() const;
     void RemoveNode(TMailboxNode* node);
-    bool DeleteNode(TMailboxNode* node);
+    bool ConfirmDelete(const TMailboxNode* node);
+    std::string DeleteNode(TMailboxNode* node, bool toTrash);
     std::string Tip(std::string text);
+    // Shows and returns `what` "relPath"`more`: `reason`, as an error box.
+    std::string Failure(std::string_view what, std::string_view relPath, std::string_view reason,
+                        std::string_view more = {});
 
     std::filesystem::path mailFolder_;
     TMailboxHost& host_;

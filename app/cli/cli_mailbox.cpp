@@ -109,9 +109,10 @@ int MailboxDeleteCommand(Context& ctx, Args args) {
     if (args.empty() || args[0].empty()) throw UsageError("needs a path");
     const std::string path = args[0];
     const bool yes = args.Has("--yes");
+    const bool toTrash = !args.Has("--no-trash");
     TreeRig rig(ctx, yes);
     rig.tree.Select(rig.Node(path));
-    const std::string refusal = rig.tree.DeleteSelected();
+    const std::string refusal = rig.tree.DeleteSelected(toTrash);
     Report(ctx, refusal, rig.platform);
     if (!refusal.empty()) return 1;
     rig.tree.Init();

@@ -56,8 +56,9 @@ constexpr Option kToOption[] = {
 constexpr Option kInOption[] = {
     {"--in", "FOLDER", "make it inside this folder", TOptionValue::One},
 };
-constexpr Option kYesOption[] = {
+constexpr Option kMailboxDeleteOptions[] = {
     {"--yes", "", "answer yes to the question whether to delete what is not empty"},
+    {"--no-trash", "", "delete the messages of what is deleted for good, not into Trash"},
 };
 constexpr Option kOntoOption[] = {
     {"--onto", "NODEPATH", "the folder to move into, or the mailbox to move beside",
@@ -160,8 +161,9 @@ constexpr Command kCommands[] = {
     {"mailbox mkdir", "NAME [--in FOLDER]", "create a folder of mailboxes", MailboxMkdirCommand,
      kInOption},
     {"mailbox rename", "PATH NEWNAME", "rename a mailbox or folder", MailboxRenameCommand},
-    {"mailbox delete", "PATH [--yes]", "delete a mailbox or folder (--yes: also when not empty)",
-     MailboxDeleteCommand, kYesOption},
+    {"mailbox delete", "PATH [--yes] [--no-trash]", "delete a mailbox or folder; one holding "
+     "messages only with --yes (nothing at all is deleted without it); the messages go to Trash "
+     "unless --no-trash", MailboxDeleteCommand, kMailboxDeleteOptions},
     {"mailbox move", "PATH --onto NODEPATH", "move a mailbox or folder (into a folder, or beside "
      "a mailbox)", MailboxMoveCommand, kOntoOption},
     {"find", "TEXT [OPTIONS]",

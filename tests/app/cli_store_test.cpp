@@ -198,6 +198,31 @@ TEST(CliStore, MailboxTreeCommandsAndTheirRefusals) {
     EXPECT_FALSE(fs::exists(home.Mail("Old")));
 }
 
+// A folder holding messages: without --yes nothing at all is deleted; with it its messages
+// go to the Trash, or for good with --no-trash.
+TEST(CliStore, DeletingAFolderIsAllOrNothingAndItsMessagesGoToTheTrash) {
+    Home home;
+    home.Out({"mailbox", "new", "Box", "--in", "Work"});  // empty, deleted without a question
+    ProcessResult r = home.Kivo({"mailbox", "delete", "Work"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Work was not deleted (--yes deletes it)"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(home.Mail("Work/Box.mbx")));
+    EXPECT_TRUE(fs::exists(home.Mail("Work/Alpha.mbx")));
+    EXPECT_EQ(home.Out({"mailbox", "tree"}), "In\nOut\nSent\nWork\n\tAlpha\n\tBox\nTrash\n");
+
+    home.Out({"mailbox", "delete", "Work", "--yes"});
+    EXPECT_FALSE(fs::exists(home.Mail("Work")));
+    std::string trash = home.Out({"ls", "Trash"});
+    EXPECT_EQ(Numbers(trash), std::vector<std::string>{"1"});
+    EXPECT_NE(trash.find("alpha zanzibar"), std::string::npos) << trash;
+
+    home.Out({"mailbox", "new", "Kept"});
+    home.Out({"copy", "In", "1", "--to", "Kept"});
+    home.Out({"mailbox", "delete", "Kept", "--yes", "--no-trash"});
+    EXPECT_FALSE(fs::exists(home.Mail("Kept.mbx")));
+    EXPECT_EQ(Numbers(home.Out({"ls", "Trash"})), std::vector<std::string>{"1"});
+}
+
 TEST(CliStore, FindCopiesTheMatchesIntoAResultsMailbox) {
     Home home;
     EXPECT_EQ(home.Out({"find", "ZANZIBAR"}), "Found\t2\n");

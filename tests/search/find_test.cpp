@@ -153,6 +153,25 @@ TEST(Find, CancellingKeepsAndOpensTheMatchesSoFar) {
     EXPECT_EQ(rig.host.index.MailboxName, "Found");
 }
 
+// The results mailbox cannot be written (a folder stands in its place, which fails for root
+// too): the search says so and copies nothing, never reporting the matches as copied.
+TEST(Find, AResultsMailboxThatCannotBeWrittenFailsTheSearch) {
+    FindRig rig;
+    WriteFile(rig.dir / "in.mbx", Msg("match") + Msg("match"));
+    fs::create_directories(rig.dir / "Stuck.mbx");
+    rig.find.Show();
+    rig.find.FindText = "match";
+    rig.find.Destination = "Stuck";
+    rig.find.FindClick();
+    EXPECT_EQ(rig.find.Copied(), 0);
+    EXPECT_NE(rig.find.Error().find("Find could not finish, no message was copied to Stuck: "),
+              std::string::npos)
+        << rig.find.Error();
+    ASSERT_EQ(rig.platform.messages.size(), 1u);
+    EXPECT_EQ(rig.platform.messages[0], rig.find.Error());
+    EXPECT_TRUE(fs::is_directory(rig.dir / "Stuck.mbx"));
+}
+
 TEST(Find, OnlyWithinTheCurrentFolder) {
     FindRig rig("Work/Alpha");
     WriteFile(rig.dir / "in.mbx", Msg("needle"));

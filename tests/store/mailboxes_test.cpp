@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "store/KivoMailboxes.h"
 #include "store/mbxfile.h"
 #include "store/storefeedback.h"
@@ -138,19 +140,108 @@ TEST(MailboxTree, DeletingAsksOnlyForMailboxesWithMessages) {
               "This operation cannot be undone.");
     EXPECT_TRUE(fs::exists(t.dir / "Work" / "Beta.mbx"));
 
-    // The whole folder: the declined mailbox stays on disk, so does the folder.
+    // The whole folder: every question comes first, and a refusal changes nothing at all.
     t.tree.Select(t.Node("Work"));
-    t.tree.DeleteSelected();
-    EXPECT_EQ(t.Node("Work"), nullptr);
-    EXPECT_TRUE(fs::exists(t.dir / "Work" / "Beta.mbx"));
-    EXPECT_FALSE(fs::exists(t.dir / "Work" / "Deep"));
+    EXPECT_EQ(t.tree.DeleteSelected(), "");
+    EXPECT_EQ(t.platform.questions.size(), 2u);
+    EXPECT_NE(t.Node("Work"), nullptr);
+    EXPECT_NE(t.Node("Work/Deep/Gamma"), nullptr);
+    for (const char* f : {"Beta.mbx", "In.mbx", "Deep/Gamma.mbx"})
+        EXPECT_TRUE(fs::exists(t.dir / "Work" / f)) << f;
 
+    // Deleted, its messages go to the Trash as deleted messages do.
     t.platform.answer = true;
-    t.tree.Init();
     t.tree.Select(t.Node("Work/Beta"));
-    t.tree.DeleteSelected();
+    EXPECT_EQ(t.tree.DeleteSelected(), "");
     EXPECT_FALSE(fs::exists(t.dir / "Work" / "Beta.mbx"));
     EXPECT_EQ(t.host.index.MailboxName, "");  // the open mailbox is gone
+    EXPECT_EQ(FindLastIndex(t.dir / "trash.mbx"), 1);
+
+    // Unless asked to delete them for good.
+    WriteFile(t.dir / "Work" / "Deep" / "Gamma.mbx", test::NumberedMailbox(2));
+    t.tree.Select(t.Node("Work"));
+    EXPECT_EQ(t.tree.DeleteSelected(false), "");
+    EXPECT_FALSE(fs::exists(t.dir / "Work"));
+    EXPECT_EQ(t.Node("Work"), nullptr);
+    EXPECT_EQ(FindLastIndex(t.dir / "trash.mbx"), 1);
+}
+
+// A file operation that fails (here on paths a folder stands in the way of, which stops root
+// too) leaves the files and the tree as they were and says what failed.
+TEST(MailboxTree, AFailedFileOperationChangesNothingAndSaysWhy) {
+    auto blocked = [](const fs::path& path) {
+        fs::create_directories(path / "x");  // a folder with something in it
+    };
+    struct Case {
+        const char* why;
+        std::function<std::string(Tree&)> act;
+        const char* failure;
+        std::vector<const char*> kept;  // files still in place
+        std::vector<const char*> nodes;
+    };
+    const Case cases[] = {
+        {"renaming a mailbox whose index cannot move",
+         [&](Tree& t) {
+             blocked(t.dir / "Beta.idx");
+             return t.tree.Rename(t.Node("Alpha"), "Beta");
+         },
+         "Cannot rename \"Alpha\" to \"Beta\": ",
+         {"Alpha.mbx", "Alpha.idx"},
+         {"Alpha"}},
+        {"renaming a folder onto a file",
+         [&](Tree& t) {
+             WriteFile(t.dir / "Home", "");
+             return t.tree.Rename(t.Node("Work"), "Home");
+         },
+         "Cannot rename \"Work\" to \"Home\": ",
+         {"Work/Beta.mbx"},
+         {"Work", "Work/Beta"}},
+        {"moving a folder into itself",
+         [&](Tree& t) { return t.tree.MoveNode(t.Node("Work"), t.Node("Work/Deep")); },
+         "Cannot move \"Work\": Invalid argument",
+         {"Work/Deep/Gamma.mbx"},
+         {"Work/Deep/Gamma"}},
+        {"moving a mailbox whose index cannot move",
+         [&](Tree& t) {
+             blocked(t.dir / "Work" / "Alpha.idx");
+             return t.tree.MoveNode(t.Node("Alpha"), t.Node("Work"));
+         },
+         "Cannot move \"Alpha\": ",
+         {"Alpha.mbx", "Alpha.idx"},
+         {"Alpha"}},
+        {"deleting a mailbox whose index cannot go",
+         [&](Tree& t) {
+             fs::remove(t.dir / "Alpha.idx");
+             blocked(t.dir / "Alpha.idx");
+             t.tree.Select(t.Node("Alpha"));
+             return t.tree.DeleteSelected();
+         },
+         "Cannot delete \"Alpha\": ",
+         {"Alpha.mbx"},
+         {"Alpha"}},
+        {"deleting a mailbox whose messages cannot go to the Trash",
+         [&](Tree& t) {
+             fs::remove(t.dir / "trash.mbx");
+             blocked(t.dir / "trash.mbx");
+             t.tree.Select(t.Node("Work/Beta"));
+             return t.tree.DeleteSelected();
+         },
+         "Cannot delete \"Work/Beta\": ",
+         {"Work/Beta.mbx"},
+         {"Work/Beta"}},
+    };
+    for (const Case& c : cases) {
+        Tree t;
+        const std::string tree = t.tree.DescriptionText();
+        const std::string failure = c.act(t);
+        EXPECT_TRUE(failure.starts_with(c.failure)) << c.why << ": " << failure;
+        EXPECT_EQ(failure.find("same name"), std::string::npos) << c.why;
+        ASSERT_EQ(t.platform.messages.size(), 1u) << c.why;
+        EXPECT_EQ(t.platform.messages[0], failure);
+        EXPECT_EQ(t.tree.DescriptionText(), tree) << c.why;
+        for (const char* f : c.kept) EXPECT_TRUE(fs::is_regular_file(t.dir / f)) << c.why << f;
+        for (const char* n : c.nodes) EXPECT_NE(t.Node(n), nullptr) << c.why << n;
+    }
 }
 
 TEST(MailboxTree, MovingMailboxesAndFolders) {
