@@ -88,9 +88,17 @@ void TFrmMain::Init() {
     UpdateMessageCount();
 }
 
+void TFrmMain::SaveIndexOrThrow() {
+    std::string failure;
+    if (!SaveIndex(index_, &failure) && !failure.empty()) {
+        throw EIndexNotSaved(index_.MailboxName, failure);
+    }
+}
+
 void TFrmMain::SaveInfo() {
     if (index_.MailboxName.empty()) return;
-    SaveIndex(index_);
+    // Compression would write the flags of the index on file, not the ones in memory.
+    SaveIndexOrThrow();
     const int deleted = index_.DeletedCount;
     if (index_.NeedsCompress || deleted > 100 || deleted > index_.ItemCount() / 10) {
         index_.Saved = false;
@@ -171,7 +179,7 @@ void TFrmMain::DeleteMessage1Click(TFrmIndex& window) {
 
 void TFrmMain::CompressMailbox1Click() {
     if (index_.MailboxName.empty()) return;
-    SaveIndex(index_);
+    SaveIndexOrThrow();
     CompressMailbox(index_.Base(), true, feedback_);
     Init();
 }

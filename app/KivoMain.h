@@ -135,6 +135,7 @@ class TFrmMain : public TMailboxHost {
     void Init() override;
     // Saves the open mailbox's index and compresses it when many messages are deleted. After
     // a compression the entries number the old file: open a mailbox (Init) before using them.
+    // Throws EIndexNotSaved when the index cannot be written (nothing is compressed then).
     void SaveInfo() override;
 
     // Messages of the open mailbox deleted but not yet removed by compression.
@@ -151,12 +152,14 @@ class TFrmMain : public TMailboxHost {
     bool StepMessage(int delta);
     // "&Delete Message": to the Trash, then shows the message now selected.
     void DeleteMessage1Click(TFrmIndex& window);
-    // "&Compress Mailbox": saves the index, compresses with status text, reopens.
+    // "&Compress Mailbox": saves the index, compresses with status text, reopens. Throws
+    // EIndexNotSaved, without compressing, when the index cannot be written.
     void CompressMailbox1Click();
     // "Empty &Trash".
     void EmptyTrash1Click();
 
   private:
+    void SaveIndexOrThrow();
     // Passes the store's feedback to the view and the platform.
     class ViewFeedback : public TStoreFeedback {
       public:

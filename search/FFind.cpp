@@ -76,7 +76,12 @@ bool TFrmFind::FindClick() {
     copied_ = search.Copied();
     view_.SetBusy(false);
 
-    host_.SaveInfo();
+    try {
+        host_.SaveInfo();
+    } catch (const std::exception& e) {
+        // The mailbox left is fine on disk; only its index or compression is not.
+        platform_.ShowMessage(e.what());
+    }
     TFrmIndex& index = host_.MainIndex();
     index.Folder = mailFolder_;
     index.MailboxName = name;

@@ -199,7 +199,7 @@ void LoadIndex(TFrmIndex& window) {
     CountDeleted(window, deleted);
 }
 
-bool SaveIndex(TFrmIndex& window) {
+bool SaveIndex(TFrmIndex& window, std::string* failure) {
     if (window.MailboxName.empty()) return true;
     const TMailboxFiles files = window.Files();
     try {
@@ -228,7 +228,11 @@ bool SaveIndex(TFrmIndex& window) {
             throw;
         }
         SyncFolderOf(files.Idx);
-    } catch (const std::exception&) {
+    } catch (const std::system_error& e) {
+        if (failure) *failure = e.code().message();
+        return false;
+    } catch (const std::exception& e) {
+        if (failure) *failure = e.what();
         return false;
     }
     window.Saved = true;

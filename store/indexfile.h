@@ -49,9 +49,19 @@ std::string IndexLine(const struct TIndexItem& item);
 void LoadIndex(TFrmIndex& window);
 // Writes the index file of the window's mailbox (all entries in list order), stamped with the
 // state of the file the entries were built from, under the mailbox's lock. Does nothing for
-// an empty mailbox name; false when the file could not be written or no longer is the one
-// the entries describe (the index is rebuilt on the next open).
-bool SaveIndex(TFrmIndex& window);
+// an empty mailbox name; false when the file could not be written (`failure`, when given,
+// then says why) or no longer is the one the entries describe (the index is rebuilt on the
+// next open; `failure` stays empty, as nothing went wrong).
+bool SaveIndex(TFrmIndex& window, std::string* failure = nullptr);
+
+// The index of an open mailbox could not be written. The mailbox file and its deleted list
+// are untouched; the index is built again or caught up when the mailbox is next opened.
+class EIndexNotSaved : public std::runtime_error {
+  public:
+    EIndexNotSaved(const std::string& mailbox, const std::string& reason)
+        : std::runtime_error("the index of the mailbox " + mailbox + " could not be saved (" +
+                             reason + "); the mailbox itself is fine") {}
+};
 
 // The "Status:" line an index gives each message number ("Status: " + U or R + the group
 // letter), for compression and Find: a sorted list of small codes, a few bytes a message.

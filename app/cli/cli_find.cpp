@@ -42,10 +42,10 @@ int FindCommand(Context& ctx, Args args) {
     find.ExcludeIgnoreCase = !excludeMatchCase;
     if (into) find.Destination = *into;
     find.FindClick();
-    SaveAfterCommand(ctx, main);
+    const bool saved = SaveAfterCommand(ctx, main);
     if (!find.Error().empty()) throw std::runtime_error(find.Error());
     ctx.out << find.Destination << '\t' << find.Copied() << '\n';
-    return 0;
+    return saved ? 0 : 1;
 }
 
 }  // namespace kivo::cli

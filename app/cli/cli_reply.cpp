@@ -51,8 +51,7 @@ int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
         composer.Body().insert(composer.Body().begin(), typed.begin(), typed.end());
     });
     index.UpdateIndexIcons(row, ReplyStatusLetter(kind)[0]);
-    SaveAfterCommand(ctx, main);
-    return status;
+    return SaveAfterCommand(ctx, main) ? status : 1;
 }
 
 }  // namespace

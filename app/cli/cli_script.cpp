@@ -141,8 +141,7 @@ int ScriptRunCommand(Context& ctx, Args args) {
         SaveAfterCommand(ctx, main);
         ReportScriptError(e);
     }
-    SaveAfterCommand(ctx, main);
-    return 0;
+    return SaveAfterCommand(ctx, main) ? 0 : 1;
 }
 
 int ScriptBuiltinCommand(Context& ctx, Args args) {

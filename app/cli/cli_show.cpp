@@ -110,8 +110,7 @@ int PrintCommand(Context& ctx, Args args) {
     print.InsertHeader();
     ctx.out << TerminalText(print.Heading()) << '\n';
     WriteLines(ctx, print.MessageLines());
-    SaveAfterCommand(ctx, main);
-    return 0;
+    return SaveAfterCommand(ctx, main) ? 0 : 1;
 }
 
 }  // namespace kivo::cli

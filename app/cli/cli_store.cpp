@@ -52,15 +52,19 @@ void NameMailbox(TFrmMain& main, std::string_view typed) {
     }
 }
 
-void SaveAfterCommand(Context& ctx, TFrmMain& main) {
+bool SaveAfterCommand(Context& ctx, TFrmMain& main) {
     try {
         main.SaveInfo();
+    } catch (const EIndexNotSaved& e) {
+        ctx.err << "kivo: " << e.what() << '\n';
+        return false;
     } catch (const std::exception& e) {
         // The command itself is done; compression only tidies up and runs again later.
         const auto* sys = dynamic_cast<const std::system_error*>(&e);
         ctx.err << "kivo: note: " << main.MainIndex().MailboxName
                 << " was not compressed: " << (sys ? sys->code().message() : e.what()) << '\n';
     }
+    return true;
 }
 
 std::string OpenedAtStart(const Context& ctx) {
@@ -156,14 +160,15 @@ int WithMailbox(Context& ctx, std::string_view mailbox, Body body, TUse use = TU
     } catch (const ECopyError& e) {
         failure = e.Line();
     }
+    bool saved = true;
     if (readOnly) {
         ctx.err << "kivo: note: " << index.Folder.string() << " is read-only; the index of "
                 << index.MailboxName << " is used in memory and not saved\n";
     } else {
-        SaveAfterCommand(ctx, main);
+        saved = SaveAfterCommand(ctx, main);
     }
     if (!failure.empty()) throw std::runtime_error(failure);
-    return status;
+    return saved ? status : 1;
 }
 
 }  // namespace

@@ -76,5 +76,35 @@ TEST(FailedFiles, AnUnreadableFileStopsTheCommandAndIsNotWrittenOver) {
     }
 }
 
+// A mailbox operation whose file operation fails says so and fails; the tree stays as it was.
+TEST(FailedFiles, AFailedMailboxRenameIsReportedAndChangesNothing) {
+    Home home;
+    ASSERT_EQ(home.Kivo({"mailbox", "new", "Alpha"}).status, 0);
+    fs::create_directories(home / "Mail" / "Beta.mbx" / "x");  // stops root too
+    const ProcessResult r = home.Kivo({"mailbox", "rename", "Alpha", "Beta"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("Cannot rename \"Alpha\" to \"Beta\": ")) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(fs::is_regular_file(home / "Mail" / "Alpha.mbx"));
+}
+
+// An index that cannot be saved (a folder stands where its new text is written) is said and
+// the command fails; what the command changed is made and kept.
+TEST(FailedFiles, AnIndexThatCannotBeSavedIsReported) {
+    Home home;
+    ASSERT_EQ(home.Kivo({"ls", "In"}).status, 0);
+    fs::create_directories(home / "Mail" / "In.idx.tmp" / "x");
+    const std::vector<std::string> commands[] = {{"ls", "In"}, {"delete", "In", "1"}};
+    for (const std::vector<std::string>& command : commands) {
+        const ProcessResult r = home.Kivo(command);
+        EXPECT_EQ(r.status, 1) << command[0];
+        EXPECT_NE(r.err.find("the index of the mailbox In could not be saved (Is a directory); "
+                             "the mailbox itself is fine"),
+                  std::string::npos)
+            << command[0] << ": " << r.err;
+    }
+    EXPECT_EQ(test::ReadFile(home / "Mail" / "In.d"), "1\r\n");
+}
+
 }  // namespace
 }  // namespace kivo
