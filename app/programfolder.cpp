@@ -113,7 +113,8 @@ TStartFolders PrepareProgramFolder(const ProgramFolder& folder, TFirstRunContent
     FirstRunPreparation(folder, content, result);
     // Reading the settings makes the default attachment folder at once when it is missing.
     const bool hadAttach = IsFolder(folder.DefaultAttachFolder());
-    result.Settings = LoadIni(IniFile(folder.SettingsFile()), folder.root, screen);
+    result.Settings =
+        LoadIni(IniFile(folder.SettingsFile()), folder.root, screen, &result.SettingsProblems);
     if (!hadAttach && IsFolder(folder.DefaultAttachFolder())) {
         result.Created.push_back(folder.DefaultAttachFolder());
     }

@@ -67,6 +67,8 @@ struct TStartFolders {
     bool FirstRun = false;          // the mail folder was missing
     TSettings Settings;             // as read from kivo.ini
     std::vector<fs::path> Created;  // folders and files made, in order
+    // Settings that could not be read (see LoadIni), for the log.
+    std::vector<std::string> SettingsProblems;
 };
 
 // Start-up's work on the program folder, in its order: first-run preparation (signature,

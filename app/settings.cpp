@@ -20,6 +20,50 @@ constexpr std::string_view kProgram = "Program";
 constexpr std::string_view kPosition = "Position";
 constexpr const char* kColumnKeys[6] = {"Col0", "Col1", "Col2", "Col3", "Col4", "Col5"};
 
+// The settings file as the readers below use it, noting each value that is there but cannot
+// be read as its type (it keeps its default, as a missing one does).
+class CheckedIni {
+  public:
+    CheckedIni(const IniFile& ini, std::vector<std::string>* problems)
+        : ini_(ini), problems_(problems) {}
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view fallback) const {
+        return ini_.ReadString(section, key, fallback);
+    }
+    int ReadInteger(std::string_view section, std::string_view key, int fallback) const {
+        // Two fallbacks give two answers only when the value is not read.
+        Check(section, key, ini_.ReadInteger(section, key, 0) != ini_.ReadInteger(section, key, 1));
+        return ini_.ReadInteger(section, key, fallback);
+    }
+    bool ReadBool(std::string_view section, std::string_view key, bool fallback) const {
+        Check(section, key,
+              ini_.ReadBool(section, key, false) != ini_.ReadBool(section, key, true));
+        return ini_.ReadBool(section, key, fallback);
+    }
+    std::uint32_t ReadColour(std::string_view section, std::string_view key,
+                             std::uint32_t fallback) const {
+        Check(section, key, ini_.ReadColour(section, key, 0) != ini_.ReadColour(section, key, 1));
+        return ini_.ReadColour(section, key, fallback);
+    }
+    std::optional<int> ReadOptional(std::string_view section, std::string_view key) const {
+        int value = 0;
+        if (ParseInt(ini_.ReadString(section, key, ""), value)) return value;
+        Check(section, key, true);
+        return std::nullopt;
+    }
+
+  private:
+    void Check(std::string_view section, std::string_view key, bool unread) const {
+        if (!unread || !problems_ || !ini_.ValueExists(section, key)) return;
+        problems_->push_back("[" + std::string(section) + "] " + std::string(key) + "=" +
+                             ini_.ReadString(section, key, "") +
+                             " cannot be read; the default is used");
+    }
+
+    const IniFile& ini_;
+    std::vector<std::string>* problems_;
+};
+
 fs::path DefaultAttachPath(const fs::path& programFolder) {
     return programFolder / "Attach" / "";
 }
@@ -32,7 +76,7 @@ bool SameFolderText(std::string_view a, std::string_view b) {
     return EqualsNoCase(a, b);
 }
 
-void ReadMail(const IniFile& ini, const fs::path& programFolder, TMailSettings& m) {
+void ReadMail(const CheckedIni& ini, const fs::path& programFolder, TMailSettings& m) {
     const fs::path fallback = DefaultAttachPath(programFolder);
     m.AttachPath = ini.ReadString(kMail, "AttachPath", fallback.string());
     std::error_code ec;
@@ -60,7 +104,7 @@ void ReadMail(const IniFile& ini, const fs::path& programFolder, TMailSettings& 
     m.MessageLimit = std::max(1, ini.ReadInteger(kMail, "MessageLimit", m.MessageLimit));
 }
 
-void ReadProgram(const IniFile& ini, TProgramSettings& p) {
+void ReadProgram(const CheckedIni& ini, TProgramSettings& p) {
     p.HideForm = ini.ReadBool(kProgram, "HideForm", p.HideForm);
     p.ShowHints = ini.ReadBool(kProgram, "ShowHints", p.ShowHints);
     p.Privacy = ini.ReadBool(kProgram, "Privacy", p.Privacy);
@@ -90,19 +134,13 @@ void ReadProgram(const IniFile& ini, TProgramSettings& p) {
     p.IndexFontSize = ini.ReadInteger(kProgram, "IndexFontSize", p.IndexFontSize);
 }
 
-std::optional<int> ReadOptional(const IniFile& ini, std::string_view key) {
-    int value = 0;
-    if (ParseInt(ini.ReadString(kPosition, key, ""), value)) return value;
-    return std::nullopt;
-}
-
-void ReadPosition(const IniFile& ini, TScreen screen, TPositionSettings& q) {
+void ReadPosition(const CheckedIni& ini, TScreen screen, TPositionSettings& q) {
     q.Left = ini.ReadInteger(kPosition, "Left", q.Left);
     q.Top = ini.ReadInteger(kPosition, "Top", q.Top);
     q.Width = std::min(ini.ReadInteger(kPosition, "Width", q.Width), screen.Width);
     q.Height = std::min(ini.ReadInteger(kPosition, "Height", q.Height), screen.Height);
-    q.DockMain = ReadOptional(ini, "DockMain");
-    q.DockSize = ReadOptional(ini, "DockSize");
+    q.DockMain = ini.ReadOptional(kPosition, "DockMain");
+    q.DockSize = ini.ReadOptional(kPosition, "DockSize");
     q.DockAlign = ini.ReadInteger(kPosition, "DockAlign", q.DockAlign);
     q.IndexMin = ini.ReadBool(kPosition, "IndexMin", q.IndexMin);
     q.MessageMin = ini.ReadBool(kPosition, "MessageMin", q.MessageMin);
@@ -111,7 +149,7 @@ void ReadPosition(const IniFile& ini, TScreen screen, TPositionSettings& q) {
     for (std::size_t i = 0; i < q.Col.size(); ++i) {
         q.Col[i] = ini.ReadInteger(kPosition, kColumnKeys[i], q.Col[i]);
     }
-    q.IndexHeight = ReadOptional(ini, "IndexHeight");
+    q.IndexHeight = ini.ReadOptional(kPosition, "IndexHeight");
     q.Maximized = ini.ReadBool(kPosition, "Maximized", q.Maximized);
     q.MbxVisible = ini.ReadBool(kPosition, "MbxVisible", q.MbxVisible);
     q.AdrVisible = ini.ReadBool(kPosition, "AdrVisible", q.AdrVisible);
@@ -147,14 +185,20 @@ TSettings DefaultSettings(const fs::path& programFolder, TScreen screen) {
     return s;
 }
 
-TSettings LoadIni(const IniFile& ini, const fs::path& programFolder, TScreen screen) {
+TSettings LoadIni(const IniFile& ini, const fs::path& programFolder, TScreen screen,
+                  std::vector<std::string>* problems) {
     TSettings s = DefaultSettings(programFolder, screen);
+    const CheckedIni checked(ini, problems);
     // A failure stops reading; what was read so far stays and the rest keeps its defaults.
     try {
-        ReadMail(ini, programFolder, s.Mail);
-        ReadProgram(ini, s.Program);
-        ReadPosition(ini, screen, s.Position);
-    } catch (const std::exception&) {
+        ReadMail(checked, programFolder, s.Mail);
+        ReadProgram(checked, s.Program);
+        ReadPosition(checked, screen, s.Position);
+    } catch (const std::exception& e) {
+        if (problems) {
+            problems->push_back("Reading the settings stopped, the rest keep their defaults: " +
+                                std::string(e.what()));
+        }
     }
     return s;
 }

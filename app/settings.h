@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/colour.h"
 
@@ -135,10 +136,11 @@ struct TSettings {
 TSettings DefaultSettings(const std::filesystem::path& programFolder, TScreen screen = {});
 
 // Reads the settings in start-up's order. Missing keys and values of the wrong type keep
-// their defaults; should reading fail part-way, what was read so far stays. The attachment
-// folder is created (one level) when it is the default one and missing.
+// their defaults; should reading fail part-way, what was read so far stays. `problems`, when
+// given, gets a line for each value that could not be read and for a failure part-way, to be
+// logged. The attachment folder is created (one level) when it is the default one and missing.
 TSettings LoadIni(const IniFile& ini, const std::filesystem::path& programFolder,
-                  TScreen screen = {});
+                  TScreen screen = {}, std::vector<std::string>* problems = nullptr);
 
 // Writes every key of the three tables into `ini`; other sections and keys stay as they are.
 // The caller writes the file (IniFile::UpdateFile).

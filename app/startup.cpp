@@ -69,6 +69,7 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
         RefreshHelpPages(folder_.HelpFolder());
         firstRun_ = start.FirstRun;
         settings_ = std::move(start.Settings);
+        for (const std::string& problem : start.SettingsProblems) transfer_.ErrorLevel(2, problem);
     } catch (const std::exception& e) {
         // A first-run file that cannot be written: the start goes on with what there is.
         transfer_.ErrorLevel(2, e.what());

@@ -117,7 +117,7 @@ void TCheckMail::CheckAccount(const Account& account) {
         const std::string caption =
             account.account + ", " + account.popUser + "@" + account.popServer;
         if (!feedback_.AskPassword(caption, "Enter your POP password:", password)) {
-            ++result_.failed;
+            Failed(account, "no password");
             return;
         }
     }
@@ -153,7 +153,7 @@ void TCheckMail::CheckAccount(const Account& account) {
     try {
         read.emplace(paths_.leaveOnServer);
     } catch (const std::exception& e) {
-        ++result_.failed;
+        Failed(account, e.what());
         feedback_.ErrorLevel(2, "Cannot read the leave-on-server list, nothing was fetched for " +
                                     account.account + ": " + e.what());
         feedback_.StatusText(0, "Cannot read the leave-on-server list");
@@ -204,12 +204,18 @@ void TCheckMail::CheckAccount(const Account& account) {
         list.Save();
     } catch (const std::exception& e) {
         feedback_.ErrorLevel(2, "Cannot save the leave-on-server list: " + std::string(e.what()));
-        if (!failed) ++result_.failed;
+        if (!failed)
+            Failed(account, "cannot save the leave-on-server list: " + std::string(e.what()));
     }
     feedback_.ShowProgressText(false);
     feedback_.Progress(0);
     if (inWindow_ && !inWindow_->Saved) {
-        if (SaveIndex(*inWindow_)) inWindow_->Saved = true;
+        std::string failure;
+        if (SaveIndex(*inWindow_, &failure)) {
+            inWindow_->Saved = true;
+        } else if (!failure.empty()) {
+            feedback_.ErrorLevel(2, EIndexNotSaved(inWindow_->MailboxName, failure).what());
+        }
     }
     if (!failed) feedback_.StatusText(0, "");
     if (feedback_.LastLevel() == 1) feedback_.SetLastLevel(0);
@@ -326,8 +332,20 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     ++batchMessages_;
 }
 
-void TCheckMail::ReportFailure(std::string_view what, const Account& account) {
+void TCheckMail::Failed(const Account& account, std::string_view why) {
     ++result_.failed;
+    // The last line of a multi-line reason is the server's or the system's own word.
+    std::string line;
+    for (const std::string& part : SplitLines(why)) {
+        std::string text = Trim(part);
+        if (text.ends_with("<br>")) text = Trim(text.substr(0, text.size() - 4));
+        if (!text.empty()) line = text;
+    }
+    result_.failures.push_back(account.account + ": " + (line.empty() ? "failed" : line));
+}
+
+void TCheckMail::ReportFailure(std::string_view what, const Account& account) {
+    Failed(account, lastError_);
     const std::string& server = account.popServer;
     feedback_.ErrorLevel(2, std::string(what) + server + " POP server for " + account.account +
                                 "<br>\r\n" + lastError_);

@@ -35,7 +35,9 @@ struct TCheckPaths {
 struct TCheckResult {
     int accounts = 0;  // accounts checked
     int failed = 0;    // accounts that could not be checked or failed on the way
-    int stored = 0;    // messages appended to the In mailbox
+    // One line for each failure: the account's name and why, in one line ("Work: -ERR ...").
+    std::vector<std::string> failures;
+    int stored = 0;  // messages appended to the In mailbox
     bool newMail = false;
     bool playSound = false;
 };
@@ -59,6 +61,8 @@ class TCheckMail {
     void CommitStored();
     void StoreMessage(std::string_view raw);
     void ReportFailure(std::string_view what, const Account& account);
+    // Counts a failed account and keeps why for the run's summary.
+    void Failed(const Account& account, std::string_view why);
     void EndAccount();
     void ShowProgress();
 

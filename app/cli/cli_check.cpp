@@ -59,12 +59,25 @@ std::string NewMessagesText(int count) {
     return std::to_string(count) + " new messages";
 }
 
+// The run's one line: what arrived, and which accounts failed and why, so "No new messages"
+// never stands alone for a run that could not look.
+std::string SummaryText(const TCheckResult& result) {
+    std::string text = NewMessagesText(result.stored);
+    for (std::size_t i = 0; i < result.failures.size(); ++i) {
+        text += (i == 0 ? "; failed: " : "; ") + result.failures[i];
+    }
+    return text;
+}
+
 }  // namespace
 
 int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
     // Start-up's work first: the folders the run writes into, and the settings.
     TFirstRunContent content;
-    const TSettings settings = PrepareProgramFolder(ctx.folder, content).Settings;
+    TStartFolders start = PrepareProgramFolder(ctx.folder, content);
+    const TSettings& settings = start.Settings;
+    for (const std::string& problem : start.SettingsProblems)
+        ctx.err << "kivo: " << problem << '\n';
 
     // Ctrl-C cancels the running transfer. The request stays set, so the accounts after it
     // are cancelled at once too and the run ends quickly.
@@ -89,7 +102,7 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
     TCheckMail check(paths, pop, filters, shown, &platform);
     const int errorsBefore = feedback.Errors();
     const TCheckResult result = check.Run();
-    ctx.out << NewMessagesText(result.stored) << '\n' << std::flush;
+    ctx.out << SummaryText(result) << '\n' << std::flush;
     int status = result.failed > 0 || feedback.Errors() > errorsBefore ? 1 : 0;
 
     // After Ctrl-C nothing new is started.

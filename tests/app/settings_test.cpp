@@ -36,6 +36,29 @@ TEST_F(Settings, MissingFileGivesDefaultsAndMakesTheAttachmentFolder) {
     EXPECT_FALSE(s.Position.IndexHeight.has_value());  // the window works it out
 }
 
+// A value that is there but cannot be read keeps its default, and is said.
+TEST_F(Settings, ValuesThatCannotBeReadAreListed) {
+    test::WriteFile(ini(),
+                    "[Mail]\r\nAutoCheckTime=soon\r\nHeaders=1\r\nAutoCheck=yes\r\n"
+                    "[Program]\r\nTagColor=red\r\n[Position]\r\nIndexHeight=tall\r\n"
+                    "Width=700\r\n");
+    std::vector<std::string> problems;
+    const TSettings s = LoadIni(IniFile(ini()), dir.path(), {}, &problems);
+    EXPECT_EQ(s.Mail.AutoCheckTime, 5);
+    EXPECT_TRUE(s.Mail.Headers);
+    EXPECT_EQ(s.Position.Width, 700);
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "[Mail] AutoCheck=yes cannot be read; the default is used",
+                            "[Mail] AutoCheckTime=soon cannot be read; the default is used",
+                            "[Program] TagColor=red cannot be read; the default is used",
+                            "[Position] IndexHeight=tall cannot be read; the default is used",
+                        }));
+    problems.clear();
+    Load("[Mail]\r\nAutoCheckTime=7\r\n");
+    LoadIni(IniFile(ini()), dir.path(), {}, &problems);
+    EXPECT_TRUE(problems.empty());
+}
+
 TEST_F(Settings, WindowDefaultsFollowTheScreen) {
     struct Case {
         TScreen screen;
