@@ -181,7 +181,7 @@ std::optional<std::string> TFrmAccounts::BtnOKClick() {
             written.push_back(e.name);
         }
         FlushWorkingCopy();
-        WriteFileAtomic(paths_.accountsFile, fresh.Text());
+        WriteFileAtomic(paths_.accountsFile, fresh.Text(), FileAccess::Private);
         Close();
         return chosen;
     } catch (...) {
@@ -309,7 +309,7 @@ bool TFrmAccounts::LeaveNameField() {
 }
 
 void TFrmAccounts::FlushWorkingCopy() {
-    WriteFileAtomic(paths_.workingCopy, work_.Text());
+    WriteFileAtomic(paths_.workingCopy, work_.Text(), FileAccess::Private);
 }
 
 void TFrmAccounts::DeleteWorkingCopy() {

@@ -69,7 +69,7 @@ void TFrmSetupWizard::FormClose() {
         ini.WriteString(kWizardAccount, "POPUser", Field(TWizardField::POPAccount));
         ini.WriteString(kWizardAccount, "POPServer", Field(TWizardField::POPServer));
         ini.WriteString(kWizardAccount, "SMTP", Field(TWizardField::SMTPServer));
-        ini.UpdateFile();
+        ini.UpdateFile(FileAccess::Private);
     }
 }
 

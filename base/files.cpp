@@ -201,7 +201,7 @@ namespace {
 
 // The end of an atomic rewrite: `fd` is the open temporary file `tempPath`.
 void ReplaceThrough(int rawFd, const fs::path& tempPath, const fs::path& target,
-                    std::string_view data) {
+                    std::string_view data, FileAccess access = FileAccess::Shared) {
     Fd fd(rawFd);
     auto fail = [&](const char* what) {
         int err = errno;
@@ -215,7 +215,9 @@ void ReplaceThrough(int rawFd, const fs::path& tempPath, const fs::path& target,
         if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
             // Only root may give a file away; the new file is then the caller's own.
         }
-        ::fchmod(fd.get(), old.st_mode & 07777);
+        ::fchmod(fd.get(), old.st_mode & (access == FileAccess::Private ? 07700 : 07777));
+    } else if (access == FileAccess::Private) {
+        ::fchmod(fd.get(), 0600);
     }
 
     if (!WriteAll(fd.get(), data)) fail("cannot write");
@@ -232,7 +234,7 @@ void ReplaceThrough(int rawFd, const fs::path& tempPath, const fs::path& target,
 
 }  // namespace
 
-void WriteFileAtomic(const fs::path& path, std::string_view data) {
+void WriteFileAtomic(const fs::path& path, std::string_view data, FileAccess access) {
     // A link is followed so the file it points to gets the new text and the link stays.
     std::error_code ec;
     fs::path target = path;
@@ -243,7 +245,7 @@ void WriteFileAtomic(const fs::path& path, std::string_view data) {
     fs::path tempPath;
     const int fd = CreateTempBeside(target, tempPath);
     if (fd < 0) ThrowErrno(errno, "cannot create a temporary file for", target);
-    ReplaceThrough(fd, tempPath, target, data);
+    ReplaceThrough(fd, tempPath, target, data, access);
 }
 
 fs::path StaleTempPath(const fs::path& path) {

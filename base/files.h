@@ -27,9 +27,15 @@ std::string ReadFileBytes(const fs::path& path);
 // but cannot be read.
 std::string ReadFileOrEmpty(const fs::path& path);
 
+// Who may read a file the program writes: everyone the folder lets (Shared), or only its
+// owner (Private: files that hold passwords or what is left on mail servers).
+enum class FileAccess { Shared, Private };
+
 // Writes `data` to a temporary file beside `path`, flushes it to disk and renames it over
-// `path`; throws std::system_error. The old file is untouched on failure.
-void WriteFileAtomic(const fs::path& path, std::string_view data);
+// `path`; throws std::system_error. The old file is untouched on failure. The new file keeps
+// the old one's permissions; a Private file is made 0600 and loses any group or other bits.
+void WriteFileAtomic(const fs::path& path, std::string_view data,
+                     FileAccess access = FileAccess::Shared);
 // The same through the fixed temporary file `path` + ".tmp", for files written only under a
 // lock: a temporary file left by a killed process then has a name the next locker knows
 // (see StaleTempPath) and removes.

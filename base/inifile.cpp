@@ -68,12 +68,12 @@ std::string IniFile::Text() const {
     return out;
 }
 
-void IniFile::UpdateFile() const {
+void IniFile::UpdateFile(FileAccess access) const {
     if (path_.empty()) {
         throw std::system_error(std::make_error_code(std::errc::invalid_argument),
                                 "settings file without a name");
     }
-    WriteFileAtomic(path_, Text());
+    WriteFileAtomic(path_, Text(), access);
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {

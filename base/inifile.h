@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/files.h"
+
 namespace kivo {
 
 class IniFile {
@@ -48,7 +50,7 @@ class IniFile {
     std::string Text() const;
     void SetText(std::string_view text);
     // Writes the file atomically; throws std::system_error on failure.
-    void UpdateFile() const;
+    void UpdateFile(FileAccess access = FileAccess::Shared) const;
 
   private:
     // A key and its value, or a line kept as it stands (a comment, a blank line, text

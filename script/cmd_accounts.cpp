@@ -22,7 +22,7 @@ void WriteKey(TScriptInterpreter& s, TScriptParams p, const char* countMsg, cons
     if (s.CurrentAccount().empty()) throw ESyntaxError("No current account (SetAccount)");
     IniFile ini(s.Paths().accountsFile);
     ini.WriteString(s.CurrentAccount(), key, value);
-    ini.UpdateFile();
+    ini.UpdateFile(FileAccess::Private);
 }
 
 void ReadAccount(TScriptInterpreter& s, TScriptParams p) {

@@ -85,7 +85,7 @@ void LeaveOnServerList::Insert(const LeaveOnServerEntry& entry) {
 }
 
 void LeaveOnServerList::Save() const {
-    if (!lines_.empty()) WriteFileAtomic(file_, JoinLinesCrLf(lines_));
+    if (!lines_.empty()) WriteFileAtomic(file_, JoinLinesCrLf(lines_), FileAccess::Private);
 }
 
 }  // namespace kivo

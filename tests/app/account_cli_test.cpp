@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "accounts/account.h"
 #include "base/inifile.h"
@@ -130,6 +131,30 @@ TEST_F(AccountCommands, RefusesWhatTheWindowRefuses) {
         EXPECT_FALSE(std::filesystem::exists(dir / "accounts.bak")) << c.why;
     }
     EXPECT_EQ(Kivo({"add", "X", "--password-stdin"}).status, 1);  // no line to read
+}
+
+// Stored passwords are for the owner's eyes only: the program folder Kivo makes is 0700 and
+// accounts.ini 0600, and an accounts.ini readable by others loses that on its next write.
+TEST_F(AccountCommands, PasswordsAreKeptFromOtherUsers) {
+    auto mode = [](const std::filesystem::path& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 0777;
+    };
+    const std::filesystem::path home = dir / "home";
+    auto r = test::RunKivo({"--home", home.string(), "account", "add", "Work", "--password", "pw"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(mode(home), 0700u);
+    EXPECT_EQ(mode(home / "accounts.ini"), 0600u);
+
+    ::chmod((home / "accounts.ini").c_str(), 0644);
+    r = test::RunKivo({"--home", home.string(), "account", "set", "Work", "POPPass=new"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(mode(home / "accounts.ini"), 0600u);
+
+    const std::filesystem::path fresh = dir / "fresh";
+    ASSERT_EQ(test::RunKivo({"--home", fresh.string(), "init"}).status, 0);
+    EXPECT_EQ(mode(fresh), 0700u);
 }
 
 TEST_F(AccountCommands, EmptyProgramFolderHasNoAccounts) {

@@ -146,6 +146,23 @@ TEST(Files, WriteFileAtomicReplacesWholeFile) {
     EXPECT_THROW(WriteFileAtomic(dir / "missing" / "x", "data"), std::system_error);
 }
 
+TEST(Files, PrivateFilesAreTheOwnersAlone) {
+    TempDir dir;
+    auto mode = [](const fs::path& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0);
+        return st.st_mode & 07777;
+    };
+    WriteFileAtomic(dir / "new", "x", FileAccess::Private);
+    EXPECT_EQ(mode(dir / "new"), 0600u);
+    WriteFile(dir / "old", "x");
+    ::chmod((dir / "old").c_str(), 0664);
+    WriteFileAtomic(dir / "old", "y");
+    EXPECT_EQ(mode(dir / "old"), 0664u);  // a shared file keeps what it had
+    WriteFileAtomic(dir / "old", "z", FileAccess::Private);
+    EXPECT_EQ(mode(dir / "old"), 0600u);
+}
+
 TEST(Files, WriteFileAtomicKeepsOldFileWhenWriteFails) {
     TempDir dir;
     const fs::path file = dir / "accounts.ini";

@@ -1,6 +1,7 @@
 #include "transfer/leaveonserver.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "tests/support/testutil.h"
 
@@ -30,6 +31,11 @@ TEST(LeaveOnServer, NewFileBlocksAndNewestEntryFirst) {
     EXPECT_FALSE(again.Contains({"u2", "<2@a>", ""}));
     EXPECT_TRUE(again.Contains({"u1", "<1@a>", "Mon, 1 Jan 2026"}));
     EXPECT_EQ(again.Lines().size(), 12u);
+
+    // What is left on which server is the owner's business alone.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "lmos.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(LeaveOnServer, MatchesWholeLinesInTheAccountsOwnBlockOnly) {
