@@ -12,6 +12,7 @@
 #include "base/platform.h"
 #include "mail/base64.h"
 #include "mail/mserrors.h"
+#include "mail/outgoingid.h"
 
 namespace kivo {
 
@@ -199,6 +200,7 @@ void TmsSMTP::Send() {
     if (!MailMessage) RaiseSocketText("MailMessage property must be assigned");
     MailMessage->Validate();
     if (OnPrepare) OnPrepare(*this);
+    AddMissingIdentity(MailMessage->Headers(), MailMessage->Sender().Address(), DateTime::Now());
     std::string data = MailMessage->SaveToString(&GetPlatform());
     std::vector<std::string> recipients;
     for (const TmsAddressList* list :

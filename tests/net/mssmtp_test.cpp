@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "mail/mserrors.h"
+#include "mail/msmsgcls.h"
+#include "mail/outgoingid.h"
 #include "tests/net/netfakes.h"
 
 namespace kivo {
@@ -65,6 +69,35 @@ TEST(SmtpClient, SendsEnvelopeAndStuffedDataAfterAMultiLineGreeting) {
     // On the wire every line starting with a dot gets one more; the receiver takes it off.
     EXPECT_NE(data.find("\r\nfirst\r\n..\r\n...\r\n..x\r\nlast\r\n"), std::string::npos) << data;
     EXPECT_TRUE(data.ends_with("\r\n\r\n.\r\n"));
+    // A message without them leaves with a Message-ID on the sender's domain and a Date.
+    const std::string header = data.substr(0, data.find("\r\n\r\n"));
+    EXPECT_NE(header.find("\r\nMessage-ID: <"), std::string::npos) << header;
+    EXPECT_NE(header.find("@x.test>\r\n"), std::string::npos) << header;
+    EXPECT_NE(header.find("\r\nDate: "), std::string::npos) << header;
+}
+
+// Message-ID and Date lines a message has stay as they are, once each; new identifiers
+// never repeat.
+TEST(SmtpClient, IdentityLinesAreAddedOnlyWhenMissing) {
+    TmsHeaders headers;
+    headers.Add("message-id: <mine@x.test>");
+    headers.Add("Date: Thu, 10 Dec 2026 09:00:00 +0000");
+    const TmsHeaders before = headers;
+    AddMissingIdentity(headers, "me@x.test", DateTime::Now());
+    EXPECT_EQ(headers, before);
+
+    TmsHeaders bare;
+    AddMissingIdentity(bare, "Me <me@Sub.X.test>", DateTime{2026, 12, 10, 9, 30, 0});
+    ASSERT_EQ(bare.Count(), 2u);
+    EXPECT_TRUE(bare[0].starts_with("Message-ID: <")) << bare[0];
+    EXPECT_TRUE(bare[0].ends_with("@Sub.X.test>")) << bare[0];
+    EXPECT_TRUE(bare[1].starts_with("Date: Thu, 10 Dec 2026 09:30:00 ")) << bare[1];
+
+    std::set<std::string> ids;
+    for (int i = 0; i < 1000; ++i) ids.insert(NewMessageId("me@x.test"));
+    EXPECT_EQ(ids.size(), 1000u);
+    EXPECT_TRUE(NewMessageId("no domain").ends_with(">"));
+    EXPECT_EQ(NewMessageId("no domain").find("@>"), std::string::npos);
 }
 
 TEST(SmtpClient, NegativeRepliesEndTheSending) {
