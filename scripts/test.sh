@@ -6,7 +6,12 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 
 # Real mail servers on loopback for the network tests (they skip without MAILPEERS_* set).
+# In CI a missing rig fails the run; elsewhere the skipped tests are counted and said.
 peers=../shared/peers/mailpeers
+if [ ! -f "$peers" ] && [ "${CI:-}" = true ]; then
+  echo "error: the mail server rig $peers is missing; CI runs every test" >&2
+  exit 1
+fi
 if [ -f "$peers" ]; then
   bash "$peers" install >/dev/null
   peers_dir=$(mktemp -d /tmp/kivo-peers.XXXXXX)
@@ -21,12 +26,31 @@ if [ -f "$peers" ]; then
   set +a
 fi
 
+# Runs one build's tests and adds the count of skipped ones to $skipped.
+skipped=0
+run_tests() {
+  local log
+  log=$(mktemp)
+  local status=0
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" | tee "$log" || status=$?
+  skipped=$((skipped + $(grep -c '(Skipped)$' "$log" || true)))
+  rm -f "$log"
+  return "$status"
+}
+
 jobs=$(nproc)
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build --output-on-failure -j "$jobs"
+run_tests build
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON
-ctest --test-dir build-asan --output-on-failure -j "$jobs"
-echo "all tests passed"
+run_tests build-asan
+if [ "$skipped" -gt 0 ]; then
+  reason=""
+  [ -f "$peers" ] || reason=" (the mail server rig $peers is missing)"
+  echo "warning: $skipped tests were skipped$reason" >&2
+  echo "all tests that ran passed; $skipped skipped"
+else
+  echo "all tests passed"
+fi
