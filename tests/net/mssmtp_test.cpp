@@ -87,7 +87,7 @@ TEST(SmtpClient, IdentityLinesAreAddedOnlyWhenMissing) {
     EXPECT_EQ(headers, before);
 
     TmsHeaders bare;
-    AddMissingIdentity(bare, "Me <me@Sub.X.test>", DateTime{2026, 12, 10, 9, 30, 0});
+    AddMissingIdentity(bare, "me@Sub.X.test", DateTime{2026, 12, 10, 9, 30, 0});
     ASSERT_EQ(bare.Count(), 2u);
     EXPECT_TRUE(bare[0].starts_with("Message-ID: <")) << bare[0];
     EXPECT_TRUE(bare[0].ends_with("@Sub.X.test>")) << bare[0];
