@@ -4,7 +4,9 @@
 
 #include "base/bytes.h"
 #include "mail/base64.h"
+#include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
+#include "mail/utf8text.h"
 
 namespace kivo {
 namespace {
@@ -31,20 +33,31 @@ void DecodeQ(std::string_view text, std::string& out) {
     UnescapeQuotedPrintable(raw, out);
 }
 
-// Decodes the inside of one word ("charset?E?text") and appends the bytes.
+// Decodes the inside of one word ("charset?E?text") and appends its text in UTF-8.
 void DecodeWord(std::string_view inner, std::string& out) {
     std::size_t q = inner.find('?');
     if (q == std::string_view::npos || q + 1 >= inner.size()) return;
     const char letter = inner[q + 1];
     std::string_view text = q + 3 <= inner.size() ? inner.substr(q + 3) : std::string_view();
+    std::string bytes;
     if (letter == 'B' || letter == 'b') {
         // A damaged word must not make the whole header unreadable: bad characters are skipped.
         Base64Decoder decoder(Base64Errors::kSkip);
-        decoder.Decode(text, out);
-        decoder.Finish(out);
+        decoder.Decode(text, bytes);
+        decoder.Finish(bytes);
     } else if (letter == 'Q' || letter == 'q') {
-        DecodeQ(text, out);
+        DecodeQ(text, bytes);
     }
+    out.append(ToUtf8(bytes, inner.substr(0, q)));
+}
+
+// Cuts `text` to at most `max` bytes without leaving half a UTF-8 character at the end.
+void CutAtCharacter(std::string& text, std::size_t max) {
+    if (text.size() <= max) return;
+    std::size_t cut = max;
+    const bool utf8 = IsValidUtf8(text);
+    while (utf8 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
 }
 
 bool IsBlank(char c) {
@@ -76,7 +89,7 @@ std::string DecodeEncodedWords(std::string_view value) {
             at = next;
         }
     }
-    if (out.size() > kShortTextMax) out.resize(kShortTextMax);
+    CutAtCharacter(out, kShortTextMax);
     return out;
 }
 

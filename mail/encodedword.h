@@ -1,6 +1,6 @@
 #pragma once
-// MIME encoded words in header values ("=?charset?Q?text?=" and "=?charset?B?text?="). The
-// bytes are kept as they are: no character-set conversion happens anywhere in Kivo.
+// MIME encoded words in header values ("=?charset?Q?text?=" and "=?charset?B?text?="). Their
+// text is read in UTF-8, converted from the charset each word names.
 
 #include <string>
 #include <string_view>
@@ -9,7 +9,8 @@ namespace kivo {
 
 // Decodes every encoded word of a header value, left to right; decoded text is never read
 // again. Blanks between two adjacent encoded words are dropped; an unterminated "=?" cuts the
-// value before it. The result is cut to 255 characters. Never throws.
+// value before it. The result is cut to 255 bytes, never inside a UTF-8 character. Never
+// throws.
 std::string DecodeEncodedWords(std::string_view value);
 
 // Text that begins with the escape character (code 27) becomes one base64 word

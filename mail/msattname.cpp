@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "mail/encodedword.h"
 #include "mail/headerfields.h"
+#include "mail/utf8text.h"
 
 namespace kivo {
 
@@ -136,10 +137,11 @@ NameParts FindNameParts(std::string_view parameter, std::string_view field) {
     return parts;
 }
 
-// The pieces from the lowest number on, up to the first number missing, as one name. The
-// charset of piece 0 is only skipped: the name keeps the sender's bytes, as encoded words do.
+// The pieces from the lowest number on, up to the first number missing, as one name in
+// UTF-8, converted from the charset piece 0 names (as encoded words are).
 std::string JoinPieces(const std::map<unsigned, Piece>& pieces) {
     std::string name;
+    std::string charset;
     unsigned next = pieces.empty() ? 0 : pieces.begin()->first;
     for (auto it = pieces.begin(); it != pieces.end() && it->first == next; ++it, ++next) {
         std::string_view text = it->second.text;
@@ -151,11 +153,14 @@ std::string JoinPieces(const std::map<unsigned, Piece>& pieces) {
             const std::size_t first = text.find('\'');
             const std::size_t second =
                 first == std::string_view::npos ? first : text.find('\'', first + 1);
-            if (second != std::string_view::npos) text.remove_prefix(second + 1);
+            if (second != std::string_view::npos) {
+                charset = text.substr(0, first);
+                text.remove_prefix(second + 1);
+            }
         }
         name += PercentDecoded(text);
     }
-    return name;
+    return ToUtf8(name, charset);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 // non-ASCII names as encoded words ("=?iso-8859-1?Q?=DCbersicht.zip?=") or in the RFC 2231
 // form (filename*=iso-8859-1''%DCbersicht.zip), long ones split into numbered pieces
 // (filename*0*=...; filename*1*=...); all are turned into the name's bytes, so the attachment
-// is saved and typed by its real name. The bytes stay in the sender's charset, as with encoded
-// words.
+// is saved and typed by its real name, in UTF-8 (converted from the charset the sender
+// named, as with encoded words).
 
 #include <string>
 #include <string_view>

@@ -25,14 +25,17 @@ std::string LowerBaseName(const TmsAttItem& item) {
     return LowerCase(AttachmentBaseName(item.FileName()));
 }
 
-bool IsAltName(const TmsAttItem& item) { return LowerBaseName(item).starts_with("_alt."); }
+bool IsAltName(const TmsAttItem& item) {
+    return LowerBaseName(item).starts_with("_alt.");
+}
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 }  // namespace
 
-TmsCustomEncoder::TmsCustomEncoder(TmsCustomMessage& message, std::ostream& out,
-                                   Platform* platform)
+TmsCustomEncoder::TmsCustomEncoder(TmsCustomMessage& message, std::ostream& out, Platform* platform)
     : message_(message), stream_(out) {
     if (platform) pump_.emplace(*platform);
     // A "." line is written as it stands: dot-stuffing belongs to the SMTP client, and a
@@ -91,7 +94,7 @@ std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
     if (japanese && name.starts_with('\x1b')) return ISO2022JPWord(name);
     // 8-bit text goes out as encoded words, which need no quotes. A mailbox file (wrap-only
     // mode) keeps the text itself, as its index and view read it.
-    if (!japanese && !WrapOnlyMode() && !IsAscii(name)) return EncodeHeaderText(name);
+    if (!WrapOnlyMode() && !IsAscii(name)) return EncodeHeaderText(name);
     // Beyond ".", any character that would split or end the address ("Smith, Bob") asks for
     // quotes too; a name that carries its own quotes is left as it is.
     std::string result(name);
@@ -103,7 +106,9 @@ std::string TmsCustomEncoder::DisplayName(std::string_view name) const {
 }
 
 std::string TmsCustomEncoder::SubjectText() const {
-    if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME) {
+    // Japanese text read in UTF-8 (no longer in its escape sequences) goes as other 8-bit text.
+    if (message_.CharSet() == csISO2022jp && message_.Encoding() == meMIME &&
+        message_.Subject().starts_with('\x1b')) {
         return ISO2022JPWord(message_.Subject());
     }
     return WrapOnlyMode() ? message_.Subject() : EncodeHeaderText(message_.Subject());
@@ -144,7 +149,9 @@ void TmsCustomEncoder::WriteBodyTextSection() {
     }
 }
 
-void TmsCustomEncoder::WritePlainLayout() { WriteBodyTextSection(); }
+void TmsCustomEncoder::WritePlainLayout() {
+    WriteBodyTextSection();
+}
 
 void TmsCustomEncoder::WriteStyledLayout(const std::string& type) {
     std::string line = type == "text/html" ? "Content-Type: text/html" : "Content-Type: text/rtf";

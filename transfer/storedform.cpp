@@ -7,7 +7,9 @@
 #include <system_error>
 
 #include "base/bytes.h"
+#include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
+#include "mail/utf8text.h"
 #include "store/freename.h"
 #include "store/mbxfile.h"
 
@@ -51,9 +53,29 @@ fs::path SaveNewFile(const fs::path& dir, std::string_view base, std::string_vie
     }
 }
 
-// Splits a safe file name into base and extension (the extension with its dot).
+// The decoded message's own text in UTF-8: the body by its declared charset, the subject and
+// the display names (whose encoded words the decoder read in UTF-8 already) where a sender
+// wrote 8-bit bytes without encoding them. The text is then written as UTF-8, not in the
+// charset and transfer encoding it came in.
+void ConvertToUtf8(TmsMessage& msg) {
+    Utf8Converter converter(msg.BodyCharsetName());
+    for (std::string& line : msg.Body()) line = converter.Convert(line);
+    msg.SetSubject(ToUtf8(msg.Subject(), ""));
+    msg.Sender().SetName(ToUtf8(msg.Sender().Name(), ""));
+    for (TmsAddressList* list : {&msg.Recipients(), &msg.CC(), &msg.BCC()}) {
+        TmsAddressList converted;
+        for (const TmsMailAddress& address : *list) {
+            converted.AddAddress(address.Address(), ToUtf8(address.Name(), ""));
+        }
+        *list = std::move(converted);
+    }
+    msg.SetCharSet(csUSASCII);
+}
+
+// Splits a safe file name into base and extension (the extension with its dot); a name that
+// is not UTF-8 is read as Windows-1252, so every saved file has a UTF-8 name.
 std::pair<std::string, std::string> SplitName(std::string_view fileName) {
-    const std::string name = SafeAttachmentName(fileName);
+    const std::string name = SafeAttachmentName(ToUtf8(fileName, ""));
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0 || name.size() - dot > kMaxExtension) {
         dot = name.size();
@@ -107,8 +129,12 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
             idLines.push_back(ContentIdLine(part.ContentID(), received.files.back()));
         }
     };
-    auto append = [](std::vector<std::string>& to, const std::string& data) {
-        for (std::string& line : SplitLines(data)) to.push_back(std::move(line));
+    // Text parts join the stored body in UTF-8, converted from the charset each declared.
+    auto append = [](std::vector<std::string>& to, const TmsAttItem& part) {
+        Utf8Converter converter(part.CharsetName());
+        for (const std::string& line : SplitLines(part.Data())) {
+            to.push_back(converter.Convert(line));
+        }
     };
 
     for (const TmsAttItem& part : msg.Attachments()) {
@@ -120,9 +146,9 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
             if (type == "message/rfc822") {
                 saveFile("Attached Message 1", ".html", part);
             } else if (type.starts_with("text") && unnamedText) {
-                append(textLines, part.Data());
+                append(textLines, part);
             } else if (type == "text/html" && alternative) {
-                append(htmlLines, part.Data());
+                append(htmlLines, part);
             } else if (!type.starts_with("text")) {
                 const auto [base, ext] = SplitName(name);
                 saveFile(base, ext, part);
@@ -139,11 +165,15 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
     received.storedType = hadParts && ownType.starts_with("multipart") ? "text/html" : ownType;
 
     std::vector<std::string>& body = msg.Body();
+    ConvertToUtf8(msg);
     if (!htmlLines.empty()) body = std::move(htmlLines);
     body.insert(body.end(), textLines.begin(), textLines.end());
     body.insert(body.end(), attachmentLines.begin(), attachmentLines.end());
     for (std::size_t i = 0; i < body.size() && i < 10; ++i) {
         if (FindNoCase(body[i], "<html>") != std::string::npos) received.storedType = "text/html";
+    }
+    if (!IsAscii(body) && received.storedType.starts_with("text/")) {
+        received.storedType += "; charset=\"utf-8\"";
     }
     return received;
 }

@@ -703,5 +703,77 @@ TEST_F(CheckRig, AKilledOrStoppedCheckNeitherLosesNorDuplicatesMail) {
     EXPECT_EQ(LeftEntries(), kMessages * (kTrials / 2));
 }
 
+// Text in the charsets mail comes in is stored as UTF-8: subjects (encoded words) and bodies
+// read right in `kivo ls` and `kivo show`, and `kivo find` finds a word typed in UTF-8.
+TEST_F(CheckRig, TextInAnyCharsetIsStoredAsUtf8) {
+    struct Case {
+        const char* charset;
+        const char* encoding;  // of the body
+        std::string subject;   // in UTF-8
+        std::string body;      // in UTF-8
+        std::string word;      // found only in this message
+    };
+    const Case cases[] = {
+        {"utf-8", "8bit", "Grüße aus Köln", "Schöne Grüße aus Köln.", "Schöne"},
+        {"iso-8859-1", "quoted-printable", "Café crème", "Un café crème, s'il vous plaît.",
+         "plaît"},
+        {"iso-8859-2", "8bit", "Zażółć gęślą jaźń", "Pchnąć w tę łódź jeża.", "łódź"},
+        {"iso-8859-15", "base64", "Œuvre à 5 €", "L'œuvre coûte 5 €.", "L'œuvre"},
+        {"windows-1252", "8bit", "“Smart” quotes", "It’s a “naïve” test – really.", "“naïve”"},
+        {"koi8-r", "base64", "Привет, мир", "Съешь же ещё этих мягких булок.", "булок"},
+        {"iso-2022-jp", "7bit", "日本語の件名", "これは日本語のテストです。", "テスト"},
+    };
+    const std::string user = NewUser();
+    AddAccount("World", user);
+    std::vector<std::string> messages;
+    for (const Case& c : cases) {
+        auto encode = [&](const std::string& text) {
+            auto converted = test::RunProgram({"iconv", "-f", "UTF-8", "-t", c.charset}, text);
+            EXPECT_EQ(converted.status, 0) << c.charset;
+            return converted.out;
+        };
+        auto base64 = [](const std::string& bytes) {
+            return Trim(test::RunProgram({"base64", "-w0"}, bytes).out);
+        };
+        std::string body = encode(c.body + "\n");
+        if (std::string_view(c.encoding) == "base64") body = base64(body) + "\r\n";
+        if (std::string_view(c.encoding) == "quoted-printable") {
+            std::string qp;
+            for (unsigned char ch : body) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                if (ch >= 128 || ch == '=') {
+                    qp += '=';
+                    qp += kHex[ch >> 4];
+                    qp += kHex[ch & 15];
+                } else {
+                    qp += static_cast<char>(ch);
+                }
+            }
+            body = qp;
+        }
+        messages.push_back(
+            Message("=?" + std::string(c.charset) + "?B?" + base64(encode(c.subject)) + "?=",
+                    std::string("MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"") +
+                        c.charset + "\"\r\nContent-Transfer-Encoding: " + c.encoding + "\r\n",
+                    body));
+    }
+    Seed(user, messages);
+    auto result = Check();
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const auto list = Kivo({"ls", "In"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_NE(list.out.find(c.subject), std::string::npos) << c.charset << "\n" << list.out;
+        const auto shown = Kivo({"show", "In", std::to_string(i + 1)});
+        EXPECT_NE(shown.out.find(c.subject), std::string::npos) << c.charset << "\n" << shown.out;
+        EXPECT_NE(shown.out.find(c.body), std::string::npos) << c.charset << "\n" << shown.out;
+        EXPECT_NE(shown.out.find("charset=\"utf-8\""), std::string::npos) << c.charset;
+        const auto found = Kivo({"find", c.word, "--into", "Found " + std::to_string(i)});
+        EXPECT_EQ(found.out, "Found " + std::to_string(i) + "\t1\n") << c.charset << found.err;
+    }
+}
+
 }  // namespace
 }  // namespace kivo

@@ -14,7 +14,8 @@ TEST(EncodedWord, DecodesHeaderValues) {
         const char* why;
     };
     const Case cases[] = {
-        {"=?iso-8859-1?Q?Caf=E9_noir?= is here", "Caf\xe9 noir is here", "Q word and text"},
+        {"=?iso-8859-1?Q?Caf=E9_noir?= is here", "Caf\xc3\xa9 noir is here",
+         "Q word and text, read in UTF-8"},
         {"=?utf-8?B?SGVsbG8=?=", "Hello", "B word"},
         {"=?utf-8?b?SGVsbG8=?= =?utf-8?q?_world?=", "Hello world", "blank between words goes"},
         {"=?a?Q?x?=  \t=?a?Q?y?=", "xy", "several blanks between words go"},

@@ -19,11 +19,11 @@ TEST(PartFileName, ReadsEveryFormSendersUse) {
         {"name", "image/gif; name=\"x.gif\"", "x.gif", "plain quoted"},
         {"filename", "attachment; filename=report.pdf", "report.pdf", "plain unquoted"},
         {"name", "application/zip; name=\"=?iso-8859-1?Q?=DCbersicht=2Ezip?=\"",
-         "\xdc"
+         "\xc3\x9c"
          "bersicht.zip",
          "encoded word"},
         {"filename", "attachment; filename*=iso-8859-1''%DCbersicht.dat",
-         "\xdc"
+         "\xc3\x9c"
          "bersicht.dat",
          "RFC 2231 with charset: the sender's bytes"},
         {"filename", "attachment; filename*0=\"part.txt\"", "part.txt", "numbered, not encoded"},

@@ -38,7 +38,7 @@ TEST(Headers, GetFieldValue) {
         {"To", "a@b.c, Smith <s@d.e>", "continuation joined with one blank"},
         {"Sub", "", "a name is matched up to its colon"},
         {"Missing", "", "no such field"},
-        {"X-Word", "Caf\xe9 noir is here", "encoded words decoded"},
+        {"X-Word", "Caf\xc3\xa9 noir is here", "encoded words decoded into UTF-8"},
         {"Content-Type", "multipart/mixed; boundary=\"=?x?Q?y?=\"", "Content-Type kept raw"},
         {"X-Long", std::string(255, 'a'), "other values cut to 255"},
     };

@@ -167,7 +167,7 @@ TEST(Message, ReadHeaderFields) {
         ASSERT_EQ(message.Recipients().Count(), 2u);
         EXPECT_EQ(message.Recipients().Items(1), TmsMailAddress("bob@d.e", "Bob"));
         EXPECT_EQ(message.CC().Items(0), TmsMailAddress("carl@f.g", "Carl"));
-        EXPECT_EQ(message.Subject(), "Caf\xe9");
+        EXPECT_EQ(message.Subject(), "Caf\xc3\xa9");
         EXPECT_EQ(message.Headers(), headers);
         EXPECT_FALSE(message.ReturnReceipt());
     }
