@@ -2,6 +2,7 @@
 
 #include "base/inifile.h"
 #include "base/scramble.h"
+#include "net/hostlookup.h"
 
 namespace kivo {
 
@@ -10,6 +11,17 @@ std::size_t Slot(TWizardField field) {
     return static_cast<std::size_t>(field);
 }
 }  // namespace
+
+std::string_view WizardPopSecurity(std::string_view server) {
+    return SplitServer(server).port == "995" ? "tls" : "";
+}
+
+std::string_view WizardSmtpSecurity(std::string_view server) {
+    const std::string port = SplitServer(server).port;
+    if (port == "465") return "tls";
+    if (port == "587") return "starttls";
+    return "";
+}
 
 TWizardColours WizardColourScheme(int bitsPerPixel) {
     TWizardColours c;
@@ -69,6 +81,13 @@ void TFrmSetupWizard::FormClose() {
         ini.WriteString(kWizardAccount, "POPUser", Field(TWizardField::POPAccount));
         ini.WriteString(kWizardAccount, "POPServer", Field(TWizardField::POPServer));
         ini.WriteString(kWizardAccount, "SMTP", Field(TWizardField::SMTPServer));
+        const std::string_view pop = WizardPopSecurity(Field(TWizardField::POPServer));
+        if (!pop.empty()) ini.WriteString(kWizardAccount, "POPSecurity", pop);
+        const std::string_view smtp = WizardSmtpSecurity(Field(TWizardField::SMTPServer));
+        if (!smtp.empty()) {
+            ini.WriteString(kWizardAccount, "SMTPSecurity", smtp);
+            ini.WriteString(kWizardAccount, "SMTPAuth", "pop");
+        }
         ini.UpdateFile(FileAccess::Private);
     }
 }

@@ -18,6 +18,12 @@ enum class TWizardField { Email, FullName, POPServer, POPAccount, Password, SMTP
 // The account section the wizard writes.
 inline constexpr const char* kWizardAccount = "My Account";
 
+// The security a user means by naming a standard secure port in a server field: POP3 on
+// 995 is TLS ("tls"); SMTP on 465 is TLS ("tls"), on 587 STARTTLS ("starttls"); empty for
+// any other port or none, which keeps the plain connection of an account without the keys.
+std::string_view WizardPopSecurity(std::string_view server);
+std::string_view WizardSmtpSecurity(std::string_view server);
+
 // The display colours of a new program folder (0x00BBGGRR values).
 struct TWizardColours {
     bool ShadeCols = true;
@@ -48,7 +54,9 @@ class TFrmSetupWizard {
     // Whether the user's own text holds the field (POP account, POP server, SMTP server).
     bool TypedInto(TWizardField field) const;
 
-    // "Finish", or closing the window otherwise: writes "My Account". The caller then applies
+    // "Finish", or closing the window otherwise: writes "My Account", with the security the
+    // server fields' ports suggest (and the POP log-in for an SMTP server on a submission
+    // port, which never relays without one). The caller then applies
     // WizardColourScheme. Throws std::system_error when accounts.ini cannot be written.
     void FormClose();
     bool Closed() const { return closed_; }

@@ -97,10 +97,6 @@ int TagSocket::ReplyCode(std::string_view line) const {
     return code;
 }
 
-std::uint16_t TagSocket::Port() const {
-    return ntohs(address_.sin_port);
-}
-
 void TagSocket::Connect() {
     if (RAS) RAS->Dial();
     if (OnOpen) OnOpen(*this);
@@ -119,9 +115,12 @@ void TagSocket::Connect() {
     else
         localHostName_ = host;
 
-    address_ = sockaddr_in{};
-    address_.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, host.c_str(), &address_.sin_addr) != 1) ResolveAddress(host);
+    addresses_.clear();
+    TSocketAddress literal;
+    if (NumericAddress(host, literal))
+        addresses_.push_back(literal);
+    else
+        ResolveAddress(host);
     FindPort();
 
     input_.clear();
@@ -134,7 +133,7 @@ void TagSocket::Connect() {
 }
 
 void TagSocket::ResolveAddress(const std::string& host) {
-    THostLookup lookup(host);
+    THostLookup lookup(host, Resolver);
     counter_.Start(TimeOut);
     while (!lookup.Done()) {
         ::poll(nullptr, 0, kPollSliceMs);
@@ -149,19 +148,22 @@ void TagSocket::ResolveAddress(const std::string& host) {
         }
     }
     counter_.Stop();
-    sockaddr_in found{};
-    if (int code = lookup.Result(found)) RaiseSocketError(code);
-    if (found.sin_family != AF_INET) RaiseSocketText("Error resolving remote host");
-    address_.sin_addr = found.sin_addr;
+    if (int code = lookup.Result(addresses_)) RaiseSocketError(code);
+    if (addresses_.empty()) RaiseSocketText("Error resolving remote host");
 }
 
 void TagSocket::FindPort() {
     const std::string portText = SplitServer(Server).port;
     int port = 0;
     if (!portText.empty() && ParseInt(portText, port) && port > 0 && port <= 65535) {
-        address_.sin_port = htons(static_cast<std::uint16_t>(port));
-        return;
+        port_ = static_cast<std::uint16_t>(port);
+    } else {
+        port_ = ServicePort();
     }
+    for (TSocketAddress& address : addresses_) address.SetPort(port_);
+}
+
+std::uint16_t TagSocket::ServicePort() {
     if (serviceName_.empty()) RaiseSocketText("Service name is required");
     // The services file is local and small; this lookup never waits on the network.
     servent entry{};
@@ -170,9 +172,8 @@ void TagSocket::FindPort() {
     if (::getservbyname_r(serviceName_.c_str(), "tcp", &entry, buffer, sizeof buffer, &found) ==
             0 &&
         found != nullptr)
-        address_.sin_port = static_cast<in_port_t>(found->s_port);
-    else
-        address_.sin_port = htons(DefaultPort);
+        return ntohs(static_cast<std::uint16_t>(found->s_port));
+    return DefaultPort;
 }
 
 void TagSocket::Disconnect() {
@@ -195,14 +196,30 @@ void TagSocket::Cancel() {
 void TagSocket::OpenConnection() {
     if (cancel_) RaiseCanceled();
     RequireConnection();
-    counter_.Start(TimeOut);
-    TIoResult result = transport_->StartConnect(address_);
-    while (result.kind == TIoResult::ioWantWrite || result.kind == TIoResult::ioWantRead) {
-        WaitOrRaise(result.kind == TIoResult::ioWantRead ? POLLIN : POLLOUT);
-        result = transport_->FinishConnect();
+    TIoResult result{TIoResult::ioError, 0, EHOSTUNREACH};
+    for (std::size_t i = 0; i < addresses_.size(); ++i) {
+        result = ConnectTo(addresses_[i], i + 1 == addresses_.size());
+        if (result.kind != TIoResult::ioError) break;
     }
     if (result.kind == TIoResult::ioError) RaiseSocketError(WinsockErrorFromErrno(result.error));
     counter_.Stop();
+}
+
+TIoResult TagSocket::ConnectTo(const TSocketAddress& address, bool last) {
+    counter_.Start(TimeOut);
+    TIoResult result = transport_->StartConnect(address);
+    while (result.kind == TIoResult::ioWantWrite || result.kind == TIoResult::ioWantRead) {
+        const short events = result.kind == TIoResult::ioWantRead ? POLLIN : POLLOUT;
+        const WaitEnd end = Wait(events);
+        if (end == WaitEnd::timedOut && !last) {
+            // An address that does not answer in time gives way to the next one.
+            counter_.ResetExpired();
+            return {TIoResult::ioError, 0, ETIMEDOUT};
+        }
+        RaiseUnlessReady(end);
+        result = transport_->FinishConnect();
+    }
+    return result;
 }
 
 void TagSocket::StartTls(std::string_view trustFingerprint) {
@@ -261,7 +278,11 @@ bool TagSocket::ReplyOverdue() {
 }
 
 void TagSocket::WaitOrRaise(short events) {
-    switch (Wait(events)) {
+    RaiseUnlessReady(Wait(events));
+}
+
+void TagSocket::RaiseUnlessReady(WaitEnd end) {
+    switch (end) {
         case WaitEnd::ready:
             return;
         case WaitEnd::canceled:

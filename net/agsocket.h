@@ -6,8 +6,6 @@
 // flag end any wait. All errors are reported through OnError first, which may change the
 // text, and then raised. It never interprets the protocol; that is for the clients above.
 
-#include <netinet/in.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -17,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/hostlookup.h"
 #include "net/transport.h"
 
 namespace kivo {
@@ -98,12 +97,15 @@ class TagSocket {
     TagSocket(const TagSocket&) = delete;
     TagSocket& operator=(const TagSocket&) = delete;
 
-    // Host name or dotted address, optionally followed by ":" and a port number.
+    // Host name or address, optionally followed by ":" and a port number ("[::1]:110" for an
+    // IPv6 address with a port).
     std::string Server;
     std::uint16_t DefaultPort = 0;
     int TimeOut = 60;
     TagRas* RAS = nullptr;  // borrowed; dialled in Connect, released in Disconnect
     TransportFactory MakeTransport;
+    // Finds the server's addresses; the system's resolver when empty.
+    THostResolver Resolver;
 
     TNotifyEvent OnOpen;
     TNotifyEvent OnClosing;
@@ -117,7 +119,8 @@ class TagSocket {
 
     virtual void ResetFlags();
     virtual int ReplyCode(std::string_view line) const;
-    // Resolves the server, finds the port and creates the socket; LogIn connects it.
+    // Resolves the server, finds the port and creates the socket; LogIn connects it, trying
+    // the server's addresses in the resolver's order.
     virtual void Connect();
     virtual void Disconnect();
     // Callable at any time, also from a handler that runs inside a wait.
@@ -126,7 +129,7 @@ class TagSocket {
     bool Connected() const { return transport_ != nullptr; }
     const std::string& LastReply() const { return lastReply_; }
     const std::string& LocalHostName() const { return localHostName_; }
-    std::uint16_t Port() const;  // of the last Connect
+    std::uint16_t Port() const { return port_; }  // of the last Connect
     TTimeCounter& Counter() { return counter_; }
 
     // Turns the open connection into a TLS one: handshake and certificate check within
@@ -156,7 +159,8 @@ class TagSocket {
     static constexpr int kMaxReplyLines = 10000;
 
   protected:
-    // Opens the TCP connection of a created socket (first step of every LogIn).
+    // Opens the TCP connection of a created socket (first step of every LogIn): the first of
+    // the server's addresses that connects wins; each has TimeOut to do so.
     void OpenConnection();
     [[noreturn]] void RaiseSocketError(int code);
     [[noreturn]] void RaiseSocketText(std::string text);
@@ -173,8 +177,14 @@ class TagSocket {
     enum class WaitEnd { ready, canceled, timedOut };
     WaitEnd Wait(short events);
     void WaitOrRaise(short events);
+    void RaiseUnlessReady(WaitEnd end);
+    // Connects to one address: ioDone, or ioError with errno (ETIMEDOUT when its time ran
+    // out and `last` is false; on the last address a time-out raises as any wait does).
+    TIoResult ConnectTo(const TSocketAddress& address, bool last);
     void ResolveAddress(const std::string& host);
     void FindPort();
+    // The port of the service name, else DefaultPort.
+    std::uint16_t ServicePort();
     void ReceiveMore();
     // After bytes moved: lets the user interface run and honours Cancel and a lost connection.
     void AfterProgress();
@@ -196,7 +206,8 @@ class TagSocket {
     std::unique_ptr<TByteTransport> transport_;
     std::string serviceName_;
     std::string localHostName_;
-    sockaddr_in address_{};
+    std::vector<TSocketAddress> addresses_;
+    std::uint16_t port_ = 0;
     TTimeCounter counter_;
     bool cancel_ = false;
     bool winsockLoaded_ = true;

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 #include "net/sockerrors.h"
 
@@ -29,27 +28,33 @@ TServerParts SplitServer(std::string_view server) {
     return {std::string(server.substr(0, colon)), std::string(server.substr(colon + 1))};
 }
 
+int SystemResolve(const std::string& host, std::vector<TSocketAddress>& found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &list);
+    if (rc != 0) return WinsockErrorFromLookup(rc, errno);
+    for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+        TSocketAddress address;
+        if (AddressFromEntry(*entry, address)) found.push_back(address);
+    }
+    ::freeaddrinfo(list);
+    return found.empty() ? kWsaHostNotFound : 0;
+}
+
 struct THostLookup::State {
     std::atomic<bool> done{false};
     int code = 0;  // written before done is set
-    sockaddr_in address{};
+    std::vector<TSocketAddress> addresses;
 };
 
-THostLookup::THostLookup(std::string host) : state_(std::make_shared<State>()) {
-    thread_ = std::thread([state = state_, host = std::move(host)] {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-        if (rc != 0) {
-            state->code = WinsockErrorFromLookup(rc, errno);
-        } else if (found == nullptr || found->ai_addrlen < sizeof(sockaddr_in)) {
-            state->code = kWsaHostNotFound;
-        } else {
-            std::memcpy(&state->address, found->ai_addr, sizeof(sockaddr_in));
-        }
-        if (found) ::freeaddrinfo(found);
+THostLookup::THostLookup(std::string host, THostResolver resolver)
+    : state_(std::make_shared<State>()) {
+    if (!resolver) resolver = SystemResolve;
+    thread_ = std::thread([state = state_, host = std::move(host), resolver = std::move(resolver)] {
+        state->code = resolver(host, state->addresses);
+        if (state->code == 0 && state->addresses.empty()) state->code = kWsaHostNotFound;
         state->done.store(true, std::memory_order_release);
     });
 }
@@ -67,9 +72,9 @@ bool THostLookup::Done() const {
     return state_->done.load(std::memory_order_acquire);
 }
 
-int THostLookup::Result(sockaddr_in& address) {
+int THostLookup::Result(std::vector<TSocketAddress>& addresses) {
     if (thread_.joinable()) thread_.join();
-    address = state_->address;
+    addresses = state_->addresses;
     return state_->code;
 }
 

@@ -4,12 +4,14 @@
 // thread only resolves; it shares nothing with the caller but a small state block, so a
 // lookup that is abandoned (cancel, time-out) finishes on its own and frees that block.
 
-#include <netinet/in.h>
-
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
+
+#include "net/sockaddress.h"
 
 namespace kivo {
 
@@ -21,16 +23,23 @@ struct TServerParts {
 };
 TServerParts SplitServer(std::string_view server);
 
+// Finds the addresses of a host name, in the order to try them: 0, or the Winsock number of
+// the failure. It runs on the lookup's own thread.
+using THostResolver = std::function<int(const std::string& host, std::vector<TSocketAddress>&)>;
+// The system's resolver (getaddrinfo): IPv6 and IPv4 addresses in the order it prefers.
+int SystemResolve(const std::string& host, std::vector<TSocketAddress>& found);
+
 class THostLookup {
   public:
-    explicit THostLookup(std::string host);
+    // `resolver` empty: the system's.
+    explicit THostLookup(std::string host, THostResolver resolver = {});
     ~THostLookup();  // abandons a lookup still running
     THostLookup(const THostLookup&) = delete;
     THostLookup& operator=(const THostLookup&) = delete;
 
     bool Done() const;
-    // After Done: 0 and the first IPv4 address, or the Winsock number of the failure.
-    int Result(sockaddr_in& address);
+    // After Done: 0 and at least one address, or the Winsock number of the failure.
+    int Result(std::vector<TSocketAddress>& addresses);
     // Leaves a running lookup to finish by itself.
     void Abandon();
 

@@ -157,9 +157,18 @@ TTlsTransport::TTlsTransport(std::unique_ptr<TByteTransport> inner, TTlsOptions 
     SSL_set_connect_state(ssl);
 }
 
-TTlsTransport::~TTlsTransport() = default;
+TTlsTransport::~TTlsTransport() {
+    // A session that carried data ends with close-notify, so the server can tell a finished
+    // session from a cut one. One try that never waits: no answer is awaited, and a server
+    // that reads nothing more cannot hold the program. Never after a fatal error.
+    if (!handshakeDone_ || failed_) return;
+    ERR_clear_error();
+    HeldSigpipe held;
+    SSL_shutdown(ssl_->ssl.get());
+    ERR_clear_error();
+}
 
-TIoResult TTlsTransport::StartConnect(const sockaddr_in& address) {
+TIoResult TTlsTransport::StartConnect(const TSocketAddress& address) {
     return inner_->StartConnect(address);
 }
 
@@ -177,6 +186,7 @@ TIoResult TTlsTransport::Outcome(int rc, const char* during) {
         case SSL_ERROR_ZERO_RETURN:
             return {TIoResult::ioClosed, 0, 0};
         case SSL_ERROR_SYSCALL: {
+            failed_ = true;
             const int err = errno;
             std::string text = TakeSslError();
             if (text.empty() && (rc == 0 || err == 0)) {
@@ -188,6 +198,7 @@ TIoResult TTlsTransport::Outcome(int rc, const char* during) {
             return {TIoResult::ioError, 0, err ? err : EPROTO};
         }
         default:
+            failed_ = true;
             if (!handshakeDone_ &&
                 ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
                 ERR_clear_error();

@@ -4,6 +4,7 @@
 // and against the host name the user gave; a certificate whose SHA-256 fingerprint the user
 // chose to trust is accepted as it is. A certificate that fails is never used: the handshake
 // ends with ioError and a text that names the reason and the fingerprint. TLS 1.2 at least.
+// A session ends with close-notify when the transport is destroyed.
 
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ class TTlsTransport : public TByteTransport {
     TTlsTransport& operator=(const TTlsTransport&) = delete;
 
     int Handle() const override { return inner_->Handle(); }
-    TIoResult StartConnect(const sockaddr_in& address) override;
+    TIoResult StartConnect(const TSocketAddress& address) override;
     TIoResult FinishConnect() override;
     // ioDone once the handshake is complete and the certificate trusted.
     TIoResult Handshake() override;
@@ -46,6 +47,7 @@ class TTlsTransport : public TByteTransport {
     TTlsOptions options_;
     std::unique_ptr<Handles> ssl_;
     bool handshakeDone_ = false;
+    bool failed_ = false;  // a fatal error: the session must not be shut down
     std::string error_;
 };
 

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 
 namespace kivo {
 
@@ -19,20 +18,18 @@ TIoResult Failure(int err) {
 
 }  // namespace
 
-TPlainTransport::TPlainTransport() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category());
-    int one = 1;
-    // Commands are short lines answered one by one; waiting to fill a segment only adds delay.
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
 TPlainTransport::~TPlainTransport() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-TIoResult TPlainTransport::StartConnect(const sockaddr_in& address) {
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return {};
+TIoResult TPlainTransport::StartConnect(const TSocketAddress& address) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::socket(address.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return {TIoResult::ioError, 0, errno};
+    int one = 1;
+    // Commands are short lines answered one by one; waiting to fill a segment only adds delay.
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (::connect(fd_, address.Data(), address.length) == 0) return {};
     if (errno == EINPROGRESS) return {TIoResult::ioWantWrite, 0, 0};
     return {TIoResult::ioError, 0, errno};
 }

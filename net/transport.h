@@ -4,11 +4,11 @@
 // never blocks: it reports what it needs to wait for and the socket client does the waiting (with
 // the event pump, time-out and cancel).
 
-#include <netinet/in.h>
-
 #include <cstddef>
 #include <memory>
 #include <string>
+
+#include "net/sockaddress.h"
 
 namespace kivo {
 
@@ -26,7 +26,8 @@ class TByteTransport {
     // The descriptor to wait on with poll().
     virtual int Handle() const = 0;
     // Starts the connection; ioWantWrite means it is in progress (wait, then FinishConnect).
-    virtual TIoResult StartConnect(const sockaddr_in& address) = 0;
+    // Called again with another address, it drops the attempt before and starts anew.
+    virtual TIoResult StartConnect(const TSocketAddress& address) = 0;
     // After the descriptor became writable: ioDone once connected, ioError with the reason.
     virtual TIoResult FinishConnect() = 0;
     virtual TIoResult Receive(char* buffer, std::size_t size) = 0;
@@ -37,16 +38,17 @@ class TByteTransport {
     virtual std::string ErrorText() const { return {}; }
 };
 
-// TCP over a non-blocking socket. The descriptor is closed with the object.
+// TCP over a non-blocking socket of the address's family, made by StartConnect. The
+// descriptor is closed with the object.
 class TPlainTransport : public TByteTransport {
   public:
-    TPlainTransport();  // throws std::system_error when no socket can be made
+    TPlainTransport() = default;
     ~TPlainTransport() override;
     TPlainTransport(const TPlainTransport&) = delete;
     TPlainTransport& operator=(const TPlainTransport&) = delete;
 
     int Handle() const override { return fd_; }
-    TIoResult StartConnect(const sockaddr_in& address) override;
+    TIoResult StartConnect(const TSocketAddress& address) override;
     TIoResult FinishConnect() override;
     TIoResult Receive(char* buffer, std::size_t size) override;
     TIoResult Send(const char* data, std::size_t size) override;

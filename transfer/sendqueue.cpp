@@ -1,6 +1,7 @@
 #include "transfer/sendqueue.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "accounts/account.h"
 #include "base/bytes.h"
@@ -41,6 +42,10 @@ void RemoveStatus(TmsHeaders& headers) {
     for (std::size_t count = headers.Count(); count > 0; --count) headers.RemoveField("Status");
 }
 
+std::string NoPasswordText(const std::string& server) {
+    return "No SMTP password was given for " + server;
+}
+
 void CompressOut(const std::filesystem::path& outFile) {
     std::filesystem::path base = outFile;
     CompressMailbox(base.replace_extension(), false, NoFeedback());
@@ -63,6 +68,7 @@ TSendResult TSendQueue::Run(bool startedByCheck) {
     lastFailed_ = false;
     done_.clear();
     fallbackRead_ = false;
+    askedPasswords_.clear();
     const IniFile settings(paths_.settingsFile);
     defaultServer_ = Trim(settings.ReadString("Mail", "SMTP", ""));
 
@@ -126,9 +132,10 @@ void TSendQueue::Deliver() {
 
 void TSendQueue::DeliverOverOneConnection(const std::string& server) {
     feedback_.ErrorLevel(1, "Sending queued messages through " + server + " SMTP server...");
-    UseServer(server);
+    const bool ready = UseServer(server);
     lastError_.clear();
     try {
+        if (!ready) throw std::runtime_error(NoPasswordText(server));
         smtp_.Open();
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();
@@ -176,7 +183,11 @@ void TSendQueue::DeliverEach() {
         }
         feedback_.ErrorLevel(1,
                              "Sending some queued messages through " + server + " SMTP server...");
-        UseServer(server);
+        if (!UseServer(server)) {
+            lastError_ = NoPasswordText(server);
+            ReportSendFailure(HeaderValue("Subject:", MessageLines(n)), server);
+            continue;
+        }
         if (!SendMessage(n, server, false)) {
             ++n;
             break;
@@ -328,14 +339,25 @@ std::string DefaultAccountName(const std::vector<Account>& accounts,
 
 }  // namespace
 
-void TSendQueue::UseServer(const std::string& server) {
+bool TSendQueue::UseServer(const std::string& server) {
     smtp_.SetServer(server);
     const std::vector<Account> accounts = ReadAccounts(paths_.accountsFile);
     const std::string name = DefaultAccountName(accounts, paths_.settingsFile);
     const bool isDefault = EqualsNoCase(server, defaultServer_) ||
                            (defaultServer_.empty() && EqualsNoCase(server, FallbackServer()));
     const Account* a = SmtpAccountFor(accounts, server, name, isDefault);
-    smtp_.SetAccess(a ? SmtpAccessOf(*a) : TSmtpAccess{});
+    TSmtpAccess access = a ? SmtpAccessOf(*a) : TSmtpAccess{};
+    if (a && !access.user.empty() && access.password.empty()) {
+        auto [asked, fresh] = askedPasswords_.try_emplace(a->account);
+        std::string given;
+        if (fresh && feedback_.AskPassword(a->account + ", " + access.user + "@" + server,
+                                           "Enter your SMTP password:", given))
+            asked->second = given;
+        if (!asked->second) return false;
+        access.password = *asked->second;
+    }
+    smtp_.SetAccess(access);
+    return true;
 }
 
 std::string TSendQueue::FallbackServer() {

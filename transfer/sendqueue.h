@@ -10,6 +10,8 @@
 // at most the message on the way a second time.
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,8 +71,9 @@ class TSendQueue {
     // default account's SMTP server, else its POP server; empty when there is none.
     std::string ServerOf(std::size_t n);
     std::string FallbackServer();
-    // Sets the server and the security and log-in of the account it belongs to.
-    void UseServer(const std::string& server);
+    // Sets the server and the security and log-in of the account it belongs to; false when
+    // the log-in needs a password that none is stored for and none was given when asked.
+    bool UseServer(const std::string& server);
 
     TSendPaths paths_;
     TSmtpSender& smtp_;
@@ -92,6 +95,9 @@ class TSendQueue {
     std::vector<std::vector<std::string>> done_;
     std::string lastError_;
     bool lastFailed_ = false;
+    // SMTP passwords asked for in this run, by account; nullopt: the user gave none. Asked
+    // once per run and never stored.
+    std::map<std::string, std::optional<std::string>> askedPasswords_;
 };
 
 }  // namespace kivo

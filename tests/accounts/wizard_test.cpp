@@ -91,6 +91,43 @@ TEST(SetupWizard, ClosingWritesMyAccountWithTheScrambledPassword) {
     EXPECT_EQ(mine.Password(), "s3cret");
 }
 
+TEST(SetupWizard, StandardSecurePortsMeanTlsAndTheSubmissionPortLogsIn) {
+    struct Case {
+        const char* popServer;
+        const char* smtpServer;
+        TSecurity pop, smtp;
+        bool smtpLogIn;
+    };
+    const Case cases[] = {
+        {"pop.example:995", "smtp.example:465", TSecurity::implicit, TSecurity::implicit, true},
+        {"pop.example", "smtp.example:587", TSecurity::none, TSecurity::upgrade, true},
+        {"pop.example:110", "smtp.example:25", TSecurity::none, TSecurity::none, false},
+        {"[2001:db8::1]:995", "smtp.example", TSecurity::implicit, TSecurity::none, false},
+        {"pop.example:9950", "smtp.example:4650", TSecurity::none, TSecurity::none, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.popServer) + " " + c.smtpServer);
+        test::TempDir dir;
+        TFrmSetupWizard w(dir / "accounts.ini");
+        w.FieldChange(F::Email, "jo@mail.example", true);
+        w.FieldChange(F::Password, "s3cret", true);
+        w.FieldChange(F::POPServer, c.popServer, true);
+        w.FieldChange(F::SMTPServer, c.smtpServer, true);
+        w.FormClose();
+        const std::vector<Account> accounts = ReadAccounts(dir / "accounts.ini");
+        ASSERT_EQ(accounts.size(), 1u);
+        const Account& a = accounts[0];
+        EXPECT_EQ(a.PopSecurity(), c.pop);
+        EXPECT_EQ(a.SmtpSecurity(), c.smtp);
+        EXPECT_EQ(a.SmtpAuthUser(), c.smtpLogIn ? "jo" : "");
+        EXPECT_EQ(a.SmtpAuthPassword(), c.smtpLogIn ? "s3cret" : "");
+        // Nothing secure asked: the account file holds none of the new keys.
+        if (c.pop == TSecurity::none && c.smtp == TSecurity::none) {
+            EXPECT_EQ(test::ReadFile(dir / "accounts.ini").find("Security"), std::string::npos);
+        }
+    }
+}
+
 TEST(SetupWizard, ClosingEmptyWritesEmptyValuesButNeverBlanksAnExistingAccount) {
     test::TempDir dir;
     TFrmSetupWizard fresh(dir / "accounts.ini");

@@ -141,49 +141,7 @@ class CheckRig : public ::testing::Test {
     test::ProcessResult OnTerminal(std::vector<std::string> args, std::string_view prompt,
                                    std::string_view answer) {
         args.insert(args.begin(), {KIVO_BINARY, "--home", home_.path()});
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master, 0);
-        ::grantpt(master);
-        ::unlockpt(master);
-        const std::string terminal = ::ptsname(master);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::setsid();
-            const int fd = ::open(terminal.c_str(), O_RDWR);  // the controlling terminal
-            ::dup2(fd, 0);
-            ::dup2(fd, 1);
-            ::dup2(fd, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        test::ProcessResult result;
-        bool typed = false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{master, POLLIN, 0};
-            if (::poll(&ready, 1, 50) > 0) {
-                char buffer[4096];
-                const ssize_t n = ::read(master, buffer, sizeof buffer);
-                if (n <= 0) break;  // the program has ended
-                result.out.append(buffer, static_cast<std::size_t>(n));
-            }
-            termios modes{};
-            if (!typed && result.out.find(prompt) != std::string::npos &&
-                ::tcgetattr(master, &modes) == 0 && !(modes.c_lflag & ECHO)) {
-                EXPECT_EQ(::write(master, answer.data(), answer.size()),
-                          static_cast<ssize_t>(answer.size()));
-                typed = true;
-            }
-        }
-        ::kill(pid, SIGKILL);  // when it is still running after the deadline
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ::close(master);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return test::RunOnTerminal(args, prompt, answer);
     }
     void AwaitUsers() {
         // Dovecot looks at its user file at most once a second: a user added within the

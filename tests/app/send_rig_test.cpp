@@ -13,7 +13,9 @@
 #include <map>
 #include <random>
 #include <thread>
+#include <tuple>
 
+#include "accounts/account.h"
 #include "base/bytes.h"
 #include "mail/msmsg.h"
 #include "store/mbxfile.h"
@@ -221,6 +223,111 @@ TEST_F(SendRig, FailedMessagesStayQueuedAndTheOthersGo) {
     EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{refused, unreachable}));
     EXPECT_EQ(Subjects(dir / "Mail" / "sent.mbx"), (Lines{good}));
     EXPECT_EQ(Await("bob", 1).size(), 1u);
+}
+
+// The account's own server with a log-in, over STARTTLS and over TLS from the first byte
+// (SMTPS): the mail arrives after the log-in; a wrong password keeps the message queued with
+// the server's reason; a password stored nowhere is asked for on the terminal, and without
+// one the message stays queued.
+class SecureSendRig : public SendRig {
+  protected:
+    void SetUp() override {
+        SendRig::SetUp();
+        if (IsSkipped()) return;
+        if (Env("MAILPEERS_SMTPS_PORT").empty() || Env("MAILPEERS_CA_FILE").empty())
+            GTEST_SKIP() << "the rig offers no SMTPS";
+        starttls_ = "localhost:" + Env("MAILPEERS_SMTP_PORT");
+        smtps_ = "localhost:" + Env("MAILPEERS_SMTPS_PORT");
+        for (auto [account, server, security] :
+             {std::tuple{"StartTls", starttls_, "starttls"}, std::tuple{"Smtps", smtps_, "tls"}}) {
+            ASSERT_EQ(Kivo({"account", "add", account, "--pop-server", "localhost:1", "--pop-user",
+                            "alice", "--check", "0"})
+                          .status,
+                      0);
+            ASSERT_EQ(Kivo({"account", "set", account, "SMTP=" + server,
+                            std::string("SMTPSecurity=") + security, "SMTPAuth=own",
+                            "SMTPUser=alice", "SMTPPass=alicepw"})
+                          .status,
+                      0);
+        }
+    }
+    // Without a terminal, the rig's CA as the trust store.
+    test::ProcessResult Kivo(std::vector<std::string> args) {
+        std::vector<std::string> argv = {"setsid",
+                                         "-w",
+                                         "env",
+                                         "SSL_CERT_FILE=" + Env("MAILPEERS_CA_FILE"),
+                                         KIVO_BINARY,
+                                         "--home",
+                                         dir.path().string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return test::RunProgram(argv);
+    }
+    std::size_t Count(const std::string& text, const std::string& what, std::size_t from) const {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what, from); at != std::string::npos;
+             at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
+    std::string PostfixLog() const {
+        return test::ReadFile(fs::path(Env("MAILPEERS_DIR")) / "log" / "postfix.log");
+    }
+
+    std::string starttls_, smtps_;
+};
+
+TEST_F(SecureSendRig, BothModesLogInAndAWrongPasswordKeepsTheMessageQueued) {
+    const std::size_t offset = LogSize();
+    const std::string overStartTls = Queue("starttls", starttls_, {"upgraded"});
+    const std::string overSmtps = Queue("smtps", smtps_, {"wrapped"});
+    test::ProcessResult r = Kivo({"send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 messages sent\n");
+    const auto bob = Await("bob", 2);
+    EXPECT_EQ(bob.count(overStartTls), 1u);
+    EXPECT_EQ(bob.count(overSmtps), 1u);
+    // Postfix notes each message's log-in; its log may trail the client a little.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Count(PostfixLog(), "sasl_username=alice", offset) < 2 &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Count(PostfixLog(), "sasl_username=alice", offset), 2u);
+
+    ASSERT_EQ(Kivo({"account", "set", "Smtps", "SMTPPass=wrongpw"}).status, 0);
+    const std::string refused = Queue("refused", smtps_, {"never"});
+    r = Kivo({"send"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "0 messages sent\n");
+    // The log-in is refused before any message: the connection failed, with the server's reason.
+    EXPECT_NE(r.err.find("Could not connect to " + smtps_ + " SMTP server"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("535"), std::string::npos) << "the server's reason: " << r.err;
+    EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{refused}));
+    EXPECT_EQ((r.out + r.err).find("wrongpw"), std::string::npos) << "no password shown";
+}
+
+TEST_F(SecureSendRig, AMissingPasswordIsAskedForOnTheTerminalOnlyForThisRun) {
+    ASSERT_EQ(Kivo({"account", "set", "StartTls", "SMTPPass="}).status, 0);
+    const std::string kept = Queue("kept", starttls_, {"waits"});
+    test::ProcessResult r = Kivo({"send"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No password for StartTls, alice@" + starttls_), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Subjects(dir / "Mail" / "out.mbx"), (Lines{kept}));
+
+    r = test::RunOnTerminal(
+        {"/usr/bin/env", "SSL_CERT_FILE=" + Env("MAILPEERS_CA_FILE"), KIVO_BINARY, "--home",
+         dir.path().string(), "send"},
+        "StartTls, alice@" + starttls_ + ": Enter your SMTP password:", "alicepw\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("1 message sent"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("alicepw"), std::string::npos) << "echoed: " << r.out;
+    EXPECT_EQ(Await("bob", 1).count(kept), 1u);
+    for (const Account& account : ReadAccounts(dir / "accounts.ini"))
+        if (account.account == "StartTls") {
+            EXPECT_EQ(account.security.smtpPass, "") << "asked for this run only";
+        }
 }
 
 TEST(SendCommand, RefusesArgumentsAndSaysWhenThereIsNothingToSend) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <netdb.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -151,6 +152,118 @@ TEST(SocketClient, UnknownHostIsReportedInWinsockTerms) {
     } catch (const ESocketError& e) {
         // 11001 where a resolver answers, 11002 where none can be asked.
         EXPECT_EQ(std::string(e.what()).rfind("[1100", 0), 0u) << e.what();
+    }
+}
+
+// A transport whose connection to `silent` never completes, as a host that drops every packet;
+// other addresses connect over plain TCP.
+class SilentHostTransport : public TPlainTransport {
+  public:
+    explicit SilentHostTransport(std::string silent) : silent_(std::move(silent)) {
+        if (::pipe(pipe_) != 0) throw std::runtime_error("no pipe");
+    }
+    ~SilentHostTransport() override {
+        ::close(pipe_[0]);
+        ::close(pipe_[1]);
+    }
+    int Handle() const override { return waiting_ ? pipe_[0] : TPlainTransport::Handle(); }
+    TIoResult StartConnect(const TSocketAddress& address) override {
+        waiting_ = address.Text() == silent_;
+        if (waiting_) return {TIoResult::ioWantWrite, 0, 0};  // the read end never is writable
+        return TPlainTransport::StartConnect(address);
+    }
+    TIoResult FinishConnect() override {
+        if (waiting_) return {TIoResult::ioWantWrite, 0, 0};
+        return TPlainTransport::FinishConnect();
+    }
+
+  private:
+    std::string silent_;
+    int pipe_[2] = {-1, -1};
+    bool waiting_ = false;
+};
+
+// A resolver that answers every name with these addresses, in this order.
+THostResolver Answer(std::vector<std::string> numbers) {
+    return [numbers](const std::string&, std::vector<TSocketAddress>& found) {
+        for (const std::string& number : numbers) {
+            TSocketAddress address;
+            if (!NumericAddress(number, address)) return kWsaHostNotFound;
+            found.push_back(address);
+        }
+        return 0;
+    };
+}
+
+TEST(SocketClient, Ipv6LiteralsConnect) {
+    ScriptServer server({S("+OK over IPv6")}, 0, true);
+    PumpPlatform platform;
+    LineClient client(platform);
+    client.Server = server.Address();  // "[::1]:port"
+    client.Open();
+    std::string line;
+    client.ReadLine(line);
+    EXPECT_EQ(line, "+OK over IPv6");
+    EXPECT_EQ(client.Port(), server.Port());
+
+    // A bare IPv6 literal has no port: the service's.
+    LineClient bare(platform);
+    bare.Server = "::1";
+    bare.Connect();
+    EXPECT_EQ(bare.Port(), 110);
+}
+
+TEST(SocketClient, AddressesAreTriedInOrderUntilOneConnects) {
+    struct Case {
+        const char* why;
+        bool ipv6Server;
+        std::vector<std::string> addresses;  // what the name resolves to
+        const char* silent;                  // an address that never answers
+        const char* error;                   // empty: the greeting arrives
+    };
+    const Case cases[] = {
+        {"IPv6 refused, IPv4 answers", false, {"::1", "127.0.0.1"}, "", ""},
+        {"IPv4 refused, IPv6 answers", true, {"127.0.0.1", "::1"}, "", ""},
+        {"the first never answers: its time runs out, the next answers",
+         false,
+         {"192.0.2.1", "127.0.0.1"},
+         "192.0.2.1",
+         ""},
+        {"every address refused: the last one's error",
+         false,
+         {"::1"},
+         "",
+         "[10061] Connection refused"},
+        {"the last one never answers", false, {"::1", "192.0.2.1"}, "192.0.2.1", kTimedOutText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        ScriptServer server({S("+OK found")}, 0, c.ipv6Server);
+        PumpPlatform platform;
+        test::FakeClock clock;
+        platform.onPump = [&] { clock.Advance(1); };
+        LineClient client(platform);
+        client.Counter().SetClock(clock.Now());
+        client.TimeOut = 10;
+        client.Server = "mail.example:" + std::to_string(server.Port());
+        client.Resolver = Answer(c.addresses);
+        const std::string silent = c.silent;
+        client.MakeTransport = [silent] { return std::make_unique<SilentHostTransport>(silent); };
+        try {
+            client.Open();
+            std::string line;
+            client.ReadLine(line);
+            EXPECT_EQ(line, "+OK found");
+            EXPECT_STREQ(c.error, "");
+        } catch (const std::exception& e) {
+            EXPECT_STREQ(e.what(), c.error);
+        }
+        if (*c.error) {
+            // The server waits for a connection that never comes.
+            LineClient waker(platform);
+            waker.Server = server.Address();
+            waker.Open();
+        }
     }
 }
 

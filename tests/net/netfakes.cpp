@@ -15,17 +15,27 @@ namespace {
 
 constexpr int kReadLimitMs = 5000;
 
-int Listen(int& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0)
+int Listen(int& port, bool ipv6 = false) {
+    int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (ipv6) {
+        auto& address = reinterpret_cast<sockaddr_in6&>(storage);
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_loopback;
+        length = sizeof address;
+    } else {
+        auto& address = reinterpret_cast<sockaddr_in&>(storage);
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof address;
+    }
+    auto* address = reinterpret_cast<sockaddr*>(&storage);
+    if (fd < 0 || ::bind(fd, address, length) != 0 || ::listen(fd, 4) != 0)
         throw std::runtime_error("cannot listen on loopback");
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
+    ::getsockname(fd, address, &length);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6&>(storage).sin6_port
+                      : reinterpret_cast<sockaddr_in&>(storage).sin_port);
     return fd;
 }
 
@@ -38,9 +48,9 @@ bool ReadByte(int fd, char& c) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(std::vector<Step> steps, std::size_t sendChunk)
-    : steps_(std::move(steps)), sendChunk_(sendChunk) {
-    listener_ = Listen(port_);
+ScriptServer::ScriptServer(std::vector<Step> steps, std::size_t sendChunk, bool ipv6)
+    : steps_(std::move(steps)), sendChunk_(sendChunk), ipv6_(ipv6) {
+    listener_ = Listen(port_, ipv6);
     thread_ = std::thread([this] { Run(); });
 }
 

@@ -91,17 +91,20 @@ inline Step Reset() {
     return {Step::reset, {}};
 }
 
-// Accepts one connection on 127.0.0.1 and plays the steps; a client step reads one line.
-// Every read gives up after a few seconds, so a broken client cannot hang a test.
+// Accepts one connection on 127.0.0.1 (::1 with `ipv6`) and plays the steps; a client step
+// reads one line. Every read gives up after a few seconds, so a broken client cannot hang a
+// test.
 class ScriptServer {
   public:
-    explicit ScriptServer(std::vector<Step> steps, std::size_t sendChunk = 0);
+    explicit ScriptServer(std::vector<Step> steps, std::size_t sendChunk = 0, bool ipv6 = false);
     ~ScriptServer();
     ScriptServer(const ScriptServer&) = delete;
     ScriptServer& operator=(const ScriptServer&) = delete;
 
     int Port() const { return port_; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string Address() const {
+        return (ipv6_ ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
+    }
     // Waits for the dialogue to end; the lines the client sent, then the client lines the
     // script expected.
     const std::vector<std::string>& Received();
@@ -114,6 +117,7 @@ class ScriptServer {
 
     std::vector<Step> steps_;
     std::size_t sendChunk_;
+    bool ipv6_;
     int listener_ = -1;
     int port_ = 0;
     std::thread thread_;

@@ -89,6 +89,8 @@ TEST(TlsCertificate, OnlyATrustedCertificateForTheHostIsUsed) {
             std::string(c.host) + peer.Address().substr(peer.Address().find(':'));
         if (*c.error == '\0') {
             EXPECT_EQ(probe.Greeting(server, trust), "+OK secure");
+            // The session ended with close-notify, though the peer never answered it.
+            EXPECT_TRUE(peer.SawCloseNotify());
             continue;
         }
         try {
@@ -101,6 +103,7 @@ TEST(TlsCertificate, OnlyATrustedCertificateForTheHostIsUsed) {
             EXPECT_NE(text.find(peer.Fingerprint()), std::string::npos) << text;
         }
         EXPECT_FALSE(probe.Connected());
+        EXPECT_FALSE(peer.SawCloseNotify()) << "a refused session is cut, not ended";
     }
 }
 

@@ -80,6 +80,11 @@ TlsPeer::~TlsPeer() {
     std::filesystem::remove(certFile_, ec);
 }
 
+bool TlsPeer::SawCloseNotify() {
+    if (thread_.joinable()) thread_.join();
+    return closeNotify_;
+}
+
 void TlsPeer::Run(void* context) {
     SSL_CTX* ctx = static_cast<SSL_CTX*>(context);
     pollfd entry{listener_, POLLIN, 0};
@@ -94,8 +99,10 @@ void TlsPeer::Run(void* context) {
             const std::string line = greeting_ + "\r\n";
             SSL_write(ssl, line.data(), static_cast<int>(line.size()));
             char buffer[256];
-            while (SSL_read(ssl, buffer, sizeof buffer) > 0) {
+            int rc = 0;
+            while ((rc = SSL_read(ssl, buffer, sizeof buffer)) > 0) {
             }
+            closeNotify_ = SSL_get_error(ssl, rc) == SSL_ERROR_ZERO_RETURN;
         }
         SSL_free(ssl);
         ::close(fd);

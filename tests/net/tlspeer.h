@@ -20,6 +20,9 @@ class TlsPeer {
     const std::filesystem::path& CertFile() const { return certFile_; }
     // "AB:CD:..." of the certificate's SHA-256.
     const std::string& Fingerprint() const { return fingerprint_; }
+    // Once the client has gone: whether it ended the session with close-notify rather than
+    // by closing the connection. The peer never answers it.
+    bool SawCloseNotify();
 
   private:
     void Run(void* ctx);
@@ -29,6 +32,7 @@ class TlsPeer {
     std::string fingerprint_;
     int listener_ = -1;
     int port_ = 0;
+    bool closeNotify_ = false;
     std::thread thread_;
 };
 

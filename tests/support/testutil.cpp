@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +59,54 @@ fs::path DataPath(std::string_view name) {
 bool Regenerating() {
     const std::vector<std::string> args = ::testing::internal::GetArgvs();
     return std::find(args.begin(), args.end(), "--regen") != args.end();
+}
+
+ProcessResult RunOnTerminal(std::vector<std::string> args, std::string_view prompt,
+                            std::string_view answer) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) throw std::runtime_error("no pseudo-terminal");
+    ::grantpt(master);
+    ::unlockpt(master);
+    const std::string terminal = ::ptsname(master);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int fd = ::open(terminal.c_str(), O_RDWR);  // the controlling terminal
+        ::dup2(fd, 0);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ProcessResult result;
+    bool typed = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, 50) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) break;  // the program has ended
+            result.out.append(buffer, static_cast<std::size_t>(n));
+        }
+        termios modes{};
+        if (!typed && result.out.find(prompt) != std::string::npos &&
+            ::tcgetattr(master, &modes) == 0 && !(modes.c_lflag & ECHO)) {
+            if (::write(master, answer.data(), answer.size()) !=
+                static_cast<ssize_t>(answer.size()))
+                break;
+            typed = true;
+        }
+    }
+    ::kill(pid, SIGKILL);  // when it is still running after the deadline
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input,

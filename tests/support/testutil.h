@@ -48,6 +48,12 @@ ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view inp
 void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay,
                 int signal = 9);
 
+// Runs a program on a terminal of its own, as a user does: `answer` is typed once `prompt`
+// shows and the terminal has stopped echoing. The result's `out` is what the terminal showed.
+// argv[0] is a path, not looked up on PATH.
+ProcessResult RunOnTerminal(std::vector<std::string> argv, std::string_view prompt,
+                            std::string_view answer);
+
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& extraEnv = {});

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -25,6 +27,9 @@ class FakeSmtp : public TSmtpSender {
   public:
     void SetEvents(TSmtpEvents events) override { events_ = std::move(events); }
     void SetServer(std::string_view server) override { server_ = server; }
+    void SetAccess(const TSmtpAccess& access) override {
+        if (!access.user.empty()) logins.push_back(access.user + ":" + access.password);
+    }
     void Open() override {
         if (!connected_) Connect();
     }
@@ -54,6 +59,7 @@ class FakeSmtp : public TSmtpSender {
     void Cancel() override { calls.push_back("cancel"); }
 
     Lines calls;
+    Lines logins;                               // "user:password" of each log-in set up
     std::set<std::string> unreachable;          // servers that refuse connections
     std::map<std::string, std::string> refuse;  // subject -> failure text
     bool failReset = false;
@@ -94,7 +100,13 @@ class RecordingFeedback : public TTransferFeedback {
         log.push_back(std::to_string(level) + " " + std::string(text));
     }
     void ShowTip(std::string_view text) override { tips.emplace_back(text); }
-    bool AskPassword(std::string_view, std::string_view, std::string&) override { return false; }
+    bool AskPassword(std::string_view caption, std::string_view prompt,
+                     std::string& password) override {
+        asked.push_back(std::string(caption) + ": " + std::string(prompt));
+        if (!answer) return false;
+        password = *answer;
+        return true;
+    }
     void SetBusy(bool on) override { busy.push_back(on); }
     void RouteCancel(std::function<void()> cancel) override { cancel_ = std::move(cancel); }
     void ReopenMailbox(const fs::path& mbx) override { reopened.push_back(mbx.filename()); }
@@ -108,6 +120,8 @@ class RecordingFeedback : public TTransferFeedback {
     Lines tips;
     std::vector<bool> busy;
     Lines reopened;
+    Lines asked;                        // password prompts shown
+    std::optional<std::string> answer;  // what the user types; none: no terminal, or Cancel
 
   private:
     std::function<void()> cancel_;
@@ -209,6 +223,44 @@ TEST_F(SendQueue, OneServerSharesOneConnectionAndSentKeepsTheQueueForm) {
     EXPECT_EQ(feedback.reopened, (Lines{"out.mbx", "sent.mbx"}));
     EXPECT_EQ(feedback.status[0], "");
     EXPECT_TRUE(feedback.tips.empty());
+}
+
+// An SMTP log-in without a stored password is asked for once per run and never stored;
+// without an answer its messages stay queued and the others go.
+class SmtpPasswordPrompt : public SendQueue {
+  protected:
+    void SetUp() override {
+        test::WriteFile(dir / "accounts.ini", kAccounts);
+        Settings("", "Work");
+        Queue("one", "mx.example");
+        Queue("plain", "other.example");
+        Queue("two", "mx.example");
+    }
+    static constexpr const char* kAccounts =
+        "[Work]\r\nSMTP=mx.example\r\nSMTPAuth=own\r\nSMTPUser=ann\r\n";
+    const Lines prompt = {"Work, ann@mx.example: Enter your SMTP password:"};
+};
+
+TEST_F(SmtpPasswordPrompt, TheAnswerLogsInEveryMessageOfTheRun) {
+    feedback.answer = "typed";
+    const TSendResult r = Run();
+    EXPECT_EQ(feedback.asked, prompt);
+    EXPECT_EQ(r.sent, 3);
+    EXPECT_EQ(smtp.logins, (Lines{"ann:typed", "ann:typed"}));
+    EXPECT_EQ(test::ReadFile(dir / "accounts.ini"), kAccounts);
+}
+
+TEST_F(SmtpPasswordPrompt, WithoutAnAnswerTheAccountsMessagesStayQueued) {
+    const TSendResult r = Run();
+    EXPECT_EQ(feedback.asked, prompt);
+    EXPECT_EQ(r.sent, 1);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(smtp.calls, (Lines{"open other.example", "sendmail plain", "close"}))
+        << "no connection without the password";
+    EXPECT_EQ(Subjects(out), (Lines{"one", "two"}));
+    ASSERT_EQ(Level('2').size(), 2u);
+    EXPECT_NE(Level('2')[0].find("No SMTP password was given for mx.example"), std::string::npos)
+        << Level('2')[0];
 }
 
 // Which server each message goes through, and over how many connections.
