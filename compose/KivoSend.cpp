@@ -9,6 +9,7 @@
 #include "compose/parseaddresses.h"
 #include "compose/placeholders.h"
 #include "compose/signatures.h"
+#include "compose/tip.h"
 
 namespace kivo {
 
@@ -200,6 +201,12 @@ void TfrmSend::AddAttachment(std::string path) {
     closeQuietly_ = false;
 }
 
+void TfrmSend::DropFiles(const std::vector<std::string>& paths) {
+    // A path cut to a fixed length would name another file, or none: each is taken whole.
+    for (const std::string& path : paths) AddAttachment(path);
+    view_.BringToFront();
+}
+
 bool TfrmSend::SetAccount(std::string_view name) {
     for (const std::string& account : accounts_) {
         if (account != name) continue;
@@ -219,9 +226,25 @@ void TfrmSend::SetFormat(bool plain, bool styled) {
     styled_ = styled;
 }
 
+std::chrono::steady_clock::time_point TfrmSend::Now() const {
+    return clock_ ? clock_() : std::chrono::steady_clock::now();
+}
+
+void TfrmSend::ShowTip(const std::string& text) {
+    view_.ShowTip(text);
+    tipShownAt_ = Now();
+}
+
+void TfrmSend::TipExpired() {
+    tipShownAt_.reset();
+    closeQuietly_ = false;
+}
+
 bool TfrmSend::RequestClose() {
+    if (tipShownAt_ && Now() - *tipShownAt_ >= std::chrono::milliseconds(kComposerTipMs))
+        TipExpired();
     if (closeQuietly_) return true;
-    view_.ShowTip(kAbandonTip);
+    ShowTip(kAbandonTip);
     closeQuietly_ = true;
     return false;
 }

@@ -5,7 +5,9 @@
 // mailboxes and the SMTP client only through the interfaces of composerio.h, and never
 // queues or files half a message: every check runs before anything is written.
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,6 +110,9 @@ class TfrmSend {
 
     const std::vector<std::string>& Attachments() const { return attachments_; }
     void AddAttachment(std::string path);
+    // Files dropped on the window, in the order given, each path whole however long it is;
+    // the window comes to the front.
+    void DropFiles(const std::vector<std::string>& paths);
 
     const std::vector<std::string>& Accounts() const { return accounts_; }
     const std::string& Account() const { return account_; }
@@ -136,14 +141,21 @@ class TfrmSend {
     const std::string& LastError() const { return lastError_; }
 
     // Closing: true when the window may close; otherwise the abandon tip was shown and a
-    // second close before TipExpired closes.
+    // second close while it shows (kComposerTipMs) closes.
     bool RequestClose();
-    void TipExpired() { closeQuietly_ = false; }
+    // A tip the composer showed went away (its timer, or its time passed): what the user
+    // typed is guarded again.
+    void TipExpired();
+    // The clock tips are timed by; tests set their own.
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(TClock clock) { clock_ = std::move(clock); }
     bool CloseQuietly() const { return closeQuietly_; }
     void SetCloseQuietly(bool quietly) { closeQuietly_ = quietly; }
 
   private:
     void Set(TComposerField& field, std::string_view text);
+    void ShowTip(const std::string& text);
+    std::chrono::steady_clock::time_point Now() const;
     void AddLine(TComposerField& field, std::string_view line);
     void ShowExpandedSignature();
     std::string AccountValue(std::string_view key, std::string_view fallback = "") const;
@@ -175,6 +187,8 @@ class TfrmSend {
     bool styled_ = false;
     std::string bounceSender_;
     bool closeQuietly_ = true;
+    TClock clock_;
+    std::optional<std::chrono::steady_clock::time_point> tipShownAt_;
     TmsMessage message_;
     TmsMessage copy_;
     std::string server_;

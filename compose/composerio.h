@@ -22,6 +22,8 @@ class TComposerView {
     // A progress-log entry: 1 progress, 2 error.
     virtual void ErrorLevel(int level, const std::string& text) = 0;
     virtual void Progress(int /*percent*/) {}
+    // Shows the window and brings it to the front (files were dropped on it).
+    virtual void BringToFront() {}
 };
 
 class TComposerOutbox {

@@ -76,7 +76,7 @@ void TfrmSend::AssembleBody() {
 
 bool TfrmSend::PrepareMessage() {
     if (to_.prompt || TrimView(to_.text).empty()) {
-        view_.ShowTip(kToEmptyTip);
+        ShowTip(kToEmptyTip);
         return false;
     }
     // Every check comes before the message is built, so a refusal leaves nothing behind.
@@ -86,7 +86,7 @@ bool TfrmSend::PrepareMessage() {
     server_ = !accountSmtp.empty() ? accountSmtp : programSmtp;
     if (server_.empty()) server_ = Trim(AccountValue("POPServer"));
     if (server_.empty()) {
-        view_.ShowTip(kNoServerTip);
+        ShowTip(kNoServerTip);
         return false;
     }
 
@@ -105,7 +105,10 @@ bool TfrmSend::PrepareMessage() {
         for (const std::string& address : ParseAddresses(cc_.text))
             message_.CC().AddAddress(BareAddress(address), "");
     }
-    if (!bcc_.prompt) headers.Add("X-Bcc: " + ToCommaText(ParseAddresses(bcc_.text)));
+    if (!bcc_.prompt) {
+        const std::vector<std::string> bcc = ParseAddresses(bcc_.text);
+        if (!bcc.empty()) headers.Add("X-Bcc: " + ToCommaText(bcc));
+    }
 
     std::string name = AccountValue("Name");
     std::erase(name, '"');
@@ -171,7 +174,8 @@ TSendOutcome TfrmSend::SendNow() {
 }
 
 void TfrmSend::FileCopy(const std::vector<std::string>& bcc, bool sent) {
-    copy_.Headers().Add("X-Bcc: " + ToCommaText(bcc));
+    // No blind copies, no line: an empty "X-Bcc:" would only clutter the copy.
+    if (!bcc.empty()) copy_.Headers().Add("X-Bcc: " + ToCommaText(bcc));
     for (const std::string& file : attachments_) copy_.Body().push_back(AttachmentLine(file));
     std::optional<int> sigCount;
     if (SignatureInUse()) sigCount = static_cast<int>(sigLines_.size());

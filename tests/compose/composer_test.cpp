@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "base/bytes.h"
 #include "compose/KivoSend.h"
 #include "compose/parseaddresses.h"
@@ -72,7 +74,8 @@ struct RecordingOutbox : TComposerOutbox {
         signatureLines.push_back(sig);
         attachments.push_back(files);
     }
-    void File(const TmsMessage&, std::optional<int>, bool) override {}
+    std::vector<TmsMessage> filed;
+    void File(const TmsMessage& copy, std::optional<int>, bool) override { filed.push_back(copy); }
     void RunOutgoing(TmsMessage&) override {}
     void Send(TmsMessage&, const std::string&) override {}
 };
@@ -224,6 +227,66 @@ TEST_F(Composer, AbandonTipGuardsTypedText) {
     EXPECT_TRUE(composer.RequestClose());
     composer.TipExpired();
     EXPECT_FALSE(composer.RequestClose());
+}
+
+// The tip's four seconds count without a window timer: a second close within them closes,
+// one after them shows the tip again. Any tip of the composer guards the text when it goes.
+TEST_F(Composer, TipsExpireByTime) {
+    auto now = std::chrono::steady_clock::time_point{};
+    const auto clock = [&now] { return now; };
+    struct Case {
+        int secondsLater;
+        bool closes;
+    };
+    for (const Case c : {Case{3, true}, Case{6, false}}) {
+        SCOPED_TRACE(c.secondsLater);
+        TfrmSend composer = Make();
+        composer.SetClock(clock);
+        composer.SetSubject("only a subject");
+        EXPECT_FALSE(composer.RequestClose());
+        now += std::chrono::seconds(c.secondsLater);
+        EXPECT_EQ(composer.RequestClose(), c.closes);
+    }
+
+    TfrmSend refused = Make();
+    refused.SetClock(clock);
+    EXPECT_FALSE(refused.Queue());  // "To" is empty: a tip
+    EXPECT_TRUE(refused.RequestClose()) << "nothing typed, the tip still shows";
+    refused.SetCloseQuietly(true);
+    now += std::chrono::seconds(5);
+    EXPECT_FALSE(refused.RequestClose()) << "the tip went: closing asks";
+}
+
+TEST_F(Composer, DroppedFilesAreAttachedWithTheirWholePath) {
+    const std::filesystem::path deep =
+        dir / std::string(60, 'd') / std::string(60, 'e') / "the attachment with a long name.bin";
+    std::filesystem::create_directories(deep.parent_path());
+    WriteFile(deep, "bytes");
+    ASSERT_GT(deep.string().size(), 79u);
+    TfrmSend composer = Make();
+    composer.SetTo("ann@a.org");
+    composer.DropFiles({deep.string(), "/tmp/second"});
+    EXPECT_FALSE(composer.CloseQuietly());
+    EXPECT_EQ(composer.Attachments(), (std::vector<std::string>{deep.string(), "/tmp/second"}));
+    ASSERT_TRUE(composer.Queue());
+    EXPECT_EQ(outbox.attachments[0][0], deep.string());
+}
+
+TEST_F(Composer, TheSentCopyHasAnXBccLineOnlyForBlindCopies) {
+    for (const char* bcc : {"", "ann"}) {
+        SCOPED_TRACE(bcc);
+        TfrmSend composer = Make();
+        composer.SetTo("b@b.org");
+        if (*bcc) composer.SetBcc(bcc);
+        composer.SetBodyText("Hi");
+        EXPECT_EQ(composer.SendNow(), TSendOutcome::Sent);
+        ASSERT_FALSE(outbox.filed.empty());
+        std::vector<std::string> lines;
+        for (const std::string& line : outbox.filed.back().Headers().Lines())
+            if (StartsWithNoCase(line, "X-Bcc")) lines.push_back(line);
+        EXPECT_EQ(lines,
+                  *bcc ? std::vector<std::string>{"X-Bcc: ann@a.org"} : std::vector<std::string>{});
+    }
 }
 
 }  // namespace
