@@ -1,8 +1,9 @@
 #pragma once
 // The open windows list: the composers, separate message views and extra index windows the
 // main window opened, oldest first, newest last (the "&Window" menu mirrors it). It borrows
-// the windows; a window removes itself when it closes. At shutdown every window is asked to
-// close, first to last, and one that refuses keeps the program running.
+// the windows; a window removes itself when it closes. A window's tag is its place in the
+// list, so closing one renumbers those after it. At shutdown every window is asked to close,
+// first to last, and one that refuses keeps the program running.
 
 #include <algorithm>
 #include <string>
@@ -27,6 +28,26 @@ class TOpenWindows {
     const std::vector<TOpenWindow*>& Items() const { return windows_; }
     // The window opened last, or nullptr.
     TOpenWindow* Last() const { return windows_.empty() ? nullptr : windows_.back(); }
+
+    // The window's tag: its index in the list, -1 when it is not listed.
+    int Tag(const TOpenWindow& window) const {
+        const auto at = std::find(windows_.begin(), windows_.end(), &window);
+        return at == windows_.end() ? -1 : static_cast<int>(at - windows_.begin());
+    }
+    // The "&Window" menu: one item per window in list order, captioned like the window (so an
+    // item follows its window's caption); the menu is disabled when it has none.
+    std::vector<std::string> MenuCaptions() const {
+        std::vector<std::string> captions;
+        for (const TOpenWindow* window : windows_) captions.push_back(window->Caption());
+        return captions;
+    }
+    bool MenuEnabled() const { return !windows_.empty(); }
+    // The menu item of `tag` chosen: that window comes to the front. False for a stale tag.
+    bool MenuClick(int tag) const {
+        if (tag < 0 || tag >= static_cast<int>(windows_.size())) return false;
+        windows_[static_cast<std::size_t>(tag)]->Show();
+        return true;
+    }
 
     // Closes every window, first to last. A window that refuses is shown and the rest stay
     // open; returns false then.

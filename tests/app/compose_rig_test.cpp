@@ -10,12 +10,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <thread>
 
 #include "base/bytes.h"
 #include "base/inifile.h"
 #include "mail/msmsg.h"
 #include "store/mbxfile.h"
+#include "tests/store/storetest.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -290,6 +292,43 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_EQ(r.out, "Message discarded by an outgoing filter\n");
     EXPECT_FALSE(fs::exists(home / "Mail" / "sent.mbx"));
     EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
+}
+
+// Reply and reply to all mark the message's index entry "W", forward "F", bounce "B" (icon
+// group 1, 2, 3); a command that queues nothing marks nothing. The marks are in the index
+// that the next run reads.
+TEST(ComposeCommand, RepliesForwardsAndBouncesMarkTheIndexEntry) {
+    test::TempDir home;
+    const auto kivo = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--home", home.path().string()});
+        return test::RunKivo(args, "typed\n");
+    };
+    ASSERT_EQ(kivo({"init"}).status, 0);
+    ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
+              0);
+    std::string box;
+    for (int n = 1; n <= 5; ++n) {
+        box += test::StoredMsg("From: Ann <ann@a.org>\r\nTo: me@x.org, cy@c.org\r\nSubject: m" +
+                               std::to_string(n) + "\r\nStatus: U\r\n");
+    }
+    test::WriteFile(home / "Mail" / "Box.mbx", box);
+    EXPECT_EQ(kivo({"reply", "Box", "1", "--queue"}).status, 0);
+    EXPECT_EQ(kivo({"reply-all", "Box", "2", "--queue"}).status, 0);
+    EXPECT_EQ(kivo({"forward", "Box", "3", "--to", "bob@b.org", "--queue"}).status, 0);
+    EXPECT_EQ(kivo({"bounce", "Box", "4", "--to", "bob@b.org", "--queue"}).status, 0);
+    EXPECT_EQ(kivo({"forward", "Box", "5", "--queue"}).status, 1) << "no recipient";
+    EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 4);
+
+    const test::ProcessResult list = kivo({"ls", "Box"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::map<int, int> groups;  // message number -> icon group
+    for (const std::string& line : SplitLines(list.out)) {
+        const std::vector<std::string> fields = SplitWords(line, "\t");
+        int number = 0, icon = 0;
+        if (fields.size() > 2 && ParseInt(fields[0], number) && ParseInt(fields[1], icon))
+            groups[number] = icon / 4;
+    }
+    EXPECT_EQ(groups, (std::map<int, int>{{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 0}})) << list.out;
 }
 
 }  // namespace
