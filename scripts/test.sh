@@ -39,12 +39,20 @@ run_tests() {
 }
 
 jobs=$(nproc)
+# The windows' tests draw on Qt's offscreen platform, no display needed. Chromium (the message
+# view) refuses to run as root with its sandbox; CI runs as root.
+export QT_QPA_PLATFORM=offscreen
+if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"; fi
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/kivo-runtime.XXXXXX)}
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_tests build
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON
+# The sanitizer build leaves out the windows: the message view is Chromium, a multi-process
+# program with its own allocator that does not run under AddressSanitizer in reasonable time,
+# and ui/ holds no mail logic of its own; the core beneath it is all built and tested here.
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_UI=OFF
 run_tests build-asan
 if [ "$skipped" -gt 0 ]; then
   reason=""

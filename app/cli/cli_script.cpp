@@ -18,12 +18,6 @@
 
 namespace kivo::cli {
 
-TScriptPaths ScriptPathsOf(const ProgramFolder& folder) {
-    return {folder.root,           folder.MailFolder(),
-            folder.ScriptFolder(), folder.SignatureFolder(),
-            folder.SettingsFile(), folder.AccountsFile()};
-}
-
 void TerminalScriptHost::EditMessage(const TmsMessage& message) {
     feedback_.ErrorLevel(1, "SCRIPT: EditMessage needs the windows; the message \"" +
                                 message.Subject() + "\" was not opened in a composer");

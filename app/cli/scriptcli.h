@@ -1,15 +1,10 @@
 #pragma once
 // The script engine on the terminal: its folders in the program folder, and a host that
-// writes the runs' progress-log lines to the terminal's progress log.
+// writes the runs' progress-log lines to the terminal's progress log (as the windows do).
 
-#include "app/programfolder.h"
-#include "script/interpreter.h"
-#include "script/scripthost.h"
-#include "transfer/transferfeedback.h"
+#include "app/windowruns.h"
 
 namespace kivo::cli {
-
-TScriptPaths ScriptPathsOf(const ProgramFolder& folder);
 
 class TerminalScriptHost : public TScriptHost {
   public:

@@ -29,7 +29,8 @@ using Clock = std::chrono::steady_clock;
 using test::RunKivo;
 using test::TempDir;
 
-// A kivo process left running, its standard output read line by line.
+// A kivo process left running, its standard output read line by line. It starts without a
+// display, so "/m" makes the headless instance and no windows open.
 class Background {
   public:
     explicit Background(std::vector<std::string> args) {
@@ -44,7 +45,18 @@ class Background {
         std::vector<char*> argp;
         for (std::string& a : args) argp.push_back(a.data());
         argp.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), environ);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string_view entry = *e;
+            if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") &&
+                !entry.starts_with("QT_QPA_PLATFORM=")) {
+                env.emplace_back(entry);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         out_ = out[0];
@@ -165,7 +177,10 @@ TEST(RunInstance, SlashMBecomesTheInstanceWhenNoneRunsAndReplacesAStaleSocket) {
     }
     Background instance({"--home", home.path().string(), "/M", "first@example.test"});
     ASSERT_TRUE(instance.WaitForLine("New message to first@example.test"));
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}).status, 0);
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}, {},
+                      {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="})
+                  .status,
+              0);
     ASSERT_TRUE(instance.WaitForLine("New message to second@example.test"));
     EXPECT_EQ(instance.Stop(SIGINT), 0);
     EXPECT_FALSE(fs::exists(home / ".kivo.sock"));

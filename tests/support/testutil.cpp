@@ -123,7 +123,15 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view 
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
 
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    // An extra "NAME=VALUE" takes the place of the inherited NAME.
+    auto named = [&extraEnv](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(extraEnv.begin(), extraEnv.end(),
+                           [&](const std::string& e) { return e.starts_with(name); });
+    };
+    for (char** e = environ; *e; ++e) {
+        if (!named(*e)) env.emplace_back(*e);
+    }
     for (const auto& e : extraEnv) env.push_back(e);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());

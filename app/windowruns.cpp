@@ -1,0 +1,83 @@
+#include "app/windowruns.h"
+
+#include "app/KivoMain.h"
+#include "base/platform.h"
+#include "net/mssmtp.h"
+#include "script/KivoParser.h"
+#include "transfer/checkmail.h"
+#include "transfer/pop3mailbox.h"
+#include "transfer/sendqueue.h"
+#include "transfer/smtpsender.h"
+
+namespace kivo {
+
+TScriptPaths ScriptPathsOf(const ProgramFolder& folder) {
+    return {folder.root,           folder.MailFolder(),
+            folder.ScriptFolder(), folder.SignatureFolder(),
+            folder.SettingsFile(), folder.AccountsFile()};
+}
+
+namespace {
+
+// Counts the runs in progress, also when one ends by an exception.
+class RunningMark {
+  public:
+    explicit RunningMark(int& count) : count_(count) { ++count_; }
+    ~RunningMark() { --count_; }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+  private:
+    int& count_;
+};
+
+}  // namespace
+
+TWindowMailRuns::TWindowMailRuns(TFrmMain& main, Platform& platform)
+    : main_(main), platform_(platform) {}
+
+int TWindowMailRuns::CheckMail() {
+    RunningMark mark(running_);
+    const ProgramFolder& folder = main_.Folder();
+    const TSettings& settings = main_.Settings();
+    TMainFeedback& feedback = main_.Transfer();
+    const TCheckPaths paths{
+        .accountsFile = folder.AccountsFile(),
+        .mailFolder = folder.MailFolder(),
+        .attachFolder = settings.Mail.AttachPath,
+        .programFolder = folder.root,
+        .leaveOnServer = folder.LeaveOnServerFile(),
+    };
+    platform_.ClearAbortRequest();
+    TPop3Mailbox pop(platform_);
+    TLogScriptHost scriptHost(feedback);
+    TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);
+    TCheckMail check(paths, pop, filters, feedback, &platform_);
+    const TCheckResult result = check.Run();
+    main_.UpdateMessageCount();
+    if (settings.Mail.SendOnCheck && !platform_.AbortRequested()) {
+        try {
+            SendQueued(/*startedByCheck=*/true);
+        } catch (const std::exception& e) {
+            feedback.ErrorLevel(2, "Cannot send the queued messages: " + std::string(e.what()));
+        }
+    }
+    return result.stored;
+}
+
+int TWindowMailRuns::SendQueued(bool startedByCheck) {
+    RunningMark mark(running_);
+    const ProgramFolder& folder = main_.Folder();
+    TMainFeedback& feedback = main_.Transfer();
+    TmsSMTP smtp(platform_);
+    TSmtpClientSender sender(smtp);
+    TLogScriptHost scriptHost(feedback);
+    TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);
+    TSendQueue queue({folder.SettingsFile(), folder.AccountsFile(), folder.MailFolder()}, sender,
+                     filters, feedback, &platform_);
+    const TSendResult result = queue.Run(startedByCheck);
+    main_.UpdateMessageCount();
+    return result.sent;
+}
+
+}  // namespace kivo

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Writes a sample program folder for looking at Kivo's windows: a few mailboxes and folders,
+30 messages (plain and HTML, with attachments, non-ASCII subjects and senders), an account and
+settings that skip the first-start questions. Usage: samplefolder.py FOLDER"""
+import os
+import sys
+
+home = sys.argv[1]
+mail = os.path.join(home, "Mail")
+attach = os.path.join(home, "Attach")
+for d in (mail, os.path.join(mail, "Work"), attach, os.path.join(home, "Signatures"),
+          os.path.join(home, "Scripts")):
+    os.makedirs(d, exist_ok=True)
+
+with open(os.path.join(home, "kivo.ini"), "w") as f:
+    f.write("[Mail]\r\nPrompt=0\r\nAutoCheck=0\r\n[Program]\r\nOpened=In\r\n"
+            "[Position]\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\nHeight=700\r\n")
+with open(os.path.join(home, "accounts.ini"), "w") as f:
+    f.write("[My Account]\r\nEmail=ana@example.org\r\nName=Ana Lima\r\nPOPServer=pop.example.org\r\n"
+            "POPUser=ana\r\nSMTP=smtp.example.org\r\n")
+
+with open(os.path.join(attach, "report.pdf"), "wb") as f:
+    f.write(b"%PDF-1.4\n% sample\n")
+with open(os.path.join(attach, "photo.png"), "wb") as f:
+    f.write(bytes.fromhex("89504e470d0a1a0a0000000d4948445200000001000000010806000000"
+                          "1f15c4890000000d4944415478da63f8cfc0f01f0005000201a5dd3a6e"
+                          "0000000049454e44ae426082"))
+
+people = [("Ana Lima", "ana@example.org"), ("Jürgen Weiß", "juergen@example.de"),
+          ("Søren Kierkegaard", "soren@example.dk"), ("李小龍", "li@example.cn"),
+          ("Élodie Dupont", "elodie@example.fr"), ("Newsletter", "news@shop.example.com"),
+          ("Олег Петров", "oleg@example.ru"), ("Bob Smith", "bob@example.com")]
+subjects = ["Meeting on Thursday", "Grüße aus München", "Smørrebrød recipe", "你好，周末见",
+            "Réunion — ordre du jour", "Spring sale: 30% off everything", "Отчёт за квартал",
+            "Lunch?", "Quarterly numbers (draft)", "Re: Holiday plans",
+            "A rather long subject line that goes on and on to see how the list cuts it off",
+            "Photos from the trip", "Invoice 2026-118", "Welcome to the team", "Zürich trip"]
+
+newsletter = """<html><head><style>
+.box{background:#f4f4f8;padding:16px;border-radius:6px}.cols{display:flex;gap:12px}
+.col{flex:1;background:#fff;padding:10px;border:1px solid #ddd}
+.btn{display:inline-block;background:#2a7ae2;color:#fff;padding:8px 14px;border-radius:4px}
+</style></head><body><div class="box"><h2>Spring sale</h2>
+<div class="cols"><div class="col"><b>Shoes</b><p>Everything 30% off until Sunday.</p></div>
+<div class="col"><b>Coats</b><p>New colours for the new season.</p></div></div>
+<p><a class="btn" href="https://shop.example.com/sale">Shop now</a></p>
+<img src="https://tracker.example.com/pixel.gif" width="1" height="1">
+<script>document.title = "ran";</script></div></body></html>"""
+
+
+def message(n, box):
+    name, addr = people[n % len(people)]
+    subject = subjects[n % len(subjects)]
+    day = 1 + n % 28
+    date = f"{day:02d}/11/2026 {8 + n % 10:02d}:{(n * 7) % 60:02d}:00"
+    html = n % 5 == 0
+    lines = [f"From {addr} {date}",
+             f"From: {name} <{addr}>",
+             "To: Ana Lima <ana@example.org>",
+             f"Date: {['Sun', 'Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat'][n % 7]}, {day} Nov 2026 "
+             f"{8 + n % 10:02d}:{(n * 7) % 60:02d}:00 +0100",
+             f"Subject: {subject}",
+             "X-Account: My Account",
+             f"Status: {'U' if n % 3 == 0 else 'R'}",
+             "Content-Type: text/html" if html else "Content-Type: text/plain; charset=utf-8"]
+    if n % 4 == 1:
+        lines.append("X-Priority: 1")
+    lines.append("")
+    if html:
+        lines += newsletter.splitlines()
+    else:
+        lines += [f"Hello Ana,", "",
+                  f"this is message {n + 1} in {box}. Ünïcödé text: naïve café, Smørrebrød, 東京.",
+                  "", "See you soon,", name]
+    if n % 6 == 2:
+        lines.append("Attachment Converted: " + os.path.join(attach, "report.pdf"))
+    if n % 7 == 3:
+        lines.append("Attachment Converted: " + os.path.join(attach, "photo.png"))
+    lines.append("")
+    return lines
+
+
+def write_box(path, numbers, box):
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        for n in numbers:
+            for line in message(n, box):
+                f.write(line + "\r\n")
+
+
+write_box(os.path.join(mail, "In.mbx"), range(0, 18), "In")
+write_box(os.path.join(mail, "Sent.mbx"), range(18, 21), "Sent")
+write_box(os.path.join(mail, "Family.mbx"), range(21, 24), "Family")
+write_box(os.path.join(mail, "Work", "Projects.mbx"), range(24, 28), "Projects")
+write_box(os.path.join(mail, "Work", "Invoices.mbx"), range(28, 30), "Invoices")
+for name in ("Out.mbx", "Trash.mbx"):
+    open(os.path.join(mail, name), "w").close()

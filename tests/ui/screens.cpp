@@ -1,0 +1,100 @@
+// kivo_screens FOLDER OUTDIR: opens Kivo's windows on a program folder, as a person starting
+// it would see them, and writes a PNG of each window and dialog into OUTDIR. Run it on a
+// display (scripts/screens.sh starts one with Xvfb).
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <QWindow>
+#include <iostream>
+
+#include "accounts/KivoWizard.h"
+#include "ui/indexmodel.h"
+#include "ui/mainwindow.h"
+#include "ui/messageview.h"
+#include "ui/progresswindow.h"
+#include "ui/qtplatform.h"
+#include "ui/setupwizard.h"
+#include "ui/windows.h"
+
+namespace {
+
+void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The window as the screen shows it, frame and all.
+bool Shoot(QWidget* window, const QString& file) {
+    window->raise();
+    window->activateWindow();
+    Wait(600);
+    QScreen* screen = window->screen();
+    const QRect frame = window->frameGeometry();
+    const QPixmap pix = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const bool ok = pix.save(file);
+    std::cout << (ok ? "wrote " : "FAILED ") << file.toStdString() << '\n';
+    return ok;
+}
+
+bool WaitLoaded(kivo::ui::MessageView* view) {
+    for (int k = 0; k < 100 && !view->Loaded(); ++k) Wait(100);
+    return view->Loaded();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: kivo_screens FOLDER OUTDIR\n";
+        return 2;
+    }
+    kivo::ui::PrepareApplication();
+    QApplication app(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+    kivo::ui::QtPlatform platform;
+    kivo::ProgramFolder folder{argv[1]};
+    kivo::ui::MainWindow window(folder, platform);
+    window.Start({});
+    window.resize(1100, 720);
+    window.move(20, 20);
+    int failures = 0;
+    WaitLoaded(window.View());
+    failures += !Shoot(&window, out + "/main.png");
+
+    // An HTML message (the newsletter, its remote parts blocked).
+    QTableView* list = window.List();
+    for (int row = 0; row < window.Model()->rowCount(); ++row) {
+        if (window.Model()->index(row, 0).data().toString().startsWith("Spring sale")) {
+            list->selectRow(row);
+            break;
+        }
+    }
+    Wait(300);
+    WaitLoaded(window.View());
+    failures += !Shoot(&window, out + "/main-html-message.png");
+
+    // Sorted by sender, a folder's mailbox open.
+    list->horizontalHeader()->sectionClicked(1);
+    failures += !Shoot(&window, out + "/main-sorted-by-from.png");
+
+    window.ToggleProgressWindow();
+    window.Progress()->move(120, 120);
+    failures += !Shoot(window.Progress(), out + "/progress-window.png");
+    window.ToggleProgressWindow();
+
+    kivo::TFrmSetupWizard wizardState(folder.root / "wizard-accounts.ini");
+    kivo::ui::SetupWizard wizard(wizardState, &window);
+    wizard.show();
+    wizard.move(150, 100);
+    failures += !Shoot(&wizard, out + "/setup-wizard.png");
+    wizard.hide();
+
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The mailbox tree's widget over TFrmMailboxes: a click opens a mailbox in the main window,
+// messages dragged from a list onto a mailbox are moved there (copied with Ctrl held).
+
+#include <QTreeWidget>
+#include <functional>
+
+#include "store/KivoMailboxes.h"
+
+namespace kivo::ui {
+
+class MailboxTree : public QTreeWidget {
+    Q_OBJECT
+  public:
+    MailboxTree(TFrmMailboxes& tree, TFrmIndex& mainIndex, QWidget* parent = nullptr);
+
+    // Reads the tree again and marks the open mailbox.
+    void Rebuild();
+    // The item of a relative path ("Work/Alpha"), or null.
+    QTreeWidgetItem* ItemOf(const QString& relPath) const;
+    TMailboxNode* NodeOf(const QTreeWidgetItem* item) const;
+    // Runs the tree's store operations, so they never overlap the main window's; false when
+    // one runs already.
+    std::function<bool(const std::function<void()>&)> Guard = [](const auto& f) {
+        f();
+        return true;
+    };
+    // Drops the selected messages of the main list on a node (as a drag does).
+    void DropMessagesOn(TMailboxNode* node, bool copy);
+
+  signals:
+    // A mailbox was opened or messages left the open one: the list shows them anew.
+    void MailboxOpened();
+    void MessagesDropped();
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void AddItems(QTreeWidgetItem* parent, const std::vector<std::unique_ptr<TMailboxNode>>& nodes);
+
+    TFrmMailboxes& tree_;
+    TFrmIndex& mainIndex_;
+};
+
+}  // namespace kivo::ui

@@ -1,0 +1,871 @@
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include "app/firstrun.h"
+#include "app/startupmailer.h"
+#include "base/bytes.h"
+#include "ui/indexmodel.h"
+#include "ui/mailboxtree.h"
+#include "ui/messageview.h"
+#include "ui/progresswindow.h"
+#include "ui/qtext.h"
+#include "ui/qtplatform.h"
+#include "ui/setupwizard.h"
+
+namespace kivo::ui {
+
+namespace {
+
+// The notification icon's pictures: an envelope; dots turning round it while mail is
+// checked or sent; a blinking star after new mail.
+QIcon TrayPicture(const std::string& name) {
+    QPixmap pix(32, 32);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 2));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRect(QRectF(3, 8, 26, 17));
+    p.drawLine(QPointF(3, 8), QPointF(16, 18));
+    p.drawLine(QPointF(29, 8), QPointF(16, 18));
+    const auto underscore = name.rfind('_');
+    const int frame =
+        underscore == std::string::npos ? 0 : std::atoi(name.c_str() + underscore + 1);
+    if (name.starts_with("TRAYICONCHECK") && frame > 0) {
+        p.setPen(Qt::NoPen);
+        for (int k = 0; k < 6; ++k) {
+            p.setBrush(k + 1 == frame ? QColor(0, 120, 0) : QColor(160, 200, 160));
+            const double a = k * M_PI / 3;
+            p.drawEllipse(QPointF(16 + 13 * std::cos(a), 16 + 13 * std::sin(a)), 2.5, 2.5);
+        }
+    } else if (name.starts_with("TRAYICONNEW") && frame > 0) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(frame % 2 ? QColor(230, 40, 40) : QColor(255, 170, 0));
+        p.drawEllipse(QPointF(25, 8), 6, 6);
+    }
+    return QIcon(pix);
+}
+
+std::string NewMessagesText(int count) {
+    return count == 1 ? std::string("1 new message") : std::to_string(count) + " new messages";
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
+    : platform_(platform),
+      main_(folder, platform, *this),
+      runs_(main_, platform),
+      mailboxes_(folder.MailFolder(), main_, platform, main_.Feedback()) {
+    setObjectName("mainWindow");
+    setAccessibleName("Kivo");
+    setWindowIcon(TrayPicture("TRAYICON_0"));
+
+    model_ = new IndexModel(main_.MainIndex(), this);
+    list_ = new QTableView(this);
+    list_->setObjectName("messageList");
+    list_->setAccessibleName("Messages");
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setDragEnabled(true);
+    list_->setDragDropMode(QAbstractItemView::DragOnly);
+    list_->setDefaultDropAction(Qt::MoveAction);
+    list_->setShowGrid(false);
+    list_->setWordWrap(false);
+    list_->setTabKeyNavigation(false);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->verticalHeader()->hide();
+    // Every row as high as the font: the list never measures its rows.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->horizontalHeader()->setSectionsClickable(true);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    list_->installEventFilter(this);
+    connect(list_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        main_.MainIndex().SortByColumn(static_cast<TIndexColumn>(column));
+        RefreshList();
+    });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (syncing_) return;
+                TFrmIndex& index = main_.MainIndex();
+                for (const QItemSelectionRange& r : deselected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row) index.SetSelected(row, false);
+                }
+                for (const QItemSelectionRange& r : selected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row) index.SetSelected(row, true);
+                }
+                showTimer_.start();
+            });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (syncing_) return;
+                main_.MainIndex().SetFocused(current.row());
+                showTimer_.start();
+            });
+    showTimer_.setSingleShot(true);
+    showTimer_.setInterval(0);
+    connect(&showTimer_, &QTimer::timeout, this, &MainWindow::ShowFocusedMessage);
+
+    view_ = new MessageView(platform_, this);
+    tree_ = new MailboxTree(mailboxes_, main_.MainIndex(), this);
+    tree_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
+    connect(tree_, &MailboxTree::MailboxOpened, this, &MainWindow::RefreshList);
+    connect(tree_, &MailboxTree::MessagesDropped, this, [this] {
+        RefreshList();
+        if (!main_.MainIndex().SelectedRows().empty()) {
+            showTimer_.start();
+        } else {
+            view_->Clear();
+        }
+    });
+
+    area_ = new QSplitter(Qt::Vertical, this);
+    area_->setObjectName("messageArea");
+    area_->setChildrenCollapsible(false);
+    area_->addWidget(list_);
+    area_->addWidget(view_);
+    outer_ = new QSplitter(Qt::Horizontal, this);
+    outer_->addWidget(tree_);
+    outer_->addWidget(area_);
+    outer_->setStretchFactor(1, 1);
+    setCentralWidget(outer_);
+
+    progressWindow_ = new ProgressWindow(main_.Transfer().Log, this);
+
+    BuildActions();
+    BuildMenus();
+    BuildToolbar();
+    BuildStatusBar();
+    BuildTray();
+    ApplyShownControls();
+
+    main_.Transfer().Hooks.ScrollMainList = [this] {
+        RefreshList();
+        list_->scrollToBottom();
+    };
+    connect(&autoCheck_, &QTimer::timeout, this, [this] {
+        if (!runs_.Running() && main_.Transfer().AutoCheckDue()) CheckMail();
+    });
+    autoCheck_.start(1000);
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::Action(const QString& name) const {
+    const auto found = actions_.find(name);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+QAction* MainWindow::AddAction(const QString& name, const QString& text, const QKeySequence& key,
+                               const QString& hint) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    if (!key.isEmpty()) action->setShortcut(key);
+    if (!hint.isEmpty()) {
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+    }
+    actions_[name] = action;
+    addAction(action);
+    return action;
+}
+
+void MainWindow::BuildActions() {
+    connect(AddAction("check", "Check for &new mail", QKeySequence("Ctrl+M"),
+                      "Check for new mail (CTRL+M)"),
+            &QAction::triggered, this, &MainWindow::CheckMail);
+    connect(AddAction("send", "Send &queued messages", QKeySequence("Ctrl+Y"),
+                      "Send queued messages (CTRL+T)"),
+            &QAction::triggered, this, &MainWindow::SendQueued);
+    connect(AddAction("emptyTrash", "Empty &Trash", {}), &QAction::triggered, this, [this] {
+        if (StoreOperation([this] { main_.EmptyTrash1Click(); })) RefreshList();
+    });
+    QAction* stop =
+        AddAction("stop", "Go &offline / Cancel", QKeySequence("Shift+F4"), "Cancel (Shift+F4)");
+    connect(stop, &QAction::triggered, this, &MainWindow::StopTransfer);
+    AddAction("print", "&Print", QKeySequence("Ctrl+P"))->setEnabled(false);
+    connect(AddAction("exit", "E&xit", {}), &QAction::triggered, this, &QWidget::close);
+
+    connect(AddAction("copy", "&Copy", {}), &QAction::triggered, this, [this] {
+        // The selected messages' text; a selection inside the message view copies that.
+        if (view_->WebView()->hasFocus() || view_->WebView()->hasSelection()) {
+            view_->Page()->triggerAction(QWebEnginePage::Copy);
+            return;
+        }
+        try {
+            QApplication::clipboard()->setText(ToQ(SelectedMessagesText(main_.MainIndex())));
+        } catch (const std::exception& e) {
+            platform_.ShowMessage(e.what());
+        }
+    });
+    connect(AddAction("selectAll", "Select &All", QKeySequence("Ctrl+A")), &QAction::triggered,
+            this, [this] {
+                main_.MainIndex().SelectAll();
+                SyncSelectionToView();
+            });
+    connect(AddAction("invert", "&Invert Selection", {}), &QAction::triggered, this, [this] {
+        main_.MainIndex().InvertSelection();
+        SyncSelectionToView();
+    });
+    connect(AddAction("selectTagged", "Select Tagged Messages", QKeySequence("Ctrl+T")),
+            &QAction::triggered, this, [this] {
+                main_.MainIndex().SelectTagged();
+                SyncSelectionToView();
+            });
+
+    // The composer's window comes with its own work; until then these stay unavailable.
+    AddAction("newMessage", "New &Message", QKeySequence("Ctrl+N"), "New Message (CTRL+N)")
+        ->setEnabled(false);
+    AddAction("reply", "&Reply", QKeySequence("Ctrl+R"), "Reply (CTRL+R)")->setEnabled(false);
+    AddAction("replyAll", "Reply to &all", {}, "Reply to All")->setEnabled(false);
+    AddAction("forward", "For&ward", QKeySequence("Ctrl+W"), "Forward (CTRL+W)")->setEnabled(false);
+    AddAction("bounce", "&Bounce", QKeySequence("Ctrl+B"), "Bounce (CTRL+B)")->setEnabled(false);
+    connect(AddAction("deleteMessage", "&Delete Message", {}), &QAction::triggered, this,
+            &MainWindow::DeleteSelected);
+    AddAction("find", "&Find Messages...", QKeySequence("Ctrl+F"))->setEnabled(false);
+
+    connect(AddAction("mailboxes", "&Mailboxes...", QKeySequence("F8")), &QAction::triggered, this,
+            [this] {
+                tree_->setVisible(true);
+                tree_->setFocus();
+            });
+    AddAction("renameMailbox", "&Rename Mailbox", QKeySequence("F2"))->setEnabled(false);
+    AddAction("newMailbox", "New Mail&box", {})->setEnabled(false);
+    connect(AddAction("openMailbox", "&Open Mailbox", {}), &QAction::triggered, this, [this] {
+        if (QTreeWidgetItem* item = tree_->currentItem()) emit tree_->itemActivated(item, 0);
+    });
+    connect(AddAction("compress", "&Compress Mailbox", {}), &QAction::triggered, this,
+            &MainWindow::CompressMailbox);
+
+    QAction* fast = AddAction("fastRead", "Enable Fast &Reading", {});
+    fast->setCheckable(true);
+    connect(fast, &QAction::toggled, this,
+            [this](bool on) { main_.MessageArea().SetFastRead(on); });
+    connect(AddAction("previous", "Pr&evious Message", QKeySequence("Ctrl+["),
+                      "Previous Message (CTRL-[)"),
+            &QAction::triggered, this, [this] {
+                bool moved = false;
+                StoreOperation([&] { moved = main_.StepMessage(-1); });
+                if (moved) SyncSelectionToView();
+            });
+    connect(AddAction("next", "&Next Message", QKeySequence("Ctrl+]"), "Next Message (CTRL-])"),
+            &QAction::triggered, this, [this] {
+                bool moved = false;
+                StoreOperation([&] { moved = main_.StepMessage(+1); });
+                if (moved) SyncSelectionToView();
+            });
+    connect(AddAction("progress", "Pr&ogress Messages...", QKeySequence("F12")),
+            &QAction::triggered, this, &MainWindow::ToggleProgressWindow);
+    QAction* zoom = AddAction("zoom", "Zoom &Message Window", QKeySequence("F11"));
+    zoom->setCheckable(true);
+    connect(zoom, &QAction::triggered, this, [this] {
+        LayOutArea();
+        main_.MessageArea().ToggleZoom();
+        LayOutArea();
+    });
+    AddAction("privacy", "Activate &Privacy Sheet", QKeySequence("Shift+F12"))->setEnabled(false);
+    AddAction("viewAttachments", "View &Attachments", {})->setEnabled(false);
+    connect(AddAction("openAttachFolder", "Open Attachments &Folder", {}), &QAction::triggered,
+            this, [this] { platform_.ShellOpen(main_.Settings().Mail.AttachPath.string()); });
+    QAction* toolbar = AddAction("showToolbar", "&Show Toolbar", {});
+    toolbar->setCheckable(true);
+    connect(toolbar, &QAction::toggled, this, [this](bool on) {
+        main_.Settings().Program.ShowToolbar = on;
+        toolbar_->setVisible(on);
+    });
+
+    AddAction("addressBook", "Address &book...", QKeySequence("F5"), "Address Book (F5)")
+        ->setEnabled(false);
+    AddAction("miniList", "Mini address &list...", QKeySequence("F6"))->setEnabled(false);
+    AddAction("accounts", "&Accounts setup...", QKeySequence("F3"), "Accounts Setup (F3)")
+        ->setEnabled(false);
+    AddAction("options", "&Options...", QKeySequence("F7"), "Program Options (F7)")
+        ->setEnabled(false);
+    AddAction("filters", "Filters and &scripts...", QKeySequence("F4"), "Filters and Scripts (F4)")
+        ->setEnabled(false);
+    AddAction("helpContents", "&Contents", QKeySequence("F1"))->setEnabled(false);
+    AddAction("update", "Check for &Update...", {})->setEnabled(false);
+    connect(AddAction("about", "&About...", {}), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, "About Kivo",
+                           "Kivo 1.0\nA desktop e-mail client: POP3 in, SMTP out, plain-text "
+                           "mailboxes and KivoScript filters.");
+    });
+}
+
+void MainWindow::BuildMenus() {
+    auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (*name == 0) {
+                menu->addSeparator();
+            } else {
+                menu->addAction(Action(name));
+            }
+        }
+    };
+    QMenuBar* bar = menuBar();
+    bar->setAccessibleName("Menu");
+    add(bar->addMenu("E-&mail"), {"check", "send", "emptyTrash", "stop", "", "print", "", "exit"});
+    add(bar->addMenu("&Edit"), {"copy", "selectAll", "invert", "selectTagged"});
+    add(bar->addMenu("Me&ssage"),
+        {"newMessage", "reply", "replyAll", "forward", "bounce", "", "deleteMessage", "", "find"});
+    add(bar->addMenu("Mail&box"),
+        {"mailboxes", "", "renameMailbox", "newMailbox", "openMailbox", "", "compress"});
+    add(bar->addMenu("&View"),
+        {"fastRead", "", "previous", "next", "", "progress", "zoom", "privacy", "",
+         "viewAttachments", "openAttachFolder", "", "showToolbar"});
+    QMenu* tools = bar->addMenu("&Tools");
+    add(tools, {"addressBook", "miniList", "", "accounts", "options", "filters"});
+    QMenu* quick = tools->addMenu("Script &Quick Run");
+    quick->setEnabled(false);
+    QMenu* windows = bar->addMenu("&Window");
+    connect(windows, &QMenu::aboutToShow, this, [this, windows] {
+        windows->clear();
+        for (TOpenWindow* window : main_.OpenWindows().Items()) {
+            windows->addAction(ToQ(window->Caption()), this, [window] { window->Show(); });
+        }
+        if (windows->isEmpty()) windows->addAction("(no other windows)")->setEnabled(false);
+    });
+    add(bar->addMenu("&Help"), {"helpContents", "", "update", "about"});
+}
+
+void MainWindow::BuildToolbar() {
+    toolbar_ = addToolBar("Toolbar");
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setAccessibleName("Toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QStyle* style = QApplication::style();
+    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
+        {"check", QStyle::SP_BrowserReload},
+        {"stop", QStyle::SP_BrowserStop},
+        {"send", QStyle::SP_ArrowForward},
+        {"newMessage", QStyle::SP_FileIcon},
+        {"reply", QStyle::SP_ArrowBack},
+        {"replyAll", QStyle::SP_ArrowBack},
+        {"forward", QStyle::SP_ArrowRight},
+        {"bounce", QStyle::SP_ArrowUp},
+        {"filters", QStyle::SP_FileDialogDetailedView},
+        {"addressBook", QStyle::SP_DirHomeIcon},
+        {"options", QStyle::SP_FileDialogInfoView},
+        {"accounts", QStyle::SP_ComputerIcon},
+        {"previous", QStyle::SP_MediaSeekBackward},
+        {"next", QStyle::SP_MediaSeekForward},
+    };
+    const std::map<QString, QString> labels = {
+        {"check", "Check"},           {"stop", "Stop"},       {"send", "Send"},
+        {"newMessage", "New"},        {"reply", "Reply"},     {"replyAll", "Reply all"},
+        {"forward", "Forward"},       {"bounce", "Bounce"},   {"filters", "Filters"},
+        {"addressBook", "Addresses"}, {"options", "Options"}, {"accounts", "Accounts"},
+        {"previous", "Previous"},     {"next", "Next"}};
+    for (const auto& [name, pixmap] : buttons) {
+        QAction* action = Action(name);
+        action->setIcon(style->standardIcon(pixmap));
+        action->setIconText(labels.at(name));
+        toolbar_->addAction(action);
+        if (QWidget* w = toolbar_->widgetForAction(action)) {
+            w->setAccessibleName(action->toolTip());
+            w->setObjectName(QString(name) + "Button");
+        }
+    }
+}
+
+void MainWindow::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setAccessibleName("Status");
+    bar->setSizeGripEnabled(true);
+    const std::array<const char*, 4> names = {"Activity", "Progress", "Message count",
+                                              "Transfer details"};
+    for (int k = 0; k < 4; ++k) {
+        if (k == TStatusBar::spProgress) {
+            progressBar_ = new QProgressBar(this);
+            progressBar_->setObjectName("progressBar");
+            progressBar_->setAccessibleName("Progress");
+            progressBar_->setRange(0, 100);
+            progressBar_->setValue(0);
+            progressBar_->setTextVisible(false);
+            progressBar_->setFixedWidth(TStatusBar::kWidths[1]);
+            progressBar_->setMaximumHeight(16);
+            progressBar_->installEventFilter(this);
+            progressBar_->setToolTip("Click for the progress menu");
+            bar->addWidget(progressBar_);
+        }
+        auto* label = new QLabel(this);
+        label->setObjectName(QString("statusPanel%1").arg(k));
+        label->setAccessibleName(names[static_cast<std::size_t>(k)]);
+        label->setMinimumWidth(TStatusBar::kWidths[static_cast<std::size_t>(k)]);
+        panels_[static_cast<std::size_t>(k)] = label;
+        if (k == TStatusBar::spProgress) {
+            label->hide();  // the progress bar is this panel
+            continue;
+        }
+        bar->addWidget(label, k == TStatusBar::spDetails ? 1 : 0);
+    }
+}
+
+void MainWindow::BuildTray() {
+    trayMenu_ = new QMenu(this);
+    QAction* hideShow = trayMenu_->addAction("&Hide Application");
+    hideShow->setObjectName("hideShow");
+    connect(hideShow, &QAction::triggered, this, [this] {
+        main_.Transfer().Tray.ToggleApplication();
+        if (main_.Transfer().Tray.ApplicationHidden()) {
+            HideApplication();
+        } else {
+            RestoreApplication();
+        }
+    });
+    connect(trayMenu_, &QMenu::aboutToShow, this,
+            [this, hideShow] { hideShow->setText(ToQ(main_.Transfer().Tray.HideShowCaption())); });
+    trayMenu_->addAction("&Check Mail", this, &MainWindow::CheckMail);
+    trayMenu_->addAction("E&xit Program", this, &QWidget::close);
+    connect(&trayTimer_, &QTimer::timeout, this, &MainWindow::AnimateTray);
+    // Where the desktop has no notification area the window does without the icon.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(TrayPicture("TRAYICON_0"), this);
+    tray_->setToolTip(ToQ(TrayIconHint(TTrayIconState::kHint)));
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this, hideShow](auto reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) hideShow->trigger();
+    });
+    tray_->show();
+}
+
+void MainWindow::Start(std::span<const std::string> args) {
+    TFirstRunFiles content;
+    std::error_code ec;
+    TXdgDefaultMailer mailer(std::filesystem::canonical("/proc/self/exe", ec), main_.Folder().root,
+                             TXdgDefaultMailer::UserApplications());
+    TScreen screen;
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        screen = {s->availableGeometry().width(), s->availableGeometry().height()};
+    }
+    main_.LoadApp(args, content, mailer, screen);
+    const TSettings& settings = main_.Settings();
+    resize(settings.Position.Width, settings.Position.Height);
+    move(settings.Position.Left, settings.Position.Top);
+    if (settings.Position.Maximized) showMaximized();
+    Action("showToolbar")->setChecked(settings.Program.ShowToolbar);
+    toolbar_->setVisible(settings.Program.ShowToolbar);
+    Action("fastRead")->setChecked(main_.MessageArea().FastRead());
+    SetColumnWidths(settings.Position.Col);
+    tree_->Rebuild();
+    ApplyLook();
+    RefreshList();
+    list_->setFocus();
+    // The message area has its size once the window is laid out.
+    QTimer::singleShot(0, this, &MainWindow::LayOutArea);
+}
+
+void MainWindow::ApplyLook() {
+    const TProgramSettings& p = main_.Settings().Program;
+    const QPalette palette = QApplication::palette();
+    TIndexLook look;
+    look.shadeCols = p.ShadeCols;
+    look.horShade = p.HorShade;
+    look.horLines = std::max(1, p.HorLines);
+    look.vertShade = p.VertShade;
+    look.shadeColour = p.ShadeColor;
+    look.tagFontColour = p.TagFont;
+    look.tagColour = p.TagColor;
+    look.listText = ColourValue(ColourOf(p.IndexFontColor, palette));
+    look.listBack = ColourValue(ColourOf(p.IndexColor, palette));
+    // On a dark desktop the default light shading would glare: a shade of the list's own
+    // background takes its place unless the user chose colours.
+    if (palette.color(QPalette::Base).lightness() < 128 && (p.IndexColor & 0x80000000u)) {
+        look.shadeColour = ColourValue(palette.color(QPalette::Base).lighter(130));
+    }
+    look.grid = p.Grid;
+    QFont font(ToQ(p.IndexFont), std::max(6, p.IndexFontSize));
+    if (!QFontInfo(font).exactMatch()) font = QApplication::font();
+    model_->SetLook(look, font);
+    list_->setShowGrid(p.Grid);
+    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+    view_->SetLook(ToQ(p.MessageFont), p.MessageFontSize, ColourOf(p.MessageFontColor, palette),
+                   ColourOf(p.MsgBackColor, palette), ColourOf(p.MsgLinkColor, palette));
+    LayOutArea();
+}
+
+void MainWindow::LayOutArea() {
+    TMessageArea& area = main_.MessageArea();
+    area.SetAreaHeight(area_->height());
+    area.SetTitleHeight(list_->horizontalHeader()->height());
+    Action("zoom")->setChecked(area.IndexMin());
+    if (area.Stacked()) {
+        const int total = area_->height() > 0 ? area_->height() : 400;
+        const int indexHeight =
+            area.IndexMin() ? list_->horizontalHeader()->height() + TMessageArea::kCollapsedExtra
+                            : std::clamp(area.IndexHeight(), 40, std::max(40, total - 40));
+        const bool indexFirst = area_->widget(0) == list_;
+        area_->setSizes(indexFirst ? QList<int>{indexHeight, total - indexHeight}
+                                   : QList<int>{total - indexHeight, indexHeight});
+    }
+}
+
+void MainWindow::RefreshList() {
+    model_->Reload();
+    SyncSelectionToView();
+    main_.UpdateMessageCount();
+}
+
+void MainWindow::SyncSelectionToView() {
+    syncing_ = true;
+    const TFrmIndex& index = main_.MainIndex();
+    QItemSelection selection;
+    const std::vector<int> rows = index.SelectedRows();
+    for (std::size_t k = 0; k < rows.size();) {
+        std::size_t end = k;
+        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1) ++end;
+        selection.select(model_->index(rows[k], 0), model_->index(rows[end], 5));
+        k = end + 1;
+    }
+    QItemSelectionModel* sm = list_->selectionModel();
+    sm->select(selection, QItemSelectionModel::ClearAndSelect);
+    const int focused = index.Focused();
+    if (focused >= 0 && focused < index.RowCount()) {
+        sm->setCurrentIndex(model_->index(focused, 0), QItemSelectionModel::NoUpdate);
+        list_->scrollTo(model_->index(focused, 0));
+    }
+    syncing_ = false;
+}
+
+bool MainWindow::StoreOperation(const std::function<void()>& operation) {
+    if (storeBusy_ > 0) return false;
+    ++storeBusy_;
+    try {
+        operation();
+    } catch (...) {
+        --storeBusy_;
+        throw;
+    }
+    --storeBusy_;
+    return true;
+}
+
+void MainWindow::ShowFocusedMessage() {
+    if (storeBusy_ > 0) {
+        // Shown once the running operation has let go of the mailbox.
+        showTimer_.start(50);
+        return;
+    }
+    TFrmIndex& index = main_.MainIndex();
+    const int row = index.Focused();
+    if (row < 0 || row >= index.RowCount()) return;
+    // A message shows when it is the one row chosen, not while a range is being marked.
+    const std::vector<int> selected = index.SelectedRows();
+    if (selected.size() != 1 || selected.front() != row) return;
+    bool shown = false;
+    StoreOperation([&] { shown = main_.ShowMessage(index, row); });
+    if (shown) {
+        model_->RowChanged(row);
+        if (main_.MessageArea().IndexMin()) LayOutArea();
+    }
+}
+
+void MainWindow::CheckMail() {
+    if (runs_.Running()) return;
+    int stored = 0;
+    try {
+        stored = runs_.CheckMail();
+    } catch (const std::exception& e) {
+        main_.Transfer().ErrorLevel(2, e.what());
+        platform_.ShowMessage(e.what());
+    }
+    RefreshList();
+    if (stored > 0) {
+        ++newMailNotices_;
+        const QString text = ToQ(NewMessagesText(stored));
+        if (tray_) {
+            tray_->showMessage("Kivo", text, QSystemTrayIcon::Information, 5000);
+        } else {
+            // Without a notification area the window asks for attention itself.
+            QApplication::alert(this);
+            SetStatusText(0, FromQ(text));
+        }
+    }
+}
+
+void MainWindow::SendQueued() {
+    if (runs_.Running()) return;
+    try {
+        runs_.SendQueued();
+    } catch (const std::exception& e) {
+        main_.Transfer().ErrorLevel(2, e.what());
+        platform_.ShowMessage(e.what());
+    }
+    RefreshList();
+}
+
+void MainWindow::StopTransfer() {
+    if (!main_.Transfer().CancelTransfer()) platform_.Pump();
+}
+
+void MainWindow::DeleteSelected() {
+    if (main_.MainIndex().SelectedRows().empty()) return;
+    if (StoreOperation([this] { main_.DeleteMessage1Click(main_.MainIndex()); })) RefreshList();
+}
+
+void MainWindow::CompressMailbox() {
+    if (StoreOperation([this] { main_.CompressMailbox1Click(); })) RefreshList();
+}
+
+void MainWindow::ToggleProgressWindow() {
+    TProgressLog& log = main_.Transfer().Log;
+    log.ToggleWindow();
+    if (log.WindowVisible()) {
+        progressWindow_->Refresh();
+        progressWindow_->show();
+        progressWindow_->raise();
+    } else {
+        progressWindow_->hide();
+    }
+}
+
+void MainWindow::ShowProgressMenu() {
+    QMenu menu(this);
+    const bool dialled = false;
+    for (const TProgressMenuItem& item : ProgressMenu(dialled)) {
+        if (!item.Visible) continue;
+        QAction* a = menu.addAction(ToQ(item.Caption));
+        const std::string_view caption = item.Caption;
+        connect(a, &QAction::triggered, this, [this, caption] {
+            if (caption == "&Cancel") StopTransfer();
+            if (caption == "&View progress messages...") {
+                main_.Transfer().Log.ShowWindow();
+                progressWindow_->Refresh();
+                progressWindow_->show();
+            }
+        });
+    }
+    menu.exec(QCursor::pos());
+}
+
+void MainWindow::AnimateTray() {
+    TTrayIconState& tray = main_.Transfer().Tray;
+    tray.Tick();
+    TrayIconChanged();
+}
+
+void MainWindow::SaveColumnWidths() {
+    std::array<int, 6>& col = main_.Settings().Position.Col;
+    for (int k = 0; k < 6; ++k) col[static_cast<std::size_t>(k)] = list_->columnWidth(k);
+    TPositionSettings& pos = main_.Settings().Position;
+    pos.Maximized = isMaximized();
+    if (!isMaximized()) {
+        pos.Left = x();
+        pos.Top = y();
+        pos.Width = width();
+        pos.Height = height();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!main_.FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    SaveColumnWidths();
+    if (std::optional<std::string> failure = main_.Shutdown()) {
+        QMessageBox::warning(this, "Kivo", ToQ(*failure));
+    }
+    if (tray_) tray_->hide();
+    progressWindow_->close();
+    event->accept();
+    QApplication::quit();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            DeleteSelected();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Enter reads the message: the view takes the keyboard.
+            const int row = main_.MainIndex().Focused();
+            if (row >= 0) {
+                StoreOperation([&] { main_.ShowMessage(main_.MainIndex(), row); });
+                model_->RowChanged(row);
+            }
+            view_->WebView()->setFocus();
+            return true;
+        }
+    }
+    if (watched == progressBar_ && event->type() == QEvent::MouseButtonPress) {
+        ShowProgressMenu();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- TFrmMainView ---
+
+void MainWindow::SetTitle(std::string_view title) {
+    setWindowTitle(ToQ(title));
+}
+
+void MainWindow::SetBusyCursor(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyCursor_;
+    } else if (busyCursor_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyCursor_;
+    }
+}
+
+void MainWindow::ShowSetupWizard(TFrmSetupWizard& wizard) {
+    SetupWizard dialog(wizard, this);
+    dialog.exec();
+}
+
+int MainWindow::ColourDepth() const {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->depth() : 24;
+}
+
+TMailerAnswer MainWindow::AskDefaultMailer() {
+    QMessageBox box(QMessageBox::Question, "Kivo",
+                    "Kivo is not your default mail program. Make it the default?",
+                    QMessageBox::Yes | QMessageBox::No, this);
+    auto* dontAsk = new QCheckBox("Please, don't ask me this question again!", &box);
+    dontAsk->setAccessibleName("Don't ask again");
+    box.setCheckBox(dontAsk);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    return {yes, dontAsk->isChecked()};
+}
+
+void MainWindow::DockWindows(int dockAlign) {
+    // 0 index on top, 1 index left, 2 index below, 3 index right.
+    area_->setOrientation(dockAlign == 1 || dockAlign == 3 ? Qt::Horizontal : Qt::Vertical);
+    const bool indexFirst = dockAlign == 0 || dockAlign == 1;
+    area_->insertWidget(0, indexFirst ? static_cast<QWidget*>(list_) : view_);
+    area_->insertWidget(1, indexFirst ? static_cast<QWidget*>(view_) : list_);
+}
+
+void MainWindow::ShowMainWindow() {
+    show();
+}
+
+int MainWindow::ListWidth() const {
+    return list_->viewport()->width();
+}
+
+void MainWindow::SetColumnWidths(const std::array<int, 6>& widths) {
+    for (int k = 0; k < 6; ++k) list_->setColumnWidth(k, widths[static_cast<std::size_t>(k)]);
+}
+
+void MainWindow::OpenComposer(const std::optional<std::string>& mailTo) {
+    RestoreApplication();
+    platform_.ShowTip(mailTo ? "New message to " + *mailTo +
+                                   ": the composer window is not "
+                                   "part of this version yet"
+                             : std::string("The composer window is not part of this version yet"));
+}
+
+void MainWindow::RestoreApplication() {
+    main_.Transfer().Tray.SetApplicationHidden(false);
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::HideApplication() {
+    main_.Transfer().Tray.SetApplicationHidden(true);
+    hide();
+}
+
+void MainWindow::HideMainWindow() {
+    hide();
+}
+
+void MainWindow::RemoveTip() {
+    platform_.RemoveTip();
+}
+
+void MainWindow::ShowMessageLines(const TShownLines& message) {
+    view_->ShowLines(message);
+}
+
+void MainWindow::ClearMessageView() {
+    view_->Clear();
+}
+
+void MainWindow::SetStatusText(int panel, std::string_view text) {
+    if (panel < 0 || panel > 3) return;
+    TStatusBar& status = main_.Transfer().Status;
+    status.SetText(panel, text);
+    QLabel* label = panels_[static_cast<std::size_t>(panel)];
+    if (label) label->setText(ToQ(text));
+}
+
+void MainWindow::SetProgress(int percent) {
+    if (percent < 0) {
+        progressBar_->setValue(0);
+        return;
+    }
+    progressBar_->setValue(std::clamp(percent, 0, 100));
+}
+
+void MainWindow::ShowProgressText(bool shown) {
+    progressBar_->setTextVisible(shown);
+}
+
+void MainWindow::ErrorLevel(int, std::string_view) {
+    if (progressWindow_ && progressWindow_->isVisible()) progressWindow_->Refresh();
+}
+
+void MainWindow::ControlsChanged() {
+    ApplyShownControls();
+}
+
+void MainWindow::ApplyShownControls() {
+    const TTransferControls& c = main_.Transfer().Busy.Controls();
+    Action("check")->setVisible(c.CheckButtonVisible);
+    Action("check")->setEnabled(c.CheckButtonEnabled && c.CheckCommandEnabled);
+    Action("stop")->setVisible(c.StopButtonVisible);
+    Action("stop")->setEnabled(c.StopButtonVisible);
+    Action("send")->setEnabled(c.SendButtonEnabled);
+}
+
+void MainWindow::TrayIconChanged() {
+    const TTrayIconState& state = main_.Transfer().Tray;
+    const int interval = state.IntervalMs();
+    if (interval > 0) {
+        if (!trayTimer_.isActive() || trayTimer_.interval() != interval) trayTimer_.start(interval);
+    } else {
+        trayTimer_.stop();
+    }
+    if (tray_) tray_->setIcon(TrayPicture(state.Picture()));
+}
+
+}  // namespace kivo::ui

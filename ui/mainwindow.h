@@ -1,0 +1,147 @@
+#pragma once
+// The main window: menus and toolbar, the mailbox tree, the message list and the message view
+// in the message area, the four status panels with the progress bar, the progress window and
+// the notification-area icon. It binds TFrmMain and its feedback channels to the screen and
+// runs the mail checks through the event pump, so the window paints and Stop works during
+// them; every decision is the core's.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "app/KivoMain.h"
+#include "app/windowruns.h"
+#include "store/KivoMailboxes.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTableView;
+class QToolBar;
+
+namespace kivo::ui {
+
+class IndexModel;
+class MailboxTree;
+class MessageView;
+class ProgressWindow;
+class QtPlatform;
+
+class MainWindow : public QMainWindow, public TFrmMainView {
+    Q_OBJECT
+  public:
+    MainWindow(const ProgramFolder& folder, QtPlatform& platform);
+    ~MainWindow() override;
+
+    // Start-up (LoadApp) with the command of the start ("/m ...") or none.
+    void Start(std::span<const std::string> args);
+    TFrmMain& Main() { return main_; }
+    QtPlatform& Platform() { return platform_; }
+
+    // --- the parts, for the keyboard, the tests and the screen shots ---
+    QTableView* List() const { return list_; }
+    IndexModel* Model() const { return model_; }
+    MailboxTree* Tree() const { return tree_; }
+    MessageView* View() const { return view_; }
+    ProgressWindow* Progress() const { return progressWindow_; }
+    QLabel* StatusPanel(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
+    QProgressBar* ProgressBar() const { return progressBar_; }
+    QAction* Action(const QString& name) const;
+    QSystemTrayIcon* Tray() const { return tray_; }
+    // The new-mail notices shown (through the icon, or the window when there is no icon).
+    int NewMailNotices() const { return newMailNotices_; }
+
+    // Commands.
+    void CheckMail();
+    void SendQueued();
+    void StopTransfer();
+    void DeleteSelected();
+    void CompressMailbox();
+    void ToggleProgressWindow();
+    // The list and its selection follow the core after a change.
+    void RefreshList();
+
+    // TFrmMainView
+    void SetTitle(std::string_view title) override;
+    void SetBusyCursor(bool busy) override;
+    void ShowSetupWizard(TFrmSetupWizard& wizard) override;
+    int ColourDepth() const override;
+    TMailerAnswer AskDefaultMailer() override;
+    void DockWindows(int dockAlign) override;
+    void ShowMainWindow() override;
+    int ListWidth() const override;
+    void SetColumnWidths(const std::array<int, 6>& widths) override;
+    void OpenComposer(const std::optional<std::string>& mailTo) override;
+    void RestoreApplication() override;
+    void HideApplication() override;
+    void HideMainWindow() override;
+    void RemoveTip() override;
+    void ShowMessageLines(const TShownLines& message) override;
+    void ClearMessageView() override;
+    // TMainStateView
+    void SetStatusText(int panel, std::string_view text) override;
+    void SetProgress(int percent) override;
+    void ShowProgressText(bool shown) override;
+    void ErrorLevel(int level, std::string_view text) override;
+    void ControlsChanged() override;
+    void TrayIconChanged() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildStatusBar();
+    void BuildTray();
+    QAction* AddAction(const QString& name, const QString& text, const QKeySequence& key,
+                       const QString& hint = {});
+    void ApplyLook();
+    void SyncSelectionToView();
+    void ShowFocusedMessage();
+    void LayOutArea();
+    void ShowProgressMenu();
+    void AnimateTray();
+    void SaveColumnWidths();
+    void ApplyShownControls();
+    // Runs a store operation unless one runs already; false when it did not run.
+    bool StoreOperation(const std::function<void()>& operation);
+
+    QtPlatform& platform_;
+    TFrmMain main_;
+    TWindowMailRuns runs_;
+    TFrmMailboxes mailboxes_;
+    IndexModel* model_ = nullptr;
+    QTableView* list_ = nullptr;
+    MailboxTree* tree_ = nullptr;
+    MessageView* view_ = nullptr;
+    QSplitter* outer_ = nullptr;
+    QSplitter* area_ = nullptr;
+    ProgressWindow* progressWindow_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    std::array<QLabel*, 4> panels_{};
+    QProgressBar* progressBar_ = nullptr;
+    std::map<QString, QAction*> actions_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QTimer trayTimer_;
+    QTimer autoCheck_;
+    // Shows the focused message once the selection and the focus have both settled.
+    QTimer showTimer_;
+    int newMailNotices_ = 0;
+    int busyCursor_ = 0;
+    bool syncing_ = false;
+    // A store operation runs: it holds mailbox locks and lets events run, so the events it
+    // lets through must not start another one on the same files.
+    int storeBusy_ = 0;
+    bool closing_ = false;
+};
+
+}  // namespace kivo::ui

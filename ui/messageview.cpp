@@ -1,0 +1,282 @@
+#include "ui/messageview.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeDatabase>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineView>
+
+#include "base/platform.h"
+#include "ui/qtext.h"
+
+namespace kivo::ui {
+
+namespace {
+
+constexpr const char* kMessageScheme = "kivo-message";
+constexpr const char* kCidScheme = "cid";
+
+bool IsOwnScheme(const QString& scheme) {
+    return scheme == kMessageScheme || scheme == kCidScheme || scheme == "data" ||
+           scheme == "about";
+}
+
+}  // namespace
+
+void RemoteBlocker::interceptRequest(QWebEngineUrlRequestInfo& info) {
+    const QUrl url = info.requestUrl();
+    if (IsOwnScheme(url.scheme())) return;
+    const bool remote = url.scheme() == "http" || url.scheme() == "https";
+    if (remote && allowed_) return;
+    // Anything else (file:, ftp:, ws:, other programs' schemes) is never fetched.
+    info.block(true);
+    ++blocked_;
+    if (remote) emit RemoteBlocked(url);
+}
+
+void MessageSchemeHandler::SetContent(QByteArray html, QHash<QString, QString> cidFiles) {
+    html_ = std::move(html);
+    cidFiles_ = std::move(cidFiles);
+}
+
+void MessageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    const QUrl url = job->requestUrl();
+    if (url.scheme() == kMessageScheme) {
+        auto* buffer = new QBuffer(job);
+        buffer->setData(html_);
+        buffer->open(QIODevice::ReadOnly);
+        job->reply("text/html;charset=utf-8", buffer);
+        return;
+    }
+    // "cid:part1@example" names a picture by its Content-ID.
+    const QString id = QUrl::fromPercentEncoding(url.path().toUtf8());
+    const auto found = cidFiles_.constFind(id);
+    if (found == cidFiles_.constEnd()) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto* file = new QFile(found.value(), job);
+    if (!file->open(QIODevice::ReadOnly)) {
+        // A missing attachment file leaves a broken picture, nothing worse.
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    const QString type = QMimeDatabase().mimeTypeForFile(found.value()).name();
+    job->reply(type.toUtf8(), file);
+}
+
+MessagePage::MessagePage(QWebEngineProfile* profile, Platform& platform, QObject* parent)
+    : QWebEnginePage(profile, parent), platform_(platform) {}
+
+bool MessagePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (type == NavigationTypeLinkClicked) {
+        // A link opens in the desktop's browser (or mail program); the view stays.
+        if (url.scheme() != kMessageScheme && url.scheme() != kCidScheme &&
+            !url.toString().startsWith('#')) {
+            platform_.ShellOpen(FromQ(url.toString()));
+        }
+        return false;
+    }
+    // Only the message itself loads in the view; refreshes and forms go nowhere. A frame's
+    // remote page is left to the blocker, which stops it unless remote content is shown.
+    if (isMainFrame) return url.scheme() == kMessageScheme;
+    return url.scheme() == kCidScheme || url.scheme() == "about" || url.scheme() == "data" ||
+           url.scheme() == "http" || url.scheme() == "https";
+}
+
+namespace {
+
+// A page that only catches where a "new window" link leads, opens it in the browser and
+// goes away.
+class LinkCatcher : public QWebEnginePage {
+  public:
+    LinkCatcher(QWebEngineProfile* profile, Platform& platform, QObject* parent)
+        : QWebEnginePage(profile, parent), platform_(platform) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        if (url.scheme() != kMessageScheme && url.scheme() != kCidScheme && !url.isEmpty()) {
+            platform_.ShellOpen(FromQ(url.toString()));
+        }
+        deleteLater();
+        return false;
+    }
+
+  private:
+    Platform& platform_;
+};
+
+}  // namespace
+
+QWebEnginePage* MessagePage::createWindow(WebWindowType) {
+    return new LinkCatcher(profile(), platform_, this);
+}
+
+void MessageView::RegisterSchemes() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    for (const char* name : {kMessageScheme, kCidScheme}) {
+        QWebEngineUrlScheme scheme(name);
+        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        // Not a local scheme: a local page's remote requests would be refused before the
+        // blocker sees them, and "Show remote content" could never load them.
+        scheme.setFlags(QWebEngineUrlScheme::SecureScheme |
+                        QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+        QWebEngineUrlScheme::registerScheme(scheme);
+    }
+}
+
+MessageView::MessageView(Platform& platform, QWidget* parent)
+    : QWidget(parent), platform_(platform) {
+    setObjectName("messageView");
+    setAccessibleName("Message");
+    // No storage name: an off-the-record profile, nothing kept on disk.
+    profile_ = new QWebEngineProfile(this);
+    profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    profile_->setUrlRequestInterceptor(&blocker_);
+    profile_->installUrlSchemeHandler(kMessageScheme, &handler_);
+    profile_->installUrlSchemeHandler(kCidScheme, &handler_);
+    QWebEngineSettings* s = profile_->settings();
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+
+    remoteBar_ = new QWidget(this);
+    remoteBar_->setObjectName("remoteContentBar");
+    remoteBar_->setAutoFillBackground(true);
+    auto* barLayout = new QHBoxLayout(remoteBar_);
+    barLayout->setContentsMargins(6, 2, 6, 2);
+    remoteText_ = new QLabel(remoteBar_);
+    remoteText_->setAccessibleName("Remote content notice");
+    remoteButton_ = new QToolButton(remoteBar_);
+    remoteButton_->setText("Show remote content");
+    remoteButton_->setObjectName("showRemoteContent");
+    remoteButton_->setAccessibleName("Show remote content");
+    barLayout->addWidget(remoteText_, 1);
+    barLayout->addWidget(remoteButton_);
+    remoteBar_->hide();
+    connect(remoteButton_, &QToolButton::clicked, this, &MessageView::ShowRemoteContent);
+    connect(&blocker_, &RemoteBlocker::RemoteBlocked, this, &MessageView::UpdateRemoteBar,
+            Qt::QueuedConnection);
+
+    web_ = new QWebEngineView(this);
+    web_->setObjectName("messageBody");
+    web_->setAccessibleName("Message text");
+    web_->setPage(new MessagePage(profile_, platform_, web_));
+    web_->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(web_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        loaded_ = true;
+        emit ContentLoaded(ok);
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(remoteBar_);
+    layout->addWidget(web_, 1);
+}
+
+MessageView::~MessageView() {
+    // The page goes before its profile.
+    delete web_;
+    web_ = nullptr;
+}
+
+QWebEnginePage* MessageView::Page() const {
+    return web_->page();
+}
+
+void MessageView::Load(const QByteArray& html, const QHash<QString, QString>& cidFiles) {
+    html_ = html;
+    cidFiles_ = cidFiles;
+    handler_.SetContent(html, cidFiles);
+    loaded_ = false;
+    static int serial = 0;
+    web_->load(QUrl(QString("%1:message/%2").arg(kMessageScheme).arg(++serial)));
+}
+
+void MessageView::ShowHtml(const QByteArray& html, const QHash<QString, QString>& cidFiles) {
+    blocker_.SetRemoteAllowed(false);
+    blocker_.ResetCount();
+    UpdateRemoteBar();
+    Load(html, cidFiles);
+}
+
+void MessageView::ShowLines(const TShownLines& lines) {
+    ShowHtml(PlainMessageHtml(lines, css_));
+}
+
+void MessageView::Clear() {
+    ShowHtml(QByteArray("<html><body></body></html>"));
+}
+
+void MessageView::SetLook(const QString& family, int pointSize, const QColor& text,
+                          const QColor& back, const QColor& link) {
+    QWebEngineSettings* s = profile_->settings();
+    s->setFontFamily(QWebEngineSettings::StandardFont, family);
+    s->setFontFamily(QWebEngineSettings::SansSerifFont, family);
+    // Points to CSS pixels at 96 dots per inch.
+    s->setFontSize(QWebEngineSettings::DefaultFontSize, pointSize * 4 / 3);
+    web_->page()->setBackgroundColor(back);
+    css_ = QString("body{font-family:'%1';font-size:%2pt;color:%3;background:%4;}a{color:%5;}")
+               .arg(family)
+               .arg(pointSize)
+               .arg(text.name(), back.name(), link.name());
+}
+
+int MessageView::BlockedCount() const {
+    return blocker_.Blocked();
+}
+
+void MessageView::ShowRemoteContent() {
+    blocker_.SetRemoteAllowed(true);
+    remoteBar_->hide();
+    Load(html_, cidFiles_);
+}
+
+void MessageView::UpdateRemoteBar() {
+    const int blocked = blocker_.Blocked();
+    if (blocked == 0 || blocker_.RemoteAllowed()) {
+        remoteBar_->hide();
+        return;
+    }
+    remoteText_->setText(
+        blocked == 1
+            ? QString("1 remote item was blocked to protect your privacy.")
+            : QString("%1 remote items were blocked to protect your privacy.").arg(blocked));
+    remoteBar_->show();
+}
+
+QByteArray PlainMessageHtml(const TShownLines& lines, const QString& css) {
+    QString page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>" + css +
+                   "pre{white-space:pre-wrap;word-wrap:break-word;font-family:inherit;margin:0;}"
+                   ".h{opacity:0.8;margin-bottom:0.8em;}</style></head><body><pre class=\"h\">";
+    for (const std::string& line : lines.headers) {
+        if (line.starts_with("From ")) continue;  // the mailbox's separator line
+        page += ToQ(line).toHtmlEscaped() + "\n";
+    }
+    page += "</pre><pre>";
+    for (const std::string& line : lines.body) page += ToQ(line).toHtmlEscaped() + "\n";
+    page += "</pre></body></html>";
+    return page.toUtf8();
+}
+
+}  // namespace kivo::ui
