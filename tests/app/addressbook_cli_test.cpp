@@ -10,8 +10,7 @@ namespace {
 TEST(AddressbookCommand, ImportsOnceExportsAndResolves) {
     test::TempDir home;
     const auto kivo = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(home.path(), std::move(args));
     };
     test::WriteFile(home / "in.vcf",
                     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"

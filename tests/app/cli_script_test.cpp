@@ -40,8 +40,7 @@ struct ScriptHome {
         WriteFile(dir / "Scripts" / (name + ".kiv"), text);
     }
     test::ProcessResult Kivo(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", dir.path().string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(dir.path(), std::move(args));
     }
 };
 

@@ -27,8 +27,7 @@ struct ShowHome {
         WriteFile(dir / "Mail" / "in.mbx", in);
     }
     ProcessResult Kivo(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", dir.path().string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(dir.path(), std::move(args));
     }
     std::string Out(std::vector<std::string> args) const {
         ProcessResult r = Kivo(std::move(args));

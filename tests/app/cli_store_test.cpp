@@ -36,8 +36,7 @@ struct Home {
                   StoredMsg("Subject: alpha zanzibar\r\nStatus: U\r\n"));
     }
     ProcessResult Kivo(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", dir.path().string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(dir.path(), std::move(args));
     }
     std::string Out(std::vector<std::string> args) const {
         ProcessResult r = Kivo(std::move(args));

@@ -44,8 +44,7 @@ class ComposeRig : public testing::Test {
 
     test::ProcessResult Kivo(const test::TempDir& home, std::vector<std::string> args,
                              std::string_view input = {}) {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        return test::RunKivo(args, input);
+        return test::RunKivoIn(home.path(), std::move(args), input);
     }
     void AddAccount(const test::TempDir& home, const std::string& user, const std::string& name) {
         ASSERT_EQ(Kivo(home, {"init"}).status, 0);
@@ -258,8 +257,7 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     test::TempDir home;
     ASSERT_EQ(test::RunKivo({"--home", home.path().string(), "init"}).status, 0);
     const auto kivo = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        return test::RunKivo(args, "body\n");
+        return test::RunKivoIn(home.path(), std::move(args), "body\n");
     };
     test::ProcessResult r = kivo({"compose", "--subject", "x", "--queue"});
     EXPECT_EQ(r.status, 1);
@@ -300,8 +298,7 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
 TEST(ComposeCommand, RepliesForwardsAndBouncesMarkTheIndexEntry) {
     test::TempDir home;
     const auto kivo = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        return test::RunKivo(args, "typed\n");
+        return test::RunKivoIn(home.path(), std::move(args), "typed\n");
     };
     ASSERT_EQ(kivo({"init"}).status, 0);
     ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,

@@ -28,8 +28,7 @@ struct Home {
                       test::StoredMsg("From: Bob <bob@example.com>\r\nSubject: two\r\n"));
     }
     ProcessResult Kivo(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", dir.path().string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(dir.path(), std::move(args));
     }
     fs::path operator/(std::string_view name) const { return dir / name; }
 };

@@ -108,8 +108,7 @@ struct Home {
         EXPECT_EQ(r.status, 0) << r.err;
     }
     ProcessResult Kivo(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", root.string()});
-        return test::RunKivo(args);
+        return test::RunKivoIn(root, std::move(args));
     }
     // A file of the mail folder, whatever the letter case it was created with.
     fs::path Mail(std::string_view name) const { return FindFileNoCase(root / "Mail", name); }

@@ -224,4 +224,10 @@ ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view inp
     return RunProgram(argv, input, extraEnv);
 }
 
+ProcessResult RunKivoIn(const fs::path& home, std::vector<std::string> args,
+                        std::string_view input) {
+    args.insert(args.begin(), {"--home", home.string()});
+    return RunKivo(args, input);
+}
+
 }  // namespace kivo::test

@@ -43,6 +43,9 @@ struct ProcessResult {
 // Runs the kivo executable with the arguments, feeding `input` to its standard input.
 ProcessResult RunKivo(const std::vector<std::string>& args, std::string_view input = {},
                       const std::vector<std::string>& extraEnv = {});
+// RunKivo with "--home HOME" before the arguments.
+ProcessResult RunKivoIn(const fs::path& home, std::vector<std::string> args,
+                        std::string_view input = {});
 // Starts a program (its output discarded, no input) and sends it `signal` (SIGKILL unless
 // given) after `delay`; returns once it is gone.
 void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay,
