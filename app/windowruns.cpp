@@ -50,6 +50,8 @@ int TWindowMailRuns::CheckMail() {
     };
     platform_.ClearAbortRequest();
     TPop3Mailbox pop(platform_);
+    pop.Client().TimeOut = settings.Mail.TimeOut;
+    pop.Client().MaxMessageBytes = std::int64_t{settings.Mail.MessageLimit} << 20;
     TLogScriptHost scriptHost(feedback);
     TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);
     TCheckMail check(paths, pop, filters, feedback, &platform_);
@@ -70,6 +72,7 @@ int TWindowMailRuns::SendQueued(bool startedByCheck) {
     const ProgramFolder& folder = main_.Folder();
     TMainFeedback& feedback = main_.Transfer();
     TmsSMTP smtp(platform_);
+    smtp.TimeOut = main_.Settings().Mail.TimeOut;
     TSmtpClientSender sender(smtp);
     TLogScriptHost scriptHost(feedback);
     TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);

@@ -515,6 +515,11 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
         commands.push_back({NumberedCommand("RETR", index), {true}});
     }
     SendCommands(commands);
+    // Handed over only once every reply of the batch has been read in order: a reply the
+    // server dropped shifts the ones after it, so a message's bytes are known to be its own
+    // only when the replies behind it still line up with their commands (or the batch's last
+    // reply never comes and the wait times out). Nothing of a broken batch is stored.
+    std::vector<std::pair<int, std::string>> arrived;
     for (std::size_t i = first; i < end; ++i) {
         if (!Info.Items(i).Retrieve) continue;
         const int index = static_cast<int>(i);
@@ -523,8 +528,11 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
         const std::int64_t size = SizeOf(lastReply_);
         if (OnRetrieving) OnRetrieving(*this, index);
         ReadAwaited(true);
-        std::string contents = ReceiveMessage(size);
+        arrived.emplace_back(index, ReceiveMessage(size));
+    }
+    for (auto& [index, contents] : arrived) {
         HandOver(index, contents);
+        std::string().swap(contents);
     }
 }
 

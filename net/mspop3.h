@@ -171,7 +171,8 @@ class TmsRemotePOP : public TmsCustomPOP {
     std::size_t BatchEnd(std::size_t first) const;
     void TransferBatch(std::size_t first, std::size_t end);
     // The pipelined phases: LIST and TOP for a run of entries; the re-check and RETR of the
-    // marked ones; the re-check and DELE of the marked ones.
+    // marked ones, handed over once the whole batch has arrived in order; the re-check and
+    // DELE of the marked ones.
     void ScanPipelined(std::int64_t first, std::int64_t end);
     void RetrievePipelined(std::size_t first, std::size_t end);
     void DeletePipelined(std::size_t first, std::size_t end);

@@ -65,6 +65,10 @@ TCheckResult TCheckMail::Run() {
             },
         .retrieving =
             [this](int n) {
+                // Pipelined messages arrive one after the other before any is handed over:
+                // the one that arrived before this one counts as fetched already.
+                if (arriving_) fetched_ += pop_.Info().at(*arriving_).size;
+                arriving_ = static_cast<std::size_t>(n);
                 current_ = 0;
                 ShowProgress();
                 const TRemoteInfo& info = pop_.Info().at(static_cast<std::size_t>(n));
@@ -75,7 +79,10 @@ TCheckResult TCheckMail::Run() {
             },
         .retrieved =
             [this](int n) {
-                fetched_ += pop_.Info().at(static_cast<std::size_t>(n)).size;
+                if (arriving_ == static_cast<std::size_t>(n)) {
+                    fetched_ += pop_.Info().at(*arriving_).size;
+                    arriving_.reset();
+                }
                 current_ = 0;
                 ShowProgress();
             },
@@ -144,6 +151,7 @@ void TCheckMail::CheckAccount(const Account& account) {
         feedback_.ErrorLevel(
             3, "No messages on " + server + " POP server for " + account.account + ".");
         feedback_.StatusText(0, result_.newMail ? "" : "No new messages");
+        ForgetAll(account);
         EndAccount();
         return;
     }
@@ -167,11 +175,15 @@ void TCheckMail::CheckAccount(const Account& account) {
         inWindow_->MessageCounter = FindLastIndex(FindFileNoCase(paths_.mailFolder, "in.mbx")) + 1;
     }
     fetched_ = current_ = left_ = 0;
+    arriving_.reset();
 
     list.SelectAccount(account.popUser, server);
     list_ = &list;
+    std::vector<LeaveOnServerEntry> entries;
+    for (const TRemoteInfo& message : pop_.Info()) entries.push_back(EntryOf(message));
+    ForgetVanished(entries, list);
     int leftCount = 0;
-    const bool anyMarked = MarkMessages(account, list, leftCount);
+    const bool anyMarked = MarkMessages(account, entries, list, leftCount);
     if (!anyMarked && !result_.newMail) feedback_.StatusText(0, "No new messages");
     feedback_.StatusText(3, LeftText(leftCount, server));
     feedback_.ErrorLevel(3, LeftText(leftCount, server) + " for " + account.account + ".");
@@ -181,8 +193,8 @@ void TCheckMail::CheckAccount(const Account& account) {
         pop_.TransferData();
         CommitStored();
         // The server has deleted them for good (QUIT was accepted): their entries are done.
-        for (const TRemoteInfo& message : pop_.Info()) {
-            if (message.remove) list.Remove(EntryOf(message));
+        for (std::size_t n = 0; n < entries.size(); ++n) {
+            if (pop_.Info()[n].remove) list.Remove(entries[n]);
         }
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();
@@ -224,15 +236,39 @@ void TCheckMail::CheckAccount(const Account& account) {
     list_ = nullptr;
 }
 
-bool TCheckMail::MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount) {
+void TCheckMail::ForgetVanished(const std::vector<LeaveOnServerEntry>& entries,
+                                LeaveOnServerList& list) {
+    // Only when every message on the server has its id: an entry whose id none of them
+    // carries then belongs to mail deleted for good.
+    std::vector<std::string> ids;
+    for (const LeaveOnServerEntry& entry : entries) {
+        if (entry.uid.empty()) return;
+        ids.push_back(entry.uid);
+    }
+    list.RemoveUnlisted(ids);
+}
+
+void TCheckMail::ForgetAll(const Account& account) {
+    try {
+        LeaveOnServerList list(paths_.leaveOnServer);
+        if (list.SelectExisting(account.popUser, account.popServer) && list.RemoveUnlisted({}) > 0)
+            list.Save();
+    } catch (const std::exception& e) {
+        feedback_.ErrorLevel(2, "Cannot update the leave-on-server list: " + std::string(e.what()));
+    }
+}
+
+bool TCheckMail::MarkMessages(const Account& account,
+                              const std::vector<LeaveOnServerEntry>& entries,
+                              LeaveOnServerList& list, int& leftCount) {
     const int limit = account.SkipBigKilobytes();
     bool any = false;
     std::vector<TRemoteInfo>& info = pop_.Info();
     pending_.assign(info.size(), std::nullopt);
     const long long memoryLimit = pop_.MessageLimit();
     for (TRemoteInfo& message : info) {
-        const LeaveOnServerEntry entry = EntryOf(message);
         const std::size_t n = static_cast<std::size_t>(&message - info.data());
+        const LeaveOnServerEntry& entry = entries[n];
         bool fetch = false;
         if (list.Contains(entry)) {
             // Its entry goes only once the server has really deleted it (after QUIT): a run

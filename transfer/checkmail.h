@@ -52,8 +52,15 @@ class TCheckMail {
 
   private:
     void CheckAccount(const Account& account);
-    // Decides per message what to fetch and delete; returns whether anything was marked.
-    bool MarkMessages(const Account& account, LeaveOnServerList& list, int& leftCount);
+    // Decides per message (its leave-on-server entry in `entries`) what to fetch and delete;
+    // returns whether anything was marked.
+    bool MarkMessages(const Account& account, const std::vector<LeaveOnServerEntry>& entries,
+                      LeaveOnServerList& list, int& leftCount);
+    // Drops the entries of mail no longer on the server once the server named every message
+    // it holds: a run stopped after the server deleted mail but before the list was saved
+    // leaves them behind. ForgetAll does it for a server that holds no message.
+    void ForgetVanished(const std::vector<LeaveOnServerEntry>& entries, LeaveOnServerList& list);
+    void ForgetAll(const Account& account);
     // The save event: converts and filters the message into the batch being stored.
     void Store(int n, std::string_view raw);
     // Appends the batch to In with one flush, then records its messages in the
@@ -84,9 +91,10 @@ class TCheckMail {
     int batchMessages_ = 0;
     std::vector<std::size_t> batchNumbers_;
     std::string lastError_;
-    long fetched_ = 0;  // bytes of the messages fetched so far
-    long current_ = 0;  // bytes of the message being fetched
-    long left_ = 0;     // bytes left on the server
+    long fetched_ = 0;                     // bytes of the messages fetched so far
+    long current_ = 0;                     // bytes of the message being fetched
+    std::optional<std::size_t> arriving_;  // that message, until it is counted in fetched_
+    long left_ = 0;                        // bytes left on the server
 };
 
 }  // namespace kivo

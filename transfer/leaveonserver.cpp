@@ -1,6 +1,7 @@
 #include "transfer/leaveonserver.h"
 
 #include <stdexcept>
+#include <unordered_set>
 
 #include "base/bytes.h"
 #include "base/files.h"
@@ -25,16 +26,24 @@ LeaveOnServerList::LeaveOnServerList(std::filesystem::path file) : file_(std::mo
     lines_ = SplitLines(ReadFileOrEmpty(file_));
 }
 
-void LeaveOnServerList::SelectAccount(std::string_view user, std::string_view server) {
+bool LeaveOnServerList::SelectExisting(std::string_view user, std::string_view server) {
     const std::string header =
         std::string(kUserPrefix) + std::string(user) + "@" + std::string(server);
-    selected_ = true;
     for (std::size_t i = lines_.size(); i-- > 0;) {
         if (lines_[i] == header) {
             header_ = i;
-            return;
+            selected_ = true;
+            return true;
         }
     }
+    return false;
+}
+
+void LeaveOnServerList::SelectAccount(std::string_view user, std::string_view server) {
+    if (SelectExisting(user, server)) return;
+    const std::string header =
+        std::string(kUserPrefix) + std::string(user) + "@" + std::string(server);
+    selected_ = true;
     if (lines_.empty()) {
         lines_ = {std::string(kCreatorLine), "", header};
         header_ = 2;
@@ -82,6 +91,27 @@ void LeaveOnServerList::Insert(const LeaveOnServerEntry& entry) {
     if (!selected_) throw std::logic_error("no account selected in the leave-on-server list");
     const auto at = lines_.begin() + static_cast<std::ptrdiff_t>(header_ + 1);
     lines_.insert(at, {OneLine(entry.uid), OneLine(entry.messageId), OneLine(entry.date)});
+}
+
+std::size_t LeaveOnServerList::RemoveUnlisted(const std::vector<std::string>& ids) {
+    if (!selected_) throw std::logic_error("no account selected in the leave-on-server list");
+    std::unordered_set<std::string> listed;
+    for (const std::string& id : ids) listed.insert(OneLine(id));
+    const std::size_t end = BlockEnd();
+    std::vector<std::string> kept(lines_.begin(),
+                                  lines_.begin() + static_cast<std::ptrdiff_t>(header_ + 1));
+    std::size_t i = header_ + 1;
+    for (; i + 2 < end; i += 3) {
+        const bool gone = ids.empty() || (!lines_[i].empty() && !listed.contains(lines_[i]));
+        if (gone) continue;
+        for (std::size_t k = i; k < i + 3; ++k) kept.push_back(std::move(lines_[k]));
+    }
+    const std::size_t dropped = (i - header_ - 1) / 3 - (kept.size() - header_ - 1) / 3;
+    kept.insert(kept.end(),
+                std::make_move_iterator(lines_.begin() + static_cast<std::ptrdiff_t>(i)),
+                std::make_move_iterator(lines_.end()));
+    lines_ = std::move(kept);
+    return dropped;
 }
 
 void LeaveOnServerList::Save() const {

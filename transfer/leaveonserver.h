@@ -28,6 +28,8 @@ class LeaveOnServerList {
 
     // Makes the account's block current, appending a new block when there is none.
     void SelectAccount(std::string_view user, std::string_view server);
+    // Makes the account's block current only when there is one; false otherwise.
+    bool SelectExisting(std::string_view user, std::string_view server);
 
     // Whether the current block holds the entry. An entry of three empty values never
     // matches: nothing identifies that message.
@@ -36,6 +38,11 @@ class LeaveOnServerList {
     bool Remove(const LeaveOnServerEntry& entry);
     // Adds the entry at the start of the current block.
     void Insert(const LeaveOnServerEntry& entry);
+    // Drops the current block's entries of messages no longer on the server, given the unique
+    // ids of all the messages it now holds (none: every entry goes). An entry without an id
+    // stays while the server holds messages, as nothing tells whether it is one of them.
+    // Returns how many entries were dropped.
+    std::size_t RemoveUnlisted(const std::vector<std::string>& ids);
 
     bool Empty() const { return lines_.empty(); }
     const std::vector<std::string>& Lines() const { return lines_; }

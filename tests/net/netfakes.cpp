@@ -15,19 +15,25 @@ namespace {
 
 constexpr int kReadLimitMs = 5000;
 
+// Listens on `port`, or on a free port when it is 0; `port` is then the port taken.
 int Listen(int& port, bool ipv6 = false) {
     int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A port given again after an earlier server's connections closed.
+    const int on = 1;
+    if (port != 0) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_storage storage{};
     socklen_t length = 0;
     if (ipv6) {
         auto& address = reinterpret_cast<sockaddr_in6&>(storage);
         address.sin6_family = AF_INET6;
         address.sin6_addr = in6addr_loopback;
+        address.sin6_port = htons(static_cast<std::uint16_t>(port));
         length = sizeof address;
     } else {
         auto& address = reinterpret_cast<sockaddr_in&>(storage);
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
         length = sizeof address;
     }
     auto* address = reinterpret_cast<sockaddr*>(&storage);
@@ -48,8 +54,8 @@ bool ReadByte(int fd, char& c) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(std::vector<Step> steps, std::size_t sendChunk, bool ipv6)
-    : steps_(std::move(steps)), sendChunk_(sendChunk), ipv6_(ipv6) {
+ScriptServer::ScriptServer(std::vector<Step> steps, std::size_t sendChunk, bool ipv6, int port)
+    : steps_(std::move(steps)), sendChunk_(sendChunk), ipv6_(ipv6), port_(port) {
     listener_ = Listen(port_, ipv6);
     thread_ = std::thread([this] { Run(); });
 }

@@ -93,10 +93,13 @@ inline Step Reset() {
 
 // Accepts one connection on 127.0.0.1 (::1 with `ipv6`) and plays the steps; a client step
 // reads one line. Every read gives up after a few seconds, so a broken client cannot hang a
-// test.
+// test. The server sends in pieces of `sendChunk` bytes (0: each step at once) and listens
+// on `port`, or on a free port when it is 0 (a later server can take an earlier one's port,
+// as the same server seen again).
 class ScriptServer {
   public:
-    explicit ScriptServer(std::vector<Step> steps, std::size_t sendChunk = 0, bool ipv6 = false);
+    explicit ScriptServer(std::vector<Step> steps, std::size_t sendChunk = 0, bool ipv6 = false,
+                          int port = 0);
     ~ScriptServer();
     ScriptServer(const ScriptServer&) = delete;
     ScriptServer& operator=(const ScriptServer&) = delete;

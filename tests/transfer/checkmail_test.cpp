@@ -248,6 +248,47 @@ TEST_F(CheckMail, LeftMailThatFailedToStoreIsFetchedAgain) {
     EXPECT_EQ(Check().stored, 0);
 }
 
+// A run stopped after the server deleted mail but before the list was saved again leaves
+// entries of mail that is gone: a check that learns the id of every message on the server
+// drops them (one with a message of unknown id drops nothing); an empty server drops all of
+// the account's entries. Another account's entries stay.
+TEST_F(CheckMail, EntriesOfMailNoLongerOnTheServerAreDropped) {
+    const std::string other = Account("Work", "wk", "LeaveMail=1\r\n");
+    Accounts(Account("Home", "jo", "LeaveMail=1\r\n") + other);
+    auto& box = pop.boxes["jo@pop.example"];
+    box = {{"u1", Message("one")}, {"u2", Message("two")}, {"u3", Message("three")}};
+    pop.boxes["wk@pop.example"] = {{"w1", Message("work")}};
+    EXPECT_EQ(Check().stored, 4);
+    auto has = [&](const char* uid) {
+        return test::ReadFile(dir / "lmos.dat").find("\r\n" + std::string(uid) + "\r\n") !=
+               std::string::npos;
+    };
+    Accounts(Account("Home", "jo", "LeaveMail=1\r\n") +
+             Account("Work", "wk", "LeaveMail=1\r\nCheckMail=0\r\n"));
+    pop.boxes["wk@pop.example"].clear();
+
+    box.erase(box.begin());
+    box.push_back({"", Message("no id")});
+    EXPECT_EQ(Check().stored, 1);
+    EXPECT_TRUE(has("u1")) << "a message without an id: the listing tells nothing";
+
+    box.pop_back();
+    box.erase(box.begin());
+    EXPECT_EQ(Check().stored, 0);
+    EXPECT_FALSE(has("u1"));
+    EXPECT_FALSE(has("u2"));
+    EXPECT_TRUE(has("u3"));
+    EXPECT_NE(test::ReadFile(dir / "lmos.dat").find("<no id@example.org>"), std::string::npos)
+        << "an entry without an id stays while the server holds mail";
+
+    box.clear();
+    EXPECT_EQ(Check().stored, 0);
+    EXPECT_FALSE(has("u3"));
+    EXPECT_EQ(test::ReadFile(dir / "lmos.dat").find("<no id@example.org>"), std::string::npos);
+    EXPECT_TRUE(has("w1"));
+    EXPECT_EQ(pop.fetched, (Lines{"u1", "u2", "u3", "w1", ""}));
+}
+
 TEST_F(CheckMail, SizeLimitInKilobytes) {
     struct Case {
         const char* size;

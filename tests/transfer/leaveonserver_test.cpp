@@ -80,5 +80,26 @@ TEST(LeaveOnServer, AppendsANewBlockToAnExistingFileAndSavesNothingEmpty) {
     EXPECT_FALSE(std::filesystem::exists(dir / "none.dat"));
 }
 
+// Entries of mail the server no longer holds go, given the ids of all it holds; an entry
+// without an id goes only when the server holds nothing; other accounts' blocks stay.
+TEST(LeaveOnServer, DropsTheEntriesOfMailNoLongerOnTheServer) {
+    test::TempDir dir;
+    LeaveOnServerList list(dir / "lmos.dat");
+    list.SelectAccount("ajo", "pop.a");
+    list.Insert({"u1", "<1@x>", "Mon"});
+    list.SelectAccount("jo", "pop.a");
+    for (const char* uid : {"u1", "u2", "", "u4"}) list.Insert({uid, "<m@x>", uid});
+    EXPECT_FALSE(list.SelectExisting("nobody", "pop.a"));
+    ASSERT_TRUE(list.SelectExisting("jo", "pop.a"));
+    EXPECT_EQ(list.RemoveUnlisted({"u2", " u9 "}), 2u);
+    EXPECT_EQ(list.Lines(),
+              (Lines{"Creator: Kivo, v1.0", "", "# USER: ajo@pop.a", "u1", "<1@x>", "Mon", "",
+                     "# USER: jo@pop.a", "", "<m@x>", "", "u2", "<m@x>", "u2", ""}));
+    EXPECT_EQ(list.RemoveUnlisted({}), 2u);
+    list.SelectAccount("ajo", "pop.a");
+    EXPECT_TRUE(list.Contains({"u1", "<1@x>", "Mon"}));
+    EXPECT_EQ(list.Lines().size(), 9u);
+}
+
 }  // namespace
 }  // namespace kivo
