@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -28,6 +29,7 @@
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/messageview.h"
+#include "ui/privacysheet.h"
 #include "ui/progresswindow.h"
 #include "ui/qtext.h"
 #include "ui/qtplatform.h"
@@ -160,6 +162,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     BuildToolbar();
     BuildStatusBar();
     BuildTray();
+    BuildPrivacy();
     ApplyShownControls();
 
     main_.Transfer().Hooks.ScrollMainList = [this] {
@@ -286,7 +289,8 @@ void MainWindow::BuildActions() {
         main_.MessageArea().ToggleZoom();
         LayOutArea();
     });
-    AddAction("privacy", "Activate &Privacy Sheet", QKeySequence("Shift+F12"))->setEnabled(false);
+    connect(AddAction("privacy", "Activate &Privacy Sheet", QKeySequence("Shift+F12")),
+            &QAction::triggered, this, &MainWindow::ActivatePrivacySheet);
     AddAction("viewAttachments", "View &Attachments", {})->setEnabled(false);
     connect(AddAction("openAttachFolder", "Open Attachments &Folder", {}), &QAction::triggered,
             this, [this] { platform_.ShellOpen(main_.Settings().Mail.AttachPath.string()); });
@@ -300,10 +304,10 @@ void MainWindow::BuildActions() {
     AddAction("addressBook", "Address &book...", QKeySequence("F5"), "Address Book (F5)")
         ->setEnabled(false);
     AddAction("miniList", "Mini address &list...", QKeySequence("F6"))->setEnabled(false);
-    AddAction("accounts", "&Accounts setup...", QKeySequence("F3"), "Accounts Setup (F3)")
-        ->setEnabled(false);
-    AddAction("options", "&Options...", QKeySequence("F7"), "Program Options (F7)")
-        ->setEnabled(false);
+    connect(AddAction("accounts", "&Accounts setup...", QKeySequence("F3"), "Accounts Setup (F3)"),
+            &QAction::triggered, this, &MainWindow::OpenAccounts);
+    connect(AddAction("options", "&Options...", QKeySequence("F7"), "Program Options (F7)"),
+            &QAction::triggered, this, [this] { OpenOptions(TSettingsPage::Program); });
     AddAction("filters", "Filters and &scripts...", QKeySequence("F4"), "Filters and Scripts (F4)")
         ->setEnabled(false);
     AddAction("helpContents", "&Contents", QKeySequence("F1"))->setEnabled(false);
@@ -388,6 +392,7 @@ void MainWindow::BuildToolbar() {
         if (QWidget* w = toolbar_->widgetForAction(action)) {
             w->setAccessibleName(action->toolTip());
             w->setObjectName(QString(name) + "Button");
+            w->installEventFilter(this);  // tool tips follow "ShowHints"
         }
     }
 }
@@ -505,6 +510,7 @@ void MainWindow::ApplyLook() {
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
     view_->SetLook(ToQ(p.MessageFont), p.MessageFontSize, ColourOf(p.MessageFontColor, palette),
                    ColourOf(p.MsgBackColor, palette), ColourOf(p.MsgLinkColor, palette));
+    privacyPanel_->setVisible(p.Privacy);
     LayOutArea();
 }
 
@@ -719,6 +725,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (event->type() == QEvent::ToolTip && !main_.Settings().Program.ShowHints) return true;
     if (watched == progressBar_ && event->type() == QEvent::MouseButtonPress) {
         ShowProgressMenu();
         return true;
@@ -813,10 +820,12 @@ void MainWindow::RemoveTip() {
 }
 
 void MainWindow::ShowMessageLines(const TShownLines& message) {
+    shownLines_ = message;
     view_->ShowLines(message);
 }
 
 void MainWindow::ClearMessageView() {
+    shownLines_.reset();
     view_->Clear();
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/KivoMain.h"
+#include "app/KivoSettings.h"
 #include "app/windowruns.h"
 #include "store/KivoMailboxes.h"
 
@@ -23,12 +24,14 @@ class QProgressBar;
 class QSplitter;
 class QTableView;
 class QToolBar;
+class QToolButton;
 
 namespace kivo::ui {
 
 class IndexModel;
 class MailboxTree;
 class MessageView;
+class PrivacySheet;
 class ProgressWindow;
 class QtPlatform;
 
@@ -65,6 +68,12 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void ToggleProgressWindow();
     // The list and its selection follow the core after a change.
     void RefreshList();
+    // Tools: the accounts window, the options window on a page, the privacy sheet.
+    void OpenAccounts();
+    void OpenOptions(TSettingsPage page);
+    void ActivatePrivacySheet();
+    PrivacySheet* Privacy() const { return privacySheet_; }
+    QToolButton* PrivacyPanel() const { return privacyPanel_; }
 
     // TFrmMainView
     void SetTitle(std::string_view title) override;
@@ -104,6 +113,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QAction* AddAction(const QString& name, const QString& text, const QKeySequence& key,
                        const QString& hint = {});
     void ApplyLook();
+    void BuildPrivacy();
     void SyncSelectionToView();
     void ShowFocusedMessage();
     void LayOutArea();
@@ -125,6 +135,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QSplitter* outer_ = nullptr;
     QSplitter* area_ = nullptr;
     ProgressWindow* progressWindow_ = nullptr;
+    PrivacySheet* privacySheet_ = nullptr;
+    QToolButton* privacyPanel_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     std::array<QLabel*, 4> panels_{};
     QProgressBar* progressBar_ = nullptr;
@@ -142,6 +154,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // lets through must not start another one on the same files.
     int storeBusy_ = 0;
     bool closing_ = false;
+    // The message on show, to show it again in a new look.
+    std::optional<TShownLines> shownLines_;
 };
 
 }  // namespace kivo::ui

@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "accounts/KivoWizard.h"
+#include "tests/ui/settingsscreens.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
     wizard.move(150, 100);
     failures += !Shoot(&wizard, out + "/setup-wizard.png");
     wizard.hide();
+
+    failures += kivo::ui::ShootSettingsWindows(window, out, Shoot);
 
     return failures == 0 ? 0 : 1;
 }
