@@ -58,12 +58,18 @@ std::vector<std::string> TfrmAddress::Listed(TListField field) const {
     return shown;
 }
 
-std::string TfrmAddress::EmailOfEntry(TListField field, std::string_view entry) const {
+std::optional<TContact> TfrmAddress::ContactOfEntry(TListField field,
+                                                    std::string_view entry) const {
     const std::vector<std::string>& values = Field(field);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (Trim(values[i]) == entry) return email_[i];
+        if (Trim(values[i]) == entry) return TContact{first_[i], last_[i], email_[i]};
     }
-    return {};
+    return std::nullopt;
+}
+
+std::string TfrmAddress::EmailOfEntry(TListField field, std::string_view entry) const {
+    const std::optional<TContact> contact = ContactOfEntry(field, entry);
+    return contact ? contact->email : std::string();
 }
 
 }  // namespace kivo

@@ -5,6 +5,7 @@
 // it; it never writes address.ini.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,8 +38,16 @@ class TfrmAddress {
     // first name equal, last name equal, local part equal, first name beginning with it.
     std::vector<std::string> ResolveNick(std::string_view text, int lookup) const;
 
+    // The field the list shows ("By First/Nickname", "By Last name", "By E-mail address");
+    // the e-mail field until the user chooses.
+    TListField ShownBy() const { return shown_; }
+    void ShowBy(TListField field) { shown_ = field; }
+
     // The entries shown for a field: its trimmed non-empty values, sorted.
     std::vector<std::string> Listed(TListField field) const;
+    std::vector<std::string> Listed() const { return Listed(shown_); }
+    // The first contact whose field, trimmed, equals the entry; none when no contact has it.
+    std::optional<TContact> ContactOfEntry(TListField field, std::string_view entry) const;
     // "&Copy E-mail Address": the e-mail text of the first contact whose field equals the
     // entry; empty when there is none.
     std::string EmailOfEntry(TListField field, std::string_view entry) const;
@@ -49,6 +58,7 @@ class TfrmAddress {
     std::vector<std::string> first_;
     std::vector<std::string> last_;
     std::vector<std::string> email_;
+    TListField shown_ = lfEmail;
 };
 
 }  // namespace kivo

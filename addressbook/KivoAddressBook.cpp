@@ -86,6 +86,16 @@ void TFrmAddressBook::Append(const TContact& contact) {
     changed_ = true;
 }
 
+int TFrmAddressBook::Import(const std::vector<TContact>& contacts) {
+    int added = 0;
+    for (const TContact& contact : contacts) {
+        if (std::find(rows_.begin(), rows_.end(), contact) != rows_.end()) continue;
+        Append(contact);
+        ++added;
+    }
+    return added;
+}
+
 void TFrmAddressBook::Delete() {
     if (!selected_) return;
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*selected_));

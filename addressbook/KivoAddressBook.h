@@ -41,6 +41,9 @@ class TFrmAddressBook {
     void New();
     // Adds a contact at the end and selects it.
     void Append(const TContact& contact);
+    // Contacts from elsewhere (a vCard file): each appended unless the book holds it as it
+    // stands already. Returns how many were added.
+    int Import(const std::vector<TContact>& contacts);
     // "&Delete": removes the selected row and selects the row now at that place, or the last.
     void Delete();
 

@@ -5,7 +5,10 @@
 #include "addressbook/KivoAddress.h"
 #include "addressbook/KivoAddressBook.h"
 #include "base/bytes.h"
+#include "store/KivoIndex.h"
 #include "store/mailaddress.h"
+#include "store/mbxfile.h"
+#include "store/msgops.h"
 
 namespace kivo {
 
@@ -63,6 +66,14 @@ TAddSenderResult AddSender(std::string_view fromValue, const std::filesystem::pa
     editor.Append(*contact);
     editor.OK(addressFile);
     return TAddSenderResult::Added;
+}
+
+TAddSenderResult AddSenderOfFocused(const TFrmIndex& window,
+                                    const std::filesystem::path& addressFile, int lookup) {
+    const int row = window.Focused();
+    if (row < 0 || row >= window.RowCount()) return TAddSenderResult::Nothing;
+    const TShownLines message = ExtractForView(window, window.Row(row).Number);
+    return AddSender(HeaderValue("From:", message.headers), addressFile, lookup);
 }
 
 }  // namespace kivo

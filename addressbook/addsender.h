@@ -11,6 +11,8 @@
 
 namespace kivo {
 
+class TFrmIndex;
+
 inline constexpr const char* kAlreadyInBookTip = "Address is already in the Address Book";
 
 // The contact a From value gives; none for a blank value or an address without "@".
@@ -22,5 +24,11 @@ enum class TAddSenderResult { Nothing, AlreadyThere, Added };
 // kAlreadyInBookTip) when the lookup of the first name gives exactly this one address.
 TAddSenderResult AddSender(std::string_view fromValue, const std::filesystem::path& addressFile,
                            int lookup);
+
+// The main window's command: the sender of the message focused in an index window (its From
+// header as stored). Nothing when no message is focused. Throws what reading the mailbox
+// throws.
+TAddSenderResult AddSenderOfFocused(const TFrmIndex& window,
+                                    const std::filesystem::path& addressFile, int lookup);
 
 }  // namespace kivo

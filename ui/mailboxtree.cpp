@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QStyle>
 
+#include "addressbook/contactdrag.h"
 #include "store/KivoIndex.h"
 #include "ui/indexmodel.h"
 #include "ui/qtext.h"
@@ -101,8 +102,24 @@ void MailboxTree::DropMessagesOn(TMailboxNode* node, bool copy) {
     if (Guard([&] { tree_.DropMessages(mainIndex_, node, copy); })) emit MessagesDropped();
 }
 
+TMailboxNode* MailboxTree::DropContactOn(const TContactDrag& drag, TMailboxNode* node) {
+    if (!Scripts) return nullptr;
+    TMailboxNode* target = nullptr;
+    std::string relPath;
+    const bool done = Guard([&] {
+        target = tree_.DropContact(drag.contact.first, drag.contact.last, drag.contact.email, node,
+                                   *Scripts);
+        if (target) relPath = tree_.GetRelPath(target);
+    });
+    if (!done || !target) return nullptr;
+    // The new node's item: the tree is read again, the nodes with it.
+    Rebuild();
+    return tree_.FindNode(relPath);
+}
+
 void MailboxTree::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasFormat(kMessagesMime)) {
+    const QMimeData* data = event->mimeData();
+    if (data->hasFormat(kMessagesMime) || data->hasFormat(kContactMime)) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -111,7 +128,11 @@ void MailboxTree::dragEnterEvent(QDragEnterEvent* event) {
 
 void MailboxTree::dragMoveEvent(QDragMoveEvent* event) {
     const TMailboxNode* node = NodeOf(itemAt(event->position().toPoint()));
-    if (event->mimeData()->hasFormat(kMessagesMime) && node && !node->IsFolder()) {
+    if (event->mimeData()->hasFormat(kContactMime)) {
+        // A contact is taken anywhere: on a mailbox, a folder or below the last node.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else if (event->mimeData()->hasFormat(kMessagesMime) && node && !node->IsFolder()) {
         event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction
                                                                         : Qt::MoveAction);
         event->accept();
@@ -121,8 +142,25 @@ void MailboxTree::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void MailboxTree::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasFormat(kMessagesMime)) return;
     TMailboxNode* node = NodeOf(itemAt(event->position().toPoint()));
+    if (event->mimeData()->hasFormat(kContactMime)) {
+        const std::optional<TContactDrag> drag =
+            DecodeContactDrag(event->mimeData()->data(kContactMime).toStdString());
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        // The mailbox is made once the drag is over; the node is found again by its path.
+        if (drag) {
+            const std::string relPath = node ? tree_.GetRelPath(node) : std::string();
+            QMetaObject::invokeMethod(
+                this,
+                [this, contact = *drag, relPath] {
+                    DropContactOn(contact, relPath.empty() ? nullptr : tree_.FindNode(relPath));
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (!event->mimeData()->hasFormat(kMessagesMime)) return;
     const bool copy = event->modifiers() & Qt::ControlModifier;
     // The list refreshes itself from the drop; the view must not remove rows of its own.
     event->setDropAction(Qt::IgnoreAction);

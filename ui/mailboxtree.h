@@ -1,11 +1,16 @@
 #pragma once
 // The mailbox tree's widget over TFrmMailboxes: a click opens a mailbox in the main window,
-// messages dragged from a list onto a mailbox are moved there (copied with Ctrl held).
+// messages dragged from a list onto a mailbox are moved there (copied with Ctrl held), and a
+// contact dragged from the mini address list becomes a mailbox that its mail is filed into.
 
 #include <QTreeWidget>
 #include <functional>
 
 #include "store/KivoMailboxes.h"
+
+namespace kivo {
+struct TContactDrag;
+}
 
 namespace kivo::ui {
 
@@ -27,6 +32,10 @@ class MailboxTree : public QTreeWidget {
     };
     // Drops the selected messages of the main list on a node (as a drag does).
     void DropMessagesOn(TMailboxNode* node, bool copy);
+    // Drops a contact on a node (null: below the last one); the auto script comes from
+    // Scripts. Returns the mailbox that receives the contact's mail, or null.
+    TMailboxNode* DropContactOn(const TContactDrag& contact, TMailboxNode* node);
+    TAutoScriptMaker* Scripts = nullptr;
 
   signals:
     // A mailbox was opened or messages left the open one: the list shows them anew.

@@ -23,12 +23,18 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "addressbook/addsender.h"
+#include "addressbook/minilistlink.h"
 #include "app/firstrun.h"
 #include "app/startupmailer.h"
 #include "base/bytes.h"
+#include "base/inifile.h"
+#include "script/autoscript.h"
+#include "ui/addressbookwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/messageview.h"
+#include "ui/minilist.h"
 #include "ui/privacysheet.h"
 #include "ui/progresswindow.h"
 #include "ui/qtext.h"
@@ -71,6 +77,20 @@ QIcon TrayPicture(const std::string& name) {
 
 std::string NewMessagesText(int count) {
     return count == 1 ? std::string("1 new message") : std::to_string(count) + " new messages";
+}
+
+TListPlace MiniListPlace(const TPositionSettings& p) {
+    return {p.AdrDocked, p.AdrAlign, p.AdrWidth, p.AdrHeight, p.AdrLeft, p.AdrTop, p.AdrVisible};
+}
+
+void KeepMiniListPlace(TPositionSettings& p, const TListPlace& place) {
+    p.AdrDocked = place.docked;
+    p.AdrAlign = place.align;
+    p.AdrWidth = place.width;
+    p.AdrHeight = place.height;
+    p.AdrLeft = place.left;
+    p.AdrTop = place.top;
+    p.AdrVisible = place.visible;
 }
 
 }  // namespace
@@ -134,6 +154,8 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     view_ = new MessageView(platform_, this);
     tree_ = new MailboxTree(mailboxes_, main_.MainIndex(), this);
     tree_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
+    autoScripts_ = std::make_unique<TAutoScriptWriter>(ScriptPathsOf(folder), platform_);
+    tree_->Scripts = autoScripts_.get();
     connect(tree_, &MailboxTree::MailboxOpened, this, &MainWindow::RefreshList);
     connect(tree_, &MailboxTree::MessagesDropped, this, [this] {
         RefreshList();
@@ -156,6 +178,19 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     setCentralWidget(outer_);
 
     progressWindow_ = new ProgressWindow(main_.Transfer().Log, this);
+
+    miniList_ = new MiniAddressList(platform_, this);
+    addDockWidget(Qt::LeftDockWidgetArea, miniList_);
+    miniList_->OpenComposer = [this](const std::string& entry) { OpenComposer(entry); };
+    miniList_->OpenEditor = [this] { OpenAddressBook(); };
+    connect(miniList_, &MiniAddressList::MessagesDropped, this, [this](const QString& entry) {
+        // Forwarded to the entry, or bounced, as the Drag and Drop options say.
+        const bool forward = ForwardOnMessageDrop(IniFile(main_.Folder().SettingsFile()));
+        QAction* command = Action(forward ? "forward" : "bounce");
+        if (!command->isEnabled()) return;
+        miniList_->Link().RememberDropTo(FromQ(entry));
+        command->trigger();
+    });
 
     BuildActions();
     BuildMenus();
@@ -301,9 +336,13 @@ void MainWindow::BuildActions() {
         toolbar_->setVisible(on);
     });
 
-    AddAction("addressBook", "Address &book...", QKeySequence("F5"), "Address Book (F5)")
-        ->setEnabled(false);
-    AddAction("miniList", "Mini address &list...", QKeySequence("F6"))->setEnabled(false);
+    connect(AddAction("addressBook", "Address &book...", QKeySequence("F5"), "Address Book (F5)"),
+            &QAction::triggered, this, &MainWindow::OpenAddressBook);
+    connect(AddAction("miniList", "Mini address &list...", QKeySequence("F6")), &QAction::triggered,
+            this, &MainWindow::ShowMiniList);
+    connect(AddAction("addSender", "Add &Sender to Address Book", {},
+                      "Add sender to your address book"),
+            &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
     connect(AddAction("accounts", "&Accounts setup...", QKeySequence("F3"), "Accounts Setup (F3)"),
             &QAction::triggered, this, &MainWindow::OpenAccounts);
     connect(AddAction("options", "&Options...", QKeySequence("F7"), "Program Options (F7)"),
@@ -341,7 +380,7 @@ void MainWindow::BuildMenus() {
         {"fastRead", "", "previous", "next", "", "progress", "zoom", "privacy", "",
          "viewAttachments", "openAttachFolder", "", "showToolbar"});
     QMenu* tools = bar->addMenu("&Tools");
-    add(tools, {"addressBook", "miniList", "", "accounts", "options", "filters"});
+    add(tools, {"addressBook", "miniList", "addSender", "", "accounts", "options", "filters"});
     QMenu* quick = tools->addMenu("Script &Quick Run");
     quick->setEnabled(false);
     QMenu* windows = bar->addMenu("&Window");
@@ -477,6 +516,8 @@ void MainWindow::Start(std::span<const std::string> args) {
     Action("fastRead")->setChecked(main_.MessageArea().FastRead());
     SetColumnWidths(settings.Position.Col);
     tree_->Rebuild();
+    miniList_->Init(main_.Folder().AddressFile());
+    miniList_->Place(MiniListPlace(settings.Position), *this);
     ApplyLook();
     RefreshList();
     list_->setFocus();
@@ -649,6 +690,73 @@ void MainWindow::ToggleProgressWindow() {
     }
 }
 
+AddressBookWindow* MainWindow::AddressBook() {
+    if (!addressBook_) {
+        addressBook_ = new AddressBookWindow(main_.Folder().AddressFile(), platform_, this);
+        connect(addressBook_, &AddressBookWindow::Saved, this,
+                [this] { miniList_->Init(main_.Folder().AddressFile()); });
+    }
+    return addressBook_;
+}
+
+void MainWindow::OpenAddressBook() {
+    AddressBookWindow* book = AddressBook();
+    // An open editor keeps what the user typed; a hidden one reads the file again.
+    if (!book->isVisible()) book->Load();
+    book->show();
+    book->raise();
+    book->activateWindow();
+}
+
+void MainWindow::ShowMiniList() {
+    miniList_->show();
+    miniList_->raise();
+    miniList_->Entries()->setFocus();
+}
+
+void MainWindow::AddSenderToAddressBook() {
+    const std::filesystem::path file = main_.Folder().AddressFile();
+    TAddSenderResult result = TAddSenderResult::Nothing;
+    try {
+        if (!StoreOperation([&] {
+                result =
+                    AddSenderOfFocused(main_.MainIndex(), file, main_.Settings().Program.Lookup);
+            }))
+            return;
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+        return;
+    }
+    ReportAddedSender(result);
+}
+
+void MainWindow::AddSenderToAddressBook(std::string_view fromValue) {
+    TAddSenderResult result = TAddSenderResult::Nothing;
+    try {
+        result =
+            AddSender(fromValue, main_.Folder().AddressFile(), main_.Settings().Program.Lookup);
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+        return;
+    }
+    ReportAddedSender(result);
+}
+
+void MainWindow::ReportAddedSender(TAddSenderResult result) {
+    switch (result) {
+        case TAddSenderResult::Nothing:
+            platform_.ShowTip("No sender address to add");
+            break;
+        case TAddSenderResult::AlreadyThere:
+            platform_.ShowTip(kAlreadyInBookTip);
+            break;
+        case TAddSenderResult::Added:
+            miniList_->Init(main_.Folder().AddressFile());
+            platform_.ShowTip("Sender added to the Address Book");
+            break;
+    }
+}
+
 void MainWindow::ShowProgressMenu() {
     QMenu menu(this);
     const bool dialled = false;
@@ -698,6 +806,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     closing_ = true;
     SaveColumnWidths();
+    TPositionSettings& position = main_.Settings().Position;
+    KeepMiniListPlace(position, miniList_->PlaceToKeep(MiniListPlace(position)));
     if (std::optional<std::string> failure = main_.Shutdown()) {
         QMessageBox::warning(this, "Kivo", ToQ(*failure));
     }

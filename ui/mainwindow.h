@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "addressbook/addsender.h"
 #include "app/KivoMain.h"
 #include "app/KivoSettings.h"
 #include "app/windowruns.h"
@@ -28,8 +29,10 @@ class QToolButton;
 
 namespace kivo::ui {
 
+class AddressBookWindow;
 class IndexModel;
 class MailboxTree;
+class MiniAddressList;
 class MessageView;
 class PrivacySheet;
 class ProgressWindow;
@@ -56,6 +59,9 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QProgressBar* ProgressBar() const { return progressBar_; }
     QAction* Action(const QString& name) const;
     QSystemTrayIcon* Tray() const { return tray_; }
+    MiniAddressList* MiniList() const { return miniList_; }
+    // The address book window, made when first opened.
+    AddressBookWindow* AddressBook();
     // The new-mail notices shown (through the icon, or the window when there is no icon).
     int NewMailNotices() const { return newMailNotices_; }
 
@@ -66,6 +72,11 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void DeleteSelected();
     void CompressMailbox();
     void ToggleProgressWindow();
+    void OpenAddressBook();
+    void ShowMiniList();
+    // Adds the sender of the focused message (or the given From value) to the address book.
+    void AddSenderToAddressBook();
+    void AddSenderToAddressBook(std::string_view fromValue);
     // The list and its selection follow the core after a change.
     void RefreshList();
     // Tools: the accounts window, the options window on a page, the privacy sheet.
@@ -121,6 +132,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void AnimateTray();
     void SaveColumnWidths();
     void ApplyShownControls();
+    void ReportAddedSender(TAddSenderResult result);
     // Runs a store operation unless one runs already; false when it did not run.
     bool StoreOperation(const std::function<void()>& operation);
 
@@ -142,6 +154,9 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QProgressBar* progressBar_ = nullptr;
     std::map<QString, QAction*> actions_;
     QSystemTrayIcon* tray_ = nullptr;
+    MiniAddressList* miniList_ = nullptr;
+    AddressBookWindow* addressBook_ = nullptr;
+    std::unique_ptr<TAutoScriptMaker> autoScripts_;
     QMenu* trayMenu_ = nullptr;
     QTimer trayTimer_;
     QTimer autoCheck_;

@@ -96,6 +96,10 @@ void QtPlatform::Pump() {
 }
 
 void QtPlatform::ShowTip(std::string_view text) {
+    ShowTipAt(text, QCursor::pos());
+}
+
+void QtPlatform::ShowTipAt(std::string_view text, const QPoint& at) {
     // One tip at a time: a new one replaces the old.
     RemoveTip();
     auto* tip = new QLabel(ToQ(text), nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
@@ -110,7 +114,7 @@ void QtPlatform::ShowTip(std::string_view text) {
         tip->setMaximumWidth(screen->availableGeometry().width());
     }
     tip->adjustSize();
-    tip->move(QCursor::pos() + QPoint(0, 24));
+    tip->move(at + QPoint(0, 24));
     tip->show();
     tip_ = tip;
     tipTimer_.start(kTipMs);

@@ -36,6 +36,8 @@ class QtPlatform : public QObject, public Platform {
     bool ShellOpen(std::string_view target) override;
     int RunAndWait(const std::vector<std::string>& argv) override;
 
+    // A tip below a point of the screen (a button, a list) instead of the pointer.
+    void ShowTipAt(std::string_view text, const QPoint& at);
     // The tip on show, or null; RemoveTip takes it away at once.
     QLabel* Tip() const { return tip_; }
     QString TipText() const;

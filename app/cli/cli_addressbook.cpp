@@ -92,14 +92,7 @@ int AddressbookImportCommand(Context& ctx, Args args) {
     const std::vector<TContact> cards = ReadVCards(ReadFileBytes(args[0]));
     TFrmAddressBook editor;
     editor.Load(ctx.folder.AddressFile());
-    int added = 0;
-    for (const TContact& card : cards) {
-        // A contact already in the book as it stands is not added twice.
-        const auto& rows = editor.Rows();
-        if (std::find(rows.begin(), rows.end(), card) != rows.end()) continue;
-        editor.Append(card);
-        ++added;
-    }
+    const int added = editor.Import(cards);
     if (added > 0) editor.OK(ctx.folder.AddressFile());
     ctx.out << added << (added == 1 ? " contact" : " contacts") << " imported\n";
     return 0;
