@@ -94,3 +94,13 @@ write_box(os.path.join(mail, "Work", "Projects.mbx"), range(24, 28), "Projects")
 write_box(os.path.join(mail, "Work", "Invoices.mbx"), range(28, 30), "Invoices")
 for name in ("Out.mbx", "Trash.mbx"):
     open(os.path.join(mail, name), "w").close()
+
+# The address book: nicknames, names beyond ASCII, a contact with two addresses.
+with open(os.path.join(home, "address.ini"), "w", encoding="utf-8", newline="") as f:
+    for line in ('Anna,Müller,anna.mueller@example.de',
+                 'Bob,Smith,bob@example.com',
+                 'Chloé,Dubois,"chloe@example.fr, c.dubois@work.example.fr"',
+                 'Jürgen,Østergaard,jo@example.dk',
+                 'Zoë,Nakamura,zoe@example.jp',
+                 'Team,,team@example.org'):
+        f.write(line + "\r\n")

@@ -14,6 +14,7 @@
 
 #include "accounts/KivoWizard.h"
 #include "tests/ui/settingsscreens.h"
+#include "tests/ui/screens_addressbook.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     wizard.hide();
 
     failures += kivo::ui::ShootSettingsWindows(window, out, Shoot);
+    failures += kivo::ui::AddressBookScreens(window, out, Shoot);
 
     return failures == 0 ? 0 : 1;
 }
