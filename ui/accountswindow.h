@@ -24,6 +24,8 @@ class AccountsWindow : public QDialog, public AccountsView {
     // Opens on the program folder's accounts; `defaultAccount` is [Mail] "DefaultAccount".
     AccountsWindow(const std::filesystem::path& programFolder, std::string_view defaultAccount,
                    QWidget* parent = nullptr);
+    // The core closes a window still open as it goes; there is no window to close by then.
+    ~AccountsWindow() override { closing_ = true; }
 
     TFrmAccounts& Core() { return core_; }
     // After OK: the default account to keep in the settings.

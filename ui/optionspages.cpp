@@ -197,14 +197,18 @@ QWidget* OptionsWindow::BuildLookupPage() {
     QVBoxLayout* layout;
     QWidget* page = Page(layout, this);
     layout->addWidget(
-        Note("When you type a name as a recipient, Kivo looks it up in the address "
-             "book in this order. A nickname always matches first.",
+        Note("A recipient typed without \"@\" is looked up in the address book: "
+             "first by first name or nickname, then by last name, then by the "
+             "part of the address before \"@\". The first of these that finds "
+             "anything gives the choices.",
              page));
     const std::array<std::pair<const char*, const char*>, 3> boxes = {{
         {"Find a match for first name in address book",
-         "\"john\" finds John Smith when he is the only John."},
-        {"Find a match for last name", "\"smith\" finds John Smith when he is the only Smith."},
-        {"Find a matching e-mail address", "\"john@\" finds the contact with that address."},
+         "\"john\" finds the contacts whose first name or nickname is John."},
+        {"Find a match for last name", "\"smith\" finds the contacts whose last name is Smith."},
+        {"Find a matching e-mail address",
+         "\"jsmith\" finds jsmith@example.com; \"jo\" also finds the first names that begin "
+         "with Jo."},
     }};
     for (std::size_t k = 0; k < boxes.size(); ++k) {
         lookup_[k] = Check(boxes[k].first, page);
@@ -308,11 +312,14 @@ QWidget* OptionsWindow::BuildDragAndDropPage() {
     autoIn_ = Check("All incoming mail", contact);
     autoOut_ = Check("All outgoing mail", contact);
     c->addWidget(autoScript_);
+    // The four choices sit under the box that enables them.
+    auto* choices = new QVBoxLayout;
+    choices->setContentsMargins(20, 0, 0, 0);
     for (QWidget* w :
          std::initializer_list<QWidget*>{autoCopy_, autoMove_, runOnLabel_, autoIn_, autoOut_}) {
-        w->setContentsMargins(20, 0, 0, 0);
-        c->addWidget(w);
+        choices->addWidget(w);
     }
+    c->addLayout(choices);
     connect(autoScript_, &QCheckBox::toggled, this, &OptionsWindow::UpdateEnabled);
     layout->addWidget(contact);
     QGroupBox* message = Group(" Dropping a message on your contact list will... ", page);

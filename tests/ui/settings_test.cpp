@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
@@ -125,6 +126,7 @@ class SettingsTest : public QObject {
     void AccountAddedInTheWindowIsTheOneTheCheckFetchesFrom();
     void FontsAndColoursChosenInTheOptionsReachListViewAndFile();
     void PrivacySheetOpensOnlyForThePassword();
+    void ABadNumberKeepsTheOptionsOpenAndChangesNothing();
 };
 
 void SettingsTest::AccountAddedInTheWindowIsTheOneTheCheckFetchesFrom() {
@@ -304,6 +306,53 @@ void SettingsTest::PrivacySheetOpensOnlyForThePassword() {
     Type(sheet->PasswordField(), "open sesame");
     QTest::mouseClick(sheet->UnlockButton(), Qt::LeftButton);
     QTRY_VERIFY(!sheet->isVisible());
+}
+
+void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
+    Opened opened;
+    MainWindow& window = *opened.window;
+    const std::string before = test::ReadFile(opened.home / "kivo.ini");
+    QVERIFY(!window.Main().Transfer().Timer.AutoCheck());
+    const bool shown = OnModal<OptionsWindow>(
+        [&] { window.Action("options")->trigger(); },
+        [&](OptionsWindow& w) {
+            ChoosePage(w, "Misc");
+            auto* minutes = Named<QLineEdit>(&w, "Minutes between checks");
+            QVERIFY(!minutes->isEnabled());
+            Tick(Named<QCheckBox>(&w, "Check for new mail every"));
+            QVERIFY(minutes->isEnabled());
+            minutes->selectAll();
+            Type(minutes, "ten");
+            ChoosePage(w, "Index Shading");
+            Tick(Named<QCheckBox>(&w, "Show index grid"));
+            // The error box is answered; the window stays, on the page of the bad number.
+            QString error;
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                error = box->text();
+                box->accept();
+            });
+            QTest::mouseClick(w.OkButton(), Qt::LeftButton);
+            QTRY_VERIFY(!error.isEmpty());
+            QVERIFY2(error.contains("'ten'"), qPrintable(error));
+            QVERIFY(w.isVisible());
+            QCOMPARE(w.Tree()->currentItem()->text(0), QString("Misc"));
+            QCOMPARE(w.focusWidget(), static_cast<QWidget*>(minutes));
+            QCOMPARE(test::ReadFile(opened.home / "kivo.ini"), before);
+            QVERIFY(!window.Main().Settings().Program.Grid);
+
+            minutes->selectAll();
+            Type(minutes, "10");
+            QTest::mouseClick(w.OkButton(), Qt::LeftButton);
+            QVERIFY(!w.isVisible());
+        });
+    QVERIFY(shown);
+    // The timer runs at once with the new interval, and the grid shows.
+    QVERIFY(window.Main().Transfer().Timer.AutoCheck());
+    QCOMPARE(window.Main().Transfer().Timer.IntervalMs(), 600000);
+    QVERIFY(window.List()->showGrid());
+    QCOMPARE(IniFile(opened.home / "kivo.ini").ReadInteger("Mail", "AutoCheckTime", 0), 10);
 }
 
 }  // namespace kivo::ui
