@@ -287,7 +287,8 @@ void SettingsTest::PrivacySheetOpensOnlyForThePassword() {
     PrivacySheet* sheet = window.Privacy();
     window.Action("privacy")->trigger();
     QTRY_VERIFY(sheet->isVisible());
-    QCOMPARE(sheet->CountdownLabel()->text(), QString("2"));
+    // It counts down from 2 (a busy machine may have passed a second already).
+    QVERIFY(QStringList({"2", "1"}).contains(sheet->CountdownLabel()->text()));
     QTest::keyClick(sheet, Qt::Key_Space);
     QTRY_VERIFY(!sheet->isVisible());
 
