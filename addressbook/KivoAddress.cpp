@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "addressbook/namesort.h"
 #include "base/bytes.h"
 
 namespace kivo {
@@ -54,7 +55,7 @@ std::vector<std::string> TfrmAddress::Listed(TListField field) const {
         std::string trimmed = Trim(value);
         if (!trimmed.empty()) shown.push_back(std::move(trimmed));
     }
-    std::sort(shown.begin(), shown.end());
+    std::sort(shown.begin(), shown.end(), NameLess);
     return shown;
 }
 

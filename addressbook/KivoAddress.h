@@ -43,7 +43,7 @@ class TfrmAddress {
     TListField ShownBy() const { return shown_; }
     void ShowBy(TListField field) { shown_ = field; }
 
-    // The entries shown for a field: its trimmed non-empty values, sorted.
+    // The entries shown for a field: its trimmed non-empty values, sorted as names are.
     std::vector<std::string> Listed(TListField field) const;
     std::vector<std::string> Listed() const { return Listed(shown_); }
     // The first contact whose field, trimmed, equals the entry; none when no contact has it.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "addressbook/namesort.h"
 #include "base/bytes.h"
 
 namespace kivo {
@@ -12,7 +13,7 @@ constexpr std::size_t kEmailFieldMax = 1000;
 
 void SortByFirstName(std::vector<TContact>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const TContact& a, const TContact& b) {
-        return LowerCase(a.first) < LowerCase(b.first);
+        return NameLess(a.first, b.first);
     });
 }
 

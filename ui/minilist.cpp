@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -156,6 +157,14 @@ void MiniListView::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::IgnoreAction);
     event->accept();
     emit MessagesDropped(item->text());
+}
+
+void MiniListView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+        emit itemClicked(currentItem());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 BackWindow::BackWindow(QWidget* parent)

@@ -40,6 +40,8 @@ class MiniListView : public QListWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Enter on an entry does what a click does.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     const TfrmAddress& book_;

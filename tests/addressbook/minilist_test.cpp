@@ -8,6 +8,7 @@
 #include "addressbook/contactdrag.h"
 #include "addressbook/minilistlink.h"
 #include "addressbook/minilistplace.h"
+#include "addressbook/namesort.h"
 #include "base/inifile.h"
 #include "tests/support/testutil.h"
 
@@ -143,7 +144,7 @@ TEST(ContactDrag, CarriesTheContactFoundByTheShownFieldAndItsAddresses) {
                {"Bo", "", ""}});
     EXPECT_EQ(list.ShownBy(), lfEmail);
     list.ShowBy(lfLastName);
-    EXPECT_EQ(list.Listed(), (std::vector<std::string>{"Lee", "Other", "Ørsted"}));
+    EXPECT_EQ(list.Listed(), (std::vector<std::string>{"Lee", "Ørsted", "Other"}));
 
     // The first contact with that first name, as the mailbox tree looks it up.
     const std::optional<TContactDrag> ann = DragOfEntry(list, lfFirstName, "Ann");
@@ -185,6 +186,24 @@ TEST(ContactDrag, DroppedTextGivesAddressLines) {
         {"  \r\n", {}, "blank"},
     };
     for (const auto& c : cases) EXPECT_EQ(DroppedAddressLines(c.text), c.lines) << c.why;
+}
+
+TEST(NameSort, AccentsAndCaseDoNotSeparateNames) {
+    // Each list is in the order a person expects.
+    const std::vector<std::vector<std::string>> orders = {
+        {"Ann", "ann", "Emil", "émile", "Eva"},  // case, then accents, stay with their letter
+        {"Oscar", "Østergaard", "Otto"},         // a stroked O is an O
+        {"Strasse", "Straße", "Stratton"},       // "ß" as "ss"; the plain spelling first
+        {"Zoë", "Zoeÿ", "Зоя", "李"},            // bytes beyond the folded letters stay put
+    };
+    for (const auto& order : orders) {
+        std::vector<std::string> shuffled(order.rbegin(), order.rend());
+        std::sort(shuffled.begin(), shuffled.end(), NameLess);
+        EXPECT_EQ(shuffled, order);
+    }
+    TfrmAddress list;
+    list.Load({{"émile", "", ""}, {"Zoë", "", ""}, {"Eva", "", ""}});
+    EXPECT_EQ(list.Listed(lfFirstName), (std::vector<std::string>{"émile", "Eva", "Zoë"}));
 }
 
 TEST(AddressEditor, ImportsOnlyContactsItDoesNotHold) {

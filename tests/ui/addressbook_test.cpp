@@ -251,6 +251,12 @@ void AddressBookTest::PersonPicksAndDragsContactsFromTheMiniList() {
     subject->setFocus();
     ClickEntry(entries, "Ann");
     QCOMPARE(subject->text(), QString());
+    // Enter on an entry does what a click does.
+    cc->setFocus();
+    entries->setCurrentRow(1);
+    QTest::keyClick(entries, Qt::Key_Return);
+    QCOMPARE(cc->toPlainText(), QString("Bo"));
+    cc->clear();
 
     // A dragged contact carries its addresses as text: the Cc field takes them.
     mini->Selector()->setCurrentIndex(1);
