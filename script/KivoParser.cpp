@@ -110,6 +110,10 @@ void TFrmScripts::RunOnMessage(std::string_view scriptName, TmsMessage& message)
     message = script_.CreateMsg("%message");
 }
 
+std::string ScriptErrorText(std::string_view scriptName, const ESyntaxError& error) {
+    return "Script \"" + std::string(scriptName) + "\", " + LowerFirst(error.WithLine());
+}
+
 void TFrmScripts::RunList(const std::vector<std::string>& names, TmsMessage& message) {
     ClearDeleteMark(message);
     for (const std::string& name : names) {
@@ -117,7 +121,7 @@ void TFrmScripts::RunList(const std::vector<std::string>& names, TmsMessage& mes
             RunOnMessage(name, message);
         } catch (const ESyntaxError& e) {
             // The mail pipelines log the text: it names the script and the line.
-            throw ESyntaxError("Script \"" + name + "\", " + LowerFirst(e.WithLine()), e.Line());
+            throw ESyntaxError(ScriptErrorText(name, e), e.Line());
         }
     }
 }

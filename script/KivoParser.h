@@ -76,6 +76,9 @@ class TFrmScripts : public TFilterLists {
     TScriptInterpreter script_;
 };
 
+// A script error as the program reports it: "Script \"Junk\", line 3: ...".
+std::string ScriptErrorText(std::string_view scriptName, const ESyntaxError& error);
+
 // Debug rows of a run's tables: every variable in creation order, then every message.
 std::vector<TDebugRow> DebugRows(const TScriptInterpreter& script);
 

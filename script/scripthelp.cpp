@@ -241,7 +241,8 @@ std::optional<THelpMatch> FindHelpTopic(std::string_view helpText, std::string_v
 
 std::string WordAtCaret(std::string_view text, std::size_t caret) {
     caret = std::min(caret, text.size());
-    const auto stop = [](char c) { return c == ' ' || c == '\n' || c == '\r'; };
+    // The editor takes tabs, and an indented command is still a word of its own.
+    const auto stop = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     std::size_t begin = caret;
     while (begin > 0 && !stop(text[begin - 1])) --begin;
     std::size_t end = caret;

@@ -24,7 +24,8 @@ struct THelpMatch {
 };
 // The first line other than the first that begins with the topic, letter case aside.
 std::optional<THelpMatch> FindHelpTopic(std::string_view helpText, std::string_view topic);
-// The word at the caret: the characters up to the nearest blank or line break on each side.
+// The word at the caret: the characters up to the nearest blank, tab or line break on each
+// side.
 std::string WordAtCaret(std::string_view text, std::size_t caret);
 
 }  // namespace kivo

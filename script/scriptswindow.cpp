@@ -176,6 +176,9 @@ void TScriptsWindow::RunNow(std::string_view script, TFrmIndex& index) {
     if (script.empty()) return;
     try {
         scripts_.RunOnSelectedMessages(script, index);
+    } catch (const ESyntaxError& e) {
+        // Several scripts can run on the same messages: the text says which one failed where.
+        platform_.ShowMessage(ScriptErrorText(script, e));
     } catch (const std::exception& e) {
         platform_.ShowMessage(e.what());
     }

@@ -39,6 +39,7 @@
 #include "ui/progresswindow.h"
 #include "ui/qtext.h"
 #include "ui/qtplatform.h"
+#include "ui/scriptswindow.h"
 #include "ui/setupwizard.h"
 
 namespace kivo::ui {
@@ -178,6 +179,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     setCentralWidget(outer_);
 
     progressWindow_ = new ProgressWindow(main_.Transfer().Log, this);
+    BuildScriptsWindow();
 
     miniList_ = new MiniAddressList(platform_, this);
     addDockWidget(Qt::LeftDockWidgetArea, miniList_);
@@ -347,8 +349,13 @@ void MainWindow::BuildActions() {
             &QAction::triggered, this, &MainWindow::OpenAccounts);
     connect(AddAction("options", "&Options...", QKeySequence("F7"), "Program Options (F7)"),
             &QAction::triggered, this, [this] { OpenOptions(TSettingsPage::Program); });
-    AddAction("filters", "Filters and &scripts...", QKeySequence("F4"), "Filters and Scripts (F4)")
-        ->setEnabled(false);
+    connect(AddAction("filters", "Filters and &scripts...", QKeySequence("F4"),
+                      "Filters and Scripts (F4)"),
+            &QAction::triggered, this, [this] {
+                const TProgramSettings& p = main_.Settings().Program;
+                scriptsWindow_->SetMessageFont(ToQ(p.MessageFont), p.MessageFontSize);
+                scriptsWindow_->Open();
+            });
     AddAction("helpContents", "&Contents", QKeySequence("F1"))->setEnabled(false);
     AddAction("update", "Check for &Update...", {})->setEnabled(false);
     connect(AddAction("about", "&About...", {}), &QAction::triggered, this, [this] {
@@ -434,6 +441,25 @@ void MainWindow::BuildToolbar() {
             w->installEventFilter(this);  // tool tips follow "ShowHints"
         }
     }
+}
+
+void MainWindow::BuildScriptsWindow() {
+    scriptsWindow_ =
+        new ScriptsWindow(ScriptPathsOf(main_.Folder()), platform_, main_.Transfer().Timer, this);
+    scriptsWindow_->Index = [this] { return &main_.MainIndex(); };
+    scriptsWindow_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
+    scriptsWindow_->HintText = [this](std::string_view text) { SetStatusText(0, text); };
+    scriptsWindow_->LogEntry = [this](int level, std::string_view text) {
+        main_.Transfer().ErrorLevel(level, text);
+    };
+    connect(scriptsWindow_, &ScriptsWindow::MessagesChanged, this, &MainWindow::RefreshList);
+    connect(scriptsWindow_, &ScriptsWindow::MailboxesChanged, tree_, &MailboxTree::Rebuild);
+    connect(scriptsWindow_, &ScriptsWindow::ButtonsChanged, this, [this] {
+        if (main_.Hooks.InitUserButtons) main_.Hooks.InitUserButtons();
+    });
+    scriptsWindow_->OpenDragAndDrop = [this] { OpenOptions(TSettingsPage::DragAndDrop); };
+    main_.Hooks.ScriptRunning = [this] { return scriptsWindow_->Running(); };
+    main_.Hooks.CancelScript = [this] { scriptsWindow_->Scripts().RequestAbort(); };
 }
 
 void MainWindow::BuildStatusBar() {
@@ -808,6 +834,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     SaveColumnWidths();
     TPositionSettings& position = main_.Settings().Position;
     KeepMiniListPlace(position, miniList_->PlaceToKeep(MiniListPlace(position)));
+    if (scriptsWindow_->isVisible()) scriptsWindow_->SavePosition();
     if (std::optional<std::string> failure = main_.Shutdown()) {
         QMessageBox::warning(this, "Kivo", ToQ(*failure));
     }

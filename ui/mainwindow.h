@@ -37,6 +37,7 @@ class MessageView;
 class PrivacySheet;
 class ProgressWindow;
 class QtPlatform;
+class ScriptsWindow;
 
 class MainWindow : public QMainWindow, public TFrmMainView {
     Q_OBJECT
@@ -55,6 +56,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     MailboxTree* Tree() const { return tree_; }
     MessageView* View() const { return view_; }
     ProgressWindow* Progress() const { return progressWindow_; }
+    ScriptsWindow* Scripts() const { return scriptsWindow_; }
     QLabel* StatusPanel(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
     QProgressBar* ProgressBar() const { return progressBar_; }
     QAction* Action(const QString& name) const;
@@ -120,6 +122,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void BuildMenus();
     void BuildToolbar();
     void BuildStatusBar();
+    void BuildScriptsWindow();
     void BuildTray();
     QAction* AddAction(const QString& name, const QString& text, const QKeySequence& key,
                        const QString& hint = {});
@@ -149,6 +152,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     ProgressWindow* progressWindow_ = nullptr;
     PrivacySheet* privacySheet_ = nullptr;
     QToolButton* privacyPanel_ = nullptr;
+    ScriptsWindow* scriptsWindow_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     std::array<QLabel*, 4> panels_{};
     QProgressBar* progressBar_ = nullptr;

@@ -10,6 +10,7 @@
 #include "script/commandhelp.h"
 #include "script/scripthelp.h"
 #include "tests/script/scriptfixture.h"
+#include "tests/store/storetest.h"
 
 namespace kivo::test {
 namespace {
@@ -273,6 +274,8 @@ TEST_F(ScriptsWindowTest, HelpFindsIndexEntriesAndTheWordAtTheCaret) {
     EXPECT_EQ(view.subPages.back(), TScriptSubPage::Help);
     EXPECT_EQ(help.substr(view.help->offset, 26), "ReadHeader $a header %m\nSe");
     EXPECT_EQ(WordAtCaret(text, 0), "If");
+    // An indented line: the tab ends the word as a blank does.
+    EXPECT_EQ(WordAtCaret("\tSaveMessage\t%m x", 3), "SaveMessage");
 
     // Every command of the language has its own paragraph.
     for (const auto& group :
@@ -284,6 +287,20 @@ TEST_F(ScriptsWindowTest, HelpFindsIndexEntriesAndTheWordAtTheCaret) {
             EXPECT_TRUE(m || bare) << c.name;
         }
     }
+}
+
+TEST_F(ScriptsWindowTest, NowNamesTheScriptAndLineOfAnErrorAndKeepsTheMessages) {
+    WriteFile(f.root / "Mail" / "Box.mbx", NumberedMailbox(2));
+    TFrmIndex box = Rebuilt(f.root / "Mail");
+    WriteFile(f.paths.scriptFolder / "Bad.kiv", "DeleteMessage %message\r\nSet $x $nothing\r\n");
+    TScriptsWindow window = Window();
+    box.SelectOnly(1);
+    window.RunNow("Bad", box);
+    EXPECT_EQ(f.platform.messages.back(),
+              "Script \"Bad\", line 2: Source variable not previously declared");
+    EXPECT_EQ(box.RowCount(), 2);
+    window.RunNow("", box);  // none chosen: nothing runs
+    EXPECT_EQ(f.platform.messages.size(), 1u);
 }
 
 TEST_F(ScriptsWindowTest, ChoosingAButtonScriptCopiesItsName) {

@@ -15,6 +15,7 @@
 #include "accounts/KivoWizard.h"
 #include "tests/ui/settingsscreens.h"
 #include "tests/ui/screens_addressbook.h"
+#include "tests/ui/scriptscreens.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
 
     failures += kivo::ui::ShootSettingsWindows(window, out, Shoot);
     failures += kivo::ui::AddressBookScreens(window, out, Shoot);
+    failures += kivo::ui::ShootScriptsWindow(window, out, Shoot);
 
     return failures == 0 ? 0 : 1;
 }
