@@ -44,6 +44,7 @@ void MainWindow::OpenOptions(TSettingsPage page) {
     if (window.exec() != QDialog::Accepted) return;
     // The windows take on what was chosen: timer, colours, fonts, grid, panels.
     main_.Transfer().ApplyTimerSettings();
+    Action("fastRead")->setChecked(main_.MessageArea().FastRead());
     ApplyLook();
     model_->Reload();
     if (shownLines_) view_->ShowLines(*shownLines_);
