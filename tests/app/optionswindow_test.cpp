@@ -104,8 +104,10 @@ TEST_F(OptionsFixture, OpensOnTheSettingsAndOkStoresEveryPageInKivoIni) {
     EXPECT_EQ(saved.ReadString("Defaults", "MainFont", ""), "Courier");
     EXPECT_FALSE(saved.ReadBool("Defaults", "SigLast", true));
 
-    // Reopened, the window shows what was stored, "Always off" among it.
+    // Reopened, the window shows what was stored, "Always off" among it; a system without
+    // dial-up entries keeps the stored one.
     window.FormShow({});
+    EXPECT_EQ(window.Fields().RAS, "Office");
     EXPECT_EQ(window.Fields().Signature, TSignatureDefault::AlwaysOff);
     EXPECT_EQ(window.Fields().HorLines, "1");
     EXPECT_FALSE(window.Fields().DragAndDrop.AutoScript);

@@ -353,7 +353,11 @@ void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
     QVERIFY(window.Main().Transfer().Timer.AutoCheck());
     QCOMPARE(window.Main().Transfer().Timer.IntervalMs(), 600000);
     QVERIFY(window.List()->showGrid());
-    QCOMPARE(IniFile(opened.home / "kivo.ini").ReadInteger("Mail", "AutoCheckTime", 0), 10);
+    const IniFile ini(opened.home / "kivo.ini");
+    QCOMPARE(ini.ReadInteger("Mail", "AutoCheckTime", 0), 10);
+    // Fonts the machine may lack show as stand-ins but keep their names unless changed.
+    QCOMPARE(ini.ReadString("Program", "IndexFont", ""), std::string("Arial"));
+    QCOMPARE(ini.ReadString("Defaults", "MainFont", ""), std::string("Arial"));
 }
 
 }  // namespace kivo::ui
