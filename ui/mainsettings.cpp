@@ -1,5 +1,6 @@
 // The main window's Tools that change its settings: the accounts window, the options window
 // and the privacy sheet with its panel.
+#include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -50,7 +51,25 @@ void MainWindow::OpenOptions(TSettingsPage page) {
     if (shownLines_) view_->ShowLines(*shownLines_);
 }
 
-void MainWindow::BuildPrivacy() {
+namespace {
+
+// Holds back the tool tips of every window while [Program] "ShowHints" is off.
+class HintsSwitch : public QObject {
+  public:
+    HintsSwitch(const TProgramSettings& settings, QObject* parent)
+        : QObject(parent), settings_(settings) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::ToolTip && !settings_.ShowHints;
+    }
+
+  private:
+    const TProgramSettings& settings_;
+};
+
+}  // namespace
+
+void MainWindow::BuildSettingsControls() {
+    QApplication::instance()->installEventFilter(new HintsSwitch(main_.Settings().Program, this));
     privacySheet_ = new PrivacySheet(
         main_.PrivacySheet(), [this] { return main_.Settings().Mail.PrivacyPass; }, this);
     privacyPanel_ = new QToolButton(this);

@@ -199,7 +199,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     BuildToolbar();
     BuildStatusBar();
     BuildTray();
-    BuildPrivacy();
+    BuildSettingsControls();
     ApplyShownControls();
 
     main_.Transfer().Hooks.ScrollMainList = [this] {
@@ -438,7 +438,6 @@ void MainWindow::BuildToolbar() {
         if (QWidget* w = toolbar_->widgetForAction(action)) {
             w->setAccessibleName(action->toolTip());
             w->setObjectName(QString(name) + "Button");
-            w->installEventFilter(this);  // tool tips follow "ShowHints"
         }
     }
 }
@@ -862,7 +861,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::ToolTip && !main_.Settings().Program.ShowHints) return true;
     if (watched == progressBar_ && event->type() == QEvent::MouseButtonPress) {
         ShowProgressMenu();
         return true;

@@ -127,7 +127,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QAction* AddAction(const QString& name, const QString& text, const QKeySequence& key,
                        const QString& hint = {});
     void ApplyLook();
-    void BuildPrivacy();
+    // The privacy panel and sheet, and the switch of every window's tool tips.
+    void BuildSettingsControls();
     void SyncSelectionToView();
     void ShowFocusedMessage();
     void LayOutArea();

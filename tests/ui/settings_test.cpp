@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFontComboBox>
 #include <QFontDatabase>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -314,6 +316,15 @@ void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
     MainWindow& window = *opened.window;
     const std::string before = test::ReadFile(opened.home / "kivo.ini");
     QVERIFY(!window.Main().Transfer().Timer.AutoCheck());
+    QWidget* checkButton = window.findChild<QWidget*>("checkButton");
+    QVERIFY(checkButton);
+    const auto hintShows = [&] {
+        QToolTip::hideText();
+        QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), checkButton->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(checkButton, &hover);
+        return QToolTip::isVisible();
+    };
+    QVERIFY(hintShows());
     const bool shown = OnModal<OptionsWindow>(
         [&] { window.Action("options")->trigger(); },
         [&](OptionsWindow& w) {
@@ -345,6 +356,7 @@ void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
 
             minutes->selectAll();
             Type(minutes, "10");
+            Tick(Named<QCheckBox>(&w, "Show tool tips"));
             QTest::mouseClick(w.OkButton(), Qt::LeftButton);
             QVERIFY(!w.isVisible());
         });
@@ -353,6 +365,7 @@ void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
     QVERIFY(window.Main().Transfer().Timer.AutoCheck());
     QCOMPARE(window.Main().Transfer().Timer.IntervalMs(), 600000);
     QVERIFY(window.List()->showGrid());
+    QVERIFY(!hintShows());
     const IniFile ini(opened.home / "kivo.ini");
     QCOMPARE(ini.ReadInteger("Mail", "AutoCheckTime", 0), 10);
     // Fonts the machine may lack show as stand-ins but keep their names unless changed.
