@@ -166,10 +166,30 @@ void AddressBookTest::PersonAddsAContactWithANickname() {
     QVERIFY(!book->isVisible());
     QVERIFY(test::ReadFile(home / "address.ini").starts_with("Zed,Ray,"));
 
+    // vCards: a card from another program comes in once; the book goes out whole.
+    window.Action("addressBook")->trigger();
+    test::WriteFile(home / "in.vcf",
+                    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nEMAIL:jane@example.test\r\n"
+                    "END:VCARD\r\n");
+    book->AskFile = [&](bool save) {
+        return ToQ(((save ? home / "out.vcf" : home / "in.vcf")).string());
+    };
+    QTest::mouseClick(book->Button("import"), Qt::LeftButton);
+    QTest::mouseClick(book->Button("import"), Qt::LeftButton);
+    QCOMPARE(book->List()->topLevelItemCount(), 3);
+    QCOMPARE(platform.TipText(), QString("0 contacts imported"));
+    QTest::mouseClick(book->Button("export"), Qt::LeftButton);
+    const std::string exported = test::ReadFile(home / "out.vcf");
+    QVERIFY(exported.find("NICKNAME:Zoë\r\n") != std::string::npos);
+    QVERIFY(exported.find("EMAIL;TYPE=INTERNET:jane@example.test\r\n") != std::string::npos);
+    QTest::mouseClick(book->Button("ok"), Qt::LeftButton);
+    QVERIFY(test::ReadFile(home / "address.ini").starts_with("Jane,Doe,jane@example.test\r\n"));
+
     // Delete empties the book; OK writes it empty.
     window.Action("addressBook")->trigger();
     book->List()->setFocus();
     QTest::keyClick(book->List(), Qt::Key_Delete);
+    QTest::mouseClick(book->Button("deleteContact"), Qt::LeftButton);
     QTest::mouseClick(book->Button("deleteContact"), Qt::LeftButton);
     QVERIFY(!book->FirstName()->isEnabled());
     QTest::mouseClick(book->Button("ok"), Qt::LeftButton);
