@@ -146,6 +146,8 @@ QPushButton* AddressBookWindow::Button(const QString& name) const {
 }
 
 void AddressBookWindow::Load() {
+    // The last OK is no answer for this opening: closing asks again when something changes.
+    setResult(QDialog::Rejected);
     try {
         editor_.Load(file_);
     } catch (const std::exception& e) {
