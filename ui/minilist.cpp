@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "addressbook/contactdrag.h"
+#include "ui/addressdrop.h"
 #include "ui/indexmodel.h"
 #include "ui/qtext.h"
 #include "ui/qtplatform.h"
@@ -52,15 +53,11 @@ TAddressField FieldOf(QWidget* widget, const QWidget* window) {
 // Adds a line at the end of a text control and scrolls it into view; a one-line control
 // takes it after ", ".
 void AddLineTo(QWidget* widget, std::string_view line) {
-    const auto withLine = [line](const QString& text) {
-        return ToQ(FieldWithLine(FromQ(text), line)).replace("\r\n", "\n");
-    };
     if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
-        plain->setPlainText(withLine(plain->toPlainText()));
-        plain->moveCursor(QTextCursor::End);
-        plain->ensureCursorVisible();
+        AppendAddressLine(plain, line);
     } else if (auto* rich = qobject_cast<QTextEdit*>(widget)) {
-        rich->setPlainText(withLine(rich->toPlainText()));
+        rich->setPlainText(
+            ToQ(FieldWithLine(FromQ(rich->toPlainText()), line)).replace("\r\n", "\n"));
         rich->moveCursor(QTextCursor::End);
         rich->ensureCursorVisible();
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {

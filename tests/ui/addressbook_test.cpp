@@ -21,6 +21,7 @@
 #include "compose/parseaddresses.h"
 #include "tests/support/testutil.h"
 #include "ui/addressbookwindow.h"
+#include "ui/addressdrop.h"
 #include "ui/chooseaddress.h"
 #include "ui/mailboxtree.h"
 #include "ui/mainwindow.h"
@@ -279,15 +280,22 @@ void AddressBookTest::PersonPicksAndDragsContactsFromTheMiniList() {
     QCOMPARE(cc->toPlainText(), QString("Bo"));
     cc->clear();
 
-    // A dragged contact carries its addresses as text: the Cc field takes them.
+    // A dragged contact carries its addresses as text: an address field takes them as a new
+    // line, after what it holds; a vCard from another program gives its addresses.
+    AcceptAddressDrops(cc);
+    cc->setPlainText("bo@example.test");
     mini->Selector()->setCurrentIndex(1);
     QListWidgetItem* orsted = entries->findItems(QString::fromUtf8("Ørsted"), Qt::MatchExactly)[0];
     std::unique_ptr<QMimeData> data(
         entries->model()->mimeData({entries->model()->index(entries->row(orsted), 0)}));
     QVERIFY(data);
     QCOMPARE(data->text(), QString("hc@example.dk, hco@example.dk"));
-    QVERIFY(Drop(cc->viewport(), cc->viewport()->rect().center(), data.get()));
-    QCOMPARE(cc->toPlainText(), QString("hc@example.dk, hco@example.dk"));
+    QVERIFY(Drop(cc->viewport(), QPoint(2, 2), data.get()));
+    QCOMPARE(cc->toPlainText(), QString("bo@example.test\nhc@example.dk, hco@example.dk"));
+    QMimeData card;
+    card.setText("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Di\r\nEMAIL:di@example.test\r\nEND:VCARD\r\n");
+    QVERIFY(Drop(cc->viewport(), QPoint(2, 2), &card));
+    QVERIFY(cc->toPlainText().endsWith("\ndi@example.test"));
 
     // Dropped on the mailbox tree below its nodes, the contact gets a mailbox and a script.
     MailboxTree* tree = window.Tree();
