@@ -12,13 +12,17 @@ need_package() {
 }
 
 # start_rig: starts Dovecot and Postfix in a fresh folder ($RIG), exports MAILPEERS_*, and
-# stops them when the task ends.
+# stops them when the task ends. KIVO_BENCH_POP3_PORT, KIVO_BENCH_POP3S_PORT,
+# KIVO_BENCH_SMTP_PORT and KIVO_BENCH_SMTPS_PORT move it off its usual ports, so that two
+# benchmark runs on one machine can coexist.
 start_rig() {
   bash "$PEERS" install >/dev/null
   RIG=$(mktemp -d /tmp/kivo-bench-rig.XXXXXX)
   trap 'bash "$PEERS" stop "$RIG" >/dev/null 2>&1 || true; rm -rf "$RIG"' EXIT
-  MAILPEERS_POP3_PORT=31110 MAILPEERS_POP3S_PORT=31995 MAILPEERS_SMTP_PORT=32525 \
-    MAILPEERS_SMTPS_PORT=32465 bash "$PEERS" start "$RIG" >/dev/null
+  MAILPEERS_POP3_PORT=${KIVO_BENCH_POP3_PORT:-31110} \
+    MAILPEERS_POP3S_PORT=${KIVO_BENCH_POP3S_PORT:-31995} \
+    MAILPEERS_SMTP_PORT=${KIVO_BENCH_SMTP_PORT:-32525} \
+    MAILPEERS_SMTPS_PORT=${KIVO_BENCH_SMTPS_PORT:-32465} bash "$PEERS" start "$RIG" >/dev/null
   set -a
   eval "$(bash "$PEERS" env "$RIG")"
   set +a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <stdexcept>
 
 #include "base/bytes.h"
@@ -75,20 +76,23 @@ std::int64_t SizeOf(std::string_view reply) {
 }  // namespace
 
 void UnstuffDots(std::string& data) {
-    std::size_t out = 0;
-    bool lineStart = true;
+    // Dots are rare and lines many: look for dots, and keep the bytes between them in blocks.
     const std::size_t size = data.size();
-    for (std::size_t in = 0; in < size; ++in) {
-        char c = data[in];
-        // The closing line is exactly "." CR LF at the very end; it stays for the decoder.
-        if (lineStart && c == '.' && !(in + 3 == size && data.compare(in, 3, ".\r\n") == 0)) {
-            lineStart = false;
-            continue;
-        }
-        lineStart = c == '\n';
-        data[out++] = c;
+    std::size_t out = 0;
+    std::size_t in = 0;
+    for (std::size_t dot = data.find('.'); dot != std::string::npos;
+         dot = data.find('.', dot + 1)) {
+        // Only a dot that begins a line is doubled; the closing line is exactly "." CR LF at
+        // the very end and stays for the decoder. The byte before `dot` is still the
+        // original: output only ever reaches below the last dot removed.
+        if (dot != 0 && data[dot - 1] != '\n') continue;
+        if (dot + 3 == size && data.compare(dot, 3, ".\r\n") == 0) break;
+        if (out != in) std::memmove(data.data() + out, data.data() + in, dot - in);
+        out += dot - in;
+        in = dot + 1;
     }
-    data.resize(out);
+    if (out != in) std::memmove(data.data() + out, data.data() + in, size - in);
+    data.resize(out + (size - in));
 }
 
 // --- TmsCustomPOP -------------------------------------------------------------------------

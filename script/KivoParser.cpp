@@ -1,5 +1,7 @@
 #include "script/KivoParser.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "base/bytes.h"
@@ -126,12 +128,30 @@ void TFrmScripts::RunList(const std::vector<std::string>& names, TmsMessage& mes
     }
 }
 
+const TFrmScripts::TLists& TFrmScripts::Lists() const {
+    const std::filesystem::path& file = Paths().settingsFile;
+    struct stat st {};
+    const bool seen = ::stat(file.c_str(), &st) == 0;
+    if (!seen || !lists_.read || st.st_mtim.tv_sec != lists_.seconds ||
+        st.st_mtim.tv_nsec != lists_.nanoseconds || st.st_size != lists_.size) {
+        const IniFile ini(file);
+        lists_.incoming = FromCommaText(ini.ReadString("Scripts", "Incoming", ""));
+        lists_.outgoing = FromCommaText(ini.ReadString("Scripts", "Outgoing", ""));
+        // A file that cannot be looked at is read again every time.
+        lists_.read = seen;
+        lists_.seconds = st.st_mtim.tv_sec;
+        lists_.nanoseconds = st.st_mtim.tv_nsec;
+        lists_.size = st.st_size;
+    }
+    return lists_;
+}
+
 std::vector<std::string> TFrmScripts::IncomingList() const {
-    return FromCommaText(IniFile(Paths().settingsFile).ReadString("Scripts", "Incoming", ""));
+    return Lists().incoming;
 }
 
 std::vector<std::string> TFrmScripts::OutgoingList() const {
-    return FromCommaText(IniFile(Paths().settingsFile).ReadString("Scripts", "Outgoing", ""));
+    return Lists().outgoing;
 }
 
 void TFrmScripts::RunIncoming(TmsMessage& message) {

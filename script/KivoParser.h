@@ -67,6 +67,14 @@ class TFrmScripts : public TFilterLists {
     const TScriptPaths& Paths() const { return script_.Paths(); }
 
   private:
+    // kivo.ini's [Scripts] lists as last read; read again only when the file changed, as a
+    // check asks for them once a message.
+    struct TLists {
+        bool read = false;
+        long long seconds = 0, nanoseconds = 0, size = 0;  // of the file as read
+        std::vector<std::string> incoming, outgoing;
+    };
+    const TLists& Lists() const;
     void RunList(const std::vector<std::string>& names, TmsMessage& message);
     // Runs the script on the message's raw lines; true when it asked for a deletion. False
     // in `go_on` after an aborted run.
@@ -74,6 +82,7 @@ class TFrmScripts : public TFilterLists {
                   std::string_view name, bool& goOn);
 
     TScriptInterpreter script_;
+    mutable TLists lists_;
 };
 
 // A script error as the program reports it: "Script \"Junk\", line 3: ...".

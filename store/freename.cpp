@@ -1,5 +1,6 @@
 #include "store/freename.h"
 
+#include "base/bytes.h"
 #include "base/files.h"
 
 namespace kivo {
@@ -23,6 +24,20 @@ std::filesystem::path FreeFileName(const std::filesystem::path& dir, std::string
     while (std::filesystem::exists(FindFileNoCase(dir, name + std::string(extension)), ec))
         name = NextNumberedName(name);
     return dir / (name + std::string(extension));
+}
+
+TFreeNames::TFreeNames(std::filesystem::path dir) : dir_(std::move(dir)) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec))
+        taken_.insert(LowerCase(it->path().filename().string()));
+}
+
+std::filesystem::path TFreeNames::Take(std::string_view base, std::string_view extension) {
+    std::string name(base);
+    while (taken_.contains(LowerCase(name + std::string(extension)))) name = NextNumberedName(name);
+    name += extension;
+    taken_.insert(LowerCase(name));
+    return dir_ / name;
 }
 
 }  // namespace kivo

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace kivo {
 
@@ -17,5 +18,21 @@ std::string NextNumberedName(std::string_view name);
 // (names compared without regard to case).
 std::filesystem::path FreeFileName(const std::filesystem::path& dir, std::string_view base,
                                    std::string_view extension);
+
+// The free names of one folder for a run that writes many files into it (a check's
+// attachments): the folder is listed once, and every name handed out counts as taken, so no
+// file costs a listing of its own. Names compare without regard to case. A file someone else
+// creates meanwhile is not seen here: writers open with O_EXCL and ask again on EEXIST.
+class TFreeNames {
+  public:
+    explicit TFreeNames(std::filesystem::path dir);
+    const std::filesystem::path& Dir() const { return dir_; }
+    // The free name for `base` + `extension` by the numbering rule; from now on taken.
+    std::filesystem::path Take(std::string_view base, std::string_view extension);
+
+  private:
+    std::filesystem::path dir_;
+    std::unordered_set<std::string> taken_;  // lower case
+};
 
 }  // namespace kivo

@@ -56,6 +56,7 @@ TCheckMail::TCheckMail(TCheckPaths paths, TRemoteMailbox& pop, TFilterLists& fil
 
 TCheckResult TCheckMail::Run() {
     result_ = {};
+    attachNames_.reset();
     feedback_.SetBusy(true);
     pop_.SetEvents({
         .nextInfoUpdated =
@@ -319,9 +320,11 @@ void TCheckMail::CommitStored() {
         result_.stored += batchMessages_;
         batch_.clear();
         batchMessages_ = 0;
+        std::vector<LeaveOnServerEntry> entries;
         for (std::size_t n : batchNumbers_) {
-            if (list_ && n < pending_.size() && pending_[n]) list_->Insert(*pending_[n]);
+            if (n < pending_.size() && pending_[n]) entries.push_back(*pending_[n]);
         }
+        if (list_) list_->Insert(entries);
         batchNumbers_.clear();
         if (list_) list_->Save();
     } catch (const std::exception&) {
@@ -337,7 +340,9 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     const std::filesystem::path folder = std::filesystem::is_directory(paths_.attachFolder)
                                              ? paths_.attachFolder
                                              : paths_.programFolder;
-    ReceivedMessage received = ConvertReceived(raw, folder, platform_);
+    // The folder is listed once a run, not once an attachment.
+    if (!attachNames_ || attachNames_->Dir() != folder) attachNames_.emplace(folder);
+    ReceivedMessage received = ConvertReceived(raw, *attachNames_, platform_);
 
     TmsHeaders& headers = received.message.Headers();
     std::string status = headers.GetFieldValue("Status");

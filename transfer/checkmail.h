@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "accounts/account.h"
+#include "store/freename.h"
 #include "transfer/filterlists.h"
 #include "transfer/leaveonserver.h"
 #include "transfer/remotemailbox.h"
@@ -91,10 +92,11 @@ class TCheckMail {
     int batchMessages_ = 0;
     std::vector<std::size_t> batchNumbers_;
     std::string lastError_;
-    long fetched_ = 0;                     // bytes of the messages fetched so far
-    long current_ = 0;                     // bytes of the message being fetched
-    std::optional<std::size_t> arriving_;  // that message, until it is counted in fetched_
-    long left_ = 0;                        // bytes left on the server
+    std::optional<TFreeNames> attachNames_;  // the attachment folder's names, this run
+    long fetched_ = 0;                       // bytes of the messages fetched so far
+    long current_ = 0;                       // bytes of the message being fetched
+    std::optional<std::size_t> arriving_;    // that message, until it is counted in fetched_
+    long left_ = 0;                          // bytes left on the server
 };
 
 }  // namespace kivo

@@ -88,9 +88,20 @@ bool LeaveOnServerList::Remove(const LeaveOnServerEntry& entry) {
 }
 
 void LeaveOnServerList::Insert(const LeaveOnServerEntry& entry) {
+    Insert(std::vector<LeaveOnServerEntry>{entry});
+}
+
+void LeaveOnServerList::Insert(const std::vector<LeaveOnServerEntry>& entries) {
     if (!selected_) throw std::logic_error("no account selected in the leave-on-server list");
+    std::vector<std::string> block;
+    block.reserve(entries.size() * 3);
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        block.push_back(OneLine(it->uid));
+        block.push_back(OneLine(it->messageId));
+        block.push_back(OneLine(it->date));
+    }
     const auto at = lines_.begin() + static_cast<std::ptrdiff_t>(header_ + 1);
-    lines_.insert(at, {OneLine(entry.uid), OneLine(entry.messageId), OneLine(entry.date)});
+    lines_.insert(at, std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
 }
 
 std::size_t LeaveOnServerList::RemoveUnlisted(const std::vector<std::string>& ids) {

@@ -38,6 +38,8 @@ class LeaveOnServerList {
     bool Remove(const LeaveOnServerEntry& entry);
     // Adds the entry at the start of the current block.
     void Insert(const LeaveOnServerEntry& entry);
+    // Adds the entries as one Insert each in turn would (the last one first), in one move.
+    void Insert(const std::vector<LeaveOnServerEntry>& entries);
     // Drops the current block's entries of messages no longer on the server, given the unique
     // ids of all the messages it now holds (none: every entry goes). An entry without an id
     // stays while the server holds messages, as nothing tells whether it is one of them.

@@ -23,12 +23,12 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxBaseName = 180;
 constexpr std::size_t kMaxExtension = 16;
 
-// Writes `data` to a new file `base` + `extension` in `dir`, numbering the base name while
-// the name is taken; never overwrites a file, also one created meanwhile.
-fs::path SaveNewFile(const fs::path& dir, std::string_view base, std::string_view extension,
+// Writes `data` to a new file `base` + `extension` in the folder of `names`, numbering the
+// base name while the name is taken; never overwrites a file, also one created meanwhile.
+fs::path SaveNewFile(TFreeNames& names, std::string_view base, std::string_view extension,
                      std::string_view data) {
     for (;;) {
-        const fs::path path = FreeFileName(dir, base, extension);
+        const fs::path path = names.Take(base, extension);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
@@ -109,6 +109,11 @@ std::string ContentIdLine(std::string_view contentId, const fs::path& file) {
 }
 
 ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Platform* platform) {
+    TFreeNames names(folder);
+    return ConvertReceived(raw, names, platform);
+}
+
+ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platform* platform) {
     ReceivedMessage received;
     TmsMessage& msg = received.message;
     msg.LoadFromBytes(raw, platform);
@@ -123,7 +128,7 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
     while (HasField(msg.Headers(), kContentIdField)) msg.Headers().RemoveField(kContentIdField);
     std::vector<std::string> idLines;
     auto saveFile = [&](std::string_view base, std::string_view ext, const TmsAttItem& part) {
-        received.files.push_back(SaveNewFile(folder, base, ext, part.Data()));
+        received.files.push_back(SaveNewFile(names, base, ext, part.Data()));
         attachmentLines.push_back(AttachmentLine(received.files.back()));
         if (!part.ContentID().empty()) {
             idLines.push_back(ContentIdLine(part.ContentID(), received.files.back()));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mail/msmsg.h"
+#include "store/freename.h"
 
 namespace kivo {
 
@@ -27,6 +28,9 @@ struct ReceivedMessage {
 // sender's name is made safe first: no folders, no control characters, a sane length).
 // Throws std::system_error when a file cannot be written.
 ReceivedMessage ConvertReceived(std::string_view raw, const std::filesystem::path& folder,
+                                Platform* platform = nullptr);
+// The same into the folder of `names`, which a run keeps for all the messages it stores.
+ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names,
                                 Platform* platform = nullptr);
 
 // The stored lines of the message, without the separator line: the header lines as the

@@ -2,10 +2,10 @@
 # Checking mail: 5,000 generated messages seeded into a private Dovecot (the loopback rig of
 # ../shared/peers), fetched by `kivo check` (LeaveMail on, so every run finds the same
 # mailbox; each run starts from a fresh program folder) and by mpop delivering the same
-# mailbox to an mbox file, in the same run. Kivo does what a check does: it decodes every
-# message, writes the attachments out as files, appends the stored form to In and keeps In's
-# index and the leave-on-server list. The ratio is mpop's time over Kivo's (above 1: Kivo is
-# faster).
+# mailbox to an mbox file, in the same run, over plain POP3 and over TLS (port 995 style).
+# Kivo does what a check does: it decodes every message, writes the attachments out as
+# files, appends the stored form to In and keeps In's index and the leave-on-server list.
+# The ratio is mpop's time over Kivo's (above 1: Kivo is faster).
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/../netrig.sh"
@@ -22,16 +22,28 @@ out=$KIVO_BENCH_DIR/check-out
 home=$out/home
 mkdir -p "$out"
 
+# The connection of the current row: plain POP3 or implicit TLS, trusting the rig's own CA.
+mode=plain
 kivo_reset() {
   rm -rf "$home"
   mkdir -p "$home"
-  "$kivo" --home "$home" account add bench --pop-server "127.0.0.1:$MAILPEERS_POP3_PORT" \
+  local server="127.0.0.1:$MAILPEERS_POP3_PORT"
+  [ "$mode" = tls ] && server="$MAILPEERS_TLS_NAME:$MAILPEERS_POP3S_PORT"
+  "$kivo" --home "$home" account add bench --pop-server "$server" \
     --pop-user alice --password alicepw --leave-mail 1 >/dev/null
+  if [ "$mode" = tls ]; then
+    "$kivo" --home "$home" account set bench POPSecurity=tls >/dev/null
+  fi
 }
-kivo_check() { "$kivo" --home "$home" check 2>/dev/null; }
+kivo_check() { SSL_CERT_FILE=$MAILPEERS_CA_FILE "$kivo" --home "$home" check 2>/dev/null; }
 mpop_reset() { rm -f "$out/mpop.mbx" "$out/mpop.uidls"; }
 mpop_fetch() {
-  mpop --host=127.0.0.1 --port="$MAILPEERS_POP3_PORT" --tls=off --auth=user --user=alice \
+  local connection=(--host=127.0.0.1 --port="$MAILPEERS_POP3_PORT" --tls=off)
+  if [ "$mode" = tls ]; then
+    connection=(--host="$MAILPEERS_TLS_NAME" --port="$MAILPEERS_POP3S_PORT" --tls=on
+      --tls-starttls=off --tls-trust-file="$MAILPEERS_CA_FILE")
+  fi
+  mpop "${connection[@]}" --auth=user --user=alice \
     --passwordeval='echo alicepw' --keep=on --only-new=off --uidls-file="$out/mpop.uidls" \
     --delivery=mbox,"$out/mpop.mbx" --quiet
 }
@@ -52,21 +64,23 @@ best_after_reset() {
   printf '%.3f\n' "$best"
 }
 
-kivo_reset
-summary=$(kivo_check)
-mpop_reset
-mpop_fetch
-mpop_count=$(LC_ALL=C grep -c '^From ' "$out/mpop.mbx" || true)
-if [ "$summary" != "5000 new messages" ] || [ "$mpop_count" -lt 5000 ]; then
-  echo "MISMATCH: kivo check said '$summary', mpop delivered $mpop_count messages" >&2
-  exit 1
-fi
-in_mb=$(printf '%.0f' "$(echo "$(du -sb "$home/Mail" | cut -f1) / 1048576" | bc -l)")
-attach=$(find "$home/Attach" -type f | wc -l)
-tk=$(best_after_reset kivo_reset kivo_check)
-tm=$(best_after_reset mpop_reset mpop_fetch)
 printf 'check: 5000 messages, %s MB on the server\n' "$size"
-printf '  %-22s kivo %6s s   mpop %6s s   ratio %5s\n' "check, leave on server" "$tk" "$tm" \
-  "$(ratio "$tm" "$tk")"
+for mode in plain tls; do
+  kivo_reset
+  summary=$(kivo_check)
+  mpop_reset
+  mpop_fetch
+  mpop_count=$(LC_ALL=C grep -c '^From ' "$out/mpop.mbx" || true)
+  if [ "$summary" != "5000 new messages" ] || [ "$mpop_count" -lt 5000 ]; then
+    echo "MISMATCH ($mode): kivo check said '$summary', mpop delivered $mpop_count messages" >&2
+    exit 1
+  fi
+  in_mb=$(printf '%.0f' "$(echo "$(du -sb "$home/Mail" | cut -f1) / 1048576" | bc -l)")
+  attach=$(find "$home/Attach" -type f | wc -l)
+  tk=$(best_after_reset kivo_reset kivo_check)
+  tm=$(best_after_reset mpop_reset mpop_fetch)
+  printf '  %-22s kivo %6s s   mpop %6s s   ratio %5s\n' "check, leave, $mode" "$tk" "$tm" \
+    "$(ratio "$tm" "$tk")"
+done
 printf '  kivo wrote %s MB into Mail/ and %s attachment files\n' "$in_mb" "$attach"
 rm -rf "$out"

@@ -185,6 +185,9 @@ TEST(Pop3Client, UnstuffDots) {
         {"..\r\n...\r\n.\r\n", ".\r\n..\r\n.\r\n"},
         {".\r\n", ".\r\n"},                              // a response without lines
         {"x.y\r\n .z\r\n.\r\n", "x.y\r\n .z\r\n.\r\n"},  // dots inside lines stay
+        {"a\r\n.\r\n.\r\n", "a\r\n\r\n.\r\n"},           // a "." line before the end
+        {".a.\r\n..\r\nb", "a.\r\n.\r\nb"},              // no closing line
+        {"", ""},
     };
     for (auto& c : cases) {
         std::string data = c.in;

@@ -31,5 +31,17 @@ TEST(FreeFileName, SkipsNamesTakenInAnyCase) {
     EXPECT_EQ(FreeFileName(dir.path(), "other", ".txt"), dir / "other.txt");
 }
 
+// One listing for a run: the names it hands out count as taken, as do the folder's own.
+TEST(FreeNames, HandsOutEachNameOnceWithoutListingTheFolderAgain) {
+    test::TempDir dir;
+    for (const char* taken : {"att.txt", "ATT1.txt"}) test::WriteFile(dir / taken, "x");
+    TFreeNames names(dir.path());
+    EXPECT_EQ(names.Take("att", ".txt"), dir / "att2.txt");
+    EXPECT_EQ(names.Take("Att", ".TXT"), dir / "Att3.TXT");
+    EXPECT_EQ(names.Take("other", ".txt"), dir / "other.txt");
+    EXPECT_EQ(names.Take("other", ".txt"), dir / "other1.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "att2.txt")) << "names only; the caller writes";
+}
+
 }  // namespace
 }  // namespace kivo

@@ -96,9 +96,13 @@ TEST(LeaveOnServer, DropsTheEntriesOfMailNoLongerOnTheServer) {
               (Lines{"Creator: Kivo, v1.0", "", "# USER: ajo@pop.a", "u1", "<1@x>", "Mon", "",
                      "# USER: jo@pop.a", "", "<m@x>", "", "u2", "<m@x>", "u2", ""}));
     EXPECT_EQ(list.RemoveUnlisted({}), 2u);
+    // A batch goes in as its entries one by one would: the last one first.
+    list.Insert(std::vector<LeaveOnServerEntry>{{"u5", "<5@x>", "Fri"}, {"u6", "<6@x>", "Sat"}});
+    EXPECT_EQ(std::vector<std::string>(list.Lines().begin() + 8, list.Lines().end()),
+              (Lines{"u6", "<6@x>", "Sat", "u5", "<5@x>", "Fri", ""}));
     list.SelectAccount("ajo", "pop.a");
     EXPECT_TRUE(list.Contains({"u1", "<1@x>", "Mon"}));
-    EXPECT_EQ(list.Lines().size(), 9u);
+    EXPECT_EQ(list.Lines().size(), 15u);
 }
 
 }  // namespace
