@@ -214,6 +214,20 @@ void SettingsTest::FontsAndColoursChosenInTheOptionsReachListViewAndFile() {
     }
     if (family.isEmpty()) QSKIP("only one font is installed");
 
+    // A preset tried and canceled changes nothing.
+    const QVariant textBefore = window.Model()->index(0, 0).data(Qt::ForegroundRole);
+    const std::string iniBefore = test::ReadFile(home / "kivo.ini");
+    QVERIFY(OnModal<OptionsWindow>([&] { window.Action("options")->trigger(); },
+                                   [&](OptionsWindow& w) {
+                                       ChoosePage(w, "Colours");
+                                       auto* presets = Named<QComboBox>(&w, "Presets");
+                                       QTest::keyClick(presets, Qt::Key_Down);  // Midnight
+                                       QCOMPARE(w.Core().Fields().IndexColor, 0u);
+                                       w.reject();
+                                   }));
+    QCOMPARE(window.Model()->index(0, 0).data(Qt::ForegroundRole), textBefore);
+    QCOMPARE(test::ReadFile(home / "kivo.ini"), iniBefore);
+
     const bool shown = OnModal<OptionsWindow>(
         [&] { window.Action("options")->trigger(); },
         [&](OptionsWindow& w) {
