@@ -113,9 +113,18 @@ void TFrmMain::UpdateMessageCount() {
 }
 
 bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
+    return ShowMessageIn(window, row, false);
+}
+
+bool TFrmMain::ShowMessageSeparate(TFrmIndex& window, int row) {
+    return ShowMessageIn(window, row, true);
+}
+
+bool TFrmMain::ShowMessageIn(TFrmIndex& window, int row, bool separate) {
     if (row < 0 || row >= window.RowCount()) return false;
     const int number = window.Row(row).Number;
-    if (&window == &index_ && number == shownNumber_) return false;
+    const bool docked = &window == &index_ && !separate;
+    if (docked && number == shownNumber_) return false;
     UpdateMessageCount();
     if (showing_) return false;
     showing_ = true;
@@ -125,10 +134,15 @@ bool TFrmMain::ShowMessage(TFrmIndex& window, int row) {
         window.ToggleUnread(true);
     }
     try {
-        view_.ShowMessageLines(ExtractForView(window, number));
-        if (&window == &index_) shownNumber_ = number;
+        TShownLines lines = ExtractForView(window, number);
+        if (separate) {
+            view_.OpenMessageWindow(lines, number);
+        } else {
+            view_.ShowMessageLines(lines);
+            if (&window == &index_) shownNumber_ = number;
+        }
         transfer_.MessageShown();
-        if (&window == &index_) messageArea_.MessageShown();
+        if (docked) messageArea_.MessageShown();
     } catch (const EMailboxChanged& e) {
         showing_ = false;
         view_.SetStatusText(0, "");

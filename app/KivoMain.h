@@ -70,6 +70,8 @@ class TFrmMainView : public TMainStateView {
     virtual void RemoveTip() {}
     // The message view: a message's header and body lines, or nothing.
     virtual void ShowMessageLines(const TShownLines& /*message*/) {}
+    // A new separate message view window showing the message numbered `number`.
+    virtual void OpenMessageWindow(const TShownLines& /*message*/, int /*number*/) {}
     virtual void ClearMessageView() {}
 };
 
@@ -147,6 +149,10 @@ class TFrmMain : public TMailboxHost {
     // Shows the message of `row` of an index window (marking it read). False when the row is
     // out of range or its message is shown already.
     bool ShowMessage(TFrmIndex& window, int row);
+    // A double click or Enter: the message of `row` in a new separate view window (marking
+    // it read); the docked view keeps its message. False when the row is out of range or
+    // the message cannot be read.
+    bool ShowMessageSeparate(TFrmIndex& window, int row);
     // Next (+1) and previous (-1) message: moves the focus one row, selects only that row and
     // shows its message. False at either end of the list.
     bool StepMessage(int delta);
@@ -159,6 +165,7 @@ class TFrmMain : public TMailboxHost {
     void EmptyTrash1Click();
 
   private:
+    bool ShowMessageIn(TFrmIndex& window, int row, bool separate);
     void SaveIndexOrThrow();
     // Passes the store's feedback to the view and the platform.
     class ViewFeedback : public TStoreFeedback {

@@ -29,11 +29,15 @@ TComposerRect PlaceComposer(IniFile& settings, int screenWidth, int screenHeight
     return r;
 }
 
+void SaveComposerPlace(IniFile& settings, const TComposerRect& place) {
+    settings.WriteInteger("Position", "OtherLeft", place.left);
+    settings.WriteInteger("Position", "OtherTop", place.top);
+    settings.WriteInteger("Position", "OtherWidth", place.width);
+    settings.WriteInteger("Position", "OtherHeight", place.height);
+}
+
 void SaveComposerOnClose(IniFile& settings, const TComposerChoices& c) {
-    settings.WriteInteger("Position", "OtherLeft", c.place.left);
-    settings.WriteInteger("Position", "OtherTop", c.place.top);
-    settings.WriteInteger("Position", "OtherWidth", c.place.width);
-    settings.WriteInteger("Position", "OtherHeight", c.place.height);
+    SaveComposerPlace(settings, c.place);
     settings.WriteBool("Position", "Toolbar1", c.mailToolbar);
     settings.WriteBool("Position", "Toolbar2", c.styleToolbar);
     settings.WriteBool("Position", "PlainMail", c.plain);

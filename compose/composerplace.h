@@ -21,6 +21,9 @@ struct TComposerRect {
 // place of the composer after it.
 TComposerRect PlaceComposer(IniFile& settings, int screenWidth, int screenHeight);
 
+// A closing window's place, for the next composer or separate message view to open at.
+void SaveComposerPlace(IniFile& settings, const TComposerRect& place);
+
 // What a composer leaves in the settings when it closes.
 struct TComposerChoices {
     TComposerRect place;

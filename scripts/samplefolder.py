@@ -3,7 +3,9 @@
 30 messages (plain and HTML, with attachments, non-ASCII subjects and senders), an account and
 settings that skip the first-start questions. Usage: samplefolder.py FOLDER"""
 import os
+import struct
 import sys
+import zlib
 
 home = sys.argv[1]
 mail = os.path.join(home, "Mail")
@@ -21,10 +23,22 @@ with open(os.path.join(home, "accounts.ini"), "w") as f:
 
 with open(os.path.join(attach, "report.pdf"), "wb") as f:
     f.write(b"%PDF-1.4\n% sample\n")
+
+
+def png(width, height):
+    """A small gradient picture, so an inline picture shows on screen."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+    rows = b"".join(b"\0" + bytes(v for x in range(width)
+                                   for v in (x * 255 // width, y * 255 // height, 160))
+                    for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
 with open(os.path.join(attach, "photo.png"), "wb") as f:
-    f.write(bytes.fromhex("89504e470d0a1a0a0000000d4948445200000001000000010806000000"
-                          "1f15c4890000000d4944415478da63f8cfc0f01f0005000201a5dd3a6e"
-                          "0000000049454e44ae426082"))
+    f.write(png(160, 60))
 
 people = [("Ana Lima", "ana@example.org"), ("Jürgen Weiß", "juergen@example.de"),
           ("Søren Kierkegaard", "soren@example.dk"), ("李小龍", "li@example.cn"),
@@ -66,16 +80,29 @@ def message(n, box):
     if n % 4 == 1:
         lines.append("X-Priority: 1")
     lines.append("")
+    if n == 5:
+        # The sale's picture travels inside the message, saved as an attachment.
+        lines.insert(-1, 'X-Content-File: <photo@shop.example.com> "' +
+                     os.path.join(attach, "photo.png") + '"')
     if html:
-        lines += newsletter.splitlines()
+        body = newsletter
+        if n == 5:
+            body = body.replace("<h2>Spring sale</h2>",
+                                '<h2>Spring sale</h2><img src="cid:photo@shop.example.com">')
+        lines += body.splitlines()
     else:
         lines += [f"Hello Ana,", "",
                   f"this is message {n + 1} in {box}. Ünïcödé text: naïve café, Smørrebrød, 東京.",
                   "", "See you soon,", name]
+    files = []
     if n % 6 == 2:
-        lines.append("Attachment Converted: " + os.path.join(attach, "report.pdf"))
-    if n % 7 == 3:
-        lines.append("Attachment Converted: " + os.path.join(attach, "photo.png"))
+        files.append("report.pdf")
+    if n % 7 == 3 or n in (2, 5):
+        files.append("photo.png")
+    if n == 2:
+        files.append("menu (old).txt")  # deleted since: shown as missing
+    for file in files:
+        lines.append('Attachment Converted: "' + os.path.join(attach, file) + '"')
     lines.append("")
     return lines
 

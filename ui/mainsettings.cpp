@@ -48,7 +48,6 @@ void MainWindow::OpenOptions(TSettingsPage page) {
     Action("fastRead")->setChecked(main_.MessageArea().FastRead());
     ApplyLook();
     model_->Reload();
-    if (shownLines_) view_->ShowLines(*shownLines_);
 }
 
 namespace {

@@ -33,7 +33,9 @@
 #include "ui/addressbookwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
+#include "ui/messagepane.h"
 #include "ui/messageview.h"
+#include "ui/messagewindow.h"
 #include "ui/minilist.h"
 #include "ui/privacysheet.h"
 #include "ui/progresswindow.h"
@@ -74,6 +76,11 @@ QIcon TrayPicture(const std::string& name) {
         p.drawEllipse(QPointF(25, 8), 6, 6);
     }
     return QIcon(pix);
+}
+
+// The program options the message views read and change.
+TMsgOptions MsgOptions(TSettings& s) {
+    return {s.Mail.Headers, s.Mail.QueryAttach, s.Mail.AttachPath, s.Mail.ViewAttach};
 }
 
 std::string NewMessagesText(int count) {
@@ -152,7 +159,12 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     showTimer_.setInterval(0);
     connect(&showTimer_, &QTimer::timeout, this, &MainWindow::ShowFocusedMessage);
 
-    view_ = new MessageView(platform_, this);
+    pane_ = new MessagePane(MsgOptions(main_.Settings()), platform_, false, this);
+    view_ = pane_->View();
+    HookPane(*pane_, true);
+    connect(pane_, &MessagePane::Written, this,
+            [this] { Action("viewAttachments")->setEnabled(pane_->Msg().ViewAttachEnabled()); });
+    connect(list_, &QAbstractItemView::doubleClicked, this, [this] { OpenFocusedMessage(); });
     tree_ = new MailboxTree(mailboxes_, main_.MainIndex(), this);
     tree_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
     autoScripts_ = std::make_unique<TAutoScriptWriter>(ScriptPathsOf(folder), platform_);
@@ -163,7 +175,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
         if (!main_.MainIndex().SelectedRows().empty()) {
             showTimer_.start();
         } else {
-            view_->Clear();
+            pane_->Clear();
         }
     });
 
@@ -171,7 +183,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     area_->setObjectName("messageArea");
     area_->setChildrenCollapsible(false);
     area_->addWidget(list_);
-    area_->addWidget(view_);
+    area_->addWidget(pane_);
     outer_ = new QSplitter(Qt::Horizontal, this);
     outer_->addWidget(tree_);
     outer_->addWidget(area_);
@@ -251,8 +263,8 @@ void MainWindow::BuildActions() {
 
     connect(AddAction("copy", "&Copy", {}), &QAction::triggered, this, [this] {
         // The selected messages' text; a selection inside the message view copies that.
-        if (view_->WebView()->hasFocus() || view_->WebView()->hasSelection()) {
-            view_->Page()->triggerAction(QWebEnginePage::Copy);
+        if (view_->WebView()->hasFocus() || view_->HasSelection()) {
+            view_->Copy();
             return;
         }
         try {
@@ -263,6 +275,11 @@ void MainWindow::BuildActions() {
     });
     connect(AddAction("selectAll", "Select &All", QKeySequence("Ctrl+A")), &QAction::triggered,
             this, [this] {
+                // With the message view focused, its text.
+                if (view_->WebView()->hasFocus()) {
+                    view_->SelectAll();
+                    return;
+                }
                 main_.MainIndex().SelectAll();
                 SyncSelectionToView();
             });
@@ -302,8 +319,10 @@ void MainWindow::BuildActions() {
 
     QAction* fast = AddAction("fastRead", "Enable Fast &Reading", {});
     fast->setCheckable(true);
-    connect(fast, &QAction::toggled, this,
-            [this](bool on) { main_.MessageArea().SetFastRead(on); });
+    connect(fast, &QAction::toggled, this, [this](bool on) {
+        main_.MessageArea().SetFastRead(on);
+        pane_->SetFastReadChecked(on);
+    });
     connect(AddAction("previous", "Pr&evious Message", QKeySequence("Ctrl+["),
                       "Previous Message (CTRL-[)"),
             &QAction::triggered, this, [this] {
@@ -328,9 +347,18 @@ void MainWindow::BuildActions() {
     });
     connect(AddAction("privacy", "Activate &Privacy Sheet", QKeySequence("Shift+F12")),
             &QAction::triggered, this, &MainWindow::ActivatePrivacySheet);
-    AddAction("viewAttachments", "View &Attachments", {})->setEnabled(false);
+    QAction* viewAttach = AddAction("viewAttachments", "View &Attachments", {});
+    viewAttach->setCheckable(true);
+    viewAttach->setEnabled(false);
+    connect(viewAttach, &QAction::toggled, this, [this](bool on) {
+        main_.Settings().Mail.ViewAttach = on;
+        pane_->UpdateAttachPane();
+        for (MessageWindow* window : findChildren<MessageWindow*>()) {
+            window->Pane()->UpdateAttachPane();
+        }
+    });
     connect(AddAction("openAttachFolder", "Open Attachments &Folder", {}), &QAction::triggered,
-            this, [this] { platform_.ShellOpen(main_.Settings().Mail.AttachPath.string()); });
+            this, &MainWindow::OpenAttachFolder);
     QAction* toolbar = AddAction("showToolbar", "&Show Toolbar", {});
     toolbar->setCheckable(true);
     connect(toolbar, &QAction::toggled, this, [this](bool on) {
@@ -539,6 +567,7 @@ void MainWindow::Start(std::span<const std::string> args) {
     Action("showToolbar")->setChecked(settings.Program.ShowToolbar);
     toolbar_->setVisible(settings.Program.ShowToolbar);
     Action("fastRead")->setChecked(main_.MessageArea().FastRead());
+    Action("viewAttachments")->setChecked(settings.Mail.ViewAttach);
     SetColumnWidths(settings.Position.Col);
     tree_->Rebuild();
     miniList_->Init(main_.Folder().AddressFile());
@@ -574,10 +603,21 @@ void MainWindow::ApplyLook() {
     model_->SetLook(look, font);
     list_->setShowGrid(p.Grid);
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
-    view_->SetLook(ToQ(p.MessageFont), p.MessageFontSize, ColourOf(p.MessageFontColor, palette),
-                   ColourOf(p.MsgBackColor, palette), ColourOf(p.MsgLinkColor, palette));
+    ApplyMessageLook();
     privacyPanel_->setVisible(p.Privacy);
     LayOutArea();
+}
+
+void MainWindow::ApplyMessageLook() {
+    ApplyMessageLook(*pane_);
+    for (MessageWindow* window : findChildren<MessageWindow*>()) ApplyMessageLook(*window->Pane());
+}
+
+void MainWindow::ApplyMessageLook(MessagePane& pane) {
+    const TProgramSettings& p = main_.Settings().Program;
+    const QPalette palette = QApplication::palette();
+    pane.SetLook(ToQ(p.MessageFont), p.MessageFontSize, ColourOf(p.MessageFontColor, palette),
+                 ColourOf(p.MsgBackColor, palette), ColourOf(p.MsgLinkColor, palette));
 }
 
 void MainWindow::LayOutArea() {
@@ -851,13 +891,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            // Enter reads the message: the view takes the keyboard.
-            const int row = main_.MainIndex().Focused();
-            if (row >= 0) {
-                StoreOperation([&] { main_.ShowMessage(main_.MainIndex(), row); });
-                model_->RowChanged(row);
-            }
-            view_->WebView()->setFocus();
+            // Enter reads the message in a window of its own.
+            OpenFocusedMessage();
             return true;
         }
     }
@@ -909,8 +944,8 @@ void MainWindow::DockWindows(int dockAlign) {
     // 0 index on top, 1 index left, 2 index below, 3 index right.
     area_->setOrientation(dockAlign == 1 || dockAlign == 3 ? Qt::Horizontal : Qt::Vertical);
     const bool indexFirst = dockAlign == 0 || dockAlign == 1;
-    area_->insertWidget(0, indexFirst ? static_cast<QWidget*>(list_) : view_);
-    area_->insertWidget(1, indexFirst ? static_cast<QWidget*>(view_) : list_);
+    area_->insertWidget(0, indexFirst ? static_cast<QWidget*>(list_) : pane_);
+    area_->insertWidget(1, indexFirst ? static_cast<QWidget*>(pane_) : list_);
 }
 
 void MainWindow::ShowMainWindow() {
@@ -955,13 +990,49 @@ void MainWindow::RemoveTip() {
 }
 
 void MainWindow::ShowMessageLines(const TShownLines& message) {
-    shownLines_ = message;
-    view_->ShowLines(message);
+    pane_->Msg().WriteMessage(message.headers, message.body);
+}
+
+void MainWindow::OpenMessageWindow(const TShownLines& message, int number) {
+    // Owned by the main window; it deletes itself when closed.
+    auto* window = new MessageWindow(MsgOptions(main_.Settings()), platform_, main_.OpenWindows(),
+                                     main_.Folder().SettingsFile(), this);
+    HookPane(*window->Pane(), false);
+    ApplyMessageLook(*window->Pane());
+    window->WriteMessage(message.headers, message.body, number);
+    window->Show();
 }
 
 void MainWindow::ClearMessageView() {
-    shownLines_.reset();
-    view_->Clear();
+    pane_->Clear();
+    Action("viewAttachments")->setEnabled(false);
+}
+
+void MainWindow::OpenFocusedMessage() {
+    const int row = main_.MainIndex().Focused();
+    if (row < 0) return;
+    StoreOperation([&] { main_.ShowMessageSeparate(main_.MainIndex(), row); });
+    model_->RowChanged(row);
+}
+
+void MainWindow::OpenAttachFolder() {
+    OpenAttachmentsFolder(main_.Settings().Mail.AttachPath, platform_);
+}
+
+void MainWindow::HookPane(MessagePane& pane, bool docked) {
+    MessagePaneHooks hooks;
+    hooks.MainBusy = [this] { return storeBusy_ > 0; };
+    hooks.ChangeFontSize = [this](int delta) {
+        if (ChangeMessageFontSize(main_.Settings().Program, delta)) ApplyMessageLook();
+    };
+    hooks.OpenAttachFolder = [this] { OpenAttachFolder(); };
+    hooks.OpenOptions = [this](TSettingsPage page) { OpenOptions(page); };
+    hooks.AddSender = [this](const std::string& from) { AddSenderToAddressBook(from); };
+    if (docked) {
+        hooks.SetFastRead = [this](bool on) { Action("fastRead")->setChecked(on); };
+        hooks.TitleClick = [this] { Action("zoom")->trigger(); };
+    }
+    pane.SetHooks(std::move(hooks));
 }
 
 void MainWindow::SetStatusText(int panel, std::string_view text) {

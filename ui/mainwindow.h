@@ -33,6 +33,7 @@ class AddressBookWindow;
 class IndexModel;
 class MailboxTree;
 class MiniAddressList;
+class MessagePane;
 class MessageView;
 class PrivacySheet;
 class ProgressWindow;
@@ -55,6 +56,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     IndexModel* Model() const { return model_; }
     MailboxTree* Tree() const { return tree_; }
     MessageView* View() const { return view_; }
+    MessagePane* Pane() const { return pane_; }
     ProgressWindow* Progress() const { return progressWindow_; }
     ScriptsWindow* Scripts() const { return scriptsWindow_; }
     QLabel* StatusPanel(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
@@ -104,6 +106,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void HideMainWindow() override;
     void RemoveTip() override;
     void ShowMessageLines(const TShownLines& message) override;
+    void OpenMessageWindow(const TShownLines& message, int number) override;
     void ClearMessageView() override;
     // TMainStateView
     void SetStatusText(int panel, std::string_view text) override;
@@ -129,6 +132,16 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void ApplyLook();
     // The privacy panel and sheet, and the switch of every window's tool tips.
     void BuildSettingsControls();
+    // The message font and colours in the docked view and every separate view window, or in
+    // one view.
+    void ApplyMessageLook();
+    void ApplyMessageLook(MessagePane& pane);
+    // The message pane's hooks into the main window's commands; `docked` adds fast reading
+    // and the title-bar click.
+    void HookPane(MessagePane& pane, bool docked);
+    void OpenAttachFolder();
+    // The focused row's message in a window of its own.
+    void OpenFocusedMessage();
     void SyncSelectionToView();
     void ShowFocusedMessage();
     void LayOutArea();
@@ -147,6 +160,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     IndexModel* model_ = nullptr;
     QTableView* list_ = nullptr;
     MailboxTree* tree_ = nullptr;
+    MessagePane* pane_ = nullptr;
     MessageView* view_ = nullptr;
     QSplitter* outer_ = nullptr;
     QSplitter* area_ = nullptr;
@@ -175,7 +189,6 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     int storeBusy_ = 0;
     bool closing_ = false;
     // The message on show, to show it again in a new look.
-    std::optional<TShownLines> shownLines_;
 };
 
 }  // namespace kivo::ui

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -41,9 +42,10 @@ void RemoteBlocker::interceptRequest(QWebEngineUrlRequestInfo& info) {
     if (remote) emit RemoteBlocked(url);
 }
 
-void MessageSchemeHandler::SetContent(QByteArray html, QHash<QString, QString> cidFiles) {
+void MessageSchemeHandler::SetContent(QByteArray html, CidLookup cids) {
     html_ = std::move(html);
-    cidFiles_ = std::move(cidFiles);
+    cids_ = std::move(cids);
+    cidServed_ = 0;
 }
 
 void MessageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
@@ -55,20 +57,23 @@ void MessageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         job->reply("text/html;charset=utf-8", buffer);
         return;
     }
-    // "cid:part1@example" names a picture by its Content-ID.
-    const QString id = QUrl::fromPercentEncoding(url.path().toUtf8());
-    const auto found = cidFiles_.constFind(id);
-    if (found == cidFiles_.constEnd()) {
+    // "cid:part1@example" names a picture by its Content-ID; only the message's own
+    // attachment files answer.
+    const std::optional<std::filesystem::path> found =
+        cids_ ? cids_(FromQ(url.toString(QUrl::FullyEncoded))) : std::nullopt;
+    if (!found) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    auto* file = new QFile(found.value(), job);
+    const QString path = QString::fromStdString(found->string());
+    auto* file = new QFile(path, job);
     if (!file->open(QIODevice::ReadOnly)) {
         // A missing attachment file leaves a broken picture, nothing worse.
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    const QString type = QMimeDatabase().mimeTypeForFile(found.value()).name();
+    ++cidServed_;
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
     job->reply(type.toUtf8(), file);
 }
 
@@ -204,31 +209,54 @@ QWebEnginePage* MessageView::Page() const {
     return web_->page();
 }
 
-void MessageView::Load(const QByteArray& html, const QHash<QString, QString>& cidFiles) {
+void MessageView::Load(const QByteArray& html, const CidLookup& cids) {
     html_ = html;
-    cidFiles_ = cidFiles;
-    handler_.SetContent(html, cidFiles);
+    cids_ = cids;
+    handler_.SetContent(html, cids);
     loaded_ = false;
     static int serial = 0;
     web_->load(QUrl(QString("%1:message/%2").arg(kMessageScheme).arg(++serial)));
 }
 
-void MessageView::ShowHtml(const QByteArray& html, const QHash<QString, QString>& cidFiles) {
+void MessageView::ShowHtml(const QByteArray& html, CidLookup cids) {
     blocker_.SetRemoteAllowed(false);
     blocker_.ResetCount();
     UpdateRemoteBar();
-    Load(html, cidFiles);
+    Load(html, cids);
 }
 
-void MessageView::ShowLines(const TShownLines& lines) {
-    ShowHtml(PlainMessageHtml(lines, css_));
+void MessageView::ShowMessageHtml(const std::vector<std::string>& lines, bool html,
+                                  CidLookup cids) {
+    ShowHtml(MessagePageHtml(lines, html, css_), std::move(cids));
 }
 
 void MessageView::Clear() {
     ShowHtml(QByteArray("<html><body></body></html>"));
 }
 
-void MessageView::SetLook(const QString& family, int pointSize, const QColor& text,
+bool MessageView::HasSelection() const {
+    return web_->hasSelection();
+}
+
+void MessageView::SelectAll() {
+    web_->page()->triggerAction(QWebEnginePage::SelectAll);
+}
+
+void MessageView::Copy() {
+    web_->page()->triggerAction(QWebEnginePage::Copy);
+}
+
+int MessageView::ScrollPosition() const {
+    return qRound(web_->page()->scrollPosition().y());
+}
+
+void MessageView::SetScrollPosition(int pixels) {
+    // The program's own script world runs with the message's scripts off.
+    web_->page()->runJavaScript(QString("window.scrollTo(window.scrollX, %1);").arg(pixels),
+                                QWebEngineScript::ApplicationWorld);
+}
+
+bool MessageView::SetLook(const QString& family, int pointSize, const QColor& text,
                           const QColor& back, const QColor& link) {
     QWebEngineSettings* s = profile_->settings();
     s->setFontFamily(QWebEngineSettings::StandardFont, family);
@@ -236,10 +264,15 @@ void MessageView::SetLook(const QString& family, int pointSize, const QColor& te
     // Points to CSS pixels at 96 dots per inch.
     s->setFontSize(QWebEngineSettings::DefaultFontSize, pointSize * 4 / 3);
     web_->page()->setBackgroundColor(back);
-    css_ = QString("body{font-family:'%1';font-size:%2pt;color:%3;background:%4;}a{color:%5;}")
-               .arg(family)
-               .arg(pointSize)
-               .arg(text.name(), back.name(), link.name());
+    // The defaults a message's own style overrides: the engine's default font and background
+    // above, the text and link colours here, without weight (":where") so that any rule of
+    // the message wins. The background stays the page's, so a message body's own colour
+    // still fills the window.
+    const QString css =
+        QString(":where(html){color:%1;}:where(:link){color:%2;}").arg(text.name(), link.name());
+    const bool changed = css != css_;
+    css_ = css;
+    return changed;
 }
 
 int MessageView::BlockedCount() const {
@@ -249,7 +282,7 @@ int MessageView::BlockedCount() const {
 void MessageView::ShowRemoteContent() {
     blocker_.SetRemoteAllowed(true);
     remoteBar_->hide();
-    Load(html_, cidFiles_);
+    Load(html_, cids_);
 }
 
 void MessageView::UpdateRemoteBar() {
@@ -265,18 +298,37 @@ void MessageView::UpdateRemoteBar() {
     remoteBar_->show();
 }
 
-QByteArray PlainMessageHtml(const TShownLines& lines, const QString& css) {
-    QString page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>" + css +
-                   "pre{white-space:pre-wrap;word-wrap:break-word;font-family:inherit;margin:0;}"
-                   ".h{opacity:0.8;margin-bottom:0.8em;}</style></head><body><pre class=\"h\">";
-    for (const std::string& line : lines.headers) {
-        if (line.starts_with("From ")) continue;  // the mailbox's separator line
-        page += ToQ(line).toHtmlEscaped() + "\n";
+QByteArray MessagePageHtml(const std::vector<std::string>& lines, bool html, const QString& css) {
+    std::size_t size = 256;
+    for (const std::string& line : lines) size += line.size() + 1;
+    QByteArray page;
+    page.reserve(static_cast<qsizetype>(size));
+    const QByteArray style = "<style>" + css.toUtf8() + "</style>";
+    if (!html) {
+        page += "<!DOCTYPE html><html><head><meta charset=\"utf-8\">" + style +
+                "<style>body{overflow-wrap:anywhere;}</style></head><body>";
     }
-    page += "</pre><pre>";
-    for (const std::string& line : lines.body) page += ToQ(line).toHtmlEscaped() + "\n";
-    page += "</pre></body></html>";
-    return page.toUtf8();
+    bool styled = !html;
+    for (const std::string& line : lines) {
+        QByteArray text = QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size()));
+        if (!styled) {
+            // After a leading document type, so the page keeps the rendering mode it asks for.
+            const QByteArray start = text.trimmed().left(9).toLower();
+            if (!start.isEmpty()) {
+                styled = true;
+                if (start == "<!doctype") {
+                    const qsizetype close = text.indexOf('>');
+                    page += text.left(close + 1) + style + text.mid(close + 1) + '\n';
+                    continue;
+                }
+                page += style;
+            }
+        }
+        page += text;
+        page += '\n';
+    }
+    if (!html) page += "</body></html>";
+    return page;
 }
 
 }  // namespace kivo::ui

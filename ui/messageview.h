@@ -6,7 +6,6 @@
 // desktop's browser and never in the view; the profile keeps nothing on disk.
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -14,8 +13,12 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWidget>
 #include <atomic>
-
-#include "store/msgops.h"
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 class QWebEngineView;
 class QWebEngineProfile;
@@ -46,16 +49,22 @@ class RemoteBlocker : public QWebEngineUrlRequestInterceptor {
     std::atomic<int> blocked_{0};
 };
 
+// The file a "cid:" reference of the shown message names, if it has one.
+using CidLookup = std::function<std::optional<std::filesystem::path>(std::string_view)>;
+
 // Serves the message ("kivo-message:") and its "cid:" pictures.
 class MessageSchemeHandler : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
   public:
     void requestStarted(QWebEngineUrlRequestJob* job) override;
-    void SetContent(QByteArray html, QHash<QString, QString> cidFiles);
+    void SetContent(QByteArray html, CidLookup cids);
+    // The "cid:" pictures served from files since the last SetContent.
+    int CidServed() const { return cidServed_; }
 
   private:
     QByteArray html_;
-    QHash<QString, QString> cidFiles_;  // Content-ID without brackets -> file
+    CidLookup cids_;
+    int cidServed_ = 0;
 };
 
 class MessagePage : public QWebEnginePage {
@@ -80,18 +89,29 @@ class MessageView : public QWidget {
     // The schemes must be known before the application object exists.
     static void RegisterSchemes();
 
-    // Shows a message's HTML; `cidFiles` maps its Content-IDs to attachment files. Remote
-    // content is blocked again for the new message.
-    void ShowHtml(const QByteArray& html, const QHash<QString, QString>& cidFiles = {});
-    // Shows a message's stored lines as plain text.
-    void ShowLines(const TShownLines& lines);
+    // Shows a page as it is; `cids` finds the files of its "cid:" pictures. Remote content is
+    // blocked again for the new page.
+    void ShowHtml(const QByteArray& html, CidLookup cids = {});
+    // Shows the message view's HTML lines (UTF-8): a received HTML page, or the view's own
+    // HTML of a text message, with the program's font and colours as their defaults.
+    void ShowMessageHtml(const std::vector<std::string>& lines, bool html, CidLookup cids);
     void Clear();
-    // The program's message font, size and colours.
-    void SetLook(const QString& family, int pointSize, const QColor& text, const QColor& back,
+    // The program's message font, size and colours; true when they changed.
+    bool SetLook(const QString& family, int pointSize, const QColor& text, const QColor& back,
                  const QColor& link);
+
+    // The display's text commands: the selection, select all, copy to the clipboard.
+    bool HasSelection() const;
+    void SelectAll();
+    void Copy();
+    // The vertical scroll position in pixels; setting it takes effect once the page shows.
+    int ScrollPosition() const;
+    void SetScrollPosition(int pixels);
 
     // Requests blocked for the message shown, and loading it again with them allowed.
     int BlockedCount() const;
+    // "cid:" pictures served from the message's files since it was shown.
+    int CidServed() const { return handler_.CidServed(); }
     void ShowRemoteContent();
     QWebEngineView* WebView() const { return web_; }
     QWebEnginePage* Page() const;
@@ -102,7 +122,7 @@ class MessageView : public QWidget {
     void ContentLoaded(bool ok);
 
   private:
-    void Load(const QByteArray& html, const QHash<QString, QString>& cidFiles);
+    void Load(const QByteArray& html, const CidLookup& cids);
     void UpdateRemoteBar();
 
     Platform& platform_;
@@ -114,12 +134,14 @@ class MessageView : public QWidget {
     QLabel* remoteText_ = nullptr;
     QToolButton* remoteButton_ = nullptr;
     QByteArray html_;
-    QHash<QString, QString> cidFiles_;
+    CidLookup cids_;
     QString css_;
     bool loaded_ = false;
 };
 
-// The message's stored lines as a plain-text page (headers, then the body), escaped.
-QByteArray PlainMessageHtml(const TShownLines& lines, const QString& css);
+// The page the display loads for the view's HTML lines: a received HTML page gets the
+// program's defaults as a style sheet its own rules override; the view's HTML of a text
+// message becomes a page of its own, its long words wrapped.
+QByteArray MessagePageHtml(const std::vector<std::string>& lines, bool html, const QString& css);
 
 }  // namespace kivo::ui

@@ -1,6 +1,7 @@
 #include "view/KivoMsg.h"
 
 #include <system_error>
+#include <unordered_map>
 
 #include "base/bytes.h"
 #include "base/displaytext.h"
@@ -14,6 +15,19 @@
 namespace kivo {
 
 namespace {
+
+// The entries of a folder by their lower-case names; of names differing only in case the
+// smallest wins, so the choice does not depend on the order the folder lists them in.
+std::unordered_map<std::string, std::string> LowerCaseNames(const fs::path& dir) {
+    std::unordered_map<std::string, std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        auto [at, added] = names.try_emplace(LowerCase(name), name);
+        if (!added && name < at->second) at->second = std::move(name);
+    }
+    return names;
+}
 
 std::string TwoDigits(int n) {
     return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
@@ -56,6 +70,11 @@ void TFrmMsg::ReadLabels() {
 void TFrmMsg::ListAttachments(const std::vector<std::string>& paths) {
     attachments_.clear();
     attachHint_.clear();
+    attachments_.reserve(paths.size());
+    // Names not found as written are looked up in one pass over the folder, so a message
+    // with thousands of attachment lines costs one folder listing, not one per line.
+    std::unordered_map<std::string, std::string> byLowerName;
+    bool listed = false;
     for (const std::string& stored : paths) {
         TMsgAttachment item;
         item.StoredPath = stored;
@@ -65,9 +84,18 @@ void TFrmMsg::ListAttachments(const std::vector<std::string>& paths) {
         const bool plainName =
             !item.FileName.empty() && item.FileName != "." && item.FileName != "..";
         if (plainName) {
-            item.File = FindFileNoCase(options_.AttachPath, item.FileName);
             std::error_code ec;
+            item.File = options_.AttachPath / item.FileName;
             item.Found = fs::is_regular_file(item.File, ec);
+            if (!item.Found) {
+                if (!listed) byLowerName = LowerCaseNames(options_.AttachPath);
+                listed = true;
+                const auto entry = byLowerName.find(LowerCase(item.FileName));
+                if (entry != byLowerName.end()) {
+                    item.File = options_.AttachPath / entry->second;
+                    item.Found = fs::is_regular_file(item.File, ec);
+                }
+            }
         }
         attachHint_ = item.Found ? kAttachFoundHint : kAttachMissingHint;
         attachments_.push_back(std::move(item));
@@ -94,13 +122,25 @@ bool TFrmMsg::OpenAttachment(std::size_t index) {
     if (index >= attachments_.size()) return false;
     const TMsgAttachment& item = attachments_[index];
     std::error_code ec;
-    if (item.File.empty() || !fs::is_regular_file(item.File, ec)) return false;
+    if (item.File.empty() || !fs::is_regular_file(item.File, ec)) {
+        platform_.ShowTip(std::string(kAttachMissingTip) + item.FileName);
+        return false;
+    }
     if (options_.QueryAttach) {
         const TQueryAttachAnswer answer = view_.QueryAttach();
         if (answer == TQueryAttachAnswer::No) return false;
         if (answer == TQueryAttachAnswer::AlwaysYes) options_.QueryAttach = false;
     }
     return platform_.ShellOpen(item.File.string());
+}
+
+bool OpenAttachmentsFolder(const fs::path& folder, Platform& platform) {
+    std::error_code ec;
+    if (folder.empty() || !fs::is_directory(folder, ec)) {
+        platform.ShowTip(kNoAttachFolderTip);
+        return false;
+    }
+    return platform.ShellOpen(folder.string());
 }
 
 bool IsOpenableUrl(std::string_view url) {

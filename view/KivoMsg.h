@@ -45,6 +45,9 @@ inline constexpr std::string_view kAttachFoundHint =
     "Use right mouse button to access attached file(s)";
 inline constexpr std::string_view kAttachMissingHint =
     "Attached file(s) missing (moved or deleted)";
+// Said when a listed attachment's file is gone as the user opens it.
+inline constexpr std::string_view kAttachMissingTip =
+    "The attached file is missing (moved or deleted):\n";
 inline constexpr std::string_view kQueryAttachCaption = "Warning";
 inline constexpr std::string_view kQueryAttachText =
     "Opening infected files can\nintroduce a virus to your system!\nAre you sure you want to "
@@ -66,6 +69,12 @@ std::optional<std::filesystem::path> CidFile(std::string_view reference,
                                              const std::vector<TMsgAttachment>& attachments);
 
 class TFrmMsg;
+
+inline constexpr std::string_view kNoAttachFolderTip =
+    "Attachment folder not present -\npress F2 to change it";
+// "&Open Attachments Folder": the folder in the desktop's file browser, or a tip that it is
+// not there. True when opened.
+bool OpenAttachmentsFolder(const std::filesystem::path& folder, Platform& platform);
 
 // The links the view opens on a click: web ("http://", "https://", "ftp://") and mail
 // ("mailto:") addresses. Anything else a message may link to (local files, scripts, other
@@ -106,7 +115,8 @@ class TFrmMsg {
     // other schemes (file:, javascript:, cid:, ...) are refused. True when opened.
     bool LinkClick(std::string_view url);
     // Double-click or Enter on attachment `index`: opened after the "Warning" question when
-    // "QueryAttach" is on. A missing file does nothing. True when opened.
+    // "QueryAttach" is on. A missing file is reported in a tip and not opened. True when
+    // opened.
     bool OpenAttachment(std::size_t index);
     // The file an inline picture's "cid:" reference names in the shown message (see the free
     // CidFile below), for the display engine's "cid:" scheme handler.

@@ -32,6 +32,11 @@ struct RecordingView : TFrmMainView {
         shown.push_back(static_cast<int>(shown.size()));
     }
     void ClearMessageView() override { ++cleared; }
+    std::vector<int> windows;  // the numbers of the messages opened in separate windows
+    void OpenMessageWindow(const TShownLines& message, int number) override {
+        last = message;
+        windows.push_back(number);
+    }
 };
 
 struct MainRig {
@@ -114,6 +119,16 @@ TEST(MainWindow, ShowingAMessageMarksItReadAndABrokenIndexIsRepaired) {
     EXPECT_FALSE(rig.main.StepMessage(-1));
     EXPECT_NE(std::find(rig.view.panel0.begin(), rig.view.panel0.end(), "Retrieving message..."),
               rig.view.panel0.end());
+
+    // Double click or Enter: a separate window, also for the message the docked view shows;
+    // the docked view keeps its message.
+    const std::size_t docked = rig.view.shown.size();
+    EXPECT_TRUE(rig.main.ShowMessageSeparate(index, 0));
+    EXPECT_TRUE(rig.main.ShowMessageSeparate(index, 0));
+    EXPECT_FALSE(rig.main.ShowMessageSeparate(index, 9));
+    EXPECT_EQ(rig.view.windows, (std::vector<int>{index.Row(0).Number, index.Row(0).Number}));
+    EXPECT_EQ(rig.view.last.headers[1], "Subject: m1");
+    EXPECT_EQ(rig.view.shown.size(), docked);
 
     // The file lost a message behind the index's back: compress and reopen.
     rig.main.SaveInfo();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -18,7 +19,9 @@
 #include "tests/ui/scriptscreens.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
+#include "ui/messagepane.h"
 #include "ui/messageview.h"
+#include "ui/messagewindow.h"
 #include "ui/progresswindow.h"
 #include "ui/qtplatform.h"
 #include "ui/setupwizard.h"
@@ -71,17 +74,48 @@ int main(int argc, char** argv) {
     WaitLoaded(window.View());
     failures += !Shoot(&window, out + "/main.png");
 
-    // An HTML message (the newsletter, its remote parts blocked).
+    // An HTML message (the newsletter with its inline picture, its remote parts blocked).
     QTableView* list = window.List();
-    for (int row = 0; row < window.Model()->rowCount(); ++row) {
-        if (window.Model()->index(row, 0).data().toString().startsWith("Spring sale")) {
-            list->selectRow(row);
-            break;
+    const auto selectSubject = [&](const QString& subject) {
+        for (int row = 0; row < window.Model()->rowCount(); ++row) {
+            if (window.Model()->index(row, 0).data().toString().startsWith(subject)) {
+                list->selectRow(row);
+                break;
+            }
         }
-    }
-    Wait(300);
-    WaitLoaded(window.View());
+        Wait(300);
+        WaitLoaded(window.View());
+    };
+    selectSubject("Spring sale");
     failures += !Shoot(&window, out + "/main-html-message.png");
+
+    // Its raw lines, with the headers shown.
+    window.Pane()->Action("headers")->trigger();
+    window.Pane()->Action("rawView")->trigger();
+    WaitLoaded(window.View());
+    failures += !Shoot(&window, out + "/main-raw-message.png");
+    window.Pane()->Action("headers")->trigger();
+    WaitLoaded(window.View());
+
+    // A message with attachments (one of them deleted since) and non-ASCII text.
+    selectSubject(QString::fromUtf8("Smørrebrød"));
+    failures += !Shoot(&window, out + "/main-attachments.png");
+
+    // The newsletter in a window of its own.
+    selectSubject("Spring sale");
+    list->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    const QList<kivo::ui::MessageWindow*> separate =
+        window.findChildren<kivo::ui::MessageWindow*>();
+    if (separate.isEmpty()) {
+        std::cout << "FAILED no separate message window\n";
+        ++failures;
+    } else {
+        WaitLoaded(separate.front()->Pane()->View());
+        failures += !Shoot(separate.front(), out + "/message-window.png");
+        separate.front()->close();
+    }
 
     // Sorted by sender, a folder's mailbox open.
     list->horizontalHeader()->sectionClicked(1);

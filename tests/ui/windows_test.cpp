@@ -25,6 +25,7 @@
 
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
+#include "tests/ui/uitest.h"
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/mainwindow.h"
@@ -36,15 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The desktop's handlers are not started from a test: opened links are recorded.
-class RecordingPlatform : public QtPlatform {
-  public:
-    bool ShellOpen(std::string_view target) override {
-        opened.emplace_back(target);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
+using namespace uitest;
 
 std::string StoredMessage(const std::string& from, const std::string& subject,
                           const std::string& body) {
@@ -68,34 +61,6 @@ void MakeFolder(const fs::path& home) {
 template <typename Done>
 bool WaitFor(Done done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
-}
-
-QString PlainText(QWebEnginePage* page) {
-    QString text;
-    bool done = false;
-    page->toPlainText([&](const QString& t) {
-        text = t;
-        done = true;
-    });
-    WaitFor([&] { return done; });
-    return text;
-}
-
-QVariant RunInOwnWorld(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    // The program's own world runs even with the page's JavaScript off; the message's cannot.
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    WaitFor([&] { return done; });
-    return result;
-}
-
-void ClickRow(QTableView* list, int row) {
-    const QRect cell = list->visualRect(list->model()->index(row, 0));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 }  // namespace
@@ -142,8 +107,10 @@ void WindowsTest::MessageViewRunsAndFetchesNothingUntilAsked() {
     view.resize(600, 400);
     view.show();
     QSignalSpy loaded(&view, &MessageView::ContentLoaded);
-    view.ShowHtml(html.toUtf8(),
-                  {{"pic1@example.test", QString::fromStdString((dir / "pic.png").string())}});
+    view.ShowHtml(html.toUtf8(), [&](std::string_view reference) -> std::optional<fs::path> {
+        if (reference == "cid:pic1@example.test") return dir / "pic.png";
+        return std::nullopt;
+    });
     QVERIFY(loaded.wait(30000));
     QTest::qWait(500);
 

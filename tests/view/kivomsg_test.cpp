@@ -100,9 +100,18 @@ TEST_F(ViewFixture, OpeningAnAttachmentAsksFirstUnlessTheUserSaidAlwaysYes) {
     EXPECT_EQ(3, view.questions) << "no question once it is off";
     EXPECT_EQ(3u, platform.opened.size());
     EXPECT_EQ((attachPath / "a.txt").string(), platform.opened[0]);
-    EXPECT_FALSE(msg.OpenAttachment(1)) << "a missing file does nothing";
+    EXPECT_FALSE(msg.OpenAttachment(1)) << "a missing file is not opened";
+    ASSERT_EQ(1u, platform.tips.size()) << "but the user is told why";
+    EXPECT_EQ(std::string(kAttachMissingTip) + "missing.txt", platform.tips[0]);
     EXPECT_FALSE(msg.OpenAttachment(7));
     EXPECT_EQ(3, view.questions);
+
+    // The folder command opens the folder, or says it is not there.
+    EXPECT_TRUE(OpenAttachmentsFolder(attachPath, platform));
+    EXPECT_EQ(attachPath.string(), platform.opened.back());
+    EXPECT_FALSE(OpenAttachmentsFolder(attachPath / "gone", platform));
+    EXPECT_EQ(kNoAttachFolderTip, platform.tips.back());
+    EXPECT_EQ(4u, platform.opened.size());
 }
 
 TEST_F(ViewFixture, ShowHeadersToggleStoresTheOptionAndRendersAgain) {

@@ -13,11 +13,12 @@ namespace kivo::test {
 class OpenRecorder : public Platform {
   public:
     std::vector<std::string> opened;
+    std::vector<std::string> tips;
 
     void Pump() override {}
     bool AbortRequested() const override { return false; }
     void ClearAbortRequest() override {}
-    void ShowTip(std::string_view) override {}
+    void ShowTip(std::string_view text) override { tips.emplace_back(text); }
     void ShowMessage(std::string_view) override {}
     bool AskYesNo(std::string_view) override { return false; }
     bool InputText(std::string_view, std::string_view, std::string&) override { return false; }

@@ -1,0 +1,286 @@
+// The message view as a person uses it, through the real widgets on Qt's offscreen platform:
+// an HTML mail shows as a page with its own pictures, its attachments are listed and open
+// through the desktop, the raw view shows the stored lines, a message opens in a window of
+// its own, and a hostile message shows what it can without fetching anything.
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include "base/inifile.h"
+#include "tests/support/testutil.h"
+#include "tests/ui/uitest.h"
+#include "ui/indexmodel.h"
+#include "ui/mainwindow.h"
+#include "ui/messagepane.h"
+#include "ui/messageview.h"
+#include "ui/messagewindow.h"
+#include "ui/qtplatform.h"
+#include "ui/windows.h"
+
+namespace kivo::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+using namespace uitest;
+
+// A picture of its own size, so the page can tell it was served.
+void SavePicture(const fs::path& file, int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(QString::fromStdString(file.string())));
+}
+
+// In: an HTML mail with an inline picture, a report and a file since deleted; a plain note.
+void MakeFolder(const fs::path& home) {
+    fs::create_directories(home / "Mail");
+    fs::create_directories(home / "Attach");
+    test::WriteFile(home / "kivo.ini",
+                    "[Mail]\r\nPrompt=0\r\nAttachPath=" + (home / "Attach").string() +
+                        "\r\n[Program]\r\nOpened=In\r\n");
+    SavePicture(home / "Attach" / "logo.png", 7, 3);
+    test::WriteFile(home / "Attach" / "report.pdf", "%PDF-1.4\n");
+    const std::string html =
+        "From ann@example.test 01/12/2026 10:00:00\r\n"
+        "From: Ann <ann@example.test>\r\nTo: me@example.test\r\n"
+        "Subject: Grüße aus Köln\r\nDate: Tue, 1 Dec 2026 10:00:00 +0000\r\n"
+        "Content-Type: text/html; charset=\"utf-8\"\r\n"
+        "X-Content-File: <logo@example.test> \"/old/Attach/logo.png\"\r\nStatus: U\r\n\r\n"
+        "<html><body><h1 id=\"h\">Größe</h1>\r\n"
+        "<img id=\"logo\" src=\"cid:logo@example.test\">\r\n"
+        "<script>document.title = 'script ran';</script></body></html>\r\n"
+        "Attachment Converted: \"/old/Attach/logo.png\"\r\n"
+        "Attachment Converted: \"/old/Attach/report.pdf\"\r\n"
+        "Attachment Converted: \"/old/Attach/gone.txt\"\r\n\r\n";
+    const std::string note =
+        "From bob@example.test 02/12/2026 09:00:00\r\n"
+        "From: bob@example.test\r\nTo: me@example.test\r\nSubject: Plain note\r\n"
+        "Date: Wed, 2 Dec 2026 09:00:00 +0000\r\nStatus: U\r\n\r\n"
+        "Dear Ann, a < b and <b>not bold</b>.\r\n\r\n";
+    test::WriteFile(home / "Mail" / "In.mbx", html + note);
+}
+
+// Waits until the view's text contains `text`.
+bool Shows(MessageView* view, const QString& text) {
+    return QTest::qWaitFor([&] { return view->Loaded() && PlainText(view->Page()).contains(text); },
+                           30000);
+}
+
+// Answers the next modal dialog with its button `text`.
+void AnswerNextDialog(const QString& text) {
+    QTimer::singleShot(20, [text] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            AnswerNextDialog(text);
+            return;
+        }
+        for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+            if (button->text() == text) button->click();
+        }
+    });
+}
+
+// The sample folder open in the main window.
+struct OpenFolder {
+    kivo::test::TempDir dir;
+    fs::path home = dir / "home";
+    RecordingPlatform platform;
+    std::unique_ptr<MainWindow> window;
+    OpenFolder() {
+        MakeFolder(home);
+        window = std::make_unique<MainWindow>(ProgramFolder{home}, platform);
+        window->Start({});
+    }
+};
+
+}  // namespace
+
+class ViewTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void HtmlMailShowsWithItsPicturesAttachmentsAndRawLines();
+    void MessageOpensInAWindowOfItsOwn();
+    void HostileMessageShowsWhatItCan();
+};
+
+void ViewTest::HtmlMailShowsWithItsPicturesAttachmentsAndRawLines() {
+    OpenFolder folder;
+    MainWindow& window = *folder.window;
+    RecordingPlatform& platform = folder.platform;
+    const fs::path& home = folder.home;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MessagePane* pane = window.Pane();
+    MessageView* view = window.View();
+
+    ClickRow(window.List(), 0);
+    // Rendered as a page in UTF-8, not shown as its source; its script did not run.
+    QVERIFY(Shows(view, QString("Größe")));
+    QVERIFY(!PlainText(view->Page()).contains("<h1"));
+    QVERIFY(view->Page()->title() != "script ran");
+    QCOMPARE(pane->findChild<QLabel*>("messageTitle")->text(), QString("Grüße aus Köln"));
+    QCOMPARE(pane->findChild<QLabel*>("fromText")->text(), QString("Ann <ann@example.test>"));
+    QCOMPARE(pane->findChild<QLabel*>("dateText")->text(), QString("01/12/2026"));
+    // The inline picture came from the message's own attachment file.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        RunInOwnWorld(view->Page(), "document.getElementById('logo').naturalWidth").toInt(), 7,
+        10000);
+    QVERIFY(view->CidServed() >= 1);
+
+    // The attachments pane lists the files by name; the menu item is enabled.
+    QListView* attachments = pane->AttachmentList();
+    QVERIFY(attachments->isVisible());
+    QCOMPARE(attachments->model()->rowCount(), 3);
+    QCOMPARE(attachments->model()->index(1, 0).data().toString(), QString("report.pdf"));
+    QCOMPARE(attachments->toolTip(), QString("Attached file(s) missing (moved or deleted)"));
+    QVERIFY(window.Action("viewAttachments")->isEnabled());
+    // Enter on the report asks first, then hands it to the desktop.
+    attachments->setFocus();
+    attachments->setCurrentIndex(attachments->model()->index(1, 0));
+    AnswerNextDialog("&Yes");
+    QTest::keyClick(attachments, Qt::Key_Return);
+    QCOMPARE(platform.opened, std::vector<std::string>{(home / "Attach" / "report.pdf").string()});
+    // A deleted file is not opened, and the user is told why.
+    attachments->setCurrentIndex(attachments->model()->index(2, 0));
+    QTest::keyClick(attachments, Qt::Key_Return);
+    QCOMPARE(platform.opened.size(), 1u);
+    QVERIFY(platform.TipText().contains("missing"));
+    // "View Attachments" unticked hides the pane.
+    window.Action("viewAttachments")->trigger();
+    QVERIFY(!attachments->isVisible());
+    window.Action("viewAttachments")->trigger();
+    QVERIFY(attachments->isVisible());
+
+    // The raw view shows the stored lines, tags as text.
+    pane->Action("rawView")->trigger();
+    QVERIFY(Shows(view, "<h1 id=\"h\">Größe</h1>"));
+    QVERIFY(PlainText(view->Page()).contains("<script>document.title = 'script ran';</script>"));
+
+    // Show Headers puts the header lines above the page and is kept as the option.
+    QVERIFY(!window.Main().Settings().Mail.Headers);
+    pane->Action("headers")->trigger();
+    QVERIFY(Shows(view, "Subject: Grüße aus Köln"));
+    QVERIFY(Shows(view, "Größe"));
+    QVERIFY(!PlainText(view->Page()).contains("<h1"));
+    QVERIFY(window.Main().Settings().Mail.Headers);
+}
+
+void ViewTest::MessageOpensInAWindowOfItsOwn() {
+    OpenFolder folder;
+    MainWindow& window = *folder.window;
+    const fs::path& home = folder.home;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTableView* list = window.List();
+
+    // Enter on the note opens it in a window of its own, listed in the open windows.
+    ClickRow(list, 1);
+    QVERIFY(Shows(window.View(), "Dear Ann"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QList<MessageWindow*> windows = window.findChildren<MessageWindow*>();
+    QCOMPARE(windows.size(), 1);
+    MessageWindow* note = windows.front();
+    QVERIFY(QTest::qWaitForWindowExposed(note));
+    QCOMPARE(note->windowTitle(), QString("Plain note, from bob@example.test"));
+    QCOMPARE(window.Main().OpenWindows().Items().size(), 1u);
+    QVERIFY(Shows(note->Pane()->View(), "Dear Ann, a < b and <b>not bold</b>."));
+    QVERIFY(!note->Pane()->Action("fastRead"));
+
+    // A double click opens the HTML mail in a second window, placed 16 pixels further on.
+    const QRect first = note->geometry();
+    const QPoint cell = list->visualRect(list->model()->index(0, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell);
+    QTRY_COMPARE(window.findChildren<MessageWindow*>().size(), 2);
+    QCOMPARE(window.Main().OpenWindows().Items().size(), 2u);
+    MessageWindow* html = nullptr;
+    for (MessageWindow* w : window.findChildren<MessageWindow*>()) {
+        if (w != note) html = w;
+    }
+    QVERIFY(html);
+    QCOMPARE(html->geometry().topLeft() - first.topLeft(), QPoint(16, 16));
+    QVERIFY(Shows(html->Pane()->View(), "Größe"));
+    // Its own raw view leaves the other views as they were.
+    html->Pane()->Action("rawView")->trigger();
+    QVERIFY(Shows(html->Pane()->View(), "<h1 id=\"h\">"));
+    QVERIFY(!PlainText(window.View()->Page()).contains("<h1"));
+    QVERIFY(!PlainText(note->Pane()->View()->Page()).contains("<h1"));
+
+    // Closing one takes it off the list and keeps its place for the next.
+    html->move(100, 90);
+    QTest::qWait(50);
+    const QRect closedAt = html->geometry();
+    html->findChild<QAction*>("closeWindow")->trigger();
+    QTRY_COMPARE(window.findChildren<MessageWindow*>().size(), 1);
+    QCOMPARE(window.Main().OpenWindows().Items().size(), 1u);
+    const IniFile ini(home / "kivo.ini");
+    QCOMPARE(ini.ReadInteger("Position", "OtherLeft", 0), closedAt.x());
+    QCOMPARE(ini.ReadInteger("Position", "OtherWidth", 0), closedAt.width());
+    // Closing the main window closes the rest.
+    window.close();
+    QTRY_COMPARE(window.findChildren<MessageWindow*>().size(), 0);
+    QVERIFY(window.Main().OpenWindows().Items().empty());
+}
+
+void ViewTest::HostileMessageShowsWhatItCan() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    // One message with a 10 MB line, 100,000 attachment lines, a remote picture and a script.
+    std::string text =
+        "From eve@example.test 03/12/2026 09:00:00\r\nFrom: eve@example.test\r\n"
+        "Subject: Hostile\r\nContent-Type: text/html\r\nStatus: U\r\n\r\n"
+        "<html><body><p id=\"p\">Still readable</p>"
+        "<img id=\"remote\" src=\"http://127.0.0.1:9/pixel.gif\">"
+        "<script>document.title = 'script ran';</script>\r\n<p>";
+    text.append(10 * 1024 * 1024, 'x');
+    text += "</p></body></html>\r\n";
+    for (int k = 0; k < 100000; ++k) {
+        text += "Attachment Converted: \"/old/file" + std::to_string(k) + ".bin\"\r\n";
+    }
+    test::WriteFile(home / "Mail" / "In.mbx", text + "\r\n");
+
+    RecordingPlatform platform;
+    MainWindow window(ProgramFolder{home}, platform);
+    window.Start({});
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ClickRow(window.List(), 0);
+    MessageView* view = window.View();
+    // Read without copying the whole page's text out of the view.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return view->Loaded() &&
+                   RunInOwnWorld(view->Page(), "document.getElementById('p') !== null").toBool();
+        },
+        120000));
+    QCOMPARE(RunInOwnWorld(view->Page(), "document.getElementById('p').textContent").toString(),
+             QString("Still readable"));
+    QCOMPARE(window.Pane()->AttachmentList()->model()->rowCount(), 100000);
+    QVERIFY(view->Page()->title() != "script ran");
+    QVERIFY(view->BlockedCount() >= 1);
+    QVERIFY(view->findChild<QWidget*>("remoteContentBar")->isVisible());
+    // The window still answers: the list takes a key press.
+    window.List()->setFocus();
+    QTest::keyClick(window.List(), Qt::Key_Home);
+    QCOMPARE(window.Main().MainIndex().Focused(), 0);
+}
+
+}  // namespace kivo::ui
+
+int main(int argc, char** argv) {
+    kivo::ui::PrepareApplication();
+    QApplication app(argc, argv);
+    kivo::ui::ViewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "view_test.moc"
