@@ -8,6 +8,7 @@
 #include "base/commatext.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "base/platform.h"
 #include "script/prepmessage.h"
 #include "script/scripthost.h"
 #include "script/scriptvalues.h"
@@ -179,6 +180,8 @@ void TFrmScripts::RunOnSelectedMessages(std::string_view scriptName, TFrmIndex& 
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return;
     const std::vector<std::string> lines = LoadScriptLines(file);
+    // An Esc pressed before the user started this run (closing a list, say) is no abort of it.
+    script_.Plat().ClearAbortRequest();
     RunScope scope(script_, script_.Host(),
                    "Press ESC to abort " + std::string(scriptName) + "...");
 
@@ -214,6 +217,7 @@ TDryRunResult TFrmScripts::DryRun(const std::vector<std::string>& lines,
                                   std::string_view scriptName) {
     TDryRunResult result;
     if (script_.Running()) return result;
+    script_.Plat().ClearAbortRequest();
     RunScope scope(script_, script_.Host(),
                    "Press ESC to abort script " + std::string(scriptName) + "...");
     script_.ResetTables();

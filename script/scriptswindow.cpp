@@ -369,7 +369,11 @@ void TScriptsWindow::WriteSettings() const {
 }
 
 bool TScriptsWindow::Close() {
+    const bool warned = warnedAt_.has_value();
     if (!MayLeaveEditor(true)) return false;
+    // Edits given up after the warning are gone: the editor shows the saved script again, so
+    // reopening the window does not offer them as if saved.
+    if (warned) LoadEditor(editorScript_);
     WriteSettings();
     view_.UserButtonsChanged();
     view_.HideWindow();

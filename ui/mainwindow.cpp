@@ -869,6 +869,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Unsaved script edits get the script window's own question; a refusal keeps the program.
+    if (scriptsWindow_->isVisible() && !scriptsWindow_->close()) {
+        event->ignore();
+        return;
+    }
     closing_ = true;
     SaveColumnWidths();
     TPositionSettings& position = main_.Settings().Position;

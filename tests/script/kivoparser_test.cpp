@@ -135,6 +135,18 @@ TEST_F(FrmScripts, AnAbortedRunStopsBeforeTheNextMessage) {
     EXPECT_FALSE(scripts.Running());
 }
 
+TEST_F(FrmScripts, AnEscBeforeTheUserStartsARunDoesNotStopIt) {
+    WriteFile(f.root / "Mail" / "Box.mbx", NumberedMailbox(1));
+    TFrmIndex box = Rebuilt(f.root / "Mail");
+    Script("Two", "Set $a 1\r\nAppendToFile 1\r\nSaveBody $a n.txt\r\n");
+    box.SelectAll();
+    f.platform.abort = true;
+    scripts.RunOnSelectedMessages("Two", box);
+    EXPECT_EQ(ReadFile(f.root / "Mail" / "n.txt"), "1\r\n");
+    f.platform.abort = true;
+    EXPECT_TRUE(scripts.DryRun({"Set $a 1", "Set $b 2"}, "Try").completed);
+}
+
 TEST_F(FrmScripts, DryRunReportsTheVariablesAlsoAfterAnError) {
     const TDryRunResult ok = scripts.DryRun({"Set $a \"x\\ny\"", "CreateMessage %m"}, "Try");
     EXPECT_TRUE(ok.completed);

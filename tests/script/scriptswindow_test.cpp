@@ -225,12 +225,22 @@ TEST_F(ScriptsWindowTest, UnsavedEditsAskForASecondClick) {
 
     // Close: the second press counts only while the tip shows.
     window.EditorModified();
+    view.editorLines = {"edited"};
     EXPECT_FALSE(window.Close());
     now += std::chrono::seconds(4);
     EXPECT_FALSE(window.Close());
     now += std::chrono::seconds(1);
     EXPECT_TRUE(window.Close());
     EXPECT_TRUE(view.hidden);
+    // The given-up edits left the editor; it holds the saved script again.
+    EXPECT_EQ(view.editorScript, "Filter Message");
+    EXPECT_EQ(view.editorLines,
+              LoadScriptLines(ScriptFile(f.paths.scriptFolder, "Filter Message")));
+    EXPECT_TRUE(window.EditorClean());
+    // A clean editor closes at once and keeps what it shows.
+    view.editorLines = {"shown"};
+    EXPECT_TRUE(window.Close());
+    EXPECT_EQ(view.editorLines, std::vector<std::string>{"shown"});
 
     // "Edit Script..." loads without the check.
     window.ChooseSetupScript("Calculator");

@@ -375,6 +375,17 @@ void ScriptsTest::CloseAsksAgainAboutUnsavedEdits() {
     QVERIFY(scripts->isHidden());
     // The edits were given up; the file is as it was.
     QCOMPARE(FileText(home / "Scripts" / "Keep.kiv"), saved);
+
+    // Ending the program with unsaved edits asks the same first.
+    QVERIFY(desk.OpenScripts());
+    QCOMPARE(scripts->Editor()->toPlainText(), QString("{### Keep\nSet $kept \"yes\""));
+    scripts->Editor()->setFocus();
+    TypeLines(scripts->Editor(), "\nSet $late \"edits\"");
+    platform.RemoveTip();
+    QVERIFY(!desk.window->close());
+    QVERIFY(desk.window->isVisible());
+    QVERIFY(scripts->isVisible());
+    QCOMPARE(platform.TipText(), QString("Script is not saved!\nClick again to continue."));
 }
 
 }  // namespace kivo::ui
