@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "tests/support/testutil.h"
 
@@ -45,7 +46,14 @@ std::optional<RigUser> NewRigUser(const std::string& prefix) {
     const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
     ::close(fd);
     if (!written) return std::nullopt;
+    user.addedAt = std::time(nullptr);
     return user;
+}
+
+void AwaitRigUser(const RigUser& user) {
+    while (std::time(nullptr) <= user.addedAt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 bool SeedRig(const RigUser& user, const std::vector<std::string>& messages) {

@@ -188,6 +188,7 @@ void SettingsTest::AccountAddedInTheWindowIsTheOneTheCheckFetchesFrom() {
     QCOMPARE(IniFile(home / "kivo.ini").ReadString("Mail", "DefaultAccount", ""),
              std::string("Rig"));
 
+    test::AwaitRigUser(*user);
     window.Action("check")->trigger();
     QCOMPARE(window.Model()->rowCount(), 2);
     QCOMPARE(window.Model()->index(1, 0).data().toString(), QString("Window account works"));
