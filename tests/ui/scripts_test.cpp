@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -190,6 +191,7 @@ class ScriptsTest : public QObject {
     void PersonWritesAFilterThatFilesFetchedMail();
     void BrokenScriptSaysWhatIsWrongAndLosesNothing();
     void CloseAsksAgainAboutUnsavedEdits();
+    void SetupAndButtonsPagesKeepWhatIsTyped();
 };
 
 void ScriptsTest::PersonWritesAFilterThatFilesFetchedMail() {
@@ -386,6 +388,45 @@ void ScriptsTest::CloseAsksAgainAboutUnsavedEdits() {
     QVERIFY(desk.window->isVisible());
     QVERIFY(scripts->isVisible());
     QCOMPARE(platform.TipText(), QString("Script is not saved!\nClick again to continue."));
+}
+
+void ScriptsTest::SetupAndButtonsPagesKeepWhatIsTyped() {
+    Desk desk("uiset");
+    const fs::path& home = desk.home;
+    test::WriteFile(home / "Scripts" / "Ask.kiv",
+                    "External $userdata1 \"Mailbox to file into\" \"Work\"\r\nExit\r\n");
+    ScriptsWindow* scripts = desk.OpenScripts();
+    QVERIFY(scripts);
+
+    // A data setting is a labelled field; leaving it writes the value into the script.
+    scripts->Pages()->setCurrentIndex(static_cast<int>(TScriptsPage::Setup));
+    Choose(scripts->SetupChoice(), "Ask");
+    QLineEdit* field = scripts->DataField(0);
+    QVERIFY(field->isVisible());
+    QCOMPARE(field->text(), QString("Work"));
+    QCOMPARE(field->accessibleName(), QString("Mailbox to file into"));
+    QVERIFY(!scripts->DataField(1)->isVisible());
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "Archive");
+    QTest::keyClick(field, Qt::Key_Tab);
+    QCOMPARE(FileText(home / "Scripts" / "Ask.kiv"),
+             QString("External $userdata1 \"Mailbox to file into\" \"Archive\"\r\nExit\r\n"));
+    // A script without settings says so.
+    Choose(scripts->SetupChoice(), "Keep");
+    QVERIFY(!field->isVisible());
+    QVERIFY(scripts->findChild<QLabel*>("noSettings")->isVisible());
+
+    // A button row takes the script's name as its description until one is typed.
+    scripts->Pages()->setCurrentIndex(static_cast<int>(TScriptsPage::Buttons));
+    Choose(scripts->ButtonScript(2), "Ask");
+    QCOMPARE(scripts->ButtonDescription(2)->text(), QString("Ask"));
+    scripts->ButtonDescription(2)->selectAll();
+    QTest::keyClicks(scripts->ButtonDescription(2), "File it");
+    Click(scripts, "close");
+    const IniFile ini(home / "kivo.ini");
+    QCOMPARE(ini.ReadString("Scripts", "Button3Script", ""), std::string("Ask"));
+    QCOMPARE(ini.ReadString("Scripts", "Button3Desc", ""), std::string("File it"));
 }
 
 }  // namespace kivo::ui

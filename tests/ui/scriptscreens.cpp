@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "script/builtin.h"
@@ -64,6 +65,12 @@ int ShootScriptsWindow(MainWindow& window, const QString& out,
         "CreateMessage %draft");
     scripts->Button("dryRun")->click();
     failures += !shoot(scripts, out + "/scripts-debug.png");
+
+    // The progress panel while a dry run waits.
+    scripts->Editor()->setPlainText("Set $a 1\nWait 3\nSet $b 2");
+    QTimer::singleShot(300, scripts,
+                       [&] { failures += !shoot(scripts, out + "/scripts-running.png"); });
+    scripts->Button("dryRun")->click();
 
     scripts->Pages()->setCurrentIndex(static_cast<int>(TScriptsPage::Buttons));
     Pick(scripts->ButtonScript(0), "Reply with Template");
