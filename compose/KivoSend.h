@@ -29,6 +29,7 @@ inline constexpr const char* kToEmptyTip =
 inline constexpr const char* kNoServerTip =
     "SMTP server is not entered neither in\nAccounts Setup nor Program Options!";
 inline constexpr const char* kAbandonTip = "Abandon this message?\nClick again to really close.";
+inline constexpr const char* kAttachmentMissingTip = "Cannot read the attachment file\n";
 
 // The program folder's files a composer reads and writes.
 struct TComposerPaths {
@@ -103,6 +104,8 @@ class TfrmSend {
     void SetSignatureTemplate(std::string_view text);
     const std::vector<std::string>& SignatureLines() const { return sigLines_; }
     const std::string& SignatureName() const { return sigName_; }
+    // The signature as its file holds it, placeholders unexpanded (the pane while edited).
+    const std::string& SignatureTemplate() const { return sigTemplate_; }
     bool SignatureOn() const { return sigOn_; }
     void SetSignatureOn(bool on) { sigOn_ = on; }
     // Only a signature in use is added to the message.
@@ -129,7 +132,8 @@ class TfrmSend {
     const std::string& BounceSender() const { return bounceSender_; }
     void SetBounceSender(std::string_view address) { bounceSender_ = address; }
 
-    // Builds the outgoing message; false (with a tip) when To is empty or no server is known.
+    // Builds the outgoing message; false (with a tip) when To is empty, no server is known or
+    // an attachment file cannot be read.
     bool PrepareMessage();
     const TmsMessage& Message() const { return message_; }
     const std::string& Server() const { return server_; }

@@ -24,6 +24,8 @@ class TComposerView {
     virtual void Progress(int /*percent*/) {}
     // Shows the window and brings it to the front (files were dropped on it).
     virtual void BringToFront() {}
+    // The window goes out of sight while its message is sent at once.
+    virtual void HideWindow() {}
 };
 
 class TComposerOutbox {

@@ -3,10 +3,12 @@
 
 #include "compose/rtf2html.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/displaytext.h"
 
 namespace kivo::rtf2html {
 
@@ -77,6 +79,8 @@ class TConverter {
     void Emit(const char* c);
     void EmitParagraph();
     void EmitStyles();
+    void Unicode(long long unit);
+    void SkipFallback();
     static void CloseWritten(std::string& out, TStyle& state, const char* tag);
 
     std::string_view s_;
@@ -97,6 +101,10 @@ class TConverter {
     TParagraph paragraph_ = paPlain;
     bool paragraphWritten_ = false;
     TAlign align_ = alLeft;
+    // "\uN": the characters after it that stand in for readers without Unicode ("\ucN"),
+    // and a high surrogate waiting for its low half.
+    int fallback_ = 1;
+    char32_t highSurrogate_ = 0;
 };
 
 std::string TConverter::Run() {
@@ -268,6 +276,10 @@ void TConverter::ControlWord(const std::string& word, std::string_view param) {
         const std::string digits = Hex2(number(255));
         if (colour_.size() + digits.size() <= kColourTextMax) colour_ += digits;
         if (word == "\\blue") colours_.push_back(colour_);
+    } else if (word == "\\u") {
+        Unicode(ToIntDef(param, 0));
+    } else if (word == "\\uc") {
+        fallback_ = std::clamp(number(1), 0, 16);
     } else if (word == "\\deff") {
         defaultFont_ = number(0);
     } else if (word == "\\fonttbl") {
@@ -283,6 +295,42 @@ void TConverter::ControlWord(const std::string& word, std::string_view param) {
         bold_ = italic_ = underline_ = stOff;
         styleWritten_ = false;
         fontPending_ = false;
+    }
+}
+
+// A Unicode character as UTF-16 unit (signed, as RTF writes it): written as UTF-8, a
+// surrogate pair as one character; the stand-in characters after it are passed over.
+void TConverter::Unicode(long long unit) {
+    const auto u = static_cast<char32_t>(unit < 0 ? unit + 0x10000 : unit) & 0xFFFFu;
+    SkipFallback();
+    if (u >= 0xD800 && u <= 0xDBFF) {
+        highSurrogate_ = u;
+        return;
+    }
+    char32_t cp = u;
+    if (u >= 0xDC00 && u <= 0xDFFF) {
+        if (highSurrogate_ == 0) return;
+        cp = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (u - 0xDC00);
+    }
+    highSurrogate_ = 0;
+    if (cp == 0) return;  // no character (a parameter that is no number)
+    std::string bytes;
+    AppendUtf8(bytes, cp);
+    Emit(&bytes[0]);
+    out_.append(bytes, 1);
+}
+
+void TConverter::SkipFallback() {
+    const std::size_t n = s_.size();
+    for (int k = 0; k < fallback_ && i_ < n; ++k) {
+        const char c = s_[i_];
+        if (c == '\\' && i_ + 1 < n && s_[i_ + 1] == '\'') {
+            i_ = std::min(i_ + 4, n);
+        } else if (c == '\\' || c == '{' || c == '}') {
+            return;
+        } else {
+            ++i_;
+        }
     }
 }
 

@@ -2,9 +2,10 @@
 // The RTF-to-HTML converter for styled mail: one pass over the RTF that the composer's
 // rich-text editor writes (font and colour tables, "\deflang" after them, "\plain" before
 // every change of character format, a blank after each control word), giving an HTML fragment
-// of paragraphs, bulleted lists, bold, italic, underline and font tags. It reads only that
-// dialect; other RTF gives a lenient, possibly wrong, result but never an error or a hang.
-// Time and memory stay linear in the input whatever it holds.
+// of paragraphs, bulleted lists, bold, italic, underline and font tags. Characters written
+// as "\uN" (the composer's own writer uses them for everything outside ASCII) come out as
+// UTF-8. It reads only that dialect; other RTF gives a lenient, possibly wrong, result but never an
+// error or a hang. Time and memory stay linear in the input whatever it holds.
 
 #include <stdexcept>
 #include <string>

@@ -1,5 +1,7 @@
 // The composer's outgoing message: assembly (PrepareMessage), Queue and Send now.
 
+#include <unistd.h>
+
 #include "base/bytes.h"
 #include "base/commatext.h"
 #include "base/datetime.h"
@@ -33,6 +35,11 @@ std::string BareAddress(const std::string& item) {
     if (item.find('<') == std::string::npos) return item;
     const ParsedAddress parsed = ParseAddress(item);
     return parsed.address.empty() ? item : parsed.address;
+}
+
+bool ReadableFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
 }
 
 void RemoveAll(TmsHeaders& headers, std::string_view name) {
@@ -88,6 +95,15 @@ bool TfrmSend::PrepareMessage() {
     if (server_.empty()) {
         ShowTip(kNoServerTip);
         return false;
+    }
+
+    // A file gone or unreadable is found now, before anything is queued or filed: later the
+    // message would go out without it, or fail half-way.
+    for (const std::string& file : attachments_) {
+        if (!ReadableFile(file)) {
+            ShowTip(kAttachmentMissingTip + file);
+            return false;
+        }
     }
 
     message_ = TmsMessage();
@@ -150,6 +166,7 @@ TSendOutcome TfrmSend::SendNow() {
         const ParsedAddress parsed = ParseAddress(item);
         message_.BCC().AddAddress(parsed.address.empty() ? item : parsed.address, parsed.name);
     }
+    view_.HideWindow();
     copy_ = message_;
     copy_.BCC().Clear();
     message_.Headers().RemoveField("X-SMTP");

@@ -30,7 +30,9 @@
 #include "base/bytes.h"
 #include "base/inifile.h"
 #include "script/autoscript.h"
+#include "ui/actions.h"
 #include "ui/addressbookwindow.h"
+#include "ui/composerlist.h"
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/messagepane.h"
@@ -205,6 +207,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
         miniList_->Link().RememberDropTo(FromQ(entry));
         command->trigger();
     });
+    composers_ = std::make_unique<ComposerList>(main_, platform_, [this] { RefreshList(); });
 
     BuildActions();
     BuildMenus();
@@ -233,16 +236,7 @@ QAction* MainWindow::Action(const QString& name) const {
 
 QAction* MainWindow::AddAction(const QString& name, const QString& text, const QKeySequence& key,
                                const QString& hint) {
-    auto* action = new QAction(text, this);
-    action->setObjectName(name);
-    if (!key.isEmpty()) action->setShortcut(key);
-    if (!hint.isEmpty()) {
-        action->setToolTip(hint);
-        action->setStatusTip(hint);
-    }
-    actions_[name] = action;
-    addAction(action);
-    return action;
+    return AddNamedAction(this, actions_, name, text, key, hint);
 }
 
 void MainWindow::BuildActions() {
@@ -293,13 +287,23 @@ void MainWindow::BuildActions() {
                 SyncSelectionToView();
             });
 
-    // The composer's window comes with its own work; until then these stay unavailable.
-    AddAction("newMessage", "New &Message", QKeySequence("Ctrl+N"), "New Message (CTRL+N)")
-        ->setEnabled(false);
-    AddAction("reply", "&Reply", QKeySequence("Ctrl+R"), "Reply (CTRL+R)")->setEnabled(false);
-    AddAction("replyAll", "Reply to &all", {}, "Reply to All")->setEnabled(false);
-    AddAction("forward", "For&ward", QKeySequence("Ctrl+W"), "Forward (CTRL+W)")->setEnabled(false);
-    AddAction("bounce", "&Bounce", QKeySequence("Ctrl+B"), "Bounce (CTRL+B)")->setEnabled(false);
+    connect(AddAction("newMessage", "New &Message", QKeySequence("Ctrl+N"), "New Message (CTRL+N)"),
+            &QAction::triggered, this, [this] { composers_->New(); });
+    const std::tuple<const char*, const char*, const char*, const char*, TReplyKind> replies[] = {
+        {"reply", "&Reply", "Ctrl+R", "Reply (CTRL+R)", TReplyKind::Reply},
+        {"replyAll", "Reply to &all", "", "Reply to All", TReplyKind::ReplyToAll},
+        {"forward", "For&ward", "Ctrl+W", "Forward (CTRL+W)", TReplyKind::Forward},
+        {"bounce", "&Bounce", "Ctrl+B", "Bounce (CTRL+B)", TReplyKind::Bounce}};
+    for (const auto& [name, text, key, hint, kind] : replies) {
+        const TReplyKind k = kind;
+        connect(
+            AddAction(name, text, QKeySequence(key), hint), &QAction::triggered, this, [this, k] {
+                // A drop on the mini address list names the recipient of this one.
+                const bool dropped = k == TReplyKind::Forward || k == TReplyKind::Bounce;
+                composers_->FromSelected(main_.MainIndex(), k,
+                                         dropped ? miniList_->Link().TakeDropTo() : std::nullopt);
+            });
+    }
     connect(AddAction("deleteMessage", "&Delete Message", {}), &QAction::triggered, this,
             &MainWindow::DeleteSelected);
     AddAction("find", "&Find Messages...", QKeySequence("Ctrl+F"))->setEnabled(false);
@@ -395,13 +399,7 @@ void MainWindow::BuildActions() {
 
 void MainWindow::BuildMenus() {
     auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            if (*name == 0) {
-                menu->addSeparator();
-            } else {
-                menu->addAction(Action(name));
-            }
-        }
+        AddToMenu(menu, actions_, names);
     };
     QMenuBar* bar = menuBar();
     bar->setAccessibleName("Menu");
@@ -966,11 +964,7 @@ void MainWindow::SetColumnWidths(const std::array<int, 6>& widths) {
 }
 
 void MainWindow::OpenComposer(const std::optional<std::string>& mailTo) {
-    RestoreApplication();
-    platform_.ShowTip(mailTo ? "New message to " + *mailTo +
-                                   ": the composer window is not "
-                                   "part of this version yet"
-                             : std::string("The composer window is not part of this version yet"));
+    composers_->New(mailTo);
 }
 
 void MainWindow::RestoreApplication() {

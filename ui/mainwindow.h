@@ -30,6 +30,7 @@ class QToolButton;
 namespace kivo::ui {
 
 class AddressBookWindow;
+class ComposerList;
 class IndexModel;
 class MailboxTree;
 class MiniAddressList;
@@ -66,6 +67,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     MiniAddressList* MiniList() const { return miniList_; }
     // The address book window, made when first opened.
     AddressBookWindow* AddressBook();
+    ComposerList& Composers() { return *composers_; }
     // The new-mail notices shown (through the icon, or the window when there is no icon).
     int NewMailNotices() const { return newMailNotices_; }
 
@@ -188,7 +190,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // lets through must not start another one on the same files.
     int storeBusy_ = 0;
     bool closing_ = false;
-    // The message on show, to show it again in a new look.
+    // Last: the composers borrow everything above.
+    std::unique_ptr<ComposerList> composers_;
 };
 
 }  // namespace kivo::ui

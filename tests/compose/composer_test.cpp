@@ -191,13 +191,15 @@ TEST_F(Composer, RefusesWithATipAndQueuesNothing) {
     TfrmSend popOnly = Make();
     popOnly.SetTo("a@x.org");
     popOnly.SetBounceSender("first@sender.org");
-    popOnly.AddAttachment("/tmp/a.bin");
+    const std::string bin = (dir / "a.bin").string();
+    WriteFile(bin, "data");
+    popOnly.AddAttachment(bin);
     ASSERT_TRUE(popOnly.Queue());
     EXPECT_EQ(popOnly.Server(), "pop.x.org");
     ASSERT_EQ(outbox.queued.size(), 1u);
     EXPECT_GE(outbox.queued[0].Headers().IndexOf("X-SMTP: "), 0);
     EXPECT_EQ(outbox.queued[0].Sender(), TmsMailAddress("first@sender.org", ""));
-    EXPECT_EQ(outbox.attachments[0], (std::vector<std::string>{"/tmp/a.bin"}));
+    EXPECT_EQ(outbox.attachments[0], (std::vector<std::string>{bin}));
     EXPECT_EQ(outbox.signatureLines[0], std::nullopt);  // "Default" signature does not exist
 }
 
@@ -263,13 +265,33 @@ TEST_F(Composer, DroppedFilesAreAttachedWithTheirWholePath) {
     std::filesystem::create_directories(deep.parent_path());
     WriteFile(deep, "bytes");
     ASSERT_GT(deep.string().size(), 79u);
+    const std::string second = (dir / "second").string();
+    WriteFile(second, "more");
     TfrmSend composer = Make();
     composer.SetTo("ann@a.org");
-    composer.DropFiles({deep.string(), "/tmp/second"});
+    composer.DropFiles({deep.string(), second});
     EXPECT_FALSE(composer.CloseQuietly());
-    EXPECT_EQ(composer.Attachments(), (std::vector<std::string>{deep.string(), "/tmp/second"}));
+    EXPECT_EQ(composer.Attachments(), (std::vector<std::string>{deep.string(), second}));
     ASSERT_TRUE(composer.Queue());
     EXPECT_EQ(outbox.attachments[0][0], deep.string());
+}
+
+// A file that went away after it was attached stops Queue and Send now before anything is
+// written: the composer stays open with a tip naming the file.
+TEST_F(Composer, AVanishedAttachmentStopsQueueAndSend) {
+    const std::string file = (dir / "report.pdf").string();
+    WriteFile(file, "pdf");
+    TfrmSend composer = Make();
+    composer.SetTo("ann@a.org");
+    composer.AddAttachment(file);
+    std::filesystem::remove(file);
+    EXPECT_FALSE(composer.Queue());
+    EXPECT_EQ(view.tips.back(), kAttachmentMissingTip + file);
+    EXPECT_EQ(composer.SendNow(), TSendOutcome::NotReady);
+    EXPECT_TRUE(outbox.queued.empty());
+    EXPECT_TRUE(outbox.filed.empty());
+    WriteFile(file, "pdf again");
+    EXPECT_TRUE(composer.Queue());
 }
 
 TEST_F(Composer, TheSentCopyHasAnXBccLineOnlyForBlindCopies) {

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -228,6 +229,28 @@ ProcessResult RunKivoIn(const fs::path& home, std::vector<std::string> args,
                         std::string_view input) {
     args.insert(args.begin(), {"--home", home.string()});
     return RunKivo(args, input);
+}
+
+fs::path AddRigUser(const std::string& name) {
+    const fs::path rig = Env("MAILPEERS_DIR");
+    if (rig.empty()) throw std::runtime_error("no mail server rig");
+    const fs::path home = rig / "mail" / name;
+    struct stat owner {};
+    if (::stat((rig / "mail").c_str(), &owner) != 0)
+        throw std::runtime_error("the rig has no mail folder");
+    for (const char* sub : {"", "Maildir", "Maildir/cur", "Maildir/new", "Maildir/tmp"}) {
+        fs::create_directories(home / sub);
+        if (::chown((home / sub).c_str(), owner.st_uid, owner.st_gid) != 0)
+            throw std::runtime_error("cannot hand the maildir to the rig's user");
+    }
+    const std::string line = name + ":{PLAIN}" + name + "pw:" + std::to_string(owner.st_uid) + ":" +
+                             std::to_string(owner.st_gid) + "::" + home.string() + "::\n";
+    const int fd = ::open((rig / "etc" / "users").c_str(), O_WRONLY | O_APPEND);
+    if (fd < 0) throw std::runtime_error("cannot open the rig's users file");
+    const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    ::close(fd);
+    if (!written) throw std::runtime_error("cannot add the user to the rig");
+    return home;
 }
 
 }  // namespace kivo::test

@@ -57,6 +57,11 @@ void RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds 
 ProcessResult RunOnTerminal(std::vector<std::string> argv, std::string_view prompt,
                             std::string_view answer);
 
+// A user of the test's own on the mail server rig ($MAILPEERS_DIR): its maildir and its line in
+// the rig's users file, password NAME + "pw", so a test can fetch and delete all its mail
+// without touching another's. Returns the user's folder; fails the test without a rig.
+fs::path AddRigUser(const std::string& name);
+
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& extraEnv = {});

@@ -206,19 +206,7 @@ void WindowsTest::CheckMailBringsNewMailIntoTheList() {
     }
     // A rig user of this test's own, as the check fetches and deletes everything.
     const std::string user = "uichk" + std::to_string(::getpid());
-    const fs::path userHome = rig / "mail" / user;
-    struct stat owner {};
-    QCOMPARE(::stat((rig / "mail").c_str(), &owner), 0);
-    for (const char* sub : {"", "Maildir", "Maildir/cur", "Maildir/new", "Maildir/tmp"}) {
-        fs::create_directories(userHome / sub);
-        QCOMPARE(::chown((userHome / sub).c_str(), owner.st_uid, owner.st_gid), 0);
-    }
-    const std::string line = user + ":{PLAIN}" + user + "pw:" + std::to_string(owner.st_uid) + ":" +
-                             std::to_string(owner.st_gid) + "::" + userHome.string() + "::\n";
-    const int fd = ::open((rig / "etc" / "users").c_str(), O_WRONLY | O_APPEND);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-    ::close(fd);
+    const fs::path userHome = test::AddRigUser(user);
 
     test::TempDir dir;
     const fs::path home = dir / "home";
