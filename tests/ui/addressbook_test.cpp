@@ -23,6 +23,8 @@
 #include "ui/addressbookwindow.h"
 #include "ui/addressdrop.h"
 #include "ui/chooseaddress.h"
+#include "ui/composerlist.h"
+#include "ui/composerwindow.h"
 #include "ui/mailboxtree.h"
 #include "ui/mainwindow.h"
 #include "ui/minilist.h"
@@ -317,21 +319,18 @@ void AddressBookTest::PersonPicksAndDragsContactsFromTheMiniList() {
     ClickEntry(entries, "Lee");
     QCOMPARE(to->toPlainText(), QString("Ann\nBo"));
 
-    // Messages dropped on an entry are forwarded to it.
-    QAction* forward = window.Action("forward");
-    forward->setEnabled(true);
-    int forwards = 0;
-    std::optional<std::string> forwardedTo;
-    connect(forward, &QAction::triggered, [&] {
-        ++forwards;
-        forwardedTo = mini->Link().TakeDropTo();
-    });
+    // Messages dropped on an entry are forwarded to it: the selected message's forward opens
+    // with the entry as its To line.
     QMimeData messages;
     messages.setData("application/x-kivo-messages", "1");
     QListWidgetItem* lee = entries->findItems("Lee", Qt::MatchExactly)[0];
     QVERIFY(Drop(entries->viewport(), entries->visualItemRect(lee).center(), &messages));
-    QCOMPARE(forwards, 1);
-    QCOMPARE(forwardedTo, std::optional<std::string>("Lee"));
+    QCOMPARE(window.Composers().Windows().size(), 1u);
+    ComposerWindow* forwarded = window.Composers().Windows().back().get();
+    QCOMPARE(forwarded->Composer().Mode(), cmForward);
+    QCOMPARE(forwarded->ToField()->toPlainText(), QString("Lee"));
+    QCOMPARE(mini->Link().TakeDropTo(), std::nullopt);
+    QVERIFY(forwarded->close());
     // A contact dropped back on the list is no message: nothing happens.
     QVERIFY(!Drop(entries->viewport(), entries->visualItemRect(lee).center(), data.get()));
 

@@ -14,9 +14,10 @@
 #include <iostream>
 
 #include "accounts/KivoWizard.h"
-#include "tests/ui/settingsscreens.h"
+#include "tests/ui/composerscreens.h"
 #include "tests/ui/screens_addressbook.h"
 #include "tests/ui/scriptscreens.h"
+#include "tests/ui/settingsscreens.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/messagepane.h"
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
     failures += kivo::ui::ShootSettingsWindows(window, out, Shoot);
     failures += kivo::ui::AddressBookScreens(window, out, Shoot);
     failures += kivo::ui::ShootScriptsWindow(window, out, Shoot);
+    failures += kivo::ui::ShootComposer(window, out, Shoot);
 
     return failures == 0 ? 0 : 1;
 }
