@@ -149,12 +149,12 @@ void ComposerWindow::BuildStyleToolbar() {
     styleBar_->setObjectName("styleToolbar");
     styleBar_->setAccessibleName("Style toolbar");
     styleBar_->setMovable(false);
-    styleBar_->setIconSize(QSize(20, 20));
+    styleBar_->setIconSize(QSize(18, 18));
     fonts_ = new QFontComboBox;
     fonts_->setObjectName("fontList");
     fonts_->setAccessibleName("Choose font");
     fonts_->setToolTip("Choose font");
-    fonts_->setMaximumWidth(180);
+    fonts_->setMaximumWidth(150);
     fonts_->setCurrentFont(QFont(ToQ(style_->State().sigFont.font)));
     connect(fonts_, &QFontComboBox::textActivated, this, [this](const QString& family) {
         style_->FontName(FromQ(family));
@@ -178,10 +178,6 @@ void ComposerWindow::BuildStyleToolbar() {
     for (const char* name :
          {"bold", "italic", "underline", "", "alignLeft", "alignCenter", "alignRight", "", "indent",
           "unindent", "bullets", "", "fontColour", "backgroundColour"}) {
-        if (*name == 0) {
-            styleBar_->addSeparator();
-            continue;
-        }
         QAction* action = Action(name);
         styleBar_->addAction(action);
         if (QWidget* w = styleBar_->widgetForAction(action)) {

@@ -160,7 +160,7 @@ void ComposerWindow::BuildWidgets() {
         button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, field, [field] { field->setFocus(); });
         header->addWidget(button, row, 0);
-        header->addWidget(field, row, 1);
+        header->addWidget(field, row, 1, 1, 3);
         field->installEventFilter(this);
         field->viewport()->installEventFilter(this);
         connect(field, &QPlainTextEdit::textChanged, this,
@@ -173,6 +173,22 @@ void ComposerWindow::BuildWidgets() {
     subjectLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     header->addWidget(subjectLabel, row, 0);
     header->addWidget(subject_, row, 1);
+    // The account decides the sender: it sits in the header, beside the subject.
+    auto* accountLabel = new QLabel("Acc&ount:");
+    accounts_ = new QComboBox;
+    accounts_->setObjectName("accountList");
+    accounts_->setAccessibleName("Account");
+    accounts_->setToolTip("The account the message is sent from");
+    accounts_->setMinimumContentsLength(10);
+    accountLabel->setBuddy(accounts_);
+    connect(accounts_, &QComboBox::activated, this, [this](int index) {
+        composer_.SaveSignature();
+        composer_.SetAccount(FromQ(accounts_->itemText(index)));
+        ShowSignature();
+    });
+    header->addWidget(accountLabel, row, 2);
+    header->addWidget(accounts_, row, 3);
+    header->setColumnStretch(1, 1);
     subject_->installEventFilter(this);
     connect(subject_, &QLineEdit::textEdited, this, [this](const QString& text) {
         composer_.SetSubject(FromQ(text));
@@ -248,6 +264,7 @@ void ComposerWindow::BuildWidgets() {
     sigPane_->viewport()->installEventFilter(this);
     connect(sigPane_, &QPlainTextEdit::textChanged, this, [this] {
         if (!filling_) composer_.SetCloseQuietly(false);
+        FitSignaturePane();
     });
     sigLayout->addWidget(sigPane_);
 
@@ -264,7 +281,7 @@ void ComposerWindow::BuildWidgets() {
     attachList_->setAccessibleName("Attachments");
     attachList_->setFlow(QListView::LeftToRight);
     attachList_->setWrapping(true);
-    attachList_->setMaximumHeight(60);
+    attachList_->setMaximumHeight(44);
     attachList_->hide();
     layout->addWidget(attachList_);
     setCentralWidget(central);
@@ -393,21 +410,6 @@ void ComposerWindow::BuildToolbars() {
             w->setAccessibleName(action->toolTip());
         }
     }
-    mailBar_->addSeparator();
-    auto* accountLabel = new QLabel(" Account: ");
-    mailBar_->addWidget(accountLabel);
-    accounts_ = new QComboBox;
-    accounts_->setObjectName("accountList");
-    accounts_->setAccessibleName("Account");
-    accounts_->setMinimumContentsLength(12);
-    accountLabel->setBuddy(accounts_);
-    connect(accounts_, &QComboBox::activated, this, [this](int index) {
-        composer_.SaveSignature();
-        composer_.SetAccount(FromQ(accounts_->itemText(index)));
-        ShowSignature();
-    });
-    mailBar_->addWidget(accounts_);
-
     QAction* mailShown = Action("showMailToolbar");
     connect(mailShown, &QAction::toggled, mailBar_, &QToolBar::setVisible);
     connect(mailBar_, &QToolBar::visibilityChanged, mailShown, &QAction::setChecked);
@@ -471,6 +473,16 @@ void ComposerWindow::ShowSignature() {
     filling_ = false;
 }
 
+void ComposerWindow::FitSignaturePane() {
+    // As tall as its lines and one more, six lines at most; the body takes the rest.
+    const int lines = std::min(sigPane_->document()->blockCount() + 1, 6);
+    const int pane = lines * sigPane_->fontMetrics().lineSpacing() + 2 * sigPane_->frameWidth() + 8;
+    sigPane_->setFixedHeight(pane);
+    const int box = sigBox_->sizeHint().height();
+    const int total = splitter_->height() > 0 ? splitter_->height() : height();
+    splitter_->setSizes({std::max(40, total - box), box});
+}
+
 void ComposerWindow::ShowAttachments() {
     attachList_->clear();
     QFileIconProvider icons;
@@ -509,6 +521,7 @@ void ComposerWindow::Open() {
     resize(place.width, place.height);
     move(screen.left() + place.left, screen.top() + place.top);
     show();
+    FitSignaturePane();
     raise();
     activateWindow();
     FocusFirst();

@@ -120,6 +120,7 @@ class ComposerWindow : public QMainWindow, public TComposerView, public TOpenWin
     // The fields and the body as the core must know them before Queue or Send now.
     void SyncForSending();
     void FitAddressField(QPlainTextEdit* field);
+    void FitSignaturePane();
     void EditCommand(const char* slot);
     void OpenTextFile();
     void SaveTextFile();
