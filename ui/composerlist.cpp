@@ -22,6 +22,8 @@ ComposerWindow* ComposerList::Make(TComposerMode mode) {
     ComposerWindow* window = windows_.back().get();
     window->Closed = [this](ComposerWindow* w) { Closed(w); };
     window->MessageFiled = [this] { Filed(); };
+    window->LinkAddressList = LinkAddressList;
+    window->UnlinkAddressList = UnlinkAddressList;
     main_.OpenWindows().Add(*window);
     return window;
 }

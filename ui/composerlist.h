@@ -38,6 +38,9 @@ class ComposerList : public QObject {
     int FromSelected(TFrmIndex& index, TReplyKind kind,
                      const std::optional<std::string>& dropTo = std::nullopt);
     const std::vector<std::unique_ptr<ComposerWindow>>& Windows() const { return windows_; }
+    // The mini address list a composer's To, Cc or Bcc button links to it, and the end of that.
+    std::function<void(QWidget*)> LinkAddressList;
+    std::function<void(QWidget*)> UnlinkAddressList;
 
   private:
     ComposerWindow* Make(TComposerMode mode);

@@ -35,6 +35,7 @@
 #include "compose/composerplace.h"
 #include "compose/tip.h"
 #include "ui/actions.h"
+#include "ui/addressdrop.h"
 #include "ui/chooseaddress.h"
 #include "ui/qtext.h"
 #include "ui/qtplatform.h"
@@ -158,11 +159,15 @@ void ComposerWindow::BuildWidgets() {
         button->setAccessibleName(field->accessibleName() + " addresses");
         button->setToolTip("Focus the field; the mini address list fills it");
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QPushButton::clicked, field, [field] { field->setFocus(); });
+        connect(button, &QPushButton::clicked, this, [this, field] {
+            field->setFocus();
+            if (LinkAddressList) LinkAddressList(this);
+        });
         header->addWidget(button, row, 0);
         header->addWidget(field, row, 1, 1, 3);
         field->installEventFilter(this);
         field->viewport()->installEventFilter(this);
+        AcceptAddressDrops(field);
         connect(field, &QPlainTextEdit::textChanged, this,
                 [this, field] { FitAddressField(field); });
         FitAddressField(field);
@@ -827,6 +832,7 @@ void ComposerWindow::closeEvent(QCloseEvent* event) {
         main_.Transfer().ErrorLevel(2, std::string("Cannot save the settings: ") + e.what());
     }
     platform_.RemoveTip();
+    if (UnlinkAddressList) UnlinkAddressList(this);
     event->accept();
     if (Closed) Closed(this);
 }

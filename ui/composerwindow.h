@@ -54,6 +54,9 @@ class ComposerWindow : public QMainWindow, public TComposerView, public TOpenWin
     std::function<void(ComposerWindow*)> Closed;
     // A message was written into a mailbox (queued in Out, filed in Sent or Out).
     std::function<void()> MessageFiled;
+    // The To, Cc and Bcc buttons link the mini address list to this window; closing ends it.
+    std::function<void(QWidget*)> LinkAddressList;
+    std::function<void(QWidget*)> UnlinkAddressList;
 
     // --- the parts, for the keyboard, the tests and the screen shots ---
     QAction* Action(const QString& name) const;

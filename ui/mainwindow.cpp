@@ -208,6 +208,8 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
         command->trigger();
     });
     composers_ = std::make_unique<ComposerList>(main_, platform_, [this] { RefreshList(); });
+    composers_->LinkAddressList = [this](QWidget* w) { miniList_->LinkComposer(w); };
+    composers_->UnlinkAddressList = [this](QWidget* w) { miniList_->UnlinkComposer(w); };
 
     BuildActions();
     BuildMenus();

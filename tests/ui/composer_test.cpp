@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTcpSocket>
 #include <QTest>
@@ -26,6 +27,7 @@
 #include "ui/composerlist.h"
 #include "ui/composerwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/minilist.h"
 #include "ui/qtplatform.h"
 #include "ui/windows.h"
 
@@ -319,6 +321,11 @@ void ComposerTest::FieldsCaptionAbandonTipAndCascade() {
     QCOMPARE(second->windowTitle(), QString("New, Plans"));
     QCOMPARE(window.Main().OpenWindows().MenuCaptions().back(), std::string("New, Plans"));
 
+    // The Cc button takes the keyboard to Cc and links the mini address list to the window.
+    QTest::mouseClick(second->findChild<QPushButton*>("ccFieldButton"), Qt::LeftButton);
+    QTRY_VERIFY(second->CcField()->hasFocus());
+    QVERIFY(window.MiniList()->Link().Linked() != nullptr);
+
     // Typed text is guarded: the first close shows the tip, a second one closes.
     QVERIFY(!second->close());
     QVERIFY(second->isVisible());
@@ -326,6 +333,7 @@ void ComposerTest::FieldsCaptionAbandonTipAndCascade() {
     QVERIFY(second->close());
     QTRY_COMPARE(window.Composers().Windows().size(), 1u);
     QCOMPARE(window.Main().OpenWindows().Items().size(), 1u);
+    QVERIFY(window.MiniList()->Link().Linked() == nullptr);
     // Nothing typed in the first: it closes at once.
     QVERIFY(first->close());
     QTRY_VERIFY(window.Composers().Windows().empty());
