@@ -256,6 +256,7 @@ TShownLines ExtractForView(const fs::path& mbx, int number) {
     ExtractHeaders(shown.headers, lines);
     StripMsgTop(lines);
     shown.body = std::move(lines);
+    shown.number = number;
     return shown;
 }
 

@@ -65,6 +65,7 @@ void EmptyTrash(const std::filesystem::path& mailFolder);
 struct TShownLines {
     std::vector<std::string> headers;
     std::vector<std::string> body;
+    int number = -1;  // the message's number in its mailbox
 };
 TShownLines ExtractForView(const std::filesystem::path& mbx, int number);
 // The same for a message of a window, read under the mailbox's lock after checking that the

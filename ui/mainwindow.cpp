@@ -229,7 +229,11 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     autoCheck_.start(1000);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The separate message views go first: they leave the open windows list of the core,
+    // which goes before the widgets the window owns.
+    qDeleteAll(findChildren<MessageWindow*>(Qt::FindDirectChildrenOnly));
+}
 
 QAction* MainWindow::Action(const QString& name) const {
     const auto found = actions_.find(name);
@@ -992,6 +996,7 @@ void MainWindow::RemoveTip() {
 
 void MainWindow::ShowMessageLines(const TShownLines& message) {
     pane_->Msg().WriteMessage(message.headers, message.body);
+    pane_->Msg().Number = message.number;
 }
 
 void MainWindow::OpenMessageWindow(const TShownLines& message, int number) {

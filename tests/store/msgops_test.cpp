@@ -92,6 +92,7 @@ TEST(MessageOps, ViewAndClipboardTextsOfMessages) {
     const TShownLines shown = ExtractForView(dir / "Box.mbx", 1);
     EXPECT_EQ(shown.headers, (std::vector<std::string>{"From a", "Subject: one", "Status: U"}));
     EXPECT_EQ(shown.body, std::vector<std::string>{"body"});
+    EXPECT_EQ(shown.number, 1);
     EXPECT_THROW(ExtractForView(dir / "Box.mbx", 3), EIndexInvalid);
 
     TFrmIndex box = test::Rebuilt(dir.path(), "Box");

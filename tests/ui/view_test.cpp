@@ -225,10 +225,19 @@ void ViewTest::MessageOpensInAWindowOfItsOwn() {
     const IniFile ini(home / "kivo.ini");
     QCOMPARE(ini.ReadInteger("Position", "OtherLeft", 0), closedAt.x());
     QCOMPARE(ini.ReadInteger("Position", "OtherWidth", 0), closedAt.width());
+    QCOMPARE(window.Pane()->Msg().Number, window.Main().MainIndex().Row(0).Number);
     // Closing the main window closes the rest.
     window.close();
     QTRY_COMPARE(window.findChildren<MessageWindow*>().size(), 0);
     QVERIFY(window.Main().OpenWindows().Items().empty());
+
+    // A main window that goes while a view window is open takes it along.
+    MainWindow again(ProgramFolder{folder.home}, folder.platform);
+    again.Start({});
+    ClickRow(again.List(), 1);
+    again.List()->setFocus();
+    QTest::keyClick(again.List(), Qt::Key_Return);
+    QCOMPARE(again.findChildren<MessageWindow*>().size(), 1);
 }
 
 void ViewTest::HostileMessageShowsWhatItCan() {
