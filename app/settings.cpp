@@ -45,6 +45,9 @@ class CheckedIni {
         Check(section, key, ini_.ReadColour(section, key, 0) != ini_.ReadColour(section, key, 1));
         return ini_.ReadColour(section, key, fallback);
     }
+    bool ValueExists(std::string_view section, std::string_view key) const {
+        return ini_.ValueExists(section, key);
+    }
     std::optional<int> ReadOptional(std::string_view section, std::string_view key) const {
         int value = 0;
         if (ParseInt(ini_.ReadString(section, key, ""), value)) return value;
@@ -148,6 +151,7 @@ void ReadPosition(const CheckedIni& ini, TScreen screen, TPositionSettings& q) {
     q.Restore = ini.ReadInteger(kPosition, "Restore", q.Restore);
     for (std::size_t i = 0; i < q.Col.size(); ++i) {
         q.Col[i] = ini.ReadInteger(kPosition, kColumnKeys[i], q.Col[i]);
+        if (ini.ValueExists(kPosition, kColumnKeys[i])) q.ColSaved = true;
     }
     q.IndexHeight = ini.ReadOptional(kPosition, "IndexHeight");
     q.Maximized = ini.ReadBool(kPosition, "Maximized", q.Maximized);

@@ -102,6 +102,9 @@ struct TPositionSettings {
     int Restore = 150;
     std::optional<int> IndexHeight;  // unset: half the message area's height - 40
     std::array<int, 6> Col = {150, 100, 80, 40, 80, 50};  // Subject, From, Date, Size, To, Priority
+    // The file held column widths: the user's own. Without them the window may fit the
+    // columns to its font instead of the defaults above.
+    bool ColSaved = false;
     std::string MbxDocked = "DL";
     std::string AdrDocked = "DL";
     int MbxAlign = 0;

@@ -39,6 +39,7 @@ class IndexModel : public QAbstractTableModel {
     void RowChanged(int row);
 
     TFrmIndex& Index() { return index_; }
+    const QFont& ListFont() const { return font_; }
     // The picture of an icon number (0..15).
     static QIcon IconOf(int icon);
 

@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "addressbook/contactdrag.h"
 #include "store/KivoIndex.h"
@@ -44,6 +49,26 @@ MailboxTree::MailboxTree(TFrmMailboxes& tree, TFrmIndex& mainIndex, QWidget* par
     setAcceptDrops(true);
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DropOnly);
+    // Names are edited by the Rename command (F2) and after New; a click opens.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (!filling_) tree_.Select(NodeOf(current));
+    });
+    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
+        if (!filling_) Renamed(item);
+    });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (TMailboxNode* node = NodeOf(item); node && node->IsFolder()) {
+            node->Icon = niFolderExpanded;
+            item->setIcon(0, NodeIcon(niFolderExpanded));
+        }
+    });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+        if (TMailboxNode* node = NodeOf(item); node && node->IsFolder()) {
+            node->Icon = niFolder;
+            item->setIcon(0, NodeIcon(niFolder));
+        }
+    });
     connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         TMailboxNode* node = NodeOf(item);
         bool opened = false;
@@ -59,11 +84,102 @@ MailboxTree::MailboxTree(TFrmMailboxes& tree, TFrmIndex& mainIndex, QWidget* par
 }
 
 void MailboxTree::Rebuild() {
+    // The items point at the nodes Init replaces: they go first.
+    filling_ = true;
+    clear();
+    filling_ = false;
     tree_.Init();
     tree_.RevealOpenMailbox();
+    ShowNodes(tree_.Selected());
+    expandAll();
+}
+
+void MailboxTree::ShowNodes(const TMailboxNode* current) {
+    filling_ = true;
     clear();
     AddItems(nullptr, tree_.TopLevel());
-    expandAll();
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        const TMailboxNode* node = NodeOf(*it);
+        if (node->Icon == niFolderExpanded) (*it)->setExpanded(true);
+        if (node == current) setCurrentItem(*it);
+    }
+    filling_ = false;
+    tree_.Select(NodeOf(currentItem()));
+}
+
+void MailboxTree::StartEditing(TMailboxNode* node) {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (NodeOf(*it) != node) continue;
+        setCurrentItem(*it);
+        scrollToItem(*it);
+        editItem(*it, 0);
+        return;
+    }
+}
+
+void MailboxTree::NewMailbox() {
+    TMailboxNode* node = nullptr;
+    if (!Guard([&] { node = tree_.NewMailbox(); }) || !node) return;
+    ShowNodes(node);
+    StartEditing(node);
+}
+
+void MailboxTree::NewFolder() {
+    TMailboxNode* node = nullptr;
+    if (!Guard([&] { node = tree_.NewFolder(); }) || !node) return;
+    ShowNodes(node);
+    StartEditing(node);
+}
+
+void MailboxTree::RenameSelected() {
+    if (TMailboxNode* node = NodeOf(currentItem())) StartEditing(node);
+}
+
+void MailboxTree::Renamed(QTreeWidgetItem* item) {
+    TMailboxNode* node = NodeOf(item);
+    if (!node) return;
+    const std::string text = FromQ(item->text(0));
+    if (text == node->Text) return;
+    const std::string open = mainIndex_.MailboxName;
+    Guard([&] { tree_.Rename(node, text); });
+    // The item shows the node's final name (the old one after a refusal).
+    filling_ = true;
+    item->setText(0, ToQ(node->Text));
+    item->setData(0, Qt::AccessibleTextRole, ToQ(node->Text));
+    filling_ = false;
+    if (mainIndex_.MailboxName != open) emit OpenMailboxChanged();
+}
+
+void MailboxTree::DeleteSelected() {
+    TMailboxNode* node = NodeOf(currentItem());
+    if (!node) return;
+    tree_.Select(node);
+    const std::string open = mainIndex_.MailboxName;
+    TMailboxNode* parent = node->Parent;
+    Guard([&] { tree_.DeleteSelected(); });
+    // The node may be gone: the items are made again from the nodes left.
+    ShowNodes(tree_.Selected() ? tree_.Selected() : parent);
+    if (mainIndex_.MailboxName != open) emit OpenMailboxChanged();
+}
+
+void MailboxTree::Refresh() {
+    Rebuild();
+}
+
+void MailboxTree::keyPressEvent(QKeyEvent* event) {
+    if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Delete) {
+            DeleteSelected();
+            return;
+        }
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void MailboxTree::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction("&Refresh", this, &MailboxTree::Refresh);
+    menu.exec(event->globalPos());
 }
 
 void MailboxTree::AddItems(QTreeWidgetItem* parent,
@@ -74,6 +190,7 @@ void MailboxTree::AddItems(QTreeWidgetItem* parent,
         item->setIcon(0, NodeIcon(node->Icon));
         item->setData(0, kNodeRole, QVariant::fromValue(static_cast<void*>(node.get())));
         item->setData(0, Qt::AccessibleTextRole, ToQ(node->Text));
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
         if (node->Icon == niOpenMailbox) {
             QFont bold = item->font(0);
             bold.setBold(true);
@@ -97,9 +214,10 @@ QTreeWidgetItem* MailboxTree::ItemOf(const QString& relPath) const {
     return nullptr;
 }
 
-void MailboxTree::DropMessagesOn(TMailboxNode* node, bool copy) {
-    if (!node || node->IsFolder() || mainIndex_.SelectedRows().empty()) return;
-    if (Guard([&] { tree_.DropMessages(mainIndex_, node, copy); })) emit MessagesDropped();
+void MailboxTree::DropMessagesOn(TMailboxNode* node, bool copy, TFrmIndex* source) {
+    TFrmIndex& from = source ? *source : mainIndex_;
+    if (!node || node->IsFolder() || from.SelectedRows().empty()) return;
+    if (Guard([&] { tree_.DropMessages(from, node, copy); })) emit MessagesDropped();
 }
 
 TMailboxNode* MailboxTree::DropContactOn(const TContactDrag& drag, TMailboxNode* node) {
@@ -165,7 +283,36 @@ void MailboxTree::dropEvent(QDropEvent* event) {
     // The list refreshes itself from the drop; the view must not remove rows of its own.
     event->setDropAction(Qt::IgnoreAction);
     event->accept();
-    DropMessagesOn(node, copy);
+    DropMessagesOn(node, copy, SourceIndex ? SourceIndex(event->source()) : nullptr);
+}
+
+MailboxPane::MailboxPane(TFrmMailboxes& tree, TFrmIndex& mainIndex, QWidget* parent)
+    : QWidget(parent) {
+    setObjectName("mailboxPane");
+    tree_ = new MailboxTree(tree, mainIndex, this);
+    auto* newMailbox = new QPushButton("New Mailbox", this);
+    newMailbox->setObjectName("newMailboxButton");
+    auto* deleteMailbox = new QPushButton("Delete Mailbox", this);
+    deleteMailbox->setObjectName("deleteMailboxButton");
+    auto* newFolder = new QPushButton(
+        QApplication::style()->standardIcon(QStyle::SP_FileDialogNewFolder), QString(), this);
+    newFolder->setObjectName("newFolderButton");
+    newFolder->setAccessibleName("New Folder");
+    newFolder->setToolTip("New Folder");
+    connect(newMailbox, &QPushButton::clicked, tree_, &MailboxTree::NewMailbox);
+    connect(deleteMailbox, &QPushButton::clicked, tree_, &MailboxTree::DeleteSelected);
+    connect(newFolder, &QPushButton::clicked, tree_, &MailboxTree::NewFolder);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(2, 2, 2, 2);
+    buttons->addWidget(newMailbox, 1);
+    buttons->addWidget(deleteMailbox, 1);
+    buttons->addWidget(newFolder);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tree_, 1);
+    layout->addLayout(buttons);
+    setFocusProxy(tree_);
 }
 
 }  // namespace kivo::ui

@@ -33,7 +33,9 @@
 #include "ui/actions.h"
 #include "ui/addressbookwindow.h"
 #include "ui/composerlist.h"
+#include "ui/findwindow.h"
 #include "ui/indexmodel.h"
+#include "ui/indexpane.h"
 #include "ui/mailboxtree.h"
 #include "ui/messagepane.h"
 #include "ui/messageview.h"
@@ -114,49 +116,15 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     setAccessibleName("Kivo");
     setWindowIcon(TrayPicture("TRAYICON_0"));
 
-    model_ = new IndexModel(main_.MainIndex(), this);
-    list_ = new QTableView(this);
-    list_->setObjectName("messageList");
-    list_->setAccessibleName("Messages");
-    list_->setModel(model_);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setDragEnabled(true);
-    list_->setDragDropMode(QAbstractItemView::DragOnly);
-    list_->setDefaultDropAction(Qt::MoveAction);
-    list_->setShowGrid(false);
-    list_->setWordWrap(false);
-    list_->setTabKeyNavigation(false);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->verticalHeader()->hide();
-    // Every row as high as the font: the list never measures its rows.
-    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list_->horizontalHeader()->setSectionsClickable(true);
-    list_->horizontalHeader()->setHighlightSections(false);
-    list_->horizontalHeader()->setStretchLastSection(true);
+    listPane_ = new IndexPane(main_.MainIndex(), this);
+    model_ = listPane_->Model();
+    list_ = listPane_->List();
     list_->installEventFilter(this);
-    connect(list_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        main_.MainIndex().SortByColumn(static_cast<TIndexColumn>(column));
-        RefreshList();
+    connect(listPane_, &IndexPane::SelectionChanged, this, [this] { showTimer_.start(); });
+    connect(listPane_, &IndexPane::FilterApplied, this, [this] {
+        main_.UpdateMessageCount();
+        Action("selectTagged")->setEnabled(main_.MainIndex().FilterActive());
     });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                if (syncing_) return;
-                TFrmIndex& index = main_.MainIndex();
-                for (const QItemSelectionRange& r : deselected) {
-                    for (int row = r.top(); row <= r.bottom(); ++row) index.SetSelected(row, false);
-                }
-                for (const QItemSelectionRange& r : selected) {
-                    for (int row = r.top(); row <= r.bottom(); ++row) index.SetSelected(row, true);
-                }
-                showTimer_.start();
-            });
-    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (syncing_) return;
-                main_.MainIndex().SetFocused(current.row());
-                showTimer_.start();
-            });
     showTimer_.setSingleShot(true);
     showTimer_.setInterval(0);
     connect(&showTimer_, &QTimer::timeout, this, &MainWindow::ShowFocusedMessage);
@@ -167,7 +135,9 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     connect(pane_, &MessagePane::Written, this,
             [this] { Action("viewAttachments")->setEnabled(pane_->Msg().ViewAttachEnabled()); });
     connect(list_, &QAbstractItemView::doubleClicked, this, [this] { OpenFocusedMessage(); });
-    tree_ = new MailboxTree(mailboxes_, main_.MainIndex(), this);
+    treePane_ = new MailboxPane(mailboxes_, main_.MainIndex(), this);
+    tree_ = treePane_->Tree();
+    connect(tree_, &MailboxTree::OpenMailboxChanged, this, &MainWindow::RefreshList);
     tree_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
     autoScripts_ = std::make_unique<TAutoScriptWriter>(ScriptPathsOf(folder), platform_);
     tree_->Scripts = autoScripts_.get();
@@ -184,10 +154,10 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     area_ = new QSplitter(Qt::Vertical, this);
     area_->setObjectName("messageArea");
     area_->setChildrenCollapsible(false);
-    area_->addWidget(list_);
+    area_->addWidget(listPane_);
     area_->addWidget(pane_);
     outer_ = new QSplitter(Qt::Horizontal, this);
-    outer_->addWidget(tree_);
+    outer_->addWidget(treePane_);
     outer_->addWidget(area_);
     outer_->setStretchFactor(1, 1);
     setCentralWidget(outer_);
@@ -210,6 +180,13 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     composers_ = std::make_unique<ComposerList>(main_, platform_, [this] { RefreshList(); });
     composers_->LinkAddressList = [this](QWidget* w) { miniList_->LinkComposer(w); };
     composers_->UnlinkAddressList = [this](QWidget* w) { miniList_->UnlinkComposer(w); };
+    findWindow_ = new FindWindow(folder.MailFolder(), main_, mailboxes_, platform_,
+                                 main_.Transfer().Timer, this);
+    findWindow_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
+    connect(findWindow_, &FindWindow::ResultsOpened, this, [this] {
+        tree_->Rebuild();
+        RefreshList();
+    });
 
     BuildActions();
     BuildMenus();
@@ -233,6 +210,12 @@ MainWindow::~MainWindow() {
     // The separate message views go first: they leave the open windows list of the core,
     // which goes before the widgets the window owns.
     qDeleteAll(findChildren<MessageWindow*>(Qt::FindDirectChildrenOnly));
+    // The windows read and change the core objects held as members of this one, and Qt
+    // would delete them as children only after those members are gone: a list's selection
+    // or a tree's current item telling the core of its end would write into freed memory.
+    delete findWindow_;
+    delete progressWindow_;
+    delete outer_;  // the mailbox tree, the message list and the message view
 }
 
 QAction* MainWindow::Action(const QString& name) const {
@@ -312,15 +295,24 @@ void MainWindow::BuildActions() {
     }
     connect(AddAction("deleteMessage", "&Delete Message", {}), &QAction::triggered, this,
             &MainWindow::DeleteSelected);
-    AddAction("find", "&Find Messages...", QKeySequence("Ctrl+F"))->setEnabled(false);
+    connect(AddAction("find", "&Find Messages...", QKeySequence("Ctrl+F")), &QAction::triggered,
+            this, [this] {
+                if (storeBusy_ > 0) return;
+                findWindow_->Open();
+                findWindow_->show();
+                findWindow_->raise();
+                findWindow_->activateWindow();
+            });
 
     connect(AddAction("mailboxes", "&Mailboxes...", QKeySequence("F8")), &QAction::triggered, this,
             [this] {
-                tree_->setVisible(true);
+                treePane_->setVisible(true);
                 tree_->setFocus();
             });
-    AddAction("renameMailbox", "&Rename Mailbox", QKeySequence("F2"))->setEnabled(false);
-    AddAction("newMailbox", "New Mail&box", {})->setEnabled(false);
+    connect(AddAction("renameMailbox", "&Rename Mailbox", QKeySequence("F2")), &QAction::triggered,
+            this, [this] { tree_->RenameSelected(); });
+    connect(AddAction("newMailbox", "New Mail&box", {}), &QAction::triggered, this,
+            [this] { tree_->NewMailbox(); });
     connect(AddAction("openMailbox", "&Open Mailbox", {}), &QAction::triggered, this, [this] {
         if (QTreeWidgetItem* item = tree_->currentItem()) emit tree_->itemActivated(item, 0);
     });
@@ -572,11 +564,15 @@ void MainWindow::Start(std::span<const std::string> args) {
     toolbar_->setVisible(settings.Program.ShowToolbar);
     Action("fastRead")->setChecked(main_.MessageArea().FastRead());
     Action("viewAttachments")->setChecked(settings.Mail.ViewAttach);
-    SetColumnWidths(settings.Position.Col);
     tree_->Rebuild();
     miniList_->Init(main_.Folder().AddressFile());
     miniList_->Place(MiniListPlace(settings.Position), *this);
     ApplyLook();
+    if (settings.Position.ColSaved) {
+        SetColumnWidths(settings.Position.Col);
+    } else {
+        listPane_->FitDefaultWidths();
+    }
     RefreshList();
     list_->setFocus();
     // The message area has its size once the window is laid out.
@@ -634,37 +630,21 @@ void MainWindow::LayOutArea() {
         const int indexHeight =
             area.IndexMin() ? list_->horizontalHeader()->height() + TMessageArea::kCollapsedExtra
                             : std::clamp(area.IndexHeight(), 40, std::max(40, total - 40));
-        const bool indexFirst = area_->widget(0) == list_;
+        const bool indexFirst = area_->widget(0) == listPane_;
         area_->setSizes(indexFirst ? QList<int>{indexHeight, total - indexHeight}
                                    : QList<int>{total - indexHeight, indexHeight});
     }
 }
 
 void MainWindow::RefreshList() {
-    model_->Reload();
-    SyncSelectionToView();
+    listPane_->Reload();
+    if (QAction* tagged = Action("selectTagged"))
+        tagged->setEnabled(main_.MainIndex().FilterActive());
     main_.UpdateMessageCount();
 }
 
 void MainWindow::SyncSelectionToView() {
-    syncing_ = true;
-    const TFrmIndex& index = main_.MainIndex();
-    QItemSelection selection;
-    const std::vector<int> rows = index.SelectedRows();
-    for (std::size_t k = 0; k < rows.size();) {
-        std::size_t end = k;
-        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1) ++end;
-        selection.select(model_->index(rows[k], 0), model_->index(rows[end], 5));
-        k = end + 1;
-    }
-    QItemSelectionModel* sm = list_->selectionModel();
-    sm->select(selection, QItemSelectionModel::ClearAndSelect);
-    const int focused = index.Focused();
-    if (focused >= 0 && focused < index.RowCount()) {
-        sm->setCurrentIndex(model_->index(focused, 0), QItemSelectionModel::NoUpdate);
-        list_->scrollTo(model_->index(focused, 0));
-    }
-    syncing_ = false;
+    listPane_->SyncSelectionToView();
 }
 
 bool MainWindow::StoreOperation(const std::function<void()>& operation) {
@@ -953,8 +933,8 @@ void MainWindow::DockWindows(int dockAlign) {
     // 0 index on top, 1 index left, 2 index below, 3 index right.
     area_->setOrientation(dockAlign == 1 || dockAlign == 3 ? Qt::Horizontal : Qt::Vertical);
     const bool indexFirst = dockAlign == 0 || dockAlign == 1;
-    area_->insertWidget(0, indexFirst ? static_cast<QWidget*>(list_) : pane_);
-    area_->insertWidget(1, indexFirst ? static_cast<QWidget*>(pane_) : list_);
+    area_->insertWidget(0, indexFirst ? static_cast<QWidget*>(listPane_) : pane_);
+    area_->insertWidget(1, indexFirst ? static_cast<QWidget*>(pane_) : listPane_);
 }
 
 void MainWindow::ShowMainWindow() {

@@ -31,7 +31,10 @@ namespace kivo::ui {
 
 class AddressBookWindow;
 class ComposerList;
+class FindWindow;
 class IndexModel;
+class IndexPane;
+class MailboxPane;
 class MailboxTree;
 class MiniAddressList;
 class MessagePane;
@@ -55,11 +58,13 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // --- the parts, for the keyboard, the tests and the screen shots ---
     QTableView* List() const { return list_; }
     IndexModel* Model() const { return model_; }
+    IndexPane* ListPane() const { return listPane_; }
     MailboxTree* Tree() const { return tree_; }
     MessageView* View() const { return view_; }
     MessagePane* Pane() const { return pane_; }
     ProgressWindow* Progress() const { return progressWindow_; }
     ScriptsWindow* Scripts() const { return scriptsWindow_; }
+    FindWindow* Find() const { return findWindow_; }
     QLabel* StatusPanel(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
     QProgressBar* ProgressBar() const { return progressBar_; }
     QAction* Action(const QString& name) const;
@@ -159,8 +164,10 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     TFrmMain main_;
     TWindowMailRuns runs_;
     TFrmMailboxes mailboxes_;
+    IndexPane* listPane_ = nullptr;
     IndexModel* model_ = nullptr;
     QTableView* list_ = nullptr;
+    MailboxPane* treePane_ = nullptr;
     MailboxTree* tree_ = nullptr;
     MessagePane* pane_ = nullptr;
     MessageView* view_ = nullptr;
@@ -170,6 +177,7 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     PrivacySheet* privacySheet_ = nullptr;
     QToolButton* privacyPanel_ = nullptr;
     ScriptsWindow* scriptsWindow_ = nullptr;
+    FindWindow* findWindow_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     std::array<QLabel*, 4> panels_{};
     QProgressBar* progressBar_ = nullptr;
@@ -185,7 +193,6 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QTimer showTimer_;
     int newMailNotices_ = 0;
     int busyCursor_ = 0;
-    bool syncing_ = false;
     // A store operation runs: it holds mailbox locks and lets events run, so the events it
     // lets through must not start another one on the same files.
     int storeBusy_ = 0;

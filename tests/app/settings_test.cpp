@@ -33,6 +33,7 @@ TEST_F(Settings, MissingFileGivesDefaultsAndMakesTheAttachmentFolder) {
     EXPECT_EQ(s.Program.Opened, "In");
     EXPECT_EQ(s.Program.MessageFontColor, 0x80000008u);
     EXPECT_EQ(s.Position.Col, (std::array<int, 6>{150, 100, 80, 40, 80, 50}));
+    EXPECT_FALSE(s.Position.ColSaved);                 // the window fits the columns to its font
     EXPECT_FALSE(s.Position.IndexHeight.has_value());  // the window works it out
 }
 
@@ -136,6 +137,7 @@ TEST_F(Settings, TypedKeysAreReadWithTheirRules) {
     EXPECT_TRUE(s.Position.IndexMin);
     EXPECT_FALSE(s.Position.MessageMin);
     EXPECT_EQ(s.Position.Col[3], 61);
+    EXPECT_TRUE(s.Position.ColSaved);
     EXPECT_EQ(s.Position.IndexHeight, 222);
     EXPECT_EQ(s.Position.MbxDocked, "F");
 }
@@ -161,6 +163,7 @@ TEST_F(Settings, RoundTripKeepsOtherSectionsAndKeys) {
     s.Program.TagColor = 0x80000012;
     s.Position.IndexHeight = 200;
     s.Position.Col[5] = 77;
+    s.Position.ColSaved = true;  // the widths are in the file from now on
     IniFile out(ini());
     SaveIni(s, out);
     out.UpdateFile();

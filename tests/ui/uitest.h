@@ -1,6 +1,7 @@
 #pragma once
-// What the window tests share: a platform that records what the desktop would open, reading
-// the text of a web page, running the program's own script on it, and clicking a list row.
+// What the window tests share: waiting for a condition, a platform that records what the desktop
+// would open, reading the text of a web page, running the program's own script on it, and clicking
+// a list row.
 
 #include <QAbstractItemView>
 #include <QTest>
@@ -22,6 +23,12 @@ class RecordingPlatform : public QtPlatform {
     }
     std::vector<std::string> opened;
 };
+
+// Lets events run until `done` holds or `ms` have passed; whether it held.
+template <typename Done>
+bool WaitFor(Done done, int ms = 20000) {
+    return QTest::qWaitFor(done, ms);
+}
 
 inline QString PlainText(QWebEnginePage* page) {
     QString text;

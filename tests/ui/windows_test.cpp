@@ -58,11 +58,6 @@ void MakeFolder(const fs::path& home) {
     test::WriteFile(home / "Mail" / "Work.mbx", "");
 }
 
-template <typename Done>
-bool WaitFor(Done done, int ms = 20000) {
-    return QTest::qWaitFor(done, ms);
-}
-
 }  // namespace
 
 class WindowsTest : public QObject {

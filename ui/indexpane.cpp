@@ -1,0 +1,195 @@
+#include "ui/indexpane.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "ui/indexmodel.h"
+#include "ui/qtext.h"
+
+namespace kivo::ui {
+
+IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index_(index) {
+    setObjectName("indexPane");
+    model_ = new IndexModel(index_, this);
+    list_ = new QTableView(this);
+    list_->setObjectName("messageList");
+    list_->setAccessibleName("Messages");
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setDragEnabled(true);
+    list_->setDragDropMode(QAbstractItemView::DragOnly);
+    list_->setDefaultDropAction(Qt::MoveAction);
+    list_->setShowGrid(false);
+    list_->setWordWrap(false);
+    list_->setTabKeyNavigation(false);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->verticalHeader()->hide();
+    // Every row as high as the font: the list never measures its rows.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* header = list_->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    // The columns keep the widths they are given; the space left over stays empty rather than
+    // widening Priority.
+    header->setStretchLastSection(false);
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
+        index_.SortByColumn(static_cast<TIndexColumn>(column));
+        model_->Reload();
+        SyncSelectionToView();
+    });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (syncing_) return;
+                for (const QItemSelectionRange& r : deselected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row)
+                        index_.SetSelected(row, false);
+                }
+                for (const QItemSelectionRange& r : selected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row) index_.SetSelected(row, true);
+                }
+                emit SelectionChanged();
+            });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (syncing_) return;
+                index_.SetFocused(current.row());
+                emit SelectionChanged();
+            });
+
+    // The title panel: the mailbox's name, and at its right the Show controls.
+    auto* title = new QWidget(this);
+    title->setObjectName("indexTitle");
+    auto* mailbox = new QLabel("Mailbox:", title);
+    name_ = new QLabel(title);
+    name_->setObjectName("mailboxName");
+    name_->setAccessibleName("Mailbox");
+    QFont bold = name_->font();
+    bold.setBold(true);
+    name_->setFont(bold);
+    auto* show = new QLabel("Show", title);
+    criterion_ = new QComboBox(title);
+    criterion_->setObjectName("showCriterion");
+    criterion_->setAccessibleName("Show");
+    for (int k = 0; k < kShowCriterionCount; ++k) criterion_->addItem(ToQ(ShowCriterionText(k)));
+    show->setBuddy(criterion_);
+    auto* containing = new QLabel("containing", title);
+    text_ = new QLineEdit(title);
+    text_->setObjectName("showText");
+    text_->setAccessibleName("containing");
+    containing->setBuddy(text_);
+    go_ = new QPushButton("Go!", title);
+    go_->setObjectName("showGo");
+    go_->setAccessibleName("Go!");
+    hideRest_ = new QCheckBox("Hide rest", title);
+    hideRest_->setObjectName("hideRest");
+    hideRest_->setAccessibleName("Hide rest");
+    auto* row = new QHBoxLayout(title);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(mailbox);
+    row->addWidget(name_);
+    row->addStretch(1);
+    row->addWidget(show);
+    row->addWidget(criterion_);
+    row->addWidget(containing);
+    row->addWidget(text_);
+    row->addWidget(go_);
+    row->addWidget(hideRest_);
+    text_->setMinimumWidth(QFontMetrics(text_->font()).averageCharWidth() * 14);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(title);
+    layout->addWidget(list_, 1);
+    setFocusProxy(list_);
+
+    connect(go_, &QPushButton::clicked, this, &IndexPane::ApplyFilter);
+    connect(text_, &QLineEdit::returnPressed, this, &IndexPane::ApplyFilter);
+    connect(criterion_, &QComboBox::activated, this, &IndexPane::ApplyFilter);
+    connect(hideRest_, &QCheckBox::clicked, this, &IndexPane::ApplyFilter);
+    // Leaving the text field applies what was typed.
+    text_->installEventFilter(this);
+    UpdateTitle();
+}
+
+bool IndexPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == text_ && event->type() == QEvent::FocusOut &&
+        FromQ(text_->text()) != index_.ShowText() && index_.FilterActive()) {
+        ApplyFilter();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void IndexPane::ApplyFilter() {
+    index_.ApplyFilter(criterion_->currentIndex(), FromQ(text_->text()), hideRest_->isChecked());
+    Reload();
+    emit FilterApplied();
+}
+
+void IndexPane::Reload() {
+    model_->Reload();
+    SyncSelectionToView();
+    UpdateTitle();
+}
+
+void IndexPane::UpdateTitle() {
+    name_->setText(ToQ(index_.MailboxName));
+    // The filter's settings stay across mailboxes; the controls show them.
+    if (criterion_->currentIndex() != index_.Criterion()) {
+        criterion_->setCurrentIndex(index_.Criterion());
+    }
+    if (FromQ(text_->text()) != index_.ShowText() && !text_->hasFocus()) {
+        text_->setText(ToQ(index_.ShowText()));
+    }
+    hideRest_->setChecked(index_.HideRest());
+    text_->setEnabled(ShowCriterionTakesText(criterion_->currentIndex()));
+}
+
+void IndexPane::SyncSelectionToView() {
+    syncing_ = true;
+    QItemSelection selection;
+    const std::vector<int> rows = index_.SelectedRows();
+    for (std::size_t k = 0; k < rows.size();) {
+        std::size_t end = k;
+        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1) ++end;
+        selection.select(model_->index(rows[k], 0), model_->index(rows[end], 5));
+        k = end + 1;
+    }
+    QItemSelectionModel* sm = list_->selectionModel();
+    sm->select(selection, QItemSelectionModel::ClearAndSelect);
+    const int focused = index_.Focused();
+    if (focused >= 0 && focused < index_.RowCount()) {
+        sm->setCurrentIndex(model_->index(focused, 0), QItemSelectionModel::NoUpdate);
+        list_->scrollTo(model_->index(focused, 0));
+    }
+    syncing_ = false;
+}
+
+void IndexPane::FitDefaultWidths() {
+    // What the columns must hold in the list's font: a whole date, a sender's name and
+    // address, a size in bytes and the longest priority word, each with the cell's margins.
+    const QFontMetrics fm(model_->ListFont());
+    const int pad = fm.averageCharWidth() * 2 + 8;
+    const int icon = 20;
+    const std::array<int, 6> widths = {
+        fm.averageCharWidth() * 36 + icon + pad,
+        fm.horizontalAdvance("Someone Longername <someone@example.com>") * 3 / 4 + pad,
+        fm.horizontalAdvance("00/00/0000 00:00:00") + pad,
+        std::max(fm.horizontalAdvance("0000000"), fm.horizontalAdvance("Size")) + pad,
+        fm.horizontalAdvance("someone@example.com") + pad,
+        std::max(fm.horizontalAdvance("Highest"), fm.horizontalAdvance("Priority")) + pad,
+    };
+    for (int k = 0; k < 6; ++k) list_->setColumnWidth(k, widths[static_cast<std::size_t>(k)]);
+}
+
+}  // namespace kivo::ui

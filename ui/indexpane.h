@@ -1,0 +1,68 @@
+#pragma once
+// A message index window's face: the title panel ("Mailbox:" and the Show controls) over the
+// list of the index's rows. The main window docks one; a separate index window holds another.
+// Sorting, the Show filter and its tags are TFrmIndex's; the pane applies the user's choices
+// and keeps the list's selection in step with the index's.
+
+#include <QWidget>
+
+#include "store/KivoIndex.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace kivo::ui {
+
+class IndexModel;
+
+class IndexPane : public QWidget {
+    Q_OBJECT
+  public:
+    IndexPane(TFrmIndex& index, QWidget* parent = nullptr);
+
+    TFrmIndex& Index() { return index_; }
+    QTableView* List() const { return list_; }
+    IndexModel* Model() const { return model_; }
+    QComboBox* Criterion() const { return criterion_; }
+    QLineEdit* ShowText() const { return text_; }
+    QPushButton* GoButton() const { return go_; }
+    QCheckBox* HideRest() const { return hideRest_; }
+
+    // The entries changed: the rows, the title and the controls follow the index.
+    void Reload();
+    // Marks in the list the rows the index has selected and shows the focused one.
+    void SyncSelectionToView();
+    // Applies the Show controls as they stand ("Go!", Enter, the criterion, "Hide rest").
+    void ApplyFilter();
+    // The column widths of a program that never saved its own: the list's font decides, so
+    // a whole date and a sender's name show at the window's first size.
+    void FitDefaultWidths();
+
+  signals:
+    // The rows changed through the Show filter (the message count follows).
+    void FilterApplied();
+    // The user changed the selection or the focused row.
+    void SelectionChanged();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void UpdateTitle();
+
+    TFrmIndex& index_;
+    IndexModel* model_ = nullptr;
+    QTableView* list_ = nullptr;
+    QLabel* name_ = nullptr;
+    QComboBox* criterion_ = nullptr;
+    QLineEdit* text_ = nullptr;
+    QPushButton* go_ = nullptr;
+    QCheckBox* hideRest_ = nullptr;
+    bool syncing_ = false;
+};
+
+}  // namespace kivo::ui
