@@ -2,11 +2,14 @@
 // it would see them, and writes a PNG of each window and dialog into OUTDIR. Run it on a
 // display (scripts/screens.sh starts one with Xvfb).
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -18,7 +21,9 @@
 #include "tests/ui/screens_addressbook.h"
 #include "tests/ui/scriptscreens.h"
 #include "tests/ui/settingsscreens.h"
+#include "ui/findwindow.h"
 #include "ui/indexmodel.h"
+#include "ui/indexpane.h"
 #include "ui/mainwindow.h"
 #include "ui/messagepane.h"
 #include "ui/messageview.h"
@@ -121,6 +126,23 @@ int main(int argc, char** argv) {
     // Sorted by sender, a folder's mailbox open.
     list->horizontalHeader()->sectionClicked(1);
     failures += !Shoot(&window, out + "/main-sorted-by-from.png");
+
+    // The Show filter with the rest hidden, then the Find window over the main window.
+    kivo::ui::IndexPane* listPane = window.ListPane();
+    listPane->Criterion()->setCurrentIndex(kivo::scSubject);
+    listPane->ShowText()->setText("re");
+    listPane->ApplyFilter();
+    failures += !Shoot(&window, out + "/main-show-filter.png");
+    listPane->HideRest()->setChecked(true);
+    listPane->ApplyFilter();
+    failures += !Shoot(&window, out + "/main-show-filter-hide-rest.png");
+    listPane->Criterion()->setCurrentIndex(kivo::scEverything);
+    listPane->HideRest()->setChecked(false);
+    listPane->ApplyFilter();
+    window.Action("find")->trigger();
+    window.Find()->move(140, 110);
+    failures += !Shoot(window.Find(), out + "/find-window.png");
+    window.Find()->hide();
 
     window.ToggleProgressWindow();
     window.Progress()->move(120, 120);
