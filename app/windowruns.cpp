@@ -52,7 +52,7 @@ int TWindowMailRuns::CheckMail() {
     TPop3Mailbox pop(platform_);
     pop.Client().TimeOut = settings.Mail.TimeOut;
     pop.Client().MaxMessageBytes = std::int64_t{settings.Mail.MessageLimit} << 20;
-    TLogScriptHost scriptHost(feedback);
+    TLogScriptHost scriptHost(feedback, platform_, folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);
     TCheckMail check(paths, pop, filters, feedback, &platform_);
     const TCheckResult result = check.Run();
@@ -67,6 +67,13 @@ int TWindowMailRuns::CheckMail() {
     return result.stored;
 }
 
+bool TLogScriptHost::SendMessage(TmsMessage& message, std::string_view server,
+                                 std::string_view account) {
+    SendAtOnce(platform_, accountsFile_, message, server, account,
+               [this](std::string& text) { feedback_.ErrorLevel(2, text); });
+    return true;
+}
+
 int TWindowMailRuns::SendQueued(bool startedByCheck) {
     RunningMark mark(running_);
     const ProgramFolder& folder = main_.Folder();
@@ -74,7 +81,7 @@ int TWindowMailRuns::SendQueued(bool startedByCheck) {
     TmsSMTP smtp(platform_);
     smtp.TimeOut = main_.Settings().Mail.TimeOut;
     TSmtpClientSender sender(smtp);
-    TLogScriptHost scriptHost(feedback);
+    TLogScriptHost scriptHost(feedback, platform_, folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(folder), platform_, scriptHost);
     TSendQueue queue({folder.SettingsFile(), folder.AccountsFile(), folder.MailFolder()}, sender,
                      filters, feedback, &platform_);

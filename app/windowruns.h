@@ -18,14 +18,24 @@ class TFrmMain;
 // The script engine's folders and files in the program folder.
 TScriptPaths ScriptPathsOf(const ProgramFolder& folder);
 
-// A script host that writes the runs' log lines into a feedback's progress log.
+// A script host that writes the runs' log lines into a feedback's progress log and sends a
+// script's messages at once.
 class TLogScriptHost : public TScriptHost {
   public:
-    explicit TLogScriptHost(TTransferFeedback& feedback) : feedback_(feedback) {}
+    TLogScriptHost(TTransferFeedback& feedback, Platform& platform,
+                   std::filesystem::path accountsFile)
+        : feedback_(feedback), platform_(platform), accountsFile_(std::move(accountsFile)) {}
     void Log(int level, std::string_view text) override { feedback_.ErrorLevel(level, text); }
+    // Sends in a connection of its own, with the log-in of the run's current account.
+    bool SendMessage(TmsMessage& message, std::string_view server,
+                     std::string_view account) override;
+
+  protected:
+    TTransferFeedback& feedback_;
 
   private:
-    TTransferFeedback& feedback_;
+    Platform& platform_;
+    std::filesystem::path accountsFile_;
 };
 
 class TWindowMailRuns {

@@ -40,8 +40,10 @@ class TComposerOutbox {
     virtual void File(const TmsMessage& copy, std::optional<int> signatureLines, bool sent) = 0;
     // The Outgoing filters; a "D" in the message's "Status:" value discards it.
     virtual void RunOutgoing(TmsMessage& message) = 0;
-    // Delivers through the server; throws with the error text on any failure.
-    virtual void Send(TmsMessage& message, const std::string& server) = 0;
+    // Delivers through the server, logged in as the account asks; throws with the error
+    // text on any failure.
+    virtual void Send(TmsMessage& message, const std::string& server,
+                      const std::string& account) = 0;
 };
 
 // The HTML of a styled message, made from the composer's body and style state.

@@ -177,7 +177,7 @@ TSendOutcome TfrmSend::SendNow() {
         for (const std::string& file : attachments_) message_.Attachments().AddFile(file);
         view_.StatusText("Sending mail...");
         view_.ErrorLevel(1, "Sending mail via " + server_ + " SMTP server");
-        outbox_.Send(message_, server_);
+        outbox_.Send(message_, server_, account_);
     } catch (const std::exception& e) {
         failed = true;
         lastError_ = e.what();

@@ -34,10 +34,11 @@ void TMailOutbox::File(const TmsMessage& copy, std::optional<int> signatureLines
     }
 }
 
-void TMailOutbox::Send(TmsMessage& message, const std::string& server) {
+void TMailOutbox::Send(TmsMessage& message, const std::string& server, const std::string& account) {
     std::string error;
     smtp_.SetEvents({.progress = {}, .error = [&error](std::string& text) { error = text; }});
     smtp_.SetServer(server);
+    smtp_.SetAccess(SmtpAccessFor(accountsFile_, server, account));
     try {
         smtp_.SendMail(message);
     } catch (const std::exception& e) {

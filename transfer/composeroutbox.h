@@ -13,17 +13,22 @@ namespace kivo {
 
 class TMailOutbox : public TComposerOutbox {
   public:
-    TMailOutbox(std::filesystem::path mailFolder, TSmtpSender& smtp, TFilterLists& filters)
-        : mailFolder_(std::move(mailFolder)), smtp_(smtp), filters_(filters) {}
+    TMailOutbox(std::filesystem::path mailFolder, std::filesystem::path accountsFile,
+                TSmtpSender& smtp, TFilterLists& filters)
+        : mailFolder_(std::move(mailFolder)),
+          accountsFile_(std::move(accountsFile)),
+          smtp_(smtp),
+          filters_(filters) {}
 
     void Queue(const TmsMessage& message, std::optional<int> signatureLines,
                const std::vector<std::string>& attachments) override;
     void File(const TmsMessage& copy, std::optional<int> signatureLines, bool sent) override;
     void RunOutgoing(TmsMessage& message) override { filters_.RunOutgoing(message); }
-    void Send(TmsMessage& message, const std::string& server) override;
+    void Send(TmsMessage& message, const std::string& server, const std::string& account) override;
 
   private:
     std::filesystem::path mailFolder_;
+    std::filesystem::path accountsFile_;
     TSmtpSender& smtp_;
     TFilterLists& filters_;
 };

@@ -25,6 +25,13 @@ TSmtpAccess SmtpAccessOf(const Account& account) {
             account.SmtpAuthPassword()};
 }
 
+TSmtpAccess SmtpAccessFor(const std::filesystem::path& accountsFile, std::string_view server,
+                          std::string_view account) {
+    const std::vector<Account> accounts = ReadAccounts(accountsFile);
+    const Account* a = SmtpAccountFor(accounts, server, account, true);
+    return a ? SmtpAccessOf(*a) : TSmtpAccess{};
+}
+
 void TSmtpClientSender::SetEvents(TSmtpEvents events) {
     smtp_.OnProgress = [progress = std::move(events.progress)](TagSocket&, int perc, std::int64_t) {
         if (progress) progress(perc);
@@ -69,6 +76,17 @@ void TSmtpClientSender::Close() {
 
 void TSmtpClientSender::Cancel() {
     smtp_.Cancel();
+}
+
+void SendAtOnce(Platform& platform, const std::filesystem::path& accountsFile, TmsMessage& message,
+                std::string_view server, std::string_view account,
+                std::function<void(std::string& text)> error) {
+    TmsSMTP smtp(platform);
+    TSmtpClientSender sender(smtp);
+    sender.SetServer(server);
+    sender.SetAccess(SmtpAccessFor(accountsFile, server, account));
+    sender.SetEvents({{}, std::move(error)});
+    sender.SendMail(message);
 }
 
 }  // namespace kivo

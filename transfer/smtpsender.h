@@ -4,6 +4,7 @@
 // implements it (TSmtpClientSender); tests use doubles. Every failure is thrown, after the
 // error event saw (and possibly changed) its text.
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 namespace kivo {
 
+class Platform;
 class TmsSMTP;
 
 struct TSmtpEvents {
@@ -52,6 +54,17 @@ class TSmtpSender {
 
 // The security and log-in an account asks for on its SMTP server.
 TSmtpAccess SmtpAccessOf(const Account& account);
+// The access for `server` when `account` sends through it: that account's log-in when its
+// "SMTP" names the server or it names none, else that of the account whose "SMTP" does;
+// plain when no account fits.
+TSmtpAccess SmtpAccessFor(const std::filesystem::path& accountsFile, std::string_view server,
+                          std::string_view account);
+
+// Sends one message at once in a connection of its own, logged in as SmtpAccessFor says;
+// throws on any failure after `error` saw the text.
+void SendAtOnce(Platform& platform, const std::filesystem::path& accountsFile, TmsMessage& message,
+                std::string_view server, std::string_view account,
+                std::function<void(std::string& text)> error);
 
 // The sender over the real SMTP client, which it borrows.
 class TSmtpClientSender : public TSmtpSender {

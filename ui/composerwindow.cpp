@@ -82,9 +82,9 @@ ComposerWindow::ComposerWindow(TFrmMain& main, QtPlatform& platform, TComposerMo
       platform_(platform),
       smtp_(platform),
       sender_(smtp_),
-      scriptHost_(main.Transfer()),
+      scriptHost_(main.Transfer(), platform, main.Folder().AccountsFile()),
       filters_(ScriptPathsOf(main.Folder()), platform, scriptHost_),
-      outbox_(main.Folder().MailFolder(), sender_, filters_),
+      outbox_(main.Folder().MailFolder(), main.Folder().AccountsFile(), sender_, filters_),
       chooser_(std::make_unique<QtChooseAddress>(this)),
       composer_(PathsOf(main.Folder()), *this, outbox_, *chooser_) {
     setObjectName("composer");

@@ -28,6 +28,7 @@
 #include "base/inifile.h"
 #include "script/scripthelp.h"
 #include "script/scriptvalues.h"
+#include "transfer/smtpsender.h"
 #include "ui/qtext.h"
 
 namespace kivo::ui {
@@ -596,6 +597,13 @@ void ScriptsWindow::EditMessage(const TmsMessage& message) {
     } else {
         platform_.ShowTip("The composer window is not part of this version yet");
     }
+}
+
+bool ScriptsWindow::SendMessage(TmsMessage& message, std::string_view server,
+                                std::string_view account) {
+    SendAtOnce(platform_, paths_.accountsFile, message, server, account,
+               [this](std::string& text) { LogEntry(2, text); });
+    return true;
 }
 
 // --- showing ---

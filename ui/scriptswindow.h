@@ -107,6 +107,8 @@ class ScriptsWindow : public QWidget, public TScriptsView, public TScriptHost {
     void Beep() override;
     void RefreshMailboxes() override { emit MailboxesChanged(); }
     void EditMessage(const TmsMessage& message) override;
+    bool SendMessage(TmsMessage& message, std::string_view server,
+                     std::string_view account) override;
     void Log(int level, std::string_view text) override { LogEntry(level, text); }
 
   signals:

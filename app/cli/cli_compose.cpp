@@ -77,7 +77,7 @@ int RunComposer(Context& ctx, TComposerMode mode, TComposeAction action,
     TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
     TerminalScriptHost scriptHost(feedback, platform, ctx.folder.AccountsFile());
     TFrmScripts filters(ScriptPathsOf(ctx.folder), platform, scriptHost);
-    TMailOutbox outbox(ctx.folder.MailFolder(), sender, filters);
+    TMailOutbox outbox(ctx.folder.MailFolder(), ctx.folder.AccountsFile(), sender, filters);
     TerminalComposerView view(ctx.err, ctx.verbosity);
     TerminalChooser chooser;
     TfrmSend composer(ComposerPaths(ctx), view, outbox, chooser);

@@ -23,20 +23,6 @@ void TerminalScriptHost::EditMessage(const TmsMessage& message) {
                                 message.Subject() + "\" was not opened in a composer");
 }
 
-bool TerminalScriptHost::SendMessage(TmsMessage& message, std::string_view server,
-                                     std::string_view account) {
-    TmsSMTP smtp(platform_);
-    TSmtpClientSender sender(smtp);
-    sender.SetServer(server);
-    const std::vector<Account> accounts = ReadAccounts(accountsFile_);
-    if (const Account* a = SmtpAccountFor(accounts, server, account, true)) {
-        sender.SetAccess(SmtpAccessOf(*a));
-    }
-    sender.SetEvents({{}, [this](std::string& text) { feedback_.ErrorLevel(2, text); }});
-    sender.SendMail(message);
-    return true;
-}
-
 namespace {
 
 // The names of the scripts in the folder, sorted without regard to case.

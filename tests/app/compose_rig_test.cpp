@@ -178,6 +178,21 @@ TEST_F(ComposeRig, ComposedMailAndItsReplyArriveAsWritten) {
 // A body written as rich-edit RTF goes out as the HTML the styled-mail rules make of it:
 // styled only as the message's text/html body, with the default page colour; with the plain
 // text beside it as an HTML alternative that other programs read as such.
+// Sent at once, a message to another domain goes out with the account's SMTP log-in (the
+// server relays only for a logged-in client) and its copy is filed in Sent.
+TEST_F(ComposeRig, SendNowLogsInAsTheAccount) {
+    test::TempDir alice;
+    AddAccount(alice, "alice", "Alice");
+    ASSERT_EQ(Kivo(alice, {"account", "set", "Main", "SMTPAuth=pop"}).status, 0);
+    const std::string subject = "away " + tag_;
+    test::ProcessResult r =
+        Kivo(alice, {"compose", "--to", "someone@elsewhere.test", "--subject", subject, "--send"},
+             "Relayed\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Await("sink", 1).size(), 1u);
+    EXPECT_NE(test::ReadFile(alice / "Mail" / "sent.mbx").find(subject), std::string::npos);
+}
+
 TEST_F(ComposeRig, StyledMessageArrivesAsItsHtml) {
     test::TempDir alice;
     test::TempDir bob;

@@ -77,7 +77,7 @@ struct RecordingOutbox : TComposerOutbox {
     std::vector<TmsMessage> filed;
     void File(const TmsMessage& copy, std::optional<int>, bool) override { filed.push_back(copy); }
     void RunOutgoing(TmsMessage&) override {}
-    void Send(TmsMessage&, const std::string&) override {}
+    void Send(TmsMessage&, const std::string&, const std::string&) override {}
 };
 
 class Composer : public ::testing::Test {

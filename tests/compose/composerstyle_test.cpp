@@ -63,7 +63,7 @@ struct KeepingOutbox : TComposerOutbox {
     }
     void File(const TmsMessage&, std::optional<int>, bool) override {}
     void RunOutgoing(TmsMessage&) override {}
-    void Send(TmsMessage&, const std::string&) override {}
+    void Send(TmsMessage&, const std::string&, const std::string&) override {}
 };
 
 struct NoChoice : TFrmChooseAddress {

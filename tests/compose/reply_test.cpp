@@ -20,7 +20,7 @@ struct NullOutbox : TComposerOutbox {
     void Queue(const TmsMessage&, std::optional<int>, const std::vector<std::string>&) override {}
     void File(const TmsMessage&, std::optional<int>, bool) override {}
     void RunOutgoing(TmsMessage&) override {}
-    void Send(TmsMessage&, const std::string&) override {}
+    void Send(TmsMessage&, const std::string&, const std::string&) override {}
 };
 
 class Reply : public ::testing::Test {

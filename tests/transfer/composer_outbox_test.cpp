@@ -24,6 +24,8 @@ class StubSmtp : public TSmtpSender {
     std::string server;
     void SetEvents(TSmtpEvents events) override { events_ = std::move(events); }
     void SetServer(std::string_view s) override { server = s; }
+    void SetAccess(const TSmtpAccess& a) override { access = a; }
+    TSmtpAccess access;
     void Open() override {}
     void Send(TmsMessage& m) override { SendMail(m); }
     void SendMail(TmsMessage& m) override {
@@ -99,7 +101,7 @@ class ComposerOutbox : public ::testing::Test {
 
 TEST_F(ComposerOutbox, QueueWritesTheQueueFormAndDropsTheOutIndex) {
     WriteFile(paths.mailFolder / "out.idx", "stale");
-    TMailOutbox outbox(paths.mailFolder, smtp, noFilters);
+    TMailOutbox outbox(paths.mailFolder, paths.accountsFile, smtp, noFilters);
     TfrmSend composer(paths, view, outbox, chooser);
     Fill(composer);
     ASSERT_TRUE(composer.Queue());
@@ -128,7 +130,7 @@ TEST_F(ComposerOutbox, QueueWritesTheQueueFormAndDropsTheOutIndex) {
 }
 
 TEST_F(ComposerOutbox, SendNowDeliversAndFilesTheCopyInSent) {
-    TMailOutbox outbox(paths.mailFolder, smtp, noFilters);
+    TMailOutbox outbox(paths.mailFolder, paths.accountsFile, smtp, noFilters);
     TfrmSend composer(paths, view, outbox, chooser);
     Fill(composer);
     ASSERT_EQ(composer.SendNow(), TSendOutcome::Sent);
@@ -148,9 +150,31 @@ TEST_F(ComposerOutbox, SendNowDeliversAndFilesTheCopyInSent) {
     EXPECT_FALSE(std::filesystem::exists(paths.mailFolder / "out.mbx"));
 }
 
+// Sending at once logs in as the account the composer sends from, as the send queue would:
+// a server that takes mail for other domains only after a log-in would refuse it otherwise.
+TEST_F(ComposerOutbox, SendNowLogsInAsTheComposersAccount) {
+    WriteFile(paths.accountsFile,
+              "[Work]\r\nName=Jo Doe\r\nEmail=jo@work.org\r\nSMTP=smtp.work.org\r\n"
+              "SMTPAuth=own\r\nSMTPUser=jo\r\n"
+              "[Home]\r\nName=Jo Doe\r\nEmail=jo@home.org\r\nPOPServer=mail.home.org\r\n"
+              "SMTPAuth=own\r\nSMTPUser=jo.home\r\nSMTPSecurity=tls\r\n");
+    TMailOutbox outbox(paths.mailFolder, paths.accountsFile, smtp, noFilters);
+    for (const auto& [account, server, user] :
+         {std::tuple{"Work", "smtp.work.org", "jo"}, {"Home", "mail.home.org", "jo.home"}}) {
+        SCOPED_TRACE(account);
+        TfrmSend composer(paths, view, outbox, chooser);
+        Fill(composer);
+        ASSERT_TRUE(composer.SetAccount(account));
+        ASSERT_EQ(composer.SendNow(), TSendOutcome::Sent);
+        EXPECT_EQ(smtp.server, server);
+        EXPECT_EQ(smtp.access.user, user);
+    }
+    EXPECT_EQ(smtp.access.security, TSecurity::implicit);
+}
+
 TEST_F(ComposerOutbox, AFailedSendWaitsInOutAndADiscardedOneIsNowhere) {
     smtp.failWith = "[10061] Connection refused";
-    TMailOutbox outbox(paths.mailFolder, smtp, noFilters);
+    TMailOutbox outbox(paths.mailFolder, paths.accountsFile, smtp, noFilters);
     TfrmSend composer(paths, view, outbox, chooser);
     Fill(composer);
     ASSERT_EQ(composer.SendNow(), TSendOutcome::Failed);
@@ -167,7 +191,7 @@ TEST_F(ComposerOutbox, AFailedSendWaitsInOutAndADiscardedOneIsNowhere) {
 
     DiscardAll discard;
     smtp.failWith.clear();
-    TMailOutbox filtered(paths.mailFolder, smtp, discard);
+    TMailOutbox filtered(paths.mailFolder, paths.accountsFile, smtp, discard);
     TfrmSend dropped(paths, view, filtered, chooser);
     Fill(dropped);
     EXPECT_EQ(dropped.SendNow(), TSendOutcome::Discarded);

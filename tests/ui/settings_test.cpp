@@ -31,6 +31,7 @@
 #include "base/inifile.h"
 #include "tests/support/rigusers.h"
 #include "tests/support/testutil.h"
+#include "tests/ui/uitest.h"
 #include "ui/accountswindow.h"
 #include "ui/indexmodel.h"
 #include "ui/mainwindow.h"
@@ -44,6 +45,7 @@ namespace kivo::ui {
 namespace {
 
 namespace fs = std::filesystem;
+using uitest::RunInOwnWorld;
 
 void MakeFolder(const fs::path& home) {
     fs::create_directories(home / "Mail");
@@ -99,17 +101,6 @@ void Tick(QCheckBox* box) {
 
 void Type(QWidget* field, const QString& text) {
     QTest::keyClicks(field, text);
-}
-
-QVariant RunInOwnWorld(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 20000)) return {};
-    return result;
 }
 
 void ChoosePage(OptionsWindow& w, const QString& caption) {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,27 +31,33 @@ bool WaitFor(Done done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
 }
 
-inline QString PlainText(QWebEnginePage* page) {
-    QString text;
+// The page's answers come asynchronously; one that comes after the wait gave up must find its
+// state still alive, so it is shared with the callback instead of living on the stack.
+template <typename T>
+struct PageAnswer {
+    T value;
     bool done = false;
-    page->toPlainText([&](const QString& t) {
-        text = t;
-        done = true;
+};
+
+inline QString PlainText(QWebEnginePage* page) {
+    auto answer = std::make_shared<PageAnswer<QString>>();
+    page->toPlainText([answer](const QString& t) {
+        answer->value = t;
+        answer->done = true;
     });
-    (void)QTest::qWaitFor([&] { return done; }, 20000);
-    return text;
+    (void)QTest::qWaitFor([&] { return answer->done; }, 20000);
+    return answer->value;
 }
 
 inline QVariant RunInOwnWorld(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
+    auto answer = std::make_shared<PageAnswer<QVariant>>();
     // The program's own world runs even with the page's JavaScript off; the message's cannot.
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        result = v;
-        done = true;
+    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant& v) {
+        answer->value = v;
+        answer->done = true;
     });
-    (void)QTest::qWaitFor([&] { return done; }, 20000);
-    return result;
+    (void)QTest::qWaitFor([&] { return answer->done; }, 20000);
+    return answer->value;
 }
 
 inline void ClickRow(QAbstractItemView* list, int row) {
