@@ -4,6 +4,7 @@
 
 #include "app/KivoMain.h"
 #include "base/bytes.h"
+#include "compose/scriptedit.h"
 #include "store/mbxfile.h"
 #include "ui/composerwindow.h"
 #include "ui/qtplatform.h"
@@ -52,6 +53,13 @@ void ComposerList::Filed() {
 ComposerWindow* ComposerList::New(const std::optional<std::string>& mailTo) {
     ComposerWindow* window = Make(cmNew);
     if (mailTo && !Trim(*mailTo).empty()) window->Composer().InitMailTo(*mailTo);
+    window->Open();
+    return window;
+}
+
+ComposerWindow* ComposerList::FromScript(const TmsMessage& message) {
+    ComposerWindow* window = Make(cmScript);
+    FillFromScript(window->Composer(), message);
     window->Open();
     return window;
 }

@@ -16,6 +16,7 @@
 namespace kivo {
 class TFrmIndex;
 class TFrmMain;
+class TmsMessage;
 }  // namespace kivo
 
 namespace kivo::ui {
@@ -37,6 +38,8 @@ class ComposerList : public QObject {
     // on (Forward and Bounce). Returns the number opened.
     int FromSelected(TFrmIndex& index, TReplyKind kind,
                      const std::optional<std::string>& dropTo = std::nullopt);
+    // A composer on a message a script built (its EditMessage); the script goes on at once.
+    ComposerWindow* FromScript(const TmsMessage& message);
     const std::vector<std::unique_ptr<ComposerWindow>>& Windows() const { return windows_; }
     // The mini address list a composer's To, Cc or Bcc button links to it, and the end of that.
     std::function<void(QWidget*)> LinkAddressList;

@@ -481,6 +481,7 @@ void MainWindow::BuildScriptsWindow() {
         if (main_.Hooks.InitUserButtons) main_.Hooks.InitUserButtons();
     });
     scriptsWindow_->OpenDragAndDrop = [this] { OpenOptions(TSettingsPage::DragAndDrop); };
+    scriptsWindow_->Compose = [this](const TmsMessage& m) { composers_->FromScript(m); };
     main_.Hooks.ScriptRunning = [this] { return scriptsWindow_->Running(); };
     main_.Hooks.CancelScript = [this] { scriptsWindow_->Scripts().RequestAbort(); };
 }

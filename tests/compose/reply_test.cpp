@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/bytes.h"
+#include "compose/scriptedit.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -141,6 +142,38 @@ TEST_F(Reply, NamesAndStatusLetters) {
     TfrmSend composer(paths, view, outbox, chooser);
     EXPECT_FALSE(FillFromMessage(composer, TReplyKind::Reply, {"", "body"}, paths.accountsFile,
                                  paths.settingsFile));
+}
+
+// A script's message opens with its text, subject and bare addresses, resolved as typed ones
+// are; an HTML body arrives as plain text, and display names and blank addresses stay behind.
+TEST_F(Reply, AScriptsMessageFillsTheComposer) {
+    TmsMessage m;
+    m.Recipients().AddAddress("ann@lee.org", "Ann Lee");
+    m.Recipients().AddAddress("  ", "Nobody");
+    m.Recipients().AddAddress("bob@x.org", "");
+    m.BCC().AddAddress("eve@x.org", "Eve");
+    m.SetSubject("Plans");
+    m.Body() = {"<p>Hello <b>there</b></p>", "second"};
+    m.SetContentType("text/html");
+    TfrmSend composer(paths, view, outbox, chooser);
+    composer.SetMode(cmScript);
+    composer.FirstActivation();
+    FillFromScript(composer, m);
+    EXPECT_EQ(composer.Mode(), cmScript);
+    EXPECT_EQ(composer.To().text, "ann@lee.org, bob@x.org");
+    EXPECT_EQ(composer.Cc().text, "");
+    EXPECT_EQ(composer.Bcc().text, "eve@x.org");
+    EXPECT_EQ(composer.Subject().text, "Plans");
+    EXPECT_EQ(composer.Body(), (std::vector<std::string>{"Hello there", "second"}));
+
+    // A message without a subject keeps the composer's empty one.
+    TmsMessage plain;
+    plain.Body() = {"<b>kept</b>"};
+    TfrmSend other(paths, view, outbox, chooser);
+    other.FirstActivation();
+    FillFromScript(other, plain);
+    EXPECT_EQ(other.Subject().text, "");
+    EXPECT_EQ(other.Body(), (std::vector<std::string>{"<b>kept</b>"}));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "store/mbxfile.h"
 #include "tests/support/mailrig.h"
 #include "tests/support/testutil.h"
+#include "ui/composerwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/mainwindow.h"
@@ -192,6 +193,7 @@ class ScriptsTest : public QObject {
     void BrokenScriptSaysWhatIsWrongAndLosesNothing();
     void CloseAsksAgainAboutUnsavedEdits();
     void SetupAndButtonsPagesKeepWhatIsTyped();
+    void EditMessageOpensAComposer();
 };
 
 void ScriptsTest::PersonWritesAFilterThatFilesFetchedMail() {
@@ -293,6 +295,32 @@ void ScriptsTest::PersonWritesAFilterThatFilesFetchedMail() {
     QVERIFY(dora.contains("Subject: Train times"));
     QVERIFY(!FileText(home / "Mail" / "In.mbx").contains("Train times"));
     QVERIFY(fs::is_empty(desk.rig->Maildir(desk.user) / "new"));
+}
+
+// A script's EditMessage opens a composer on its message, in script mode, and the run goes on.
+void ScriptsTest::EditMessageOpensAComposer() {
+    Desk desk("uiedt");
+    ScriptsWindow* scripts = desk.OpenScripts();
+    QVERIFY(scripts);
+    WriteScript(scripts, "Draft",
+                "CreateMessage %m\nSetHeader %m Subject \"Draft from a script\"\n"
+                "AddTo %m \"Ann Lee <ann@example.test>\"\nAssignBody %m \"Written by a script\"\n"
+                "EditMessage %m\nSet $after \"ran on\"");
+    Click(scripts, "dryRun");
+    const int after = DebugRow(scripts, "$after");
+    QVERIFY(after >= 0);
+    QCOMPARE(DebugCell(scripts, after, 1), QString("ran on"));
+    ComposerWindow* composer = nullptr;
+    QTRY_VERIFY((composer = [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* c = qobject_cast<ComposerWindow*>(w); c && c->isVisible()) return c;
+        }
+        return static_cast<ComposerWindow*>(nullptr);
+    }()));
+    QCOMPARE(composer->Composer().Mode(), cmScript);
+    QCOMPARE(composer->Composer().Subject().text, std::string("Draft from a script"));
+    QCOMPARE(composer->Composer().To().text, std::string("ann@example.test"));
+    QCOMPARE(composer->Composer().Body(), std::vector<std::string>{"Written by a script"});
 }
 
 void ScriptsTest::BrokenScriptSaysWhatIsWrongAndLosesNothing() {
