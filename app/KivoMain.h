@@ -30,6 +30,7 @@ namespace kivo {
 class Platform;
 class TDefaultMailer;
 class TFrmSetupWizard;
+class TPrinter;
 
 // The answer of the default mailer question.
 struct TMailerAnswer {
@@ -163,6 +164,11 @@ class TFrmMain : public TMailboxHost {
     void CompressMailbox1Click();
     // "Empty &Trash".
     void EmptyTrash1Click();
+    // "&Print": the message of the focused (else the first selected) row of the main index
+    // window on the printer, with "Printing..." in the first status panel and the busy
+    // cursor, both cleared also when it fails. False when no row is selected; a message that
+    // cannot be read or printed is thrown.
+    bool Print1Click(TPrinter& printer);
 
   private:
     bool ShowMessageIn(TFrmIndex& window, int row, bool separate);

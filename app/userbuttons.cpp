@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/inifile.h"
 #include "transfer/transferfeedback.h"
+#include "view/labels.h"
 
 namespace kivo {
 
@@ -27,8 +28,9 @@ TUserButtons InitUserButtons(const IniFile& ini) {
         if (ButtonScript(ini, prefix).empty()) continue;
         const std::string desc = Trim(ini.ReadString(kSection, prefix + "Desc", ""));
         TUserButton& button = model.Buttons[n];
-        button.Caption = desc.substr(0, 11);
-        button.Hint = desc.substr(0, 60);
+        // Counted in letters: a cut never splits a UTF-8 letter of a description.
+        button.Caption = Utf8Prefix(desc, 11);
+        button.Hint = Utf8Prefix(desc, 60);
         button.Visible = button.Enabled = true;
         model.Items[n] = {button.Hint, true, true};
         model.QuickRunEnabled = true;

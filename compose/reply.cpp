@@ -117,6 +117,13 @@ void FillReplyToAll(TfrmSend& composer, const std::vector<std::string>& raw,
 
 std::vector<std::string> ReplyLines(std::vector<std::string> lines) {
     bool html = false;
+    lines = ReplyLinesHtml(std::move(lines), html);
+    if (html) StripHtml(lines);
+    return lines;
+}
+
+std::vector<std::string> ReplyLinesHtml(std::vector<std::string> lines, bool& html) {
+    html = false;
     bool alternative = false;
     for (const std::string& line : lines) {
         if (!StartsWithNoCase(line, "content-type:")) continue;
@@ -140,7 +147,6 @@ std::vector<std::string> ReplyLines(std::vector<std::string> lines) {
         }
         html = true;
     }
-    if (html) StripHtml(lines);
     return lines;
 }
 

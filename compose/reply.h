@@ -18,6 +18,8 @@ namespace kivo {
 // The lines the commands read for a stored message: an alternative message is cut to its
 // headers and its first attachment (the HTML alternative); HTML loses its tags.
 std::vector<std::string> ReplyLines(std::vector<std::string> lines);
+// The same before the tags go: `html` tells whether the body is HTML.
+std::vector<std::string> ReplyLinesHtml(std::vector<std::string> lines, bool& html);
 
 enum class TReplyKind { Reply, ReplyToAll, Forward, Bounce };
 

@@ -20,6 +20,8 @@ TChildProcess::~TChildProcess() {
 }
 
 bool TChildProcess::OnPath(const std::string& program) {
+    // A name with a slash is a path of its own, as the shell and posix_spawnp take it.
+    if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
     const char* path = std::getenv("PATH");
     if (!path) return false;
     std::string folders = path;

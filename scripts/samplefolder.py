@@ -16,7 +16,17 @@ for d in (mail, os.path.join(mail, "Work"), attach, os.path.join(home, "Signatur
 
 with open(os.path.join(home, "kivo.ini"), "w") as f:
     f.write("[Mail]\r\nPrompt=0\r\nAutoCheck=0\r\n[Program]\r\nOpened=In\r\n"
-            "[Position]\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\nHeight=700\r\n")
+            "ButtonsShowing=400\r\n"
+            "[Position]\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\nHeight=700\r\n"
+            # The user buttons as a first start sets them up.
+            "[Scripts]\r\nButton1Script=About Kivo Script\r\nButton1Desc=What's this?\r\n"
+            "Button2Script=Calculator\r\nButton2Desc=Calculator\r\n"
+            "Button3Script=Display Raw Message\r\nButton3Desc=Raw Msg     - Display Raw Message\r\n"
+            "Button4Script=Create Mailbox\r\nButton4Desc=Create Box\r\n"
+            "Button5Script=New Message Template\r\nButton5Desc=N. Template - New Message Template\r\n"
+            "Button6Script=Reply with Template\r\nButton6Desc=R. Template - Reply with Template\r\n"
+            "Button7Script=Archive Old Mail\r\nButton7Desc=Archive Old Mail\r\n"
+            "Button8Script=Filter Message\r\nButton8Desc=Filter Msg\r\n")
 with open(os.path.join(home, "accounts.ini"), "w") as f:
     f.write("[My Account]\r\nEmail=ana@example.org\r\nName=Ana Lima\r\nPOPServer=pop.example.org\r\n"
             "POPUser=ana\r\nSMTP=smtp.example.org\r\n")

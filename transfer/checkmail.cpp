@@ -111,6 +111,7 @@ TCheckResult TCheckMail::Run() {
         CheckAccount(account);
     }
 
+    feedback_.HangUp();
     feedback_.CheckEnded(result_.newMail, result_.newMail && result_.playSound);
     feedback_.RouteCancel({});
     feedback_.SetBusy(false);
@@ -141,6 +142,8 @@ void TCheckMail::CheckAccount(const Account& account) {
                          "Connecting to " + server + " POP server for " + account.account + "...");
     lastError_.clear();
     try {
+        // Dialled at every account's turn, so a line that dropped is dialled again.
+        feedback_.DialUp();
         pop_.UpdateInfo();
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();

@@ -26,6 +26,7 @@
 #include "addressbook/addsender.h"
 #include "addressbook/minilistlink.h"
 #include "app/firstrun.h"
+#include "app/scriptrunner.h"
 #include "app/startupmailer.h"
 #include "base/bytes.h"
 #include "base/inifile.h"
@@ -34,6 +35,7 @@
 #include "ui/addressbookwindow.h"
 #include "ui/composerlist.h"
 #include "ui/findwindow.h"
+#include "ui/helpwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
 #include "ui/mailboxtree.h"
@@ -41,12 +43,15 @@
 #include "ui/messageview.h"
 #include "ui/messagewindow.h"
 #include "ui/minilist.h"
+#include "ui/printing.h"
 #include "ui/privacysheet.h"
 #include "ui/progresswindow.h"
 #include "ui/qtext.h"
 #include "ui/qtplatform.h"
 #include "ui/scriptswindow.h"
 #include "ui/setupwizard.h"
+#include "ui/updatedialog.h"
+#include "ui/userbuttonspanel.h"
 
 namespace kivo::ui {
 
@@ -111,7 +116,9 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     : platform_(platform),
       main_(folder, platform, *this),
       runs_(main_, platform),
-      mailboxes_(folder.MailFolder(), main_, platform, main_.Feedback()) {
+      mailboxes_(folder.MailFolder(), main_, platform, main_.Feedback()),
+      ras_(platform),
+      dialUp_(ras_, main_.Settings(), main_.Transfer()) {
     setObjectName("mainWindow");
     setAccessibleName("Kivo");
     setWindowIcon(TrayPicture("TRAYICON_0"));
@@ -164,6 +171,13 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
 
     progressWindow_ = new ProgressWindow(main_.Transfer().Log, this);
     BuildScriptsWindow();
+    help_ = new HelpWindow(folder.HelpFolder(), platform_, this);
+    main_.Transfer().Hooks.DialUp = [this] { dialUp_.DialUp(); };
+    main_.Transfer().Hooks.HangUp = [this] { dialUp_.HangUp(); };
+    main_.Hooks.InitUserButtons = [this, readButtons = main_.Hooks.InitUserButtons] {
+        readButtons();
+        ApplyUserButtons();
+    };
 
     miniList_ = new MiniAddressList(platform_, this);
     addDockWidget(Qt::LeftDockWidgetArea, miniList_);
@@ -241,7 +255,10 @@ void MainWindow::BuildActions() {
     QAction* stop =
         AddAction("stop", "Go &offline / Cancel", QKeySequence("Shift+F4"), "Cancel (Shift+F4)");
     connect(stop, &QAction::triggered, this, &MainWindow::StopTransfer);
-    AddAction("print", "&Print", QKeySequence("Ctrl+P"))->setEnabled(false);
+    connect(AddAction("print", "&Print", QKeySequence("Ctrl+P")), &QAction::triggered, this,
+            &MainWindow::PrintSelected);
+    connect(AddAction("printPreview", "Print Pre&view...", {}), &QAction::triggered, this,
+            &MainWindow::PreviewSelected);
     connect(AddAction("exit", "E&xit", {}), &QAction::triggered, this, &QWidget::close);
 
     connect(AddAction("copy", "&Copy", {}), &QAction::triggered, this, [this] {
@@ -386,8 +403,10 @@ void MainWindow::BuildActions() {
                 scriptsWindow_->SetMessageFont(ToQ(p.MessageFont), p.MessageFontSize);
                 scriptsWindow_->Open();
             });
-    AddAction("helpContents", "&Contents", QKeySequence("F1"))->setEnabled(false);
-    AddAction("update", "Check for &Update...", {})->setEnabled(false);
+    connect(AddAction("helpContents", "&Contents", QKeySequence("F1")), &QAction::triggered, this,
+            &MainWindow::ShowHelp);
+    connect(AddAction("update", "Check for &Update...", {}), &QAction::triggered, this,
+            &MainWindow::CheckForUpdate);
     connect(AddAction("about", "&About...", {}), &QAction::triggered, this, [this] {
         QMessageBox::about(this, "About Kivo",
                            "Kivo 1.0\nA desktop e-mail client: POP3 in, SMTP out, plain-text "
@@ -401,7 +420,8 @@ void MainWindow::BuildMenus() {
     };
     QMenuBar* bar = menuBar();
     bar->setAccessibleName("Menu");
-    add(bar->addMenu("E-&mail"), {"check", "send", "emptyTrash", "stop", "", "print", "", "exit"});
+    add(bar->addMenu("E-&mail"),
+        {"check", "send", "emptyTrash", "stop", "", "print", "printPreview", "", "exit"});
     add(bar->addMenu("&Edit"), {"copy", "selectAll", "invert", "selectTagged"});
     add(bar->addMenu("Me&ssage"),
         {"newMessage", "reply", "replyAll", "forward", "bounce", "", "deleteMessage", "", "find"});
@@ -412,8 +432,7 @@ void MainWindow::BuildMenus() {
          "viewAttachments", "openAttachFolder", "", "showToolbar"});
     QMenu* tools = bar->addMenu("&Tools");
     add(tools, {"addressBook", "miniList", "addSender", "", "accounts", "options", "filters"});
-    QMenu* quick = tools->addMenu("Script &Quick Run");
-    quick->setEnabled(false);
+    BuildUserButtons(tools->addMenu("Script &Quick Run"));
     QMenu* windows = bar->addMenu("&Window");
     connect(windows, &QMenu::aboutToShow, this, [this, windows] {
         windows->clear();
@@ -464,6 +483,96 @@ void MainWindow::BuildToolbar() {
             w->setObjectName(QString(name) + "Button");
         }
     }
+    // The user buttons take the rest of the toolbar, at its right.
+    toolbar_->addWidget(userButtons_);
+}
+
+void MainWindow::BuildUserButtons(QMenu* quickRun) {
+    quickRun_ = quickRun;
+    quickRun_->setEnabled(false);
+    userButtons_ = new UserButtonsPanel(this);
+    connect(userButtons_, &UserButtonsPanel::Clicked, this, &MainWindow::RunUserButton);
+    connect(userButtons_, &UserButtonsPanel::WidthChanged, this,
+            [this](int width) { main_.Settings().Program.ButtonsShowing = width; });
+    // The buttons' settings are edited on the Buttons page of the filters and scripts window.
+    connect(userButtons_, &UserButtonsPanel::SetupRequested, this,
+            [this] { scriptsWindow_->Open(TScriptsPage::Buttons); });
+    for (std::size_t n = 0; n < quickItems_.size(); ++n) {
+        const QString prefix = ToQ(UserButtonKeyPrefix(n));
+        const QString digit = QString::number((n + 1) % TUserButtons::kCount);
+        QAction* item = AddAction("quickRun" + digit, "&" + digit, QKeySequence("Ctrl+" + digit));
+        item->setVisible(false);
+        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this, prefix] { RunUserButton(prefix); });
+        quickRun_->addAction(item);
+        quickItems_[n] = item;
+    }
+}
+
+void MainWindow::ApplyUserButtons() {
+    const TUserButtons& model = main_.UserButtons();
+    userButtons_->Apply(model);
+    for (std::size_t n = 0; n < quickItems_.size(); ++n) {
+        const TQuickRunItem& item = model.Items[n];
+        const QString digit = QString::number((n + 1) % TUserButtons::kCount);
+        QString caption = ToQ(item.Caption).trimmed();
+        caption.replace("&", "&&");
+        quickItems_[n]->setText("&" + digit + "  " + caption);
+        quickItems_[n]->setVisible(item.Visible);
+        quickItems_[n]->setEnabled(item.Enabled);
+    }
+    quickRun_->setEnabled(model.QuickRunEnabled);
+}
+
+void MainWindow::RunUserButton(const QString& keyPrefix) {
+    // The filters and scripts window's interpreter runs it: one run at a time, its message
+    // boxes and questions in the windows.
+    if (scriptRunning_ || scriptsWindow_->Running()) return;
+    scriptRunning_ = true;
+    bool ran = true;
+    try {
+        TScriptButtonRunner runner(scriptsWindow_->Scripts(), main_.MainIndex());
+        if (!StoreOperation([&] { ran = main_.BtnUser1Click(FromQ(keyPrefix), runner); })) {
+            ran = true;  // a store operation runs; the click is not taken
+        }
+    } catch (const std::exception& e) {
+        main_.Transfer().ErrorLevel(2, e.what());
+        ran = false;
+    }
+    scriptRunning_ = false;
+    // A script may have deleted, filed or added messages and mailboxes.
+    tree_->Rebuild();
+    RefreshList();
+    if (!ran) platform_.ShowTip("The script could not run - the progress messages (F12) say why");
+}
+
+void MainWindow::PrintSelected() {
+    try {
+        StoreOperation([this] { PrintSelectedMessage(main_, this); });
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+    }
+}
+
+void MainWindow::PreviewSelected() {
+    try {
+        StoreOperation([this] { PreviewSelectedMessage(main_, this); });
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+    }
+}
+
+void MainWindow::ShowHelp() {
+    help_->ShowHelp(main_.Settings().Program.MessageFont);
+}
+
+void MainWindow::CheckForUpdate() {
+    if (updating_) return;
+    updating_ = true;
+    Action("update")->setEnabled(false);
+    ui::CheckForUpdate(main_.Folder(), platform_, this);
+    Action("update")->setEnabled(true);
+    updating_ = false;
 }
 
 void MainWindow::BuildScriptsWindow() {
@@ -565,6 +674,7 @@ void MainWindow::Start(std::span<const std::string> args) {
     toolbar_->setVisible(settings.Program.ShowToolbar);
     Action("fastRead")->setChecked(main_.MessageArea().FastRead());
     Action("viewAttachments")->setChecked(settings.Mail.ViewAttach);
+    userButtons_->SetShowingWidth(settings.Program.ButtonsShowing);
     tree_->Rebuild();
     miniList_->Init(main_.Folder().AddressFile());
     miniList_->Place(MiniListPlace(settings.Position), *this);
@@ -809,13 +919,14 @@ void MainWindow::ReportAddedSender(TAddSenderResult result) {
 
 void MainWindow::ShowProgressMenu() {
     QMenu menu(this);
-    const bool dialled = false;
+    const bool dialled = dialUp_.DisconnectVisible();
     for (const TProgressMenuItem& item : ProgressMenu(dialled)) {
         if (!item.Visible) continue;
         QAction* a = menu.addAction(ToQ(item.Caption));
         const std::string_view caption = item.Caption;
         connect(a, &QAction::triggered, this, [this, caption] {
             if (caption == "&Cancel") StopTransfer();
+            if (caption == "&Disconnect Modem") dialUp_.DisconnectModem();
             if (caption == "&View progress messages...") {
                 main_.Transfer().Log.ShowWindow();
                 progressWindow_->Refresh();
@@ -910,8 +1021,10 @@ void MainWindow::SetBusyCursor(bool busy) {
 }
 
 void MainWindow::ShowSetupWizard(TFrmSetupWizard& wizard) {
+    if (splash_) splash_->hide();
     SetupWizard dialog(wizard, this);
     dialog.exec();
+    if (splash_) splash_->show();
 }
 
 int MainWindow::ColourDepth() const {
@@ -920,6 +1033,7 @@ int MainWindow::ColourDepth() const {
 }
 
 TMailerAnswer MainWindow::AskDefaultMailer() {
+    if (splash_) splash_->hide();
     QMessageBox box(QMessageBox::Question, "Kivo",
                     "Kivo is not your default mail program. Make it the default?",
                     QMessageBox::Yes | QMessageBox::No, this);

@@ -15,7 +15,9 @@
 #include "addressbook/addsender.h"
 #include "app/KivoMain.h"
 #include "app/KivoSettings.h"
+#include "app/dialup.h"
 #include "app/windowruns.h"
+#include "net/agRasCmp.h"
 #include "store/KivoMailboxes.h"
 
 class QAction;
@@ -32,6 +34,7 @@ namespace kivo::ui {
 class AddressBookWindow;
 class ComposerList;
 class FindWindow;
+class HelpWindow;
 class IndexModel;
 class IndexPane;
 class MailboxPane;
@@ -43,6 +46,7 @@ class PrivacySheet;
 class ProgressWindow;
 class QtPlatform;
 class ScriptsWindow;
+class UserButtonsPanel;
 
 class MainWindow : public QMainWindow, public TFrmMainView {
     Q_OBJECT
@@ -50,6 +54,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     MainWindow(const ProgramFolder& folder, QtPlatform& platform);
     ~MainWindow() override;
 
+    // The splash of the start, hidden while start-up asks something; null once it is gone.
+    void SetSplash(QWidget* splash) { splash_ = splash; }
     // Start-up (LoadApp) with the command of the start ("/m ...") or none.
     void Start(std::span<const std::string> args);
     TFrmMain& Main() { return main_; }
@@ -65,6 +71,9 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     ProgressWindow* Progress() const { return progressWindow_; }
     ScriptsWindow* Scripts() const { return scriptsWindow_; }
     FindWindow* Find() const { return findWindow_; }
+    HelpWindow* Help() const { return help_; }
+    UserButtonsPanel* UserButtons() const { return userButtons_; }
+    TDialUpControl& DialUp() { return dialUp_; }
     QLabel* StatusPanel(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
     QProgressBar* ProgressBar() const { return progressBar_; }
     QAction* Action(const QString& name) const;
@@ -88,6 +97,13 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // Adds the sender of the focused message (or the given From value) to the address book.
     void AddSenderToAddressBook();
     void AddSenderToAddressBook(std::string_view fromValue);
+    // A user button or "Script &Quick Run" item ("Button1".."Button0") runs its script on the
+    // selected messages.
+    void RunUserButton(const QString& keyPrefix);
+    void PrintSelected();
+    void PreviewSelected();
+    void ShowHelp();
+    void CheckForUpdate();
     // The list and its selection follow the core after a change.
     void RefreshList();
     // Tools: the accounts window, the options window on a page, the privacy sheet.
@@ -157,6 +173,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void SaveColumnWidths();
     void ApplyShownControls();
     void ReportAddedSender(TAddSenderResult result);
+    void BuildUserButtons(QMenu* quickRun);
+    void ApplyUserButtons();
     // Runs a store operation unless one runs already; false when it did not run.
     bool StoreOperation(const std::function<void()>& operation);
 
@@ -165,6 +183,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     TWindowMailRuns runs_;
     TFrmMailboxes mailboxes_;
     IndexPane* listPane_ = nullptr;
+    TagRas ras_;
+    TDialUpControl dialUp_;
     IndexModel* model_ = nullptr;
     QTableView* list_ = nullptr;
     MailboxPane* treePane_ = nullptr;
@@ -178,6 +198,11 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     QToolButton* privacyPanel_ = nullptr;
     ScriptsWindow* scriptsWindow_ = nullptr;
     FindWindow* findWindow_ = nullptr;
+    HelpWindow* help_ = nullptr;
+    QPointer<QWidget> splash_;
+    UserButtonsPanel* userButtons_ = nullptr;
+    QMenu* quickRun_ = nullptr;
+    std::array<QAction*, TUserButtons::kCount> quickItems_{};
     QToolBar* toolbar_ = nullptr;
     std::array<QLabel*, 4> panels_{};
     QProgressBar* progressBar_ = nullptr;
@@ -197,6 +222,10 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // lets through must not start another one on the same files.
     int storeBusy_ = 0;
     bool closing_ = false;
+    // The message on show, to show it again in a new look.
+    // A user button's script or the update check runs: a second one waits its turn.
+    bool scriptRunning_ = false;
+    bool updating_ = false;
     // Last: the composers borrow everything above.
     std::unique_ptr<ComposerList> composers_;
 };

@@ -6,11 +6,13 @@
 #include <iostream>
 #include <optional>
 
+#include "app/settings.h"
 #include "app/singleinstance.h"
 #include "base/files.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
 #include "ui/qtplatform.h"
+#include "ui/splash.h"
 
 namespace kivo::ui {
 
@@ -57,7 +59,12 @@ int RunWindows(const ProgramFolder& folder, int argc, char** argv,
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     QtPlatform platform;
+    Splash splash;
+    splash.show();
+    splash.SetProgress("Starting application...");
     MainWindow window(folder, platform);
+    splash.SetVersion(kProgramVersion);
+    window.SetSplash(&splash);
     // Later starts' commands arrive on the socket; the check is cheap and never blocks.
     QTimer instance;
     QObject::connect(&instance, &QTimer::timeout, [&] {
@@ -65,7 +72,10 @@ int RunWindows(const ProgramFolder& folder, int argc, char** argv,
                        [&](const std::string& command) { window.Main().InstanceCommand(command); });
     });
     instance.start(200);
+    splash.SetProgress("Loading user files...");
     window.Start(args);
+    window.SetSplash(nullptr);
+    splash.close();
     return app.exec();
 }
 

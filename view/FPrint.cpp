@@ -3,6 +3,8 @@
 #include "base/displaytext.h"
 #include "compose/reply.h"
 #include "store/mbxfile.h"
+#include "store/msgops.h"
+#include "view/htmltext.h"
 #include "view/labels.h"
 
 namespace kivo {
@@ -32,11 +34,41 @@ std::string TFrmPrint::Text() const {
     return text;
 }
 
+namespace {
+
+// The message as the reply commands read it, but an HTML body is read as the reader shows it
+// as text: its style sheets and scripts are not printed, blocks start lines, every entity is
+// its character.
+std::vector<std::string> PrintLines(std::vector<std::string> stored) {
+    bool html = false;
+    std::vector<std::string> lines = ReplyLinesHtml(std::move(stored), html);
+    if (!html) return lines;
+    std::vector<std::string> headers;
+    ExtractHeaders(headers, lines);
+    std::vector<std::string> body = HtmlToText(lines);
+    headers.emplace_back();
+    headers.insert(headers.end(), body.begin(), body.end());
+    return headers;
+}
+
+}  // namespace
+
 void PrintMessage(const std::vector<std::string>& storedLines, TPrinter& printer) {
     TFrmPrint print;
-    print.Fill(ReplyLines(storedLines));
+    print.Fill(PrintLines(storedLines));
     print.InsertHeader();
     print.Print(printer);
+}
+
+TFrmPrint PrintDocumentOf(const TFrmIndex& window, int number) {
+    const TShownLines shown = ExtractForView(window, number);
+    std::vector<std::string> lines = shown.headers;
+    lines.emplace_back();
+    lines.insert(lines.end(), shown.body.begin(), shown.body.end());
+    TFrmPrint print;
+    print.Fill(PrintLines(std::move(lines)));
+    print.InsertHeader();
+    return print;
 }
 
 }  // namespace kivo

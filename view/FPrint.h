@@ -18,6 +18,7 @@ inline constexpr int kPrintHeadingSize = 8;  // points, bold and underlined
 inline constexpr double kPrintMarginInch = 0.5;
 
 class TFrmPrint;
+class TFrmIndex;
 
 // Puts a document on the system's printer.
 class TPrinter {
@@ -56,5 +57,9 @@ class TFrmPrint {
 // Prints a message from its stored lines: fetched as the reply commands read it, filled,
 // headed and printed.
 void PrintMessage(const std::vector<std::string>& storedLines, TPrinter& printer);
+
+// The document of message `number` of a window's mailbox, filled and headed; read under the
+// mailbox's lock (EMailboxChanged when the window's index no longer numbers the file).
+TFrmPrint PrintDocumentOf(const TFrmIndex& window, int number);
 
 }  // namespace kivo

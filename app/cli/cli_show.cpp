@@ -101,13 +101,7 @@ int PrintCommand(Context& ctx, Args args) {
     TFrmIndex& index = main.MainIndex();
     if (index.RowOfNumber(number) < 0)
         throw std::runtime_error("no message " + args[1] + " in " + index.MailboxName);
-    const TShownLines shown = ExtractForView(index, number);
-    std::vector<std::string> lines = shown.headers;
-    lines.emplace_back();
-    lines.insert(lines.end(), shown.body.begin(), shown.body.end());
-    TFrmPrint print;
-    print.Fill(ReplyLines(std::move(lines)));
-    print.InsertHeader();
+    const TFrmPrint print = PrintDocumentOf(index, number);
     ctx.out << TerminalText(print.Heading()) << '\n';
     WriteLines(ctx, print.MessageLines());
     return SaveAfterCommand(ctx, main) ? 0 : 1;

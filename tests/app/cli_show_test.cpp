@@ -97,12 +97,12 @@ TEST(CliShow, WrongOptionCombinationsAreUsageErrors) {
 }
 
 TEST(CliPrint, TextHasTheHeadingAndTheMessageWithoutTags) {
-    // The page is the text the reply commands quote: tags gone, only "&gt;", "&lt;" and
-    // "&nbsp;" replaced.
+    // The page is the HTML as the reader shows it as text: tags gone, entities their
+    // characters, blocks one line each.
     ShowHome home;
     EXPECT_EQ(
-        "Message from news@example.com, Caf\xc3\xa9 news\n\n\nHello reader &amp; "
-        "http://example.com/ friends\n\n\n",
+        "Message from news@example.com, Caf\xc3\xa9 news\n\nHello reader & "
+        "http://example.com/ friends\n",
         home.Out({"print", "In", "2", "--text"}));
     const std::string text = home.Out({"print", "In", "1", "--text"});
     EXPECT_TRUE(

@@ -7,6 +7,7 @@
 #include "tests/store/fakes.h"
 #include "tests/store/storetest.h"
 #include "tests/support/testutil.h"
+#include "view/FPrint.h"
 
 namespace kivo {
 namespace {
@@ -175,6 +176,40 @@ TEST(MainWindow, KeepsTheShowFilterAndEmptiesTheTrash) {
     EXPECT_EQ(fs::file_size(rig.Mail("trash.mbx")), 0u);
     EXPECT_EQ(index.RowCount(), 0);
     EXPECT_EQ(rig.view.panel2, "No messages");
+}
+
+TEST(MainWindow, PrintsTheFocusedMessageAndClearsItsStatusAlsoOnFailure) {
+    struct RecordingPrinter : TPrinter {
+        std::vector<std::string> headings;
+        void PrintDocument(const TFrmPrint& document) override {
+            headings.push_back(document.Heading());
+        }
+    };
+    MainRig rig;
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(3));
+    rig.Open("In");
+    TFrmIndex& index = rig.main.MainIndex();
+    RecordingPrinter printer;
+    index.SelectOnly(0);
+    index.SetSelected(1, true);
+    index.SetFocused(1);
+    rig.view.panel0.clear();
+    EXPECT_TRUE(rig.main.Print1Click(printer));
+    ASSERT_EQ(printer.headings.size(), 1u);
+    EXPECT_EQ(printer.headings[0], "Message from , " + index.Row(1).Subject);
+    EXPECT_EQ(rig.view.panel0, (std::vector<std::string>{"Printing...", ""}));
+
+    // The file rewritten behind the index: nothing printed, the status panel cleared.
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(1));
+    rig.view.panel0.clear();
+    EXPECT_ANY_THROW(rig.main.Print1Click(printer));
+    EXPECT_EQ(printer.headings.size(), 1u);
+    EXPECT_EQ(rig.view.panel0.back(), "");
+
+    // Nothing selected: nothing to print.
+    rig.Open("In");
+    for (int row = 0; row < index.RowCount(); ++row) index.SetSelected(row, false);
+    EXPECT_FALSE(rig.main.Print1Click(printer));
 }
 
 }  // namespace

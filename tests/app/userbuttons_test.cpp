@@ -22,6 +22,8 @@ TEST(UserButtons, BuiltFromTheScriptsSection) {
         "Archive mailbox";  // 81 characters
     const IniFile ini = Scripts(
         "Button1Script=About Kivo Script\r\nButton1Desc=What's this?\r\n"
+        "Button2Script=Sizes\r\nButton2Desc=Gr\xc3\xb6\xc3\x9f"
+        "enliste \xc3\xbc\r\n"
         "Button3Script=Display Raw Message\r\nButton3Desc=Raw Msg     - Display Raw Message\r\n"
         "Button4Script=   \r\nButton4Desc=Blank script\r\n"
         "Button5Script=  Archive  \r\nButton5Desc=  " +
@@ -36,10 +38,17 @@ TEST(UserButtons, BuiltFromTheScriptsSection) {
         bool visible;
     } rows[] = {
         {0, "What's this", "What's this?", true},
-        {1, "", "", false},  // no setting
+        // counted in letters, not bytes: no UTF-8 letter is cut in two
+        {1,
+         "Gr\xc3\xb6\xc3\x9f"
+         "enliste",
+         "Gr\xc3\xb6\xc3\x9f"
+         "enliste \xc3\xbc",
+         true},
         {2, "Raw Msg    ", "Raw Msg     - Display Raw Message", true},
         {3, "", "", false},  // only blanks
         {4, "Archive    ", longDesc.substr(0, 60), true},
+        {7, "", "", false},  // no setting
         {8, "", "", false},
         {9, "", "", true},  // the tenth button: "Button0", no description
     };

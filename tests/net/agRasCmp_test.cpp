@@ -5,36 +5,17 @@
 
 #include <cstdlib>
 
+#include "tests/net/fakenmcli.h"
 #include "tests/net/netfakes.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
 namespace {
 
-// A stand-in for NetworkManager's tool: connections and behaviour come from files in its
-// folder, every call is logged there.
-const char* kFakeNmcli = R"(#!/bin/sh
-dir=$(dirname "$0")
-echo "$*" >> "$dir/calls"
-case "$*" in
-  "-t -f NAME,TYPE connection show") cat "$dir/entries" ;;
-  "-t -f NAME,STATE connection show --active") cat "$dir/active" 2>/dev/null ;;
-  *"connection up id "*)
-    case $(cat "$dir/up") in
-      ok) echo "$6:activated" >> "$dir/active"
-          echo "Connection successfully activated" ;;
-      fail) echo "Error: Connection activation failed: No carrier"; exit 4 ;;
-      hang) exec sleep 30 ;;
-    esac ;;
-  *"connection down id "*) : > "$dir/active" ;;
-esac
-exit 0
-)";
-
 class DialUp : public ::testing::Test {
   protected:
     void SetUp() override {
-        test::WriteFile(dir_ / "nmcli", kFakeNmcli);
+        test::WriteFile(dir_ / "nmcli", test::kFakeNmcli);
         ::chmod((dir_ / "nmcli").c_str(), 0755);
         test::WriteFile(dir_ / "entries", "Dialup:ppp\nHome\\:Net:802-11-wireless\nlo:loopback\n");
         test::WriteFile(dir_ / "up", "ok");

@@ -22,15 +22,21 @@
 #include "tests/ui/scriptscreens.h"
 #include "tests/ui/settingsscreens.h"
 #include "ui/findwindow.h"
+#include "app/settings.h"
+#include "ui/helpwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
 #include "ui/mainwindow.h"
 #include "ui/messagepane.h"
 #include "ui/messageview.h"
 #include "ui/messagewindow.h"
+#include "ui/printing.h"
 #include "ui/progresswindow.h"
 #include "ui/qtplatform.h"
 #include "ui/setupwizard.h"
+#include "ui/splash.h"
+#include "ui/updatedialog.h"
+#include "ui/userbuttonspanel.h"
 #include "ui/windows.h"
 
 namespace {
@@ -54,6 +60,21 @@ bool Shoot(QWidget* window, const QString& file) {
     return ok;
 }
 
+// Shoots the modal dialog that the next command opens, then closes it.
+void ShootNextModal(const QString& file, int& failures) {
+    QTimer::singleShot(1500, [file, &failures] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            std::cout << "FAILED " << file.toStdString() << " (no dialog)\n";
+            ++failures;
+            return;
+        }
+        failures += !Shoot(modal, file);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        if (modal->isVisible()) modal->close();
+    });
+}
+
 bool WaitLoaded(kivo::ui::MessageView* view) {
     for (int k = 0; k < 100 && !view->Loaded(); ++k) Wait(100);
     return view->Loaded();
@@ -72,11 +93,18 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     kivo::ui::QtPlatform platform;
     kivo::ProgramFolder folder{argv[1]};
+    int failures = 0;
+    {
+        kivo::ui::Splash splash;
+        splash.show();
+        splash.SetProgress("Loading user files...");
+        splash.SetVersion(kivo::kProgramVersion);
+        failures += !Shoot(&splash, out + "/splash.png");
+    }
     kivo::ui::MainWindow window(folder, platform);
     window.Start({});
     window.resize(1100, 720);
     window.move(20, 20);
-    int failures = 0;
     WaitLoaded(window.View());
     failures += !Shoot(&window, out + "/main.png");
 
@@ -160,6 +188,25 @@ int main(int argc, char** argv) {
     failures += kivo::ui::AddressBookScreens(window, out, Shoot);
     failures += kivo::ui::ShootScriptsWindow(window, out, Shoot);
     failures += kivo::ui::ShootComposer(window, out, Shoot);
+    // Printing: the preview of the selected message.
+    ShootNextModal(out + "/print-preview.png", failures);
+    kivo::ui::PreviewSelectedMessage(window.Main(), &window);
+
+    window.ShowHelp();
+    window.Help()->move(660, 120);
+    failures += !Shoot(window.Help(), out + "/help-window.png");
+    window.Help()->hide();
+
+    // The update check's question and its download progress.
+    {
+        kivo::ui::UpdateDialogs dialogs(platform, &window);
+        ShootNextModal(out + "/update-available.png", failures);
+        dialogs.Ask("Current version is 1.0.\rVersion 2.0 is available.\rDownload the update?",
+                    "Update Available");
+        dialogs.Progress("Downloading Update", 1523712, 5000000);
+        QWidget* progress = window.findChild<QWidget*>("updateProgress");
+        if (progress) failures += !Shoot(progress, out + "/update-progress.png");
+    }
 
     return failures == 0 ? 0 : 1;
 }

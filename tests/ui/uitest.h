@@ -1,7 +1,7 @@
 #pragma once
 // What the window tests share: waiting for a condition, a platform that records what the desktop
-// would open, reading the text of a web page, running the program's own script on it, and clicking
-// a list row.
+// would open, a stored message, reading the text of a web page, running the program's own script
+// on it, and clicking a list row.
 
 #include <QAbstractItemView>
 #include <QTest>
@@ -29,6 +29,14 @@ class RecordingPlatform : public QtPlatform {
 template <typename Done>
 bool WaitFor(Done done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
+}
+
+// A message as a mailbox file holds it.
+inline std::string StoredMessage(const std::string& from, const std::string& subject,
+                                 const std::string& body) {
+    return "From " + from + " 01/12/2026 10:00:00\r\nFrom: " + from +
+           "\r\nTo: me@example.test\r\n" + "Subject: " + subject +
+           "\r\nDate: Tue, 1 Dec 2026 10:00:00 +0000\r\nStatus: U\r\n\r\n" + body + "\r\n\r\n";
 }
 
 // The page's answers come asynchronously; one that comes after the wait gave up must find its

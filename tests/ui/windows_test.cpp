@@ -39,13 +39,6 @@ namespace fs = std::filesystem;
 
 using namespace uitest;
 
-std::string StoredMessage(const std::string& from, const std::string& subject,
-                          const std::string& body) {
-    return "From " + from + " 01/12/2026 10:00:00\r\nFrom: " + from +
-           "\r\nTo: me@example.test\r\n" + "Subject: " + subject +
-           "\r\nDate: Tue, 1 Dec 2026 10:00:00 +0000\r\nStatus: U\r\n\r\n" + body + "\r\n\r\n";
-}
-
 // A program folder as a person has it after some use: settings that ask nothing at start, In
 // with three messages, an empty Work mailbox.
 void MakeFolder(const fs::path& home) {

@@ -44,14 +44,21 @@ TEST(TFrmPrint, HeadingCutsSenderAndSubject) {
         << "cut between characters, never inside one";
 }
 
-TEST(TFrmPrint, HtmlMessagesPrintAsTextWithoutTags) {
+TEST(TFrmPrint, HtmlMessagesPrintAsTextWithoutTagsStylesOrScripts) {
     RecordingPrinter printer;
     PrintMessage({"From ???@??? 10/12/2026 10:00:00", "From: ann@example.org", "Subject: News",
-                  "Content-Type: text/html", "", "<html><body><p>Hello <b>you</b> &amp; &lt;3",
-                  "</p></body></html>"},
+                  "Content-Type: text/html", "",
+                  "<html><head><style>.box{padding:16px}</style></head><body>",
+                  "<p>Hello <b>you</b> &amp; &lt;3</p><div>Shoes</div><div>Coats</div>",
+                  "<script>document.title = 'ran';</script></body></html>"},
                  printer);
     ASSERT_EQ(1u, printer.texts.size());
-    EXPECT_EQ("Message from ann@example.org, News\n\nHello you &amp; <3\n\n", printer.texts[0]);
+    const std::string& text = printer.texts[0];
+    EXPECT_EQ(text.find("Message from ann@example.org, News\n"), 0u) << text;
+    EXPECT_NE(text.find("Hello you & <3"), std::string::npos) << text;
+    EXPECT_NE(text.find("Shoes\nCoats"), std::string::npos) << "blocks start lines: " << text;
+    EXPECT_EQ(text.find("padding"), std::string::npos) << "no style sheet: " << text;
+    EXPECT_EQ(text.find("document.title"), std::string::npos) << "no script: " << text;
 }
 
 TEST(TFrmPrint, PlainTextKeepsItsLinesAndOldBytesPrintAsUtf8) {

@@ -1,0 +1,379 @@
+// A person's paths through the main window's smaller parts: printing a message into a PDF
+// file, the help window, the update check against a web server on loopback, and the user
+// buttons. Modal dialogs are answered by a timer that runs inside their event loops.
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintPreviewWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "tests/support/testutil.h"
+#include "tests/ui/uitest.h"
+#include "ui/helpwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/printing.h"
+#include "ui/qtplatform.h"
+#include "ui/userbuttonspanel.h"
+#include "ui/windows.h"
+
+namespace kivo::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+using uitest::RecordingPlatform;
+using uitest::StoredMessage;
+
+// In with two messages, the second with a German subject; `ini` adds to kivo.ini.
+void MakeFolder(const fs::path& home, const std::string& ini = {}) {
+    fs::create_directories(home / "Mail");
+    // A script folder: the start does not write its first-run scripts and button settings.
+    fs::create_directories(home / "Scripts");
+    test::WriteFile(home / "kivo.ini", "[Mail]\r\nPrompt=0\r\n[Program]\r\nOpened=In\r\n" + ini);
+    test::WriteFile(home / "Mail" / "In.mbx",
+                    StoredMessage("carol@example.test", "Budget for March", "First body.") +
+                        StoredMessage("j\xc3\xbcrgen@example.test",
+                                      "Gr\xc3\xbc\xc3\x9f"
+                                      "e aus K\xc3\xb6ln",
+                                      "Der Dom steht noch."));
+}
+
+// A person's program folder and the main window started on it.
+struct Session {
+    explicit Session(const std::string& ini = {}) {
+        MakeFolder(home, ini);
+        window.Start({});
+    }
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    RecordingPlatform platform;
+    MainWindow window{ProgramFolder{home}, platform};
+};
+
+// Answers the modal dialogs of one command: each step waits for its dialog (by object name)
+// and acts on it; dialogs of no step are left alone. A step that never comes closes whatever
+// is open after the time-out, so a broken command fails the test instead of hanging it.
+class DialogAnswers : public QObject {
+  public:
+    struct Step {
+        QString objectName;
+        std::function<bool(QWidget*)> act;  // true when done with this dialog
+    };
+    explicit DialogAnswers(std::vector<Step> steps) : steps_(std::move(steps)) {
+        connect(&timer_, &QTimer::timeout, this, &DialogAnswers::Tick);
+        timer_.start(30);
+        started_.start();
+    }
+    bool AllDone() const { return next_ == steps_.size(); }
+    QString Failure() const { return failure_; }
+
+  private:
+    void Tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (next_ < steps_.size() && modal && modal->objectName() == steps_[next_].objectName) {
+            if (steps_[next_].act(modal)) {
+                ++next_;
+                started_.restart();
+            }
+            return;
+        }
+        if (started_.elapsed() > 30000 && modal) {
+            failure_ = "gave up waiting for " +
+                       (next_ < steps_.size() ? steps_[next_].objectName : QString("nothing")) +
+                       " while " + modal->objectName() + " was open";
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+            modal->close();
+        }
+    }
+
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    QTimer timer_;
+    QElapsedTimer started_;
+    QString failure_;
+};
+
+// Chooses `file` in a file dialog and accepts it, once the dialog has taken the name (it
+// reads its folder in the background and may change its choice meanwhile).
+bool SaveAs(QWidget* w, const QString& file) {
+    auto* dialog = static_cast<QFileDialog*>(w);
+    if (dialog->selectedFiles().value(0) != file) {
+        dialog->selectFile(file);
+        return false;
+    }
+    static_cast<QDialog*>(dialog)->accept();
+    return true;
+}
+
+void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
+    auto* message = qobject_cast<QMessageBox*>(box);
+    message->button(which)->click();
+}
+
+// A web server on loopback: the version page at "/", an update at "/kivo-2.0.tar.gz" that
+// announces 5 MB, sends 64 kB and then stalls, so its download can only end by a cancel.
+class UpdateServer : public QObject {
+  public:
+    UpdateServer() {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Serve(socket); });
+            }
+        });
+    }
+    QString Url() const { return QString("http://127.0.0.1:%1/").arg(server_.serverPort()); }
+    QString version = "2.0";
+    int downloads = 0;
+
+  private:
+    void Serve(QTcpSocket* socket) {
+        request_[socket] += socket->readAll();
+        if (!request_[socket].contains("\r\n\r\n")) return;
+        const QByteArray path = request_[socket].split(' ').value(1);
+        if (path == "/") {
+            const QByteArray page =
+                "<html><head><title>Kivo</title>\n"
+                "<META HTTP-EQUIV=\"kivoversion\" CONTENT=\"" +
+                version.toUtf8() +
+                "\">\n"
+                "<meta http-equiv=\"kivodownload\" CONTENT=\"" +
+                Url().toUtf8() + "kivo-2.0.tar.gz\">\n</head><body>Kivo</body></html>\n";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                          QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+            socket->disconnectFromHost();
+        } else {
+            ++downloads;
+            socket->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                "Content-Length: 5000000\r\n\r\n");
+            socket->write(QByteArray(65536, 'k'));
+        }
+    }
+
+    QTcpServer server_;
+    std::map<QTcpSocket*, QByteArray> request_;
+};
+
+}  // namespace
+
+class MainBitsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void PrintsAMessageIntoAPdfFileAndPreviewsIt();
+    void HelpOpensOnTheContentsFollowsTopicsAndGoesBack();
+    void UpdateCheckShowsTheNewVersionAndACanceledDownloadLeavesNothing();
+    void UserButtonRunsItsScriptOnTheSelectedMessage();
+};
+
+void MainBitsTest::PrintsAMessageIntoAPdfFileAndPreviewsIt() {
+    if (PrinterInstalled()) QSKIP("a printer is installed: the test would print on paper");
+    if (test::RunProgram({"sh", "-c", "command -v pdftotext"}).status != 0) {
+        QSKIP("pdftotext is missing: scripts/deps.sh installs poppler-utils");
+    }
+    Session session;
+    MainWindow& window = session.window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.List()->model()->rowCount(), 2);
+    // Start-up selects the last message: the German one.
+    const fs::path pdf = session.dir /
+                         "Gr\xc3\xbc\xc3\x9f"
+                         "e.pdf";
+    DialogAnswers answers({{"pdfFileDialog", [&](QWidget* w) {
+                                return SaveAs(w, QString::fromStdString(pdf.string()));
+                            }}});
+    QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier);
+    QVERIFY2(answers.AllDone(), qPrintable(answers.Failure()));
+    QVERIFY(fs::exists(pdf));
+    const test::ProcessResult text = test::RunProgram({"pdftotext", pdf.string(), "-"});
+    QCOMPARE(text.status, 0);
+    QVERIFY2(text.out.find("Message from j\xc3\xbcrgen@example.test, Gr\xc3\xbc\xc3\x9f"
+                           "e aus K\xc3\xb6ln") != std::string::npos,
+             text.out.c_str());
+    QVERIFY(text.out.find("Der Dom steht noch.") != std::string::npos);
+    QCOMPARE(window.StatusPanel(0)->text(), QString());
+
+    // The preview lays out the same message on its pages.
+    int pages = 0;
+    DialogAnswers preview({{"printPreview", [&](QWidget* w) {
+                                auto* widget = w->findChild<QPrintPreviewWidget*>();
+                                if (!widget || widget->pageCount() == 0) return false;
+                                pages = widget->pageCount();
+                                static_cast<QDialog*>(w)->reject();
+                                return true;
+                            }}});
+    window.Action("printPreview")->trigger();
+    QVERIFY2(preview.AllDone(), qPrintable(preview.Failure()));
+    QCOMPARE(pages, 1);
+}
+
+void MainBitsTest::HelpOpensOnTheContentsFollowsTopicsAndGoesBack() {
+    Session session;
+    MainWindow& window = session.window;
+    const fs::path& home = session.home;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    HelpWindow* help = window.Help();
+    QVERIFY(!help->isVisible());
+
+    // F1 opens the help at its contents.
+    QTest::keyClick(&window, Qt::Key_F1);
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    QCOMPARE(help->CurrentFile(), home / "Help" / "index.html");
+    QVERIFY(help->Browser()->toPlainText().contains("Reading mail"));
+
+    // A topic's link opens the topic; a web link goes to the desktop's browser.
+    emit help->Browser()->anchorClicked(QUrl("reading.html"));
+    QCOMPARE(help->CurrentFile(), home / "Help" / "reading.html");
+    emit help->Browser()->anchorClicked(QUrl("https://example.org/kivo"));
+    QCOMPARE(session.platform.opened, std::vector<std::string>{"https://example.org/kivo"});
+    QCOMPARE(help->CurrentFile(), home / "Help" / "reading.html");
+
+    // Back returns to the contents; Back on the first page stays there.
+    auto* back = help->findChild<QPushButton*>("helpBackButton");
+    QTest::mouseClick(back, Qt::LeftButton);
+    QCOMPARE(help->CurrentFile(), home / "Help" / "index.html");
+    QTest::mouseClick(back, Qt::LeftButton);
+    QCOMPARE(help->CurrentFile(), home / "Help" / "index.html");
+
+    // Closed on a topic, the help opens again with F1, at the contents.
+    emit help->Browser()->anchorClicked(QUrl("scripts.html"));
+    help->close();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F1);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->CurrentFile(), home / "Help" / "index.html");
+
+    // Without the page the help says so instead of showing nothing.
+    fs::remove(home / "Help" / "index.html");
+    QTest::mouseClick(help->findChild<QPushButton*>("helpContentsButton"), Qt::LeftButton);
+    QVERIFY(help->CurrentFile().empty());
+    QVERIFY(help->Browser()->toPlainText().contains("not found"));
+}
+
+void MainBitsTest::UpdateCheckShowsTheNewVersionAndACanceledDownloadLeavesNothing() {
+    UpdateServer server;
+    Session session("HomeURL=" + server.Url().toStdString() + "\r\n");
+    MainWindow& window = session.window;
+    const fs::path downloads = session.dir / "downloads";
+    fs::create_directories(downloads);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QString question, failure;
+    int progressShown = 0;
+    DialogAnswers answers({
+        {"updateQuestion",
+         [&](QWidget* w) {
+             question = static_cast<QMessageBox*>(w)->text();
+             ClickButton(w, QMessageBox::Yes);
+             return true;
+         }},
+        {"updateSaveDialog",
+         [&](QWidget* w) {
+             return SaveAs(w, QString::fromStdString((downloads / "kivo-2.0.tar.gz").string()));
+         }},
+        {"updateProgress",
+         [&](QWidget* w) {
+             auto* progress = static_cast<QProgressDialog*>(w);
+             if (progress->value() <= 0) return false;
+             progressShown = progress->value();
+             progress->cancel();
+             return true;
+         }},
+        {"updateMessage",
+         [&](QWidget* w) {
+             failure = w->windowTitle() + ": " + static_cast<QMessageBox*>(w)->text();
+             ClickButton(w, QMessageBox::Ok);
+             return true;
+         }},
+    });
+    window.Action("update")->trigger();
+    QVERIFY2(answers.AllDone(), qPrintable(answers.Failure()));
+    QCOMPARE(question, QString("Current version is 1.0.\nVersion 2.0 is available.\n"
+                               "Download the update?"));
+    QVERIFY(progressShown > 0);
+    QVERIFY2(failure.startsWith("Download Error: Error occurred while downloading update."),
+             qPrintable(failure));
+    QCOMPARE(server.downloads, 1);
+    // Neither the file nor a partial one is left.
+    QVERIFY(fs::is_empty(downloads));
+    QVERIFY(window.Action("update")->isEnabled());
+
+    // The same version as the program's: nothing to get.
+    server.version = "1.0";
+    QString notice;
+    DialogAnswers none({{"updateMessage", [&](QWidget* w) {
+                             notice =
+                                 w->windowTitle() + ": " + static_cast<QMessageBox*>(w)->text();
+                             ClickButton(w, QMessageBox::Ok);
+                             return true;
+                         }}});
+    window.Action("update")->trigger();
+    QVERIFY2(none.AllDone(), qPrintable(none.Failure()));
+    QCOMPARE(notice, QString("No Update Found: There is no update available."));
+}
+
+void MainBitsTest::UserButtonRunsItsScriptOnTheSelectedMessage() {
+    Session session(
+        "ButtonsShowing=400\r\n[Scripts]\r\n"
+        "Button3Script=Pick\r\nButton3Desc=Pick & go  - Copy to Picked\r\n"
+        "Button4Script=Gone\r\nButton4Desc=Gone\r\n");
+    MainWindow& window = session.window;
+    const fs::path& home = session.home;
+    test::WriteFile(home / "Scripts" / "Pick.kiv",
+                    "AppendToFile True\r\nSaveMessage %message \"Picked.mbx\"\r\n");
+    window.resize(1280, 720);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    UserButtonsPanel* panel = window.UserButtons();
+    QToolButton* pick = panel->Button(2);
+    QVERIFY(pick->isVisible());
+    QCOMPARE(pick->text(), QString("Pick && go"));
+    QCOMPARE(pick->toolTip(), QString("Pick & go  - Copy to Picked"));
+    QVERIFY(!panel->Button(0)->isVisible());
+    QVERIFY(window.Action("quickRun3")->isVisible());
+    QVERIFY(!window.Action("quickRun1")->isVisible());
+
+    // The first message chosen, the button copies it into Picked.
+    window.List()->selectRow(0);
+    QTest::mouseClick(pick, Qt::LeftButton);
+    const std::string picked = test::ReadFile(home / "Mail" / "Picked.mbx");
+    QVERIFY2(picked.find("Subject: Budget for March") != std::string::npos, picked.c_str());
+    QVERIFY(picked.find("K\xc3\xb6ln") == std::string::npos);
+
+    // Ctrl+3 runs the same script: the second copy goes after the first.
+    QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
+    const std::string twice = test::ReadFile(home / "Mail" / "Picked.mbx");
+    QVERIFY(twice.find("Budget for March", twice.find("Budget for March") + 1) !=
+            std::string::npos);
+    QCOMPARE(window.StatusPanel(0)->text(), QString());
+
+    // A button whose script is gone says so, and the list stays as it was.
+    QTest::mouseClick(panel->Button(3), Qt::LeftButton);
+    QVERIFY(session.platform.TipText().contains("could not run"));
+    QVERIFY(window.Main().Transfer().Log.CopyText().find("Gone") != std::string::npos);
+    QCOMPARE(window.List()->model()->rowCount(), 2);
+}
+
+}  // namespace kivo::ui
+
+int main(int argc, char** argv) {
+    kivo::ui::PrepareApplication();
+    QApplication app(argc, argv);
+    kivo::ui::MainBitsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "mainbits_test.moc"
