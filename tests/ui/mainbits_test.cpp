@@ -83,11 +83,10 @@ class DialogAnswers : public QObject {
   private:
     void Tick() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (next_ < steps_.size() && modal && modal->objectName() == steps_[next_].objectName) {
-            if (steps_[next_].act(modal)) {
-                ++next_;
-                started_.restart();
-            }
+        if (next_ < steps_.size() && modal && modal->objectName() == steps_[next_].objectName &&
+            steps_[next_].act(modal)) {
+            ++next_;
+            started_.restart();
             return;
         }
         if (started_.elapsed() > 30000 && modal) {
@@ -110,10 +109,13 @@ class DialogAnswers : public QObject {
 // reads its folder in the background and may change its choice meanwhile).
 bool SaveAs(QWidget* w, const QString& file) {
     auto* dialog = static_cast<QFileDialog*>(w);
-    if (dialog->selectedFiles().value(0) != file) {
-        dialog->selectFile(file);
-        return false;
+    const QFileInfo target(file);
+    if (dialog->directory().absolutePath() != target.absolutePath()) {
+        dialog->setDirectory(target.absolutePath());
     }
+    if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+        name->setText(target.fileName());
+    if (dialog->selectedFiles().value(0) != file) return false;
     static_cast<QDialog*>(dialog)->accept();
     return true;
 }
