@@ -6,11 +6,14 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFontComboBox>
+#include <QGridLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWidgetAction>
+#include <array>
 
 #include "app/KivoMain.h"
 #include "base/inifile.h"
@@ -185,6 +188,12 @@ void ComposerWindow::BuildStyleToolbar() {
             w->setAccessibleName(action->toolTip());
         }
     }
+    // The font colour button: a click asks for any colour, its arrow offers the palette.
+    if (auto* button =
+            qobject_cast<QToolButton*>(styleBar_->widgetForAction(Action("fontColour")))) {
+        button->setMenu(FontColourPalette());
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     QAction* shown = Action("showStyleToolbar");
     connect(shown, &QAction::toggled, styleBar_, &QToolBar::setVisible);
     connect(styleBar_, &QToolBar::visibilityChanged, shown, &QAction::setChecked);
@@ -197,9 +206,46 @@ void ComposerWindow::ShowStyleButtons() {
     Action("bullets")->setChecked(style_->BulletsDown());
 }
 
+QMenu* ComposerWindow::FontColourPalette() {
+    // Four rows of five: greys, then dark, full and light tones of the common hues.
+    static constexpr std::array<QRgb, 20> kColours = {
+        0x000000, 0x404040, 0x808080, 0xC0C0C0, 0xFFFFFF, 0x800000, 0x808000,
+        0x008000, 0x000080, 0x800080, 0xFF0000, 0xFF8000, 0x00A000, 0x0000FF,
+        0xFF00FF, 0xFF8080, 0xFFFF80, 0x80FF80, 0x80C0FF, 0xFF80FF};
+    auto* menu = new QMenu(this);
+    menu->setObjectName("fontColourPalette");
+    auto* grid = new QWidget(menu);
+    auto* layout = new QGridLayout(grid);
+    layout->setSpacing(2);
+    layout->setContentsMargins(4, 4, 4, 4);
+    for (std::size_t k = 0; k < kColours.size(); ++k) {
+        const QColor colour(kColours[k]);
+        auto* swatch = new QToolButton(grid);
+        swatch->setObjectName(QString("swatch%1").arg(k));
+        swatch->setAccessibleName(colour.name());
+        swatch->setToolTip(colour.name());
+        swatch->setFixedSize(20, 20);
+        swatch->setStyleSheet(
+            QString("background:%1;border:1px solid palette(mid)").arg(colour.name()));
+        connect(swatch, &QToolButton::clicked, this, [this, menu, colour] {
+            menu->close();
+            ApplyFontColour(colour);
+        });
+        layout->addWidget(swatch, static_cast<int>(k / 5), static_cast<int>(k % 5));
+    }
+    auto* palette = new QWidgetAction(menu);
+    palette->setDefaultWidget(grid);
+    menu->addAction(palette);
+    menu->addAction("&Other...", this, &ComposerWindow::ChooseFontColour);
+    return menu;
+}
+
 void ComposerWindow::ChooseFontColour() {
     const QColor colour = QColorDialog::getColor(body_->textColor(), this, "Font colour");
-    if (!colour.isValid()) return;
+    if (colour.isValid()) ApplyFontColour(colour);
+}
+
+void ComposerWindow::ApplyFontColour(const QColor& colour) {
     style_->FontColour(ColourValue(colour));
     ShowFormat();
 }

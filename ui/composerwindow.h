@@ -22,10 +22,12 @@
 #include "ui/richeditor.h"
 
 class QAction;
+class QColor;
 class QComboBox;
 class QFontComboBox;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QToolBar;
@@ -129,6 +131,8 @@ class ComposerWindow : public QMainWindow, public TComposerView, public TOpenWin
     void SaveTextFile();
     void SaveDefaultStyle();
     void ChooseFontColour();
+    void ApplyFontColour(const QColor& colour);
+    QMenu* FontColourPalette();
     void ChooseBackground();
     void Finish();
     void FilesWritten();

@@ -11,6 +11,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include "base/bytes.h"
@@ -192,8 +194,13 @@ void ComposerTest::StyledMessageTravelsThroughTheRigAndIsRepliedTo() {
     QTest::keyClicks(composer->Body(), "milk");
     QTest::keyClick(composer->Body(), Qt::Key_Return);
     composer->Action("bullets")->trigger();
-    AnswerColourDialog(QColor(255, 0, 0));
-    composer->Action("fontColour")->trigger();
+    // Red from the colour button's palette, black again through "Other".
+    auto* palette = composer->findChild<QMenu*>("fontColourPalette");
+    QVERIFY(palette);
+    auto* red = palette->findChild<QToolButton*>("swatch10");
+    QVERIFY(red);
+    QCOMPARE(red->accessibleName(), QString("#ff0000"));
+    red->click();
     QTest::keyClicks(composer->Body(), "Urgent");
     AnswerColourDialog(QColor(0, 0, 0));
     composer->Action("fontColour")->trigger();
