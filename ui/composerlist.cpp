@@ -73,7 +73,7 @@ int ComposerList::FromSelected(TFrmIndex& index, TReplyKind kind,
     for (const int row : index.SelectedRows()) {
         std::vector<std::string> lines;
         try {
-            ExtractMsg(index.Item(row).Number, index.Files().Mbx, lines);
+            ExtractMsg(index.Row(row).Number, index.Files().Mbx, lines);
         } catch (const std::exception& e) {
             platform_.ShowMessage(e.what());
             continue;

@@ -17,6 +17,8 @@
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
 #include "tests/ui/uitest.h"
+#include "ui/composerlist.h"
+#include "ui/composerwindow.h"
 #include "ui/findwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
@@ -196,6 +198,15 @@ void ListTest::ShowFilterTagsAndHidesTheRest() {
     QTest::mouseClick(pane->HideRest(), Qt::LeftButton);
     QCOMPARE(Subjects(list), (QStringList{"Zebra crossing", "Lunch"}));
     QCOMPARE(window.StatusPanel(2)->text(), QString("2 messages"));
+
+    // Reply answers the message on the row, not the one at that place in the whole mailbox.
+    list->selectRow(0);
+    QCOMPARE(window.Main().MainIndex().SelectedRows(), std::vector<int>{0});
+    window.Action("reply")->trigger();
+    QCOMPARE(window.Composers().Windows().size(), std::size_t{1});
+    ComposerWindow* reply = window.Composers().Windows().back().get();
+    QCOMPARE(reply->Composer().Subject().text, std::string("Re: Zebra crossing"));
+    reply->Discard();
 
     // "with attached" takes no text; its one match is the only row.
     pane->Criterion()->setCurrentIndex(scWithAttached);
