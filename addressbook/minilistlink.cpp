@@ -26,10 +26,6 @@ std::string FieldWithLine(std::string_view field, std::string_view line) {
     return text;
 }
 
-bool ForwardOnMessageDrop(const IniFile& settings) {
-    return settings.ReadBool("DragAndDrop", "Forward", true);
-}
-
 void TMiniListLink::Link(TLinkedComposer& composer) {
     composer_ = &composer;
     highlighted_ = true;

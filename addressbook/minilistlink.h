@@ -10,8 +10,6 @@
 
 namespace kivo {
 
-class IniFile;
-
 inline constexpr const char* kPickAddressesTip = "Pick addresses to insert into message";
 inline constexpr const char* kAddressAddedTip = "Address added to the message";
 inline constexpr const char* kBackCaption = "Click to return to the...";
@@ -34,10 +32,6 @@ class TLinkedComposer {
     virtual TAddressField FocusedField() const = 0;
     virtual void AddAddressLine(TAddressField field, std::string_view line) = 0;
 };
-
-// [DragAndDrop] "Forward" (default on): messages dropped on an entry are forwarded to it;
-// off, they are bounced.
-bool ForwardOnMessageDrop(const IniFile& settings);
 
 class TMiniListLink {
   public:

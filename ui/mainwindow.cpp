@@ -25,6 +25,7 @@
 
 #include "addressbook/addsender.h"
 #include "addressbook/minilistlink.h"
+#include "app/KivoSettings.h"
 #include "app/firstrun.h"
 #include "app/scriptrunner.h"
 #include "app/startupmailer.h"
@@ -185,7 +186,8 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     miniList_->OpenEditor = [this] { OpenAddressBook(); };
     connect(miniList_, &MiniAddressList::MessagesDropped, this, [this](const QString& entry) {
         // Forwarded to the entry, or bounced, as the Drag and Drop options say.
-        const bool forward = ForwardOnMessageDrop(IniFile(main_.Folder().SettingsFile()));
+        const bool forward =
+            TDragAndDropOptions::Read(IniFile(main_.Folder().SettingsFile())).Forward;
         QAction* command = Action(forward ? "forward" : "bounce");
         if (!command->isEnabled()) return;
         miniList_->Link().RememberDropTo(FromQ(entry));

@@ -9,7 +9,6 @@
 #include "addressbook/minilistlink.h"
 #include "addressbook/minilistplace.h"
 #include "addressbook/namesort.h"
-#include "base/inifile.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -129,11 +128,6 @@ TEST(MiniListLink, NamesFieldsAndRemembersADropOnce) {
     link.RememberDropTo("Ann");
     EXPECT_EQ(link.TakeDropTo(), "Ann");
     EXPECT_FALSE(link.TakeDropTo()) << "taken by the one command that follows the drop";
-
-    test::TempDir dir;
-    EXPECT_TRUE(ForwardOnMessageDrop(IniFile(dir / "none.ini")));
-    test::WriteFile(dir / "kivo.ini", "[DragAndDrop]\r\nForward=0\r\n");
-    EXPECT_FALSE(ForwardOnMessageDrop(IniFile(dir / "kivo.ini")));
 }
 
 TEST(ContactDrag, CarriesTheContactFoundByTheShownFieldAndItsAddresses) {

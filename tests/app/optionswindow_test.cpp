@@ -10,6 +10,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Messages dropped on a mini address list entry are forwarded to it unless the settings say
+// bounce.
+TEST(DragAndDropOptions, ForwardUnlessTheSettingsSayBounce) {
+    test::TempDir dir;
+    EXPECT_TRUE(TDragAndDropOptions::Read(IniFile(dir / "none.ini")).Forward);
+    test::WriteFile(dir / "kivo.ini", "[DragAndDrop]\r\nForward=0\r\n");
+    EXPECT_FALSE(TDragAndDropOptions::Read(IniFile(dir / "kivo.ini")).Forward);
+}
+
 class RecordingView : public TSettingsView {
   public:
     void Warning(std::string_view text) override { warnings.emplace_back(text); }
