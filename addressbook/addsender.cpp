@@ -14,9 +14,11 @@ namespace kivo {
 
 namespace {
 
+// Bytes of UTF-8 letters (Ä, œ) count as letters, so a name is not cut at its ends.
 bool IsAlnum(char c) {
     const char lower = LowerChar(c);
-    return (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9');
+    return (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 // Drops characters from both ends until a letter or digit stands there (one always stays).

@@ -98,6 +98,8 @@ TEST(AddSender, TakesNamesFromTheDisplayName) {
         {"\"Doe, John\" <jd@x.org>", TContact{"Doe,", "John", "jd@x.org"}, "quoted name"},
         {"bob@x.org", TContact{"bob", "", "bob@x.org"}, "bare address: local part"},
         {"'-' <q@x.org>", TContact{"q", "", "q@x.org"}, "no letter in the name"},
+        {"\"Älice Dœ\" <a@x.org>", TContact{"Älice", "Dœ", "a@x.org"},
+         "letters beyond ASCII at the ends stay"},
         {"  ", std::nullopt, "blank"},
         {"Just A Name", std::nullopt, "no address"},
     };
