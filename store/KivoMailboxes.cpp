@@ -164,7 +164,8 @@ std::string TFrmMailboxes::FindUniqueName(const TMailboxNode* node, std::string_
     const NodeList& siblings = SiblingsOf(node);
     auto taken = [&](std::string_view candidate, bool countSelf) {
         return std::any_of(siblings.begin(), siblings.end(), [&](const auto& n) {
-            return (countSelf || n.get() != node) && n->Text == candidate;
+            // Without regard to case: the mailbox files are found that way.
+            return (countSelf || n.get() != node) && EqualsNoCase(n->Text, candidate);
         });
     };
     if (!taken(name, false)) return std::string(name);

@@ -84,7 +84,9 @@ TEST(MailboxTree, UniqueNamesCountUpFromTheLastDigit) {
         {{"Box9"}, "Box9", "Box10"},
         {{"New Mailbox", "New Mailbox 1"}, "New Mailbox", "New Mailbox 2"},
         {{"M", "M 1", "M 2", "M 3", "M 4", "M 5", "M 6", "M 7", "M 8", "M 9", "M 10"}, "M", "M 11"},
-        {{"box"}, "Box", "Box"},  // letter case counts
+        // Names that differ in letter case alone would share their files.
+        {{"box"}, "Box", "Box 1"},
+        {{"Box", "box 1"}, "BOX", "BOX 2"},
     };
     for (const Case& c : cases) {
         Tree u;
