@@ -137,4 +137,12 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     return out;
 }
 
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash) {
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 }  // namespace kivo

@@ -3,6 +3,7 @@
 // conversion; case folding touches ASCII letters only, so 8-bit text is never mangled.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 std::vector<std::string> SplitWords(std::string_view line, std::string_view separators = " ");
 // Joins lines, each ended by CR LF.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+// FNV-1a, 64 bits: a quick digest that tells whether bytes stayed as they were (not a
+// defence against anyone). Pass the previous result as `hash` to go on over more bytes.
+constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = kFnvStart);
 
 }  // namespace kivo

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/bytes.h"
+
 namespace kivo {
 
 namespace {
@@ -29,11 +31,7 @@ std::uint64_t TailDigest(int fd, std::uint64_t end) {
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
-    std::uint64_t hash = 14695981039346656037ull;
-    for (std::size_t i = 0; i < got; ++i) {
-        hash ^= static_cast<unsigned char>(bytes[i]);
-        hash *= 1099511628211ull;
-    }
+    const std::uint64_t hash = Fnv1a(std::string_view(bytes.data(), got));
     // Fewer bytes than the length says: the file was cut short meanwhile.
     return got == bytes.size() ? hash : ~hash;
 }

@@ -68,13 +68,27 @@ int FindLastIndex(const std::filesystem::path& path) {
 }
 
 void AppendToFile(const Lines& lines, const std::filesystem::path& path) {
+    AppendToFile(lines, path, {});
+}
+
+void AppendToFile(
+    const Lines& lines, const std::filesystem::path& path,
+    const std::function<void(std::uint64_t start, std::string_view bytes)>& beforeWrite) {
     const std::filesystem::path file = ResolveNoCase(path);
     try {
         // The last byte is looked at under the lock, so no other append slips in between.
         FileLock lock(file);
         TAppendTransaction append(lock);
-        if (EndsWithoutLineEnd(lock.fd())) append.Write("\r\n");
-        append.Write(JoinLinesCrLf(lines));
+        const bool lineEnd = EndsWithoutLineEnd(lock.fd());
+        const std::string bytes = JoinLinesCrLf(lines);
+        if (beforeWrite) {
+            struct stat st {};
+            if (::fstat(lock.fd(), &st) != 0)
+                throw std::system_error(errno, std::generic_category(), file.string());
+            beforeWrite(static_cast<std::uint64_t>(st.st_size) + (lineEnd ? 2 : 0), bytes);
+        }
+        if (lineEnd) append.Write("\r\n");
+        append.Write(bytes);
         append.Commit();
     } catch (const std::system_error& e) {
         throw EAppendError(e.what());

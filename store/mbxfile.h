@@ -6,7 +6,9 @@
 // Header lines run from the separator to the header end line, the first line that is empty
 // after trimming. Message numbers count separator lines from 1.
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -80,6 +82,12 @@ bool EndsWithoutLineEnd(int fd);
 // written first so the new message's separator starts a line of its own. On failure the
 // file is cut back to its old length and EAppendError is thrown.
 void AppendToFile(const std::vector<std::string>& lines, const std::filesystem::path& path);
+// The same, telling `beforeWrite` under the lock, before the first byte goes out, where the
+// lines' bytes will start in the file and what they are: a caller can note the append where
+// it can find it again after a crash. What `beforeWrite` throws stops the append.
+void AppendToFile(
+    const std::vector<std::string>& lines, const std::filesystem::path& path,
+    const std::function<void(std::uint64_t start, std::string_view bytes)>& beforeWrite);
 
 // Removes empty (after trimming) lines from the start, but never the last remaining line.
 void StripMsgTop(std::vector<std::string>& lines);

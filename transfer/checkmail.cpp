@@ -11,6 +11,7 @@
 #include "store/indexfile.h"
 #include "store/mbxfile.h"
 #include "store/populate.h"
+#include "transfer/batchjournal.h"
 #include "transfer/storedform.h"
 
 namespace kivo {
@@ -106,6 +107,7 @@ TCheckResult TCheckMail::Run() {
     } else if (marked.empty()) {
         feedback_.ShowTip("No account marked to check - press F3 to change");
     }
+    if (!marked.empty()) SettleUnfinishedBatch();
     for (const Account& account : marked) {
         ++result_.accounts;
         CheckAccount(account);
@@ -240,6 +242,16 @@ void TCheckMail::CheckAccount(const Account& account) {
     list_ = nullptr;
 }
 
+void TCheckMail::SettleUnfinishedBatch() {
+    try {
+        SettleBatchJournal(JournalPath(), paths_.leaveOnServer);
+    } catch (const std::exception& e) {
+        // Left for the next run; at worst that batch's mail is fetched once more.
+        feedback_.ErrorLevel(
+            2, "Cannot record the mail a stopped check stored: " + std::string(e.what()));
+    }
+}
+
 void TCheckMail::ForgetVanished(const std::vector<LeaveOnServerEntry>& entries,
                                 LeaveOnServerList& list) {
     // Only when every message on the server has its id: an entry whose id none of them
@@ -318,18 +330,35 @@ void TCheckMail::CommitStored() {
     if (batchNumbers_.empty()) return;
     try {
         // One flush for the whole batch, then its entries in the list, then (back in the
-        // client) the deletions.
-        if (!batch_.empty()) AppendToFile(batch_, FindFileNoCase(paths_.mailFolder, "in.mbx"));
-        result_.stored += batchMessages_;
-        batch_.clear();
-        batchMessages_ = 0;
+        // client) the deletions. A note of the batch bridges the append and the list's save.
         std::vector<LeaveOnServerEntry> entries;
         for (std::size_t n : batchNumbers_) {
             if (n < pending_.size() && pending_[n]) entries.push_back(*pending_[n]);
         }
+        bool noted = false;
+        if (!batch_.empty()) {
+            const std::filesystem::path in = FindFileNoCase(paths_.mailFolder, "in.mbx");
+            AppendToFile(batch_, in, [&](std::uint64_t start, std::string_view bytes) {
+                if (!list_ || entries.empty()) return;
+                TBatchJournal{.mailbox = in,
+                              .start = start,
+                              .length = bytes.size(),
+                              .digest = TBatchJournal::DigestOf(bytes),
+                              .user = account_->popUser,
+                              .server = account_->popServer,
+                              .entries = entries}
+                    .Write(JournalPath());
+                noted = true;
+            });
+        }
+        result_.stored += batchMessages_;
+        batch_.clear();
+        batchMessages_ = 0;
         if (list_) list_->Insert(entries);
         batchNumbers_.clear();
         if (list_) list_->Save();
+        std::error_code ec;
+        if (noted) std::filesystem::remove(JournalPath(), ec);
     } catch (const std::exception&) {
         batch_.clear();
         batchMessages_ = 0;
@@ -337,6 +366,10 @@ void TCheckMail::CommitStored() {
         lastError_ = std::string(kSaveFailedText);
         throw;
     }
+}
+
+std::filesystem::path TCheckMail::JournalPath() const {
+    return std::filesystem::path(paths_.leaveOnServer).replace_extension(".pending");
 }
 
 void TCheckMail::StoreMessage(std::string_view raw) {

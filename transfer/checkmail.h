@@ -67,6 +67,10 @@ class TCheckMail {
     // Appends the batch to In with one flush, then records its messages in the
     // leave-on-server list and saves the list; all before any of them is deleted.
     void CommitStored();
+    // Where CommitStored notes the batch it is appending (see TBatchJournal).
+    std::filesystem::path JournalPath() const;
+    // Records the batch a killed run appended but did not record, before anything is fetched.
+    void SettleUnfinishedBatch();
     void StoreMessage(std::string_view raw);
     void ReportFailure(std::string_view what, const Account& account);
     // Counts a failed account and keeps why for the run's summary.

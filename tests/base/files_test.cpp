@@ -20,27 +20,10 @@
 namespace kivo {
 namespace {
 
+using test::InChild;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-// Runs `body` in a forked child and returns its exit code (-1 when it did not exit).
-int InChild(const std::function<int()>& body) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int code = 99;
-        try {
-            code = body();
-        } catch (...) {
-            code = 98;
-        }
-        _exit(code);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Lets files of this process grow to `bytes` at most; a larger write fails with EFBIG
 // instead of killing the process.

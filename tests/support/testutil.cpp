@@ -57,6 +57,23 @@ fs::path DataPath(std::string_view name) {
     return fs::path(KIVO_TEST_DATA) / name;
 }
 
+int InChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+            code = 98;
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 bool Regenerating() {
     const std::vector<std::string> args = ::testing::internal::GetArgvs();
     return std::find(args.begin(), args.end(), "--regen") != args.end();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,10 @@ ProcessResult RunOnTerminal(std::vector<std::string> argv, std::string_view prom
 // the rig's users file, password NAME + "pw", so a test can fetch and delete all its mail
 // without touching another's. Returns the user's folder; fails the test without a rig.
 fs::path AddRigUser(const std::string& name);
+
+// Runs `body` in a forked child and returns its exit code (-1 when it did not exit). A child
+// that ends with _exit leaves things as a killed process would.
+int InChild(const std::function<int()>& body);
 
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},

@@ -1,8 +1,10 @@
 #include "transfer/checkmail.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <stdexcept>
 
 #include "base/bytes.h"
@@ -246,6 +248,44 @@ TEST_F(CheckMail, LeftMailThatFailedToStoreIsFetchedAgain) {
     EXPECT_EQ(Check().stored, 2);
     EXPECT_EQ(pop.fetched, (Lines{"u1", "u1", "u2"}));
     EXPECT_EQ(Check().stored, 0);
+}
+
+// A run that stored a batch in In but died before its leave-on-server list recorded it leaves
+// a note of the batch (here the list, grown big by another account, cannot be written within
+// a file size limit); the next run records the batch from the note and neither fetches nor
+// stores it again, whether the mail is left on the server or not.
+TEST_F(CheckMail, ABatchStoredButNotRecordedIsNotFetchedAgain) {
+    for (const char* leave : {"0", "1"}) {
+        SCOPED_TRACE(std::string("LeaveMail=") + leave);
+        fs::remove(dir / "Mail" / "in.mbx");
+        LeaveOnServerList big(dir / "lmos.dat");
+        big.SelectAccount("other", "pop.example");
+        for (int k = 0; k < 300; ++k) big.Insert({"o" + std::to_string(k), "<o@example.org>", ""});
+        big.Save();
+        Accounts(Account("Home", "jo", "LeaveMail=" + std::string(leave) + "\r\n"));
+        pop.boxes["jo@pop.example"] = {{"u1", Message("one")}, {"u2", Message("two")}};
+
+        constexpr rlim_t kLimit = 4096;
+        ASSERT_GT(fs::file_size(dir / "lmos.dat"), kLimit);
+        const int failed = test::InChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{kLimit, kLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return Check().failed;
+        });
+        ASSERT_EQ(failed, 1);
+        ASSERT_EQ(Stored(), 1) << "the run stops at its first batch";
+        ASSERT_TRUE(fs::exists(dir / "lmos.pending"));
+
+        pop.fetched.clear();
+        const TCheckResult again = Check();
+        EXPECT_EQ(again.failed, 0);
+        EXPECT_EQ(again.stored, 1);
+        EXPECT_EQ(pop.fetched, (Lines{"u2"}));
+        EXPECT_EQ(Stored(), 2);
+        EXPECT_FALSE(fs::exists(dir / "lmos.pending"));
+        EXPECT_EQ(pop.Box().size(), std::string(leave) == "1" ? 2u : 0u);
+    }
 }
 
 // A run stopped after the server deleted mail but before the list was saved again leaves

@@ -1,0 +1,142 @@
+#include "transfer/batchjournal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+#include "base/bytes.h"
+#include "base/files.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::string_view kFirstLine = "Kivo batch journal 1";
+constexpr std::string_view kLastLine = "end";
+constexpr std::uint64_t kEdgeBytes = 4096;
+
+// A value on a line of its own.
+std::string OneLine(std::string_view value) {
+    std::string line(value);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+std::uint64_t Digest(std::string_view head, std::string_view tail, std::uint64_t length) {
+    return Fnv1a(std::to_string(length), Fnv1a(tail, Fnv1a(head)));
+}
+
+// `count` bytes of the open file from `at`; fewer when the file ends sooner.
+std::string ReadAt(int fd, std::uint64_t at, std::uint64_t count,
+                   const std::filesystem::path& path) {
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(at + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw std::system_error(errno, std::generic_category(), path.string());
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool ParseNumber(std::string_view word, std::uint64_t& value, int base = 10) {
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+    return ec == std::errc() && end == word.data() + word.size() && !word.empty();
+}
+
+std::string Hex(std::uint64_t value) {
+    char text[16];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value, 16);
+    return std::string(text, end);
+}
+
+}  // namespace
+
+std::uint64_t TBatchJournal::DigestOf(std::string_view bytes) {
+    const std::size_t edge = std::min<std::size_t>(bytes.size(), kEdgeBytes);
+    return Digest(bytes.substr(0, edge), bytes.substr(bytes.size() - edge), bytes.size());
+}
+
+void TBatchJournal::Write(const std::filesystem::path& file) const {
+    std::vector<std::string> lines = {
+        std::string(kFirstLine), mailbox.string(), std::to_string(start),
+        std::to_string(length),  Hex(digest),      OneLine(user),
+        OneLine(server)};
+    for (const LeaveOnServerEntry& entry : entries) {
+        lines.push_back(OneLine(entry.uid));
+        lines.push_back(OneLine(entry.messageId));
+        lines.push_back(OneLine(entry.date));
+    }
+    lines.emplace_back(kLastLine);
+    // It names what is left on the user's servers, like the list itself.
+    WriteFileAtomic(file, JoinLinesCrLf(lines), FileAccess::Private);
+}
+
+std::optional<TBatchJournal> TBatchJournal::Read(const std::filesystem::path& file) {
+    std::string text;
+    try {
+        text = ReadFileOrEmpty(file);
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> lines = SplitLines(text);
+    constexpr std::size_t kHead = 7;
+    if (lines.size() < kHead + 1 || lines.front() != kFirstLine || lines.back() != kLastLine ||
+        (lines.size() - kHead - 1) % 3 != 0)
+        return std::nullopt;
+    TBatchJournal journal;
+    journal.mailbox = lines[1];
+    if (journal.mailbox.empty() || !ParseNumber(lines[2], journal.start) ||
+        !ParseNumber(lines[3], journal.length) || !ParseNumber(lines[4], journal.digest, 16))
+        return std::nullopt;
+    journal.user = lines[5];
+    journal.server = lines[6];
+    for (std::size_t i = kHead; i + 1 < lines.size(); i += 3)
+        journal.entries.push_back({lines[i], lines[i + 1], lines[i + 2]});
+    return journal;
+}
+
+bool TBatchJournal::Appended() const {
+    std::error_code ec;
+    if (length == 0 || !std::filesystem::exists(mailbox, ec)) return false;
+    const FileLock lock(mailbox);
+    const std::uint64_t edge = std::min(length, kEdgeBytes);
+    const std::string head = ReadAt(lock.fd(), start, edge, mailbox);
+    const std::string tail = ReadAt(lock.fd(), start + length - edge, edge, mailbox);
+    if (head.size() != edge || tail.size() != edge) return false;
+    return Digest(head, tail, length) == digest;
+}
+
+std::size_t SettleBatchJournal(const std::filesystem::path& journal,
+                               const std::filesystem::path& leaveOnServer) {
+    std::error_code ec;
+    if (!std::filesystem::exists(journal, ec)) return 0;
+    std::size_t recorded = 0;
+    if (const std::optional<TBatchJournal> batch = TBatchJournal::Read(journal);
+        batch && batch->Appended()) {
+        LeaveOnServerList list(leaveOnServer);
+        list.SelectAccount(batch->user, batch->server);
+        std::vector<LeaveOnServerEntry> missing;
+        for (const LeaveOnServerEntry& entry : batch->entries) {
+            if (!list.Contains(entry)) missing.push_back(entry);
+        }
+        if (!missing.empty()) {
+            list.Insert(missing);
+            list.Save();
+        }
+        recorded = missing.size();
+    }
+    std::filesystem::remove(journal, ec);
+    return recorded;
+}
+
+}  // namespace kivo
