@@ -14,11 +14,7 @@ void TTerminalFeedback::StatusText(int panel, std::string_view text) {
     err_ << VisibleControls(text) << '\n' << std::flush;
 }
 
-void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
-    lastLevel_ = level;
-    if (text.empty()) return;
-    if (level == 2) ++errors_;
-    if (level != 2 && verbosity_ == TVerbosity::Quiet) return;
+std::string TerminalLogEntry(int level, std::string_view text) {
     static constexpr std::string_view kPrefix[] = {"", "", "error: ", "  "};
     // A line break inside an entry continues it, indented; entries break lines with "<br>"
     // and a line end together, which is one break on the terminal. Text from mail in an
@@ -31,7 +27,15 @@ void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
         shown += VisibleControls(part);
         first = false;
     }
-    err_ << shown << '\n' << std::flush;
+    return shown;
+}
+
+void TTerminalFeedback::ErrorLevel(int level, std::string_view text) {
+    lastLevel_ = level;
+    if (text.empty()) return;
+    if (level == 2) ++errors_;
+    if (level != 2 && verbosity_ == TVerbosity::Quiet) return;
+    err_ << TerminalLogEntry(level, text) << '\n' << std::flush;
 }
 
 void TTerminalFeedback::ShowTip(std::string_view text) {

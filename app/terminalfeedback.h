@@ -14,6 +14,10 @@
 
 namespace kivo {
 
+// A progress log entry as lines of plain text: "error: " before an error, a detail indented,
+// each line break of the entry a new indented line.
+std::string TerminalLogEntry(int level, std::string_view text);
+
 class TTerminalFeedback : public TTransferFeedback {
   public:
     TTerminalFeedback(Platform& platform, std::ostream& err,

@@ -25,10 +25,8 @@
 namespace kivo::cli {
 
 void TerminalComposerView::ErrorLevel(int level, const std::string& text) {
-    std::string plain = text;
-    for (std::size_t at; (at = plain.find("<br>")) != std::string::npos;) plain.erase(at, 4);
     if (level == 2 || (level == 1 && verbosity_ != TVerbosity::Quiet))
-        err_ << VisibleControls(plain) << '\n';
+        err_ << TerminalLogEntry(level, text) << '\n';
 }
 
 std::optional<std::string> TerminalChooser::Choose(std::string_view text,

@@ -307,6 +307,26 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
 }
 
+// A failed send says why on lines of their own (the server's reason indented), and the
+// message waits in Out.
+TEST(ComposeCommand, AFailedSendShowsTheReasonOnItsOwnLine) {
+    test::TempDir home;
+    const auto kivo = [&](std::vector<std::string> args) {
+        return test::RunKivoIn(home.path(), std::move(args), "body\n");
+    };
+    ASSERT_EQ(kivo({"init"}).status, 0);
+    ASSERT_EQ(
+        kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "127.0.0.1:1"}).status, 0);
+    const test::ProcessResult r = kivo({"compose", "--to", "a@x.org", "--subject", "S", "--send"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: Could not connect to 127.0.0.1:1 SMTP server\n"
+                         "  [10061] Connection refused\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("^J"), std::string::npos) << r.err;
+    EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
+}
+
 // Reply and reply to all mark the message's index entry "W", forward "F", bounce "B" (icon
 // group 1, 2, 3); a command that queues nothing marks nothing. The marks are in the index
 // that the next run reads.
