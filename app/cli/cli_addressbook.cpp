@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 
 #include "addressbook/KivoAddress.h"
 #include "addressbook/KivoAddressBook.h"
@@ -89,7 +90,11 @@ int AddressbookResolveCommand(Context& ctx, Args args) {
 
 int AddressbookImportCommand(Context& ctx, Args args) {
     if (args.size() != 1) throw UsageError("needs a vCard file");
-    const std::vector<TContact> cards = ReadVCards(ReadFileBytes(args[0]));
+    const std::string text = ReadFileBytes(args[0]);
+    const std::vector<TContact> cards = ReadVCards(text);
+    // Another kind of file (a CSV export, a message) must not pass for an empty vCard file.
+    if (cards.empty() && !TrimView(text).empty())
+        throw std::runtime_error(args[0] + " is not a vCard file: it holds no BEGIN:VCARD");
     TFrmAddressBook editor;
     editor.Load(ctx.folder.AddressFile());
     const int added = editor.Import(cards);

@@ -32,6 +32,16 @@ TEST(AddressbookCommand, ImportsOnceExportsAndResolves) {
     r = kivo({"addressbook", "import", (home / "missing.vcf").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
+
+    // A file of another kind is an error, not "0 contacts imported"; an empty one imports none.
+    test::WriteFile(home / "book.csv", "First,Last,E-mail\r\nBo,Day,bo@x.org\r\n");
+    r = kivo({"addressbook", "import", (home / "book.csv").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("book.csv is not a vCard file"), std::string::npos) << r.err;
+    test::WriteFile(home / "empty.vcf", "");
+    r = kivo({"addressbook", "import", (home / "empty.vcf").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0 contacts imported\n");
 }
 
 }  // namespace
