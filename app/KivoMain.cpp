@@ -6,6 +6,7 @@
 #include "base/platform.h"
 #include "store/compress.h"
 #include "store/indexfile.h"
+#include "store/indexopen.h"
 #include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/populate.h"
@@ -50,40 +51,14 @@ bool TFrmMain::BtnUser1Click(std::string_view keyPrefix, TScriptRunner& runner) 
 }
 
 void TFrmMain::Init() {
-    index_.ClearEntries();
+    if (Hooks.ReleaseMailbox && !index_.MailboxName.empty()) Hooks.ReleaseMailbox(index_);
     view_.ClearMessageView();
     shownNumber_ = 0;
-    index_.DeletedCount = 0;
-    index_.NeedsCompress = false;
-    index_.MessageCounter = 0;
-    if (index_.MailboxName.empty()) {
-        UpdateMessageCount();
-        return;
-    }
-    const TMailboxFiles files = index_.Files();
-    std::error_code ec;
-    if (!std::filesystem::exists(files.Mbx, ec)) AppendLocked(files.Mbx, "");
-    index_.Saved = true;
-    index_.Basis = {};
-    bool loaded = false;
-    if (std::filesystem::exists(files.Idx, ec)) {
-        try {
-            LoadIndex(index_);
-            loaded = true;
-        } catch (const EIndexFileInvalid&) {
-            index_.ClearEntries();
-            index_.DeletedCount = 0;
-        }
-    }
-    if (!loaded) ReindexMailbox(index_, feedback_);
-    // Tags are not stored: an active Show filter tags the entries again.
-    if (index_.FilterActive()) index_.ReapplyFilter();
+    OpenMailboxIndex(index_, feedback_);
     if (index_.RowCount() == 0) {
         view_.ClearMessageView();
-    } else {
-        const int last = index_.RowCount() - 1;
-        index_.SelectOnly(last);
-        if (!Starting && view_.HasMessageView()) ShowMessage(index_, last);
+    } else if (!Starting && view_.HasMessageView()) {
+        ShowMessage(index_, index_.RowCount() - 1);
     }
     UpdateMessageCount();
 }
@@ -172,7 +147,11 @@ bool TFrmMain::StepMessage(int delta) {
 }
 
 void TFrmMain::MailboxChanged(TFrmIndex& window, const EMailboxChanged& e) {
-    if (&window == &index_) Init();
+    if (&window == &index_) {
+        Init();
+    } else {
+        OpenMailboxIndex(window, feedback_);
+    }
     platform_.ShowMessage(e.what());
 }
 
@@ -189,6 +168,45 @@ void TFrmMain::DeleteMessage1Click(TFrmIndex& window) {
         ShowMessage(window, window.SelectedRows().front());
     }
     if (&window == &index_) UpdateMessageCount();
+}
+
+void TFrmMain::OpenIndexWindow(TFrmIndex& window) {
+    window.Folder = folder_.MailFolder();
+    OpenMailboxIndex(window, feedback_);
+}
+
+bool TFrmMain::CloseIndexWindow(TFrmIndex& window) {
+    return window.MailboxName.empty() || SaveIndex(window);
+}
+
+void TFrmMain::DropOnIndex(TFrmIndex& source, TFrmIndex& target, bool copy) {
+    if (&source == &target || source.SelectedRows().empty()) return;
+    if (source.Folder == target.Folder && EqualsNoCase(source.MailboxName, target.MailboxName)) {
+        return;
+    }
+    try {
+        if (copy) {
+            CopyToFile(source, &target, {}, feedback_);
+        } else {
+            MoveMessage(source, {}, &target, feedback_);
+        }
+    } catch (const EMailboxChanged& e) {
+        MailboxChanged(source, e);
+        return;
+    }
+    // The target lists what arrived: its index is saved and read again, which picks up the
+    // messages appended to its file.
+    if (&target == &index_) {
+        SaveIndexOrThrow();
+        Init();
+    } else {
+        SaveIndex(target);
+        OpenMailboxIndex(target, feedback_);
+    }
+    if (!copy && &source == &index_) {
+        if (index_.RowCount() == 0) view_.ClearMessageView();
+        UpdateMessageCount();
+    }
 }
 
 void TFrmMain::CompressMailbox1Click() {

@@ -85,6 +85,9 @@ struct TMainHooks {
     std::function<void()> CancelScript;
     std::function<bool()> TransferRunning;
     std::function<void()> CancelTransfer;
+    // The main index window is about to open the mailbox it names: a separate index window
+    // that shows that mailbox saves its index and closes, so two windows never number it.
+    std::function<void(const TFrmIndex& mainIndex)> ReleaseMailbox;
 };
 
 // First run: the index columns grow to fill the list, each of Subject, From, Date and To by a
@@ -159,6 +162,14 @@ class TFrmMain : public TMailboxHost {
     bool StepMessage(int delta);
     // "&Delete Message": to the Trash, then shows the message now selected.
     void DeleteMessage1Click(TFrmIndex& window);
+    // A separate index window (not the main one) opens the mailbox it names in the mail
+    // folder, as the main window's does; closing it saves its index (false when it could not).
+    void OpenIndexWindow(TFrmIndex& window);
+    bool CloseIndexWindow(TFrmIndex& window);
+    // Rows dragged from one index window dropped on another: the selected messages of
+    // `source` move to the target's mailbox (are copied with `copy`), and the target lists
+    // them. Nothing happens when both show the same mailbox.
+    void DropOnIndex(TFrmIndex& source, TFrmIndex& target, bool copy);
     // "&Compress Mailbox": saves the index, compresses with status text, reopens. Throws
     // EIndexNotSaved, without compressing, when the index cannot be written.
     void CompressMailbox1Click();

@@ -7,8 +7,20 @@
 namespace kivo {
 
 bool TMessageArea::Stacked() const {
+    if (separate_) return false;
     const int align = settings_.Position.DockAlign;
     return align == 0 || align == 2;
+}
+
+bool TMessageArea::CloseIndexWindow() {
+    if (!separate_) {
+        separate_ = true;
+        return true;
+    }
+    separate_ = false;
+    settings_.Position.DockAlign = 2;
+    if (settings_.Position.IndexMin) Restore();
+    return false;
 }
 
 bool TMessageArea::IndexMin() const {

@@ -24,8 +24,15 @@ class TMessageArea {
     void SetTitleHeight(int height) { titleHeight_ = height; }
 
     // DockAlign 0 and 2 stack the index over or under the view; 1 and 3 put them side by
-    // side, and then nothing collapses (a collapse saved that way is not shown).
+    // side, and then nothing collapses (a collapse saved that way is not shown). A separate
+    // index window is neither: the view has the area to itself.
     bool Stacked() const;
+
+    // Closing the message index window does not close it: a docked index becomes a separate
+    // window, and a separate one docks again under the message view (DockAlign 2), opened to
+    // its old height if it was collapsed. True when the index is separate afterwards.
+    bool CloseIndexWindow();
+    bool IndexSeparate() const { return separate_; }
     // Collapsed to its title bar: the check mark of "Zoom &Message Window".
     bool IndexMin() const;
     int IndexHeight() const;
@@ -52,6 +59,8 @@ class TMessageArea {
     TSettings& settings_;
     int areaHeight_ = 0;
     int titleHeight_ = 16;
+    // A window state of this run only: every start docks the index.
+    bool separate_ = false;
 };
 
 inline constexpr int kMinMessageFontSize = 6;

@@ -7,9 +7,14 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kivo {
+
+// A window's item in the "&Window" menu: the first 60 characters of its title, followed by
+// "..." when the title was longer. A cut never splits a UTF-8 character.
+std::string WindowMenuCaption(std::string_view title);
 
 class TOpenWindow {
   public:
@@ -35,10 +40,13 @@ class TOpenWindows {
         return at == windows_.end() ? -1 : static_cast<int>(at - windows_.begin());
     }
     // The "&Window" menu: one item per window in list order, captioned like the window (so an
-    // item follows its window's caption); the menu is disabled when it has none.
+    // item follows its window's caption, cut as WindowMenuCaption says); the menu is disabled
+    // when it has none.
     std::vector<std::string> MenuCaptions() const {
         std::vector<std::string> captions;
-        for (const TOpenWindow* window : windows_) captions.push_back(window->Caption());
+        for (const TOpenWindow* window : windows_) {
+            captions.push_back(WindowMenuCaption(window->Caption()));
+        }
         return captions;
     }
     bool MenuEnabled() const { return !windows_.empty(); }

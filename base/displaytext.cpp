@@ -95,6 +95,15 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::string_view CharPrefix(std::string_view text, std::size_t chars) {
+    if (!IsValidUtf8(text)) return text.substr(0, chars);
+    std::size_t pos = 0;
+    for (std::size_t n = 0; n < chars && pos < text.size(); ++n) {
+        pos += Utf8SequenceLength(text, pos);
+    }
+    return text.substr(0, pos);
+}
+
 std::string DisplayText(std::string_view text) {
     return IsValidUtf8(text) ? std::string(text) : FromWindows1252(text);
 }

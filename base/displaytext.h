@@ -18,6 +18,11 @@ void AppendUtf8(std::string& out, char32_t cp);
 // The length of the well-formed UTF-8 sequence starting at `pos`, or 0 when there is none.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos);
 
+// The first `chars` characters of `text`, never ending inside a character: code points when
+// the text is valid UTF-8, otherwise bytes (each one Windows-1252 character, as DisplayText
+// reads it).
+std::string_view CharPrefix(std::string_view text, std::size_t chars);
+
 // `text` as UTF-8: unchanged when it is valid UTF-8, otherwise every byte read as
 // Windows-1252 (the five bytes that charset leaves undefined become U+FFFD).
 std::string DisplayText(std::string_view text);

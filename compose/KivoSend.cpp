@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "base/displaytext.h"
 #include "base/inifile.h"
 #include "compose/parseaddresses.h"
 #include "compose/placeholders.h"
@@ -52,8 +53,8 @@ void TfrmSend::FirstActivation() {
 std::string TfrmSend::Caption() const {
     std::string caption = kModeNames[mode_];
     caption[0] = static_cast<char>(caption[0] - 'a' + 'A');
-    if (!subject_.prompt) return caption + ", " + subject_.text.substr(0, 30);
-    if (!to_.prompt) return caption + " to " + to_.text.substr(0, 30);
+    if (!subject_.prompt) return caption + ", " + std::string(CharPrefix(subject_.text, 30));
+    if (!to_.prompt) return caption + " to " + std::string(CharPrefix(to_.text, 30));
     return caption;
 }
 

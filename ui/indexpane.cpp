@@ -1,15 +1,20 @@
 #include "ui/indexpane.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/indexmodel.h"
@@ -17,17 +22,63 @@
 
 namespace kivo::ui {
 
+namespace {
+
+// The list of rows: dragging its selection says what a drop does, and rows dragged from
+// another list can be dropped on it.
+class IndexList : public QTableView {
+  public:
+    explicit IndexList(IndexPane* pane) : QTableView(pane), pane_(pane) {}
+
+  protected:
+    void startDrag(Qt::DropActions actions) override {
+        emit pane_->DragStarted();
+        QTableView::startDrag(actions);
+        emit pane_->DragEnded();
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (Accepts(event)) event->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (!Accepts(event)) {
+            event->ignore();
+            return;
+        }
+        event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction
+                                                                        : Qt::MoveAction);
+        event->accept();
+    }
+    void dropEvent(QDropEvent* event) override {
+        if (!Accepts(event)) return;
+        const bool copy = event->modifiers() & Qt::ControlModifier;
+        // The lists refresh themselves from the drop; the source must not remove rows itself.
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+        pane_->DropMessages(event->source(), copy);
+    }
+
+  private:
+    // Messages from another list of this program.
+    bool Accepts(const QDropEvent* event) const {
+        return event->mimeData()->hasFormat(kMessagesMime) && event->source() &&
+               event->source() != this;
+    }
+    IndexPane* pane_;
+};
+
+}  // namespace
+
 IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index_(index) {
     setObjectName("indexPane");
     model_ = new IndexModel(index_, this);
-    list_ = new QTableView(this);
+    list_ = new IndexList(this);
     list_->setObjectName("messageList");
     list_->setAccessibleName("Messages");
     list_->setModel(model_);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setDragEnabled(true);
-    list_->setDragDropMode(QAbstractItemView::DragOnly);
+    list_->setDragDropMode(QAbstractItemView::DragDrop);
     list_->setDefaultDropAction(Qt::MoveAction);
     list_->setShowGrid(false);
     list_->setWordWrap(false);
@@ -104,6 +155,14 @@ IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index
     row->addWidget(text_);
     row->addWidget(go_);
     row->addWidget(hideRest_);
+    close_ = new QToolButton(title);
+    close_->setObjectName("closeIndex");
+    close_->setAutoRaise(true);
+    close_->setFocusPolicy(Qt::TabFocus);
+    close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    row->addWidget(close_);
+    connect(close_, &QToolButton::clicked, this, &IndexPane::CloseRequested);
+    SetSeparate(false);
     text_->setMinimumWidth(QFontMetrics(text_->font()).averageCharWidth() * 14);
 
     auto* layout = new QVBoxLayout(this);
@@ -128,6 +187,19 @@ bool IndexPane::eventFilter(QObject* watched, QEvent* event) {
         ApplyFilter();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void IndexPane::SetSeparate(bool separate) {
+    const QString tip = separate ? "Close the message index window"
+                                 : "Show the message index in a window of its own";
+    close_->setToolTip(tip);
+    close_->setAccessibleName(separate ? "Close message index" : "Separate message index");
+    close_->setIcon(style()->standardIcon(separate ? QStyle::SP_TitleBarCloseButton
+                                                   : QStyle::SP_TitleBarNormalButton));
+}
+
+void IndexPane::DropMessages(QObject* source, bool copy) {
+    emit MessagesDropped(source, copy);
 }
 
 void IndexPane::ApplyFilter() {

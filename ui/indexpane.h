@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QToolButton;
 
 namespace kivo::ui {
 
@@ -38,6 +39,12 @@ class IndexPane : public QWidget {
     void SyncSelectionToView();
     // Applies the Show controls as they stand ("Go!", Enter, the criterion, "Hide rest").
     void ApplyFilter();
+    // The title panel's close button: "closing" a docked list makes it a window of its own,
+    // closing a separate one docks it again (or closes a further mailbox's window).
+    QToolButton* CloseButton() const { return close_; }
+    void SetSeparate(bool separate);
+    // Rows dragged from another list (`source`) arrive here; a drop ends in this.
+    void DropMessages(QObject* source, bool copy);
     // The column widths of a program that never saved its own: the list's font decides, so
     // a whole date and a sender's name show at the window's first size.
     void FitDefaultWidths();
@@ -47,6 +54,13 @@ class IndexPane : public QWidget {
     void FilterApplied();
     // The user changed the selection or the focused row.
     void SelectionChanged();
+    // The title panel's close button was pressed.
+    void CloseRequested();
+    // Rows are being dragged from this list, and the drag is over.
+    void DragStarted();
+    void DragEnded();
+    // Rows of another list (the drag's source widget) were dropped on this one.
+    void MessagesDropped(QObject* source, bool copy);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,6 +76,7 @@ class IndexPane : public QWidget {
     QLineEdit* text_ = nullptr;
     QPushButton* go_ = nullptr;
     QCheckBox* hideRest_ = nullptr;
+    QToolButton* close_ = nullptr;
     bool syncing_ = false;
 };
 

@@ -178,6 +178,15 @@ void MailboxTree::keyPressEvent(QKeyEvent* event) {
 
 void MailboxTree::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
+    const QTreeWidgetItem* item =
+        event->reason() == QContextMenuEvent::Keyboard ? currentItem() : itemAt(event->pos());
+    const TMailboxNode* node = NodeOf(item);
+    if (node && !node->IsFolder()) {
+        const QString relPath = ToQ(tree_.GetRelPath(node));
+        menu.addAction("Open in New &Window", this, [this, relPath] { emit OpenInWindow(relPath); })
+            ->setObjectName("openInWindow");
+        menu.addSeparator();
+    }
     menu.addAction("&Refresh", this, &MailboxTree::Refresh);
     menu.exec(event->globalPos());
 }

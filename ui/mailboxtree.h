@@ -58,6 +58,8 @@ class MailboxTree : public QTreeWidget {
     void MessagesDropped();
     // The open mailbox was renamed or deleted: the list and its title follow.
     void OpenMailboxChanged();
+    // "Open in New &Window" on a mailbox: its relative path ("Work/Alpha").
+    void OpenInWindow(const QString& relPath);
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -39,6 +39,7 @@
 #include "ui/helpwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
+#include "ui/indexwindow.h"
 #include "ui/mailboxtree.h"
 #include "ui/messagepane.h"
 #include "ui/messageview.h"
@@ -129,6 +130,7 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     list_ = listPane_->List();
     list_->installEventFilter(this);
     connect(listPane_, &IndexPane::SelectionChanged, this, [this] { showTimer_.start(); });
+    HookIndexPane(listPane_);
     connect(listPane_, &IndexPane::FilterApplied, this, [this] {
         main_.UpdateMessageCount();
         Action("selectTagged")->setEnabled(main_.MainIndex().FilterActive());
@@ -147,10 +149,24 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     tree_ = treePane_->Tree();
     connect(tree_, &MailboxTree::OpenMailboxChanged, this, &MainWindow::RefreshList);
     tree_->Guard = [this](const std::function<void()>& f) { return StoreOperation(f); };
+    tree_->SourceIndex = [this](const QObject* list) {
+        IndexPane* pane = PaneOfList(list);
+        return pane ? &pane->Index() : nullptr;
+    };
+    connect(tree_, &MailboxTree::OpenInWindow, this,
+            [this](const QString& relPath) { OpenMailboxWindow(FromQ(relPath)); });
+    main_.Hooks.ReleaseMailbox = [this](const TFrmIndex& index) {
+        for (IndexWindow* window : MailboxWindows()) {
+            if (EqualsNoCase(window->Pane()->Index().MailboxName, index.MailboxName)) {
+                window->close();
+            }
+        }
+    };
     autoScripts_ = std::make_unique<TAutoScriptWriter>(ScriptPathsOf(folder), platform_);
     tree_->Scripts = autoScripts_.get();
     connect(tree_, &MailboxTree::MailboxOpened, this, &MainWindow::RefreshList);
     connect(tree_, &MailboxTree::MessagesDropped, this, [this] {
+        ReloadMailboxWindows();
         RefreshList();
         if (!main_.MainIndex().SelectedRows().empty()) {
             showTimer_.start();
@@ -226,6 +242,8 @@ MainWindow::~MainWindow() {
     // The separate message views go first: they leave the open windows list of the core,
     // which goes before the widgets the window owns.
     qDeleteAll(findChildren<MessageWindow*>(Qt::FindDirectChildrenOnly));
+    // The separate index windows too; the one the main list floats in takes the list along.
+    qDeleteAll(findChildren<IndexWindow*>(Qt::FindDirectChildrenOnly));
     // The windows read and change the core objects held as members of this one, and Qt
     // would delete them as children only after those members are gone: a list's selection
     // or a tree's current item telling the core of its end would write into freed memory.
@@ -438,8 +456,13 @@ void MainWindow::BuildMenus() {
     QMenu* windows = bar->addMenu("&Window");
     connect(windows, &QMenu::aboutToShow, this, [this, windows] {
         windows->clear();
-        for (TOpenWindow* window : main_.OpenWindows().Items()) {
-            windows->addAction(ToQ(window->Caption()), this, [window] { window->Show(); });
+        const TOpenWindows& open = main_.OpenWindows();
+        const std::vector<std::string> captions = open.MenuCaptions();
+        for (std::size_t k = 0; k < captions.size(); ++k) {
+            TOpenWindow* window = open.Items()[k];
+            // "&" in a title is a letter, not a shortcut mark.
+            windows->addAction(ToQ(captions[k]).replace("&", "&&"), this,
+                               [window] { window->Show(); });
         }
         if (windows->isEmpty()) windows->addAction("(no other windows)")->setEnabled(false);
     });
@@ -713,9 +736,10 @@ void MainWindow::ApplyLook() {
     look.grid = p.Grid;
     QFont font(ToQ(p.IndexFont), std::max(6, p.IndexFontSize));
     if (!QFontInfo(font).exactMatch()) font = QApplication::font();
-    model_->SetLook(look, font);
-    list_->setShowGrid(p.Grid);
-    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+    indexLook_ = look;
+    indexFont_ = font;
+    ApplyIndexLook(listPane_);
+    for (IndexWindow* window : MailboxWindows()) ApplyIndexLook(window->Pane());
     ApplyMessageLook();
     privacyPanel_->setVisible(p.Privacy);
     LayOutArea();
@@ -751,6 +775,7 @@ void MainWindow::LayOutArea() {
 
 void MainWindow::RefreshList() {
     listPane_->Reload();
+    if (IndexWindow* floating = FloatingIndex()) floating->UpdateTitle();
     if (QAction* tagged = Action("selectTagged"))
         tagged->setEnabled(main_.MainIndex().FilterActive());
     main_.UpdateMessageCount();
@@ -779,7 +804,15 @@ void MainWindow::ShowFocusedMessage() {
         showTimer_.start(50);
         return;
     }
-    TFrmIndex& index = main_.MainIndex();
+    ShowFocusedMessageOf(listPane_);
+}
+
+void MainWindow::ShowFocusedMessageOf(IndexPane* pane) {
+    if (storeBusy_ > 0) {
+        QTimer::singleShot(50, pane, [this, pane] { ShowFocusedMessageOf(pane); });
+        return;
+    }
+    TFrmIndex& index = pane->Index();
     const int row = index.Focused();
     if (row < 0 || row >= index.RowCount()) return;
     // A message shows when it is the one row chosen, not while a range is being marked.
@@ -788,7 +821,7 @@ void MainWindow::ShowFocusedMessage() {
     bool shown = false;
     StoreOperation([&] { shown = main_.ShowMessage(index, row); });
     if (shown) {
-        model_->RowChanged(row);
+        pane->Model()->RowChanged(row);
         if (main_.MessageArea().IndexMin()) LayOutArea();
     }
 }
@@ -987,15 +1020,22 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
+    IndexPane* pane = event->type() == QEvent::KeyPress ? PaneOfList(watched) : nullptr;
+    if (pane) {
         auto* key = static_cast<QKeyEvent*>(event);
+        const bool mainList = pane == listPane_;
         if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            DeleteSelected();
+            if (mainList) {
+                DeleteSelected();
+            } else if (!pane->Index().SelectedRows().empty() &&
+                       StoreOperation([&] { main_.DeleteMessage1Click(pane->Index()); })) {
+                pane->Reload();
+            }
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             // Enter reads the message in a window of its own.
-            OpenFocusedMessage();
+            OpenFocusedMessage(pane);
             return true;
         }
     }
@@ -1111,11 +1151,12 @@ void MainWindow::ClearMessageView() {
     Action("viewAttachments")->setEnabled(false);
 }
 
-void MainWindow::OpenFocusedMessage() {
-    const int row = main_.MainIndex().Focused();
+void MainWindow::OpenFocusedMessage(IndexPane* pane) {
+    if (!pane) pane = listPane_;
+    const int row = pane->Index().Focused();
     if (row < 0) return;
-    StoreOperation([&] { main_.ShowMessageSeparate(main_.MainIndex(), row); });
-    model_->RowChanged(row);
+    StoreOperation([&] { main_.ShowMessageSeparate(pane->Index(), row); });
+    pane->Model()->RowChanged(row);
 }
 
 void MainWindow::OpenAttachFolder() {

@@ -5,6 +5,7 @@
 // runs the mail checks through the event pump, so the window paints and Stop works during
 // them; every decision is the core's.
 
+#include <QFont>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -37,6 +38,7 @@ class FindWindow;
 class HelpWindow;
 class IndexModel;
 class IndexPane;
+class IndexWindow;
 class MailboxPane;
 class MailboxTree;
 class MiniAddressList;
@@ -106,6 +108,16 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void CheckForUpdate();
     // The list and its selection follow the core after a change.
     void RefreshList();
+    // Closing the message index: the docked list floats in a window of its own (20 pixels
+    // right of and below the main window's corner), the floating one docks under the view.
+    void CloseIndexWindow();
+    // The window the main list floats in, or null while it is docked.
+    IndexWindow* FloatingIndex() const;
+    // "Open in New &Window": a mailbox of the tree in an index window of its own (the window
+    // that shows it already, when there is one); null when it cannot be opened.
+    IndexWindow* OpenMailboxWindow(const std::string& relPath);
+    // The separate windows of further mailboxes, oldest first.
+    std::vector<IndexWindow*> MailboxWindows() const;
     // Tools: the accounts window, the options window on a page, the privacy sheet.
     void OpenAccounts();
     void OpenOptions(TSettingsPage page);
@@ -163,10 +175,22 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // and the title-bar click.
     void HookPane(MessagePane& pane, bool docked);
     void OpenAttachFolder();
-    // The focused row's message in a window of its own.
-    void OpenFocusedMessage();
+    // The focused row's message of a list (the main one when null) in a window of its own.
+    void OpenFocusedMessage(IndexPane* pane = nullptr);
     void SyncSelectionToView();
     void ShowFocusedMessage();
+    // --- index windows (mainindexwindows.cpp) ---
+    // The pane whose list is `list` (the main one or a separate mailbox's), or null.
+    IndexPane* PaneOfList(const QObject* list) const;
+    // Wires a pane's title button, drags and drops to the main window.
+    void HookIndexPane(IndexPane* pane);
+    // Rows dragged from `source` (a list) dropped on `target`.
+    void DropOnIndex(IndexPane* target, QObject* source, bool copy);
+    // Shows the focused row of a separate mailbox's list in the main view.
+    void ShowFocusedMessageOf(IndexPane* pane);
+    // The separate mailboxes' lists read their indexes again.
+    void ReloadMailboxWindows();
+    void ApplyIndexLook(IndexPane* pane);
     void LayOutArea();
     void ShowProgressMenu();
     void AnimateTray();
@@ -183,6 +207,9 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     TWindowMailRuns runs_;
     TFrmMailboxes mailboxes_;
     IndexPane* listPane_ = nullptr;
+    IndexWindow* floatingIndex_ = nullptr;
+    TIndexLook indexLook_;
+    QFont indexFont_;
     TagRas ras_;
     TDialUpControl dialUp_;
     IndexModel* model_ = nullptr;

@@ -178,6 +178,55 @@ TEST(MainWindow, KeepsTheShowFilterAndEmptiesTheTrash) {
     EXPECT_EQ(rig.view.panel2, "No messages");
 }
 
+TEST(MainWindow, RowsDroppedOnAnotherIndexWindowMoveOrCopyThere) {
+    MainRig rig;
+    WriteFile(rig.Mail("in.mbx"), NumberedMailbox(3));
+    WriteFile(rig.Mail("work.mbx"), NumberedMailbox(1));
+    rig.Open("In");
+    TFrmIndex& main = rig.main.MainIndex();
+    TFrmIndex work;
+    work.MailboxName = "Work";
+    rig.main.OpenIndexWindow(work);
+    ASSERT_EQ(work.RowCount(), 1);
+    EXPECT_EQ(work.SelectedRows(), std::vector<int>{0});
+
+    // m2 moves from the main window to Work: it leaves In (deleted list) and Work lists it.
+    main.SelectOnly(1);
+    rig.main.DropOnIndex(main, work, false);
+    EXPECT_EQ(main.RowCount(), 2);
+    EXPECT_EQ(rig.view.panel2, "2 messages");
+    ASSERT_EQ(work.RowCount(), 2);
+    EXPECT_EQ(work.Row(1).Subject, "m2");
+    EXPECT_EQ(FindLastIndex(rig.Mail("work.mbx")), 2);
+
+    // Back from Work with Ctrl: a copy, and the main window lists it.
+    work.SelectOnly(0);
+    rig.main.DropOnIndex(work, main, true);
+    EXPECT_EQ(work.RowCount(), 2);
+    ASSERT_EQ(main.RowCount(), 3);
+    EXPECT_EQ(main.Row(2).Subject, "m1");
+    EXPECT_EQ(FindLastIndex(rig.Mail("in.mbx")), 4);
+
+    // Onto a window of the same mailbox nothing happens.
+    TFrmIndex alsoWork;
+    alsoWork.MailboxName = "work";
+    rig.main.OpenIndexWindow(alsoWork);
+    work.SelectAll();
+    rig.main.DropOnIndex(work, alsoWork, false);
+    EXPECT_EQ(FindLastIndex(rig.Mail("work.mbx")), 2);
+    EXPECT_EQ(work.RowCount(), 2);
+
+    // Closing saves the window's index: it opens again without a rebuild, in its order.
+    work.SortByColumn(icSubject);
+    work.SortByColumn(icSubject);
+    ASSERT_TRUE(rig.main.CloseIndexWindow(work));
+    TFrmIndex again;
+    again.MailboxName = "Work";
+    rig.main.OpenIndexWindow(again);
+    ASSERT_EQ(again.RowCount(), 2);
+    EXPECT_EQ(again.Row(0).Subject, "m2");
+}
+
 TEST(MainWindow, PrintsTheFocusedMessageAndClearsItsStatusAlsoOnFailure) {
     struct RecordingPrinter : TPrinter {
         std::vector<std::string> headings;

@@ -42,6 +42,29 @@ TEST(MessageArea, ZoomCollapsesAStackedIndexToItsTitleAndRestoresIt) {
     }
 }
 
+TEST(MessageArea, ClosingTheIndexFloatsItAndClosingAgainDocksItAtTheBottom) {
+    for (int align : {0, 1, 3}) {
+        AreaRig rig(align, 180);
+        ASSERT_TRUE(rig.area.ToggleZoom() || align != 0);
+        ASSERT_TRUE(rig.area.CloseIndexWindow());
+        EXPECT_TRUE(rig.area.IndexSeparate());
+        EXPECT_FALSE(rig.area.Stacked());
+        EXPECT_FALSE(rig.area.IndexMin()) << "nothing to zoom while the index floats";
+        EXPECT_FALSE(rig.area.ToggleZoom());
+        rig.area.SetFastRead(true);
+        rig.area.MessageShown();
+        EXPECT_FALSE(rig.area.IndexMin()) << "fast reading collapses only a docked index";
+        EXPECT_EQ(rig.settings.Position.DockAlign, align) << "floating is not a setting";
+
+        EXPECT_FALSE(rig.area.CloseIndexWindow());
+        EXPECT_FALSE(rig.area.IndexSeparate());
+        EXPECT_EQ(rig.settings.Position.DockAlign, 2) << "docked under the view";
+        EXPECT_TRUE(rig.area.Stacked());
+        EXPECT_FALSE(rig.area.IndexMin()) << "a collapsed index comes back open";
+        EXPECT_EQ(rig.area.IndexHeight(), 180);
+    }
+}
+
 TEST(MessageArea, RestoreLeavingTheViewNoRoomTakesTwoFifths) {
     struct Case {
         int restore, height;

@@ -46,5 +46,23 @@ TEST(OpenWindows, TagsAreListPlacesAndTheWindowMenuFollowsTheList) {
     EXPECT_TRUE(list.MenuCaptions().empty());
 }
 
+TEST(OpenWindows, MenuItemsShowSixtyCharactersOfTheTitle) {
+    const std::string sixty(60, 'x');
+    // "é" is two bytes: sixty of them are 120 bytes, and the cut must not halve the last.
+    std::string accents;
+    for (int k = 0; k < 61; ++k) accents += "\xc3\xa9";
+    EXPECT_EQ(WindowMenuCaption(sixty), sixty) << "exactly sixty stays whole";
+    EXPECT_EQ(WindowMenuCaption(sixty + "y"), sixty + "...");
+    EXPECT_EQ(WindowMenuCaption(accents), accents.substr(0, 120) + "...");
+    EXPECT_EQ(WindowMenuCaption(accents.substr(0, 120)), accents.substr(0, 120));
+
+    TOpenWindows list;
+    Named view("Quarterly figures for the northern region and the islands, from someone");
+    list.Add(view);
+    EXPECT_EQ(list.MenuCaptions(),
+              (Captions{"Quarterly figures for the northern region and the islands, f..."}));
+    list.Remove(view);
+}
+
 }  // namespace
 }  // namespace kivo

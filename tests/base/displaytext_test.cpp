@@ -33,6 +33,25 @@ TEST(DisplayText, KeepsUtf8AndReadsTheRestAsWindows1252) {
     }
 }
 
+TEST(CharPrefix, CutsBetweenCharacters) {
+    struct Case {
+        std::string in;
+        std::size_t chars;
+        std::string out;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"abcdef", 3, "abc", "ASCII counts bytes"},
+        {"ab", 5, "ab", "shorter than the cut"},
+        {"\xc3\xa9t\xc3\xa9", 2, "\xc3\xa9t", "two-byte letters count once"},
+        {"\xe2\x82\xac\xf0\x9f\x98\x80x", 2, "\xe2\x82\xac\xf0\x9f\x98\x80",
+         "three- and four-byte characters stay whole"},
+        {"caf\xe9 au lait", 4, "caf\xe9", "not UTF-8: each byte is one Windows-1252 letter"},
+        {"", 3, "", "empty"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CharPrefix(c.in, c.chars), c.out) << c.why;
+}
+
 TEST(TerminalText, IsUtf8WithControlCharactersShown) {
     EXPECT_EQ(
         "Gr\xc3\xbc\xc3\x9f"

@@ -143,6 +143,9 @@ TEST_F(Composer, LeavingToResolvesAndJoins) {
     EXPECT_EQ(composer.Caption(), "New");
     composer.SetSubject("A very long subject line that goes on and on");
     EXPECT_EQ(composer.Caption(), "New, A very long subject line that ");
+    // Thirty characters, not bytes: a two-byte letter is never halved.
+    composer.SetSubject("\xc3\xa9t\xc3\xa9 " + std::string(30, 'x'));
+    EXPECT_EQ(composer.Caption(), "New, \xc3\xa9t\xc3\xa9 " + std::string(26, 'x'));
 }
 
 TEST_F(Composer, PreparesTheMessageFromTheAccount) {

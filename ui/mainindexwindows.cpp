@@ -1,0 +1,186 @@
+// The main window's message index windows: the main list floating in a window of its own and
+// docking again, further mailboxes in windows of their own, and rows dragged between them.
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QTimer>
+
+#include "base/bytes.h"
+#include "ui/indexmodel.h"
+#include "ui/indexpane.h"
+#include "ui/indexwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/messagepane.h"
+#include "ui/qtext.h"
+#include "ui/qtplatform.h"
+
+namespace kivo::ui {
+
+namespace {
+
+constexpr const char* kDragText = "Move message, hold CTRL to copy";
+// A separate window opens this far right of and below the main window's top left corner.
+constexpr int kIndexWindowOffset = 20;
+
+}  // namespace
+
+IndexWindow* MainWindow::FloatingIndex() const {
+    return floatingIndex_ && floatingIndex_->Pane() == listPane_ ? floatingIndex_ : nullptr;
+}
+
+std::vector<IndexWindow*> MainWindow::MailboxWindows() const {
+    std::vector<IndexWindow*> windows;
+    for (IndexWindow* window : findChildren<IndexWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (window != floatingIndex_ && window->Pane()) windows.push_back(window);
+    }
+    return windows;
+}
+
+void MainWindow::CloseIndexWindow() {
+    const QSize size = listPane_->size();
+    const bool separate = main_.MessageArea().CloseIndexWindow();
+    Action("zoom")->setEnabled(!separate);
+    if (separate) {
+        if (!floatingIndex_) {
+            floatingIndex_ = new IndexWindow(main_.OpenWindows(), this);
+            // The main window's commands and their keys work in the separate list as well.
+            for (const auto& [name, action] : actions_) floatingIndex_->addAction(action);
+            floatingIndex_->Closing = [this] {
+                if (FloatingIndex()) CloseIndexWindow();
+            };
+        }
+        floatingIndex_->Hold(listPane_);
+        floatingIndex_->resize(std::max(size.width(), 480), std::max(size.height(), 240));
+        floatingIndex_->move(frameGeometry().topLeft() +
+                             QPoint(kIndexWindowOffset, kIndexWindowOffset));
+        floatingIndex_->Show();
+    } else {
+        floatingIndex_->Release();
+        DockWindows(main_.Settings().Position.DockAlign);
+        listPane_->show();
+        LayOutArea();
+        RestoreApplication();
+    }
+    list_->setFocus();
+}
+
+IndexPane* MainWindow::PaneOfList(const QObject* list) const {
+    if (!list) return nullptr;
+    if (list == list_) return listPane_;
+    for (IndexWindow* window : MailboxWindows()) {
+        if (window->Pane()->List() == list) return window->Pane();
+    }
+    return nullptr;
+}
+
+void MainWindow::HookIndexPane(IndexPane* pane) {
+    connect(pane, &IndexPane::CloseRequested, this, [this, pane] {
+        if (pane == listPane_) {
+            CloseIndexWindow();
+        } else {
+            pane->window()->close();
+        }
+    });
+    connect(pane, &IndexPane::DragStarted, this, [this] { SetStatusText(0, kDragText); });
+    connect(pane, &IndexPane::DragEnded, this, [this] {
+        if (StatusPanel(0)->text() == kDragText) SetStatusText(0, "");
+    });
+    connect(pane, &IndexPane::MessagesDropped, this,
+            [this, pane](QObject* source, bool copy) { DropOnIndex(pane, source, copy); });
+}
+
+void MainWindow::DropOnIndex(IndexPane* target, QObject* source, bool copy) {
+    IndexPane* from = PaneOfList(source);
+    if (!from || from == target || from->Index().SelectedRows().empty()) return;
+    try {
+        if (!StoreOperation([&] { main_.DropOnIndex(from->Index(), target->Index(), copy); })) {
+            return;
+        }
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+    }
+    ReloadMailboxWindows();
+    RefreshList();
+    // Messages that left the main list take the shown one along.
+    if (from == listPane_ && !copy) {
+        if (main_.MainIndex().SelectedRows().empty()) {
+            pane_->Clear();
+        } else {
+            showTimer_.start();
+        }
+    }
+}
+
+void MainWindow::ReloadMailboxWindows() {
+    for (IndexWindow* window : MailboxWindows()) {
+        window->Pane()->Reload();
+        window->UpdateTitle();
+    }
+}
+
+void MainWindow::ApplyIndexLook(IndexPane* pane) {
+    pane->Model()->SetLook(indexLook_, indexFont_);
+    pane->List()->setShowGrid(indexLook_.grid);
+    pane->List()->verticalHeader()->setDefaultSectionSize(QFontMetrics(indexFont_).height() + 4);
+}
+
+IndexWindow* MainWindow::OpenMailboxWindow(const std::string& relPath) {
+    if (EqualsNoCase(main_.MainIndex().MailboxName, relPath)) {
+        // Shown already by the main list.
+        if (IndexWindow* floating = FloatingIndex()) {
+            floating->Show();
+        } else {
+            RestoreApplication();
+        }
+        list_->setFocus();
+        return FloatingIndex();
+    }
+    for (IndexWindow* window : MailboxWindows()) {
+        if (EqualsNoCase(window->Pane()->Index().MailboxName, relPath)) {
+            window->Show();
+            return window;
+        }
+    }
+    auto index = std::make_unique<TFrmIndex>();
+    index->MailboxName = relPath;
+    try {
+        if (!StoreOperation([&] { main_.OpenIndexWindow(*index); })) return nullptr;
+    } catch (const std::exception& e) {
+        platform_.ShowMessage(e.what());
+        return nullptr;
+    }
+    auto* window = new IndexWindow(std::move(index), main_.OpenWindows(), this);
+    IndexPane* pane = window->Pane();
+    HookIndexPane(pane);
+    ApplyIndexLook(pane);
+    for (int k = 0; k < 6; ++k) pane->List()->setColumnWidth(k, list_->columnWidth(k));
+    pane->List()->installEventFilter(this);
+    connect(pane->List(), &QAbstractItemView::doubleClicked, this,
+            [this, pane] { OpenFocusedMessage(pane); });
+    // Shown once the selection and the focus have both settled; a click on the row that is
+    // selected already shows it too (the main view may show another mailbox's message).
+    const auto show = [this, pane] {
+        QTimer::singleShot(0, pane, [this, pane] { ShowFocusedMessageOf(pane); });
+    };
+    connect(pane, &IndexPane::SelectionChanged, this, show);
+    connect(pane->List(), &QAbstractItemView::clicked, this, show);
+    window->Closing = [this, window] {
+        if (!window->Pane()) return;  // closed already
+        try {
+            main_.CloseIndexWindow(window->Pane()->Index());
+        } catch (const std::exception& e) {
+            platform_.ShowMessage(e.what());
+        }
+        delete window->Release();
+        window->deleteLater();
+    };
+    window->resize(std::max(listPane_->width(), 480), std::max(listPane_->height(), 280));
+    window->move(frameGeometry().topLeft() +
+                 QPoint(2 * kIndexWindowOffset, 2 * kIndexWindowOffset));
+    pane->Reload();
+    window->Show();
+    pane->List()->setFocus();
+    return window;
+}
+
+}  // namespace kivo::ui
