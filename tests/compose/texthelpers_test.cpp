@@ -11,7 +11,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(StripHtml, RemovesTagsFromTheBodyAndThreeEntitiesEverywhere) {
+TEST(StripHtml, RemovesTagsAndReadsCharacterReferences) {
     struct Case {
         Lines in;
         Lines out;
@@ -19,13 +19,20 @@ TEST(StripHtml, RemovesTagsFromTheBodyAndThreeEntitiesEverywhere) {
     } cases[] = {
         {{"Subject: a &lt;b&gt;", "", "<p>Hello <b>world</b></p>"},
          {"Subject: a <b>", "", "Hello world"},
-         "tags in the body, entities in headers too"},
+         "tags in the body, three entities in headers too"},
         {{"X: <kept>", " ", "one <a", "href=x>two</a>"},
          {"X: <kept>", " ", "one two"},
          "a tag across a line break; header tags stay"},
-        {{"H: 1", "", "a&amp;b&nbsp;c &quot;", "x <unclosed", "gone"},
-         {"H: 1", "", "a&amp;b c &quot;", "x "},
-         "other entities stay; an unclosed tag runs to the end"},
+        {{"H: Tom &amp; Jerry", "", "a&amp;b&nbsp;c &quot;", "x <unclosed", "gone"},
+         {"H: Tom &amp; Jerry", "", "a&b c \"", "x "},
+         "every reference in the body, only three in headers; an unclosed tag runs to the end"},
+        {{"H: 1", "", "It&#8217;s 5 &euro; &#x2013; &amp;lt; & &bogus; &#xD800000;"},
+         {"H: 1", "", "It’s 5 € – &lt; & &bogus; �"},
+         "numbers, names, one level only; a lone & and unknown names stay"},
+        {{"H: 1", "", "<style type=\"text/css\">", "p { color: red; }", "</STYLE><p>Hi</p>",
+          "<script>if (a < b) x();</script>", "<!-- a <b> comment -->Bye", "<styles>x</styles>"},
+         {"H: 1", "", "Hi", "", "Bye", "x"},
+         "style sheets, scripts and comments go with what they hold"},
         {{"<b>no blank line</b> &gt;"}, {"<b>no blank line</b> >"}, "no body: entities only"},
         {{"H: 1", "", "<i></i>", "", "&lt;b&gt;"},
          {"H: 1", "", "", "", "<b>"},

@@ -1,0 +1,16 @@
+#pragma once
+// HTML character references ("&amp;", "&#8217;", "&#x20AC;" and the named ones mail uses
+// most) read as UTF-8 text, for every place that turns HTML into text.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kivo {
+
+// Reads the reference at text[pos] == '&', appends its character to `out` and returns its
+// length; returns 0 and appends nothing when it is none (the '&' is then text). NUL, control
+// characters other than tab and line feed, and numbers beyond Unicode read as U+FFFD.
+std::size_t ReadHtmlEntity(std::string_view text, std::size_t pos, std::string& out);
+
+}  // namespace kivo
