@@ -10,6 +10,13 @@ namespace {
 bool IsTrimmed(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = LowerChar(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
 }  // namespace
 
 std::string CutShort(std::string_view text) {
@@ -133,6 +140,22 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     for (const auto& line : lines) {
         out += line;
         out += "\r\n";
+    }
+    return out;
+}
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        int high = 0, low = 0;
+        if (text[i] == '%' && i + 2 < text.size() && (high = HexDigitValue(text[i + 1])) >= 0 &&
+            (low = HexDigitValue(text[i + 2])) >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
     }
     return out;
 }

@@ -30,6 +30,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Position of needle in text ignoring ASCII case, or npos.
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0);
 
+// The bytes of text with its %XX escapes decoded; a "%" without two hex digits after it stays.
+std::string PercentDecoded(std::string_view text);
+
 // Whole decimal number with optional sign and no other characters; false when not a 32-bit int.
 bool ParseInt(std::string_view text, int& value);
 int ToIntDef(std::string_view text, int fallback);

@@ -110,11 +110,13 @@ void TfrmSend::InitMailTo(std::string_view url) {
     }
     parts.push_back(last.substr(start));
 
+    // Browsers and other programs escape a link's text (%20, %0D%0A, UTF-8 bytes as %C3%A4);
+    // each value is read unescaped after the split, so an escaped "&", "," or "?" stays.
     const auto addLines = [](std::string_view list, auto add) {
         std::size_t from = 0;
         while (true) {
             const std::size_t comma = list.find(',', from);
-            add(list.substr(from, comma - from));
+            add(PercentDecoded(list.substr(from, comma - from)));
             if (comma == std::string_view::npos) break;
             from = comma + 1;
         }
@@ -123,14 +125,16 @@ void TfrmSend::InitMailTo(std::string_view url) {
         const std::string_view view(part);
         if (part.find('=') == std::string::npos) {
             if (!part.empty()) addLines(view, [&](std::string_view s) { AddToLine(s); });
+        } else if (StartsWithNoCase(part, "to=")) {
+            addLines(view.substr(3), [&](std::string_view s) { AddToLine(s); });
         } else if (StartsWithNoCase(part, "cc=")) {
             addLines(view.substr(3), [&](std::string_view s) { AddCcLine(s); });
         } else if (StartsWithNoCase(part, "bcc=")) {
             addLines(view.substr(4), [&](std::string_view s) { AddBccLine(s); });
         } else if (StartsWithNoCase(part, "subject=")) {
-            SetSubject(view.substr(8));
+            SetSubject(PercentDecoded(view.substr(8)));
         } else if (StartsWithNoCase(part, "body=")) {
-            SetBodyText(view.substr(5));
+            SetBodyText(PercentDecoded(view.substr(5)));
         }
     }
     closeQuietly_ = true;

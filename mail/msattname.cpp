@@ -41,29 +41,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-    if (IsDigit(c)) return c - '0';
-    c = LowerChar(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// The bytes of text with its %XX escapes; a "%" without two hex digits after it stays.
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        int high = 0, low = 0;
-        if (text[i] == '%' && i + 2 < text.size() && (high = HexValue(text[i + 1])) >= 0 &&
-            (low = HexValue(text[i + 2])) >= 0) {
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // How attribute (the text before a "=") names parameter: "name", "name*", "name*N" or
 // "name*N*", compared without regard to case; anything else is another parameter.
 Attribute ReadAttribute(std::string_view parameter, std::string_view attribute) {

@@ -8,29 +8,12 @@ namespace kivo {
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char lower = LowerChar(c);
-    if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
-    return -1;
-}
-
 // The Content-ID a "cid:" reference names: without the scheme and angle brackets, its
 // %-escapes decoded.
 std::string ContentIdOf(std::string_view reference) {
     std::string_view text = TrimView(reference);
     if (StartsWithNoCase(text, "cid:")) text.remove_prefix(4);
-    std::string id;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            id += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            id += text[i];
-        }
-    }
-    id = Trim(id);
+    std::string id = Trim(PercentDecoded(text));
     if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
     return id;
 }

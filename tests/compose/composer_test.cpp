@@ -118,8 +118,12 @@ TEST_F(Composer, InitMailToFillsTheFields) {
         {"mailto:a@x.org,b@x.org?subject=Hi&body=There", "a@x.org\r\nb@x.org", "", "Hi", "There",
          "two addresses, subject and body"},
         {"  MAILTO:a@x.org?CC=c@x.org  ", "a@x.org", "c@x.org", "", "", "capitals"},
-        {"a%20b@x.org?subject=A%20B", "a%20b@x.org", "", "A%20B", "", "escapes stay"},
-        {"mailto:?to=a@x.org&x-y=1&subject=S", "", "", "S", "", "unknown fields ignored"},
+        {"J%C3%B6rg%20%3Cj@x.org%3E?subject=A%20B%26C%3F&body=1%0D%0A2%25", "J\xC3\xB6rg <j@x.org>",
+         "", "A B&C?", "1\r\n2%", "escapes are decoded"},
+        {"a@x.org?cc=b%2Cc@x.org,d@x.org", "a@x.org", "b,c@x.org\r\nd@x.org", "", "",
+         "an escaped comma is no separator"},
+        {"mailto:?to=a@x.org&x-y=1&subject=S%zz", "a@x.org", "", "S%zz", "",
+         "to= field, unknown fields ignored, a bad escape kept"},
         {"a@x.org?body=1?body=2", "a@x.org", "", "", "2", "several question marks"},
     };
     for (const auto& c : cases) {
