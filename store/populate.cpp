@@ -150,10 +150,25 @@ std::string IndexDate(std::string_view dateValue) {
     return FormatProgramDate(parsed.Valid() ? parsed.date : DateTime::Now());
 }
 
+// The date a message without a readable "Date:" line gets on a rebuild: the one its
+// separator line holds (the time it was stored), so it keeps its place when sorted by date;
+// the current time only when the separator has none either.
+std::string RebuiltIndexDate(std::string_view dateValue, std::string_view separator) {
+    if (ParseRfc822Date(dateValue).Valid()) return IndexDate(dateValue);
+    const std::size_t timeAt = separator.rfind(' ');
+    const std::size_t dateAt =
+        timeAt == std::string_view::npos ? timeAt : separator.rfind(' ', timeAt - 1);
+    if (dateAt != std::string_view::npos) {
+        if (auto stored = ParseProgramDate(separator.substr(dateAt + 1)))
+            return FormatProgramDate(*stored);
+    }
+    return IndexDate(dateValue);
+}
+
 bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item) {
     StoredHeaders h;
     std::size_t pos = 0;
-    NextLine(text, pos);  // the separator
+    const std::string_view separator = NextLine(text, pos);
     std::size_t bodyStart = text.size();
     while (pos < text.size()) {
         std::string_view line = NextLine(text, pos);
@@ -167,11 +182,11 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
     if (letters.find('D') != std::string_view::npos) return false;
     const TBodyFacts body = ScanBody(text.substr(bodyStart));
     std::string_view to = h.to.empty() ? h.realTo : h.to;
-    item = MakeIndexItem(TrimSpecial(h.subject), body.hasAttachment,
-                         letters.find('U') != std::string_view::npos, letters, IndexDate(h.date),
-                         number, std::to_string(body.lineBytes / 1024 + 1),
-                         PriorityWord(TrimSpecial(h.priority)), ExtractAddress(TrimSpecial(to)),
-                         TrimSpecial(h.from));
+    item = MakeIndexItem(
+        TrimSpecial(h.subject), body.hasAttachment, letters.find('U') != std::string_view::npos,
+        letters, RebuiltIndexDate(h.date, separator), number,
+        std::to_string(body.lineBytes / 1024 + 1), PriorityWord(TrimSpecial(h.priority)),
+        ExtractAddress(TrimSpecial(to)), TrimSpecial(h.from));
     return true;
 }
 

@@ -40,7 +40,8 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
                   // 3: a capital D after the name: deleted, joins the deleted list
                   StoredMsg("Subject: three\r\nStatus: RD\r\n") +
                   // 4: no Status line counts as read; header names are case-sensitive
-                  StoredMsg("subject: lower\r\nSubject: four\r\nX-Priority: 5\r\n",
+                  StoredMsg("subject: lower\r\nSubject: four\r\nX-Priority: 5\r\n"
+                            "Date: not a date\r\n",
                             "text\r\nnot Attachment Converted: here\r\n"));
     TFrmIndex window = test::WindowOn(dir.path());
     PopulateAll(window);
@@ -63,6 +64,7 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
     EXPECT_EQ(b.Priority, "Normal");
     EXPECT_EQ(b.Icon, 6);  // read, replied: W wins over B
     EXPECT_FALSE(b.Unread);
+    EXPECT_EQ(b.Date, "01/02/2024 10:00:00") << "no Date line: the separator's date";
 
     const TIndexItem d = window.Item(2);
     EXPECT_EQ(d.Number, 4);
@@ -71,6 +73,7 @@ TEST(Rebuild, ReadsEachMessageIntoAnEntry) {
     EXPECT_FALSE(d.Unread);
     EXPECT_FALSE(d.HasAttachment);
     EXPECT_EQ(d.Icon, 2);
+    EXPECT_EQ(d.Date, "01/02/2024 10:00:00") << "an unreadable Date line: the separator's date";
 
     EXPECT_EQ(window.MessageCounter, 4);
     EXPECT_EQ(window.DeletedCount, 1);
