@@ -33,6 +33,11 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
 // The bytes of text with its %XX escapes decoded; a "%" without two hex digits after it stays.
 std::string PercentDecoded(std::string_view text);
 
+// Text with ASCII capitals and the two-byte UTF-8 capitals of Latin-1, Latin Extended-A,
+// Greek and Cyrillic in lower case; every character keeps its byte length, so a position in
+// the result is the same position in the text. Other bytes stay as they are.
+std::string FoldCaseUtf8(std::string_view text);
+
 // Whole decimal number with optional sign and no other characters; false when not a 32-bit int.
 bool ParseInt(std::string_view text, int& value);
 int ToIntDef(std::string_view text, int fallback);

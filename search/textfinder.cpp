@@ -1,5 +1,6 @@
 #include "search/textfinder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -25,11 +26,21 @@ bool MatchesAt(const char* p, std::string_view lowerNeedle) {
 }  // namespace
 
 TTextFinder::TTextFinder(std::string_view needle, bool ignoreCase)
-    : needle_(ignoreCase ? LowerCase(needle) : std::string(needle)), ignoreCase_(ignoreCase) {}
+    : needle_(ignoreCase ? FoldCaseUtf8(needle) : std::string(needle)), ignoreCase_(ignoreCase) {
+    foldUtf8_ = ignoreCase && std::any_of(needle_.begin(), needle_.end(), [](char c) {
+                    return static_cast<unsigned char>(c) >= 0x80;
+                });
+}
 
 std::size_t TTextFinder::Find(std::string_view text, std::size_t from) const {
     if (from > text.size()) return std::string_view::npos;
     if (needle_.empty()) return from;
+    if (foldUtf8_) {
+        // Folding keeps byte positions; a character cut at `from` is folded as it stands.
+        const std::string folded = FoldCaseUtf8(text.substr(from));
+        const std::size_t hit = std::string_view(folded).find(needle_);
+        return hit == std::string_view::npos ? hit : from + hit;
+    }
     if (ignoreCase_) return FindNoCase(text, from);
     const void* hit =
         ::memmem(text.data() + from, text.size() - from, needle_.data(), needle_.size());

@@ -1,7 +1,8 @@
 #pragma once
-// Finding a text inside a larger text, with or without regard to ASCII letter case, fast
-// enough to search gigabytes of mail: candidate positions are found 16 bytes at a time by
-// the needle's first and last bytes, then checked whole.
+// Finding a text inside a larger text, with or without regard to letter case, fast enough to
+// search gigabytes of mail: candidate positions are found 16 bytes at a time by the needle's
+// first and last bytes, then checked whole. A needle with UTF-8 letters (Köln) ignores their
+// case too, by comparing case-folded copies.
 
 #include <cstddef>
 #include <string>
@@ -23,6 +24,7 @@ class TTextFinder {
 
     std::string needle_;  // lower-cased when ignoring case
     bool ignoreCase_;
+    bool foldUtf8_ = false;  // ignoring case of a needle with bytes beyond ASCII
 };
 
 }  // namespace kivo

@@ -94,8 +94,9 @@ void TFrmIndex::Tag(std::size_t pos, std::string& scratch) {
             tagged = !items_.HasAttachment(pos);
             break;
         default:
-            tagged = FindNoCase(items_.ColumnText(pos, criterion_ - scSubject, scratch),
-                                showText_) != std::string::npos;
+            // Without regard to case, UTF-8 letters included (KÖLN finds Köln).
+            tagged = FoldCaseUtf8(items_.ColumnText(pos, criterion_ - scSubject, scratch))
+                         .find(FoldCaseUtf8(showText_)) != std::string::npos;
     }
     items_.SetTagged(pos, tagged);
 }

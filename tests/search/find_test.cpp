@@ -215,5 +215,32 @@ TEST(TextFinder, AgreesWithASimpleSearch) {
     }
 }
 
+TEST(TextFinder, IgnoresTheCaseOfUtf8Letters) {
+    struct Case {
+        const char* needle;
+        const char* text;
+        std::size_t at;
+    } cases[] = {
+        {"K\xC3\xB6ln", "Gr\xC3\xBC\xC3\x9F aus K\xC3\x96LN", 11},  // Köln in KÖLN
+        {"\xC3\x84RGER", "kein \xC3\xA4rger", 5},                   // ÄRGER, ärger
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "in \xC5\x82\xC3\x93"
+         "D\xC5\xB9!",
+         3},  // Łódź
+        {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+         "\xD0\xBC\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90", 0},    // Москва
+        {"\xCE\xA3\xCE\xB5", "\xCF\x83\xCE\x95", 0},                // Σε
+        {"\xC3\xA4", "\xC3\xA5 \xC3\xB6", std::string_view::npos},  // ä is not å, ö
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TTextFinder(c.needle, true).Find(c.text), c.at) << c.needle;
+        EXPECT_EQ(TTextFinder(c.needle, false).Find(c.text),
+                  std::string_view(c.text).find(c.needle))
+            << c.needle << ": with letter case";
+    }
+    EXPECT_EQ(TTextFinder("\xC3\xA4", true).Find("\xC3\x84 \xC3\x84", 1), 3u) << "from";
+}
+
 }  // namespace
 }  // namespace kivo

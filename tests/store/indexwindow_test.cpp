@@ -63,6 +63,14 @@ TEST(IndexWindow, ShowFilterTagsAndHidesTheRest) {
         EXPECT_EQ(RowNumbers(w), c.rows) << ShowCriterionText(c.criterion);
     }
 
+    TFrmIndex utf8 = Sample();
+    utf8.AddIndexItem(Entry(6,
+                            "Gr\xC3\xBC\xC3\x9F"
+                            "e aus K\xC3\xB6ln",
+                            "x@y.org", "01/01/2024", "1"));
+    utf8.ApplyFilter(scSubject, "K\xC3\x96LN", true);
+    EXPECT_EQ(RowNumbers(utf8), (std::vector<int>{6})) << "letter case of UTF-8 letters";
+
     window.ApplyFilter(scEverything, "", true);
     EXPECT_EQ(window.RowCount(), 6);
     EXPECT_FALSE(window.FilterActive());
