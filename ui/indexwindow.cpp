@@ -45,12 +45,14 @@ IndexPane* IndexWindow::Release() {
         pane->SetSeparate(false);
     }
     pane_ = nullptr;
-    if (listed_) {
-        windows_.Remove(*this);
-        listed_ = false;
-    }
+    Unlist();
     hide();
     return pane;
+}
+
+void IndexWindow::Unlist() {
+    if (listed_) windows_.Remove(*this);
+    listed_ = false;
 }
 
 void IndexWindow::UpdateTitle() {

@@ -32,6 +32,9 @@ class IndexWindow : public QMainWindow, public TOpenWindow {
     void Hold(IndexPane* pane);
     IndexPane* Release();
     IndexPane* Pane() const { return pane_; }
+    // Takes the window off the list, keeping its pane (a window on its way out).
+    void Unlist();
+    bool Listed() const { return listed_; }
     // The window's title follows the mailbox the pane shows.
     void UpdateTitle();
 

@@ -1,11 +1,17 @@
 // The main window's message index windows: the main list floating in a window of its own and
 // docking again, further mailboxes in windows of their own, and rows dragged between them.
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTableView>
 #include <QTimer>
 
 #include "base/bytes.h"
+#include "store/msgops.h"
+#include "ui/actions.h"
+#include "ui/composerlist.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
 #include "ui/indexwindow.h"
@@ -31,7 +37,7 @@ IndexWindow* MainWindow::FloatingIndex() const {
 std::vector<IndexWindow*> MainWindow::MailboxWindows() const {
     std::vector<IndexWindow*> windows;
     for (IndexWindow* window : findChildren<IndexWindow*>(Qt::FindDirectChildrenOnly)) {
-        if (window != floatingIndex_ && window->Pane()) windows.push_back(window);
+        if (window != floatingIndex_ && window->Listed()) windows.push_back(window);
     }
     return windows;
 }
@@ -81,8 +87,12 @@ void MainWindow::HookIndexPane(IndexPane* pane) {
             pane->window()->close();
         }
     });
-    connect(pane, &IndexPane::DragStarted, this, [this] { SetStatusText(0, kDragText); });
+    connect(pane, &IndexPane::DragStarted, this, [this, pane] {
+        dragging_ = pane;
+        SetStatusText(0, kDragText);
+    });
     connect(pane, &IndexPane::DragEnded, this, [this] {
+        dragging_ = nullptr;
         if (StatusPanel(0)->text() == kDragText) SetStatusText(0, "");
     });
     connect(pane, &IndexPane::MessagesDropped, this,
@@ -116,6 +126,56 @@ void MainWindow::ReloadMailboxWindows() {
         window->Pane()->Reload();
         window->UpdateTitle();
     }
+}
+
+void MainWindow::BuildMailboxWindowMenus(IndexWindow* window) {
+    IndexPane* pane = window->Pane();
+    TFrmIndex* index = &pane->Index();  // kept by the window, as the actions are
+    std::map<QString, QAction*> actions;
+    const auto add = [&](const char* name, const char* text, const char* key, auto&& run) {
+        connect(AddNamedAction(window, actions, name, text, QKeySequence(key), {}),
+                &QAction::triggered, this, run);
+    };
+    const std::tuple<const char*, const char*, const char*, TReplyKind> replies[] = {
+        {"reply", "&Reply", "Ctrl+R", TReplyKind::Reply},
+        {"replyAll", "Reply to &all", "", TReplyKind::ReplyToAll},
+        {"forward", "For&ward", "Ctrl+W", TReplyKind::Forward},
+        {"bounce", "&Bounce", "Ctrl+B", TReplyKind::Bounce}};
+    for (const auto& [name, text, key, kind] : replies) {
+        add(name, text, key, [this, index, k = kind] { composers_->FromSelected(*index, k); });
+    }
+    add("deleteMessage", "&Delete Message", "", [this, pane] {
+        if (!pane->Index().SelectedRows().empty() &&
+            StoreOperation([&] { main_.DeleteMessage1Click(pane->Index()); })) {
+            pane->Reload();
+        }
+    });
+    add("closeWindow", "&Close", "", [window] { window->close(); });
+    add("copy", "&Copy", "Ctrl+C", [this, index] {
+        try {
+            QApplication::clipboard()->setText(ToQ(SelectedMessagesText(*index)));
+        } catch (const std::exception& e) {
+            platform_.ShowMessage(e.what());
+        }
+    });
+    const auto select = [pane](void (TFrmIndex::*how)()) {
+        return [pane, how] {
+            (pane->Index().*how)();
+            pane->SyncSelectionToView();
+        };
+    };
+    add("selectAll", "Select &All", "Ctrl+A", select(&TFrmIndex::SelectAll));
+    add("invert", "&Invert Selection", "", select(&TFrmIndex::InvertSelection));
+    add("selectTagged", "Select &Tagged Messages", "Ctrl+T", select(&TFrmIndex::SelectTagged));
+    const auto tagged = [actions, index] {
+        actions.at("selectTagged")->setEnabled(index->FilterActive());
+    };
+    connect(pane, &IndexPane::FilterApplied, this, tagged);
+    tagged();
+    AddToMenu(window->menuBar()->addMenu("Me&ssage"), actions,
+              {"reply", "replyAll", "forward", "bounce", "", "deleteMessage", "", "closeWindow"});
+    AddToMenu(window->menuBar()->addMenu("&Edit"), actions,
+              {"copy", "selectAll", "invert", "selectTagged"});
 }
 
 void MainWindow::ApplyIndexLook(IndexPane* pane) {
@@ -152,6 +212,7 @@ IndexWindow* MainWindow::OpenMailboxWindow(const std::string& relPath) {
     auto* window = new IndexWindow(std::move(index), main_.OpenWindows(), this);
     IndexPane* pane = window->Pane();
     HookIndexPane(pane);
+    BuildMailboxWindowMenus(window);
     ApplyIndexLook(pane);
     for (int k = 0; k < 6; ++k) pane->List()->setColumnWidth(k, list_->columnWidth(k));
     pane->List()->installEventFilter(this);
@@ -165,13 +226,14 @@ IndexWindow* MainWindow::OpenMailboxWindow(const std::string& relPath) {
     connect(pane, &IndexPane::SelectionChanged, this, show);
     connect(pane->List(), &QAbstractItemView::clicked, this, show);
     window->Closing = [this, window] {
-        if (!window->Pane()) return;  // closed already
+        if (!window->Listed()) return;  // closed already
         try {
             main_.CloseIndexWindow(window->Pane()->Index());
         } catch (const std::exception& e) {
             platform_.ShowMessage(e.what());
         }
-        delete window->Release();
+        // Later: the close may come from the pane's own button.
+        window->Unlist();
         window->deleteLater();
     };
     window->resize(std::max(listPane_->width(), 480), std::max(listPane_->height(), 280));

@@ -204,6 +204,13 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
         // Forwarded to the entry, or bounced, as the Drag and Drop options say.
         const bool forward =
             TDragAndDropOptions::Read(IniFile(main_.Folder().SettingsFile())).Forward;
+        if (dragging_ && dragging_ != listPane_) {
+            // Rows of a further mailbox's window: its own selection is answered.
+            composers_->FromSelected(dragging_->Index(),
+                                     forward ? TReplyKind::Forward : TReplyKind::Bounce,
+                                     FromQ(entry));
+            return;
+        }
         QAction* command = Action(forward ? "forward" : "bounce");
         if (!command->isEnabled()) return;
         miniList_->Link().RememberDropTo(FromQ(entry));

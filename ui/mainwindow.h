@@ -191,6 +191,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // The separate mailboxes' lists read their indexes again.
     void ReloadMailboxWindows();
     void ApplyIndexLook(IndexPane* pane);
+    // A further mailbox's window: its Message and Edit menus act on its own list.
+    void BuildMailboxWindowMenus(IndexWindow* window);
     void LayOutArea();
     void ShowProgressMenu();
     void AnimateTray();
@@ -208,6 +210,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     TFrmMailboxes mailboxes_;
     IndexPane* listPane_ = nullptr;
     IndexWindow* floatingIndex_ = nullptr;
+    // The list rows are being dragged from, while a drag runs.
+    IndexPane* dragging_ = nullptr;
     TIndexLook indexLook_;
     QFont indexFont_;
     TagRas ras_;

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +23,7 @@
 #include "tests/support/testutil.h"
 #include "tests/ui/uitest.h"
 #include "ui/composerlist.h"
+#include "ui/composerwindow.h"
 #include "ui/indexmodel.h"
 #include "ui/indexpane.h"
 #include "ui/mailboxtree.h"
@@ -99,6 +101,13 @@ QAction* WindowMenuItem(MainWindow& window, const QString& text) {
     return nullptr;
 }
 
+// The window itself has the keyboard (a window opened from the main window counts as active
+// while the main window is, which is not enough for its own keys).
+bool ActivateOwn(QWidget* window) {
+    window->activateWindow();
+    return WaitFor([&] { return QGuiApplication::focusWindow() == window->windowHandle(); }, 5000);
+}
+
 int Messages(const fs::path& mbx) {
     return FindLastIndex(mbx);
 }
@@ -111,6 +120,7 @@ class IndexWindowTest : public QObject {
     void ClosingFloatsTheListAndClosingAgainDocksItUnderTheView();
     void RowsDroppedOnAnotherListMoveOrCopyThere();
     void DraggingRowsSaysWhatADropDoes();
+    void AMailboxWindowsKeysActOnItsOwnList();
     void ScriptButtonsSetupLeavesTheMainWindowUsable();
     void WindowMenuCutsLongTitlesBetweenCharacters();
 };
@@ -153,17 +163,19 @@ void IndexWindowTest::ClosingFloatsTheListAndClosingAgainDocksItUnderTheView() {
     QTest::keyClick(list, Qt::Key_Return);
     QVERIFY(WaitFor([&] { return window.findChildren<MessageWindow*>().size() == 1; }));
     floating->Show();
-    QVERIFY(QTest::qWaitForWindowActive(floating));
+    QVERIFY(ActivateOwn(floating));
     ClickRow(list, 0);
     QTest::keyClick(list, Qt::Key_Delete);
     QVERIFY(WaitFor([&] { return list->model()->rowCount() == 2; }));
     QCOMPARE(Messages(s.Mail("trash.mbx")), 1);
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(window.Main().MainIndex().SelectedRows().size(), 2u);
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);  // the main window's New Message
+    QCOMPARE(window.Composers().Windows().size(), 2u);
     // The Window menu brings it back to the front.
-    window.activateWindow();
+    QVERIFY(ActivateOwn(&window));
     WindowMenuItem(window, "Message Index - In")->trigger();
-    QVERIFY(QTest::qWaitForWindowActive(floating));
+    QVERIFY(WaitFor([&] { return QGuiApplication::focusWindow() == floating->windowHandle(); }));
 
     // Closing the separate window docks the list again, under the view, and zoom is back.
     floating->close();
@@ -174,7 +186,7 @@ void IndexWindowTest::ClosingFloatsTheListAndClosingAgainDocksItUnderTheView() {
     QCOMPARE(area->orientation(), Qt::Vertical);
     QCOMPARE(window.Main().Settings().Position.DockAlign, 2);
     QVERIFY(!floating->isVisible());
-    QCOMPARE(WindowMenu(window).size(), 2);  // the composer and the message window
+    QCOMPARE(WindowMenu(window).size(), 3);  // the composers and the message window
     QVERIFY(!WindowMenu(window).contains("Message Index - In"));
     QVERIFY(window.Action("zoom")->isEnabled());
     window.Action("zoom")->trigger();
@@ -287,6 +299,29 @@ void IndexWindowTest::DraggingRowsSaysWhatADropDoes() {
     QCOMPARE(said, (QStringList{"Move message, hold CTRL to copy", ""}));
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at + QPoint(0, 60));
     QCOMPARE(list->model()->rowCount(), 3);  // a drag that goes nowhere moves nothing
+}
+
+void IndexWindowTest::AMailboxWindowsKeysActOnItsOwnList() {
+    Started s;
+    MainWindow& window = *s.window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Main().MainIndex().SelectOnly(0);
+    window.RefreshList();
+    IndexWindow* work = window.OpenMailboxWindow("Work");
+    QVERIFY(work);
+    QTableView* workList = work->Pane()->List();
+    // Ctrl+R answers Work's message, not the main list's.
+    QVERIFY(ActivateOwn(work));
+    QTest::keyClick(workList, Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(WaitFor([&] { return window.Composers().Windows().size() == 1; }));
+    QVERIFY(window.Composers().Windows().front()->windowTitle().contains("Work plan"));
+    // Delete from the window's list goes to the Trash; the main list keeps its rows.
+    QVERIFY(ActivateOwn(work));
+    QTest::keyClick(workList, Qt::Key_Delete);
+    QVERIFY(WaitFor([&] { return workList->model()->rowCount() == 0; }));
+    QCOMPARE(Messages(s.Mail("Trash.mbx")), 1);
+    QCOMPARE(window.List()->model()->rowCount(), 3);
+    QCOMPARE(window.Main().MainIndex().SelectedRows(), std::vector<int>{0});
 }
 
 void IndexWindowTest::ScriptButtonsSetupLeavesTheMainWindowUsable() {

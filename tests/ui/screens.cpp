@@ -19,6 +19,7 @@
 #include "accounts/KivoWizard.h"
 #include "app/settings.h"
 #include "tests/ui/composerscreens.h"
+#include "tests/ui/indexwindowscreens.h"
 #include "tests/ui/screens_addressbook.h"
 #include "tests/ui/scriptscreens.h"
 #include "tests/ui/settingsscreens.h"
@@ -188,6 +189,7 @@ int main(int argc, char** argv) {
     failures += kivo::ui::AddressBookScreens(window, out, Shoot);
     failures += kivo::ui::ShootScriptsWindow(window, out, Shoot);
     failures += kivo::ui::ShootComposer(window, out, Shoot);
+    failures += kivo::ui::ShootIndexWindows(window, out, Shoot);
     // Printing: the preview of the selected message (the shots above changed the selection).
     list->selectRow(0);
     ShootNextModal(out + "/print-preview.png", failures);
