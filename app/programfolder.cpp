@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 
 #include "base/files.h"
 #include "base/inifile.h"
@@ -58,6 +61,21 @@ bool ProgramFolder::Create() const {
     }
     if (root.empty() || ::mkdir(root.c_str(), 0700) != 0) return fs::is_directory(root, ec);
     return true;
+}
+
+void ProgramFolder::CreateOrThrow() const {
+    if (Create()) return;
+    const int error = errno;
+    std::error_code ec;
+    const fs::path parent = root.parent_path();
+    std::string why = std::strerror(error);
+    if (!parent.empty() && !fs::is_directory(parent, ec)) {
+        why = "the folder " + parent.string() +
+              " does not exist (make it first, or give another --home)";
+    } else if (fs::exists(root, ec)) {
+        why = "a file of that name is in the way";
+    }
+    throw std::runtime_error("cannot create the program folder " + root.string() + ": " + why);
 }
 
 }  // namespace kivo

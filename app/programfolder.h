@@ -44,6 +44,8 @@ struct ProgramFolder {
     // gets its missing parents too; a folder the user named only when its parent exists,
     // so a mistyped path is refused. False when it is still missing.
     bool Create() const;
+    // Create, throwing a one-line error that says why the folder could not be made.
+    void CreateOrThrow() const;
 };
 
 // Files that first-run preparation writes into new folders: the built-in scripts, the user

@@ -196,9 +196,7 @@ int AccountAddCommand(Context& ctx, Args args) {
         keys.emplace_back(found->second, value);
     }
 
-    if (!ctx.folder.Create()) {
-        throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
-    }
+    ctx.folder.CreateOrThrow();
     AccountsSession session(ctx.folder);
     TFrmAccounts& frm = session.Window();
     if (frm.IndexOf(name) >= 0 && !name.empty()) {

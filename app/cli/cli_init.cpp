@@ -15,9 +15,7 @@ int InitCommand(Context& ctx, Args args) {
     const fs::path& root = ctx.folder.root;
     std::error_code ec;
     const bool hadRoot = fs::is_directory(root, ec);
-    if (!hadRoot && !ctx.folder.Create()) {
-        throw std::runtime_error("cannot create the program folder " + root.string());
-    }
+    if (!hadRoot) ctx.folder.CreateOrThrow();
     TFirstRunFiles content;
     TStartFolders start = PrepareProgramFolder(ctx.folder, content);
     RefreshHelpPages(ctx.folder.HelpFolder());

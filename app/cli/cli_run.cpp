@@ -86,9 +86,7 @@ int RunCommand(Context& ctx, Args args) {
     }
     if (args.size() > 2) throw UsageError("unexpected argument '" + args[2] + "'");
     std::error_code ec;
-    if (!ctx.folder.Create()) {
-        throw std::runtime_error("cannot create the program folder " + ctx.folder.root.string());
-    }
+    ctx.folder.CreateOrThrow();
     std::optional<TInstanceListener> listener =
         TInstanceListener::Listen(ctx.folder.InstanceSocket());
     if (!listener) {

@@ -100,6 +100,21 @@ TEST(KivoInit, SecondRunKeepsTheUsersFilesAndSettings) {
     EXPECT_EQ(back.ReadString("Scripts", "Incoming", ""), "Sort");
 }
 
+TEST(KivoInit, AProgramFolderThatCannotBeMadeIsRefusedWithTheReason) {
+    test::TempDir dir;
+    auto r = test::RunKivo({"--home", (dir / "typo" / "kivo").string(), "init"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kivo init: cannot create the program folder " +
+                         (dir / "typo" / "kivo").string() + ": the folder " +
+                         (dir / "typo").string() +
+                         " does not exist (make it first, or give another --home)\n");
+    EXPECT_FALSE(fs::exists(dir / "typo"));
+    test::WriteFile(dir / "file", "");
+    r = test::RunKivo({"--home", (dir / "file").string(), "account", "add", "A"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(": a file of that name is in the way"), std::string::npos) << r.err;
+}
+
 TEST(KivoInit, FoldersWhoseParentIsMissingStayMissing) {
     test::TempDir dir;
     const fs::path deep = dir / "no" / "such" / "Attach";
