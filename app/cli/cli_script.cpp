@@ -97,6 +97,7 @@ int ScriptDryRunCommand(Context& ctx, Args args) {
         ctx.out << table.names[i] << '\t' << table.values[i] << '\n';
     }
     if (!result.error.empty()) throw std::runtime_error(result.error);
+    if (!result.completed) ctx.err << "kivo script dry-run: stopped before the end of the script\n";
     return result.completed ? 0 : 1;
 }
 

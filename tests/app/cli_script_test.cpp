@@ -107,6 +107,8 @@ TEST(ScriptCli, CtrlCEndsAnEndlessLoop) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const fs::path errors = home.dir / "errors.txt";
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT, 0600);
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -117,6 +119,7 @@ TEST(ScriptCli, CtrlCEndsAnEndlessLoop) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);  // aborted, not completed
+    EXPECT_EQ(ReadFile(errors), "kivo script dry-run: stopped before the end of the script\n");
 }
 
 TEST(ScriptButtons, RunTheirScriptOnTheSelectedMessages) {
