@@ -175,6 +175,11 @@ void TFrmMain::OpenIndexWindow(TFrmIndex& window) {
     OpenMailboxIndex(window, feedback_);
 }
 
+void TFrmMain::ReopenIndexWindow(TFrmIndex& window) {
+    SaveIndex(window);
+    OpenMailboxIndex(window, feedback_);
+}
+
 bool TFrmMain::CloseIndexWindow(TFrmIndex& window) {
     return window.MailboxName.empty() || SaveIndex(window);
 }
@@ -200,8 +205,7 @@ void TFrmMain::DropOnIndex(TFrmIndex& source, TFrmIndex& target, bool copy) {
         SaveIndexOrThrow();
         Init();
     } else {
-        SaveIndex(target);
-        OpenMailboxIndex(target, feedback_);
+        ReopenIndexWindow(target);
     }
     if (!copy && &source == &index_) {
         if (index_.RowCount() == 0) view_.ClearMessageView();

@@ -166,6 +166,9 @@ class TFrmMain : public TMailboxHost {
     // folder, as the main window's does; closing it saves its index (false when it could not).
     void OpenIndexWindow(TFrmIndex& window);
     bool CloseIndexWindow(TFrmIndex& window);
+    // Lists what was appended to a separate window's mailbox since it opened (its index is
+    // saved and read again); the last row is selected then.
+    void ReopenIndexWindow(TFrmIndex& window);
     // Rows dragged from one index window dropped on another: the selected messages of
     // `source` move to the target's mailbox (are copied with `copy`), and the target lists
     // them. Nothing happens when both show the same mailbox.

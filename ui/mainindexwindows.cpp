@@ -178,6 +178,19 @@ void MainWindow::BuildMailboxWindowMenus(IndexWindow* window) {
               {"copy", "selectAll", "invert", "selectTagged"});
 }
 
+void MainWindow::ShowNewMailInWindows() {
+    for (IndexWindow* window : MailboxWindows()) {
+        TFrmIndex& index = window->Pane()->Index();
+        if (!EqualsNoCase(index.MailboxName, "In")) continue;
+        try {
+            StoreOperation([&] { main_.ReopenIndexWindow(index); });
+        } catch (const std::exception& e) {
+            main_.Transfer().ErrorLevel(2, e.what());
+        }
+        window->Pane()->Reload();
+    }
+}
+
 void MainWindow::ApplyIndexLook(IndexPane* pane) {
     pane->Model()->SetLook(indexLook_, indexFont_);
     pane->List()->setShowGrid(indexLook_.grid);

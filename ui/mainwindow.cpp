@@ -843,6 +843,7 @@ void MainWindow::CheckMail() {
         platform_.ShowMessage(e.what());
     }
     RefreshList();
+    if (stored > 0) ShowNewMailInWindows();
     if (stored > 0) {
         ++newMailNotices_;
         const QString text = ToQ(NewMessagesText(stored));

@@ -190,6 +190,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void ShowFocusedMessageOf(IndexPane* pane);
     // The separate mailboxes' lists read their indexes again.
     void ReloadMailboxWindows();
+    // A separate window showing In lists the mail a check stored.
+    void ShowNewMailInWindows();
     void ApplyIndexLook(IndexPane* pane);
     // A further mailbox's window: its Message and Edit menus act on its own list.
     void BuildMailboxWindowMenus(IndexWindow* window);

@@ -225,6 +225,15 @@ TEST(MainWindow, RowsDroppedOnAnotherIndexWindowMoveOrCopyThere) {
     rig.main.OpenIndexWindow(again);
     ASSERT_EQ(again.RowCount(), 2);
     EXPECT_EQ(again.Row(0).Subject, "m2");
+
+    // Mail appended behind the window (a check storing into its mailbox) is listed on a
+    // reopen, after the rows in their order, and is the selected row.
+    AppendToFile({"From x", "Subject: m9", "", "b"}, rig.Mail("work.mbx"));
+    rig.main.ReopenIndexWindow(again);
+    ASSERT_EQ(again.RowCount(), 3);
+    EXPECT_EQ(again.Row(0).Subject, "m2");
+    EXPECT_EQ(again.Row(2).Subject, "m9");
+    EXPECT_EQ(again.SelectedRows(), std::vector<int>{2});
 }
 
 TEST(MainWindow, PrintsTheFocusedMessageAndClearsItsStatusAlsoOnFailure) {
