@@ -13,4 +13,8 @@ namespace kivo {
 // characters other than tab and line feed, and numbers beyond Unicode read as U+FFFD.
 std::size_t ReadHtmlEntity(std::string_view text, std::size_t pos, std::string& out);
 
+// Text as it reads inside HTML: "&", "<", ">" and '"' written as references, so a server's
+// reply such as "<bob@example.org>: Recipient address rejected" is not taken for a tag.
+std::string HtmlEscaped(std::string_view text);
+
 }  // namespace kivo

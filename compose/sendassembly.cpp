@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/commatext.h"
 #include "base/datetime.h"
+#include "base/htmlentity.h"
 #include "base/inifile.h"
 #include "compose/KivoSend.h"
 #include "mail/headerfields.h"
@@ -182,7 +183,8 @@ TSendOutcome TfrmSend::SendNow() {
         failed = true;
         lastError_ = e.what();
         view_.StatusText(lastError_ == kCanceledText ? "Canceled!" : "Could not send mail");
-        view_.ErrorLevel(2, "Could not connect to " + server_ + " SMTP server<br>\n" + lastError_);
+        view_.ErrorLevel(
+            2, "Could not connect to " + server_ + " SMTP server<br>\n" + HtmlEscaped(lastError_));
     }
     view_.Progress(100);
     FileCopy(bcc, !failed);

@@ -6,6 +6,7 @@
 #include "accounts/account.h"
 #include "base/bytes.h"
 #include "base/files.h"
+#include "base/htmlentity.h"
 #include "base/inifile.h"
 #include "store/compress.h"
 #include "store/mbxfile.h"
@@ -147,8 +148,8 @@ void TSendQueue::DeliverOverOneConnection(const std::string& server) {
             feedback_.StatusText(0, "Canceled!");
             feedback_.ErrorLevel(3, "Operation canceled.");
         } else {
-            feedback_.ErrorLevel(
-                2, "Could not connect to " + server + " SMTP server<br>\r\n" + lastError_);
+            feedback_.ErrorLevel(2, "Could not connect to " + server + " SMTP server<br>\r\n" +
+                                        HtmlEscaped(lastError_));
         }
         try {
             smtp_.Close();
@@ -277,7 +278,7 @@ bool TSendQueue::FileInSent(const std::vector<std::string>& queued) {
         lastFailed_ = true;
         ++result_.failed;
         feedback_.StatusText(0, "Error sending mail");
-        feedback_.ErrorLevel(2, std::string(e.what()) + "<br>\r\n" + e.cause());
+        feedback_.ErrorLevel(2, std::string(e.what()) + "<br>\r\n" + HtmlEscaped(e.cause()));
         return false;
     }
 }
@@ -291,8 +292,9 @@ void TSendQueue::ReportSendFailure(const std::string& subject, const std::string
         feedback_.ErrorLevel(3, "Operation canceled.");
         return;
     }
-    feedback_.ErrorLevel(2, "Could not send message \"" + subject + "\"<br>\r\nthrough " + server +
-                                " SMTP server<br>\r\n" + lastError_);
+    feedback_.ErrorLevel(2, "Could not send message \"" + HtmlEscaped(subject) +
+                                "\"<br>\r\nthrough " + server + " SMTP server<br>\r\n" +
+                                HtmlEscaped(lastError_));
 }
 
 void TSendQueue::End() {

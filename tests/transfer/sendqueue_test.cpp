@@ -335,8 +335,9 @@ TEST_F(SendQueue, AFailedMessageStaysQueuedAndIsRetriedByTheNextRun) {
     EXPECT_EQ(r.sent, 2);
     EXPECT_EQ(r.failed, 1);
     EXPECT_EQ(Level('2'), (Lines{"Could not send message \"two\"<br>\r\nthrough mx.example SMTP "
-                                 "server<br>\r\n550 5.1.1 <bob@example.org>: Recipient address "
-                                 "rejected"}));
+                                 "server<br>\r\n550 5.1.1 &lt;bob@example.org&gt;: Recipient "
+                                 "address rejected"}))
+        << "the server's reply is text, not HTML tags";
     EXPECT_EQ(Subjects(sent), (Lines{"one", "three"}));
     Lines left;
     ExtractMsg(1, out, left);
