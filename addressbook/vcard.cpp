@@ -1,5 +1,7 @@
 #include "addressbook/vcard.h"
 
+#include <algorithm>
+
 #include "base/bytes.h"
 #include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
@@ -169,9 +171,12 @@ std::vector<TContact> ReadVCards(std::string_view text) {
         } else if (p.name == "FN") {
             card.formatted = Text(p.value);
         } else if (p.name == "NICKNAME") {
-            // Several nicknames are separated by commas; the first one is taken.
-            std::string first = p.value.substr(0, p.value.find(','));
-            card.nickname = Text(first);
+            // Several nicknames are separated by commas; the first one is taken. An escaped
+            // comma ("Bob\, Jr") belongs to the name.
+            std::size_t end = 0;
+            while (end < p.value.size() && p.value[end] != ',') end += p.value[end] == '\\' ? 2 : 1;
+            card.nickname =
+                Text(std::string_view(p.value).substr(0, std::min(end, p.value.size())));
         } else if (p.name == "EMAIL") {
             std::string email = Trim(p.value);
             if (StartsWithNoCase(email, "mailto:")) email = Trim(email.substr(7));

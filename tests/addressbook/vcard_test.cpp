@@ -41,6 +41,7 @@ TEST(VCard, WrittenCardsComeBackAndStayWithinTheLineLength) {
     const std::vector<TContact> book = {
         {"Ann", "Lee", "ann@a.org, ann@b.org"},
         {"Björn; Olle", "Ek, Jr\\", "bjorn@x.org"},
+        {"Bob, \"Q\"", "Day", "bob@x.org"},
         {"日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本日本", "",
          ""},
     };
