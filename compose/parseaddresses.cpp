@@ -39,7 +39,10 @@ std::vector<std::string> ParseAddresses(std::string_view text, const TfrmAddress
                     piece = *chosen;
             }
         }
-        std::vector<std::string> items = FromCommaText(piece);
+        // A list of addresses (a contact's "a@x.org, b@x.org") is split into its addresses; a
+        // name with its address in angle brackets is one address and stays whole.
+        std::vector<std::string> items;
+        if (piece.find('<') == std::string::npos) items = FromCommaText(piece);
         if (items.size() <= 1) items = {piece};
         for (const std::string& item : items) {
             std::string trimmed = Trim(item);

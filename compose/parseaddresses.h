@@ -13,7 +13,8 @@
 namespace kivo {
 
 // Every non-empty address of the field, trimmed, in order. A piece is also split at blanks
-// outside double quotes (a two-word name gives two items), as the field always has.
+// outside double quotes (a contact's space-separated addresses), unless it holds an address
+// in angle brackets: "Jo Doe <jo@x.org>" is one address.
 std::vector<std::string> ParseAddresses(std::string_view text, const TfrmAddress& book, int lookup,
                                         TFrmChooseAddress& chooser);
 
