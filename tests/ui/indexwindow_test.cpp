@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QSplitter>
 #include <QTableView>
 #include <QTest>
@@ -322,6 +323,13 @@ void IndexWindowTest::AMailboxWindowsKeysActOnItsOwnList() {
     QCOMPARE(Messages(s.Mail("Trash.mbx")), 1);
     QCOMPARE(window.List()->model()->rowCount(), 3);
     QCOMPARE(window.Main().MainIndex().SelectedRows(), std::vector<int>{0});
+    // Its title panel's close button closes it for good; the main list stays docked.
+    QPointer<IndexWindow> gone(work);
+    QCOMPARE(work->Pane()->CloseButton()->accessibleName(), QString("Close message index"));
+    QTest::mouseClick(work->Pane()->CloseButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return gone.isNull(); }));
+    QVERIFY(window.MailboxWindows().empty());
+    QVERIFY(!window.FloatingIndex());
 }
 
 void IndexWindowTest::ScriptButtonsSetupLeavesTheMainWindowUsable() {
