@@ -72,7 +72,12 @@ void TfrmSend::AddLine(TComposerField& field, std::string_view line) {
 }
 
 void TfrmSend::SetSubject(std::string_view text) {
-    Set(subject_, TrimView(text).empty() ? std::string_view() : text);
+    // The subject is one line: a line break (from a mailto link's %0D%0A, or a script) would
+    // start a header line of its own, or end the header.
+    std::string line(text);
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
+    Set(subject_, TrimView(line).empty() ? std::string_view() : std::string_view(line));
 }
 
 int TfrmSend::Lookup() const {

@@ -129,6 +129,8 @@ TEST_F(Composer, InitMailToFillsTheFields) {
         {"mailto:?to=a@x.org&x-y=1&subject=S%zz", "a@x.org", "", "S%zz", "",
          "to= field, unknown fields ignored, a bad escape kept"},
         {"a@x.org?body=1?body=2", "a@x.org", "", "", "2", "several question marks"},
+        {"a@x.org?subject=Hi%0D%0ABcc:%20b@x.org%0A%0AFrom%20x", "a@x.org", "",
+         "Hi  Bcc: b@x.org  From x", "", "a line break in the subject is no header line"},
     };
     for (const auto& c : cases) {
         TfrmSend composer = Make();
