@@ -97,6 +97,9 @@ void MainWindow::HookIndexPane(IndexPane* pane) {
     });
     connect(pane, &IndexPane::MessagesDropped, this,
             [this, pane](QObject* source, bool copy) { DropOnIndex(pane, source, copy); });
+    pane->List()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pane->List(), &QWidget::customContextMenuRequested, this,
+            [this, pane](const QPoint& at) { ShowListMenu(pane, at); });
 }
 
 void MainWindow::DropOnIndex(IndexPane* target, QObject* source, bool copy) {
@@ -144,12 +147,7 @@ void MainWindow::BuildMailboxWindowMenus(IndexWindow* window) {
     for (const auto& [name, text, key, kind] : replies) {
         add(name, text, key, [this, index, k = kind] { composers_->FromSelected(*index, k); });
     }
-    add("deleteMessage", "&Delete Message", "", [this, pane] {
-        if (!pane->Index().SelectedRows().empty() &&
-            StoreOperation([&] { main_.DeleteMessage1Click(pane->Index()); })) {
-            pane->Reload();
-        }
-    });
+    add("deleteMessage", "&Delete Message", "", [this, pane] { DeleteSelectedIn(pane); });
     add("closeWindow", "&Close", "", [window] { window->close(); });
     add("copy", "&Copy", "Ctrl+C", [this, index] {
         try {

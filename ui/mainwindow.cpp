@@ -1031,14 +1031,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     IndexPane* pane = event->type() == QEvent::KeyPress ? PaneOfList(watched) : nullptr;
     if (pane) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const bool mainList = pane == listPane_;
         if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            if (mainList) {
-                DeleteSelected();
-            } else if (!pane->Index().SelectedRows().empty() &&
-                       StoreOperation([&] { main_.DeleteMessage1Click(pane->Index()); })) {
-                pane->Reload();
-            }
+            DeleteSelectedIn(pane);
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -184,6 +184,10 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     IndexPane* PaneOfList(const QObject* list) const;
     // Wires a pane's title button, drags and drops to the main window.
     void HookIndexPane(IndexPane* pane);
+    // The list's pop-up menu (indexpopup.cpp), at `at` in its viewport.
+    void ShowListMenu(IndexPane* pane, const QPoint& at);
+    // Deletes the selected messages of the main list or of a mailbox's own window.
+    void DeleteSelectedIn(IndexPane* pane);
     // Rows dragged from `source` (a list) dropped on `target`.
     void DropOnIndex(IndexPane* target, QObject* source, bool copy);
     // Shows the focused row of a separate mailbox's list in the main view.

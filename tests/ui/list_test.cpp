@@ -8,12 +8,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWebEnginePage>
 
+#include "base/files.h"
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
 #include "tests/ui/uitest.h"
@@ -131,6 +134,7 @@ class ListTest : public QObject {
     void PersonCompressesAMailbox();
     void FirstStartShowsWholeDatesAndNames();
     void GarbageIndexIsRebuiltAndTheListAnswers();
+    void PopUpMenuActsOnTheList();
 };
 
 void ListTest::PersonFindsAWordAndOpensAFoundMessage() {
@@ -381,6 +385,57 @@ void ListTest::GarbageIndexIsRebuiltAndTheListAnswers() {
     QVERIFY(WaitFor([&] { return PlainText(window.View()->Page()).contains("Second body."); }));
     window.List()->horizontalHeader()->sectionClicked(icSubject);
     QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Apples and pears"));
+}
+
+// Opens the list's pop-up menu over `row`, notes its items and chooses `choose` in it.
+QStringList ChooseFromListMenu(QTableView* list, int row, const QString& choose) {
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            items << action->text() + (action->isEnabled() ? "" : " (off)");
+            if (action->text() == choose) chosen = action;
+        }
+        menu->close();
+        if (chosen) chosen->trigger();
+    });
+    emit list->customContextMenuRequested(list->visualRect(list->model()->index(row, 0)).center());
+    return items;
+}
+
+void ListTest::PopUpMenuActsOnTheList() {
+    Started s;
+    MainWindow& window = *s.window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTableView* list = window.List();
+    TFrmIndex& index = window.Main().MainIndex();
+    list->selectRow(0);
+    QVERIFY(index.Row(0).Unread);
+
+    const QStringList items = ChooseFromListMenu(list, 0, "Toggle &Unread/Read");
+    QCOMPARE(items,
+             (QStringList{"Select &Tagged Messages (off)", "&Invert Selection", "Select &All",
+                          "&Copy", "Toggle &Unread/Read", "&Delete Message", "&New", "&Reply",
+                          "Reply to A&ll", "&Forward", "&Bounce", "Change Display Fon&t...",
+                          "C&hange Display Colours...", "Colu&mn Shading Options..."}));
+    QVERIFY(WaitFor([&] { return !index.Row(0).Unread; }));
+    ChooseFromListMenu(list, 0, "Toggle &Unread/Read");
+    QVERIFY(WaitFor([&] { return index.Row(0).Unread; }));
+
+    // Reply to all answers the selected message.
+    ChooseFromListMenu(list, 0, "Reply to A&ll");
+    QVERIFY(WaitFor([&] { return window.Composers().Windows().size() == 1; }));
+    ComposerWindow* reply = window.Composers().Windows().back().get();
+    QCOMPARE(reply->Composer().Subject().text, std::string("Re: Budget for March"));
+    reply->Discard();
+
+    ChooseFromListMenu(list, 0, "&Delete Message");
+    QVERIFY(WaitFor([&] { return list->model()->rowCount() == 3; }));
+    const std::string trash = test::ReadFile(FindFileNoCase(s.home / "Mail", "trash.mbx"));
+    QVERIFY(trash.find("Budget for March") != std::string::npos);
 }
 
 }  // namespace kivo::ui
