@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "base/datetime.h"
 #include "base/files.h"
+#include "base/htmlentity.h"
 #include "mail/msmsgcls.h"
 #include "store/KivoIndex.h"
 #include "store/indexfile.h"
@@ -123,6 +124,12 @@ TCheckResult TCheckMail::Run() {
 void TCheckMail::CheckAccount(const Account& account) {
     account_ = &account;
     const std::string& server = account.popServer;
+    if (Trim(server).empty()) {
+        // Nothing to connect to: asking for a password first would only puzzle.
+        Failed(account, "no POP server is set");
+        feedback_.ErrorLevel(2, "No POP server is set for " + account.account + ".");
+        return;
+    }
     std::string password = account.Password();
     if (password.empty()) {
         const std::string caption =
@@ -424,8 +431,9 @@ void TCheckMail::Failed(const Account& account, std::string_view why) {
 void TCheckMail::ReportFailure(std::string_view what, const Account& account) {
     Failed(account, lastError_);
     const std::string& server = account.popServer;
+    // The log is HTML: a server's "<address>" in its reply must stay text.
     feedback_.ErrorLevel(2, std::string(what) + server + " POP server for " + account.account +
-                                "<br>\r\n" + lastError_);
+                                "<br>\r\n" + HtmlEscaped(lastError_));
     feedback_.StatusText(0, "Could not connect to the POP server");
     if (lastError_ == kCanceledText) {
         feedback_.StatusText(0, "Canceled!");

@@ -40,7 +40,7 @@ class FakeMailbox : public TRemoteMailbox {
         ++connects;
         logins.push_back(user_ + "@" + server_ + ":" + password_);
         if (failConnect) {
-            std::string text = "[10061] Connection refused";
+            std::string text = connectError;
             events_.error(text);
             throw std::runtime_error(text);
         }
@@ -88,6 +88,7 @@ class FakeMailbox : public TRemoteMailbox {
 
     std::map<std::string, std::vector<FakeMessage>> boxes;
     bool failConnect = false;
+    std::string connectError = "[10061] Connection refused";
     int connects = 0;
     Lines logins;
     Lines fetched;
@@ -373,16 +374,20 @@ TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
 }
 
 TEST_F(CheckMail, FailuresEndOnlyTheirAccount) {
-    // "Ask" has no password and the prompt is cancelled; "Bad" cannot save (In is a folder).
+    // "Ask" has no password and the prompt is cancelled; "Bad" cannot save (In is a folder);
+    // "Nowhere" has no server, so no password is asked for it.
     Accounts("[Ask]\r\nPOPServer=pop.example\r\nPOPUser=ask\r\n" + Account("Bad", "bad") +
-             Account("Good", "good"));
+             Account("Good", "good") + "[Nowhere]\r\nPOPServer=\r\nPOPUser=no\r\n");
     pop.boxes["bad@pop.example"] = {{"b1", Message("kept")}, {"b2", Message("kept too")}};
     pop.boxes["good@pop.example"] = {{"g1", Message("fine")}};
     fs::create_directory(dir / "Mail" / "in.mbx");
     TCheckResult r = Check();
     EXPECT_EQ(feedback.asked, (Lines{"Ask, ask@pop.example|Enter your POP password:"}));
-    EXPECT_EQ(r.failed, 3);  // Good fails to store as well
+    EXPECT_EQ(r.failed, 4);  // Good fails to store as well
     EXPECT_EQ(r.stored, 0);
+    EXPECT_NE(
+        std::find(feedback.log.begin(), feedback.log.end(), "2 No POP server is set for Nowhere."),
+        feedback.log.end());
     EXPECT_TRUE(pop.removed.empty());  // nothing deleted that was not stored
     EXPECT_EQ(pop.boxes["bad@pop.example"].size(), 2u);
     EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
@@ -396,11 +401,18 @@ TEST_F(CheckMail, FailuresEndOnlyTheirAccount) {
     r = Check();
     EXPECT_EQ(pop.logins.back(), "good@pop.example:pw");
     EXPECT_EQ(pop.logins[pop.logins.size() - 3], "ask@pop.example:typed");
-    EXPECT_EQ(r.failed, 3);
+    EXPECT_EQ(r.failed, 4);
     EXPECT_EQ(feedback.status[0], "Could not connect to the POP server");
     EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
                         "2 Cannot connect to pop.example POP server for Good<br>\r\n"
                         "[10061] Connection refused"),
+              feedback.log.end());
+    // The log is HTML: a server's words in angle brackets stay words.
+    pop.connectError = "-ERR <good@pop.example> is locked";
+    Check();
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "2 Cannot connect to pop.example POP server for Good<br>\r\n"
+                        "-ERR &lt;good@pop.example&gt; is locked"),
               feedback.log.end());
 }
 
