@@ -226,7 +226,8 @@ QTreeWidgetItem* MailboxTree::ItemOf(const QString& relPath) const {
 void MailboxTree::DropMessagesOn(TMailboxNode* node, bool copy, TFrmIndex* source) {
     TFrmIndex& from = source ? *source : mainIndex_;
     if (!node || node->IsFolder() || from.SelectedRows().empty()) return;
-    if (Guard([&] { tree_.DropMessages(from, node, copy); })) emit MessagesDropped();
+    if (Guard([&] { tree_.DropMessages(from, node, copy); }))
+        emit MessagesDropped(ToQ(tree_.GetRelPath(node)));
 }
 
 TMailboxNode* MailboxTree::DropContactOn(const TContactDrag& drag, TMailboxNode* node) {

@@ -55,7 +55,8 @@ class MailboxTree : public QTreeWidget {
   signals:
     // A mailbox was opened or messages left the open one: the list shows them anew.
     void MailboxOpened();
-    void MessagesDropped();
+    // Messages went to the mailbox `relPath` (moved or copied).
+    void MessagesDropped(const QString& relPath);
     // The open mailbox was renamed or deleted: the list and its title follow.
     void OpenMailboxChanged();
     // "Open in New &Window" on a mailbox: its relative path ("Work/Alpha").

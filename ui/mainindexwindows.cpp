@@ -177,9 +177,13 @@ void MainWindow::BuildMailboxWindowMenus(IndexWindow* window) {
 }
 
 void MainWindow::ShowNewMailInWindows() {
+    ShowDroppedInWindows("In");
+}
+
+void MainWindow::ShowDroppedInWindows(const std::string& relPath) {
     for (IndexWindow* window : MailboxWindows()) {
         TFrmIndex& index = window->Pane()->Index();
-        if (!EqualsNoCase(index.MailboxName, "In")) continue;
+        if (!EqualsNoCase(index.MailboxName, relPath)) continue;
         try {
             StoreOperation([&] { main_.ReopenIndexWindow(index); });
         } catch (const std::exception& e) {

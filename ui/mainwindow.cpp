@@ -165,8 +165,9 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
     autoScripts_ = std::make_unique<TAutoScriptWriter>(ScriptPathsOf(folder), platform_);
     tree_->Scripts = autoScripts_.get();
     connect(tree_, &MailboxTree::MailboxOpened, this, &MainWindow::RefreshList);
-    connect(tree_, &MailboxTree::MessagesDropped, this, [this] {
+    connect(tree_, &MailboxTree::MessagesDropped, this, [this](const QString& target) {
         ReloadMailboxWindows();
+        ShowDroppedInWindows(FromQ(target));
         RefreshList();
         if (!main_.MainIndex().SelectedRows().empty()) {
             showTimer_.start();

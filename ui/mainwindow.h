@@ -196,6 +196,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void ReloadMailboxWindows();
     // A separate window showing In lists the mail a check stored.
     void ShowNewMailInWindows();
+    // A separate window showing `relPath` lists the messages dropped on it in the tree.
+    void ShowDroppedInWindows(const std::string& relPath);
     void ApplyIndexLook(IndexPane* pane);
     // A further mailbox's window: its Message and Edit menus act on its own list.
     void BuildMailboxWindowMenus(IndexWindow* window);

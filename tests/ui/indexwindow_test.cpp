@@ -255,6 +255,13 @@ void IndexWindowTest::RowsDroppedOnAnotherListMoveOrCopyThere() {
     QCOMPARE(workList->model()->rowCount(), 1);
     QCOMPARE(window.List()->model()->rowCount(), 3);  // the main list lost nothing
 
+    // A main-list row dropped on Work in the tree shows in Work's own window at once.
+    window.Main().MainIndex().SelectOnly(0);
+    window.Tree()->DropMessagesOn(window.Tree()->NodeOf(window.Tree()->ItemOf("Work")), true,
+                                  nullptr);
+    QCOMPARE(Messages(s.Mail("Work.mbx")), 3);
+    QCOMPARE(workList->model()->rowCount(), 2);
+
     // Closing the Work window saves its index; it leaves the Window menu.
     work->close();
     QVERIFY(WaitFor([&] { return window.MailboxWindows().empty(); }));
