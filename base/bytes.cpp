@@ -17,6 +17,20 @@ int HexDigitValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
+
+// The lower-case code point of a two-byte capital (U+0080..U+07FF), or the code point itself.
+unsigned LowerCodePoint(unsigned cp) {
+    if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3AB && cp != 0x3A2) ||
+        (cp >= 0x410 && cp <= 0x42F))
+        return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;
+    if (cp == 0x178) return 0xFF;
+    const bool evenCapital = (cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177);
+    if (evenCapital) return cp % 2 == 0 ? cp + 1 : cp;
+    const bool oddCapital = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+    if (oddCapital) return cp % 2 == 1 ? cp + 1 : cp;
+    return cp;
+}
 }  // namespace
 
 std::string CutShort(std::string_view text) {
@@ -143,22 +157,6 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     }
     return out;
 }
-
-namespace {
-// The lower-case code point of a two-byte capital (U+0080..U+07FF), or the code point itself.
-unsigned LowerCodePoint(unsigned cp) {
-    if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3AB && cp != 0x3A2) ||
-        (cp >= 0x410 && cp <= 0x42F))
-        return cp + 0x20;
-    if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;
-    if (cp == 0x178) return 0xFF;
-    const bool evenCapital = (cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177);
-    if (evenCapital) return cp % 2 == 0 ? cp + 1 : cp;
-    const bool oddCapital = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
-    if (oddCapital) return cp % 2 == 1 ? cp + 1 : cp;
-    return cp;
-}
-}  // namespace
 
 std::string FoldCaseUtf8(std::string_view text) {
     std::string out(text);

@@ -1,6 +1,7 @@
 #pragma once
 // Byte-string helpers. Text in Kivo is 8-bit bytes held in std::string with no charset
-// conversion; case folding touches ASCII letters only, so 8-bit text is never mangled.
+// conversion; case folding touches ASCII letters only, so 8-bit text is never mangled
+// (FoldCaseUtf8 alone also folds UTF-8 capitals, keeping every byte length).
 
 #include <cstddef>
 #include <cstdint>

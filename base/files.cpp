@@ -234,6 +234,21 @@ void ReplaceThrough(int rawFd, const fs::path& tempPath, const fs::path& target,
 
 }  // namespace
 
+std::string ReadFileAt(int fd, std::uint64_t at, std::size_t count, const fs::path& path) {
+    std::string bytes(count, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(at + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ThrowErrno(errno, "cannot read", path);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 void WriteFileAtomic(const fs::path& path, std::string_view data, FileAccess access) {
     // A link is followed so the file it points to gets the new text and the link stays.
     std::error_code ec;

@@ -27,6 +27,10 @@ std::string ReadFileBytes(const fs::path& path);
 // but cannot be read.
 std::string ReadFileOrEmpty(const fs::path& path);
 
+// Up to `count` bytes of the open file `fd` from offset `at`: fewer only where the file ends
+// sooner. Throws std::system_error naming `path`.
+std::string ReadFileAt(int fd, std::uint64_t at, std::size_t count, const fs::path& path);
+
 // Who may read a file the program writes: everyone the folder lets (Shared), or only its
 // owner (Private: files that hold passwords or what is left on mail servers).
 enum class FileAccess { Shared, Private };

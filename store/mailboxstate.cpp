@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/files.h"
 
 namespace kivo {
 
@@ -21,19 +22,11 @@ constexpr std::string_view kPrefix = "v2:";
 // covers (where appends and rewrites land) changes it.
 std::uint64_t TailDigest(int fd, std::uint64_t end) {
     const std::uint64_t start = end > kTailBytes ? end - kTailBytes : 0;
-    std::vector<char> bytes(static_cast<std::size_t>(end - start));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(start + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw std::system_error(errno, std::generic_category(), "reading mailbox");
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    const std::uint64_t hash = Fnv1a(std::string_view(bytes.data(), got));
+    const std::size_t want = static_cast<std::size_t>(end - start);
+    const std::string bytes = ReadFileAt(fd, start, want, "mailbox");
+    const std::uint64_t hash = Fnv1a(bytes);
     // Fewer bytes than the length says: the file was cut short meanwhile.
-    return got == bytes.size() ? hash : ~hash;
+    return bytes.size() == want ? hash : ~hash;
 }
 
 struct stat StatOf(int fd) {

@@ -1,10 +1,6 @@
 #include "transfer/batchjournal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <system_error>
 
@@ -29,23 +25,6 @@ std::string OneLine(std::string_view value) {
 
 std::uint64_t Digest(std::string_view head, std::string_view tail, std::uint64_t length) {
     return Fnv1a(std::to_string(length), Fnv1a(tail, Fnv1a(head)));
-}
-
-// `count` bytes of the open file from `at`; fewer when the file ends sooner.
-std::string ReadAt(int fd, std::uint64_t at, std::uint64_t count,
-                   const std::filesystem::path& path) {
-    std::string bytes(static_cast<std::size_t>(count), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(at + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw std::system_error(errno, std::generic_category(), path.string());
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
 }
 
 bool ParseNumber(std::string_view word, std::uint64_t& value, int base = 10) {
@@ -110,8 +89,8 @@ bool TBatchJournal::Appended() const {
     if (length == 0 || !std::filesystem::exists(mailbox, ec)) return false;
     const FileLock lock(mailbox);
     const std::uint64_t edge = std::min(length, kEdgeBytes);
-    const std::string head = ReadAt(lock.fd(), start, edge, mailbox);
-    const std::string tail = ReadAt(lock.fd(), start + length - edge, edge, mailbox);
+    const std::string head = ReadFileAt(lock.fd(), start, edge, mailbox);
+    const std::string tail = ReadFileAt(lock.fd(), start + length - edge, edge, mailbox);
     if (head.size() != edge || tail.size() != edge) return false;
     return Digest(head, tail, length) == digest;
 }
