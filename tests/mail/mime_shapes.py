@@ -13,13 +13,14 @@ match too.
 """
 
 import hashlib
-import json
-import subprocess
 import sys
 from email import policy
 from email.message import EmailMessage
 from email.parser import BytesParser
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from email_reading import dump_text as text, kivo_dump, leaves, payload  # noqa: E402
 
 PNG = bytes.fromhex("89504e470d0a1a0a0000000d4948445200000001000000010806000000"
                     "1f15c4890000000d49444154789c6360f8ffff3f0005fe02fea7d6a0"
@@ -224,33 +225,10 @@ def write(folder):
         (folder / f"{name}.eml").write_bytes(data)
 
 
-def leaves(part, first=True, out=None):
-    """Leaves in document order; multiparts are descended, message/* parts are leaves."""
-    if out is None:
-        out = []
-    if part.get_content_maintype() == "multipart":
-        for n, child in enumerate(part.get_payload()):
-            leaves(child, first and n == 0, out)
-    else:
-        out.append((part, first))
-    return out
-
-
-def payload(part):
-    if part.get_content_maintype() == "message":
-        return None  # kept raw by Kivo; the package rebuilds it, so bytes are not compared
-    return part.get_payload(decode=True)
-
-
 def check_one(kivo, eml):
     problems = []
     msg = BytesParser(policy=policy.default).parsebytes(eml.read_bytes())
-    run = subprocess.run([kivo, "mime", "dump", str(eml)], capture_output=True, check=True)
-    dump = json.loads(run.stdout)
-
-    def text(value):  # the dump shows each byte as the character of that number
-        return value.encode("latin-1").decode("utf-8")
-
+    dump = kivo_dump(kivo, eml)
     if text(dump["subject"]) != str(msg["subject"]):
         problems.append(f"subject {dump['subject']!r} != {msg['subject']!r}")
     found = leaves(msg)
