@@ -9,8 +9,7 @@ Python's reading (BytesParser, policy.default):
   part that is not an attachment, looking into multipart/related by its start part), as
   transfer-decoded bytes: no charset conversion, as Kivo keeps body text 8-bit;
 - attachments: every other leaf of the multipart tree (message/* parts are leaves), in
-  document order, as transfer-decoded bytes; a message/* part as the package writes it back
-  out (compat32, so its header lines keep their folding);
+  document order, as transfer-decoded bytes; a message/* part as its text was sent;
 - uuencoded files in a single-part text body ("begin 644 name" ... "end") are decoded with
   `binascii.a2b_uu` and count as attachments, with the text before the first file as the main
   text, the way mail readers that know the form show it.
@@ -18,13 +17,13 @@ Python's reading (BytesParser, policy.default):
 
 import binascii
 import hashlib
-import io
 import json
 import re
 import subprocess
 from dataclasses import dataclass, field
 from email import policy
-from email.generator import BytesGenerator
+from email.header import decode_header, make_header
+from email.message import EmailMessage
 from email.parser import BytesParser
 from email.utils import getaddresses
 
@@ -76,18 +75,19 @@ def text_of(value):
     return str(value).encode("utf-8", "surrogateescape")
 
 
-def message_bytes(part):
-    """A message/* part's text as the package writes it back out; message/delivery-status
-    holds several header blocks, one after the other."""
-    inner = part.get_payload()
-    if isinstance(inner, str):
-        return inner.encode("utf-8", "surrogateescape")
-    blocks = inner if isinstance(inner, list) else [inner]
-    out = io.BytesIO()
-    for block in blocks:
-        BytesGenerator(out, mangle_from_=False,
-                       policy=policy.compat32.clone(linesep="\n")).flatten(block)
-    return out.getvalue()
+class _MessagePartsRaw(EmailMessage):
+    """Parses message/* parts as opaque text, so their bytes can be had as they were sent."""
+
+    def get_content_type(self):
+        value = super().get_content_type()
+        return "x-" + value if value.startswith("message/") else value
+
+
+def message_part_bytes(raw):
+    """The transfer-decoded text of every message/* leaf, in document order."""
+    msg = BytesParser(_MessagePartsRaw, policy=policy.default).parsebytes(raw)
+    return [part.get_payload(decode=True) or b"" for part, _ in leaves(msg)
+            if part.get_content_type().startswith("x-message/")]
 
 
 def line_ends_crlf(data):
@@ -100,9 +100,11 @@ def digests(data, text_form):
     end: text travels with CR LF, and the line end before a boundary belongs to the boundary."""
     forms = {data}
     if text_form:
-        crlf = line_ends_crlf(data)
-        stripped = crlf[:-2] if crlf.endswith(b"\r\n") else crlf
-        forms |= {crlf, stripped, stripped + b"\r\n"}
+        # A line end that came from the file, read by the package as LF, travels as CR LF,
+        # also after a CR that the text itself holds ("=0D" at the end of a line).
+        for crlf in (line_ends_crlf(data), data.replace(b"\n", b"\r\n")):
+            stripped = crlf[:-2] if crlf.endswith(b"\r\n") else crlf
+            forms |= {crlf, stripped, stripped + b"\r\n"}
     return {hashlib.sha256(form).hexdigest() for form in forms}
 
 
@@ -125,6 +127,8 @@ class PythonReading:
     attachments: list = field(default_factory=list)
     defects: list = field(default_factory=list)  # what the package noted about the message
     uuencoded: bool = False
+    mime_version: bool = False
+    content_type: str = ""
 
 
 def defect_names(part):
@@ -145,17 +149,24 @@ def read_sender(msg, reading):
         else:
             reading.sender = (b"", b"")
         reading.defects += [f"From: {name}" for name in defect_names(header)]
-    raw = msg.get_all("from", failobj=[])
+    raw = [value for name, value in msg.raw_items() if name.lower() == "from"]
     if raw:
         found = getaddresses([str(value) for value in raw])
         if found:
-            reading.sender_legacy = (text_of(found[0][0]), text_of(found[0][1]))
+            name = found[0][0]
+            try:
+                name = str(make_header(decode_header(name)))
+            except Exception:
+                pass
+            reading.sender_legacy = (text_of(name), text_of(found[0][1]))
 
 
 def read_with_python(raw):
     msg = BytesParser(policy=policy.default).parsebytes(raw)
     reading = PythonReading()
     reading.defects += defect_names(msg)
+    reading.mime_version = "mime-version" in msg
+    reading.content_type = msg.get_content_type()
     try:
         subject = msg["subject"]
         reading.subject = None if subject is None else text_of(subject)
@@ -176,17 +187,21 @@ def read_with_python(raw):
         uu_files = split_uuencoded(reading)
         if uu_files is not None:
             return reading
+    messages = iter(message_part_bytes(raw))
     for part, _ in found:
+        inner = None
+        if part.get_content_maintype() == "message":
+            inner = next(messages, b"")
         if part is body:
             continue
-        reading.attachments.append(leaf_of(part))
+        reading.attachments.append(leaf_of(part, inner))
     return reading
 
 
-def leaf_of(part):
+def leaf_of(part, inner):
     cte = str(part.get("content-transfer-encoding", "")).strip().lower()
     if part.get_content_maintype() == "message":
-        data = message_bytes(part)
+        data = inner
         text_form = True
     else:
         data = part.get_payload(decode=True) or b""

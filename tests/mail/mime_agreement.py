@@ -112,6 +112,8 @@ def compare_message(kivo, path, label, tally):
         return [Difference(label, "decode", f"kivo failed: {e}", "", [])]
     diffs = []
     common = kivo_notes(dump) + [f"Python noted: {', '.join(py.defects)}"] * bool(py.defects)
+    if not py.mime_version and not py.content_type.startswith("text/"):
+        common.append(f"no MIME-Version, but a {py.content_type} Content-Type")
 
     def differ(name, kivo_value, python_value, notes=()):
         diffs.append(Difference(label, name, kivo_value, python_value, list(notes) + common))
