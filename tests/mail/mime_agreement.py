@@ -57,6 +57,24 @@ def split_text(data):
     return re.split(rb"\r\n|\r|\n", data) if data else []
 
 
+# Notes that name a known cause, in the order the summary tries them.
+CAUSES = [
+    ("Kivo gave up", "Kivo gave up on the message"),
+    ("no MIME-Version", "no MIME-Version, multipart or non-text Content-Type"),
+    ("Python's older address parser", "comment as the sender's name (Python drops it)"),
+    ("Kivo keeps a subject's first 255", "subject longer than 255 bytes"),
+    ("Kivo drops a last line", "last line a lone '.'"),
+    ("Python noted: MissingHeaderBodySeparatorDefect", "header block not ended by a blank line"),
+]
+
+
+def cause(difference):
+    for prefix, name in CAUSES:
+        if any(note.startswith(prefix) for note in difference.notes):
+            return name
+    return "other"
+
+
 def show(value, limit=160):
     if isinstance(value, bytes):
         value = value.decode("utf-8", "backslashreplace")
@@ -215,6 +233,14 @@ def run(kivo, folders, pattern="*", quiet=False):
         cells = [f"{tally.agree[n]:>5}/{tally.total[n]:<5} {tally.percent(n):6.2f}%"
                  for n in FIELDS]
         print(f"{name:<16} {tally.messages:>5}  " + "  ".join(cells))
+    causes = {}
+    for d in differences:
+        key = (cause(d), d.field)
+        causes[key] = causes.get(key, 0) + 1
+    if causes:
+        print("\ndifferences by cause:")
+        for (name, field_name), count in sorted(causes.items()):
+            print(f"  {count:>5}  {field_name:<11} {name}")
     if not quiet:
         for d in differences:
             print(f"\n{d.file}: {d.field}\n  kivo:   {show(d.kivo)}\n  python: {show(d.python)}")
