@@ -17,4 +17,16 @@ std::string TRtfText::PlainText() const {
     return JoinLinesCrLf(lines);
 }
 
+void TRtfText::CheckReadable() const {
+    if (!TrimView(rtf_).starts_with("{\\rtf"))
+        throw ERtfUnreadable("it is not RTF (it does not begin with \"{\\rtf\")");
+    std::string text;
+    try {
+        text = PlainText();
+    } catch (const EListError& e) {
+        throw ERtfUnreadable(std::string("its font or colour table is incomplete: ") + e.what());
+    }
+    if (TrimView(text).empty()) throw ERtfUnreadable("no text was found in it");
+}
+
 }  // namespace kivo

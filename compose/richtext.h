@@ -3,6 +3,7 @@
 // for the style commands, the formatting of its selection. The windows implement it with
 // their editor, which writes the rich-edit RTF that rtf2html reads.
 
+#include <stdexcept>
 #include <string>
 
 #include "compose/messagestyle.h"
@@ -18,6 +19,12 @@ class TRichText {
     virtual std::string Rtf() const = 0;
 };
 
+// RTF that the styled-mail converter cannot make a message of; the text says why.
+class ERtfUnreadable : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 // RTF text held as it is (a file given on the command line).
 class TRtfText : public TRichText {
   public:
@@ -27,6 +34,9 @@ class TRtfText : public TRichText {
     // (an empty paragraph that rtf2html keeps is an empty line). Throws EListError as
     // rtf2html does.
     std::string PlainText() const;
+    // Refuses, with ERtfUnreadable, what would go out as an empty or broken styled message:
+    // text that is no RTF, tables the text refers past, or RTF in which no text is found.
+    void CheckReadable() const;
 
   private:
     std::string rtf_;

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "base/bytes.h"
 #include "base/displaytext.h"
+#include "mail/utf8text.h"
 
 namespace kivo::rtf2html {
 
@@ -60,6 +63,22 @@ bool CopiesDirectly(char c) {
     return u >= 128 || (u >= 32 && c != '<' && c != '>' && c != '\\' && c != '{' && c != '}');
 }
 
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Groups of a word processor's RTF that hold no document text (style sheets, document
+// information, list and revision tables, pictures, headers and footers): passed over whole.
+bool IsSkippedDestination(std::string_view word) {
+    static constexpr std::string_view kWords[] = {
+        "stylesheet", "info",   "listtable", "listoverridetable", "rsidtbl",  "revtbl",
+        "pict",       "object", "header",    "headerl",           "headerr",  "headerf",
+        "footer",     "footerl", "footerr",  "footerf",           "xmlnstbl", "pgdsctbl",
+        "fldinst",    "shp",    "nonshppict", "footnote",         "annotation", "filetbl",
+        "latentstyles", "themedata", "datastore", "generator",    "listtext", "pntext"};
+    return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
+}
+
 const std::string& Entry(const std::vector<std::string>& table, int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= table.size())
         throw EListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -68,14 +87,30 @@ const std::string& Entry(const std::vector<std::string>& table, int index) {
 
 class TConverter {
   public:
-    explicit TConverter(std::string_view rtf) : s_(rtf) {}
+    explicit TConverter(std::string_view rtf)
+        : s_(rtf), standard_(rtf.find("\\deflang") == std::string_view::npos) {}
     std::string Run();
 
   private:
+    // The formatting a group may change and its end gives back (standard RTF only).
+    struct TGroupFormat {
+        bool bold, italic, underline;
+        int font, size, colour;
+    };
+    void StandardWord(const std::string& word, std::string_view param, bool groupStart);
+    void StandardFontTable();
+    void StandardColourTable();
+    void EndHeader();
+    void OpenGroup();
+    void CloseGroup();
+    void SwitchStyle(TStyle& state, bool on);
+    void AddByte(char code);
+    void FlushBytes();
     void ControlSequence();
     void ControlWord(const std::string& word, std::string_view param);
     void FontTableEntry();
     void SkipGroup();
+    void SkipGroupRaw(long long outer);
     void Emit(const char* c);
     void EmitParagraph();
     void EmitStyles();
@@ -84,7 +119,20 @@ class TConverter {
     static void CloseWritten(std::string& out, TStyle& state, const char* tag);
 
     std::string_view s_;
+    // RTF that lacks the rich-edit control's "\deflang" (as word processors write it) is read
+    // by the general rules: letters-only control words, tables read as groups, formatting
+    // scoped by groups, and table entries looked up leniently.
+    bool standard_;
     std::size_t i_ = 0;
+    std::vector<TGroupFormat> groups_;
+    std::map<int, std::string> fontMap_;  // standard RTF: font number to name
+    // "\'xx" bytes in the document's code page ("\ansicpgN", Windows-1252 when none),
+    // collected so that a two-byte character of an East Asian code page converts whole.
+    std::string codePage_ = "windows-1252";
+    std::string bytes_;
+    std::unique_ptr<Utf8Converter> converter_;
+    std::string converterPage_;
+    long long deepGroups_ = 0;
     std::string out_;
     long long depth_ = 0;
     std::vector<std::string> fonts_;
@@ -111,6 +159,9 @@ std::string TConverter::Run() {
     out_.reserve(s_.size());
     while (i_ < s_.size()) {
         const char c = s_[i_];
+        if (!bytes_.empty() && !(c == '\\' && i_ + 1 < s_.size() && s_[i_ + 1] == '\'')) {
+            FlushBytes();
+        }
         if (static_cast<unsigned char>(c) < 32) {
             ++i_;
         } else if (c == '\\') {
@@ -118,9 +169,11 @@ std::string TConverter::Run() {
         } else if (c == '{') {
             ++depth_;
             ++i_;
+            if (standard_) OpenGroup();
         } else if (c == '}') {
             --depth_;
             ++i_;
+            if (standard_) CloseGroup();
         } else {
             Emit(&c);
             ++i_;
@@ -129,6 +182,7 @@ std::string TConverter::Run() {
             out_.append(s_.substr(start, i_ - start));
         }
     }
+    FlushBytes();
     // An empty paragraph before another one becomes the closing tag of the paragraph before.
     static constexpr std::string_view kEmpty = "\r\n<P>\r\n<P";
     std::string result;
@@ -153,12 +207,37 @@ void TConverter::ControlSequence() {
     } else if (next == '\'') {
         const int high = i_ + 2 < n ? HexDigit(s_[i_ + 2]) : 0;
         const int low = i_ + 3 < n ? HexDigit(s_[i_ + 3]) : 0;
-        const char code = static_cast<char>(high * 16 + low);
-        Emit(&code);
+        AddByte(static_cast<char>(high * 16 + low));
         i_ = std::min(i_ + 4, n);
     } else if (next == '*') {
         i_ += 2;
         SkipGroup();
+    } else if (standard_) {
+        const bool groupStart = i_ > 0 && s_[i_ - 1] == '{';
+        std::size_t j = i_ + 1;
+        while (j < n && IsLetter(s_[j])) ++j;
+        const std::string word(s_.substr(i_ + 1, j - i_ - 1));
+        const std::size_t paramStart = j;
+        if (j < n && s_[j] == '-') ++j;
+        while (j < n && s_[j] >= '0' && s_[j] <= '9') ++j;
+        std::string_view param = s_.substr(paramStart, j - paramStart);
+        if (param == "-") {
+            param = {};
+            j = paramStart;
+        }
+        if (word.empty()) {
+            // A control symbol: "\~" a fixed blank, "\_" a fixed hyphen, "\-" an optional
+            // hyphen (nothing), a backslash before a line break a paragraph.
+            const char symbol = j < n ? s_[j] : '\0';
+            i_ = std::min(j + 1, n);
+            if (symbol == '~') Emit(" ");
+            if (symbol == '_') Emit("-");
+            if (symbol == '\n' || symbol == '\r') ControlWord("\\par", {});
+            return;
+        }
+        if (j < n && s_[j] == ' ') ++j;
+        i_ = j;
+        StandardWord(word, param, groupStart);
     } else {
         std::size_t j = i_ + 1;
         while (j < n && !EndsWord(s_[j])) ++j;
@@ -176,11 +255,23 @@ void TConverter::ControlSequence() {
 // Passes over the rest of the current group: up to the "}" that closes it.
 void TConverter::SkipGroup() {
     const long long level = depth_;
-    while (i_ < s_.size() && depth_ >= level) {
+    SkipGroupRaw(level - 1);
+    if (standard_ && depth_ < level) CloseGroup();
+}
+
+// Passes over characters until the group depth falls to `outer`; in standard RTF an escaped
+// brace ("\{", "\}") is text, not a group.
+void TConverter::SkipGroupRaw(long long outer) {
+    while (i_ < s_.size() && depth_ > outer) {
+        if (standard_ && s_[i_] == '\\') {
+            i_ += 2;
+            continue;
+        }
         if (s_[i_] == '{') ++depth_;
         if (s_[i_] == '}') --depth_;
         ++i_;
     }
+    i_ = std::min(i_, s_.size());
 }
 
 // A font table entry: the font family words up to the next blank, then the name up to ";".
@@ -193,6 +284,195 @@ void TConverter::FontTableEntry() {
     fonts_.emplace_back(s_.substr(start, std::min(i_ - start, kFontNameMax)));
     if (i_ < n) ++i_;
     --depth_;
+}
+
+void TConverter::AddByte(char code) {
+    bytes_ += code;
+}
+
+void TConverter::FlushBytes() {
+    if (bytes_.empty()) return;
+    if (!converter_ || converterPage_ != codePage_) {
+        converter_ = std::make_unique<Utf8Converter>(codePage_);
+        converterPage_ = codePage_;
+    }
+    const std::string text = converter_->Convert(bytes_);
+    bytes_.clear();
+    for (const char c : text) Emit(&c);
+}
+
+void TConverter::SwitchStyle(TStyle& state, bool on) {
+    const bool isOn = state == stOn || state == stPending;
+    if (on == isOn) return;
+    styleWritten_ = false;
+    if (on) {
+        state = state == stClosing ? stOn : stPending;
+    } else {
+        state = state == stPending ? stOff : stClosing;
+    }
+}
+
+void TConverter::OpenGroup() {
+    // Nesting this deep is no document: the formatting of deeper groups is not kept.
+    static constexpr std::size_t kGroupsMax = 1000;
+    if (groups_.size() >= kGroupsMax) {
+        ++deepGroups_;
+        return;
+    }
+    const auto on = [](TStyle state) { return state == stOn || state == stPending; };
+    groups_.push_back({on(bold_), on(italic_), on(underline_), font_, size_, colourNumber_});
+}
+
+void TConverter::CloseGroup() {
+    if (deepGroups_ > 0) {
+        --deepGroups_;
+        return;
+    }
+    if (groups_.empty()) return;
+    const TGroupFormat saved = groups_.back();
+    groups_.pop_back();
+    SwitchStyle(bold_, saved.bold);
+    SwitchStyle(italic_, saved.italic);
+    SwitchStyle(underline_, saved.underline);
+    if (saved.font != font_ || saved.size != size_ || saved.colour != colourNumber_) {
+        font_ = saved.font;
+        size_ = saved.size;
+        colourNumber_ = saved.colour;
+        fontPending_ = true;
+        styleWritten_ = false;
+    }
+}
+
+// What the rich-edit control's "\deflang" does: the header is over, the text starts plain.
+void TConverter::EndHeader() {
+    inFontTable_ = false;
+    align_ = alLeft;
+    paragraph_ = paPlain;
+    paragraphWritten_ = false;
+    font_ = defaultFont_;
+    size_ = 3;
+    colourNumber_ = 0;
+    bold_ = italic_ = underline_ = stOff;
+    styleWritten_ = false;
+    fontPending_ = false;
+}
+
+// The rest of the group a "\fonttbl" opened: "\fN" starts an entry, ";" ends its name;
+// "\*" groups inside (alternative names, font data) are passed over.
+void TConverter::StandardFontTable() {
+    const std::size_t n = s_.size();
+    long long level = 0;
+    int number = -1;
+    std::string name;
+    while (i_ < n) {
+        const char c = s_[i_];
+        if (c == '{') {
+            if (s_.substr(i_, 3) == "{\\*") {
+                ++i_;
+                const long long outer = depth_;
+                ++depth_;
+                SkipGroupRaw(outer);
+                continue;
+            }
+            ++level;
+            ++i_;
+        } else if (c == '}') {
+            ++i_;
+            if (level-- == 0) break;
+        } else if (c == '\\') {
+            std::size_t j = i_ + 1;
+            while (j < n && IsLetter(s_[j])) ++j;
+            const std::string_view word = s_.substr(i_ + 1, j - i_ - 1);
+            const std::size_t paramStart = j;
+            while (j < n && (s_[j] == '-' || (s_[j] >= '0' && s_[j] <= '9'))) ++j;
+            if (word == "f") {
+                number = ToIntDef(s_.substr(paramStart, j - paramStart), 0);
+                name.clear();
+            }
+            if (word.empty()) j = std::min(i_ + (j < n && s_[j] == '\'' ? 4 : 2), n);
+            if (j < n && s_[j] == ' ' && !word.empty()) ++j;
+            i_ = j;
+        } else if (c == ';') {
+            if (number >= 0) fontMap_[number] = Trim(name).substr(0, kFontNameMax);
+            number = -1;
+            ++i_;
+        } else {
+            if (static_cast<unsigned char>(c) >= 32 && name.size() < 4 * kFontNameMax) name += c;
+            ++i_;
+        }
+    }
+    --depth_;
+    CloseGroup();
+    EndHeader();
+}
+
+// The rest of the group a "\colortbl" opened: one entry per ";", an entry without colour
+// words being the automatic colour (no COLOR attribute).
+void TConverter::StandardColourTable() {
+    const std::size_t n = s_.size();
+    std::string colour;
+    while (i_ < n && s_[i_] != '}') {
+        if (s_[i_] == ';') {
+            colours_.push_back(colour);
+            colour.clear();
+            ++i_;
+        } else if (s_[i_] == '\\') {
+            std::size_t j = i_ + 1;
+            while (j < n && IsLetter(s_[j])) ++j;
+            const std::string_view word = s_.substr(i_ + 1, j - i_ - 1);
+            const std::size_t paramStart = j;
+            while (j < n && s_[j] >= '0' && s_[j] <= '9') ++j;
+            const int value = ToIntDef(s_.substr(paramStart, j - paramStart), 0) & 255;
+            if (word == "red") colour = "#" + Hex2(value) + "0000";
+            if (word == "green" && colour.size() == 7) colour.replace(3, 2, Hex2(value));
+            if (word == "blue" && colour.size() == 7) colour.replace(5, 2, Hex2(value));
+            if (word.empty()) j = std::min(i_ + 2, n);
+            if (j < n && s_[j] == ' ') ++j;
+            i_ = j;
+        } else {
+            ++i_;
+        }
+    }
+    if (i_ < n) {
+        ++i_;
+        --depth_;
+        CloseGroup();
+    }
+}
+
+void TConverter::StandardWord(const std::string& word, std::string_view param, bool groupStart) {
+    if (groupStart && IsSkippedDestination(word)) {
+        SkipGroup();
+        return;
+    }
+    const bool off = param == "0";
+    if (word == "fonttbl") {
+        StandardFontTable();
+    } else if (word == "colortbl") {
+        StandardColourTable();
+    } else if (word == "b") {
+        SwitchStyle(bold_, !off);
+    } else if (word == "i") {
+        SwitchStyle(italic_, !off);
+    } else if (word == "ul") {
+        SwitchStyle(underline_, !off);
+    } else if (word == "ulnone") {
+        SwitchStyle(underline_, false);
+    } else if (word == "ql" || word == "qj") {
+        align_ = alLeft;
+        paragraphWritten_ = false;
+    } else if (word == "line") {
+        Emit(nullptr);
+        out_ += "<BR>";
+    } else if (word == "sect" || word == "page" || word == "row") {
+        ControlWord("\\par", {});
+    } else if (word == "cell") {
+        Emit("\t");
+    } else if (word == "f" || word == "fs" || word == "cf" || word == "par" || word == "plain" ||
+               word == "tab" || word == "qc" || word == "qr" || word == "pard" || word == "u" ||
+               word == "uc" || word == "deff" || word == "ansicpg") {
+        ControlWord("\\" + word, param);
+    }
 }
 
 void TConverter::ControlWord(const std::string& word, std::string_view param) {
@@ -282,6 +562,8 @@ void TConverter::ControlWord(const std::string& word, std::string_view param) {
         fallback_ = std::clamp(number(1), 0, 16);
     } else if (word == "\\deff") {
         defaultFont_ = number(0);
+    } else if (word == "\\ansicpg") {
+        if (number(0) > 0) codePage_ = "cp" + std::to_string(number(0));
     } else if (word == "\\fonttbl") {
         inFontTable_ = true;
     } else if (word == "\\deflang") {
@@ -374,6 +656,19 @@ void TConverter::EmitParagraph() {
 }
 
 void TConverter::EmitStyles() {
+    if (fontPending_ && standard_) {
+        // Word processors number fonts freely and start the colour table with "automatic":
+        // what the tables do not give is left out of the tag.
+        const auto face = fontMap_.find(font_);
+        const bool colour = colourNumber_ >= 0 &&
+                            static_cast<std::size_t>(colourNumber_) < colours_.size() &&
+                            !colours_[static_cast<std::size_t>(colourNumber_)].empty();
+        out_ += "<FONT";
+        if (face != fontMap_.end()) out_ += " FACE=\"" + face->second + "\"";
+        if (colour) out_ += " COLOR=\"" + colours_[static_cast<std::size_t>(colourNumber_)] + "\"";
+        out_ += " SIZE=\"" + std::to_string(size_) + "\">";
+        fontPending_ = false;
+    }
     if (fontPending_) {
         out_ += "<FONT FACE=\"" + Entry(fonts_, font_) + "\" COLOR=\"" +
                 Entry(colours_, colourNumber_) + "\" SIZE=\"" + std::to_string(size_) + "\">";

@@ -9,6 +9,7 @@
 #include "base/inifile.h"
 #include "compose/KivoSend.h"
 #include "mail/headerfields.h"
+#include "mail/outgoingid.h"
 #include "mail/quotedprintable.h"
 #include "mail/rfc822date.h"
 
@@ -134,6 +135,9 @@ bool TfrmSend::PrepareMessage() {
 
     // Also an empty program-wide server is written: the send queue then finds its own.
     headers.Add("X-SMTP: " + (!accountSmtp.empty() ? accountSmtp : programSmtp));
+    // The message's identity is fixed once: what goes out, its copy in Sent and a retry from
+    // Out all carry the same Message-ID.
+    AddMissingIdentity(headers, message_.Sender().Address(), DateTime::Now());
     return true;
 }
 

@@ -33,6 +33,21 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+// The charset parameter a text part needs: 8-bit text declares what it is (readers take
+// undeclared text as US-ASCII); other types, ASCII text and a type that names its charset
+// already get none.
+std::string CharsetParameter(std::string_view contentType, std::string_view data) {
+    if (!StartsWithNoCase(TrimView(contentType), "text/") ||
+        FindNoCase(contentType, "charset=") != std::string::npos || IsAscii(data)) {
+        return {};
+    }
+    return "; charset=" + Quoted(EightBitCharset(IsValidUtf8(data)));
+}
+
+std::string_view PlainTransferName(bool eightBit) {
+    return eightBit ? "Content-Transfer-Encoding: 8bit" : "Content-Transfer-Encoding: 7bit";
+}
+
 }  // namespace
 
 TmsCustomEncoder::TmsCustomEncoder(TmsCustomMessage& message, std::ostream& out, Platform* platform)
@@ -128,7 +143,9 @@ void TmsCustomEncoder::WriteBodyTextSection() {
     const TCharSet charSet = message_.CharSet();
     // 8-bit text is declared in the character set it is in; ASCII keeps its old labels.
     const bool eightBit = charSet != csISO2022jp && !IsAscii(message_.Body());
-    const bool quotedPrintable = charSet == csISO8859 || longLines_ || eightBit;
+    // A mailbox file keeps the text as it is: wrapped or escaped, a long line such as an
+    // "Attachment Converted:" line would no longer read back as one line.
+    const bool quotedPrintable = !WrapOnlyMode() && (charSet == csISO8859 || longLines_ || eightBit);
     if (eightBit) {
         WriteLine("Content-Type: text/plain; charset=\"" +
                   std::string(EightBitCharset(IsValidUtf8(message_.Body()))) + "\"");
@@ -140,7 +157,7 @@ void TmsCustomEncoder::WriteBodyTextSection() {
         WriteLine("Content-Type: text/plain; charset=\"us-ascii\"");
     }
     WriteLine(quotedPrintable ? "Content-Transfer-Encoding: quoted-printable"
-                              : "Content-Transfer-Encoding: 7bit");
+                              : PlainTransferName(eightBit));
     WriteLine("");
     if (quotedPrintable) {
         WriteLines(EncodeQuotedPrintable(JoinLinesCrLf(message_.Body())));
@@ -162,6 +179,13 @@ void TmsCustomEncoder::WriteStyledLayout(const std::string& type) {
         line += "; charset=\"iso-8859-1\"";
     }
     WriteLine(line);
+    if (WrapOnlyMode()) {
+        // In a mailbox file the source stays as written, as for plain text.
+        WriteLine(PlainTransferName(!IsAscii(message_.Body())));
+        WriteLine("");
+        WriteLines(message_.Body());
+        return;
+    }
     WriteLine("Content-Transfer-Encoding: quoted-printable");
     WriteLine("");
     message_.Body() = EncodeQuotedPrintable(JoinLinesCrLf(message_.Body()));
@@ -174,11 +198,12 @@ void TmsCustomEncoder::WriteSinglePartLayout() {
     const std::string lower = LowerCase(name);
     const bool styledBody = lower == "_htmbody.htm" || lower == "_rtfbody.rtf";
     if (lower == "_htmbody.htm") {
-        WriteLine("Content-Type: text/html");
+        WriteLine("Content-Type: text/html" + CharsetParameter("text/html", item.Data()));
     } else if (lower == "_rtfbody.rtf") {
-        WriteLine("Content-Type: text/rtf");
+        WriteLine("Content-Type: text/rtf" + CharsetParameter("text/rtf", item.Data()));
     } else {
-        WriteLine("Content-Type: " + item.ContentType() + "; name=" + Quoted(name));
+        WriteLine("Content-Type: " + item.ContentType() +
+                  CharsetParameter(item.ContentType(), item.Data()) + "; name=" + Quoted(name));
     }
     WriteLine("Content-Transfer-Encoding: " + std::string(kTransferNames[item.Encoding()]));
     if (!styledBody) WriteLine("Content-Disposition: attachment; filename=" + Quoted(name));
@@ -221,7 +246,9 @@ void TmsCustomEncoder::WriteMultipartLayout(const std::string& type) {
         const bool styledBody = i == 0 && message_.Body().empty() &&
                                 (lower == "_htmbody.htm" || lower == "_rtfbody.rtf");
         const bool named = !alternativeForm && !nestedOpen && !styledBody;
-        WriteLine("Content-Type: " + item.ContentType() + (named ? "; name=" + Quoted(name) : ""));
+        WriteLine("Content-Type: " + item.ContentType() +
+                  CharsetParameter(item.ContentType(), item.Data()) +
+                  (named ? "; name=" + Quoted(name) : ""));
         WriteLine("Content-Transfer-Encoding: " + std::string(kTransferNames[item.Encoding()]));
         if (named) WriteLine("Content-Disposition: attachment; filename=" + Quoted(name));
         WriteLine("");
@@ -250,7 +277,8 @@ void TmsCustomEncoder::WriteAttachmentData(const TmsAttItem& item) {
             if (buffer_.size() >= kFlushSize) Flush();
             break;
         case aeQuotedPrintable:
-            WriteLines(EncodeQuotedPrintable(item.Data()));
+            // Data is read back byte for byte, also from a mailbox file: never wrap-only.
+            WriteLines(EncodeQuotedPrintable(item.Data(), false));
             break;
         case aeNone: {
             TLineStream reader(item.Data());

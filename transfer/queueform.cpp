@@ -4,7 +4,9 @@
 #include "base/commatext.h"
 #include "base/files.h"
 #include "mail/headerfields.h"
+#include "mail/outgoingid.h"
 #include "mail/quotedprintable.h"
+#include "mail/storedtext.h"
 #include "store/mbxfile.h"
 
 namespace kivo {
@@ -35,6 +37,9 @@ std::string AttachmentPath(std::string_view line) {
 
 std::vector<std::string> QueueLines(const TmsMessage& message, const TQueueOptions& options) {
     TmsMessage copy = message;
+    // The identity is fixed here, so every attempt to send the message, a retry after a
+    // failed or killed run too, carries the same Message-ID and recipients can drop doubles.
+    AddMissingIdentity(copy.Headers(), copy.Sender().Address(), DateTime::Now());
     if (options.smtp) copy.Headers().Add("X-SMTP: " + *options.smtp);
     if (copy.BCC().Count() > 0) {
         std::vector<std::string> bcc;
@@ -97,6 +102,7 @@ TQueuedMessage ReadQueued(std::vector<std::string> lines, Platform* platform) {
         if (!parsed.address.empty()) message.BCC().AddAddress(parsed.address, parsed.name);
     }
     std::vector<std::string>& body = message.Body();
+    JoinWrappedAttachmentLines(body);
     for (auto it = body.begin(); it != body.end();) {
         if (!it->starts_with(kAttachmentLinePrefix)) {
             ++it;

@@ -36,8 +36,9 @@ struct TQueueOptions {
 
 // The lines the message adds to "out.mbx": an empty line, the separator, the optional
 // "X-Sig-Local:" line, "Status: RQ", then the message as the encoder writes it (wrap-only
-// mode) with the queue lines among its headers. The message's BCC list becomes the "X-Bcc:"
-// line and is not otherwise written. Lines that would start with "From " get a ">".
+// mode, the text as typed) with the queue lines among its headers, and a "Message-ID:" and a
+// "Date:" when the message has none, so that every attempt to send it carries the same ones.
+// The message's BCC list becomes the "X-Bcc:" line and is not otherwise written. Lines that would start with "From " get a ">".
 std::vector<std::string> QueueLines(const TmsMessage& message, const TQueueOptions& options);
 
 // Appends the message in queue form to "out.mbx" of the mail folder (created when missing)
@@ -55,8 +56,8 @@ struct TQueuedMessage {
 // Reads one queued message (its lines from the separator on, as extracted from "out.mbx"):
 // takes the queue lines out of the header, decodes the rest, adds the "X-Bcc:" addresses as
 // blind copies and attaches every file named by an "Attachment Converted:" line that exists
-// (the line goes in any case). Throws when the message cannot be decoded or an existing file
-// cannot be read.
+// (the line goes in any case; one that an older queue form cut into pieces is read whole).
+// Throws when the message cannot be decoded or an existing file cannot be read.
 TQueuedMessage ReadQueued(std::vector<std::string> lines, Platform* platform = nullptr);
 
 }  // namespace kivo

@@ -2,6 +2,7 @@
 
 #include "base/displaytext.h"
 #include "compose/reply.h"
+#include "mail/storedtext.h"
 #include "store/mbxfile.h"
 #include "store/msgops.h"
 #include "view/htmltext.h"
@@ -40,6 +41,17 @@ namespace {
 // as text: its style sheets and scripts are not printed, blocks start lines, every entity is
 // its character.
 std::vector<std::string> PrintLines(std::vector<std::string> stored) {
+    {
+        // A body kept in its transfer encoding (Out, Sent) is printed as text.
+        std::vector<std::string> headers;
+        ExtractHeaders(headers, stored);
+        if (!stored.empty()) {
+            stored.erase(stored.begin());  // the header end
+            stored = StoredBodyText(headers, std::move(stored));
+            stored.insert(stored.begin(), "");
+        }
+        stored.insert(stored.begin(), headers.begin(), headers.end());
+    }
     bool html = false;
     std::vector<std::string> lines = ReplyLinesHtml(std::move(stored), html);
     if (!html) return lines;

@@ -7,6 +7,7 @@
 #include "base/displaytext.h"
 #include "base/files.h"
 #include "mail/rfc822date.h"
+#include "mail/storedtext.h"
 #include "store/mbxfile.h"
 #include "view/labels.h"
 #include "view/msghtml.h"
@@ -41,7 +42,8 @@ TFrmMsg::TFrmMsg(TMsgOptions options, TFrmMsgView& view, Platform& platform)
 void TFrmMsg::WriteMessage(std::vector<std::string> headers, std::vector<std::string> body,
                            TMsgOrigin origin) {
     headers_ = std::move(headers);
-    body_ = std::move(body);
+    // Out and Sent may hold a body in its transfer encoding: it is shown as text, as In is.
+    body_ = StoredBodyText(headers_, std::move(body));
     ListAttachments(TakeAttachmentLines(body_));
     Render(origin);
 }

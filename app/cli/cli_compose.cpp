@@ -155,6 +155,12 @@ int ComposeCommand(Context& ctx, Args args) {
         if (!std::filesystem::is_regular_file(*rtfFile, ec))
             throw std::runtime_error("cannot read the RTF file " + *rtfFile);
         rtf.emplace(ReadFileBytes(*rtfFile));
+        // RTF the converter cannot read would go out as an empty styled body: refuse it.
+        try {
+            rtf->CheckReadable();
+        } catch (const ERtfUnreadable& e) {
+            throw std::runtime_error("cannot read the RTF file " + *rtfFile + ": " + e.what());
+        }
         body = rtf->PlainText();
     } else {
         body = ReadStandardInput();

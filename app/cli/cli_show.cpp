@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/displaytext.h"
 #include "compose/reply.h"
+#include "mail/storedtext.h"
 #include "store/mbxfile.h"
 #include "view/FPrint.h"
 #include "view/htmltext.h"
@@ -33,7 +34,7 @@ std::vector<std::string> ReaderHeaders(const std::vector<std::string>& headers) 
 // The body as a reader wants it: the shown part (the HTML of an alternative), HTML as text,
 // then the attachment lines.
 std::vector<std::string> ReaderBody(const TShownLines& shown) {
-    std::vector<std::string> body = shown.body;
+    std::vector<std::string> body = StoredBodyText(shown.headers, shown.body);
     const std::vector<std::string> attachments = TakeAttachmentLines(body);
     TShownText text = ShownText(shown.headers, body);
     std::vector<std::string> lines = text.html ? HtmlToText(text.lines) : std::move(text.lines);
@@ -68,7 +69,7 @@ void WriteShown(Context& ctx, const TShownLines& shown, const TShowOptions& opti
     switch (options.form) {
         case TShowForm::Html:
         case TShowForm::RawView: {
-            std::vector<std::string> body = shown.body;
+            std::vector<std::string> body = StoredBodyText(shown.headers, shown.body);
             TakeAttachmentLines(body);
             WriteLines(ctx, MessageHtml(shown.headers, body, options.withHeaders,
                                         options.form == TShowForm::RawView));

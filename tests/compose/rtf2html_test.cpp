@@ -51,8 +51,9 @@ TEST(Rtf2Html, Rules) {
          "a paragraph without text or tags writes nothing"},
         {Doc("\\plain\\f0\\fs20\\b one\\par \\plain\\f0\\fs20 \\par two"),
          "\r\n<P><B>one</B></P>\n<P>two", "an empty paragraph closes the one before"},
-        {Doc("\\plain\\f0\\fs20 \\'e9\\'E9\\'zz"), std::string("\r\n<P>\xE9\xE9\0", 8),
-         "hex escapes; no digit is 0"},
+        {Doc("\\plain\\f0\\fs20 \\'e9\\'E9\\'zz"), std::string("\r\n<P>\xC3\xA9\xC3\xA9\0", 10),
+         "hex escapes are characters of the code page (Windows-1252), written as UTF-8; no digit "
+         "is 0"},
         {Doc("\\plain\\f0\\fs20 a<b>c \\{\\}\\\\"), "\r\n<P>a&lt;b&gt;c {}\\",
          "markup characters and escaped braces"},
         {Doc("\\plain\\f0\\fs20 x\\tab y"), "\r\n<P>x\ty", "tab"},

@@ -188,7 +188,7 @@ TEST(Encoder, MultipartMixedLayout) {
         "AAAA\r\n"
         "\r\n"
         "--B1\r\n"
-        "Content-Type: text/plain; name=\"notes.txt\"\r\n"
+        "Content-Type: text/plain; charset=\"iso-8859-1\"; name=\"notes.txt\"\r\n"
         "Content-Transfer-Encoding: Quoted-Printable\r\n"
         "Content-Disposition: attachment; filename=\"notes.txt\"\r\n"
         "\r\n"
@@ -239,6 +239,77 @@ TEST(Encoder, AlternativeNestedInMixed) {
     EXPECT_NE(text.find("Content-Type: multipart/alternative; boundary=\"B1\"\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("--B1\r\nContent-Type: text/html\r\n"), std::string::npos) << text;
+}
+
+// Every text part says what its 8-bit text is, so other readers need not guess; ASCII text
+// and other types keep their labels.
+TEST(Encoder, EveryEightBitTextPartDeclaresItsCharset) {
+    struct Case {
+        const char* why;
+        std::string file, type, data;
+        bool withBody;
+        std::string contentType;  // the part's Content-Type line
+    } cases[] = {
+        {"the HTML alternative of a styled message", "_alt.htm", "text/html",
+         "<p>caf\xC3\xA9</p>", true, "Content-Type: text/html; charset=\"utf-8\"\r\n"},
+        {"an HTML body held as its one attachment", "_htmbody.htm", "text/html",
+         "<p>caf\xC3\xA9</p>", false, "Content-Type: text/html; charset=\"utf-8\"\r\n"},
+        {"a text file that is no UTF-8", "notes.txt", "text/plain", "caf\xE9", true,
+         "Content-Type: text/plain; charset=\"iso-8859-1\"; name=\"notes.txt\"\r\n"},
+        {"a text file that names its charset keeps it", "n.txt", "text/plain; charset=koi8-r",
+         "\xF0\xD2", true, "Content-Type: text/plain; charset=koi8-r; name=\"n.txt\"\r\n"},
+        {"ASCII text needs no label", "a.txt", "text/plain", "plain", true,
+         "Content-Type: text/plain; name=\"a.txt\"\r\n"},
+        {"bytes of another type are no text", "a.bin", "application/octet-stream", "\xE9", true,
+         "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        TmsMessage message = Simple();
+        if (!c.withBody) message.Body().clear();
+        message.Attachments().Add(Att(c.file, c.type, aeQuotedPrintable, c.data));
+        const std::string text = message.SaveToString();
+        EXPECT_NE(text.find(c.contentType), std::string::npos) << c.why << "\n" << text;
+    }
+}
+
+// In a mailbox file (wrap-only mode) text stays as typed, one line a line, however long and
+// whatever its characters: the mailbox code reads its "Attachment Converted:" lines back whole.
+// Attachment data is still encoded so that it reads back byte for byte.
+TEST(Encoder, MailboxFormKeepsTextWholeAndDataExact) {
+    const std::string longLine =
+        "Attachment Converted: \"/home/user/" + std::string(120, 'x') + "/report-Q4.csv\"";
+    const std::string html = "<td width=10>caf\xC3\xA9 " + std::string(100, 'y') + "</td>";
+    TmsMessage message = Simple();
+    message.Body() = {"Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B", "a=3D", longLine};
+    message.Attachments().Add(Att("_alt.htm", "text/html", aeQuotedPrintable, html));
+    std::string text;
+    {
+        WrapOnlyScope wrapOnly;
+        text = message.SaveToString();
+    }
+    EXPECT_NE(text.find("Content-Type: text/plain; charset=\"utf-8\"\r\n"
+                        "Content-Transfer-Encoding: 8bit\r\n\r\n"
+                        "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B\r\na=3D\r\n" + longLine + "\r\n"),
+              std::string::npos)
+        << text;
+    TmsMessage back;
+    back.LoadFromBytes(text);
+    EXPECT_EQ(back.Body(), message.Body());
+    ASSERT_EQ(back.Attachments().Count(), 1u);
+    EXPECT_EQ(back.Attachments().Items(0).Data(), html);
+
+    // A styled-only body too.
+    TmsMessage styled = Simple();
+    styled.SetContentType("text/html");
+    styled.Body() = {html};
+    {
+        WrapOnlyScope wrapOnly;
+        text = styled.SaveToString();
+    }
+    EXPECT_NE(text.find("Content-Type: text/html; charset=\"utf-8\"\r\n"
+                        "Content-Transfer-Encoding: 8bit\r\n\r\n" + html + "\r\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(Encoder, BoundariesAreEightDigitsWithoutNine) {
