@@ -203,7 +203,7 @@ TEST_F(ComposeRig, StyledMessageArrivesAsItsHtml) {
                     "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
                     "\\deflang1033\\pard\\plain\\f0\\fs20 Hello \\plain\\f0\\fs20\\b Bob"
                     "\\plain\\f0\\fs20 , see http://kivo.test/x\r\n"
-                    "\\par \\pard\\qc\\plain\\f0\\fs20\\cf1 Caf\\'c3\\'a9  centred\r\n\\par }\r\n");
+                    "\\par \\pard\\qc\\plain\\f0\\fs20\\cf1 Caf\\'e9  centred\r\n\\par }\r\n");
     {
         IniFile settings(alice / "kivo.ini");
         settings.WriteBool("Defaults", "DefFormat", false);
@@ -266,6 +266,7 @@ TEST_F(ComposeRig, StyledMessageArrivesAsItsHtml) {
     EXPECT_EQ(shown[0], "multipart/alternative");
     EXPECT_NE(py.find("--\n" + html[0] + "\n" + html[1]), std::string::npos) << py;
     EXPECT_NE(py.find(html[3]), std::string::npos) << py;
+    EXPECT_NE(py.find(html[4]), std::string::npos) << "the HTML part declares its charset\n" << py;
 }
 
 TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
@@ -282,6 +283,28 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_NE(r.err.find("cannot read the attachment /no/such/file"), std::string::npos);
     r = kivo({"compose", "--to", "a@x.org", "--queue", "--send"});
     EXPECT_EQ(r.status, 2);
+    // RTF the converter cannot read would go out as an empty styled body.
+    const struct {
+        const char* rtf;
+        const char* reason;
+    } unreadable[] = {
+        {"Dear Bob,\n", "it is not RTF"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\stylesheet{\\s0 Normal;}}}",
+         "no text was found in it"},
+        {"{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl\\red0\\green0\\blue0;}\\deflang1033"
+         "\\plain\\f5\\fs24 Hi\\par }",
+         "its font or colour table is incomplete"},
+    };
+    for (const auto& c : unreadable) {
+        test::WriteFile(home / "body.rtf", c.rtf);
+        r = kivo({"compose", "--to", "a@x.org", "--styled-rtf", (home / "body.rtf").string(),
+                  "--queue"});
+        EXPECT_EQ(r.status, 1) << c.rtf;
+        EXPECT_NE(r.err.find("cannot read the RTF file " + (home / "body.rtf").string() + ": " +
+                             c.reason),
+                  std::string::npos)
+            << r.err;
+    }
     EXPECT_FALSE(fs::exists(home / "Mail" / "out.mbx"));
 
     // With a server the message is queued, the nickname resolved.

@@ -192,6 +192,34 @@ TEST_F(SendRig, OneServerOneConnectionAndTheMailArrivesAsQueued) {
 
 // "127.0.0.1:PORT" and "localhost:PORT" are two servers to Kivo (both reach Postfix): each
 // message goes in a connection of its own.
+// A message with 8-bit text and a file deep in the tree: the file arrives byte for byte, the
+// text as written, under the Message-ID the message got when it was queued.
+TEST_F(SendRig, EightBitTextWithALongAttachmentPathArrivesWholeUnderItsQueuedId) {
+    const fs::path folder = dir / "a-rather-long-folder-name-for-testing" / "and-another-level";
+    fs::create_directories(folder);
+    const std::string data("a,b\r\n\xFF\0,2\r\n", 11);
+    test::WriteFile(folder / "report-Q4.csv", data);
+    const std::string subject = Queue("umlauts", Server("127.0.0.1"),
+                                      {"Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln \xF0\x9F\x91\x8B"},
+                                      "bob@example.test", "", {folder / "report-Q4.csv"});
+    Lines queued;
+    ExtractMsg(1, dir / "Mail" / "out.mbx", queued);
+    const std::string id = HeaderValue("Message-ID:", queued);
+    ASSERT_FALSE(id.empty());
+
+    const test::ProcessResult r = Send();
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto arrived = Await("bob", 1);
+    ASSERT_EQ(arrived.count(subject), 1u);
+    TmsMessage m;
+    m.LoadFromBytes(arrived.at(subject));
+    EXPECT_EQ(m.Headers().GetFieldValue("Message-ID"), id);
+    EXPECT_EQ(m.Body(), (Lines{"Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln \xF0\x9F\x91\x8B"}));
+    ASSERT_EQ(m.Attachments().Count(), 1u);
+    EXPECT_EQ(m.Attachments().Items(0).FileName(), "report-Q4.csv");
+    EXPECT_EQ(m.Attachments().Items(0).Data(), data);
+}
+
 TEST_F(SendRig, TwoServersEachMessageItsOwnConnection) {
     const std::string one = Queue("by address", Server("127.0.0.1"), {"one"});
     const std::string two = Queue("by name", Server("localhost"), {"two"});

@@ -76,6 +76,32 @@ TEST(Rtf2Html, Rules) {
     for (const Case& c : cases) EXPECT_EQ(Convert(c.rtf), c.html) << c.why;
 }
 
+// RTF without the rich-edit control's "\deflang" (as word processors write it) is read by the
+// general rules instead of losing its text.
+TEST(Rtf2Html, WordProcessorRtf) {
+    const std::string head = "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}"
+                             "{\\f1\\froman Times{\\*\\falt Tms};}}{\\colortbl;\\red255\\green0\\blue0;}";
+    struct Case {
+        std::string body;
+        std::string html;
+        const char* why;
+    } cases[] = {
+        {"{\\b bold} plain\\par}", "\r\n<P><B>bold</B> plain", "a group ends its formatting"},
+        {"\\b bold\\b0  plain\\par}", "\r\n<P><B>bold</B> plain", "\\b0 ends bold"},
+        {"\\pard\\plain\\fs24 one\\par\r\ntwo\\line three\\par}",
+         "\r\n<P><FONT FACE=\"Arial\" SIZE=\"4\">one\r\n<P>two<BR>three",
+         "a line break after a word ends it; \\line breaks the line"},
+        {"\\cf1 red\\par}", "\r\n<P><FONT FACE=\"Arial\" COLOR=\"#FF0000\" SIZE=\"3\">red",
+         "colour 0 is automatic, so 1 is the first colour"},
+        {"\\f9 x\\par}", "\r\n<P><FONT SIZE=\"3\">x", "a font the table lacks is left out"},
+        {"{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}}text\\par}", "\r\n<P>text",
+         "style sheets and document information are no text"},
+        {"\\ansicpg1251 \\'e0\\'e1\\par}", "\r\n<P>\xD0\xB0\xD0\xB1",
+         "hex escapes in the document's code page"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Convert(head + c.body), c.html) << c.why;
+}
+
 TEST(Rtf2Html, BulletedList) {
     const std::string rtf =
         Doc("\\plain\\f0\\fs20 Items:\\par \\pard{\\pntext\\f0\\'B7\\tab}{\\*\\pn\\pnlvlblt}"

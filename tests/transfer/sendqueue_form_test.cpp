@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/bytes.h"
+#include "mail/quotedprintable.h"
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
 #include "transfer/outmarks.h"
@@ -80,6 +81,62 @@ TEST(QueueForm, DotLinesComeBackUnchanged) {
     const Lines lines = QueueLines(m, {});
     const TQueuedMessage back = ReadQueued(Lines(lines.begin() + 1, lines.end()));
     EXPECT_EQ(back.message.Body(), (Lines{".", "..", "text", "."}));
+}
+
+// Whatever the text and however long the path, the attachment arrives: Out keeps the text as
+// typed, and Out files written the older way (quoted-printable, long lines cut at 65
+// characters with nothing marking the cut) still give the file.
+TEST(QueueForm, AttachmentsOfEightBitMessagesAreReadBackWhole) {
+    test::TempDir dir;
+    const fs::path folder = dir / "a-rather-long-folder-name-for-testing" / "and-another-level";
+    fs::create_directories(folder);
+    const fs::path file = folder / "report-Q4.csv";
+    test::WriteFile(file, "a,b\r\n1,2\r\n");
+    TmsMessage m = Letter("csv");
+    m.Body() = {"Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B"};
+    TQueueOptions options;
+    options.attachments = {file};
+    const Lines lines = QueueLines(m, options);
+    const std::string attachmentLine = "Attachment Converted: \"" + file.string() + "\"";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), attachmentLine), lines.end());
+
+    // The same message as older versions queued it: the header block, then the body
+    // quoted-printable in wrap-only mode.
+    Lines old(lines.begin() + 1, std::find(lines.begin() + 1, lines.end(), "") + 1);
+    for (std::string& line : old) {
+        if (line == "Content-Transfer-Encoding: 8bit")
+            line = "Content-Transfer-Encoding: quoted-printable";
+    }
+    const Lines wrapped =
+        EncodeQuotedPrintable(JoinLinesCrLf({m.Body()[0], attachmentLine}), true);
+    ASSERT_GT(wrapped.size(), 3u) << "the old form cut the attachment line";
+    old.insert(old.end(), wrapped.begin(), wrapped.end());
+
+    for (const Lines& form : {Lines(lines.begin() + 1, lines.end()), old}) {
+        const TQueuedMessage back = ReadQueued(form);
+        EXPECT_EQ(back.message.Body(), m.Body());
+        ASSERT_EQ(back.message.Attachments().Count(), 1u) << JoinLinesCrLf(form);
+        EXPECT_EQ(back.message.Attachments().Items(0).Data(), "a,b\r\n1,2\r\n");
+    }
+}
+
+// The Message-ID is fixed when the message is queued: each attempt to send it reads the same
+// one; a message that brings its own keeps it.
+TEST(QueueForm, TheMessageIdIsFixedWhenQueued) {
+    const Lines lines = QueueLines(Letter("id"), {});
+    const std::string id = HeaderValue("Message-ID:", lines);
+    EXPECT_TRUE(id.starts_with("<") && id.ends_with("@example.org>")) << id;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const TQueuedMessage back = ReadQueued(Lines(lines.begin() + 1, lines.end()));
+        EXPECT_EQ(back.message.Headers().GetFieldValue("Message-ID"), id);
+    }
+    TmsMessage own = Letter("own");
+    own.Headers().Add("Message-ID: <mine@example.org>");
+    const Lines ownLines = QueueLines(own, {});
+    EXPECT_EQ(HeaderValue("Message-ID:", ownLines), "<mine@example.org>");
+    EXPECT_EQ(std::count_if(ownLines.begin(), ownLines.end(),
+                            [](const std::string& l) { return StartsWithNoCase(l, "Message-ID:"); }),
+              1);
 }
 
 TEST(QueueForm, QueueMessageAppendsToAnOutMailboxOfAnyLetterCase) {
