@@ -81,6 +81,35 @@ TEST(CliShow, RawIsExactlyAsStoredAndControlCharactersNeverReachTheTerminal) {
     EXPECT_NE(home.Out({"show", "In", "1", "--raw"}).find("\x1b]0;owned\x07"), std::string::npos);
 }
 
+// Sent and Out as older versions wrote them: the body in quoted-printable, an attachment line
+// cut in two. Every form shows the text as written, as In shows it.
+TEST(CliShow, SentAndOutShowTheirTextDecoded) {
+    ShowHome home;
+    const std::string message =
+        "\r\nFrom ???@??? ?\?/?\?/?\?\?? ?\?:?\?:?\?\r\nStatus: RS\r\n"
+        "From:      Alice <alice@example.test>\r\nTo:        bob@example.test\r\n"
+        "Subject: Gr\xC3\xBC\xC3\x9F" "e\r\nMime-Version: 1.0\r\n"
+        "Content-Type: text/plain; charset=\"utf-8\"\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+        "Gr=C3=BC=C3=9Fe aus K=C3=B6ln\r\nAttachment Converted:\r\n"
+        " \"/tmp/qlong/a-rather-long-folder-name-for-testing/and-another-ne\r\n"
+        "sted-folder-level/report-Q4.csv\"\r\n";
+    WriteFile(home.dir / "Mail" / "sent.mbx", message);
+    WriteFile(home.dir / "Mail" / "out.mbx", message);
+    const std::string text = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln";
+    for (const char* box : {"Sent", "Out"}) {
+        EXPECT_EQ(text + "\nAttachment: /tmp/qlong/a-rather-long-folder-name-for-testing/"
+                         "and-another-nested-folder-level/report-Q4.csv\n",
+                  home.Out({"show", box, "1", "--body"}))
+            << box;
+        const std::string html = home.Out({"show", box, "1", "--html"});
+        EXPECT_NE(html.find(text), std::string::npos) << html;
+        EXPECT_EQ(html.find("=C3"), std::string::npos) << html;
+        const std::string printed = home.Out({"print", box, "1", "--text"});
+        EXPECT_NE(printed.find(text), std::string::npos) << printed;
+    }
+}
+
 TEST(CliShow, WrongOptionCombinationsAreUsageErrors) {
     ShowHome home;
     for (const std::vector<std::string>& args :

@@ -53,6 +53,18 @@ TEST_F(ViewFixture, SentAndQueuedMessagesShowTheAccount) {
     }
 }
 
+// A sent copy written by an older version holds its text quoted-printable, an attachment line
+// cut in two: the window shows the text and lists the attachment as for any message.
+TEST_F(ViewFixture, ABodyKeptQuotedPrintableIsShownAsText) {
+    msg.WriteMessage({"Status: RS", "Content-Type: text/plain; charset=\"utf-8\"",
+                      "Content-Transfer-Encoding: quoted-printable"},
+                     {"Gr=C3=BC=C3=9Fe aus K=C3=B6ln", "Attachment Converted:",
+                      " \"/x/report-Q4.csv\""});
+    EXPECT_EQ((std::vector<std::string>{"Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln<br>"}), msg.Html());
+    ASSERT_EQ(1u, msg.Attachments().size());
+    EXPECT_EQ("report-Q4.csv", msg.Attachments()[0].FileName);
+}
+
 TEST_F(ViewFixture, WithoutADateTheCurrentTimeIsShown) {
     const DateTime before = DateTime::Now();
     msg.WriteMessage({"Subject: x"}, {"body"});
