@@ -30,6 +30,11 @@ inline constexpr const char* kNoServerTip =
     "SMTP server is not entered neither in\nAccounts Setup nor Program Options!";
 inline constexpr const char* kAbandonTip = "Abandon this message?\nClick again to really close.";
 inline constexpr const char* kAttachmentMissingTip = "Cannot read the attachment file\n";
+// After the recipient's text in double quotes.
+inline constexpr const char* kUnknownRecipientTip =
+    " is not an e-mail address\nand no name in the address book.";
+inline constexpr const char* kSeveralContactsTip =
+    " matches several addresses in the address book:\nchoose one, or type the address.";
 
 // The program folder's files a composer reads and writes.
 struct TComposerPaths {
@@ -131,9 +136,16 @@ class TfrmSend {
     void SetStyledBody(TStyledBody* styled) { styledBody_ = styled; }
     const std::string& BounceSender() const { return bounceSender_; }
     void SetBounceSender(std::string_view address) { bounceSender_ = address; }
+    // Header lines the message takes from the stored message the composer was opened on
+    // (a reply's In-Reply-To and References, a bounce's Message-ID), added as they are.
+    const std::vector<std::string>& CarriedHeaders() const { return carried_; }
+    void SetCarriedHeaders(std::vector<std::string> lines) { carried_ = std::move(lines); }
+    // A bounce keeps the original's Date; the time it is redirected goes into Resent-Date.
+    void SetOriginalDate(std::string_view date) { originalDate_ = date; }
 
-    // Builds the outgoing message; false (with a tip) when To is empty, no server is known or
-    // an attachment file cannot be read.
+    // Builds the outgoing message; false (with a tip) when To is empty, a recipient is neither
+    // an address nor a name the address book resolves, no server is known or an attachment
+    // file cannot be read.
     bool PrepareMessage();
     const TmsMessage& Message() const { return message_; }
     const std::string& Server() const { return server_; }
@@ -190,6 +202,8 @@ class TfrmSend {
     bool plain_ = true;
     bool styled_ = false;
     std::string bounceSender_;
+    std::vector<std::string> carried_;
+    std::string originalDate_;
     bool closeQuietly_ = true;
     TClock clock_;
     std::optional<std::chrono::steady_clock::time_point> tipShownAt_;

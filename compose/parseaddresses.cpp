@@ -2,6 +2,7 @@
 
 #include "base/bytes.h"
 #include "base/commatext.h"
+#include "mail/headerfields.h"
 
 namespace kivo {
 
@@ -40,9 +41,10 @@ std::vector<std::string> ParseAddresses(std::string_view text, const TfrmAddress
             }
         }
         // A list of addresses (a contact's "a@x.org, b@x.org") is split into its addresses; a
-        // name with its address in angle brackets is one address and stays whole.
+        // name with its address in angle brackets, or an address with its comment (as a reply
+        // takes it from a From line), is one address and stays whole.
         std::vector<std::string> items;
-        if (piece.find('<') == std::string::npos) items = FromCommaText(piece);
+        if (piece.find_first_of("<(") == std::string::npos) items = FromCommaText(piece);
         if (items.size() <= 1) items = {piece};
         for (const std::string& item : items) {
             std::string trimmed = Trim(item);
@@ -59,6 +61,38 @@ std::string JoinAddresses(const std::vector<std::string>& addresses) {
         joined += address;
     }
     return joined;
+}
+
+std::string RecipientAddress(const std::string& item) {
+    if (item.find_first_of("<(") == std::string::npos) return item;
+    const ParsedAddress parsed = ParseAddress(item);
+    const std::string address = Trim(parsed.address);
+    return address.empty() ? item : address;
+}
+
+bool IsMailAddress(std::string_view address) {
+    const std::size_t at = address.rfind('@');
+    if (at == std::string_view::npos || at == 0 || at + 1 == address.size()) return false;
+    const std::string_view local = address.substr(0, at);
+    const std::string_view domain = address.substr(at + 1);
+    const auto control = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < ' ' || u == 0x7f;
+    };
+    const auto plain = [&](std::string_view text, std::string_view specials) {
+        for (char c : text) {
+            if (control(c) || c == ' ' || specials.find(c) != std::string_view::npos) return false;
+        }
+        return true;
+    };
+    if (!plain(domain, "<>(),;:\\\"@")) return false;
+    if (local.size() >= 2 && local.front() == '"' && local.back() == '"') {
+        for (char c : local) {
+            if (control(c)) return false;
+        }
+        return true;
+    }
+    return plain(local, "<>(),;:\\\"@[]");
 }
 
 }  // namespace kivo

@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "base/inifile.h"
+#include "compose/carriedheaders.h"
 #include "compose/htmlstrip.h"
 #include "mail/msmsg.h"
 #include "store/mailaddress.h"
@@ -76,6 +77,38 @@ std::string WithoutEscapedQuotes(std::string text) {
         if (text[i] == '\\' && text[i + 1] == '"') text.erase(i, 2);
     }
     return text;
+}
+
+// The files a stored body names in its "Attachment Converted:" lines, where they still
+// exist: a forward and a bounce send them along, and their lines leave the text. The line of
+// a file that is gone stays, so the user sees what is missing.
+std::vector<std::string> TakeAttachedFiles(std::vector<std::string>& body) {
+    constexpr std::string_view kPrefix = "Attachment Converted: ";
+    std::vector<std::string> files;
+    std::erase_if(body, [&](const std::string& line) {
+        if (!line.starts_with(kPrefix)) return false;
+        const std::string_view rest = std::string_view(line).substr(kPrefix.size());
+        const std::size_t open = rest.find('"');
+        const std::size_t close = rest.rfind('"');
+        if (open == std::string_view::npos || close <= open) return false;
+        std::string file(rest.substr(open + 1, close - open - 1));
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec)) return false;
+        files.push_back(std::move(file));
+        return true;
+    });
+    return files;
+}
+
+// What a bounce keeps of the original's identity besides its text: its Message-ID and its
+// place in a conversation, so the recipient sees the original, not a new message.
+std::vector<std::string> BounceIdentity(const std::vector<std::string>& headers) {
+    std::vector<std::string> lines;
+    for (const char* name : {"Message-ID", "In-Reply-To", "References"}) {
+        const std::string value = RawFieldValue(headers, name);
+        if (!value.empty()) lines.push_back(std::string(name) + ": " + value);
+    }
+    return lines;
 }
 
 void FillReplyToAll(TfrmSend& composer, const std::vector<std::string>& raw,
@@ -179,6 +212,7 @@ bool FillFromMessage(TfrmSend& composer, TReplyKind kind, std::vector<std::strin
         case TReplyKind::Reply:
             composer.SetMode(cmReply);
             composer.Body() = Quote(body, "On " + h.date + ", you wrote:");
+            composer.SetCarriedHeaders(ThreadLines(headers, true));
             if (!sender.empty()) composer.AddToLine(ExtractAddress(sender));
             composer.SetSubject(ReplySubject(h.subject));
             break;
@@ -188,6 +222,7 @@ bool FillFromMessage(TfrmSend& composer, TReplyKind kind, std::vector<std::strin
             std::string name = ExtractName(sender);
             if (TrimView(name).empty()) name = replyAddress;
             composer.Body() = Quote(body, "On " + h.date + ", " + name + " wrote:");
+            composer.SetCarriedHeaders(ThreadLines(headers, true));
             FillReplyToAll(composer, raw, replyAddress,
                            OwnAddress(h.account, accountsFile, settingsFile));
             composer.SetSubject(ReplySubject(h.subject));
@@ -197,7 +232,14 @@ bool FillFromMessage(TfrmSend& composer, TReplyKind kind, std::vector<std::strin
             composer.SetMode(cmForward);
             std::string name = ExtractName(sender);
             if (TrimView(name).empty()) name = ExtractAddress(sender);
-            composer.Body() = Quote(body, "On " + h.date + ", " + Trim(name) + " wrote:");
+            const std::string attribution = "On " + h.date + ", " + Trim(name) + " wrote:";
+            // A message that was only a file keeps its attribution above the attached file.
+            const bool hadBody = !body.empty();
+            for (std::string& file : TakeAttachedFiles(body))
+                composer.AddAttachment(std::move(file));
+            composer.Body() = Quote(body, attribution);
+            if (hadBody && body.empty()) composer.Body() = {attribution};
+            composer.SetCarriedHeaders(ThreadLines(headers, false));
             const std::string subject = Trim(h.subject);
             if (!subject.empty())
                 composer.SetSubject(UpperCase(subject).starts_with("FWD:") ? subject
@@ -207,7 +249,11 @@ bool FillFromMessage(TfrmSend& composer, TReplyKind kind, std::vector<std::strin
         }
         case TReplyKind::Bounce: {
             composer.SetMode(cmBounce);
+            for (std::string& file : TakeAttachedFiles(body))
+                composer.AddAttachment(std::move(file));
             composer.Body() = body;
+            composer.SetCarriedHeaders(BounceIdentity(headers));
+            composer.SetOriginalDate(RawFieldValue(headers, "Date"));
             const std::string bounceFrom = WithoutEscapedQuotes(sender);
             if (!bounceFrom.empty()) composer.SetBounceSender(ExtractAddress(bounceFrom));
             if (!h.subject.empty()) composer.SetSubject(h.subject);

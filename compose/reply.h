@@ -1,8 +1,10 @@
 #pragma once
 // Reply, reply to all, forward and bounce: a composer filled from a stored message's raw
 // lines. The header values are picked by plain text matching (exact letter case, the last
-// line wins, folded lines are not read) and the body is quoted or copied as stored, its
-// "Attachment Converted:" lines included; attachments are never attached again.
+// line wins, folded lines are not read) and the body is quoted or copied as stored. A reply
+// quotes the "Attachment Converted:" lines; a forward and a bounce attach the files they
+// name instead. Replies and forwards carry the original's thread (In-Reply-To, References);
+// a bounce keeps its Date and Message-ID and gets the Resent fields.
 
 #include <filesystem>
 #include <optional>

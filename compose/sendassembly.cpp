@@ -8,6 +8,8 @@
 #include "base/htmlentity.h"
 #include "base/inifile.h"
 #include "compose/KivoSend.h"
+#include "compose/carriedheaders.h"
+#include "compose/parseaddresses.h"
 #include "mail/headerfields.h"
 #include "mail/outgoingid.h"
 #include "mail/quotedprintable.h"
@@ -31,17 +33,46 @@ std::string AttachmentLine(std::string_view path) {
         .substr(0, kAttachmentLineMax);
 }
 
-// An item typed in angle brackets ("<a@x.org>", as the field's split leaves it) without
-// them: the header writer puts its own brackets around every address.
-std::string BareAddress(const std::string& item) {
-    if (item.find('<') == std::string::npos) return item;
-    const ParsedAddress parsed = ParseAddress(item);
-    return parsed.address.empty() ? item : parsed.address;
-}
-
 bool ReadableFile(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
+
+// A display name as a header line takes it: quoted when it holds a character that would
+// split or end the address; 8-bit text is left out, as no encoder writes this line.
+std::string ResentName(const std::string& name) {
+    const std::string trimmed = Trim(name);
+    if (trimmed.empty()) return {};
+    for (char c : trimmed) {
+        if (static_cast<unsigned char>(c) >= 0x80) return {};
+    }
+    if (trimmed.find_first_of(".,;:<>@()[]\\\"") == std::string::npos) return trimmed + " ";
+    std::string quoted = "\"";
+    for (char c : trimmed) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\" ";
+}
+
+// A bounce goes out as the original, with the block that says who redirected it, to whom
+// and when (RFC 5322 3.6.6); Resent-From is also what the SMTP client gives as the sender.
+void AddResentFields(TmsMessage& message, const std::string& now) {
+    TmsHeaders& headers = message.Headers();
+    headers.Add("Resent-Date: " + now);
+    const TmsMailAddress& account = message.Sender();
+    if (!Trim(account.Address()).empty()) {
+        headers.Add("Resent-From: " + ResentName(account.Name()) + "<" + Trim(account.Address()) +
+                    ">");
+    }
+    for (const auto& [name, list] :
+         {std::pair<const char*, const TmsAddressList*>{"Resent-To", &message.Recipients()},
+          {"Resent-Cc", &message.CC()}}) {
+        std::vector<std::string> addresses;
+        for (const TmsMailAddress& address : *list) addresses.push_back(address.Address());
+        for (std::string& line : FoldedField(name, addresses, true)) headers.Add(std::move(line));
+    }
+    headers.Add("Resent-Message-ID: " + NewMessageId(account.Address()));
 }
 
 void RemoveAll(TmsHeaders& headers, std::string_view name) {
@@ -108,29 +139,48 @@ bool TfrmSend::PrepareMessage() {
         }
     }
 
+    // Every recipient must be one a server can take: a name the address book does not know
+    // (or for which the user chose none of several) is refused now, not queued for a
+    // server to refuse later.
+    const std::vector<std::string> to = ParseAddresses(to_.text);
+    const std::vector<std::string> cc =
+        cc_.prompt ? std::vector<std::string>() : ParseAddresses(cc_.text);
+    const std::vector<std::string> bcc =
+        bcc_.prompt ? std::vector<std::string>() : ParseAddresses(bcc_.text);
+    if (to.empty()) {
+        ShowTip(kToEmptyTip);
+        return false;
+    }
+    for (const std::vector<std::string>* list : {&to, &cc, &bcc}) {
+        for (const std::string& item : *list) {
+            if (IsMailAddress(RecipientAddress(item))) continue;
+            const bool several = addressList_.ResolveNick(item, Lookup()).size() > 1;
+            ShowTip("\"" + item + "\"" + (several ? kSeveralContactsTip : kUnknownRecipientTip));
+            return false;
+        }
+    }
+
     message_ = TmsMessage();
     AssembleBody();
     TmsHeaders& headers = message_.Headers();
+    const std::string now = FormatRfc822Date(DateTime::Now(), LocalZone());
+    const bool bounce = mode_ == cmBounce;
     headers.Add(kMailerLine);
-    headers.Add("Date: " + FormatRfc822Date(DateTime::Now(), LocalZone()));
+    headers.Add("Date: " + (bounce && !originalDate_.empty() ? originalDate_ : now));
     headers.Add(std::string("X-URL: ") + kProgramUrl);
+    for (const std::string& line : carried_) headers.Add(line);
 
-    for (const std::string& address : ParseAddresses(to_.text))
-        message_.Recipients().AddAddress(BareAddress(address), "");
+    for (const std::string& address : to)
+        message_.Recipients().AddAddress(RecipientAddress(address), "");
     message_.SetSubject(subject_.prompt ? "" : subject_.text);
     message_.SetPriority(priority_);
-    if (!cc_.prompt) {
-        for (const std::string& address : ParseAddresses(cc_.text))
-            message_.CC().AddAddress(BareAddress(address), "");
-    }
-    if (!bcc_.prompt) {
-        const std::vector<std::string> bcc = ParseAddresses(bcc_.text);
-        if (!bcc.empty()) headers.Add("X-Bcc: " + ToCommaText(bcc));
-    }
+    for (const std::string& address : cc) message_.CC().AddAddress(RecipientAddress(address), "");
+    if (!bcc.empty()) headers.Add("X-Bcc: " + ToCommaText(bcc));
 
     std::string name = AccountValue("Name");
     std::erase(name, '"');
     message_.Sender() = TmsMailAddress(AccountValue("Email"), name);
+    if (bounce) AddResentFields(message_, now);
     if (!bounceSender_.empty()) message_.Sender() = TmsMailAddress(bounceSender_, "");
 
     // Also an empty program-wide server is written: the send queue then finds its own.

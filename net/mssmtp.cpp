@@ -11,6 +11,7 @@
 #include "base/bytes.h"
 #include "base/platform.h"
 #include "mail/base64.h"
+#include "mail/headerfields.h"
 #include "mail/mserrors.h"
 #include "mail/outgoingid.h"
 
@@ -32,6 +33,18 @@ std::string CramMd5Digest(std::string_view key, std::string_view challenge) {
         text += kHex[digest[i] & 15];
     }
     return text;
+}
+
+// The envelope sender: for a redirected message the address in its newest Resent-From
+// (the user who redirected it, logged in to this server; the author's address would be
+// refused there), else the From address.
+std::string EnvelopeSender(const TmsMessage& message) {
+    const std::string resent = message.Headers().GetFieldValue("Resent-From");
+    if (!resent.empty()) {
+        const std::string address = Trim(ParseAddress(resent).address);
+        if (!address.empty()) return address;
+    }
+    return message.Sender().Address();
 }
 
 }  // namespace
@@ -206,7 +219,7 @@ void TmsSMTP::Send() {
     for (const TmsAddressList* list :
          {&MailMessage->Recipients(), &MailMessage->CC(), &MailMessage->BCC()})
         for (const TmsMailAddress& address : *list) recipients.push_back(address.Address());
-    SendEnvelope(MailMessage->Sender().Address(), recipients, data);
+    SendEnvelope(EnvelopeSender(*MailMessage), recipients, data);
 }
 
 void TmsSMTP::SendEnvelope(std::string_view from, const std::vector<std::string>& recipients,

@@ -21,7 +21,9 @@ int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
     if (positional.size() != 2)
         throw UsageError("needs a mailbox, a number and one of --queue and --send");
     const TComposeAction action = ActionOf(args);
-    const std::optional<std::string> to = args.Value("--to");
+    const std::vector<std::string> to = args.Values("--to");
+    const std::vector<std::string> cc = args.Values("--cc");
+    const std::vector<std::string> bcc = args.Values("--bcc");
     const int number = NumbersOf(std::span(positional).subspan(1)).One();
 
     StorePlatform platform(ctx.platform, false);
@@ -40,14 +42,17 @@ int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
                                : kind == TReplyKind::Bounce ? cmBounce
                                                             : cmReply;
     const int status = RunComposer(ctx, mode, action, [&](TfrmSend& composer) {
-        // A drop on the address list names the recipient of a forward or bounce; --to does
-        // the same here, and adds a recipient to a reply.
-        const bool dropped = kind == TReplyKind::Forward || kind == TReplyKind::Bounce;
+        // Each --to is one more line of To, as a drop on the address list gives a forward or
+        // a bounce its recipient and as the user types more recipients into a reply.
         if (!FillFromMessage(composer, kind, ReplyLines(lines), ctx.folder.AccountsFile(),
-                             ctx.folder.SettingsFile(), dropped ? to : std::nullopt))
+                             ctx.folder.SettingsFile()))
             throw std::runtime_error("the message has no header lines");
-        if (to && !dropped) composer.AddToLine(*to);
+        for (const std::string& line : to) composer.AddToLine(line);
+        for (const std::string& line : cc) composer.AddCcLine(line);
+        for (const std::string& line : bcc) composer.AddBccLine(line);
         composer.LeaveTo();
+        composer.LeaveCc();
+        composer.LeaveBcc();
         composer.Body().insert(composer.Body().begin(), typed.begin(), typed.end());
     });
     index.UpdateIndexIcons(row, ReplyStatusLetter(kind)[0]);

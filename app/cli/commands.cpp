@@ -101,8 +101,12 @@ constexpr Option kQueueOrSend[] = {
     {"--send", "", "send the message now (a copy goes to Sent)"},
 };
 constexpr Option kReplyOptions[] = {
-    {"--to", "TEXT", "a recipient (for forward and bounce: the one recipient)",
+    {"--to", "TEXT",
+     "more recipients: addresses or address-book names (may be repeated; forward and bounce "
+     "need one)",
      TOptionValue::One},
+    {"--cc", "TEXT", "copy recipients (may be repeated)", TOptionValue::One},
+    {"--bcc", "TEXT", "blind copy recipients (may be repeated)", TOptionValue::One},
     {"--queue", "", "put the message in Out for kivo send"},
     {"--send", "", "send the message now (a copy goes to Sent)"},
 };
@@ -190,15 +194,19 @@ constexpr Command kCommands[] = {
      ComposeCommand, kComposeOptions},
     {"mailto", "URL (--queue | --send)", "write the message a mailto: link describes",
      MailtoCommand, kQueueOrSend},
-    {"reply", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+    {"reply", "MAILBOX NUMBER [--to TEXT]... (--queue | --send)",
      "reply to a message; standard input is typed above the quote", ReplyCommand, kReplyOptions},
-    {"reply-all", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
+    {"reply-all", "MAILBOX NUMBER [--to TEXT]... (--queue | --send)",
      "reply to the sender and every recipient but yourself", ReplyAllCommand, kReplyOptions},
-    {"forward", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "forward a message quoted; standard input is typed above the quote", ForwardCommand,
+    {"forward", "MAILBOX NUMBER [--to TEXT]... (--queue | --send)",
+     "forward a message quoted, with its attached files; standard input is typed above the "
+     "quote",
+     ForwardCommand,
      kReplyOptions},
-    {"bounce", "MAILBOX NUMBER [--to TEXT] (--queue | --send)",
-     "send a message on unchanged with its first sender as the sender", BounceCommand,
+    {"bounce", "MAILBOX NUMBER [--to TEXT]... (--queue | --send)",
+     "send a message on unchanged with its first sender as the sender (Resent fields name "
+     "you)",
+     BounceCommand,
      kReplyOptions},
     {"addressbook list", "", "list the address book: first name, last name, e-mail (tab-separated)",
      AddressbookListCommand},

@@ -175,6 +175,110 @@ TEST_F(ComposeRig, ComposedMailAndItsReplyArriveAsWritten) {
     EXPECT_EQ(FindLastIndex(bob / "Mail" / "sent.mbx"), 1);
 }
 
+// The number of the message with this subject in a stored mailbox, 0 when there is none.
+int NumberOf(const fs::path& mbx, const std::string& subject) {
+    for (int n = 1; n <= FindLastIndex(mbx); ++n) {
+        Lines lines;
+        ExtractMsg(n, mbx, lines);
+        if (HeaderValue("Subject:", lines) == subject) return n;
+    }
+    return 0;
+}
+
+std::string Hex(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex += kHex[c >> 4];
+        hex += kHex[c & 15];
+    }
+    return hex;
+}
+
+// Bob answers a message of alice's with a file in it, in each way, through Postfix; what
+// arrives is read by Python's email package. The reply and the forward join alice's thread,
+// the forward carries the file itself, and the bounce arrives as alice's own message
+// (her From, Date and Message-ID, the file) with Resent fields and bob as envelope sender.
+TEST_F(ComposeRig, RepliesForwardsAndBouncesKeepTheThreadAndTheFiles) {
+    test::TempDir alice;
+    test::TempDir bob;
+    AddAccount(alice, "alice", "Alice");
+    AddAccount(bob, "bob", "Bob");
+    const std::string binary(std::string("\x89PNG\r\n\x1a\n\0\xff", 10) + "\n.\r\n..\r\n");
+    test::WriteFile(alice / "Rechnung-November.pdf", binary);
+    const std::string subject = "Invoice " + tag_;
+    test::ProcessResult r = Kivo(alice,
+                                 {"compose", "--to", "bob@example.test", "--subject", subject,
+                                  "--attach", (alice / "Rechnung-November.pdf").string(), "--send"},
+                                 "Here it is.\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Lines original = Await("bob", 1);
+    ASSERT_EQ(original.size(), 1u);
+    const std::string identity = Python(original[0], "print(m['Message-ID']); print(m['Date'])");
+    const std::string id = SplitLines(identity).at(0);
+    ASSERT_TRUE(id.starts_with("<") && id.ends_with("@example.test>")) << id;
+
+    ASSERT_EQ(Kivo(bob, {"check"}).status, 0);
+    const int number = NumberOf(bob / "Mail" / "in.mbx", subject);
+    ASSERT_NE(number, 0);
+    const std::string n = std::to_string(number);
+    r = Kivo(bob, {"reply", "in", n, "--queue"}, "Thanks.\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Kivo(
+        bob,
+        {"forward", "in", n, "--to", "carol@example.test", "--to", "alice@example.test", "--queue"},
+        "For you.\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Kivo(bob, {"send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 messages sent\n");
+    r = Kivo(bob, {"bounce", "in", n, "--to", "carol@example.test", "--send"});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // Subject, the thread headers, the first text line and every attachment as name and hex.
+    const std::string show =
+        "import sys\n"
+        "sys.stdout.write('\\n'.join([str(m['subject']), str(m['In-Reply-To']),"
+        " str(m['References']), m.get_body(('plain',)).get_content().split('\\n')[0]] +"
+        " [a.get_filename() + ' ' + a.get_payload(decode=True).hex() for a in"
+        " m.iter_attachments()]) + '\\n')\n";
+    std::map<std::string, std::string> seen;  // subject line -> what Python shows
+    for (const std::string user : {"alice", "carol"}) {
+        for (const std::string& raw : Await(user, 2)) {
+            const std::string shown = Python(raw, show);
+            seen[user + ": " + SplitLines(shown).at(0)] = shown;
+            if (user == "carol" && shown.starts_with(subject + "\n")) {
+                // The bounce: alice's message as she sent it, redirected by bob.
+                const Lines resent =
+                    SplitLines(Python(raw,
+                                      "for f in ('From', 'Date', 'Message-ID', 'Resent-From', "
+                                      "'Resent-To', 'Return-Path'): print(m[f])"));
+                EXPECT_EQ(resent, (Lines{"alice@example.test", SplitLines(identity).at(1), id,
+                                         "Bob <bob@example.test>", "carol@example.test",
+                                         "<bob@example.test>"}));
+                EXPECT_NE(raw.find("\nResent-Message-ID: <"), std::string::npos);
+                EXPECT_NE(raw.find("\nResent-Date: "), std::string::npos);
+            }
+        }
+    }
+    // The file goes under the name bob's Kivo stored it as (numbered when the name was taken).
+    Lines stored;
+    ExtractMsg(number, bob / "Mail" / "in.mbx", stored);
+    std::string name;
+    for (const std::string& line : stored) {
+        if (line.starts_with("Attachment Converted: \""))
+            name = fs::path(line.substr(23, line.size() - 24)).filename().string();
+    }
+    ASSERT_TRUE(name.starts_with("Rechnung-November")) << name;
+    const std::string file = name + " " + Hex(binary);
+    EXPECT_EQ(seen["alice: Re: " + subject],
+              "Re: " + subject + "\n" + id + "\n" + id + "\nThanks.\n");
+    const std::string forward = "Fwd: " + subject + "\nNone\n" + id + "\nFor you.\n" + file + "\n";
+    EXPECT_EQ(seen["alice: Fwd: " + subject], forward);
+    EXPECT_EQ(seen["carol: Fwd: " + subject], forward);
+    EXPECT_EQ(seen["carol: " + subject], subject + "\nNone\nNone\nHere it is.\n" + file + "\n");
+}
+
 // A body written as rich-edit RTF goes out as the HTML the styled-mail rules make of it:
 // styled only as the message's text/html body, with the default page colour; with the plain
 // text beside it as an HTML alternative that other programs read as such.
@@ -328,6 +432,51 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_EQ(r.out, "Message discarded by an outgoing filter\n");
     EXPECT_FALSE(fs::exists(home / "Mail" / "sent.mbx"));
     EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
+}
+
+// Every --to, --cc and --bcc adds recipients, for a new message as for a forward; a name
+// that is no address and no contact stops the command before anything is queued or marked.
+TEST(ComposeCommand, RecipientsAddUpAndUnknownNamesAreRefused) {
+    test::TempDir home;
+    const auto kivo = [&](std::vector<std::string> args) {
+        return test::RunKivoIn(home.path(), std::move(args), "typed\n");
+    };
+    ASSERT_EQ(kivo({"init"}).status, 0);
+    ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
+              0);
+    test::WriteFile(home / "Mail" / "Box.mbx",
+                    test::StoredMsg("From: Ann <ann@a.org>\r\nSubject: m\r\nStatus: U\r\n"));
+    const std::string refusal =
+        ": \"carol\" is not an e-mail address and no name in the address book.\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"compose", "--to", "a@x.org", "--cc", "carol", "--queue"},
+          {"forward", "Box", "1", "--to", "a@x.org", "--to", "carol", "--queue"},
+          {"bounce", "Box", "1", "--to", "carol", "--send"},
+          {"reply", "Box", "1", "--bcc", "carol", "--queue"}}) {
+        const test::ProcessResult r = kivo(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, "kivo " + args[0] + refusal) << args[0];
+    }
+    EXPECT_FALSE(fs::exists(home / "Mail" / "out.mbx"));
+    EXPECT_FALSE(fs::exists(home / "Mail" / "sent.mbx"));
+    const std::vector<std::string> entry = SplitWords(kivo({"ls", "Box"}).out, "\t");
+    int icon = -1;
+    ASSERT_TRUE(entry.size() > 2 && ParseInt(entry[1], icon));
+    EXPECT_EQ(icon / 4, 0) << "the message is not marked";
+
+    ASSERT_EQ(kivo({"forward", "Box", "1", "--to", "a@x.org", "--to", "b@y.org", "--cc", "c@z.org",
+                    "--cc", "d@z.org", "--bcc", "e@z.org", "--queue"})
+                  .status,
+              0);
+    Lines queued;
+    ExtractMsg(1, home / "Mail" / "out.mbx", queued);
+    TmsMessage m;
+    m.LoadFromBytes(JoinLinesCrLf(Lines(queued.begin() + 1, queued.end())));
+    ASSERT_EQ(m.Recipients().Count(), 2u);
+    EXPECT_EQ(m.Recipients().Items(1).Address(), "b@y.org");
+    ASSERT_EQ(m.CC().Count(), 2u);
+    EXPECT_EQ(m.CC().Items(1).Address(), "d@z.org");
+    EXPECT_EQ(HeaderValue("X-Bcc:", queued), "e@z.org");
 }
 
 // A failed send says why on lines of their own (the server's reason indented), and the

@@ -48,6 +48,7 @@ TEST(ParseAddresses, ResolvesSplitsAndJoins) {
         {"sam", {}, {"sam"}, "several candidates, none chosen"},
         {"sam", "s2@x.org", {"s2@x.org"}, "several candidates, one chosen"},
         {"nobody", {}, {"nobody"}, "unknown name stays"},
+        {"a@x.org (Al B), ann", {}, {"a@x.org (Al B)", "ann@a.org"}, "a comment stays whole"},
         {" , ; ", {}, {}, "nothing"},
     };
     for (const auto& c : cases) {
@@ -55,6 +56,18 @@ TEST(ParseAddresses, ResolvesSplitsAndJoins) {
         chooser.answer = c.choice;
         EXPECT_EQ(ParseAddresses(c.text, book, kLookupDefault, chooser), c.addresses) << c.why;
     }
+}
+
+TEST(ParseAddresses, KnowsAMailAddress) {
+    for (const char* good : {"a@x.org", "first.last+tag@sub.x.org", "\"a b\"@x.org",
+                             "j\xC3\xB6@x.org", "a@[192.0.2.1]"})
+        EXPECT_TRUE(IsMailAddress(good)) << good;
+    for (const char* bad : {"carol", "", "@x.org", "a@", "a b@x.org", "a@x .org", "a,b@x.org",
+                            "<a@x.org>", "a@x.org;", "a@b@x.org", "a\t@x.org"})
+        EXPECT_FALSE(IsMailAddress(bad)) << bad;
+    EXPECT_EQ(RecipientAddress("Jo Doe <jo@x.org>"), "jo@x.org");
+    EXPECT_EQ(RecipientAddress("jo@x.org (Jo)"), "jo@x.org");
+    EXPECT_EQ(RecipientAddress("jo@x.org"), "jo@x.org");
 }
 
 struct RecordingView : TComposerView {
@@ -214,6 +227,48 @@ TEST_F(Composer, RefusesWithATipAndQueuesNothing) {
     EXPECT_EQ(outbox.queued[0].Sender(), TmsMailAddress("first@sender.org", ""));
     EXPECT_EQ(outbox.attachments[0], (std::vector<std::string>{bin}));
     EXPECT_EQ(outbox.signatureLines[0], std::nullopt);  // "Default" signature does not exist
+}
+
+// A recipient no server could take is refused before anything is queued or sent: a name
+// the address book does not know, or one that matches several contacts when none is
+// chosen, in any of the three fields.
+TEST_F(Composer, RefusesARecipientThatIsNoAddress) {
+    WriteFile(paths.addressFile, "Ann,Lee,ann@a.org\r\nSam,One,s1@x.org\r\nSam,Two,s2@x.org\r\n");
+    struct Case {
+        const char* to;
+        const char* cc;
+        const char* bcc;
+        std::string tip;
+    } cases[] = {
+        {"carol", "", "", std::string("\"carol\"") + kUnknownRecipientTip},
+        {"ann, sam", "", "", std::string("\"sam\"") + kSeveralContactsTip},
+        {"ann", "b@x.org; cy", "", std::string("\"cy\"") + kUnknownRecipientTip},
+        {"ann", "", "a@", std::string("\"a@\"") + kUnknownRecipientTip},
+        {" ; , ", "", "", kToEmptyTip},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        TfrmSend composer = Make();
+        composer.SetTo(c.to);
+        if (*c.cc) composer.SetCc(c.cc);
+        if (*c.bcc) composer.SetBcc(c.bcc);
+        EXPECT_FALSE(composer.Queue());
+        EXPECT_EQ(view.tips.back(), c.tip);
+        EXPECT_EQ(composer.SendNow(), TSendOutcome::NotReady);
+    }
+    EXPECT_TRUE(outbox.queued.empty());
+    EXPECT_TRUE(outbox.filed.empty());
+
+    // Choosing one of the matches, or a name with its address, goes through.
+    chooser.answer = "s2@x.org";
+    TfrmSend composer = Make();
+    composer.SetTo("sam, Al B <al@x.org>, cy@x.org (Cy)");
+    ASSERT_TRUE(composer.Queue());
+    const TmsAddressList& to = outbox.queued.back().Recipients();
+    ASSERT_EQ(to.Count(), 3u);
+    EXPECT_EQ(to.Items(0).Address(), "s2@x.org");
+    EXPECT_EQ(to.Items(1).Address(), "al@x.org");
+    EXPECT_EQ(to.Items(2).Address(), "cy@x.org");
 }
 
 TEST_F(Composer, SignatureStepsAndSaves) {

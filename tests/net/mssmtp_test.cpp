@@ -100,6 +100,27 @@ TEST(SmtpClient, IdentityLinesAreAddedOnlyWhenMissing) {
     EXPECT_EQ(NewMessageId("no domain").find("@>"), std::string::npos);
 }
 
+// A redirected message goes out from the user who redirected it (its Resent-From), so the
+// server the user is logged in to takes it; its From stays the author's.
+TEST(SmtpClient, ARedirectedMessageHasTheRedirectorAsEnvelopeSender) {
+    ScriptServer server({S("220 hi"), test::Step{test::Step::client, "HELO *"}, S("250 ok"),
+                         C("MAIL FROM:<bob@here.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
+                         S("250 ok"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
+                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("354 go"), D(),
+                         S("250 ok"), C("QUIT"), S("221 bye")});
+    Smtp s(server);
+    TmsMessage message = ThreeRecipients();
+    message.Sender().SetAddress("author@elsewhere.test");
+    message.Headers().Add("Resent-From: \"Bob B.\" <bob@here.test>");
+    s.smtp.MailMessage = &message;
+    s.smtp.SendMail();
+    const auto received = server.Received();
+    const auto expected = server.Expected();
+    ASSERT_EQ(received.size(), expected.size());
+    EXPECT_EQ(received[1], expected[1]);
+    EXPECT_NE(server.Data().find("<author@elsewhere.test>"), std::string::npos);
+}
+
 TEST(SmtpClient, NegativeRepliesEndTheSending) {
     struct Case {
         const char* why;
