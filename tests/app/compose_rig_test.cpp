@@ -15,10 +15,12 @@
 
 #include "base/bytes.h"
 #include "base/inifile.h"
+#include "compose/carriedheaders.h"
 #include "mail/msmsg.h"
 #include "store/mbxfile.h"
 #include "tests/store/storetest.h"
 #include "tests/support/testutil.h"
+#include "transfer/queueform.h"
 
 namespace kivo {
 namespace {
@@ -477,6 +479,39 @@ TEST(ComposeCommand, RecipientsAddUpAndUnknownNamesAreRefused) {
     ASSERT_EQ(m.CC().Count(), 2u);
     EXPECT_EQ(m.CC().Items(1).Address(), "d@z.org");
     EXPECT_EQ(HeaderValue("X-Bcc:", queued), "e@z.org");
+}
+
+// A reply in a long thread waits in Out with its References folded, and the send queue
+// reads them back whole: the thread's start, the latest messages and the one answered.
+TEST(ComposeCommand, AReplysThreadSurvivesTheQueue) {
+    test::TempDir home;
+    ASSERT_EQ(test::RunKivoIn(home.path(), {"init"}).status, 0);
+    ASSERT_EQ(test::RunKivoIn(home.path(), {"account", "add", "Main", "--email", "me@x.org",
+                                            "--smtp", "s.x.org"})
+                  .status,
+              0);
+    std::string references = "References: <m0@lists.x.org>";
+    for (int i = 1; i < 30; ++i)
+        references += (i % 3 ? " " : "\r\n\t") + ("<m" + std::to_string(i) + "@lists.x.org>");
+    test::WriteFile(home / "Mail" / "Box.mbx",
+                    test::StoredMsg("From: Ann <ann@a.org>\r\nSubject: s\r\nMessage-ID: "
+                                    "<answered@a.org>\r\n" +
+                                    references + "\r\nStatus: U\r\n"));
+    const test::ProcessResult r =
+        test::RunKivoIn(home.path(), {"reply", "Box", "1", "--queue"}, "typed\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Lines queued;
+    ExtractMsg(1, home / "Mail" / "out.mbx", queued);
+    for (const std::string& line : queued) EXPECT_LE(line.size(), 78u) << line;
+    const TQueuedMessage ready = ReadQueued(queued);
+    const Lines& headers = ready.message.Headers().Lines();
+    EXPECT_EQ(RawFieldValue(headers, "In-Reply-To"), "<answered@a.org>");
+    const std::vector<std::string> ids = MessageIds(RawFieldValue(headers, "References"));
+    ASSERT_EQ(ids.size(), 20u);
+    EXPECT_EQ(ids[0], "<m0@lists.x.org>");
+    EXPECT_EQ(ids[1], "<m12@lists.x.org>");
+    EXPECT_EQ(ids[18], "<m29@lists.x.org>");
+    EXPECT_EQ(ids[19], "<answered@a.org>");
 }
 
 // A failed send says why on lines of their own (the server's reason indented), and the
