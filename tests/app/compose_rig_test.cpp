@@ -436,16 +436,31 @@ TEST(ComposeCommand, RefusesIncompleteMessagesAndQueuesNothing) {
     EXPECT_EQ(FindLastIndex(home / "Mail" / "out.mbx"), 1);
 }
 
+// A program folder with one account, "Main" (me@x.org), whose SMTP server is never reached:
+// the commands run on it queue, or refuse.
+class QueueHome {
+  public:
+    QueueHome() {
+        EXPECT_EQ((*this)({"init"}).status, 0);
+        EXPECT_EQ(
+            (*this)({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
+            0);
+    }
+    test::ProcessResult operator()(std::vector<std::string> args,
+                                   std::string_view input = "typed\n") const {
+        return test::RunKivoIn(dir.path(), std::move(args), input);
+    }
+    fs::path operator/(std::string_view name) const { return dir / name; }
+
+  private:
+    test::TempDir dir;
+};
+
 // Every --to, --cc and --bcc adds recipients, for a new message as for a forward; a name
 // that is no address and no contact stops the command before anything is queued or marked.
 TEST(ComposeCommand, RecipientsAddUpAndUnknownNamesAreRefused) {
-    test::TempDir home;
-    const auto kivo = [&](std::vector<std::string> args) {
-        return test::RunKivoIn(home.path(), std::move(args), "typed\n");
-    };
-    ASSERT_EQ(kivo({"init"}).status, 0);
-    ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
-              0);
+    const QueueHome home;
+    const QueueHome& kivo = home;
     test::WriteFile(home / "Mail" / "Box.mbx",
                     test::StoredMsg("From: Ann <ann@a.org>\r\nSubject: m\r\nStatus: U\r\n"));
     const std::string refusal =
@@ -484,12 +499,7 @@ TEST(ComposeCommand, RecipientsAddUpAndUnknownNamesAreRefused) {
 // A reply in a long thread waits in Out with its References folded, and the send queue
 // reads them back whole: the thread's start, the latest messages and the one answered.
 TEST(ComposeCommand, AReplysThreadSurvivesTheQueue) {
-    test::TempDir home;
-    ASSERT_EQ(test::RunKivoIn(home.path(), {"init"}).status, 0);
-    ASSERT_EQ(test::RunKivoIn(home.path(), {"account", "add", "Main", "--email", "me@x.org",
-                                            "--smtp", "s.x.org"})
-                  .status,
-              0);
+    const QueueHome home;
     std::string references = "References: <m0@lists.x.org>";
     for (int i = 1; i < 30; ++i)
         references += (i % 3 ? " " : "\r\n\t") + ("<m" + std::to_string(i) + "@lists.x.org>");
@@ -497,8 +507,7 @@ TEST(ComposeCommand, AReplysThreadSurvivesTheQueue) {
                     test::StoredMsg("From: Ann <ann@a.org>\r\nSubject: s\r\nMessage-ID: "
                                     "<answered@a.org>\r\n" +
                                     references + "\r\nStatus: U\r\n"));
-    const test::ProcessResult r =
-        test::RunKivoIn(home.path(), {"reply", "Box", "1", "--queue"}, "typed\n");
+    const test::ProcessResult r = home({"reply", "Box", "1", "--queue"});
     ASSERT_EQ(r.status, 0) << r.err;
     Lines queued;
     ExtractMsg(1, home / "Mail" / "out.mbx", queued);
@@ -538,13 +547,8 @@ TEST(ComposeCommand, AFailedSendShowsTheReasonOnItsOwnLine) {
 // group 1, 2, 3); a command that queues nothing marks nothing. The marks are in the index
 // that the next run reads.
 TEST(ComposeCommand, RepliesForwardsAndBouncesMarkTheIndexEntry) {
-    test::TempDir home;
-    const auto kivo = [&](std::vector<std::string> args) {
-        return test::RunKivoIn(home.path(), std::move(args), "typed\n");
-    };
-    ASSERT_EQ(kivo({"init"}).status, 0);
-    ASSERT_EQ(kivo({"account", "add", "Main", "--email", "me@x.org", "--smtp", "s.x.org"}).status,
-              0);
+    const QueueHome home;
+    const QueueHome& kivo = home;
     std::string box;
     for (int n = 1; n <= 5; ++n) {
         box += test::StoredMsg("From: Ann <ann@a.org>\r\nTo: me@x.org, cy@c.org\r\nSubject: m" +
