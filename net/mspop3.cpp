@@ -75,24 +75,30 @@ std::int64_t SizeOf(std::string_view reply) {
 
 }  // namespace
 
-void UnstuffDots(std::string& data) {
+void UnstuffResponse(std::string& data) {
     // Dots are rare and lines many: look for dots, and keep the bytes between them in blocks.
     const std::size_t size = data.size();
     std::size_t out = 0;
     std::size_t in = 0;
+    bool closed = false;
     for (std::size_t dot = data.find('.'); dot != std::string::npos;
          dot = data.find('.', dot + 1)) {
         // Only a dot that begins a line is doubled; the closing line is exactly "." CR LF at
-        // the very end and stays for the decoder. The byte before `dot` is still the
-        // original: output only ever reaches below the last dot removed.
+        // the very end. The byte before `dot` is still the original: output only ever reaches
+        // below the last dot removed.
         if (dot != 0 && data[dot - 1] != '\n') continue;
-        if (dot + 3 == size && data.compare(dot, 3, ".\r\n") == 0) break;
+        if (dot + 3 == size && data.compare(dot, 3, ".\r\n") == 0) {
+            closed = true;
+            break;
+        }
         if (out != in) std::memmove(data.data() + out, data.data() + in, dot - in);
         out += dot - in;
         in = dot + 1;
     }
-    if (out != in) std::memmove(data.data() + out, data.data() + in, size - in);
-    data.resize(out + (size - in));
+    // The closing line ends the transfer; it is no line of the message.
+    const std::size_t tail = closed ? size - 3 : size;
+    if (out != in) std::memmove(data.data() + out, data.data() + in, tail - in);
+    data.resize(out + (tail - in));
 }
 
 // --- TmsCustomPOP -------------------------------------------------------------------------
@@ -348,7 +354,7 @@ std::string TmsCustomPOP::Retrieve(int index) {
 std::string TmsCustomPOP::ReceiveMessage(std::int64_t size) {
     std::string contents;
     ReceiveAwaited(contents, size, std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
-    UnstuffDots(contents);
+    UnstuffResponse(contents);
     return contents;
 }
 
@@ -401,9 +407,7 @@ void TmsRemotePOP::UpdateInfo() {
 }
 
 void TmsRemotePOP::StoreHeaders(TmsRemoteInfoItem& item, std::string& stream) {
-    UnstuffDots(stream);
-    if (stream.size() >= 3 && stream.compare(stream.size() - 3, 3, ".\r\n") == 0)
-        stream.resize(stream.size() - 3);
+    UnstuffResponse(stream);
     item.Headers.Lines() = SplitLines(stream);
     item.Headers.CutAtBlankLine();
 }

@@ -145,7 +145,7 @@ class TmsRemotePOP : public TmsCustomPOP {
     TNotifyEvent OnInfoUpdated;
     TNotifyEvent OnTransferringData;
     TNotifyEvent OnDataTransfered;
-    // A fetched message: its raw bytes with the closing "." line.
+    // A fetched message: exactly its raw bytes (dots unstuffed, without the closing "." line).
     TmsUserMsgSaveEvent OnUserMessageSave;
 
     // The messages of a batch were handed over; their deletions follow. The handler makes
@@ -198,7 +198,9 @@ class TmsPOP : public TmsCustomPOP {
     TmsMessageList messages_;
 };
 
-// Removes the doubled leading dot of every line but the closing "." line.
-void UnstuffDots(std::string& data);
+// A multi-line response as received, turned into its data: the doubled leading dot of every
+// line made single and the closing "." line removed. A retrieved message is then exactly the
+// message the server holds.
+void UnstuffResponse(std::string& data);
 
 }  // namespace kivo

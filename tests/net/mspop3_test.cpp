@@ -82,10 +82,11 @@ TEST(Pop3Client, TwoPhaseDialogueRetrievesAndDeletesTheMarkedMessage) {
     EXPECT_EQ(p.pop.Info.Items(0).UIDL, "uid-one");
     EXPECT_EQ(p.events, (std::vector<std::string>{"info 0", "info 1", "updated", "retrieving 0",
                                                   "save 0", "retrieved 0", "deleting 0"}));
-    // Dots doubled by the server are single again; the closing line is kept for the decoder.
+    // Dots doubled by the server are single again; the closing line is no part of the message
+    // (a "." line of the message stays).
     ASSERT_EQ(p.saved.size(), 1u);
     EXPECT_EQ(p.saved[0],
-              "From: a@x.test\r\nSubject: one\r\n\r\nfirst body line\r\n.dotted\r\n.\r\n.\r\n");
+              "From: a@x.test\r\nSubject: one\r\n\r\nfirst body line\r\n.dotted\r\n.\r\n");
 }
 
 TEST(Pop3Client, EmptyMailboxSendsOnlyStat) {
@@ -129,7 +130,7 @@ TEST(Pop3Client, LenientReplies) {
     p.pop.MarkForRetrieval(2);
     p.pop.TransferData();
     EXPECT_EQ(server.Received(), server.Expected());
-    EXPECT_EQ(test::ReadFile(dir / "msg_2.eml"), "A: 3\r\n\r\nthird\r\n.\r\n");
+    EXPECT_EQ(test::ReadFile(dir / "msg_2.eml"), "A: 3\r\n\r\nthird\r\n");
 }
 
 TEST(Pop3Client, RefusalsAndMissingCredentials) {
@@ -177,21 +178,22 @@ TEST(Pop3Client, HostileServersCannotMakeItHoardMemory) {
     EXPECT_FALSE(p.pop.Connected());
 }
 
-TEST(Pop3Client, UnstuffDots) {
+TEST(Pop3Client, UnstuffResponse) {
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"a\r\n..b\r\n.\r\n", "a\r\n.b\r\n.\r\n"},
-        {"..\r\n...\r\n.\r\n", ".\r\n..\r\n.\r\n"},
-        {".\r\n", ".\r\n"},                              // a response without lines
-        {"x.y\r\n .z\r\n.\r\n", "x.y\r\n .z\r\n.\r\n"},  // dots inside lines stay
-        {"a\r\n.\r\n.\r\n", "a\r\n\r\n.\r\n"},           // a "." line before the end
+        {"a\r\n..b\r\n.\r\n", "a\r\n.b\r\n"},
+        {"..\r\n...\r\n.\r\n", ".\r\n..\r\n"},
+        {".\r\n", ""},                                 // a response without lines
+        {"x.y\r\n .z\r\n.\r\n", "x.y\r\n .z\r\n"},        // dots inside lines stay
+        {"a\r\n.\r\n.\r\n", "a\r\n\r\n"},                 // a "." line before the end
+        {"a\r\n..\r\n.\r\n", "a\r\n.\r\n"},               // the message's own "." line stays
         {".a.\r\n..\r\nb", "a.\r\n.\r\nb"},              // no closing line
         {"", ""},
     };
     for (auto& c : cases) {
         std::string data = c.in;
-        UnstuffDots(data);
+        UnstuffResponse(data);
         EXPECT_EQ(data, c.out) << c.in;
     }
 }
