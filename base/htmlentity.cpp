@@ -85,4 +85,29 @@ std::string HtmlEscaped(std::string_view text) {
     return out;
 }
 
+std::string TextLineAsHtml(std::string_view line) {
+    std::string out;
+    out.reserve(line.size() + 8);
+    bool blankBefore = true;  // a blank at the line's start would vanish too
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        const bool blank = i < line.size() && (line[i] == ' ' || line[i] == '\t');
+        if (!blank && i < line.size()) {
+            blankBefore = false;
+            continue;
+        }
+        out += HtmlEscaped(line.substr(start, i - start));
+        start = i + 1;
+        if (i == line.size()) break;
+        if (line[i] == '\t') {
+            out += "&nbsp;&nbsp;&nbsp;&nbsp;";
+        } else {
+            out += blankBefore ? "&nbsp;" : " ";
+        }
+        blankBefore = true;
+    }
+    out += "<br>";
+    return out;
+}
+
 }  // namespace kivo

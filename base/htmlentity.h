@@ -17,4 +17,9 @@ std::size_t ReadHtmlEntity(std::string_view text, std::size_t pos, std::string& 
 // reply such as "<bob@example.org>: Recipient address rejected" is not taken for a tag.
 std::string HtmlEscaped(std::string_view text);
 
+// A line of plain text as HTML that shows it exactly as written: escaped as above, a blank
+// that begins the line or follows another one (and a tab, as four) kept as "&nbsp;", and
+// "<br>" appended so the line ends where it ended.
+std::string TextLineAsHtml(std::string_view line);
+
 }  // namespace kivo

@@ -106,9 +106,12 @@ void Base64Decoder::Decode(std::string_view chunk, std::string& out) {
             dst = FlushPartial(bits_, count_, dst);
             bits_ = 0;
             count_ = 0;
-        } else if (v == kBad && errors_ == Base64Errors::kRaise) {
-            out.resize(dst - out.data());
-            throw EMessageParserError("Invalid Character");
+        } else if (v == kBad) {
+            if (errors_ == Base64Errors::kRaise) {
+                out.resize(dst - out.data());
+                throw EMessageParserError("Invalid Character");
+            }
+            ++skipped_;
         }
     }
     out.resize(dst - out.data());

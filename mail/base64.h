@@ -29,9 +29,12 @@ class Base64Decoder {
     // Appends the bytes of an incomplete final group and resets the decoder.
     void Finish(std::string& out);
     void Reset();
+    // Characters outside the alphabet skipped so far (kSkip).
+    std::size_t Skipped() const { return skipped_; }
 
   private:
     Base64Errors errors_;
+    std::size_t skipped_ = 0;
     unsigned bits_ = 0;  // the values of the current group, 6 bits each
     int count_ = 0;      // characters in the current group (0..3)
 };

@@ -15,15 +15,17 @@ bool IsEncodingLetter(char c) {
     return c == 'B' || c == 'b' || c == 'Q' || c == 'q';
 }
 
-// Position of the "?=" that closes the word opened at `open`, or npos. The "?" right after the
-// encoding letter ("?Q?=E9") opens the encoded text and is not an end.
-std::size_t FindWordEnd(std::string_view text, std::size_t open) {
-    std::size_t at = open + 2;
-    while ((at = text.find("?=", at)) != std::string_view::npos) {
-        if (!(text[at - 2] == '?' && IsEncodingLetter(text[at - 1]))) return at;
-        ++at;
-    }
-    return std::string_view::npos;
+// Position of the "?=" that closes a well-formed word opened at `open` ("=?charset?B?text?="
+// with the letter B or Q in either case), or npos. Anything else is no encoded word and stays
+// text (RFC 2047 6.2).
+// `lastEnd` is the text's last "?=" (or npos): a word opening after it is not looked for, so
+// hostile text of many broken words is read in one pass.
+std::size_t FindWordEnd(std::string_view text, std::size_t open, std::size_t lastEnd) {
+    const std::size_t q = text.find('?', open + 2);
+    if (q == std::string_view::npos || q + 2 >= text.size()) return std::string_view::npos;
+    if (!IsEncodingLetter(text[q + 1]) || text[q + 2] != '?') return std::string_view::npos;
+    if (lastEnd == std::string_view::npos || lastEnd < q + 3) return std::string_view::npos;
+    return text.find("?=", q + 3);
 }
 
 // Q words are quoted-printable with "_" for a blank ("=5F" stays an underscore).
@@ -69,6 +71,7 @@ bool IsBlank(char c) {
 std::string DecodeEncodedWords(std::string_view value) {
     std::string out;
     out.reserve(value.size());
+    const std::size_t lastEnd = value.rfind("?=");
     std::size_t at = 0;
     while (at < value.size()) {
         std::size_t open = value.find("=?", at);
@@ -76,16 +79,21 @@ std::string DecodeEncodedWords(std::string_view value) {
             out.append(value.substr(at));
             break;
         }
-        std::size_t end = FindWordEnd(value, open);
+        std::size_t end = FindWordEnd(value, open, lastEnd);
         out.append(value.substr(at, open - at));
-        if (end == std::string_view::npos) break;  // unterminated: the value ends here
+        if (end == std::string_view::npos) {
+            // A broken or unterminated word is text as it stands.
+            out.append("=?");
+            at = open + 2;
+            continue;
+        }
         DecodeWord(value.substr(open + 2, end - open - 2), out);
         at = end + 2;
         // Blanks between two encoded words are folding, not text.
         std::size_t next = at;
         while (next < value.size() && IsBlank(value[next])) ++next;
         if (next > at && value.compare(next, 2, "=?") == 0 &&
-            FindWordEnd(value, next) != std::string_view::npos) {
+            FindWordEnd(value, next, lastEnd) != std::string_view::npos) {
             at = next;
         }
     }

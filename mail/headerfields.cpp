@@ -76,6 +76,11 @@ ParsedAddress ParseAddress(std::string_view text) {
             result.name = StripQuotes(text);
         } else {
             result.address = StripQuotes(text.substr(lt + 1, gt - lt - 1));
+            // An obsolete source route ("@a.org,@b.org:jo@c.org") is no part of the address.
+            if (result.address.starts_with('@')) {
+                const std::size_t colon = result.address.find(':');
+                if (colon != std::string::npos) result.address.erase(0, colon + 1);
+            }
             std::string rest(text.substr(0, lt));
             rest.append(text.substr(gt + 1));
             result.name = StripQuotes(rest);

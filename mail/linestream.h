@@ -24,6 +24,11 @@ public:
     void Reset();
     // The offset of the next line in the data.
     std::size_t Position() const { return pos_; }
+    // Back to an offset Position gave: the lines from there are read again.
+    void Rewind(std::size_t position) {
+        pos_ = position;
+        eof_ = false;
+    }
     std::string_view Data() const { return data_; }
 
 private:

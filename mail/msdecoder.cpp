@@ -2,6 +2,8 @@
 
 #include "mail/msdecoder.h"
 
+#include <algorithm>
+
 #include "base/bytes.h"
 #include "mail/base64.h"
 #include "mail/headerfields.h"
@@ -22,11 +24,51 @@ void TmsCustomDecoder::Pump() {
     if (pump_) pump_->Tick();
 }
 
+namespace {
+
+// A line that may stand in a header block: a field ("Name:", the name of printable characters
+// without a colon), a continuation (it begins with a blank or a tab) or a "From " line. Any
+// other line begins the text of a sender who left out the empty line.
+bool IsHeaderLine(std::string_view line) {
+    if (line.front() == ' ' || line.front() == '\t' || line.starts_with("From ")) return true;
+    for (char c : line) {
+        if (c == ':') return true;
+        if (c < '!' || c > '~') return false;
+    }
+    return false;
+}
+
+// Whether the header block asks for MIME decoding. Without MIME-Version, a multipart type with
+// a boundary, or a base64 or quoted-printable body, is still MIME, as every reader takes it.
+bool IsMime(const TmsHeaders& headers) {
+    if (headers.GetFieldValue("MIME-VERSION").find("1.0") != std::string::npos) return true;
+    const std::string type = headers.GetFieldValue("Content-Type");
+    if (StartsWithNoCase(MainValue(type), "multipart/") &&
+        !ParameterValue("boundary", type).empty()) {
+        return true;
+    }
+    const PartCoding coding = PartCodingOf(headers.GetFieldValue("Content-Transfer-Encoding"));
+    return coding == PartCoding::kBase64 || coding == PartCoding::kQuotedPrintable;
+}
+
+}  // namespace
+
+void TmsCustomDecoder::Note(std::string text) {
+    for (const std::string& note : message_.DecodeNotes()) {
+        if (note == text) return;
+    }
+    message_.AddDecodeNote(std::move(text));
+}
+
+void TmsCustomDecoder::NoteSkipped(const PartEnd& end) {
+    if (end.skipped > 0) Note(std::string(kNoteBadBase64));
+}
+
 void TmsCustomDecoder::Decode() {
     ReadHeaderBlock(topHeaders_);
     ReadHeaderFields(topHeaders_);
     try {
-        if (topHeaders_.GetFieldValue("MIME-VERSION").find("1.0") != std::string::npos) {
+        if (IsMime(topHeaders_)) {
             DecodeMime();
         } else {
             DecodePlain();
@@ -40,7 +82,17 @@ void TmsCustomDecoder::Decode() {
 
 void TmsCustomDecoder::ReadHeaderBlock(TmsHeaders& headers) {
     std::string_view line;
-    while (reader_.ReadLine(line) && !line.empty()) headers.Add(std::string(line));
+    while (true) {
+        const std::size_t start = reader_.Position();
+        if (!reader_.ReadLine(line) || line.empty()) return;
+        const bool boundary = std::any_of(frames_.begin(), frames_.end(),
+                                          [&](const auto& f) { return line.starts_with(f.boundary); });
+        if (boundary || !IsHeaderLine(line)) {
+            reader_.Rewind(start);  // the text (or the part's end) follows without an empty line
+            return;
+        }
+        headers.Add(std::string(line));
+    }
 }
 
 void TmsCustomDecoder::AddErrorAttachment(const std::string& text) {
@@ -124,8 +176,10 @@ void TmsCustomDecoder::DecodeMime() {
 void TmsCustomDecoder::DecodeSinglePartText(const std::string& contentType) {
     std::string type = LowerCase(MainValue(contentType));
     if (type == "text/html" || type == "text/rtf") message_.SetContentType(type);
+    message_.SetBodyType(type);
     std::string encoding = topHeaders_.GetFieldValue("Content-Transfer-Encoding");
-    bool base64 = PartCodingOf(encoding) == PartCoding::kBase64;
+    bool base64 = TextPartCoding(PartCodingOf(encoding), contentType, reader_, {}) ==
+                  PartCoding::kBase64;
     bool quotedPrintable = PartCodingOf(encoding) == PartCoding::kQuotedPrintable ||
                            FindNoCase(topHeaders_.GetFieldValue("X-MIME-Autoconverted"),
                                       "quoted-printable") != std::string::npos;
@@ -142,12 +196,13 @@ void TmsCustomDecoder::ReadBodyText(bool quotedPrintable, bool base64) {
     std::string bytes;
     std::string_view line;
     if (base64) {
-        Base64Decoder decoder;
+        Base64Decoder decoder(Base64Errors::kSkip);
         while (reader_.ReadLine(line)) {
             PumpLine();
             if (!line.empty() && line != ".") decoder.Decode(line, bytes);
         }
         decoder.Finish(bytes);
+        if (decoder.Skipped() > 0) Note(std::string(kNoteBadBase64));
         AppendLines(bytes, body);
         return;
     }
@@ -188,7 +243,7 @@ void TmsCustomDecoder::DecodeSinglePartAttachment(const std::string& contentType
         item.SetEncoding(AttEncodingOf(coding));
     }
     try {
-        ReadPartData(reader_, coding, {}, true, item.Data(), Throttle());
+        NoteSkipped(ReadPartData(reader_, coding, {}, true, item.Data(), Throttle()));
     } catch (const EMessageParserError&) {
         throw;
     } catch (const std::exception&) {

@@ -1,8 +1,11 @@
 #pragma once
 // The decoders behind LoadFromStream: they turn raw RFC 822/MIME text into a message's typed
-// fields, body lines and in-memory attachments. A decoder lives for one call. It is lenient:
-// when the structure cannot be followed it keeps what it decoded, appends an explanation to
-// the body and attaches the whole raw message as "original.eml"; it never rejects a message.
+// fields, body lines and in-memory attachments. A decoder lives for one call. It is lenient
+// as readers are: a multipart or a last part without its closing boundary ends at the end of
+// the data and bad base64 characters are skipped, each noted in the message's DecodeNotes;
+// only when the structure cannot be followed at all (no boundary line) it keeps what it
+// decoded, appends an explanation to the body and attaches the whole raw message as
+// "original.eml". It never rejects a message.
 
 #include <memory>
 #include <optional>
@@ -16,6 +19,11 @@
 #include "mail/mspartdata.h"
 
 namespace kivo {
+
+// The decoder's notes on mended faults (TmsCustomMessage::DecodeNotes).
+inline constexpr std::string_view kNoteUnclosed =
+    "Cannot find closing boundary: the last part was ended at the end of the message";
+inline constexpr std::string_view kNoteBadBase64 = "Invalid characters in base64 data were skipped";
 
 // What a part of a multipart stands for in the message; its leaves are named by it.
 enum class PartRole {
@@ -62,9 +70,9 @@ class TmsCustomDecoder {
     // `role`: its boundary becomes current and its preamble is skipped.
     void EnterMultipart(const std::string& contentType, PartRole role, bool alternative);
     bool CanDescend(std::string_view contentType) const;
-    // The first leaf on the body's path: its text into Body. Nothing when it is base64 (then
-    // it is an attachment like the other parts).
-    std::optional<PartEnd> ReadBodyPart();
+    // The part that is the message's text (the first plain-text or HTML part on the body's
+    // path that is no attachment): its text into Body.
+    PartEnd ReadBodyPart();
     PartEnd ReadFirstPartText(PartCoding coding);
     PartEnd ReadBase64Text();
     // A part that is no multipart as an attachment.
@@ -72,6 +80,9 @@ class TmsCustomDecoder {
     // After a part: whether another part follows; closes the multiparts that ended.
     bool ContinueAfterPart(PartEnd end);
     void ReadBodyText(bool quotedPrintable, bool base64);
+    // Records what had to be mended, once per kind.
+    void Note(std::string text);
+    void NoteSkipped(const PartEnd& end);
     void AddErrorAttachment(const std::string& text);
     void Pump();
     // Pump for loops over lines: looks at the clock only every few thousand lines.
@@ -88,6 +99,7 @@ class TmsCustomDecoder {
     TmsHeaders partHeaders_;
     std::vector<MultipartFrame> frames_;  // the multiparts entered, the innermost last
     std::size_t parts_ = 0;               // parts met in all multiparts
+    bool bodyTaken_ = false;              // a text part has become the body
     std::size_t lines_ = 0;
 };
 

@@ -18,15 +18,21 @@ std::string WithColon(std::string_view name) {
     return result;
 }
 
-// Splits one line of a field at the commas outside double quotes and appends the trimmed,
-// decoded pieces; a trailing empty piece is dropped. Quotes count on continuation lines too:
-// long To fields are folded, and "Doe, John" must stay one address there as well.
+// Splits one line of a field at the commas outside double quotes and angle brackets and
+// appends the trimmed, decoded pieces; a trailing empty piece is dropped. Quotes count on
+// continuation lines too: long To fields are folded, and "Doe, John" must stay one address
+// there as well. The commas of an obsolete route (<@a.org,@b.org:jo@c.org>) split nothing.
 void AppendItems(std::string_view text, std::vector<std::string>& list) {
     bool inQuotes = false;
+    bool inAngle = false;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') inQuotes = !inQuotes;
-        if (text[i] == ',' && !inQuotes) {
+        if (text[i] == '"' && !inAngle) inQuotes = !inQuotes;
+        if (!inQuotes && text[i] == '<' && text.find('>', i) != std::string_view::npos) {
+            inAngle = true;
+        }
+        if (text[i] == '>') inAngle = false;
+        if (text[i] == ',' && !inQuotes && !inAngle) {
             list.push_back(DecodeEncodedWords(CutShort(TrimView(text.substr(start, i - start)))));
             start = i + 1;
         }

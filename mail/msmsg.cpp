@@ -97,6 +97,8 @@ void TmsCustomMessage::Clear() {
     encoding_ = meMIME;
     charSet_ = csUSASCII;
     bodyCharset_.clear();
+    bodyType_.clear();
+    decodeNotes_.clear();
     contentType_.clear();
 }
 
@@ -108,6 +110,8 @@ void TmsCustomMessage::Assign(const TmsCustomMessage& other) {
     encoding_ = other.encoding_;
     charSet_ = other.charSet_;
     bodyCharset_ = other.bodyCharset_;
+    bodyType_ = other.bodyType_;
+    decodeNotes_ = other.decodeNotes_;
     headers_ = other.headers_;
     body_ = other.body_;
     attachments_ = other.attachments_;

@@ -41,6 +41,14 @@ class TmsCustomMessage {
     // keeps the text's bytes as they came; storing converts them to UTF-8 by this.
     const std::string& BodyCharsetName() const { return bodyCharset_; }
     void SetBodyCharsetName(std::string_view charset) { bodyCharset_ = charset; }
+    // The type (lower case, no parameters) of the MIME part whose text is in Body; empty
+    // when the body came without a Content-Type (plain text).
+    const std::string& BodyType() const { return bodyType_; }
+    void SetBodyType(std::string_view type) { bodyType_ = type; }
+    // What the decoder had to mend to read the message (a missing closing boundary, bad
+    // base64 characters skipped), one text per fault, for the progress log.
+    const std::vector<std::string>& DecodeNotes() const { return decodeNotes_; }
+    void AddDecodeNote(std::string text) { decodeNotes_.push_back(std::move(text)); }
     TmsHeaders& Headers() { return headers_; }
     const TmsHeaders& Headers() const { return headers_; }
     std::vector<std::string>& Body() { return body_; }
@@ -93,6 +101,8 @@ class TmsCustomMessage {
     TMsgEncoding encoding_ = meMIME;
     TCharSet charSet_ = csUSASCII;
     std::string bodyCharset_;
+    std::string bodyType_;
+    std::vector<std::string> decodeNotes_;
     TmsHeaders headers_;
     std::vector<std::string> body_;
     TmsAttList attachments_;

@@ -40,6 +40,14 @@ std::string SubType(std::string_view contentType) {
     return slash == std::string::npos ? std::string() : type.substr(slash + 1);
 }
 
+// Whether a part can be the message's text: plain text or HTML (a part without a type is plain
+// text) that its sender did not mark as an attachment.
+bool IsBodyText(std::string_view contentType, const TmsHeaders& headers) {
+    const std::string type = LowerCase(MainValue(contentType));
+    if (!type.empty() && type != "text/plain" && type != "text/html") return false;
+    return !EqualsNoCase(MainValue(headers.GetFieldValue("Content-Disposition")), "attachment");
+}
+
 // "<id@host>" -> "id@host".
 std::string BareContentID(std::string_view value) {
     std::string_view id = TrimView(value);
@@ -84,7 +92,11 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alte
         ReadHeaderBlock(partHeaders_);
         if (++parts_ > kMaxParts) throw EMessageParserError("Too many parts");
         MultipartFrame& frame = frames_.back();
-        const PartRole role = frame.started ? frame.otherRole : frame.firstRole;
+        // Until a text part has become the body, the next part of a multipart that stands
+        // for the body may still be it (a signature file or an encryption note comes first).
+        const bool bodyOpen = frame.firstRole == PartRole::kBody && !bodyTaken_;
+        const PartRole role =
+            frame.started && !bodyOpen ? frame.otherRole : frame.firstRole;
         frame.started = true;
         std::string type = partHeaders_.GetFieldValue("Content-Type");
         if (CanDescend(type)) {
@@ -92,26 +104,28 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alte
             continue;
         }
         if (type.empty() && frame.digest) type = "message/rfc822";
-        std::optional<PartEnd> end;
-        if (role == PartRole::kBody) end = ReadBodyPart();
-        if (!end) end = DecodeLeafPart(role, type);
-        if (!ContinueAfterPart(*end)) return;
+        const PartEnd end = role == PartRole::kBody && IsBodyText(type, partHeaders_)
+                                ? ReadBodyPart()
+                                : DecodeLeafPart(role, type);
+        NoteSkipped(end);
+        if (!ContinueAfterPart(end)) return;
     }
 }
 
-std::optional<PartEnd> TmsCustomDecoder::ReadBodyPart() {
+PartEnd TmsCustomDecoder::ReadBodyPart() {
     const std::string type = partHeaders_.GetFieldValue("Content-Type");
     if (EqualsNoCase(ParameterValue("charset", type), "iso-2022-jp")) {
         message_.SetCharSet(csISO2022jp);
     }
-    const PartCoding coding = PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding"));
-    if (coding == PartCoding::kBase64 && message_.CharSet() != csISO2022jp) {
-        return std::nullopt;  // an attachment like the parts after it
-    }
+    const PartCoding coding =
+        TextPartCoding(PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding")),
+                       type, reader_, frames_.back().boundary);
+    bodyTaken_ = true;
     message_.SetBodyCharsetName(StripQuotes(ParameterValue("charset", type)));
+    const std::string mainType = LowerCase(MainValue(type));
+    message_.SetBodyType(mainType.empty() ? "text/plain" : mainType);
     PartEnd end = coding == PartCoding::kBase64 ? ReadBase64Text() : ReadFirstPartText(coding);
-    if (end.dataEnded) throw EMessageParserError("Cannot find boundary");
-    if (IsClosingLine(end.line, frames_.back().boundary)) {
+    if (!end.dataEnded && IsClosingLine(end.line, frames_.back().boundary)) {
         message_.SetContentType(MainValue(type));
     }
     return end;
@@ -159,7 +173,9 @@ PartEnd TmsCustomDecoder::ReadFirstPartText(PartCoding coding) {
 PartEnd TmsCustomDecoder::DecodeLeafPart(PartRole role, const std::string& type) {
     std::string mainType = MainValue(type);
     if (mainType.empty()) mainType = "text/plain";
-    const PartCoding coding = PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding"));
+    const PartCoding coding =
+        TextPartCoding(PartCodingOf(partHeaders_.GetFieldValue("Content-Transfer-Encoding")),
+                       mainType, reader_, frames_.back().boundary);
     TmsAttItem item;
     item.SetContentType(mainType);
     item.SetFileName(PartFileName("name", type));
@@ -198,7 +214,12 @@ PartEnd TmsCustomDecoder::DecodeLeafPart(PartRole role, const std::string& type)
 
 bool TmsCustomDecoder::ContinueAfterPart(PartEnd end) {
     while (true) {
-        if (!end.dataEnded && !IsClosingLine(end.line, frames_.back().boundary)) return true;
+        if (end.dataEnded) {
+            // Every multipart still open ends with the data, as readers end it.
+            Note(std::string(kNoteUnclosed));
+            return false;
+        }
+        if (!IsClosingLine(end.line, frames_.back().boundary)) return true;
         if (frames_.size() == 1) return false;
         // The inner multipart is over: go on with the parts of the one around it.
         frames_.pop_back();
@@ -211,7 +232,6 @@ bool TmsCustomDecoder::ContinueAfterPart(PartEnd end) {
                 break;
             }
         }
-        if (end.dataEnded) throw EMessageParserError("Cannot find closing boundary");
     }
 }
 

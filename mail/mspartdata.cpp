@@ -1,9 +1,11 @@
 #include "mail/mspartdata.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/bytes.h"
 #include "mail/base64.h"
+#include "mail/headerfields.h"
 #include "mail/quotedprintable.h"
 #include "mail/uucode.h"
 
@@ -27,8 +29,22 @@ bool EndsPart(std::string_view line, std::string_view boundary) {
 
 PartEnd Finish(Base64Decoder& base64, std::string& data, PartEnd end) {
     base64.Finish(data);
+    end.skipped = base64.Skipped();
     return end;
 }
+
+bool IsBase64Character(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           c == '+' || c == '/' || c == '=';
+}
+
+// A line that base64 never has: a blank between its characters or a byte outside the alphabet.
+bool IsTextLine(std::string_view line) {
+    line = TrimView(line);
+    return std::any_of(line.begin(), line.end(), [](char c) { return !IsBase64Character(c); });
+}
+
+constexpr std::size_t kTextProbeLines = 200;
 
 }  // namespace
 
@@ -59,7 +75,7 @@ PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view bo
     std::string_view line;
     std::string_view pending;  // quoted-printable: the line read last, decoded one step late
     bool havePending = false;
-    Base64Decoder base64;
+    Base64Decoder base64(Base64Errors::kSkip);
     std::size_t count = 0;
     // Room for the decoded bytes up front: growing a large attachment by doubling costs more
     // than decoding it. The text up to the next boundary is an upper bound of the part.
@@ -111,6 +127,31 @@ PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view bo
         data.resize(data.size() - 2);
     }
     return end;
+}
+
+bool LooksLikeText(const TLineStream& reader, std::string_view boundary) {
+    TLineStream probe(reader.Data());
+    probe.Rewind(reader.Position());
+    std::size_t lines = 0;
+    std::size_t text = 0;
+    std::string_view line;
+    while (lines < kTextProbeLines && probe.ReadLine(line)) {
+        if (EndsPart(line, boundary)) break;
+        if (TrimView(line).empty()) continue;
+        ++lines;
+        if (IsTextLine(line)) ++text;
+    }
+    return text * 2 > lines;
+}
+
+PartCoding TextPartCoding(PartCoding declared, std::string_view contentType,
+                          const TLineStream& reader, std::string_view boundary) {
+    const std::string type = MainValue(contentType);
+    const bool text = type.empty() || StartsWithNoCase(type, "text/");
+    if (declared == PartCoding::kBase64 && text && LooksLikeText(reader, boundary)) {
+        return PartCoding::kNone;
+    }
+    return declared;
 }
 
 void AppendLines(std::string_view bytes, std::vector<std::string>& lines) {

@@ -23,17 +23,29 @@ TAttEncoding AttEncodingOf(PartCoding coding);
 
 // Where the data of a part ended.
 struct PartEnd {
-    bool dataEnded = true;   // the data ran out before a boundary line
-    std::string_view line;   // the boundary line that ended the part
+    bool dataEnded = true;     // the data ran out before a boundary line
+    std::string_view line;     // the boundary line that ended the part
+    std::size_t skipped = 0;   // base64: characters outside the alphabet, skipped
 };
 
 // Appends the decoded bytes of the lines up to the first one that begins with `boundary`
 // (to the end of the data when `boundary` is empty). For base64 and uuencode, `dotEnds` makes a
 // line "." end the data too. Text lines keep their line ends, except the one right before a
-// boundary line, which belongs to the boundary. Decoding errors propagate. `pump`, when given,
+// boundary line, which belongs to the boundary. Base64 skips characters outside its alphabet
+// (and counts them), as readers do; other decoding errors propagate. `pump`, when given,
 // ticks while long data is read.
 PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
                      bool dotEnds, std::string& data, PumpThrottle* pump = nullptr);
+
+// Whether the data from the reader's position up to the next line that begins with `boundary`
+// is evidently no base64 but text declared so by mistake: most of its lines hold blanks between
+// words or characters outside the alphabet. Looks at a bounded number of lines.
+bool LooksLikeText(const TLineStream& reader, std::string_view boundary);
+
+// The coding to read a part with: base64 declared on a text part whose data is plain text
+// reads the text as it stands.
+PartCoding TextPartCoding(PartCoding declared, std::string_view contentType,
+                          const TLineStream& reader, std::string_view boundary);
 
 // Appends the lines of `bytes` (split at CR LF, CR or LF) to `lines`.
 void AppendLines(std::string_view bytes, std::vector<std::string>& lines);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "base/bytes.h"
 #include "mail/headerfields.h"
@@ -67,12 +68,72 @@ bool ReadTime(std::string_view token, DateTime& date) {
     return true;
 }
 
+// A year as written: two digits are 2000 to 2049 or 1950 to 1999, three digits count from
+// 1900 (RFC 5322 4.3); four-digit years stand as they are.
+int FullYear(int year) {
+    if (year >= 0 && year <= 49) return year + 2000;
+    if (year >= 50 && year <= 999) return year + 1900;
+    return year;
+}
+
+std::vector<std::string_view> Words(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t", at)) != std::string_view::npos) {
+        std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        words.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return words;
+}
+
+int MonthOfWord(std::string_view word) {
+    for (int m = 0; m < 12; ++m) {
+        if (word.substr(0, 3) == kMonths[m]) return m + 1;
+    }
+    return 0;
+}
+
+// The asctime form of list archives and Unix tools: "WED FEB  1 19:06:09 2006", also with a
+// zone before or after the year ("... 19:06:09 EST 2006", "... 19:06:09 2006 +0100").
+Rfc822Date ParseAsctime(std::string_view text) {
+    const std::vector<std::string_view> words = Words(text);
+    std::size_t i = 0;
+    if (i < words.size() && MonthOfWord(words[i]) == 0) ++i;  // the weekday
+    if (i + 3 >= words.size()) return {};
+    DateTime date;
+    date.month = MonthOfWord(words[i]);
+    if (date.month == 0 || !ParseInt(words[i + 1], date.day)) return {};
+    if (!ReadTime(words[i + 2], date)) return {};
+    std::size_t yearAt = i + 3;
+    std::string zone;
+    if (!ParseInt(words[yearAt], date.year)) {
+        zone = std::string(words[yearAt]);
+        ++yearAt;
+        if (yearAt >= words.size() || !ParseInt(words[yearAt], date.year)) return {};
+    }
+    date.year = FullYear(date.year);
+    for (std::size_t k = yearAt + 1; k < words.size(); ++k) {
+        if (!zone.empty()) zone += ' ';
+        zone += words[k];
+    }
+    if (!date.IsValid()) return {};
+    return {date, zone};
+}
+
 }  // namespace
 
 Rfc822Date ParseRfc822Date(std::string_view input) {
     const std::string text = UpperCase(StripQuotes(input));
     std::size_t pos = FindDigit(text, 0);
     if (pos == std::string::npos || pos + 1 >= text.size()) return {};
+    // A month before the first digit: the asctime form.
+    for (const char* month : kMonths) {
+        if (std::string_view(text).substr(0, pos).find(month) != std::string_view::npos) {
+            if (Rfc822Date asctime = ParseAsctime(text); asctime.Valid()) return asctime;
+            break;
+        }
+    }
 
     DateTime date;
     if (!ParseInt(Token(text, pos, " "), date.day)) return {};
@@ -84,11 +145,7 @@ Rfc822Date ParseRfc822Date(std::string_view input) {
     if (pos == std::string::npos) return {};
     std::string_view yearToken = Token(text, pos, " ,");
     if (!ParseInt(yearToken, date.year)) return {};
-    if (date.year >= 51 && date.year <= 99) {
-        date.year += 1900;
-    } else if (date.year >= 0 && date.year <= 50) {
-        date.year += 2000;
-    }
+    date.year = FullYear(date.year);
     if (pos < text.size() && text[pos] == ',') ++pos;
 
     std::string zone;

@@ -18,8 +18,10 @@ struct Rfc822Date {
     bool Valid() const { return date.year != 0; }
 };
 
-// Reads a Date field value leniently: weekday optional, two-digit years (51..99 -> 19xx,
-// 0..50 -> 20xx), time optional (midnight). Garbage gives an invalid result; never throws.
+// Reads a Date field value leniently: weekday optional, two-digit years (00..49 -> 20xx,
+// 50..99 -> 19xx) and three-digit years (+1900) as RFC 5322 reads them, time optional
+// (midnight), also the asctime form "Wed Feb  1 19:06:09 2006". Garbage gives an invalid
+// result; never throws.
 Rfc822Date ParseRfc822Date(std::string_view text);
 
 // "Sun, 4 Jul 1999 09:05:00 +0200".

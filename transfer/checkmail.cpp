@@ -386,6 +386,13 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     // The folder is listed once a run, not once an attachment.
     if (!attachNames_ || attachNames_->Dir() != folder) attachNames_.emplace(folder);
     ReceivedMessage received = ConvertReceived(raw, *attachNames_, platform_);
+    // What the decoder had to mend is worth a look, though the message is stored whole.
+    for (const std::string& note : received.message.DecodeNotes()) {
+        feedback_.ErrorLevel(2, "Message \"" + HtmlEscaped(received.message.Subject()) +
+                                    "\" from " +
+                                    HtmlEscaped(received.message.Sender().Address()) + ": " +
+                                    HtmlEscaped(note));
+    }
 
     TmsHeaders& headers = received.message.Headers();
     std::string status = headers.GetFieldValue("Status");

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
 #include "base/bytes.h"
+#include "base/htmlentity.h"
 #include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
 #include "mail/utf8text.h"
@@ -93,6 +95,12 @@ bool HasField(const TmsHeaders& headers, std::string_view name) {
     return false;
 }
 
+// The lines of a text part kept in the stored body, and whether they are HTML.
+struct TextPiece {
+    std::vector<std::string> lines;
+    bool html = false;
+};
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -121,7 +129,7 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
     // The message's own type as its parts make it (multipart/mixed for a body with parts).
     const std::string ownType = LowerCase(msg.ContentType());
 
-    std::vector<std::string> textLines;
+    std::vector<TextPiece> textParts;
     std::vector<std::string> htmlLines;
     std::vector<std::string> attachmentLines;
     // A sender's own line of that name must not point the view at files of its choosing.
@@ -151,7 +159,7 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
             if (type == "message/rfc822") {
                 saveFile("Attached Message 1", ".html", part);
             } else if (type.starts_with("text") && unnamedText) {
-                append(textLines, part);
+                append(textParts.emplace_back(TextPiece{{}, type == "text/html"}).lines, part);
             } else if (type == "text/html" && alternative) {
                 append(htmlLines, part);
             } else if (!type.starts_with("text")) {
@@ -167,15 +175,35 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
     msg.Attachments().Clear();
     for (std::string& line : idLines) msg.Headers().Add(std::move(line));
 
-    received.storedType = hadParts && ownType.starts_with("multipart") ? "text/html" : ownType;
-
     std::vector<std::string>& body = msg.Body();
     ConvertToUtf8(msg);
-    if (!htmlLines.empty()) body = std::move(htmlLines);
-    body.insert(body.end(), textLines.begin(), textLines.end());
+    // A message of parts is stored as HTML only when an HTML part is kept; its plain text
+    // then joins as escaped lines, so it shows as written and never renders as markup.
+    const bool bodyHtml = LowerCase(msg.BodyType()) == "text/html" || ownType == "text/html";
+    const bool html = !htmlLines.empty() || (bodyHtml && !body.empty()) ||
+                      std::any_of(textParts.begin(), textParts.end(),
+                                  [](const TextPiece& piece) { return piece.html; });
+    if (!htmlLines.empty()) {
+        body = std::move(htmlLines);
+    } else if (html && !bodyHtml) {
+        for (std::string& line : body) line = TextLineAsHtml(line);
+    }
+    for (TextPiece& piece : textParts) {
+        for (std::string& line : piece.lines) {
+            body.push_back(html && !piece.html ? TextLineAsHtml(line) : std::move(line));
+        }
+    }
     body.insert(body.end(), attachmentLines.begin(), attachmentLines.end());
-    for (std::size_t i = 0; i < body.size() && i < 10; ++i) {
-        if (FindNoCase(body[i], "<html>") != std::string::npos) received.storedType = "text/html";
+    if (hadParts && ownType.starts_with("multipart")) {
+        received.storedType = html ? "text/html" : "text/plain";
+    } else {
+        received.storedType = ownType;
+        // Old mailers send HTML declared as plain text.
+        for (std::size_t i = 0; i < body.size() && i < 10; ++i) {
+            if (FindNoCase(body[i], "<html>") != std::string::npos) {
+                received.storedType = "text/html";
+            }
+        }
     }
     if (!IsAscii(body) && received.storedType.starts_with("text/")) {
         received.storedType += "; charset=\"utf-8\"";

@@ -83,7 +83,7 @@ Json Dump(TmsMessage& message) {
     static constexpr const char* kCharSets[] = {"us-ascii", "iso-8859-1", "iso-2022-jp"};
     Json attachments = Json::array();
     for (const TmsAttItem& item : message.Attachments()) attachments.push_back(Attachment(item));
-    return Json{{"sender", Address(message.Sender())},
+    Json dump{{"sender", Address(message.Sender())},
                 {"to", Addresses(message.Recipients())},
                 {"cc", Addresses(message.CC())},
                 {"bcc", Addresses(message.BCC())},
@@ -96,6 +96,9 @@ Json Dump(TmsMessage& message) {
                 {"headers", Lines(message.Headers().Lines())},
                 {"body", Lines(message.Body())},
                 {"attachments", attachments}};
+    // What the decoder had to mend, when anything.
+    if (!message.DecodeNotes().empty()) dump["notes"] = Lines(message.DecodeNotes());
+    return dump;
 }
 
 TmsMessage LoadMessage(Context& ctx, Args args) {

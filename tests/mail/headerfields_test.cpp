@@ -68,6 +68,8 @@ TEST(HeaderFields, ParsesAddresses) {
         {"Caf\xe9 <c@d>", "Caf\xe9", "c@d", "8-bit names stay bytes"},
         {"", "", "", "empty"},
         {"garbage;;;", "", "garbage;;;", "garbage is an address"},
+        {"<@a.com,@b.ru:test@attack.com>", "", "test@attack.com", "an obsolete route goes"},
+        {"Eve <@a.com:eve@b.org>", "Eve", "eve@b.org", "a route of one host"},
     };
     for (const auto& c : cases) {
         const ParsedAddress parsed = ParseAddress(c.text);

@@ -6,7 +6,7 @@ a check that `kivo mime dump` finds in them what the email package finds.
   mime_shapes.py check KIVO DIR    decodes every DIR/shape-*.eml with KIVO and compares
 
 The check walks each message's multipart tree as the email package parses it and expects the
-first leaf on the path of first parts as the body (unless it is base64), and every other leaf
+first plain-text or HTML leaf not marked as an attachment as the body, and every other leaf
 as an attachment, in order, with the same decoded bytes (SHA-256), the same file name when it
 has one (else a numbered "att." or "_alt." name) and the same Content-ID; the subject must
 match too.
@@ -225,6 +225,12 @@ def write(folder):
         (folder / f"{name}.eml").write_bytes(data)
 
 
+def is_body_text(part):
+    """The body is the first plain-text or HTML leaf that is not marked as an attachment."""
+    return (part.get_content_type() in ("text/plain", "text/html")
+            and part.get_content_disposition() != "attachment")
+
+
 def check_one(kivo, eml):
     problems = []
     msg = BytesParser(policy=policy.default).parsebytes(eml.read_bytes())
@@ -232,13 +238,13 @@ def check_one(kivo, eml):
     if text(dump["subject"]) != str(msg["subject"]):
         problems.append(f"subject {dump['subject']!r} != {msg['subject']!r}")
     found = leaves(msg)
-    first, on_body_path = found[0]
-    if on_body_path and first["Content-Transfer-Encoding"] != "base64":
-        expected = payload(first).decode("utf-8").splitlines()
+    body_at = next((n for n, (part, _) in enumerate(found) if is_body_text(part)), None)
+    if body_at is not None:
+        expected = payload(found[body_at][0]).decode("utf-8").splitlines()
         body = [text(line) for line in dump["body"]]
         if body != expected:
             problems.append(f"body {body!r} != {expected!r}")
-        found = found[1:]
+        found = found[:body_at] + found[body_at + 1:]
     atts = dump["attachments"]
     if len(atts) != len(found):
         problems.append(f"{len(atts)} attachments, expected {len(found)}")

@@ -63,6 +63,9 @@ TEST(Headers, GetFieldValuesCollectsEveryFieldOfThatName) {
     // Empty items between commas are kept; the empty tail after the last comma is not.
     Make({"Cc: a@b,, c@d,"}).GetFieldValues("CC", items);
     EXPECT_EQ(items, (std::vector<std::string>{"a@b", "", "c@d"}));
+    // A route's commas are inside the brackets; a lone "<" shields nothing.
+    Make({"To: <@a.com,@b.ru:t@c.com>, x <y@z, u@v"}).GetFieldValues("To", items);
+    EXPECT_EQ(items, (std::vector<std::string>{"<@a.com,@b.ru:t@c.com>", "x <y@z", "u@v"}));
 }
 
 TEST(Headers, RemoveFieldAndCutAtBlankLine) {

@@ -19,8 +19,16 @@ TEST(Rfc822Date, Parses) {
         {"Mon, 5 Jul 1999 12:34:56 +0100", {1999, 7, 5, 12, 34, 56}, "+0100", "full form"},
         {"5 Jul 99 12:34", {1999, 7, 5, 12, 34, 0}, "", "no weekday, two-digit year"},
         {"05 JUL 1999", {1999, 7, 5, 0, 0, 0}, "", "no time: midnight"},
-        {"Thu, 1 Jan 50 00:00:01 GMT", {2050, 1, 1, 0, 0, 1}, "GMT", "50 is 2050"},
-        {"1 Jan 51 00:00:00 GMT", {1951, 1, 1, 0, 0, 0}, "GMT", "51 is 1951"},
+        // Two- and three-digit years as RFC 5322 4.3 reads them.
+        {"Thu, 1 Jan 49 00:00:01 GMT", {2049, 1, 1, 0, 0, 1}, "GMT", "49 is 2049"},
+        {"Sun, 1 Jan 50 00:00:01 GMT", {1950, 1, 1, 0, 0, 1}, "GMT", "50 is 1950"},
+        {"1 Jan 00 00:00:00 GMT", {2000, 1, 1, 0, 0, 0}, "GMT", "00 is 2000"},
+        {"1 Jan 101 00:00:00 GMT", {2001, 1, 1, 0, 0, 0}, "GMT", "three digits count from 1900"},
+        // The asctime form of list archives, with or without a zone.
+        {"Wed Feb  1 19:06:09 2006", {2006, 2, 1, 19, 6, 9}, "", "asctime"},
+        {"Thu Jan 05 10:00:00 EST 2006", {2006, 1, 5, 10, 0, 0}, "EST", "asctime, zone first"},
+        {"Wed Feb 1 19:06:09 2006 +0100", {2006, 2, 1, 19, 6, 9}, "+0100", "asctime, zone last"},
+        {"Feb 1 19:06:09 06", {2006, 2, 1, 19, 6, 9}, "", "asctime without weekday"},
         {"Tue, 1 Dec 2026 23:59:59 -0500 (EST)",
          {2026, 12, 1, 23, 59, 59},
          "-0500 (EST)",
@@ -57,6 +65,8 @@ TEST(Rfc822Date, GarbageGivesNoDate) {
         "5 Jul abc",                   // no year
         "5 Jul 99999999999999999999",  // year out of range
         "\"\"",                        // quotes only
+        "Wed Feb 30 19:06:09 2006",    // asctime: no such day
+        "Wed Feb 1 2006",              // asctime without a time
     };
     for (const char* text : cases) {
         const Rfc822Date parsed = ParseRfc822Date(text);

@@ -89,7 +89,7 @@ TEST(StoredForm, NestedShapesStoreTheirHtmlTextAndFiles) {
                      "Attachment Converted: \"" + (signedDir / "signature.asc").string() + "\""}));
 }
 
-TEST(StoredForm, PictureBecomesAFileAndTheMessageHtml) {
+TEST(StoredForm, PictureBecomesAFile) {
     test::TempDir dir;
     std::string picture = "\x89PNG\r\n\x1a\n";
     for (int i = 0; i < 300; ++i) picture += static_cast<char>(i * 7);
@@ -102,13 +102,63 @@ TEST(StoredForm, PictureBecomesAFileAndTheMessageHtml) {
         "Content-Disposition: attachment; filename=\"../../pic.png\"\n\n" +
         EncodeBase64(picture) + "\n--b1--\n");
     ReceivedMessage r = ConvertReceived(raw, dir.path());
-    EXPECT_EQ(r.storedType, "text/html");
+    EXPECT_EQ(r.storedType, "text/plain");
     ASSERT_EQ(r.files.size(), 1u);
     EXPECT_EQ(r.files[0], dir / "pic.png");  // the sender's folders are dropped
     EXPECT_EQ(test::ReadFile(dir / "pic.png"), picture);
     const Lines body = Body(StoredLines(r, "Home"));
     EXPECT_EQ(body.back(), "Attachment Converted: \"" + (dir / "pic.png").string() + "\"");
     EXPECT_NE(std::find(body.begin(), body.end(), "See the picture."), body.end());
+}
+
+// Plain text of a message with parts shows as it was written: kept as plain text, or, beside
+// an HTML part, as escaped lines; never as markup. (A bounce notice lost its addresses, code
+// its #include lines, and a typed fake link rendered.)
+TEST(StoredForm, PlainTextOfPartsShowsAsWritten) {
+    const std::string text =
+        "--b\nContent-Type: text/plain\n\n<bob@example.org>: Recipient address rejected\n"
+        "#include <stdio.h>\n  indented & <a href=\"http://evil.example\">click</a>\n";
+    const std::string pdf =
+        "--b\nContent-Type: application/pdf; name=\"a.pdf\"\nContent-Transfer-Encoding: base64\n"
+        "\nJVBERg==\n";
+    const struct {
+        const char* why;
+        std::string parts;
+        const char* type;
+        Lines body;  // without the attachment line
+    } cases[] = {
+        {"text and a file: plain text",
+         text + pdf,
+         "text/plain",
+         {"<bob@example.org>: Recipient address rejected", "#include <stdio.h>",
+          "  indented & <a href=\"http://evil.example\">click</a>"}},
+        {"text beside an HTML part: escaped lines, the HTML as it came",
+         text + "--b\nContent-Type: text/html\n\n<p>rich</p>\n" + pdf,
+         "text/html",
+         {"&lt;bob@example.org&gt;: Recipient address rejected<br>", "#include &lt;stdio.h&gt;<br>",
+          "&nbsp;&nbsp;indented &amp; &lt;a href=&quot;http://evil.example&quot;&gt;click&lt;/a&gt;"
+          "<br>",
+          "<p>rich</p>"}},
+        {"an alternative's HTML first, then a plain note escaped",
+         "--b\nContent-Type: multipart/alternative; boundary=a\n\n--a\n\nplain\n--a\n"
+         "Content-Type: text/html\n\n<p>rich</p>\n--a--\n"
+         "--b\nContent-Type: text/plain\n\nnote: 1 < 2\n" + pdf,
+         "text/html",
+         {"<p>rich</p>", "note: 1 &lt; 2<br>"}},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        ReceivedMessage r = ConvertReceived(
+            Crlf("From: a@example.org\nMIME-Version: 1.0\n"
+                 "Content-Type: multipart/mixed; boundary=b\n\n" +
+                 c.parts + "--b--\n"),
+            dir.path());
+        EXPECT_EQ(r.storedType, c.type) << c.why;
+        Lines expected = c.body;
+        expected.insert(expected.begin(), "");
+        expected.push_back("Attachment Converted: \"" + (dir / "a.pdf").string() + "\"");
+        EXPECT_EQ(Body(StoredLines(r, "Home")), expected) << c.why;
+    }
 }
 
 TEST(StoredForm, AlternativeKeepsOnlyItsHtml) {
