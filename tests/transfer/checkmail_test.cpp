@@ -218,6 +218,23 @@ TEST_F(CheckMail, FetchesEveryCheckedAccountInFileOrderIntoIn) {
               feedback.log.end());
 }
 
+// A message whose last part lost its closing boundary is stored with its text and file; what
+// was mended is in the progress log, not an error text in the message.
+TEST_F(CheckMail, AMendedMessageIsStoredWholeAndTheMendLogged) {
+    Accounts(Account("Home", "jo"));
+    pop.boxes["jo@pop.example"] = {
+        {"u1", test::ReadFile(test::DataPath("mime/unclosed-base64.eml"))}};
+    EXPECT_EQ(Check().stored, 1);
+    const Lines stored = StoredMessage(1);
+    EXPECT_NE(std::find(stored.begin(), stored.end(), "The figures."), stored.end());
+    EXPECT_TRUE(stored.back().ends_with("figures.bin\"")) << stored.back();
+    EXPECT_NE(std::find(feedback.log.begin(), feedback.log.end(),
+                        "2 Message \"report without its end\" from ann@example.org: "
+                        "Cannot find closing boundary: the last part was ended at the end of "
+                        "the message"),
+              feedback.log.end());
+}
+
 TEST_F(CheckMail, LeftMailIsFetchedOnceAndDeletedWhenNoLongerLeft) {
     // The server adds no "X-UIDL": its UIDL ids tell the messages apart, even two messages
     // with the same Message-ID and no Date.
