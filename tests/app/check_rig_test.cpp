@@ -360,7 +360,7 @@ TEST_F(CheckRig, AttachmentsBecomeFilesAndTheTextStaysInTheMessage) {
     const std::size_t second = in.find("\r\nFrom ", 1);
     ASSERT_NE(second, std::string::npos);
     const std::string first = in.substr(0, second);
-    EXPECT_NE(first.find("Content-Type: text/html\r\n"), std::string::npos) << first;
+    EXPECT_NE(first.find("Content-Type: text/plain\r\n"), std::string::npos) << first;
     EXPECT_NE(first.find("\r\nLook at this.\r\nSecond line.\r\n"), std::string::npos) << first;
     const std::vector<fs::path> saved = ConvertedFiles(first);
     ASSERT_EQ(saved.size(), 1u) << first;
