@@ -54,7 +54,7 @@ void TFrmMain::Init() {
     if (Hooks.ReleaseMailbox && !index_.MailboxName.empty()) Hooks.ReleaseMailbox(index_);
     view_.ClearMessageView();
     shownNumber_ = 0;
-    OpenMailboxIndex(index_, feedback_);
+    OpenMailboxIndex(index_, feedback_, CompressOnOpen);
     if (index_.RowCount() == 0) {
         view_.ClearMessageView();
     } else if (!Starting && view_.HasMessageView()) {
@@ -75,6 +75,7 @@ void TFrmMain::SaveInfo() {
     // Compression would write the flags of the index on file, not the ones in memory.
     SaveIndexOrThrow();
     const int deleted = index_.DeletedCount;
+    if (!CompressOnClose) return;
     if (index_.NeedsCompress || deleted > 100 || deleted > index_.ItemCount() / 10) {
         index_.Saved = false;
         CompressMailbox(index_.Base(), true, feedback_);
@@ -123,11 +124,16 @@ bool TFrmMain::ShowMessageIn(TFrmIndex& window, int row, bool separate) {
         view_.SetStatusText(0, "");
         MailboxChanged(window, e);
         return false;
-    } catch (const EIndexInvalid&) {
-        // The index no longer matches the file: compress and reopen.
+    } catch (const EIndexInvalid& e) {
+        // The index no longer matches the file: compress and reopen where this window may
+        // renumber the mailbox, else say so.
         showing_ = false;
         view_.SetStatusText(0, "");
-        if (&window == &index_) CompressMailbox1Click();
+        if (&window == &index_ && CompressOnOpen) {
+            CompressMailbox1Click();
+        } else if (&window == &index_) {
+            platform_.ShowMessage(e.what());
+        }
         return false;
     }
     view_.SetStatusText(0, "");

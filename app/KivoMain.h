@@ -135,6 +135,12 @@ class TFrmMain : public TMailboxHost {
 
     // While starting, opening a mailbox does not show a message.
     bool Starting = true;
+    // When this window may compress the open mailbox (which renumbers its messages): before
+    // an index is rebuilt or after a message could not be read (`CompressOnOpen`), and as it
+    // is closed with many messages deleted (`CompressOnClose`). The command-line tools turn
+    // them off where the numbers they print must stay the numbers the file has.
+    bool CompressOnOpen = true;
+    bool CompressOnClose = true;
 
     // Opens the mailbox named by the main index window: loads its index, or rebuilds it
     // when it is missing or stale; selects the last entry.

@@ -65,10 +65,6 @@ bool TFrmFind::FindClick() {
         search.IterateMailboxes(folder, mailFolder_ / name);
     } catch (const ECanceled&) {
         // What was found until the cancel is in the results and is shown.
-    } catch (const std::system_error& e) {
-        error_ =
-            "Find could not finish, no message was copied to " + name + ": " + e.code().message();
-        platform_.ShowMessage(error_);
     } catch (const std::exception& e) {
         error_ = "Find could not finish, no message was copied to " + name + ": " + e.what();
         platform_.ShowMessage(error_);
@@ -82,10 +78,13 @@ bool TFrmFind::FindClick() {
         // The mailbox left is fine on disk; only its index or compression is not.
         platform_.ShowMessage(e.what());
     }
-    TFrmIndex& index = host_.MainIndex();
-    index.Folder = mailFolder_;
-    index.MailboxName = name;
-    host_.Init();
+    // After a failure the results mailbox got nothing: the open mailbox stays open.
+    if (error_.empty()) {
+        TFrmIndex& index = host_.MainIndex();
+        index.Folder = mailFolder_;
+        index.MailboxName = name;
+        host_.Init();
+    }
     tree_.Init();
     return true;
 }

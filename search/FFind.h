@@ -41,7 +41,8 @@ class TFrmFind {
 
     // Prepares the dialog as it is shown: proposes the results mailbox name and the scope.
     void Show();
-    // "&Find": searches and opens the results mailbox. False when the find text is blank.
+    // "&Find": searches and opens the results mailbox (after a failure the open mailbox stays
+    // open). False when the find text is blank.
     bool FindClick();
     // The Cancel button while searching.
     void Cancel() { cancel_ = true; }

@@ -16,6 +16,7 @@
 #include "base/files.h"
 #include "base/platform.h"
 #include "store/deletedlist.h"
+#include "store/deletedmark.h"
 #include "store/indexfile.h"
 #include "store/mailboxfiles.h"
 #include "store/mailboxlock.h"
@@ -39,7 +40,7 @@ struct Range {
 struct MessageShape {
     std::vector<Range> status;    // the "Status:" header lines
     std::size_t afterSecond = 0;  // where the third line starts
-    bool deleted = false;         // the first "Status:" line holds a "d" in either case
+    bool deleted = false;         // a "Status:" line marks it deleted (StatusLineMarksDeleted)
 };
 
 MessageShape Shape(std::string_view text) {
@@ -60,9 +61,7 @@ MessageShape Shape(std::string_view text) {
             if (TrimView(line).empty()) {
                 inHeader = false;
             } else if (line.starts_with("Status:")) {
-                if (shape.status.empty()) {
-                    shape.deleted = line.find_first_of("dD") != std::string_view::npos;
-                }
+                shape.deleted = shape.deleted || StatusLineMarksDeleted(line);
                 shape.status.push_back({pos, end});
             }
         }
@@ -163,8 +162,31 @@ TMailSearch::TMailSearch(fs::path mailFolder, const TSearchText& text, Platform&
       platform_(platform),
       progress_(progress) {}
 
+namespace {
+
+// Takes away a results mailbox a failed search made: it exists now, did not before, and holds
+// no message (another search may have added some meanwhile: then it stays).
+void RemoveIfMadeEmpty(const TMailboxFiles& results) {
+    std::error_code ec;
+    if (!fs::exists(results.Mbx, ec)) return;
+    try {
+        TMailboxLock lock(results);
+        MbxScanner scanner(results.Mbx);
+        if (scanner.Next()) return;
+        ::unlink(results.Mbx.c_str());
+        fs::remove(results.Idx, ec);
+        fs::remove(results.Del, ec);
+    } catch (const std::exception&) {
+        // It stays; the failure that ended the search is what is reported.
+    }
+}
+
+}  // namespace
+
 void TMailSearch::IterateMailboxes(const fs::path& folder, const fs::path& resultsBase) {
     const TMailboxFiles results = TMailboxFiles::Of(resultsBase);
+    std::error_code ec;
+    const bool resultsExisted = fs::exists(results.Mbx, ec);
     copied_ = 0;
     found_ = 0;
     bool canceled = false;
@@ -189,6 +211,7 @@ void TMailSearch::IterateMailboxes(const fs::path& folder, const fs::path& resul
     } catch (...) {
         spool_ = nullptr;
         batch_.clear();
+        if (!resultsExisted) RemoveIfMadeEmpty(results);
         throw;
     }
     copied_ = found_;
@@ -226,7 +249,14 @@ void TMailSearch::SearchMailbox(const fs::path& mailboxBase, const fs::path& res
     std::error_code ec;
     // Never search the mailbox the results go to: it would find its own copies.
     if (fs::exists(results, ec) && fs::equivalent(files.Mbx, results, ec)) return;
-    if (!fs::exists(files.Mbx, ec)) return;
+    // A mailbox that is listed but cannot be read (a link to nowhere or to itself) ends the
+    // search with its name: skipping it would report its messages as not found.
+    const bool present = fs::exists(files.Mbx, ec);
+    if (ec || (!present && fs::is_symlink(files.Mbx))) {
+        throw std::system_error(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory),
+                                "cannot read " + files.Mbx.string());
+    }
+    if (!present) return;
     if (IsResultsMailbox(files.Mbx)) return;
     const std::string rel = RelativeName(mailFolder_, mailboxBase);
     progress_.Searching(rel);

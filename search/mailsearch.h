@@ -54,7 +54,8 @@ class TMailSearch {
     // Searches every mailbox of `folder` and its subfolders (sorted by name) and appends the
     // matches to the results mailbox `resultsBase` (path without extension) in one step at
     // the end. Throws ECanceled after the matches found until then were added, or what a
-    // broken or full file raised: the results mailbox then gets none.
+    // broken, unreadable or full file raised: the results mailbox then gets none, and one
+    // this search made is taken away again.
     void IterateMailboxes(const std::filesystem::path& folder,
                           const std::filesystem::path& resultsBase);
 

@@ -14,6 +14,7 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "store/deletedlist.h"
+#include "store/deletedmark.h"
 #include "store/filewriter.h"
 #include "store/indexfile.h"
 #include "store/mailboxlock.h"
@@ -71,8 +72,7 @@ bool NextLineAt(std::string_view text, std::size_t pos, LineAt& line) {
 // How a kept message's copy differs from the original: the bytes [begin, end) (a "Status:"
 // line or the header end line) are replaced by `text`.
 struct StatusEdit {
-    bool found = false;    // a "Status:" line or the header end was reached
-    bool deleted = false;  // the "Status:" line holds a "d" in either case
+    bool found = false;  // a "Status:" line or the header end was reached
     bool replace = false;
     std::size_t begin = 0, end = 0;
     std::string text;
@@ -89,14 +89,12 @@ StatusEdit FindStatusEdit(std::string_view head, bool complete, const std::strin
         if (!complete && line.end == head.size() && head.back() != '\n') return edit;  // cut
         if (TrimView(line.text).empty()) {
             // The header block ends before any "Status:" line: give the message one.
-            edit = {true,     false,
-                    true,     line.begin,
-                    line.end, (indexStatus ? *indexStatus : std::string("Status: ")) + "\r\n \r\n"};
+            edit = {true, true, line.begin, line.end,
+                    (indexStatus ? *indexStatus : std::string("Status: ")) + "\r\n \r\n"};
             return edit;
         }
         if (line.text.starts_with("Status:")) {
             edit.found = true;
-            edit.deleted = line.text.find_first_of("dD") != std::string_view::npos;
             if (indexStatus) {
                 edit.replace = true;
                 edit.begin = line.begin;
@@ -122,16 +120,19 @@ void CopyPreamble(int source, std::uint64_t length, TFileWriter& out) {
 }
 
 // Copies one kept message, handling its first "Status:" header line; most of it is copied
-// inside the kernel. A message whose "Status:" line marks it deleted ("d" in either case) is
-// left out; returns false for it.
+// inside the kernel. A message its header marks deleted (MessageMarkedDeleted) is left out;
+// returns false for it.
 bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus,
                  TFileWriter& out) {
     constexpr std::uint64_t kHead = 64 * 1024;
     const MbxSpan span = scanner.Current();
+    bool headerEnds = false;
+    bool deleted = MessageMarkedDeleted(scanner.Text(kHead), &headerEnds);
+    if (!deleted && !headerEnds && span.length > kHead) deleted = MessageMarkedDeleted(scanner.Text());
+    if (deleted) return false;
     StatusEdit edit = FindStatusEdit(scanner.Text(kHead), span.length <= kHead, indexStatus);
     if (!edit.found && span.length > kHead)
         edit = FindStatusEdit(scanner.Text(), true, indexStatus);
-    if (edit.deleted) return false;
     if (!edit.replace) {
         out.CopyRange(source, span.offset, span.length);
         return true;

@@ -85,7 +85,47 @@ void SyncFolderOf(const std::filesystem::path& file) {
     }
 }
 
+// Which messages of a file an index's entries name, to tell an index that describes the file
+// from one cut short or filled with numbers that cannot be (not counting, 0, twice, past the
+// end): a byte per message the stamp counts, no more.
+class TIndexCoverage {
+  public:
+    explicit TIndexCoverage(std::int64_t messages)
+        : seen_(static_cast<std::size_t>(std::max<std::int64_t>(messages, 0)) + 1, 0) {}
+    // False for a number no entry can have.
+    bool Add(int number) {
+        if (number < 1) return false;
+        if (static_cast<std::size_t>(number) >= seen_.size()) {
+            beyond_.push_back(number);
+            return true;
+        }
+        if (seen_[static_cast<std::size_t>(number)]) return false;
+        seen_[static_cast<std::size_t>(number)] = 1;
+        return true;
+    }
+    // True when each message the stamp counts has an entry or is on the deleted list, and
+    // the entries past them (messages appended by the window itself) are within `messagesNow`
+    // and named once.
+    bool Complete(const TDeletedList& deleted, int messagesNow) {
+        for (std::size_t n = 1; n < seen_.size(); ++n) {
+            if (!seen_[n] && !deleted.Contains(static_cast<int>(n))) return false;
+        }
+        std::sort(beyond_.begin(), beyond_.end());
+        if (std::adjacent_find(beyond_.begin(), beyond_.end()) != beyond_.end()) return false;
+        return beyond_.empty() || beyond_.back() <= messagesNow;
+    }
+
+  private:
+    std::vector<char> seen_;
+    std::vector<int> beyond_;
+};
+
 }  // namespace
+
+bool StampNamesFile(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    return tab != std::string_view::npos && !TrimView(line.substr(tab + 1)).empty();
+}
 
 std::string StampFor(const TMailboxState& state) {
     const auto seconds = static_cast<std::time_t>(state.mtimeNs / 1000000000);
@@ -166,22 +206,31 @@ void LoadIndex(TFrmIndex& window) {
     // Under the lock the file, its deleted list and the index agree: no compression runs
     // in between, and an append a killed process left unfinished is cut back first.
     TMailboxLock lock(files);
-    TMailboxState basis;
-    const TStateChange change = ReadStamp(line, lock.fd(), basis);
-    if (change == TStateChange::Changed) {
+    // An index that does not describe this file goes, so the rebuild that follows neither
+    // trusts it nor compresses with its flags.
+    auto reject = [&] {
         std::filesystem::remove(files.Idx, ec);
         throw EIndexFileInvalid();
+    };
+    TMailboxState basis;
+    const TStateChange change = ReadStamp(line, lock.fd(), basis);
+    // A stamp of a date alone could be any mailbox's written in the same second.
+    if (change == TStateChange::Changed || !StampNamesFile(line)) reject();
+    if (basis.messages < 0) {
+        MbxScanner counter(files.Mbx, {0, basis.size, 0});
+        basis.messages = counter.CountRest();
     }
     TDeletedList deleted = TDeletedList::Load(files.Del);
+    TIndexCoverage coverage(basis.messages);
     const std::string now = FormatProgramDate(DateTime::Now());
     while (lines->Next(line)) {
         if (TrimView(line).empty()) continue;  // no entry at all, not message 1
         std::vector<std::string> f = FromCommaText(line);
         if (f.size() < kFields) f.resize(kFields);
-        int number = 1;
+        int number = 0;
         int size = 1;
         int icon = 0;
-        if (!ParseInt(f[0], number)) number = 1;
+        if (!ParseInt(f[0], number) || !coverage.Add(number)) reject();
         // Deleted since the index was saved (the index could not be saved after the delete).
         if (deleted.Contains(number)) continue;
         const std::string sizeText = ParseInt(f[5], size) ? f[5] : "1";
@@ -195,6 +244,9 @@ void LoadIndex(TFrmIndex& window) {
     if (change == TStateChange::Appended) {
         basis = PickUpAppended(window, files, lock.fd(), basis, deleted);
     }
+    // Every message the stamp counts has an entry or is deleted; entries past it name
+    // messages this window appended itself.
+    if (!coverage.Complete(deleted, static_cast<int>(basis.messages))) reject();
     window.Basis = basis;
     CountDeleted(window, deleted);
 }

@@ -36,6 +36,10 @@ std::string StampFor(const TMailboxState& state);
 // a message count). Throws EIndexFileInvalid when the line is not a date at all.
 TStateChange ReadStamp(std::string_view line, int fd, TMailboxState& basis);
 
+// Whether line 1 of an index names the file it was saved for (its identity and length), not
+// only a modification time that another mailbox may share.
+bool StampNamesFile(std::string_view line);
+
 // Whether line 1 of an index still numbers the messages of the mailbox file (the file is as
 // it was, or only appended to).
 bool StampMatches(std::string_view line, const std::filesystem::path& mbx);
@@ -44,8 +48,11 @@ bool StampMatches(std::string_view line, const std::filesystem::path& mbx);
 std::string IndexLine(const struct TIndexItem& item);
 // Loads the index file of the window's mailbox into its entries, leaving out messages of the
 // deleted list, and sets the window's basis. Messages another program appended since the
-// index was saved get entries too. Throws EIndexFileInvalid; an index of a file that was
-// replaced or changed in place is deleted first.
+// index was saved get entries too. Throws EIndexFileInvalid; an index that does not describe
+// the file is deleted first: one of a file that was replaced or changed in place, one stamped
+// with a date alone, and one whose entries leave messages out or name numbers the file cannot
+// have. The checks cost a byte per message, and no read of the mailbox file when the stamp
+// counts its messages.
 void LoadIndex(TFrmIndex& window);
 // Writes the index file of the window's mailbox (all entries in list order), stamped with the
 // state of the file the entries were built from, under the mailbox's lock. Does nothing for
@@ -60,7 +67,8 @@ class EIndexNotSaved : public std::runtime_error {
   public:
     EIndexNotSaved(const std::string& mailbox, const std::string& reason)
         : std::runtime_error("the index of the mailbox " + mailbox + " could not be saved (" +
-                             reason + "); the mailbox itself is fine") {}
+                             reason + "); the mailbox itself is fine and its index is built "
+                                      "again when it is next opened") {}
 };
 
 // The "Status:" line an index gives each message number ("Status: " + U or R + the group

@@ -7,7 +7,7 @@
 
 namespace kivo {
 
-void OpenMailboxIndex(TFrmIndex& window, TStoreFeedback& feedback) {
+void OpenMailboxIndex(TFrmIndex& window, TStoreFeedback& feedback, bool compressFirst) {
     window.ClearEntries();
     window.DeletedCount = 0;
     window.NeedsCompress = false;
@@ -28,7 +28,7 @@ void OpenMailboxIndex(TFrmIndex& window, TStoreFeedback& feedback) {
             window.DeletedCount = 0;
         }
     }
-    if (!loaded) ReindexMailbox(window, feedback);
+    if (!loaded) ReindexMailbox(window, feedback, compressFirst);
     // Tags are not stored: an active Show filter tags the entries again.
     if (window.FilterActive()) window.ReapplyFilter();
     if (window.RowCount() > 0) window.SelectOnly(window.RowCount() - 1);

@@ -10,7 +10,8 @@ class TStoreFeedback;
 
 // Reads the index of the mailbox the window names (making an empty mailbox file when there
 // is none), applies the window's Show filter again and selects the last row. A window
-// without a mailbox name is left empty.
-void OpenMailboxIndex(TFrmIndex& window, TStoreFeedback& feedback);
+// without a mailbox name is left empty. Without `compressFirst`, a rebuild leaves the
+// mailbox file as it is (see ReindexMailbox).
+void OpenMailboxIndex(TFrmIndex& window, TStoreFeedback& feedback, bool compressFirst = true);
 
 }  // namespace kivo

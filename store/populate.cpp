@@ -16,6 +16,7 @@
 #include "store/KivoIndex.h"
 #include "store/compress.h"
 #include "store/deletedlist.h"
+#include "store/deletedmark.h"
 #include "store/mailaddress.h"
 #include "store/mailboxlock.h"
 #include "store/mbxfile.h"
@@ -170,16 +171,18 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
     std::size_t pos = 0;
     const std::string_view separator = NextLine(text, pos);
     std::size_t bodyStart = text.size();
+    bool deleted = false;
     while (pos < text.size()) {
         std::string_view line = NextLine(text, pos);
         if (TrimView(line).empty()) {
             bodyStart = pos;
             break;
         }
+        deleted = deleted || StatusLineMarksDeleted(line);
         ReadHeaderLine(line, h);
     }
+    if (deleted) return false;
     std::string_view letters = h.status.size() > 7 ? h.status.substr(7) : std::string_view();
-    if (letters.find('D') != std::string_view::npos) return false;
     const TBodyFacts body = ScanBody(text.substr(bodyStart));
     std::string_view to = h.to.empty() ? h.realTo : h.to;
     item = MakeIndexItem(
@@ -244,9 +247,9 @@ void PopulateAll(TFrmIndex& window) {
     if (window.ItemCount() / 4 < deletedNow) window.NeedsCompress = true;
 }
 
-void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback) {
+void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback, bool compressFirst) {
     std::error_code ec;
-    if (std::filesystem::exists(window.Files().Idx, ec)) {
+    if (compressFirst && std::filesystem::exists(window.Files().Idx, ec)) {
         CompressMailbox(window.Base(), true, feedback);
     }
     feedback.StatusText("Loading mailbox...");

@@ -23,7 +23,7 @@ struct TBodyFacts {
 TBodyFacts ScanBody(std::string_view body);
 
 // The entry for one stored message given as its text (separator line first), or false when
-// the message is deleted (its "Status:" line holds a capital "D" after the name).
+// the message is marked deleted in its header (see MessageMarkedDeleted).
 bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item);
 
 // The scanning step of a rebuild: one pass over the window's mailbox file, one entry per
@@ -31,9 +31,10 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
 // deleted list, which is saved. Sets the message counter and the needs-compress flag.
 void PopulateAll(TFrmIndex& window);
 
-// Rebuilds the window's entries from its mailbox file: compresses first when an index file
-// exists (numbers in an old deleted list would not match otherwise), then PopulateAll.
-void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback);
+// Rebuilds the window's entries from its mailbox file: with `compressFirst`, compresses first
+// when an index file exists, then PopulateAll. Without it the file keeps its numbering, so
+// numbers printed before the rebuild still name the same messages.
+void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback, bool compressFirst = true);
 
 // Adds the entry of one new message given as lines (no separator line yet) with the number
 // `number`; with `insertSeparator`, puts "From " + From + " " + date in front of the lines.

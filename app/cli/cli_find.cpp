@@ -23,6 +23,9 @@ int FindCommand(Context& ctx, Args args) {
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
+    // Find reads the mailboxes: it never renumbers the one it opens to start from.
+    main.CompressOnOpen = false;
+    main.CompressOnClose = false;
     TFrmMailboxes tree(ctx.folder.MailFolder(), main, platform, main.Feedback());
     // The open mailbox decides the current folder.
     OpenMailbox(main, current.empty() ? OpenedAtStart(ctx) : current);
@@ -42,10 +45,10 @@ int FindCommand(Context& ctx, Args args) {
     find.ExcludeIgnoreCase = !excludeMatchCase;
     if (into) find.Destination = *into;
     find.FindClick();
-    const bool saved = SaveAfterCommand(ctx, main);
+    SaveAfterCommand(ctx, main, !find.Error().empty());
     if (!find.Error().empty()) throw std::runtime_error(find.Error());
     ctx.out << find.Destination << '\t' << find.Copied() << '\n';
-    return saved ? 0 : 1;
+    return 0;
 }
 
 }  // namespace kivo::cli

@@ -56,7 +56,8 @@ int ReplyCommand(Context& ctx, Args args, TReplyKind kind) {
         composer.Body().insert(composer.Body().begin(), typed.begin(), typed.end());
     });
     index.UpdateIndexIcons(row, ReplyStatusLetter(kind)[0]);
-    return SaveAfterCommand(ctx, main) ? status : 1;
+    SaveAfterCommand(ctx, main);
+    return status;
 }
 
 }  // namespace

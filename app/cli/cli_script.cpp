@@ -122,7 +122,8 @@ int ScriptRunCommand(Context& ctx, Args args) {
         SaveAfterCommand(ctx, main);
         ReportScriptError(e);
     }
-    return SaveAfterCommand(ctx, main) ? 0 : 1;
+    SaveAfterCommand(ctx, main);
+    return 0;
 }
 
 int ScriptBuiltinCommand(Context& ctx, Args args) {

@@ -98,6 +98,8 @@ int PrintCommand(Context& ctx, Args args) {
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
+    main.CompressOnOpen = false;
+    main.CompressOnClose = false;
     OpenMailbox(main, args[0]);
     TFrmIndex& index = main.MainIndex();
     if (index.RowOfNumber(number) < 0)
@@ -105,7 +107,8 @@ int PrintCommand(Context& ctx, Args args) {
     const TFrmPrint print = PrintDocumentOf(index, number);
     ctx.out << TerminalText(print.Heading()) << '\n';
     WriteLines(ctx, print.MessageLines());
-    return SaveAfterCommand(ctx, main) ? 0 : 1;
+    SaveAfterCommand(ctx, main);
+    return 0;
 }
 
 }  // namespace kivo::cli

@@ -43,8 +43,23 @@ void NameMailbox(TFrmMain& main, std::string_view typed) {
     index.Folder = main.Folder().MailFolder();
     index.MailboxName = MailboxName(typed);
     std::error_code ec;
-    if (index.MailboxName.empty() ||
-        (!IsSystemMailbox(index.MailboxName) && !fs::exists(index.Files().Mbx, ec))) {
+    if (index.MailboxName.empty()) throw std::runtime_error("no mailbox " + std::string(typed));
+    const fs::path mbx = index.Files().Mbx;
+    // A file that is there but cannot be read (a link to itself or to nowhere, a folder) is
+    // named with the reason, never taken for a missing or an empty mailbox.
+    const fs::file_status status = fs::status(mbx, ec);
+    const bool missing = status.type() == fs::file_type::not_found;
+    std::error_code why;
+    std::error_code linkEc;
+    if (missing && fs::is_symlink(fs::symlink_status(mbx, linkEc))) {
+        why = std::make_error_code(std::errc::no_such_file_or_directory);
+    } else if (!missing && ec) {
+        why = ec;
+    } else if (fs::is_directory(status)) {
+        why = std::make_error_code(std::errc::is_a_directory);
+    }
+    if (why) throw std::runtime_error("cannot read " + mbx.string() + ": " + why.message());
+    if (!IsSystemMailbox(index.MailboxName) && missing) {
         throw std::runtime_error("no mailbox " + std::string(typed));
     }
     if (!fs::is_directory(index.Folder, ec)) {
@@ -52,19 +67,21 @@ void NameMailbox(TFrmMain& main, std::string_view typed) {
     }
 }
 
-bool SaveAfterCommand(Context& ctx, TFrmMain& main) {
+void SaveAfterCommand(Context& ctx, TFrmMain& main, bool quiet) {
     try {
         main.SaveInfo();
     } catch (const EIndexNotSaved& e) {
-        ctx.err << "kivo: " << e.what() << '\n';
-        return false;
+        // The command's change is in the mailbox files; only the cache of it is not.
+        if (!quiet) ctx.err << "kivo: note: " << e.what() << '\n';
     } catch (const std::exception& e) {
         // The command itself is done; compression only tidies up and runs again later.
         const auto* sys = dynamic_cast<const std::system_error*>(&e);
-        ctx.err << "kivo: note: " << main.MainIndex().MailboxName
-                << " was not compressed: " << (sys ? sys->code().message() : e.what()) << '\n';
+        if (!quiet) {
+            ctx.err << "kivo: note: " << main.MainIndex().MailboxName
+                    << " was not compressed: " << (sys ? sys->code().message() : e.what())
+                    << '\n';
+        }
     }
-    return true;
 }
 
 std::string OpenedAtStart(const Context& ctx) {
@@ -144,6 +161,10 @@ int WithMailbox(Context& ctx, std::string_view mailbox, Body body, TUse use = TU
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
+    // Numbers the user read from ls name the same messages in the next command: only a
+    // command that changes the mailbox compresses it, after it acted, as it closes it.
+    main.CompressOnOpen = false;
+    main.CompressOnClose = use == TUse::Change;
     NameMailbox(main, mailbox);
     TFrmIndex& index = main.MainIndex();
     const bool readOnly = use == TUse::Read && ::access(index.Folder.c_str(), W_OK) != 0;
@@ -160,15 +181,15 @@ int WithMailbox(Context& ctx, std::string_view mailbox, Body body, TUse use = TU
     } catch (const ECopyError& e) {
         failure = e.Line();
     }
-    bool saved = true;
     if (readOnly) {
         ctx.err << "kivo: note: " << index.Folder.string() << " is read-only; the index of "
                 << index.MailboxName << " is used in memory and not saved\n";
     } else {
-        saved = SaveAfterCommand(ctx, main);
+        // After a failure its one line says everything: nothing changed.
+        SaveAfterCommand(ctx, main, !failure.empty());
     }
     if (!failure.empty()) throw std::runtime_error(failure);
-    return saved ? status : 1;
+    return status;
 }
 
 }  // namespace
@@ -321,6 +342,7 @@ int RepairCommand(Context& ctx, Args args) {
     StorePlatform platform(ctx.platform, false);
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
+    main.CompressOnOpen = false;
     NameMailbox(main, args[0]);
     TFrmIndex& index = main.MainIndex();
     const TRepairReport report = RepairMailbox(index.Files());

@@ -59,10 +59,11 @@ std::string MailboxName(std::string_view typed);
 void OpenMailbox(TFrmMain& main, std::string_view typed);
 // Names the mailbox in the main index window without opening it; throws as OpenMailbox.
 void NameMailbox(TFrmMain& main, std::string_view typed);
-// Saves the open mailbox's state after a command (SaveInfo); a compression that fails then is
-// only noted on the terminal, as the command itself is done. An index that cannot be saved is
-// said on the terminal and gives false: the command must not report success.
-bool SaveAfterCommand(Context& ctx, TFrmMain& main);
+// Saves the open mailbox's state after a command (SaveInfo). The command's change is made by
+// then: an index that cannot be saved (it is built again on the next access) or a compression
+// that fails is only noted on the terminal, and not even that when `quiet` (the command
+// failed and its error line says so).
+void SaveAfterCommand(Context& ctx, TFrmMain& main, bool quiet = false);
 // Selects the entries of the message numbers; throws when a number given alone, or every
 // number of the set, has no entry in the mailbox.
 void SelectNumbers(TFrmIndex& index, const TNumberSet& numbers);

@@ -46,6 +46,26 @@ struct Home {
     fs::path Mail(std::string_view name) const { return dir.path() / "Mail" / name; }
 };
 
+// The Subject column of ls.
+std::vector<std::string> Subjects(const std::string& ls) {
+    std::vector<std::string> subjects;
+    for (const std::string& line : SplitLines(ls)) {
+        std::size_t at = 0;
+        for (int field = 0; field < 6; ++field) at = line.find('\t', at) + 1;
+        subjects.push_back(line.substr(at, line.find('\t', at) - at));
+    }
+    return subjects;
+}
+
+// `count` messages with subjects m1..mN.
+std::string Numbered(int count) {
+    std::string text;
+    for (int i = 1; i <= count; ++i) {
+        text += StoredMsg("Subject: m" + std::to_string(i) + "\r\nStatus: U\r\n");
+    }
+    return text;
+}
+
 // The Number column of ls.
 std::vector<std::string> Numbers(const std::string& ls) {
     std::vector<std::string> numbers;
@@ -89,9 +109,9 @@ TEST(CliStore, RepairSaysWhatItFoundAndSetRight) {
     EXPECT_EQ(ReadFile(home.Mail("in.mbx")), messages);
     EXPECT_FALSE(fs::exists(home.Mail("in.tmp")));
     EXPECT_EQ(Numbers(home.Out({"ls", "in"})), (std::vector<std::string>{"1", "3"}));
-    // ls compressed the mailbox as it closed it.
+    // ls leaves the numbering as it is: only commands that change a mailbox compress it.
     EXPECT_EQ(home.Out({"repair", "in"}),
-              "In: nothing was wrong\nIn: index built again: 2 messages, 0 of them deleted\n");
+              "In: nothing was wrong\nIn: index built again: 3 messages, 1 of them deleted\n");
 }
 
 TEST(CliStore, LsPrintsTheIndexSortedAndFiltered) {
@@ -231,6 +251,104 @@ TEST(CliStore, FindCopiesTheMatchesIntoAResultsMailbox) {
               "W\t1\n");
     EXPECT_NE(ReadFile(home.Mail("W.mbx")).find("X-Found: Work/Alpha\r\n"), std::string::npos);
     EXPECT_EQ(home.Kivo({"find", " "}).status, 2);
+}
+
+// Listing, Find and compression agree on which messages are deleted: a message ls shows is
+// found and survives compression, whatever letters another program left in its header.
+TEST(CliStore, OneRuleForDeletedWhereverAMailboxIsRead) {
+    Home home;
+    const struct {
+        const char* status;
+        bool deleted;
+    } cases[] = {
+        {"Status: RO", false},   {"Status: Read", false}, {"Status: Old", false},
+        {"Status: d", false},    {"X-Status: D", false},  {"Status: RD", true},
+        {"Status: U\r\nStatus: D", true},  // any of its "Status:" lines
+    };
+    std::string box;
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string subject = "c" + std::to_string(i);
+        box += StoredMsg("Subject: " + subject + "\r\n" + cases[i].status + "\r\n",
+                         "quokka\r\n");
+        if (!cases[i].deleted) kept.push_back(subject);
+    }
+    WriteFile(home.Mail("B.mbx"), box);
+    EXPECT_EQ(Subjects(home.Out({"ls", "B"})), kept);
+    EXPECT_EQ(home.Out({"find", "quokka", "--into", "F"}),
+              "F\t" + std::to_string(kept.size()) + "\n");
+    home.Out({"compress", "B"});
+    EXPECT_EQ(Subjects(home.Out({"ls", "B"})), kept);
+    const std::string after = ReadFile(home.Mail("B.mbx"));
+    for (const std::string& subject : kept) {
+        EXPECT_NE(after.find("Subject: " + subject + "\r\n"), std::string::npos) << subject;
+    }
+}
+
+// ls, show and find never renumber a mailbox, not even one whose compression is due or whose
+// index is gone: the numbers they print are the ones the next command acts on. A command that
+// changes the mailbox compresses it after it acted.
+TEST(CliStore, NumbersPrintedAreTheNumbersActedOn) {
+    Home home;
+    WriteFile(home.Mail("B.mbx"), Numbered(10));
+    WriteFile(home.Mail("B.d"), "1\r\n2\r\n3\r\n");  // more than a tenth: compression is due
+    const std::string before = ReadFile(home.Mail("B.mbx"));
+    const std::vector<std::string> listed = {"4", "5", "6", "7", "8", "9", "10"};
+    EXPECT_EQ(Numbers(home.Out({"ls", "B"})), listed);
+    fs::remove(home.Mail("B.idx"));
+    EXPECT_EQ(Numbers(home.Out({"ls", "B"})), listed);
+    EXPECT_NE(home.Out({"show", "B", "7"}).find("Subject: m7\n"), std::string::npos);
+    home.Out({"find", "Subject: m7", "--into", "F"});
+    EXPECT_EQ(ReadFile(home.Mail("B.mbx")), before);
+    EXPECT_EQ(ReadFile(home.Mail("B.d")), "1\r\n2\r\n3\r\n");
+
+    home.Out({"delete", "B", "7"});
+    EXPECT_EQ(Subjects(home.Out({"ls", "Trash"})), std::vector<std::string>{"m7"});
+    EXPECT_FALSE(fs::exists(home.Mail("B.d")));  // compressed as it was closed
+    EXPECT_EQ(Subjects(home.Out({"ls", "B"})),
+              (std::vector<std::string>{"m4", "m5", "m6", "m8", "m9", "m10"}));
+}
+
+// Damaged files are errors or are rebuilt, never trusted: an index cut short or full of
+// impossible numbers lists every message, a number no message has is refused and never
+// reaches the deleted list, and a mailbox file that cannot be read is named.
+TEST(CliStore, DamagedFilesAreRebuiltOrRefusedNeverTrusted) {
+    Home home;
+    WriteFile(home.Mail("B.mbx"), Numbered(200));
+    ASSERT_EQ(Numbers(home.Out({"ls", "B"})).size(), 200u);
+    const std::vector<std::string> idx = SplitLines(ReadFile(home.Mail("B.idx")));
+    std::string cut;
+    for (std::size_t i = 0; i <= 101; ++i) cut += idx[i] + "\r\n";
+    WriteFile(home.Mail("B.idx"), cut);
+    EXPECT_EQ(Numbers(home.Out({"ls", "B"})).size(), 200u);
+    EXPECT_NE(home.Out({"show", "B", "150"}).find("Subject: m150\n"), std::string::npos);
+
+    std::string nonsense = idx[0] + "\r\n";
+    for (int i = 0; i < 28; ++i) nonsense += "what,is,this\r\n";
+    nonsense += "999999,2,m999999,f,01/02/2024,1,t,Normal,0,0\r\n";
+    WriteFile(home.Mail("B.idx"), nonsense);
+    const ProcessResult r = home.Kivo({"delete", "B", "999999"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kivo delete: no message 999999 in B\n");
+    EXPECT_FALSE(fs::exists(home.Mail("B.d")));
+    EXPECT_EQ(Numbers(home.Out({"ls", "B"})).size(), 200u);
+
+    // A mailbox file that is a link to itself.
+    fs::remove(home.Mail("B.mbx"));
+    fs::create_symlink("B.mbx", home.Mail("B.mbx"));
+    const std::string unreadable =
+        ": cannot read " + home.Mail("B.mbx").string() + ": Too many levels of symbolic links\n";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"ls", "B"}, {"show", "B", "1"}, {"delete", "B", "1"}}) {
+        const ProcessResult bad = home.Kivo(command);
+        EXPECT_EQ(bad.status, 1) << command[0];
+        EXPECT_EQ(bad.err, "kivo " + command[0] + unreadable);
+    }
+    const ProcessResult find = home.Kivo({"find", "m1"});
+    EXPECT_EQ(find.status, 1);
+    EXPECT_EQ(find.err, "kivo find: Find could not finish, no message was copied to Found" +
+                            unreadable);
+    EXPECT_FALSE(fs::exists(home.Mail("Found.mbx")));  // the results mailbox it made is gone
 }
 
 }  // namespace

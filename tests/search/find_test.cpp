@@ -121,7 +121,8 @@ TEST(Find, TestsEachLineForTheTextAndNotTheExclusion) {
 TEST(Find, SkipsDeletedMessagesAndTakesTheStatusFromACurrentIndex) {
     FindRig rig;
     WriteFile(rig.dir / "in.mbx", Msg("word one") + Msg("word listed") +
-                                      Msg("word marked", "b\r\n", "Rd") + Msg("word four"));
+                                      Msg("word marked", "b\r\n", "RD") + Msg("word four") +
+                                      Msg("word read elsewhere", "b\r\n", "Read"));
     WriteFile(rig.dir / "in.d", "2\r\n");
     // The index says message 1 was read and replied to; the file still says U.
     TFrmIndex window = test::Rebuilt(rig.dir.path(), "In");
@@ -131,10 +132,12 @@ TEST(Find, SkipsDeletedMessagesAndTakesTheStatusFromACurrentIndex) {
     ASSERT_TRUE(SaveIndex(window));
 
     std::vector<std::string> found = rig.Run("WORD");
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_NE(found[0].find("Subject: word one\r\nX-Found: In\r\nStatus: RW\r\n"),
               std::string::npos);
     EXPECT_NE(found[1].find("word four"), std::string::npos);
+    // Another program's "Read" holds a lower-case d: no deletion, listed and found.
+    EXPECT_NE(found[2].find("word read elsewhere"), std::string::npos);
 
     // The replaced line is what is searched: message 1's "Status: U" is now "Status: RW".
     found = rig.Run("Status: U");

@@ -80,7 +80,7 @@ TEST(Compress, GivesAStatusLineAndRemovesMessagesMarkedDeletedInTheFile) {
     TempDir dir;
     WriteFile(dir / "Box.mbx", "stray line\r\n" + StoredMsg("Subject: no status\r\n") +
                                    StoredMsg("Subject: marked\r\nStatus: RD\r\n") +
-                                   StoredMsg("Subject: lower d\r\nStatus: Ud\r\n") +
+                                   StoredMsg("Subject: others' letters\r\nStatus: Read\r\n") +
                                    StoredMsg("Subject: kept\r\nStatus: U\r\n", "last line"));
     CompressMailbox(dir / "Box", false, NoFeedback());
     // Text before the first message is the user's and stays.
@@ -88,6 +88,9 @@ TEST(Compress, GivesAStatusLineAndRemovesMessagesMarkedDeletedInTheFile) {
               "stray line\r\n"
               "From sender@example.com 01/02/2024 10:00:00\r\nSubject: no status\r\n"
               "Status: \r\n \r\nbody\r\n"
+              // A lower-case "d" of another program's letters is no deletion.
+              "From sender@example.com 01/02/2024 10:00:00\r\nSubject: others' letters\r\n"
+              "Status: Read\r\n\r\nbody\r\n"
               "From sender@example.com 01/02/2024 10:00:00\r\nSubject: kept\r\nStatus: U\r\n"
               "\r\nlast line");
     EXPECT_FALSE(fs::exists(dir / "Box.d"));

@@ -2,11 +2,13 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include "base/bytes.h"
 #include "base/datetime.h"
 #include "store/KivoIndex.h"
 #include "store/compress.h"
 #include "store/deletedlist.h"
 #include "store/indexfile.h"
+#include "store/indexopen.h"
 #include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/msgops.h"
@@ -208,7 +210,7 @@ TEST(IndexFile, AnIndexIsNeverSavedForAFileThatChangedUnderIt) {
 
 TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
     TempDir dir;
-    WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(3));
     const std::string stamp = MailboxStamp(dir / "Box.mbx");
     WriteFile(dir / "Box.idx",
               stamp +
@@ -216,21 +218,21 @@ TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
                   // nine fields: the lost last field reads as true
                   "1,4,Subj,From,01/02/2024,2,to,Normal,0\r\n"
                   "\r\n"  // a blank line is no entry
-                          // bad number, icon and size; an unreadable date becomes now
-                  "x,y,S2,F2,notadate,z,t2,High,1,0\r\n"
+                          // bad icon and size; an unreadable date becomes now
+                  "2,y,S2,F2,notadate,z,t2,High,1,0\r\n"
                   // the icon is computed again from the flags and the group
-                  "7,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
+                  "3,15,S3,F3,\"01/02/2024 10:00:00\",1,t3,Low,no,off\r\n");
     TFrmIndex window = test::WindowOn(dir.path());
     LoadIndex(window);
     ASSERT_EQ(window.ItemCount(), 3);
     EXPECT_TRUE(window.Item(0).HasAttachment);
     EXPECT_EQ(window.Item(0).Icon, 7);  // read, attachment, replied
-    EXPECT_EQ(window.Item(1).Number, 1);
+    EXPECT_EQ(window.Item(1).Number, 2);
     EXPECT_EQ(window.Item(1).Size, "1");
     EXPECT_EQ(window.Item(1).Icon, 0);  // unread, HasAttachment "0"
     EXPECT_TRUE(ParseProgramDate(window.Item(1).Date).has_value());
     EXPECT_EQ(window.Item(2).Icon, 14);  // read, no attachment, bounced
-    EXPECT_EQ(window.Item(2).Number, 7);
+    EXPECT_EQ(window.Item(2).Number, 3);
 
     // A first line that is not a date fails but keeps the file.
     WriteFile(dir / "Box.idx", "garbage\r\n");
@@ -241,14 +243,14 @@ TEST(IndexFile, LoadsLenientlyWithTheDocumentedDefaults) {
 
 TEST(IndexFile, EntriesTheProgramWroteAreSavedAgainByteForByte) {
     TempDir dir;
-    WriteFile(dir / "Box.mbx", test::NumberedMailbox(1));
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(5));
     // Every priority word, dates with and without a time, flags and groups, quoted texts.
     const TIndexItem entries[] = {
         MakeIndexItem("Hello", false, true, "", "05/07/1999 12:34:56", 1, "3", "Highest",
                       "bob@example.com", "\"Ann Lee\" <ann@example.com>"),
         MakeIndexItem("\"quoted\", with comma", false, false, "W", "29/02/2024", 2, "1", "High", "",
                       ""),
-        MakeIndexItem("s", true, false, "B", "31/12/2023 23:59:59", 30, "120", "Normal", "t@x",
+        MakeIndexItem("s", true, false, "B", "31/12/2023 23:59:59", 3, "120", "Normal", "t@x",
                       "f"),
         MakeIndexItem("", true, true, "F", "01/01/2000 00:00:01", 4, "2147483647", "Low", "", "x"),
         MakeIndexItem("last", false, false, "", "10/10/2010 10:10:10", 5, "9", "Lowest", "a", "b"),
@@ -279,7 +281,7 @@ TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        WriteFile(dir / "Box.mbx", "");
+        WriteFile(dir / "Box.mbx", test::NumberedMailbox(c.entries + c.deleted));
         TFrmIndex window = test::WindowOn(dir.path());
         for (int i = 1; i <= c.entries; ++i) {
             window.AddIndexItem(
@@ -295,6 +297,54 @@ TEST(IndexFile, ManyDeletedMessagesAskForCompression) {
         EXPECT_EQ(loaded.Saved, !c.compress);
         EXPECT_EQ(loaded.DeletedCount, c.deleted);
     }
+}
+
+// An index file that does not describe its mailbox is thrown away and the index built again
+// from the file: none of its entries reach the window, and no number of it is acted on.
+TEST(IndexFile, AnIndexThatDoesNotDescribeItsMailboxIsNeverTrusted) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", test::NumberedMailbox(5));
+    TFrmIndex built = test::Rebuilt(dir.path());
+    ASSERT_TRUE(SaveIndex(built));
+    const std::string stamp = SplitLines(ReadFile(dir / "Box.idx"))[0];
+    // Entry lines with the given numbers (subjects "e<number>").
+    auto entries = [&](std::vector<std::string> numbers) {
+        std::string text;
+        for (const std::string& n : numbers) {
+            text += n + ",2,e" + n + ",f,01/02/2024,1,t,Normal,0,0\r\n";
+        }
+        return text;
+    };
+    const std::string dateOnly = stamp.substr(0, stamp.find('\t'));
+    const struct {
+        const char* why;
+        std::string index;
+    } cases[] = {
+        {"cut short, its stamp intact", stamp + "\r\n" + entries({"1", "2", "3"})},
+        {"a number that is not one", stamp + "\r\n" + entries({"1", "2", "3", "4", "x"})},
+        {"number 0", stamp + "\r\n" + entries({"0", "1", "2", "3", "4", "5"})},
+        {"a number twice", stamp + "\r\n" + entries({"1", "2", "3", "4", "5", "5"})},
+        {"a number past the end", stamp + "\r\n" + entries({"1", "2", "3", "4", "5", "999999"})},
+        // Another mailbox's index of the same second: the date alone names no file.
+        {"a date stamp alone", dateOnly + "\r\n" + entries({"1", "2", "3", "4", "5"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        WriteFile(dir / "Box.idx", c.index);
+        TFrmIndex window = test::WindowOn(dir.path());
+        EXPECT_THROW(LoadIndex(window), EIndexFileInvalid);
+        EXPECT_FALSE(fs::exists(dir / "Box.idx"));
+        OpenMailboxIndex(window, NoFeedback(), false);
+        EXPECT_EQ(Summary(window), Summary(built));
+    }
+
+    // Messages on the deleted list need no entry; the index is whole without them.
+    WriteFile(dir / "Box.idx", stamp + "\r\n" + entries({"1", "2", "4"}));
+    WriteFile(dir / "Box.d", "3\r\n5\r\n");
+    TFrmIndex window = test::WindowOn(dir.path());
+    LoadIndex(window);
+    EXPECT_EQ(Summary(window),
+              (std::vector<std::string>{"1 e1 read", "2 e2 read", "4 e4 read"}));
 }
 
 TEST(PopulateIndex, MakesTheEntryOfANewMessageAndItsSeparator) {
