@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -372,6 +373,87 @@ TEST(StoreTrials, AFullDiskCompletesACommandOrLeavesEverythingAsItWas) {
             EXPECT_EQ(StrayFiles(home.root / "Mail"), std::vector<std::string>{});
         }
         EXPECT_TRUE(completed) << "never completed, even with room";
+    }
+}
+
+// However full the disk, a command's exit status says whether its change was made: 0 when it
+// was (a note may say that only an index could not be saved, which is built again on the
+// next access), 1 with one line when nothing changed; a failed Find leaves no results
+// mailbox behind. A script that retries on status 1 then never copies or deletes twice.
+TEST(StoreTrials, OnAFullDiskTheExitStatusSaysWhetherTheChangeWasMade) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    TempDir dir;
+    SmallDisk disk(dir / "disk");
+    if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    Home home(dir / "disk" / "home");
+    auto shows = [&](const char* mailbox, const std::string& subject) {
+        Tally tally;
+        tally.Add(home.Mail(mailbox));
+        return tally.count[subject];
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::function<bool(const ProcessResult&)> made;
+    } commands[] = {
+        {{"delete", "X", "4", "7"},
+         [&](const ProcessResult&) {
+             return shows("X.mbx", "m4") == 0 && shows("trash.mbx", "m7") == 1;
+         }},
+        {{"move", "X", "4", "7", "--to", "B"},
+         [&](const ProcessResult&) {
+             return shows("X.mbx", "m7") == 0 && shows("B.mbx", "m4") == 1;
+         }},
+        {{"copy", "X", "4", "7", "--to", "B"},
+         [&](const ProcessResult&) {
+             return shows("X.mbx", "m7") == 1 && shows("B.mbx", "m4") == 1;
+         }},
+        {{"show", "X", "4"},
+         [](const ProcessResult& r) { return r.out.find("Subject: m4\n") != std::string::npos; }},
+        {{"find", "end of m4", "--into", "F"},
+         [&](const ProcessResult&) { return shows("F.mbx", "m4") == 1; }},
+        {{"compress", "X"},
+         [&](const ProcessResult&) {
+             return ReadFile(home.Mail("X.mbx")).find("Subject: m2\r") == std::string::npos;
+         }},
+    };
+    const std::vector<std::string> files = {"X.mbx",     "X.d",     "B.mbx", "B.d",
+                                            "trash.mbx", "trash.d", "F.mbx"};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.args[0]);
+        bool clean = false;  // made without even a note: there was room for everything
+        for (std::uint64_t free = 0; !clean && free <= 256 * 1024; free += 4096) {
+            SCOPED_TRACE(free);
+            disk.Empty();
+            WriteFile(home.Mail("X.mbx"), Msgs(1, 30));
+            WriteFile(home.Mail("X.d"), "2\r\n");
+            WriteFile(home.Mail("B.mbx"), Msg(100));
+            for (const char* gone : {"X.idx", "B.d", "B.idx", "trash.mbx", "trash.d", "F.mbx"}) {
+                fs::remove(home.Mail(gone));
+            }
+            ASSERT_EQ(home.Kivo({"ls", "X"}).status, 0);
+            std::map<std::string, std::string> before;
+            for (const std::string& f : files) before[f] = ReadFile(home.Mail(f));
+            disk.Fill(free);
+            const ProcessResult r = home.Kivo(command.args);
+            disk.Empty();
+            const std::vector<std::string> lines = SplitLines(r.err);
+            if (r.status == 0) {
+                EXPECT_TRUE(command.made(r)) << "exit 0, but the change is not there";
+                for (const std::string& line : lines) {
+                    EXPECT_TRUE(line.starts_with("kivo: note: ")) << r.err;
+                }
+                clean = lines.empty();
+                continue;
+            }
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_EQ(lines.size(), 1u) << r.err;
+            EXPECT_FALSE(command.made(r)) << "exit 1, but the change was made: " << r.err;
+            for (const std::string& f : files) {
+                EXPECT_EQ(ReadFile(home.Mail(f)), before[f]) << f << " changed; " << r.err;
+            }
+            EXPECT_FALSE(fs::exists(home.Mail("F.mbx")));
+        }
+        EXPECT_TRUE(clean) << "never completed, even with room";
     }
 }
 
