@@ -10,8 +10,9 @@
 
 namespace kivo {
 
-TRepairReport RepairMailbox(const TMailboxFiles& files) {
+TRepairReport RepairMailbox(const TMailboxFiles& files, bool mend) {
     TRepairReport report;
+    report.mend = mend;
     TMailboxLock lock(files);
     report.recovered = lock.Recovered();
 
@@ -34,6 +35,9 @@ TRepairReport RepairMailbox(const TMailboxFiles& files) {
     }
     report.strayNumbers = deleted.Count() - kept.Count();
     if (report.strayNumbers > 0) kept.Save(files.Del);
+
+    report.findings = CheckMessages(files, kept);
+    if (mend) MendMessages(lock.Lock(), report.findings);
 
     report.indexRemoved = ::unlink(files.Idx.c_str()) == 0;
     return report;
@@ -61,6 +65,9 @@ std::vector<std::string> RepairLines(const std::string& name, const TRepairRepor
         lines.push_back(at + "dropped " + std::to_string(report.strayNumbers) +
                         (one ? " number" : " numbers") + " from the deleted list that " +
                         (one ? "names" : "name") + " no message");
+    }
+    for (std::string& line : MessageFindingLines(name, report.findings, !report.mend)) {
+        lines.push_back(std::move(line));
     }
     return lines;
 }

@@ -10,6 +10,7 @@
 
 #include "store/mailboxfiles.h"
 #include "store/mailboxlock.h"
+#include "store/repairchecks.h"
 
 namespace kivo {
 
@@ -19,10 +20,13 @@ struct TRepairReport {
     int messages = 0;
     int strayNumbers = 0;  // deleted-list numbers past the last message, dropped
     bool indexRemoved = false;
+    TMessageFindings findings;  // what the messages themselves show
+    bool mend = false;          // the user asked for the mends that change the file
 };
 
-// Throws std::system_error when the mailbox cannot be locked or read.
-TRepairReport RepairMailbox(const TMailboxFiles& files);
+// Throws std::system_error when the mailbox cannot be locked or read. With `mend`, also
+// makes the changes of MendMessages.
+TRepairReport RepairMailbox(const TMailboxFiles& files, bool mend = false);
 
 // The report as lines for the user, each beginning with the mailbox name.
 std::vector<std::string> RepairLines(const std::string& name, const TRepairReport& report);

@@ -345,7 +345,7 @@ int RepairCommand(Context& ctx, Args args) {
     main.CompressOnOpen = false;
     NameMailbox(main, args[0]);
     TFrmIndex& index = main.MainIndex();
-    const TRepairReport report = RepairMailbox(index.Files());
+    const TRepairReport report = RepairMailbox(index.Files(), args.Has("--yes"));
     main.Init();  // the index was removed: built again from the file
     const bool saved = SaveIndex(index);
     const std::vector<std::string> lines = RepairLines(index.MailboxName, report);

@@ -60,6 +60,9 @@ constexpr Option kMailboxDeleteOptions[] = {
     {"--yes", "", "answer yes to the question whether to delete what is not empty"},
     {"--no-trash", "", "delete the messages of what is deleted for good, not into Trash"},
 };
+constexpr Option kRepairOptions[] = {
+    {"--yes", "", "also mend what changes the mailbox file (end a last line cut short)"},
+};
 constexpr Option kOntoOption[] = {
     {"--onto", "NODEPATH", "the folder to move into, or the mailbox to move beside",
      TOptionValue::One},
@@ -156,9 +159,10 @@ constexpr Command kCommands[] = {
      kToOption, kNumbers},
     {"compress", "MAILBOX", "remove deleted messages from the file, bring status lines up to date",
      CompressCommand},
-    {"repair", "MAILBOX", "set right what interrupted programs left in a mailbox (an unfinished "
-     "message, temporary files) and build its index again; prints what it found and did",
-     RepairCommand},
+    {"repair", "MAILBOX [--yes]", "set right what interrupted programs left in a mailbox (an "
+     "unfinished message, temporary files) and build its index again; prints what it found "
+     "and did, also messages cut short and deleted marks readers could disagree on",
+     RepairCommand, kRepairOptions},
     {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
     {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},
     {"mailbox new", "NAME [--in FOLDER]", "create a mailbox", MailboxNewCommand, kInOption},

@@ -351,5 +351,44 @@ TEST(CliStore, DamagedFilesAreRebuiltOrRefusedNeverTrusted) {
     EXPECT_FALSE(fs::exists(home.Mail("Found.mbx")));  // the results mailbox it made is gone
 }
 
+// repair reports what the messages themselves show: a message cut short (mid-line, its MIME
+// parts never closed, a body shorter than its Content-Length) and deleted marks readers could
+// disagree on. Only --yes changes the file: it ends a last line cut short.
+TEST(CliStore, RepairReportsMessagesCutShortAndDeletedMarks) {
+    Home home;
+    const std::string box =
+        StoredMsg("Subject: parts\r\nContent-Type: multipart/mixed;\r\n\tboundary=\"zz\"\r\n",
+                  "--zz\r\n\r\nfirst part\r\n") +
+        StoredMsg("Subject: length\r\nContent-Length: 500\r\n", "short\r\n") +
+        StoredMsg("Subject: marked\r\nStatus: RD\r\n") +
+        StoredMsg("Subject: elsewhere\r\nStatus: Read\r\n") +
+        StoredMsg("Subject: whole\r\nContent-Type: multipart/mixed; boundary=q\r\n",
+                  "--q\r\n\r\np\r\n--q--\r\n") +
+        "From x\r\nSubject: cut\r\n\r\nhalf a li";
+    WriteFile(home.Mail("B.mbx"), box);
+    const std::string findings =
+        "B: message 1 is cut short: the MIME parts never close; kept as they are\n"
+        "B: message 2 is cut short: the body is shorter than Content-Length says; kept as they "
+        "are\n"
+        "B: message 4 is not deleted: a lower-case d in a Status line is another program's "
+        "letter (as in Status: Read); kept\n";
+    EXPECT_EQ(home.Out({"repair", "B"}),
+              "B: message 6 is cut short: the file ends in the middle of its last line (--yes "
+              "ends the line, so no later message joins it)\n" +
+                  findings +
+                  "B: message 3 is marked deleted in a Status line but not on the deleted list; "
+                  "now listed there, removed at the next compression\n"
+                  "B: index built again: 6 messages, 1 of them deleted\n");
+    EXPECT_EQ(ReadFile(home.Mail("B.mbx")), box);
+    EXPECT_EQ(Subjects(home.Out({"ls", "B"})),
+              (std::vector<std::string>{"parts", "length", "elsewhere", "whole", "cut"}));
+
+    EXPECT_EQ(home.Out({"repair", "B", "--yes"}),
+              "B: message 6 is cut short: the file ends in the middle of its last line; the line "
+              "was ended, so no later message joins it\n" +
+                  findings + "B: index built again: 6 messages, 1 of them deleted\n");
+    EXPECT_EQ(ReadFile(home.Mail("B.mbx")), box + "\r\n");
+}
+
 }  // namespace
 }  // namespace kivo
