@@ -73,6 +73,26 @@ int FlockRetry(int fd, int op) {
     return rc;
 }
 
+constexpr std::string_view kKeepIf = "keep-if ";
+
+// Whether an append record's second line ("keep-if TOKEN<tab>PATH") names a marker file that
+// exists with TOKEN as its first line: the change the append belonged to was completed.
+bool MarkerKeeps(std::string_view record) {
+    const std::size_t lf = record.find('\n');
+    std::string_view line = record.substr(lf + 1);
+    if (!line.starts_with(kKeepIf)) return false;
+    line.remove_prefix(kKeepIf.size());
+    line = line.substr(0, line.find('\n'));
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return false;
+    try {
+        const std::string marker = ReadFileOrEmpty(fs::path(std::string(line.substr(tab + 1))));
+        return !marker.empty() && marker.substr(0, marker.find_first_of("\r\n")) == line.substr(0, tab);
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 // Cuts back an append that a killed process left unfinished: its record names the length the
 // file had before. Returns the number of bytes cut.
 std::uint64_t RecoverAppend(int fd, const fs::path& path) {
@@ -85,7 +105,7 @@ std::uint64_t RecoverAppend(int fd, const fs::path& path) {
     struct stat st {};
     // A record cut short was never followed by an append: it is only removed.
     if (std::sscanf(text.c_str(), "%llu %llu\n", &oldLength, &inode) == 2 &&
-        text.find('\n') != std::string::npos && ::fstat(fd, &st) == 0 &&
+        text.find('\n') != std::string::npos && !MarkerKeeps(text) && ::fstat(fd, &st) == 0 &&
         static_cast<unsigned long long>(st.st_ino) == inode &&
         static_cast<unsigned long long>(st.st_size) > oldLength) {
         const auto length = static_cast<off_t>(oldLength);
@@ -299,7 +319,8 @@ void TAppendTransaction::Begin() {
     // cache, and file systems that keep metadata in order (ext4's default) never store the
     // appended length without the record created before it.
     const std::string record = std::to_string(oldLength_) + " " +
-                               std::to_string(static_cast<std::uint64_t>(st.st_ino)) + "\n";
+                               std::to_string(static_cast<std::uint64_t>(st.st_ino)) + "\n" +
+                               keepIf_;
     const fs::path recordPath = AppendRecordPath(lock_.path());
     Fd fd(OpenRetry(recordPath, O_WRONLY | O_CREAT | O_TRUNC, 0666));
     if (fd.get() < 0 || !WriteAll(fd.get(), record) || fd.Close() != 0) {
@@ -327,17 +348,28 @@ void TAppendTransaction::Write(std::string_view data) {
         done += static_cast<std::size_t>(n);
     }
     written_ += done;
+    flushed_ = false;
 }
 
-void TAppendTransaction::Commit() {
-    if (!open_) return;
+void TAppendTransaction::KeepIf(const fs::path& marker, std::string token) {
+    keepIf_ = std::string(kKeepIf) + token + "\t" + marker.string() + "\n";
+}
+
+void TAppendTransaction::Flush() {
+    if (!open_ || flushed_) return;
     if (::fdatasync(lock_.fd()) != 0) {
         const int err = errno;
         TakeBack();
         ThrowErrno(err, "cannot flush", lock_.path());
     }
-    ::unlink(AppendRecordPath(lock_.path()).c_str());
+    flushed_ = true;
+}
+
+bool TAppendTransaction::Commit() {
+    if (!open_) return true;
+    Flush();
     open_ = false;
+    return ::unlink(AppendRecordPath(lock_.path()).c_str()) == 0 || errno == ENOENT;
 }
 
 void TAppendTransaction::TakeBack() noexcept {

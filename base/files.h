@@ -96,7 +96,9 @@ class TwoFileLocks {
 // Before the first byte goes out, a record of the old length is left beside the file
 // (AppendRecordPath); Commit flushes the file to disk and removes the record. A process
 // killed in between leaves the record, and the next FileLock of the file cuts the unfinished
-// tail back. Destroyed without Commit, the transaction cuts the file back itself.
+// tail back, unless the record names a marker file (KeepIf) that exists by then: the append
+// belongs to a larger change that was completed. Destroyed without Commit, the transaction
+// cuts the file back itself.
 class TAppendTransaction {
   public:
     explicit TAppendTransaction(const FileLock& lock);
@@ -106,9 +108,16 @@ class TAppendTransaction {
 
     // Throws std::system_error; the file is then cut back already.
     void Write(std::string_view data);
+    // Before the first Write: after a crash the append is kept when the file `marker`
+    // exists and its first line is `token`, else cut back.
+    void KeepIf(const fs::path& marker, std::string token);
+    // Flushes the appended bytes to disk and keeps the record; throws std::system_error (the
+    // file is then cut back).
+    void Flush();
     // Flushes the appended bytes to disk and removes the record; throws std::system_error
-    // (the file is then cut back).
-    void Commit();
+    // (the file is then cut back). False when the record could not be removed: a crash may
+    // still cut the append back unless its marker stays.
+    bool Commit();
     // Cuts the file back to its old length, also after Commit while the lock is still held
     // (a later step of the same change failed).
     void TakeBack() noexcept;
@@ -122,7 +131,9 @@ class TAppendTransaction {
     std::uint64_t oldLength_ = 0;
     std::uint64_t written_ = 0;
     bool begun_ = false;
-    bool open_ = false;  // begun and neither committed nor taken back
+    bool open_ = false;     // begun and neither committed nor taken back
+    bool flushed_ = false;  // nothing written since the last flush
+    std::string keepIf_;    // the record's line naming the marker, or empty
 };
 
 // The record of an unfinished append of `path`: "<file>.append".

@@ -9,6 +9,7 @@
 #include "store/KivoIndex.h"
 #include "store/mailboxfiles.h"
 #include "store/mailboxhost.h"
+#include "store/mailboxlock.h"
 #include "store/msgops.h"
 #include "store/populate.h"
 
@@ -351,36 +352,41 @@ std::string TFrmMailboxes::DeleteNode(TMailboxNode* node, bool toTrash) {
     const std::string relPath = GetRelPath(node);
     const TMailboxFiles files = TMailboxFiles::Of(NodePath(node));
     if (!fs::exists(files.Mbx, ec)) return {};
-    // The index goes first: it is only a copy of what the file says.
-    fs::remove(files.Idx, ec);
-    if (ec) return Failure("Cannot delete", relPath, ec.message());
     if (toTrash && fs::file_size(files.Mbx, ec) > 0) {
+        // Deleted to the Trash as messages are: the copies and their marks are one change,
+        // so a crash leaves each message in the mailbox or in the Trash, never in both.
         TFrmIndex box;
         box.Folder = mailFolder_;
         box.MailboxName = relPath;
         try {
             SelectAllMessages(box);
-            if (box.ItemCount() > 0) {
-                CopyToFile(box, nullptr, FindFileNoCase(mailFolder_, "trash.mbx"), feedback_);
-            }
+            if (box.ItemCount() > 0) kivo::DeleteSelected(box, true, feedback_);
         } catch (const ECopyError& e) {
             return Failure("Cannot delete", relPath, e.Line());
-        } catch (const std::system_error& e) {
-            return Failure("Cannot delete", relPath, e.code().message(),
+        } catch (const std::exception& e) {
+            const auto* sys = dynamic_cast<const std::system_error*>(&e);
+            return Failure("Cannot delete", relPath, sys ? sys->code().message() : e.what(),
                            ", its messages cannot go to the Trash");
         }
     }
-    fs::remove(files.Mbx, ec);
-    if (ec) return Failure("Cannot delete", relPath, ec.message());
+    try {
+        // Under the lock, so no copy or delete of another process acts on the files between.
+        // The deleted list goes last: it says which messages are in the Trash already, and its
+        // stamp keeps it from ever applying to a new file of the same name.
+        TMailboxLock lock(files);
+        for (const fs::path* file : {&files.Idx, &files.Mbx, &files.Del}) {
+            fs::remove(*file, ec);
+            if (ec) return Failure("Cannot delete", relPath, ec.message());
+        }
+    } catch (const std::system_error& e) {
+        return Failure("Cannot delete", relPath, e.code().message());
+    }
     if (EqualsNoCase(relPath, OpenName())) {
         TFrmIndex& index = host_.MainIndex();
         index.ClearEntries();
         index.MailboxName.clear();
     }
     RemoveNode(node);
-    // Without its file the mailbox is gone; a deleted list left behind is said, not hidden.
-    fs::remove(files.Del, ec);
-    if (ec) return Failure("Cannot delete the deleted list of", relPath, ec.message());
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "store/KivoIndex.h"
+#include "store/deletedlist.h"
 
 namespace kivo {
 
@@ -50,6 +51,22 @@ TRecoveryReport RecoverMailbox(const TMailboxFiles& files, const FileLock& lock)
     RemoveStale(StaleTempPath(files.Idx), report);
     RemoveStale(StaleTempPath(files.Del), report);
     RemoveStale(StaleTempPath(files.Mbx), report);
+    RemoveStale(StaleTempPath(TTransferRecord::PendingPath(files)), report);
+    // A list stamped for another file would number other messages: it goes.
+    if (Exists(files.Del)) {
+        try {
+            if (TDeletedList::IsStale(files, lock.fd()) && ::unlink(files.Del.c_str()) == 0) {
+                report.staleList = true;
+            }
+        } catch (const std::system_error&) {
+            // Unreadable now: whoever reads it next reports it.
+        }
+    }
+    try {
+        report.transfer = SettleTransfer(files, lock.fd());
+    } catch (const std::system_error&) {
+        // The record stays and is settled at the next lock.
+    }
     if (!report.Empty()) SyncFolder(files.Mbx.parent_path());
     return report;
 }

@@ -3,7 +3,8 @@
 // its deleted list or its index changes, and while message numbers are turned into messages.
 // Taking it finishes what a killed process left behind: an unfinished append is cut back, an
 // interrupted compression is finished or undone, and temporary files of compression and of
-// index and deleted-list saves are removed. So the next access of a mailbox always finds
+// index and deleted-list saves are removed, a copy-and-delete is finished or undone and a
+// deleted list that does not belong to the file is removed. So the next access of a mailbox always finds
 // whole messages and no stray files.
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 
 #include "base/files.h"
 #include "store/mailboxfiles.h"
+#include "store/transferintent.h"
 
 namespace kivo {
 
@@ -24,7 +26,12 @@ struct TRecoveryReport {
     std::uint64_t cutBytes = 0;        // an unfinished append cut from the end
     std::vector<std::string> removed;  // stale temporary files (names)
     bool listRestored = false;         // an interrupted compression undone: old list back
-    bool Empty() const { return cutBytes == 0 && removed.empty() && !listRestored; }
+    bool staleList = false;  // a deleted list of another file or of replaced contents removed
+    TTransferSettled transfer = TTransferSettled::None;  // an interrupted copy-and-delete
+    bool Empty() const {
+        return cutBytes == 0 && removed.empty() && !listRestored && !staleList &&
+               transfer == TTransferSettled::None;
+    }
 };
 
 // Sets right what a killed process left beside the mailbox; the caller holds `lock`.

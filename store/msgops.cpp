@@ -20,6 +20,7 @@
 #include "store/mbxfile.h"
 #include "store/mbxscanner.h"
 #include "store/storefeedback.h"
+#include "store/transferintent.h"
 
 namespace kivo {
 
@@ -93,22 +94,26 @@ void AppendMessages(const fs::path& from, int fromFd, const std::vector<int>& nu
     if (batch != "\r\n") append.Write(batch);
 }
 
-// Adds the numbers to the mailbox's deleted list, under its lock. Throws ECopyError.
-void MarkDeleted(const TMailboxFiles& files, const std::string& name,
-                 const std::vector<int>& numbers, TStoreFeedback& feedback) {
-    TDeletedList deleted = TDeletedList::Load(files.Del);
-    const std::size_t total = numbers.size();
-    for (std::size_t done = 0; done < total; ++done) {
-        deleted.Add(numbers[done]);
-        if (done % 20 == 0) {
-            feedback.Progress(total < 2
-                                  ? 100
-                                  : static_cast<int>(std::lround(100.0 * static_cast<double>(done) /
-                                                                 static_cast<double>(total - 1))));
-        }
-    }
+// Adds the numbers to the deleted list of the window's mailbox, whose lock the caller holds
+// as `lockedFd`. Throws ECopyError.
+void MarkDeleted(const TFrmIndex& window, int lockedFd, const std::vector<int>& numbers,
+                 TStoreFeedback& feedback) {
+    const TMailboxFiles files = window.Files();
+    const std::string& name = window.MailboxName;
     try {
-        deleted.Save(files.Del);
+        TDeletedList deleted = TDeletedList::Load(files, lockedFd);
+        deleted.SetBasis(window.Basis);
+        const std::size_t total = numbers.size();
+        for (std::size_t done = 0; done < total; ++done) {
+            deleted.Add(numbers[done]);
+            if (done % 20 == 0) {
+                feedback.Progress(
+                    total < 2 ? 100
+                              : static_cast<int>(std::lround(100.0 * static_cast<double>(done) /
+                                                             static_cast<double>(total - 1))));
+            }
+        }
+        deleted.Save(files, lockedFd);
     } catch (const std::exception& e) {
         throw ECopyError("Could not update the deleted list of the mailbox " + name +
                              ",\rmost likely due to lack of free space!",
@@ -125,11 +130,11 @@ ECopyError CopyFailure(const std::string& boxName, const std::string& name,
 }
 
 // Copies the messages `numbers` of `source` to the mailbox file `to` under both mailboxes'
-// locks, after checking that the source's index still numbers its file. `then` runs while the
-// locks are held; when it throws, the copies are taken out again.
+// locks, after checking that the source's index still numbers its file. With `markDeleted`
+// the originals are then marked deleted in the source's deleted list, and the copy and the
+// mark are one change, also when the process is killed in between (see TTransferIntent).
 void CopyLocked(const TFrmIndex& source, const std::vector<int>& numbers, const fs::path& to,
-                const std::string& boxName, TStoreFeedback& feedback,
-                const std::function<void()>& then = {}) {
+                const std::string& boxName, TStoreFeedback& feedback, bool markDeleted = false) {
     const TMailboxFiles from = source.Files();
     const TMailboxFiles toFiles = FilesOfMbx(to);
     const std::string toName = DisplayName(toFiles.Mbx, source.Folder);
@@ -139,39 +144,36 @@ void CopyLocked(const TFrmIndex& source, const std::vector<int>& numbers, const 
     } catch (const std::system_error& e) {
         throw CopyFailure(boxName, toName, e);
     }
-    CheckIndexCurrent(source, locks->A().fd());
+    const int fromFd = locks->A().fd();
+    CheckIndexCurrent(source, fromFd);
     TAppendTransaction append(locks->B());
+    // Destroyed before `append`: its record goes before the copy is taken back.
+    std::optional<TTransferIntent> intent;
     try {
-        AppendMessages(from.Mbx, locks->A().fd(), numbers, append, locks->B().fd(), feedback);
-        append.Commit();
+        if (markDeleted) intent.emplace(from, fromFd, numbers, toFiles.Mbx, append);
+        AppendMessages(from.Mbx, fromFd, numbers, append, locks->B().fd(), feedback);
+        append.Flush();
+        if (intent) intent->Copied();
     } catch (const std::exception& e) {
         throw CopyFailure(boxName, toName, e);
     }
-    if (!then) return;
-    // The copies are complete; from here a crash leaves them in both mailboxes, never in
-    // neither.
-    try {
-        then();
-    } catch (...) {
-        append.TakeBack();
-        throw;
-    }
+    if (intent) MarkDeleted(source, fromFd, numbers, feedback);
+    const bool committed = append.Commit();
+    if (intent && committed) intent->Finish();
 }
 
-// Copies the selected messages of `window` to `target` (when given) and deletes them from
-// the window's mailbox, as one change under both mailboxes' locks.
+// Deletes the selected messages of `window`, copying them to `target` first when given, as
+// one change under both mailboxes' locks.
 void TransferSelected(TFrmIndex& window, const std::optional<fs::path>& target,
                       const std::string& boxName, TStoreFeedback& feedback) {
     const std::vector<int> numbers = window.SelectedNumbers();
-    const TMailboxFiles files = window.Files();
-    auto markDeleted = [&] { MarkDeleted(files, window.MailboxName, numbers, feedback); };
     if (target) {
-        CopyLocked(window, numbers, *target, boxName, feedback, markDeleted);
+        CopyLocked(window, numbers, *target, boxName, feedback, true);
         return;
     }
-    TMailboxLock lock(files);
+    TMailboxLock lock(window.Files());
     CheckIndexCurrent(window, lock.fd());
-    markDeleted();
+    MarkDeleted(window, lock.fd(), numbers, feedback);
 }
 
 // Runs a change of the selected messages with the status text and progress bar of a delete,
@@ -239,12 +241,15 @@ void MoveMessage(TFrmIndex& source, const fs::path& targetPath, const TFrmIndex*
 void EmptyTrash(const fs::path& mailFolder) {
     const TMailboxFiles files = TMailboxFiles::Of(mailFolder / "trash");
     TMailboxLock lock(files);
+    // The list goes before the messages it numbers: a crash in between leaves deleted
+    // messages in the Trash, never numbers that the next messages there would inherit.
+    std::error_code ec;
+    fs::remove(files.Del, ec);
+    if (ec) throw std::system_error(ec, "cannot remove " + files.Del.string());
     if (::ftruncate(lock.fd(), 0) != 0 || ::fsync(lock.fd()) != 0) {
         throw std::system_error(errno, std::generic_category(),
                                 "cannot empty " + files.Mbx.string());
     }
-    std::error_code ec;
-    fs::remove(files.Del, ec);
 }
 
 TShownLines ExtractForView(const fs::path& mbx, int number) {

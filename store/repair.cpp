@@ -28,13 +28,14 @@ TRepairReport RepairMailbox(const TMailboxFiles& files, bool mend) {
         report.messages = static_cast<int>(1 + scanner.CountRest());
     }
 
-    const TDeletedList deleted = TDeletedList::Load(files.Del);
-    TDeletedList kept;
-    for (int number : deleted.Numbers()) {
-        if (number >= 1 && number <= report.messages) kept.Add(number);
+    // Loading keeps only what names messages of this file; saving writes that back stamped.
+    const TDeletedList deleted = TDeletedList::Load(files, lock.fd());
+    report.strayNumbers = deleted.Ignored();
+    report.staleList = deleted.Stale();
+    report.unstampedList = deleted.Unstamped();
+    if (report.strayNumbers > 0 || report.staleList || report.unstampedList) {
+        deleted.Save(files, lock.fd());
     }
-    report.strayNumbers = deleted.Count() - kept.Count();
-    if (report.strayNumbers > 0) kept.Save(files.Del);
 
     report.findings = CheckMessages(files, kept);
     if (mend) MendMessages(lock.Lock(), report.findings);
@@ -49,6 +50,19 @@ std::vector<std::string> RepairLines(const std::string& name, const TRepairRepor
     if (report.recovered.cutBytes > 0) {
         lines.push_back(at + "cut an unfinished message of " +
                         std::to_string(report.recovered.cutBytes) + " bytes from the end");
+    }
+    if (report.recovered.staleList || report.staleList) {
+        lines.push_back(at + "removed a deleted list that belonged to an earlier file of this "
+                             "name; its numbers named other messages");
+    }
+    if (report.recovered.transfer == TTransferSettled::Marked) {
+        lines.push_back(at + "finished an interrupted delete or move: its messages are marked "
+                             "deleted here, their copies are kept");
+    } else if (report.recovered.transfer == TTransferSettled::Undone) {
+        lines.push_back(at + "an interrupted delete or move was undone: its messages stay here");
+    }
+    if (report.unstampedList && report.strayNumbers == 0) {
+        lines.push_back(at + "the deleted list was written again with the file it belongs to");
     }
     if (report.recovered.listRestored) {
         lines.push_back(at + "an interrupted compression was undone");

@@ -19,6 +19,8 @@ struct TRepairReport {
     std::uint64_t preambleBytes = 0;  // text before the first message, kept
     int messages = 0;
     int strayNumbers = 0;  // deleted-list numbers past the last message, dropped
+    bool staleList = false;      // a deleted list of another file or contents, removed
+    bool unstampedList = false;  // a list of an older version, written again with its stamp
     bool indexRemoved = false;
     TMessageFindings findings;  // what the messages themselves show
     bool mend = false;          // the user asked for the mends that change the file

@@ -16,6 +16,7 @@
 #include "store/mailboxlock.h"
 #include "store/mbxfile.h"
 #include "store/repair.h"
+#include "store/repair_duplicates.h"
 
 namespace kivo::cli {
 
@@ -346,9 +347,14 @@ int RepairCommand(Context& ctx, Args args) {
     NameMailbox(main, args[0]);
     TFrmIndex& index = main.MainIndex();
     const TRepairReport report = RepairMailbox(index.Files(), args.Has("--yes"));
+    const std::vector<TDuplicates> duplicates =
+        FindDuplicates(index.Files(), index.Folder, args.Has("--yes"));
     main.Init();  // the index was removed: built again from the file
     const bool saved = SaveIndex(index);
-    const std::vector<std::string> lines = RepairLines(index.MailboxName, report);
+    std::vector<std::string> lines = RepairLines(index.MailboxName, report);
+    for (std::string& line : DuplicateLines(index.MailboxName, duplicates)) {
+        lines.push_back(std::move(line));
+    }
     for (const std::string& line : lines) ctx.out << line << '\n';
     if (lines.empty()) ctx.out << index.MailboxName << ": nothing was wrong\n";
     ctx.out << index.MailboxName << ": index built again: " << report.messages << " messages, "

@@ -61,7 +61,8 @@ constexpr Option kMailboxDeleteOptions[] = {
     {"--no-trash", "", "delete the messages of what is deleted for good, not into Trash"},
 };
 constexpr Option kRepairOptions[] = {
-    {"--yes", "", "also mend what changes the mailbox file (end a last line cut short)"},
+    {"--yes", "", "also mend what changes the mailbox file: end a last line cut short, mark "
+                  "deleted the messages that the Trash holds too"},
 };
 constexpr Option kOntoOption[] = {
     {"--onto", "NODEPATH", "the folder to move into, or the mailbox to move beside",
@@ -160,8 +161,9 @@ constexpr Command kCommands[] = {
     {"compress", "MAILBOX", "remove deleted messages from the file, bring status lines up to date",
      CompressCommand},
     {"repair", "MAILBOX [--yes]", "set right what interrupted programs left in a mailbox (an "
-     "unfinished message, temporary files) and build its index again; prints what it found "
-     "and did, also messages cut short and deleted marks readers could disagree on",
+     "unfinished message, temporary files, a stale deleted list) and build its index again; "
+     "prints what it found and did, also messages cut short, deleted marks readers could "
+     "disagree on and the messages that other mailboxes hold too",
      RepairCommand, kRepairOptions},
     {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
     {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},

@@ -104,7 +104,7 @@ TEST(FailedFiles, AnIndexThatCannotBeSavedIsReported) {
                   "opened\n")
             << command[0];
     }
-    EXPECT_EQ(test::ReadFile(home / "Mail" / "In.d"), "1\r\n");
+    EXPECT_EQ(test::ListedNumbers(home / "Mail" / "In.d"), "1\r\n");
 }
 
 }  // namespace

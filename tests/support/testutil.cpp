@@ -47,6 +47,19 @@ std::string ReadFile(const fs::path& path) {
     return ss.str();
 }
 
+std::string ListedNumbers(const fs::path& del) {
+    std::string numbers;
+    std::size_t at = 0;
+    const std::string text = ReadFile(del);
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (text.compare(at, 8, "Mailbox ") != 0) numbers += text.substr(at, end - at);
+        at = end;
+    }
+    return numbers;
+}
+
 void WriteFile(const fs::path& path, std::string_view data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));

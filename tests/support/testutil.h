@@ -31,6 +31,8 @@ std::string ReadFile(const fs::path& path);
 // An environment variable's value, or empty text when it is not set.
 std::string Env(const char* name);
 void WriteFile(const fs::path& path, std::string_view data);
+// The number lines of a deleted list, without the line that stamps it with its mailbox file.
+std::string ListedNumbers(const fs::path& del);
 fs::path DataPath(std::string_view name);  // a file of tests/data
 // True when the test program was started with --regen: golden files are rewritten, not compared.
 bool Regenerating();
