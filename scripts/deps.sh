@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev nlohmann-json3-dev libssl-dev libcurl4-openssl-dev media-types
   clang libclang-rt-14-dev bc python3
   qt6-base-dev qt6-webengine-dev qt6-multimedia-dev xvfb xauth fonts-wqy-microhei
-  poppler-utils
+  poppler-utils strace
 )
 
 missing=()
