@@ -114,6 +114,38 @@ TEST(CliStore, RepairSaysWhatItFoundAndSetRight) {
               "In: nothing was wrong\nIn: index built again: 3 messages, 1 of them deleted\n");
 }
 
+TEST(CliStore, RepairFindsMessagesInTwoPlacesAndAStaleDeletedList) {
+    Home home;
+    const std::string messages = ReadFile(home.Mail("in.mbx"));
+    // An older version killed between the copy to the Trash and the mark: the first two
+    // messages are in both (the Trash's copies with the status lines compression changed).
+    std::string copies = messages.substr(0, messages.find("From ", 1));
+    copies += messages.substr(copies.size(), messages.find("From ", copies.size() + 1) - copies.size());
+    WriteFile(home.Mail("trash.mbx"), copies);
+    WriteFile(home.Mail("Work/Beta.mbx"), messages.substr(messages.rfind("From ")));
+    EXPECT_EQ(home.Out({"repair", "in"}),
+              "In: 1 message is in Work/Beta too (kept in both)\n"
+              "In: 2 messages are in Trash too (kivo repair --yes marks them deleted here)\n"
+              "In: index built again: 3 messages, 0 of them deleted\n");
+    EXPECT_EQ(home.Out({"repair", "in", "--yes"}),
+              "In: 1 message is in Work/Beta too (kept in both)\n"
+              "In: 2 messages are in Trash too (marked deleted here, as the delete meant)\n"
+              "In: index built again: 3 messages, 2 of them deleted\n");
+    EXPECT_EQ(Numbers(home.Out({"ls", "in"})), (std::vector<std::string>{"3"}));
+
+    // A deleted list written for a file since replaced by one of the same name is removed,
+    // not applied to the new file's messages.
+    WriteFile(home.Mail("Work/Alpha.mbx"), test::NumberedMailbox(20));
+    home.Out({"delete", "Work/Alpha", "1"});
+    ASSERT_TRUE(fs::exists(home.Mail("Work/Alpha.d")));
+    fs::remove(home.Mail("Work/Alpha.mbx"));
+    WriteFile(home.Mail("Work/Alpha.mbx"), StoredMsg("Subject: new alpha\r\n"));
+    EXPECT_EQ(home.Out({"repair", "Work/Alpha"}),
+              "Work/Alpha: removed a deleted list that belonged to an earlier file of this name; "
+              "its numbers named other messages\n"
+              "Work/Alpha: index built again: 1 messages, 0 of them deleted\n");
+}
+
 TEST(CliStore, LsPrintsTheIndexSortedAndFiltered) {
     Home home;
     EXPECT_EQ(home.Out({"ls", "in"}),
