@@ -127,8 +127,6 @@ TDeletedList TDeletedList::Load(const TMailboxFiles& files, int lockedFd) {
 
 TDeletedList TDeletedList::Load(const fs::path& path) {
     const TMailboxFiles files = FilesOfList(path);
-    std::error_code ec;
-    if (!fs::exists(path, ec)) return {};
     const OpenMbx mbx(files.Mbx);
     if (mbx.fd() < 0) {
         if (errno != ENOENT) {
@@ -137,8 +135,8 @@ TDeletedList TDeletedList::Load(const fs::path& path) {
         }
         // A list without its mailbox file names nothing.
         TDeletedList list;
-        list.stale_ = true;
-        list.ignored_ = static_cast<int>(SplitLines(ReadFileOrEmpty(path)).size());
+        list.ignored_ = static_cast<int>(ReadList(path).numbers.size());
+        list.stale_ = list.ignored_ > 0;
         return list;
     }
     return Load(files, mbx.fd());

@@ -100,8 +100,9 @@ void MarkDeleted(const TFrmIndex& window, int lockedFd, const std::vector<int>& 
                  TStoreFeedback& feedback) {
     const TMailboxFiles files = window.Files();
     const std::string& name = window.MailboxName;
+    // A list that cannot be read fails as itself, naming its file.
+    TDeletedList deleted = TDeletedList::Load(files, lockedFd);
     try {
-        TDeletedList deleted = TDeletedList::Load(files, lockedFd);
         deleted.SetBasis(window.Basis);
         const std::size_t total = numbers.size();
         for (std::size_t done = 0; done < total; ++done) {
