@@ -37,7 +37,7 @@ TRepairReport RepairMailbox(const TMailboxFiles& files, bool mend) {
         deleted.Save(files, lock.fd());
     }
 
-    report.findings = CheckMessages(files, kept);
+    report.findings = CheckMessages(files, deleted);
     if (mend) MendMessages(lock.Lock(), report.findings);
 
     report.indexRemoved = ::unlink(files.Idx.c_str()) == 0;
