@@ -38,6 +38,17 @@ bool TargetStillWaits(const fs::path& target, const std::string& token) {
     }
 }
 
+// Once the mark is made, a record that must stay for its target's sake names no numbers: a
+// later lock of a source file rewritten with the same bytes never marks them a second time.
+void KeepForTargetOnly(TTransferRecord record, const fs::path& file) {
+    record.numbers.clear();
+    try {
+        record.Write(file);
+    } catch (const std::system_error&) {
+        // Marking again is harmless while the file is unchanged; the record still keeps the copy.
+    }
+}
+
 }  // namespace
 
 fs::path TTransferRecord::PendingPath(const TMailboxFiles& source) {
@@ -108,10 +119,13 @@ void TTransferIntent::Copied() {
 void TTransferIntent::Finish() {
     finished_ = true;
     // While the target's append record still points here, the record keeps the copy.
-    const std::optional<TTransferRecord> record =
-        TTransferRecord::Read(TTransferRecord::DonePath(source_));
-    if (record && TargetStillWaits(target_, record->token)) return;
-    ::unlink(TTransferRecord::DonePath(source_).c_str());
+    const fs::path done = TTransferRecord::DonePath(source_);
+    const std::optional<TTransferRecord> record = TTransferRecord::Read(done);
+    if (record && TargetStillWaits(target_, record->token)) {
+        KeepForTargetOnly(*record, done);
+        return;
+    }
+    ::unlink(done.c_str());
 }
 
 TTransferSettled SettleTransfer(const TMailboxFiles& files, int lockedFd) {
@@ -135,7 +149,11 @@ TTransferSettled SettleTransfer(const TMailboxFiles& files, int lockedFd) {
             settled = TTransferSettled::Marked;
         }
     }
-    if (!TargetStillWaits(done->target, done->token)) ::unlink(donePath.c_str());
+    if (!TargetStillWaits(done->target, done->token)) {
+        ::unlink(donePath.c_str());
+    } else if (!done->numbers.empty()) {
+        KeepForTargetOnly(*done, donePath);
+    }
     return settled;
 }
 

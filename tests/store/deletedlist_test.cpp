@@ -7,8 +7,10 @@
 
 #include <functional>
 
+#include "base/files.h"
 #include "store/deletedlist.h"
 #include "store/mailboxlock.h"
+#include "store/transferintent.h"
 #include "tests/store/storetest.h"
 #include "tests/support/testutil.h"
 
@@ -87,6 +89,44 @@ TEST(DeletedList, AnOldUnstampedListIsAppliedWithinTheFileAndStampedWhenSaved) {
     ::truncate(files.Mbx.c_str(), 0);
     { TMailboxLock lock(files); EXPECT_TRUE(lock.Recovered().staleList); }
     EXPECT_FALSE(fs::exists(files.Del));
+}
+
+// A finished move whose target was not settled yet keeps its record; the mark it stands for
+// is made once only, so a source file later written again with the same bytes (and a new
+// deleted list) keeps its messages.
+TEST(DeletedList, AMoveLeftByAKilledProgramIsMarkedOnce) {
+    TempDir dir;
+    const TMailboxFiles source = TMailboxFiles::Of(dir / "X");
+    const TMailboxFiles target = TMailboxFiles::Of(dir / "B");
+    const std::string messages = test::NumberedMailbox(3);
+    WriteFile(source.Mbx, messages);
+    WriteFile(target.Mbx, messages);
+    const fs::path done = TTransferRecord::DonePath(source);
+    {
+        const int fd = ::open(source.Mbx.c_str(), O_RDONLY);
+        TTransferRecord{"Kivo transfer 1-2-3", target.Mbx, TMailboxState::Read(fd), {1, 2}}
+            .Write(done);
+        ::close(fd);
+    }
+    // The target's append is still unsettled and points at the record.
+    WriteFile(AppendRecordPath(target.Mbx), "0 1\nkeep-if Kivo transfer 1-2-3\t" +
+                                                done.string() + "\n");
+    auto settle = [&] {
+        const int fd = ::open(source.Mbx.c_str(), O_RDWR);
+        const TTransferSettled settled = SettleTransfer(source, fd);
+        ::close(fd);
+        return settled;
+    };
+    EXPECT_EQ(settle(), TTransferSettled::Marked);
+    EXPECT_EQ(Loaded(source), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(fs::exists(done)) << "kept while the target waits";
+
+    fs::remove(source.Del);
+    const int fd = ::open(source.Mbx.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_EQ(::write(fd, messages.data(), messages.size()), static_cast<ssize_t>(messages.size()));
+    ::close(fd);
+    EXPECT_EQ(settle(), TTransferSettled::None);
+    EXPECT_EQ(Loaded(source), std::vector<int>{});
 }
 
 }  // namespace
