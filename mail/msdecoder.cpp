@@ -85,8 +85,9 @@ void TmsCustomDecoder::ReadHeaderBlock(TmsHeaders& headers) {
     while (true) {
         const std::size_t start = reader_.Position();
         if (!reader_.ReadLine(line) || line.empty()) return;
-        const bool boundary = std::any_of(frames_.begin(), frames_.end(),
-                                          [&](const auto& f) { return line.starts_with(f.boundary); });
+        const bool boundary = std::any_of(frames_.begin(), frames_.end(), [&](const auto& f) {
+            return IsDelimiterLine(line, f.boundary);
+        });
         if (boundary || !IsHeaderLine(line)) {
             reader_.Rewind(start);  // the text (or the part's end) follows without an empty line
             return;
@@ -156,7 +157,7 @@ void TmsCustomDecoder::DecodeMime() {
     if (topHeaders_.GetFieldValue("X-Mailer") == "V Mailsystem R #0001") {
         topHeaders_.RemoveField("Content-Type");  // that mailer announces types it does not send
     }
-    const std::string ct = topHeaders_.GetFieldValue("Content-Type");
+    const std::string ct = ValidContentType(topHeaders_.GetFieldValue("Content-Type"));
     if (FindNoCase(ct, "multipart/alternative") != std::string::npos) {
         DecodeMultipart(ct, true);
     } else if (FindNoCase(ct, "multipart") != std::string::npos) {

@@ -24,6 +24,8 @@ namespace kivo {
 inline constexpr std::string_view kNoteUnclosed =
     "Cannot find closing boundary: the last part was ended at the end of the message";
 inline constexpr std::string_view kNoteBadBase64 = "Invalid characters in base64 data were skipped";
+inline constexpr std::string_view kNoteNoBoundary =
+    "Cannot find boundary: the text of the parts was read as it stands";
 
 // What a part of a multipart stands for in the message; its leaves are named by it.
 enum class PartRole {
@@ -70,9 +72,12 @@ class TmsCustomDecoder {
     // `role`: its boundary becomes current and its preamble is skipped.
     void EnterMultipart(const std::string& contentType, PartRole role, bool alternative);
     bool CanDescend(std::string_view contentType) const;
+    // Whether the boundary line of the multipart `contentType` comes before the part that
+    // holds it ends (before the end of the data at the top).
+    bool BoundaryAhead(std::string_view contentType) const;
     // The part that is the message's text (the first plain-text or HTML part on the body's
     // path that is no attachment): its text into Body.
-    PartEnd ReadBodyPart();
+    PartEnd ReadBodyPart(const std::string& contentType);
     PartEnd ReadFirstPartText(PartCoding coding);
     PartEnd ReadBase64Text();
     // A part that is no multipart as an attachment.

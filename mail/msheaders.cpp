@@ -2,6 +2,7 @@
 
 #include "base/bytes.h"
 #include "mail/encodedword.h"
+#include "mail/headerfields.h"
 #include "mail/msmsgcls.h"
 
 namespace kivo {
@@ -18,27 +19,14 @@ std::string WithColon(std::string_view name) {
     return result;
 }
 
-// Splits one line of a field at the commas outside double quotes and angle brackets and
-// appends the trimmed, decoded pieces; a trailing empty piece is dropped. Quotes count on
-// continuation lines too: long To fields are folded, and "Doe, John" must stay one address
-// there as well. The commas of an obsolete route (<@a.org,@b.org:jo@c.org>) split nothing.
+// Splits one line of a field into its items and appends them trimmed and decoded. Quotes
+// count on continuation lines too: long To fields are folded, and "Doe, John" must stay one
+// address there as well. The commas of an obsolete route (<@a.org,@b.org:jo@c.org>) and of a
+// comment (a@b (Doe, John)) split nothing.
 void AppendItems(std::string_view text, std::vector<std::string>& list) {
-    bool inQuotes = false;
-    bool inAngle = false;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"' && !inAngle) inQuotes = !inQuotes;
-        if (!inQuotes && text[i] == '<' && text.find('>', i) != std::string_view::npos) {
-            inAngle = true;
-        }
-        if (text[i] == '>') inAngle = false;
-        if (text[i] == ',' && !inQuotes && !inAngle) {
-            list.push_back(DecodeEncodedWords(CutShort(TrimView(text.substr(start, i - start)))));
-            start = i + 1;
-        }
-    }
-    std::string_view last = TrimView(text.substr(start));
-    if (!last.empty()) list.push_back(DecodeEncodedWords(CutShort(last)));
+    std::vector<std::string> items;
+    SplitAddressList(text, items);
+    for (const std::string& item : items) list.push_back(DecodeEncodedWords(CutShort(item)));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "mail/msmsg.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -22,8 +23,14 @@ std::string LowerBaseName(const TmsAttItem& item) {
     return LowerCase(AttachmentBaseName(item.FileName()));
 }
 
+// The sender is the first mailbox of the From field: a second one is another author, never
+// the first one's display name (which would let a forger put any text there).
 void ReadSender(const TmsHeaders& headers, TmsMailAddress& sender) {
-    ParsedAddress parsed = ParseAddress(headers.GetFieldValue("FROM"));
+    std::vector<std::string> items;
+    headers.GetFieldValues("FROM:", items);
+    const auto first = std::find_if(items.begin(), items.end(),
+                                    [](const std::string& item) { return !item.empty(); });
+    ParsedAddress parsed = ParseAddress(first == items.end() ? std::string() : *first);
     sender.SetAddress(parsed.address);
     sender.SetName(parsed.name);
 }

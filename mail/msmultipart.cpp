@@ -21,15 +21,11 @@ namespace {
 constexpr std::size_t kMaxDepth = 50;
 constexpr std::size_t kMaxParts = 10000;
 
-bool IsClosingLine(std::string_view line, std::string_view boundary) {
-    return line.starts_with(boundary) && line.substr(boundary.size()).starts_with("--");
-}
-
-// Reads up to the first line equal to `boundary`; false when the data ends first.
+// Reads up to the first boundary line; false when the data ends first.
 bool SkipTo(TLineStream& reader, std::string_view boundary) {
     std::string_view line;
     while (reader.ReadLine(line)) {
-        if (line == boundary) return true;
+        if (IsBoundaryLine(line, boundary)) return true;
     }
     return false;
 }
@@ -59,8 +55,22 @@ std::string BareContentID(std::string_view value) {
 }  // namespace
 
 bool TmsCustomDecoder::CanDescend(std::string_view contentType) const {
-    return StartsWithNoCase(MainValue(contentType), "multipart/") &&
-           !ParameterValue("boundary", contentType).empty() && frames_.size() < kMaxDepth;
+    return StartsWithNoCase(MainValue(contentType), "multipart/") && frames_.size() < kMaxDepth;
+}
+
+bool TmsCustomDecoder::BoundaryAhead(std::string_view contentType) const {
+    const std::string boundary = ParameterValue("Boundary", contentType);
+    if (boundary.empty()) return false;
+    const std::string line = "--" + boundary;
+    TLineStream probe(reader_.Data());
+    probe.Rewind(reader_.Position());
+    std::string_view text;
+    while (probe.ReadLine(text)) {
+        if (IsBoundaryLine(text, line)) return true;
+        // The part that holds the multipart ends first.
+        if (!frames_.empty() && IsDelimiterLine(text, frames_.back().boundary)) return false;
+    }
+    return false;
 }
 
 void TmsCustomDecoder::EnterMultipart(const std::string& contentType, PartRole role,
@@ -85,6 +95,13 @@ void TmsCustomDecoder::EnterMultipart(const std::string& contentType, PartRole r
 
 void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alternativeMessage) {
     frames_.clear();
+    if (!BoundaryAhead(contentType)) {
+        // Without a boundary line (or a usable boundary) there are no parts: what follows the
+        // header is the message's text, as readers show it.
+        Note(std::string(kNoteNoBoundary));
+        DecodeSinglePartText(ReplaceMainValue(contentType, "text/plain"));
+        return;
+    }
     EnterMultipart(contentType, PartRole::kBody, alternativeMessage);
     while (true) {
         Pump();
@@ -98,22 +115,25 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alte
         const PartRole role =
             frame.started && !bodyOpen ? frame.otherRole : frame.firstRole;
         frame.started = true;
-        std::string type = partHeaders_.GetFieldValue("Content-Type");
+        std::string type = ValidContentType(partHeaders_.GetFieldValue("Content-Type"));
         if (CanDescend(type)) {
-            EnterMultipart(type, role, SubType(type) == "alternative");
-            continue;
+            if (BoundaryAhead(type)) {
+                EnterMultipart(type, role, SubType(type) == "alternative");
+                continue;
+            }
+            Note(std::string(kNoteNoBoundary));
+            type = ReplaceMainValue(type, "text/plain");
         }
         if (type.empty() && frame.digest) type = "message/rfc822";
         const PartEnd end = role == PartRole::kBody && IsBodyText(type, partHeaders_)
-                                ? ReadBodyPart()
+                                ? ReadBodyPart(type)
                                 : DecodeLeafPart(role, type);
         NoteSkipped(end);
         if (!ContinueAfterPart(end)) return;
     }
 }
 
-PartEnd TmsCustomDecoder::ReadBodyPart() {
-    const std::string type = partHeaders_.GetFieldValue("Content-Type");
+PartEnd TmsCustomDecoder::ReadBodyPart(const std::string& type) {
     if (EqualsNoCase(ParameterValue("charset", type), "iso-2022-jp")) {
         message_.SetCharSet(csISO2022jp);
     }
@@ -142,13 +162,12 @@ PartEnd TmsCustomDecoder::ReadFirstPartText(PartCoding coding) {
     const bool quotedPrintable = coding == PartCoding::kQuotedPrintable;
     if (quotedPrintable) message_.SetCharSet(csISO8859);
     const std::string& boundary = frames_.back().boundary;
-    const std::string closing = boundary + "--";
     std::vector<std::string_view> lines;
     PartEnd end;
     std::string_view line;
     while (reader_.ReadLine(line)) {
         PumpLine();
-        if (line == boundary || line == closing) {
+        if (IsDelimiterLine(line, boundary)) {
             end.dataEnded = false;
             end.line = line;
             break;
@@ -219,7 +238,12 @@ bool TmsCustomDecoder::ContinueAfterPart(PartEnd end) {
             Note(std::string(kNoteUnclosed));
             return false;
         }
-        if (!IsClosingLine(end.line, frames_.back().boundary)) return true;
+        if (!IsClosingLine(end.line, frames_.back().boundary)) {
+            // A boundary line that is the last line of the data opens no part.
+            if (reader_.Position() < reader_.Data().size()) return true;
+            end.dataEnded = true;
+            continue;
+        }
         if (frames_.size() == 1) return false;
         // The inner multipart is over: go on with the parts of the one around it.
         frames_.pop_back();
@@ -227,7 +251,7 @@ bool TmsCustomDecoder::ContinueAfterPart(PartEnd end) {
         std::string_view line;
         end = PartEnd{};
         while (reader_.ReadLine(line)) {
-            if (line.starts_with(boundary)) {
+            if (IsDelimiterLine(line, boundary)) {
                 end = PartEnd{.dataEnded = false, .line = line};
                 break;
             }

@@ -23,8 +23,8 @@ bool EndsWithSoftBreak(std::string_view line) {
     return !trimmed.empty() && trimmed.back() == '=';
 }
 
-bool EndsPart(std::string_view line, std::string_view boundary) {
-    return !boundary.empty() && line.starts_with(boundary);
+bool OnlyBlanks(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 PartEnd Finish(Base64Decoder& base64, std::string& data, PartEnd end) {
@@ -47,6 +47,21 @@ bool IsTextLine(std::string_view line) {
 constexpr std::size_t kTextProbeLines = 200;
 
 }  // namespace
+
+bool IsBoundaryLine(std::string_view line, std::string_view boundary) {
+    return !boundary.empty() && line.starts_with(boundary) &&
+           OnlyBlanks(line.substr(boundary.size()));
+}
+
+bool IsClosingLine(std::string_view line, std::string_view boundary) {
+    if (boundary.empty() || !line.starts_with(boundary)) return false;
+    line.remove_prefix(boundary.size());
+    return line.starts_with("--") && OnlyBlanks(line.substr(2));
+}
+
+bool IsDelimiterLine(std::string_view line, std::string_view boundary) {
+    return IsBoundaryLine(line, boundary) || IsClosingLine(line, boundary);
+}
 
 PartCoding PartCodingOf(std::string_view transferEncoding) {
     std::string_view value = TrimView(transferEncoding);
@@ -88,7 +103,7 @@ PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view bo
     data.reserve(data.size() + (coding == PartCoding::kBase64 ? extent / 4 * 3 + 3 : extent));
     while (reader.ReadLine(line)) {
         if (pump && (++count & kPumpLines) == 0) pump->Tick();
-        if (EndsPart(line, boundary)) {
+        if (IsDelimiterLine(line, boundary)) {
             end.dataEnded = false;
             end.line = line;
             break;
@@ -136,7 +151,7 @@ bool LooksLikeText(const TLineStream& reader, std::string_view boundary) {
     std::size_t text = 0;
     std::string_view line;
     while (lines < kTextProbeLines && probe.ReadLine(line)) {
-        if (EndsPart(line, boundary)) break;
+        if (IsDelimiterLine(line, boundary)) break;
         if (TrimView(line).empty()) continue;
         ++lines;
         if (IsTextLine(line)) ++text;

@@ -28,7 +28,15 @@ struct PartEnd {
     std::size_t skipped = 0;   // base64: characters outside the alphabet, skipped
 };
 
-// Appends the decoded bytes of the lines up to the first one that begins with `boundary`
+// Whether a line is the boundary line `boundary` ("--" + the boundary parameter), or its
+// closing form (followed by "--"), with nothing after it but blanks (RFC 2046 allows them).
+// A line that only begins with the boundary ("--b1====" for "--b1==") is data.
+bool IsBoundaryLine(std::string_view line, std::string_view boundary);
+bool IsClosingLine(std::string_view line, std::string_view boundary);
+// Either of the two: a line that ends a part.
+bool IsDelimiterLine(std::string_view line, std::string_view boundary);
+
+// Appends the decoded bytes of the lines up to the first delimiter line of `boundary`
 // (to the end of the data when `boundary` is empty). For base64 and uuencode, `dotEnds` makes a
 // line "." end the data too. Text lines keep their line ends, except the one right before a
 // boundary line, which belongs to the boundary. Base64 skips characters outside its alphabet
@@ -37,7 +45,7 @@ struct PartEnd {
 PartEnd ReadPartData(TLineStream& reader, PartCoding coding, std::string_view boundary,
                      bool dotEnds, std::string& data, PumpThrottle* pump = nullptr);
 
-// Whether the data from the reader's position up to the next line that begins with `boundary`
+// Whether the data from the reader's position up to the next delimiter line of `boundary`
 // is evidently no base64 but text declared so by mistake: most of its lines hold blanks between
 // words or characters outside the alphabet. Looks at a bounded number of lines.
 bool LooksLikeText(const TLineStream& reader, std::string_view boundary);

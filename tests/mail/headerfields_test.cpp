@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace kivo {
 namespace {
@@ -42,6 +43,13 @@ TEST(HeaderFields, ParameterValues) {
         {"name", "x; name", "", "a name at the very end"},
         {"name", "x; name=", "", "an empty value"},
         {"", "x; a=b", "", "an empty name"},
+        {"boundary", "multipart/mixed; boundary*=us-ascii''b1", "b1", "RFC 2231 form"},
+        {"charset", "text/plain; charset*=us-ascii'en'utf-8", "utf-8", "RFC 2231, a language"},
+        {"boundary", "multipart/mixed; boundary*0=\"ab\"; boundary*1*=%3Dc", "ab=c",
+         "RFC 2231 pieces"},
+        {"boundary", "multipart/mixed; boundary=old; boundary*=''new", "new",
+         "the RFC 2231 form wins over a plain value beside it"},
+        {"boundary", "multipart/mixed; boundary*1=tail", "tail", "piece 0 lost"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParameterValue(c.name, c.field), c.value) << c.why;
@@ -70,6 +78,15 @@ TEST(HeaderFields, ParsesAddresses) {
         {"garbage;;;", "", "garbage;;;", "garbage is an address"},
         {"<@a.com,@b.ru:test@attack.com>", "", "test@attack.com", "an obsolete route goes"},
         {"Eve <@a.com:eve@b.org>", "Eve", "eve@b.org", "a route of one host"},
+        {"First \"M.\" Last <u@x.org>", "First M. Last", "u@x.org", "a quoted word inside"},
+        {"\"First\" M. \"Last\" <u@x.org>", "First M. Last", "u@x.org", "quoted words around"},
+        {"\"First M. Last\" (Comment) <u@x.org>", "First M. Last (Comment)", "u@x.org",
+         "a quoted name and a comment: the comment stays apart"},
+        {"\"Smith <boss>\" <eve@x.org>", "Smith <boss>", "eve@x.org", "a bracket inside quotes"},
+        {"\"say \\\"hi\\\"\" <u@x.org>", "say \"hi\"", "u@x.org", "an escaped quote"},
+        {"\"Open <u@x.org>", "Open", "u@x.org", "an unclosed quote"},
+        {"test1@local>", "", "test1@local", "a stray closing bracket"},
+        {"<test1@local", "<test1@local", "", "an opening bracket alone is no address"},
     };
     for (const auto& c : cases) {
         const ParsedAddress parsed = ParseAddress(c.text);
@@ -80,6 +97,34 @@ TEST(HeaderFields, ParsesAddresses) {
         ParseAddress(std::string(300, 'n') + " <" + std::string(300, 'a') + ">");
     EXPECT_EQ(longOne.name, std::string(255, 'n'));
     EXPECT_EQ(longOne.address, std::string(255, 'a'));
+}
+
+TEST(HeaderFields, SplitsAddressLists) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> items;
+    };
+    const Case cases[] = {
+        {"a@b, \"Doe, John\" <j@x>", {"a@b", "\"Doe, John\" <j@x>"}},
+        {"j@x (Doe, John), k@y", {"j@x (Doe, John)", "k@y"}},
+        {"<@a.org,@b.org:jo@c.org>, d@e", {"<@a.org,@b.org:jo@c.org>", "d@e"}},
+        {"<any@attack.com>, <any2@attack.com>", {"<any@attack.com>", "<any2@attack.com>"}},
+        {"a@b, , c@d,", {"a@b", "", "c@d"}},
+        {"\"Doe, John <j@x>", {"\"Doe, John <j@x>"}},
+        {"x (open, y", {"x (open", "y"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> items;
+        SplitAddressList(c.text, items);
+        EXPECT_EQ(items, c.items) << c.text;
+    }
+}
+
+TEST(HeaderFields, ContentTypeWithoutSubtypeIsPlainText) {
+    EXPECT_EQ(ValidContentType("text; charset=us-ascii"), "text/plain; charset=us-ascii");
+    EXPECT_EQ(ValidContentType("multipart"), "text/plain");
+    EXPECT_EQ(ValidContentType("image/png; name=a"), "image/png; name=a");
+    EXPECT_EQ(ValidContentType(""), "");
 }
 
 }  // namespace

@@ -171,6 +171,26 @@ TEST(Message, ReadHeaderFields) {
         EXPECT_EQ(message.Headers(), headers);
         EXPECT_FALSE(message.ReturnReceipt());
     }
+    // The sender is the first mailbox of the From field; a second one never becomes its name.
+    struct FromCase {
+        std::vector<std::string> lines;
+        TmsMailAddress sender;
+    };
+    const FromCase froms[] = {
+        {{"From: <any@attack.com>, <any2@attack.com>"}, TmsMailAddress("any@attack.com", "")},
+        {{"From: Ann <ann@x.org>,", " Bob <bob@x.org>"}, TmsMailAddress("ann@x.org", "Ann")},
+        {{"From: jo@x.org (Doe, Jo)"}, TmsMailAddress("jo@x.org", "Doe, Jo")},
+        {{"From: =?utf-8?Q?Doe=2C_Jo?= <jo@x.org>"}, TmsMailAddress("jo@x.org", "Doe, Jo")},
+        {{"X-From: x@y", "From: a@b"}, TmsMailAddress("a@b", "")},
+    };
+    for (const FromCase& c : froms) {
+        TmsHeaders headers;
+        for (const std::string& line : c.lines) headers.Add(line);
+        TmsMessage message;
+        message.ReadHeaderFields(headers);
+        EXPECT_EQ(message.Sender(), c.sender) << c.lines[0];
+    }
+
     TmsHeaders receipt;
     receipt.Add("Return-Receipt-To: <me@x.org>");
     TmsMessage message;
