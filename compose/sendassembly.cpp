@@ -100,8 +100,7 @@ void TfrmSend::AssembleBody() {
     }
     lines = styledOnly ? html : MessageLines();
     std::string text = message_.SaveToString();
-    // A last line "." would read as the end of the data and be lost: the end is marked.
-    text += JoinLinesCrLf(lines) + ".\r\n";
+    text += JoinLinesCrLf(lines);
     message_.Clear();
     message_.Headers().Clear();
     message_.LoadFromBytes(text);

@@ -76,8 +76,7 @@ void TmsCustomDecoder::Decode() {
     } catch (const EMessageParserError& e) {
         AddErrorAttachment(e.what());
     }
-    std::vector<std::string>& body = message_.Body();
-    if (!body.empty() && body.back() == ".") body.pop_back();
+    // A last line "." is the writer's text: the POP3 client removes its end line itself.
 }
 
 void TmsCustomDecoder::ReadHeaderBlock(TmsHeaders& headers) {

@@ -78,15 +78,16 @@ std::vector<std::string> LoadScriptLines(const std::filesystem::path& file) {
     return ValueLines(ReadFileBytes(file));
 }
 
+// The deleted mark is a capital D; the other letters of a message from elsewhere stay.
 void ClearDeleteMark(TmsMessage& message) {
     std::string status = message.Headers().GetFieldValue("Status");
-    std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+    std::erase(status, 'D');
     message.Headers().RemoveField("Status");
     message.Headers().Add("Status: " + status);
 }
 
 bool HasDeleteRequest(const TmsMessage& message) {
-    return message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos;
+    return message.Headers().GetFieldValue("Status").find('D') != std::string::npos;
 }
 
 std::vector<TDebugRow> DebugRows(const TScriptInterpreter& script) {

@@ -36,8 +36,10 @@ LeaveOnServerEntry EntryOf(const TRemoteInfo& info) {
     return {uid, FieldValue(info.headers, "Message-ID"), FieldValue(info.headers, "Date")};
 }
 
+// The deleted mark is a capital D; other letters of a message from elsewhere ("Status: Read",
+// "Status: RO") are its own and stay.
 bool HasDeleteMark(std::string_view status) {
-    return status.find_first_of("dD") != std::string_view::npos;
+    return status.find('D') != std::string_view::npos;
 }
 
 std::string LeftText(int count, std::string_view server) {
@@ -396,7 +398,7 @@ void TCheckMail::StoreMessage(std::string_view raw) {
 
     TmsHeaders& headers = received.message.Headers();
     std::string status = headers.GetFieldValue("Status");
-    std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
+    std::erase(status, 'D');
     for (std::size_t count = headers.Count(); count > 0; --count) {
         headers.RemoveField("Status");
     }

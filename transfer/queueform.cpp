@@ -94,9 +94,7 @@ TQueuedMessage ReadQueued(std::vector<std::string> lines, Platform* platform) {
     while (lines.size() > i + 1 && IsBlankLine(lines.back())) lines.pop_back();
 
     TmsMessage& message = queued.message;
-    // The decoder takes a final "." line as the end of the data, as a POP3 server sends it;
-    // one is added so that a body whose last line is "." keeps it.
-    message.LoadFromBytes(JoinLinesCrLf(lines) + ".\r\n", platform);
+    message.LoadFromBytes(JoinLinesCrLf(lines), platform);
     for (const std::string& item : bcc) {
         ParsedAddress parsed = ParseAddress(item);
         if (!parsed.address.empty()) message.BCC().AddAddress(parsed.address, parsed.name);

@@ -82,7 +82,7 @@ TEST(Decoder, SinglePartTextVariants) {
          {"a", "b", "c"},
          csUSASCII,
          "base64 text; empty and dot lines skipped"},
-        {{}, {"no type at all", "."}, {"no type at all"}, csUSASCII, "a last '.' line goes"},
+        {{}, {"no type at all", "."}, {"no type at all", "."}, csUSASCII, "a last \".\" line is text"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> lines = {"MIME-Version: 1.0"};

@@ -137,6 +137,7 @@ class RecordingFeedback : public TTransferFeedback {
 class ScriptedFilters : public TFilterLists {
   public:
     void RunIncoming(TmsMessage& message) override {
+        statuses.push_back(message.Headers().GetFieldValue("Status"));
         const std::string subject = message.Subject();
         if (subject.find("spam") != std::string::npos) {
             message.Headers().RemoveField("Status");
@@ -147,6 +148,7 @@ class ScriptedFilters : public TFilterLists {
     }
     void RunOutgoing(TmsMessage&) override {}
     int runs = 0;
+    std::vector<std::string> statuses;  // the Status value each run was given
 };
 
 std::string Message(std::string_view subject, std::string_view extraHeaders = "",
@@ -372,6 +374,16 @@ TEST_F(CheckMail, SizeLimitInKilobytes) {
         EXPECT_EQ(feedback.status[3], c.fetched ? "" : "1 message left on pop.example") << c.why;
         EXPECT_EQ(r.newMail, c.fetched) << c.why;
     }
+}
+
+// Only a deleted mark (a capital D) is taken from a fetched message's Status before the
+// filters run; the letters another program wrote stay, and a lower-case d deletes nothing.
+TEST_F(CheckMail, FiltersSeeTheStatusLettersOfOtherPrograms) {
+    Accounts(Account("Home", "jo"));
+    pop.boxes["jo@pop.example"] = {{"1", Message("read", "Status: Read\r\n")},
+                                   {"2", Message("marked", "Status: RD\r\n")}};
+    EXPECT_EQ(Check().stored, 2);
+    EXPECT_EQ(filters.statuses, (std::vector<std::string>{"Read", "R"}));
 }
 
 TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
