@@ -19,9 +19,7 @@ std::string WithColon(std::string_view name) {
     return result;
 }
 
-// Splits one line of a field into its items and appends them trimmed and decoded. Quotes
-// count on continuation lines too: long To fields are folded, and "Doe, John" must stay one
-// address there as well. The commas of an obsolete route (<@a.org,@b.org:jo@c.org>) and of a
+// Splits the text of a field into its items and appends them trimmed and decoded. The commas of an obsolete route (<@a.org,@b.org:jo@c.org>) and of a
 // comment (a@b (Doe, John)) split nothing.
 void AppendItems(std::string_view text, std::vector<std::string>& list) {
     std::vector<std::string> items;
@@ -73,10 +71,14 @@ void TmsHeaders::GetFieldValues(std::string_view name, std::vector<std::string>&
         }
         std::size_t colon = lines_[i].find(':');
         if (colon == std::string::npos) return;
-        AppendItems(std::string_view(lines_[i]).substr(colon + 1), list);
+        // The field's lines are split as one text: a name folded away from its address
+        // ("=?utf-8?Q?Ann?=" CR LF TAB "<ann@x.org>") is one item.
+        std::string text = lines_[i].substr(colon + 1);
         for (++i; i < lines_.size() && lines_[i].find(':') == std::string::npos; ++i) {
-            AppendItems(lines_[i], list);
+            text += ' ';
+            text += TrimView(lines_[i]);
         }
+        AppendItems(text, list);
     }
 }
 

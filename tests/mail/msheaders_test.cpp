@@ -66,6 +66,10 @@ TEST(Headers, GetFieldValuesCollectsEveryFieldOfThatName) {
     // A route's commas are inside the brackets; a lone "<" shields nothing.
     Make({"To: <@a.com,@b.ru:t@c.com>, x <y@z, u@v"}).GetFieldValues("To", items);
     EXPECT_EQ(items, (std::vector<std::string>{"<@a.com,@b.ru:t@c.com>", "x <y@z", "u@v"}));
+    // A name folded away from its address, and a comma in a comment, split nothing.
+    Make({"To: =?utf-8?Q?Ann_B?=", "\t<ann@x.org>, bob@y.org (Doe, Bob)"}).GetFieldValues("To",
+                                                                                       items);
+    EXPECT_EQ(items, (std::vector<std::string>{"Ann B <ann@x.org>", "bob@y.org (Doe, Bob)"}));
 }
 
 TEST(Headers, RemoveFieldAndCutAtBlankLine) {

@@ -179,6 +179,7 @@ TEST(Message, ReadHeaderFields) {
     const FromCase froms[] = {
         {{"From: <any@attack.com>, <any2@attack.com>"}, TmsMailAddress("any@attack.com", "")},
         {{"From: Ann <ann@x.org>,", " Bob <bob@x.org>"}, TmsMailAddress("ann@x.org", "Ann")},
+        {{"From: =?utf-8?Q?Ann?=", "\t<ann@x.org>"}, TmsMailAddress("ann@x.org", "Ann")},
         {{"From: jo@x.org (Doe, Jo)"}, TmsMailAddress("jo@x.org", "Doe, Jo")},
         {{"From: =?utf-8?Q?Doe=2C_Jo?= <jo@x.org>"}, TmsMailAddress("jo@x.org", "Doe, Jo")},
         {{"X-From: x@y", "From: a@b"}, TmsMailAddress("a@b", "")},
