@@ -106,9 +106,20 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, bool alte
     while (true) {
         Pump();
         partHeaders_.Clear();
+        const std::size_t partStart = reader_.Position();
         ReadHeaderBlock(partHeaders_);
         if (++parts_ > kMaxParts) throw EMessageParserError("Too many parts");
         MultipartFrame& frame = frames_.back();
+        // A boundary line right after a boundary line holds no part (neither headers nor
+        // text): nothing to show or save.
+        if (reader_.Position() == partStart) {
+            std::string_view next;
+            if (reader_.ReadLine(next) && IsDelimiterLine(next, frame.boundary)) {
+                if (!ContinueAfterPart(PartEnd{.dataEnded = false, .line = next})) return;
+                continue;
+            }
+            reader_.Rewind(partStart);
+        }
         // Until a text part has become the body, the next part of a multipart that stands
         // for the body may still be it (a signature file or an encryption note comes first).
         const bool bodyOpen = frame.firstRole == PartRole::kBody && !bodyTaken_;
