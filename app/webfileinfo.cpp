@@ -4,10 +4,12 @@
 #include "app/webfileinfo.h"
 
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <system_error>
 
 #include "app/settings.h"
@@ -53,6 +55,39 @@ class TLineReader {
     std::string line_;
 };
 
+// SHA-256 of what passes through, as lower-case hex.
+class TSha256 {
+  public:
+    TSha256() : ctx_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
+        if (!ctx_ || EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr) != 1)
+            throw std::runtime_error("SHA-256 is not available");
+    }
+    void Add(std::string_view data) { EVP_DigestUpdate(ctx_.get(), data.data(), data.size()); }
+    std::string Hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(ctx_.get(), digest, &size);
+        static constexpr char kDigits[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int k = 0; k < size; ++k) {
+            hex += kDigits[digest[k] >> 4];
+            hex += kDigits[digest[k] & 15];
+        }
+        return hex;
+    }
+
+  private:
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx_;
+};
+
+bool IsSha256Hex(std::string_view text) {
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdefABCDEF") == text.npos;
+}
+
+std::string NotHttps(const std::string& url) {
+    return "Refused an address that is not https: " + url;
+}
+
 void WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -66,7 +101,7 @@ void WriteAll(int fd, std::string_view data) {
 
 bool TWebFileTags::AllEmpty() const {
     for (const std::string* tag : {&productName, &readMe, &externalReadMe, &version, &date, &author,
-                                   &authorEmail, &download, &redirect, &runParameters}) {
+                                   &authorEmail, &download, &redirect, &runParameters, &sha256}) {
         if (!tag->empty()) return false;
     }
     return true;
@@ -104,6 +139,7 @@ void TWebFileInfo::ReadLine(std::string_view line) {
         {&Tags.download, &values_.download},
         {&Tags.redirect, &values_.redirect},
         {&Tags.runParameters, &values_.runParameters},
+        {&Tags.sha256, &values_.sha256},
     };
     for (const auto& [tag, field] : fields) {
         if (!tag->empty() && *tag == name) *field = value;
@@ -112,6 +148,11 @@ void TWebFileInfo::ReadLine(std::string_view line) {
 
 bool TWebFileInfo::Fetch(const std::string& url) {
     values_ = TWebFileValues();
+    // A page read in plain text could name any download and any digest.
+    if (!IsHttpsUrl(url)) {
+        lastError_ = NotHttps(url);
+        return false;
+    }
     TLineReader reader([this](std::string_view line) { ReadLine(line); });
     view_.Waiting(true);
     THttpStatus status;
@@ -163,8 +204,16 @@ bool TWebFileInfo::NewerVersion() const {
 }
 
 bool TWebFileInfo::Download(const std::string& url, const std::filesystem::path& file,
-                            const std::string& title) {
+                            const std::string& title, std::string_view sha256) {
     lastError_.clear();
+    if (!IsHttpsUrl(url)) {
+        lastError_ = NotHttps(url);
+        return false;
+    }
+    if (!sha256.empty() && !IsSha256Hex(sha256)) {
+        lastError_ = "The version page gives no valid SHA-256 for the download";
+        return false;
+    }
     std::string temp = (file.parent_path() / ("." + file.filename().string() + ".partXXXXXX"));
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -173,13 +222,22 @@ bool TWebFileInfo::Download(const std::string& url, const std::filesystem::path&
     }
     bool done = false;
     try {
+        TSha256 digest;
         const THttpStatus status = http_.Get(
-            url, [&](std::string_view piece) { WriteAll(fd, piece); },
+            url,
+            [&](std::string_view piece) {
+                digest.Add(piece);
+                WriteAll(fd, piece);
+            },
             [&](std::uint64_t received, std::uint64_t total) {
                 return view_.Progress(title, received, total);
             });
         if (status.code > 200) {
             lastError_ = status.reason.empty() ? std::to_string(status.code) : status.reason;
+        } else if (!sha256.empty() && !EqualsNoCase(digest.Hex(), sha256)) {
+            lastError_ =
+                "The download's SHA-256 is not the one the version page gives; the file was "
+                "deleted";
         } else if (::fsync(fd) != 0) {
             lastError_ = std::system_category().message(errno);
         } else {
@@ -231,11 +289,17 @@ void TWebFileInfo::Execute() {
         }
     }
     if (!view_.Ask(available + "\rDownload the update?", "Update Available")) return;
+    // Without a digest to check it against, a download could be anything.
+    if (!IsSha256Hex(values_.sha256)) {
+        lastError_ = "The version page gives no valid SHA-256 for the download";
+        Failure("Error occurred while downloading update.", "Download Error");
+        return;
+    }
     int fileType = 1;
     const std::optional<std::filesystem::path> chosen = view_.SaveAs(DownloadFileName(), fileType);
     if (!chosen) return;
     const std::filesystem::path target = DownloadTarget(*chosen, fileType, DownloadFileName());
-    if (!Download(values_.download, target, "Downloading Update")) {
+    if (!Download(values_.download, target, "Downloading Update", values_.sha256)) {
         Failure("Error occurred while downloading update.", "Download Error");
         return;
     }
@@ -265,6 +329,7 @@ void ConfigureKivoUpdate(TWebFileInfo& info, std::string homeUrl) {
     info.Tags.productName = "kivoname";
     info.Tags.readMe = "kivoreadme";
     info.Tags.author = "kivoauthor";
+    info.Tags.sha256 = "kivosha256";
     info.Options = wfioDisplayUI | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate;
     info.VersionFormat = wfivSimpleString;
 }

@@ -4,6 +4,8 @@
 // dialogue (read-me, download, install) through a view. It never starts an installer
 // without the user's yes, and a download is written to a temporary file beside the target
 // and renamed only when complete, so a canceled or broken download leaves nothing behind.
+// Every address it reads (the home page, a redirect, the download) must be https, and an
+// update is kept only when its SHA-256 is the one the version page gives.
 
 #include <cstdint>
 #include <filesystem>
@@ -28,14 +30,14 @@ enum TWebFileInfoOption : unsigned {
 // The META names the component looks for; an empty one never matches.
 struct TWebFileTags {
     std::string productName, readMe, externalReadMe, version, date, author, authorEmail, download,
-        redirect, runParameters;
+        redirect, runParameters, sha256;
     bool AllEmpty() const;
 };
 
 // What the page said; cleared before every retrieval.
 struct TWebFileValues {
     std::string productName, readMe, externalReadMe, version, date, author, authorEmail, download,
-        redirect, runParameters;
+        redirect, runParameters, sha256;
 };
 
 // The dialogue's screen: message boxes, questions, the waiting, progress and read-me windows,
@@ -80,9 +82,11 @@ class TWebFileInfo {
     // Reads the page (and the pages it redirects to); false on failure, with LastError.
     bool Retrieve();
     bool NewerVersion() const;
-    // GETs the address into the file, with progress under the title; false on failure.
+    // GETs the address into the file, with progress under the title; false on failure. With
+    // `sha256` (hex digits, either case) the file is kept only when its digest is that one:
+    // otherwise it is deleted and LastError says so.
     bool Download(const std::string& url, const std::filesystem::path& file,
-                  const std::string& title);
+                  const std::string& title, std::string_view sha256 = {});
     // The check command: retrieve, compare, read-me, download and install as the user says.
     void Execute();
 
@@ -103,7 +107,8 @@ class IniFile;
 // [Program] "HomeURL": the page the update check reads.
 std::string HomeUrl(const IniFile& settings);
 
-// The configured instance's tags ("kivoversion", ...) and options.
+// The configured instance's tags ("kivoversion", ..., "kivosha256": the download's SHA-256)
+// and options.
 void ConfigureKivoUpdate(TWebFileInfo& info, std::string homeUrl);
 
 // Plain character order (wfivSimpleString), or the dot-separated numbers one by one.

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "base/bytes.h"
@@ -17,6 +18,7 @@ struct TTransfer {
     const THttpClient::Progress* progress = nullptr;
     Platform* platform = nullptr;
     THttpStatus status;
+    std::string location;  // of the last redirect, for a refusal's text
     std::exception_ptr error;  // thrown by the sink, carried past libcurl's C frames
 };
 
@@ -32,6 +34,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         const std::size_t code = line.find(' ');
         const std::size_t reason = code == std::string_view::npos ? code : line.find(' ', code + 1);
         t.status.reason = reason == std::string_view::npos ? "" : Trim(line.substr(reason + 1));
+    } else if (StartsWithNoCase(line, "location:")) {
+        t.location = Trim(line.substr(9));
     }
     return size * count;
 }
@@ -64,6 +68,10 @@ int OnProgress(void* user, curl_off_t total, curl_off_t received, curl_off_t, cu
 
 }  // namespace
 
+bool IsHttpsUrl(std::string_view url) {
+    return StartsWithNoCase(url, "https://");
+}
+
 TCurlHttpClient::TCurlHttpClient(Platform& platform, int timeoutSeconds)
     : platform_(platform), timeout_(timeoutSeconds) {}
 
@@ -71,15 +79,23 @@ THttpStatus TCurlHttpClient::Get(const std::string& url, const Sink& sink,
                                  const Progress& progress) {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
     if (!curl) throw ESocketError("HTTP client could not be started");
-    TTransfer t{curl.get(), &sink, &progress, &platform_, {}, nullptr};
+    if (!IsHttpsUrl(url)) throw ESocketError("Refused an address that is not https: " + url);
+    TTransfer t{curl.get(), &sink, &progress, &platform_, {}, {}, nullptr};
     char message[CURL_ERROR_SIZE] = {};
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    // The same trust store as the mail connections, which read these through OpenSSL.
+    if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file)
+        curl_easy_setopt(c, CURLOPT_CAINFO, file);
+    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir)
+        curl_easy_setopt(c, CURLOPT_CAPATH, dir);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeout_));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeout_));
@@ -99,6 +115,11 @@ THttpStatus TCurlHttpClient::Get(const std::string& url, const Sink& sink,
         throw ECanceledError(kCanceledText);
     }
     if (result == CURLE_OPERATION_TIMEDOUT) throw ETimedOutError(kTimedOutText);
+    if (result == CURLE_UNSUPPORTED_PROTOCOL) {
+        // Only a redirect can lead here: the address asked for was checked above.
+        throw ESocketError("Refused a redirect to an address that is not https" +
+                           (t.location.empty() ? std::string() : ": " + t.location));
+    }
     if (result != CURLE_OK)
         throw ESocketError(message[0] != '\0' ? std::string(message)
                                               : std::string(curl_easy_strerror(result)));

@@ -1,11 +1,14 @@
 // The update check: META lines, version comparison and the save name with a fake web, then
-// the whole dialogue through libcurl against a small HTTP server on loopback run by the test
-// (an HTTP redirect, a newer version, none, a 404, a server that stalls, a 100 MB body).
+// the whole dialogue through libcurl against a small HTTPS server on loopback run by the test
+// (an HTTP redirect, a redirect to plain http, a newer version, none, a 404, a server that
+// stalls, a 100 MB body, downloads whose SHA-256 matches the page's and does not).
 
 #include "app/webfileinfo.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -18,6 +21,7 @@
 
 #include "base/files.h"
 #include "tests/net/netfakes.h"
+#include "tests/net/tlspeer.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -78,18 +82,37 @@ struct ScriptedView : TWebFileInfoView {
     void Quit() override { quit = true; }
 };
 
-std::string Page(const std::string& version, const std::string& extra = "") {
+std::string Sha256(std::string_view data) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(data.data(), data.size(), digest, &size, EVP_sha256(), nullptr);
+    static constexpr char kDigits[] = "0123456789ABCDEF";  // the page may use either case
+    std::string hex;
+    for (unsigned int k = 0; k < size; ++k) {
+        hex += kDigits[digest[k] >> 4];
+        hex += kDigits[digest[k] & 15];
+    }
+    return hex;
+}
+
+constexpr const char* kNewVersion = "the new version";
+
+// A version page; the download's digest is that of kNewVersion unless another is given.
+std::string Page(const std::string& version, const std::string& download = "",
+                 const std::string& sha256 = Sha256(kNewVersion)) {
     return "<html><head>\r\n<META HTTP-EQUIV=\"kivoversion\" CONTENT=\"" + version +
-           "\">\r\n<meta http-equiv=\"kivodownload\" content=\"http://h/files/kivo-" + version +
-           ".tar.gz\">\r\n" + extra + "</head><body>Kivo</body></html>\r\n";
+           "\">\r\n<meta http-equiv=\"kivodownload\" content=\"" +
+           (download.empty() ? "https://h/files/kivo-" + version + ".tar.gz" : download) +
+           "\">\r\n<meta http-equiv=\"kivosha256\" content=\"" + sha256 +
+           "\">\r\n</head><body>Kivo</body></html>\r\n";
 }
 
 TEST(WebFileInfo, ReadsMetaLines) {
     FakeWeb web;
     ScriptedView view;
     TWebFileInfo info(web, view);
-    ConfigureKivoUpdate(info, "http://h/");
-    web.pages["http://h/"] =
+    ConfigureKivoUpdate(info, "https://h/");
+    web.pages["https://h/"] =
         "<META HTTP-EQUIV=\"kivoname\" CONTENT=\"Kivo\">\n"
         "<META HTTP-EQUIV=\"kivoversion\" CONTENT=\"1.1\">\r"
         "x <META HTTP-EQUIV=\"kivoversion\" CONTENT=\"1.2\"> later lines win\n"
@@ -111,15 +134,27 @@ TEST(WebFileInfo, ReadsMetaLines) {
     // The component's redirect tag (the program leaves it empty) reads the named page; a page
     // naming itself ends after a few rounds instead of for ever.
     info.Tags.redirect = "kivoredirect";
-    web.pages["http://h/"] = "<META HTTP-EQUIV=\"kivoredirect\" CONTENT=\"http://h/new\">";
-    web.pages["http://h/new"] = Page("2.0");
+    web.pages["https://h/"] = "<META HTTP-EQUIV=\"kivoredirect\" CONTENT=\"https://h/new\">";
+    web.pages["https://h/new"] = Page("2.0");
     ASSERT_TRUE(info.Retrieve());
     EXPECT_EQ(info.Values().version, "2.0");
+    EXPECT_EQ(info.Values().sha256, Sha256(kNewVersion));
     EXPECT_EQ(info.DownloadFileName(), "kivo-2.0.tar.gz");
-    web.pages["http://h/new"] = "<META HTTP-EQUIV=\"kivoredirect\" CONTENT=\"http://h/new\">";
+    web.pages["https://h/new"] = "<META HTTP-EQUIV=\"kivoredirect\" CONTENT=\"https://h/new\">";
     EXPECT_FALSE(info.Retrieve());
     EXPECT_EQ(info.LastError(), "Too many redirects");
     EXPECT_LE(web.asked.size(), 10u);
+
+    // A page in plain text could name any download: neither the home page nor a page it
+    // redirects to is read over http.
+    const std::size_t asked = web.asked.size();
+    web.pages["https://h/"] = "<META HTTP-EQUIV=\"kivoredirect\" CONTENT=\"http://h/new\">";
+    web.pages["http://h/new"] = Page("2.0");
+    EXPECT_FALSE(info.Retrieve());
+    EXPECT_EQ(info.LastError(), "Refused an address that is not https: http://h/new");
+    info.HomeURL = "HTTP://h/new";
+    EXPECT_FALSE(info.Retrieve());
+    EXPECT_EQ(web.asked.size(), asked + 1);
 
     info.Tags = TWebFileTags();
     EXPECT_FALSE(info.Retrieve());
@@ -151,11 +186,41 @@ TEST(WebFileInfo, NamesTheDownload) {
     EXPECT_EQ(DownloadTarget("/d/", 3, "kivo.tar.gz"), fs::path("/d/kivo.tar.gz"));
 }
 
-// An HTTP/1.0 server on 127.0.0.1 with one handler per path, each connection in a thread.
+// One connection of the loopback server, plain or TLS.
+class Connection {
+  public:
+    Connection(int fd, SSL* ssl) : fd_(fd), ssl_(ssl) {}
+    void Send(std::string_view data) {
+        while (!data.empty()) {
+            const int n = ssl_ ? SSL_write(ssl_, data.data(), static_cast<int>(data.size()))
+                               : static_cast<int>(::send(fd_, data.data(), data.size(),
+                                                         MSG_NOSIGNAL));
+            if (n <= 0) return;
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    int Receive(char* buffer, int size) {
+        return ssl_ ? SSL_read(ssl_, buffer, size)
+                    : static_cast<int>(::recv(fd_, buffer, static_cast<std::size_t>(size), 0));
+    }
+    void Reply(const std::string& status, const std::string& body,
+               const std::string& headers = "") {
+        Send("HTTP/1.0 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+             "\r\n" + headers + "\r\n" + body);
+    }
+
+  private:
+    int fd_;
+    SSL* ssl_;
+};
+
+// An HTTP/1.0 server on 127.0.0.1, over TLS with a certificate for that address or in plain
+// text, with one handler per path, each connection in a thread. It counts the requests.
 class LoopbackHttp {
   public:
-    using Handler = std::function<void(int fd, const std::atomic<bool>& stop)>;
-    LoopbackHttp() {
+    using Handler = std::function<void(Connection& c, const std::atomic<bool>& stop)>;
+    explicit LoopbackHttp(bool tls) {
+        if (tls) cert_ = std::make_unique<test::TestCertificate>("127.0.0.1");
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -175,22 +240,13 @@ class LoopbackHttp {
         ::close(listener_);
     }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return (cert_ ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port_) +
+               path;
     }
+    // The certificate to trust (TLS only).
+    fs::path CertFile() const { return cert_->CertFile(); }
+    int Requests() const { return requests_; }
     void On(const std::string& path, Handler handler) { handlers_[path] = std::move(handler); }
-
-    static void Send(int fd, std::string_view data) {
-        while (!data.empty()) {
-            const ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-            if (n <= 0) return;
-            data.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-    static void Reply(int fd, const std::string& status, const std::string& body,
-                      const std::string& headers = "") {
-        Send(fd, "HTTP/1.0 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
-                     "\r\n" + headers + "\r\n" + body);
-    }
 
   private:
     void Accept() {
@@ -202,27 +258,47 @@ class LoopbackHttp {
         }
     }
     void Serve(int fd) {
+        timeval limit{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        SSL* ssl = nullptr;
+        if (cert_) {
+            ssl = SSL_new(cert_->ServerContext());
+            SSL_set_fd(ssl, fd);
+            if (SSL_accept(ssl) != 1) {
+                SSL_free(ssl);
+                ::close(fd);
+                return;
+            }
+        }
+        Connection c(fd, ssl);
         std::string request;
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            const int n = c.Receive(buffer, sizeof buffer);
             if (n <= 0) break;
             request.append(buffer, static_cast<std::size_t>(n));
         }
+        ++requests_;
         const std::size_t start = request.find(' ') + 1;
         const std::string path = request.substr(start, request.find(' ', start) - start);
         const auto it = handlers_.find(path);
         if (it == handlers_.end()) {
-            Reply(fd, "404 Not Found", "<html>no such page</html>");
+            c.Reply("404 Not Found", "<html>no such page</html>");
         } else {
-            it->second(fd, stop_);
+            it->second(c, stop_);
+        }
+        if (ssl) {
+            SSL_shutdown(ssl);
+            SSL_free(ssl);
         }
         ::close(fd);
     }
 
+    std::unique_ptr<test::TestCertificate> cert_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
     std::map<std::string, Handler> handlers_;
     std::thread accepter_;
     std::vector<std::thread> workers_;
@@ -232,30 +308,57 @@ class UpdateCheck : public ::testing::Test {
   protected:
     void SetUp() override {
         constexpr std::uint64_t kBig = 100ull << 20;
-        server.On("/none", [](int fd, auto&) { LoopbackHttp::Reply(fd, "200 OK", Page("1.0")); });
-        server.On("/moved", [this](int fd, auto&) {
-            LoopbackHttp::Reply(fd, "301 Moved Permanently", "",
-                                "Location: " + server.Url("/newer") + "\r\n");
+        // The test's certificate is the trust store, for libcurl here and the kivo it runs.
+        const char* old = std::getenv("SSL_CERT_FILE");
+        oldCertFile = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("SSL_CERT_FILE", server.CertFile().c_str(), 1);
+        server.On("/none", [](Connection& c, auto&) { c.Reply("200 OK", Page("1.0")); });
+        server.On("/moved", [this](Connection& c, auto&) {
+            c.Reply("301 Moved Permanently", "", "Location: " + server.Url("/newer") + "\r\n");
         });
-        server.On("/newer", [this](int fd, auto&) {
-            std::string page = Page("1.5");
-            page.replace(page.find("http://h/files/kivo-1.5.tar.gz"), 30,
-                         server.Url("/files/kivo-1.5.tar.gz"));
-            LoopbackHttp::Reply(fd, "200 OK", page);
+        server.On("/newer", [this](Connection& c, auto&) {
+            c.Reply("200 OK", Page("1.5", server.Url("/files/kivo-1.5.tar.gz")));
         });
         server.On("/files/kivo-1.5.tar.gz",
-                  [](int fd, auto&) { LoopbackHttp::Reply(fd, "200 OK", "the new version"); });
-        server.On("/stall", [](int fd, const std::atomic<bool>& stop) {
-            LoopbackHttp::Send(fd, "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n<html>");
+                  [](Connection& c, auto&) { c.Reply("200 OK", kNewVersion); });
+        // The download is not the file the page vouches for.
+        server.On("/tampered", [this](Connection& c, auto&) {
+            c.Reply("200 OK", Page("1.5", server.Url("/files/evil.tar.gz")));
+        });
+        server.On("/files/evil.tar.gz",
+                  [](Connection& c, auto&) { c.Reply("200 OK", "not the new version"); });
+        server.On("/undigested", [this](Connection& c, auto&) {
+            c.Reply("200 OK", Page("1.5", server.Url("/files/kivo-1.5.tar.gz"), ""));
+        });
+        // Redirects that leave https, for the page and for the download.
+        server.On("/downgrade", [this](Connection& c, auto&) {
+            c.Reply("302 Found", "", "Location: " + plain.Url("/newer") + "\r\n");
+        });
+        server.On("/plain-download", [this](Connection& c, auto&) {
+            c.Reply("200 OK", Page("1.5", server.Url("/files/to-plain")));
+        });
+        server.On("/files/to-plain", [this](Connection& c, auto&) {
+            c.Reply("302 Found", "", "Location: " + plain.Url("/files/kivo-1.5.tar.gz") + "\r\n");
+        });
+        plain.On("/newer", [](Connection& c, auto&) { c.Reply("200 OK", Page("1.5")); });
+        plain.On("/files/kivo-1.5.tar.gz",
+                 [](Connection& c, auto&) { c.Reply("200 OK", kNewVersion); });
+        server.On("/stall", [](Connection& c, const std::atomic<bool>& stop) {
+            c.Send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n<html>");
             while (!stop) ::usleep(20'000);
         });
-        server.On("/big", [](int fd, auto&) {
-            LoopbackHttp::Send(
-                fd, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kBig) + "\r\n\r\n");
+        server.On("/big", [](Connection& c, auto&) {
+            c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kBig) + "\r\n\r\n");
             const std::string chunk(1 << 16, 'k');
-            for (std::uint64_t sent = 0; sent < kBig; sent += chunk.size())
-                LoopbackHttp::Send(fd, chunk);
+            for (std::uint64_t sent = 0; sent < kBig; sent += chunk.size()) c.Send(chunk);
         });
+    }
+    void TearDown() override {
+        if (oldCertFile) {
+            ::setenv("SSL_CERT_FILE", oldCertFile->c_str(), 1);
+        } else {
+            ::unsetenv("SSL_CERT_FILE");
+        }
     }
     TWebFileInfo Make(const std::string& path) {
         TWebFileInfo info(http, view);
@@ -263,7 +366,9 @@ class UpdateCheck : public ::testing::Test {
         info.TempFolder = dir.path();
         return info;
     }
-    LoopbackHttp server;
+    LoopbackHttp server{true};
+    LoopbackHttp plain{false};
+    std::optional<std::string> oldCertFile;
     test::PumpPlatform platform;
     TCurlHttpClient http{platform, 1};
     ScriptedView view;
@@ -313,6 +418,58 @@ TEST_F(UpdateCheck, DownloadsAfterAskingAndNeverInstallsUnasked) {
     EXPECT_FALSE(fs::exists(dir / "other"));
 }
 
+std::size_t FilesIn(const fs::path& dir) {
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
+    return files;
+}
+
+TEST_F(UpdateCheck, NeverLeavesHttpsNorKeepsAnUnvouchedDownload) {
+    const std::string refusedPage = "Connection Error: Could not retrieve version information "
+                                    "from the Internet.\rError: \"Refused ";
+    Make("/downgrade").Execute();
+    ASSERT_EQ(view.said.size(), 1u);
+    EXPECT_EQ(view.said[0], refusedPage + "a redirect to an address that is not https: " +
+                                plain.Url("/newer") + ".\"");
+    view.said.clear();
+    TWebFileInfo http = Make("/none");
+    http.HomeURL = plain.Url("/newer");
+    http.Execute();
+    EXPECT_EQ(view.said, (Lines{refusedPage + "an address that is not https: " +
+                                plain.Url("/newer") + ".\""}));
+
+    // The download's digest: a file that is not the one the page vouches for is deleted, and a
+    // page that vouches for none gets no download at all.
+    struct Case {
+        const char* page;
+        const char* error;
+    } cases[] = {
+        {"/tampered",
+         "The download's SHA-256 is not the one the version page gives; the file was deleted"},
+        {"/undigested", "The version page gives no valid SHA-256 for the download"},
+        {"/plain-download", "Refused a redirect to an address that is not https: "},
+    };
+    for (const Case& c : cases) {
+        view = ScriptedView();
+        view.download = view.install = true;
+        view.saveAs = dir.path() / "";
+        view.fileType = 3;
+        Make(c.page).Execute();
+        ASSERT_FALSE(view.said.empty());
+        EXPECT_TRUE(view.said.back().starts_with(
+            "Download Error: Error occurred while downloading update.\rError: \"" +
+            std::string(c.error)))
+            << c.page << ": " << view.said.back();
+        EXPECT_FALSE(view.opened) << c.page;
+        EXPECT_EQ(FilesIn(dir.path()), 0u) << c.page;
+    }
+    EXPECT_EQ(plain.Requests(), 0) << "nothing went out in plain text";
+
+    // A certificate the trust store does not hold is refused.
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_FALSE(Make("/none").Retrieve());
+}
+
 TEST_F(UpdateCheck, DownloadStreamsToATemporaryFileRenamedWhenComplete) {
     TWebFileInfo info = Make("/none");
     rusage before{};
@@ -334,9 +491,7 @@ TEST_F(UpdateCheck, DownloadStreamsToATemporaryFileRenamedWhenComplete) {
     EXPECT_EQ(info.LastError(), "Operation timed out");
     EXPECT_FALSE(info.Download(server.Url("/gone"), dir / "g.bin", "Downloading Update"));
     EXPECT_EQ(info.LastError(), "Not Found");
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 
 TEST_F(UpdateCheck, KivoUpdateCheckOnTheTerminal) {

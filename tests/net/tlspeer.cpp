@@ -16,9 +16,8 @@
 
 namespace kivo::test {
 
-TlsPeer::TlsPeer(const std::string& certName, std::string greeting)
-    : greeting_(std::move(greeting)) {
-    // A client that refuses the certificate hangs up before the greeting is written.
+TestCertificate::TestCertificate(const std::string& certName) {
+    // A client that refuses the certificate hangs up before anything is written.
     std::signal(SIGPIPE, SIG_IGN);
     EVP_PKEY* key = EVP_EC_gen("P-256");
     X509* cert = X509_new();
@@ -33,7 +32,9 @@ TlsPeer::TlsPeer(const std::string& certName, std::string greeting)
     X509V3_CTX v3;
     X509V3_set_ctx_nodb(&v3);
     X509V3_set_ctx(&v3, cert, cert, nullptr, nullptr, 0);
-    const std::string san = "DNS:" + certName;
+    in_addr ip{};
+    const std::string san =
+        (::inet_pton(AF_INET, certName.c_str(), &ip) == 1 ? "IP:" : "DNS:") + certName;
     for (const auto& [nid, value] :
          {std::pair{NID_subject_alt_name, san},
           std::pair{NID_basic_constraints, std::string("critical,CA:TRUE")}}) {
@@ -54,11 +55,21 @@ TlsPeer::TlsPeer(const std::string& certName, std::string greeting)
     std::fclose(file);
     certFile_ = path;
 
-    SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
-    SSL_CTX_use_certificate(ctx, cert);
-    SSL_CTX_use_PrivateKey(ctx, key);
+    ctx_ = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(ctx_, cert);
+    SSL_CTX_use_PrivateKey(ctx_, key);
     X509_free(cert);
     EVP_PKEY_free(key);
+}
+
+TestCertificate::~TestCertificate() {
+    SSL_CTX_free(ctx_);
+    std::error_code ec;
+    std::filesystem::remove(certFile_, ec);
+}
+
+TlsPeer::TlsPeer(const std::string& certName, std::string greeting)
+    : cert_(certName), greeting_(std::move(greeting)) {
 
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -70,14 +81,12 @@ TlsPeer::TlsPeer(const std::string& certName, std::string greeting)
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         throw std::runtime_error("cannot listen on loopback");
     port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this, ctx] { Run(ctx); });
+    thread_ = std::thread([this] { Run(); });
 }
 
 TlsPeer::~TlsPeer() {
     if (thread_.joinable()) thread_.join();
     ::close(listener_);
-    std::error_code ec;
-    std::filesystem::remove(certFile_, ec);
 }
 
 bool TlsPeer::SawCloseNotify() {
@@ -85,15 +94,14 @@ bool TlsPeer::SawCloseNotify() {
     return closeNotify_;
 }
 
-void TlsPeer::Run(void* context) {
-    SSL_CTX* ctx = static_cast<SSL_CTX*>(context);
+void TlsPeer::Run() {
     pollfd entry{listener_, POLLIN, 0};
     if (::poll(&entry, 1, 5000) > 0) {
         int fd = ::accept(listener_, nullptr, nullptr);
         // Blocking, but the client's socket closing ends every wait here.
         timeval limit{5, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        SSL* ssl = SSL_new(ctx);
+        SSL* ssl = SSL_new(cert_.ServerContext());
         SSL_set_fd(ssl, fd);
         if (SSL_accept(ssl) == 1) {
             const std::string line = greeting_ + "\r\n";
@@ -107,7 +115,6 @@ void TlsPeer::Run(void* context) {
         SSL_free(ssl);
         ::close(fd);
     }
-    SSL_CTX_free(ctx);
 }
 
 }  // namespace kivo::test
