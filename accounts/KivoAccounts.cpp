@@ -34,10 +34,12 @@ void TFrmAccounts::Init(std::string_view defaultAccount) {
 
     const IniFile accounts(paths_.accountsFile);
     work_ = IniFile(paths_.workingCopy);
+    TPasswordStore store = TPasswordStore::ForFolder(paths_.accountsFile.parent_path());
     for (const std::string& section : accounts.Sections()) {
         if (section.empty()) continue;  // "[]" names no account
-        // Every key is written explicitly, so the working copy holds all 13.
-        const Account account = ReadAccount(accounts, section);
+        // Every key is written explicitly, so the working copy holds all 13, and the
+        // passwords wherever they live (the private working copy holds them until OK).
+        const Account account = ReadAccount(accounts, section, store);
         WriteAccount(work_, account);
         InsertSorted({section, account.checkMail});
     }
@@ -166,6 +168,7 @@ std::optional<std::string> TFrmAccounts::BtnOKClick() {
         SaveAccountInfo(fields_.account);
         std::string chosen = defaultShown_;
         IniFile fresh;
+        TPasswordStore store = TPasswordStore::ForFolder(paths_.accountsFile.parent_path());
         std::vector<std::string> written;
         for (const AccountEntry& e : entries_) {
             // The empty line of an empty list, and a second line of one name, store nothing.
@@ -177,11 +180,20 @@ std::optional<std::string> TFrmAccounts::BtnOKClick() {
             work_.WriteBool(e.name, "CheckMail", e.checked);
             Account account = ReadAccount(work_, e.name);
             account.account = e.name;
-            WriteAccount(fresh, account);
+            WriteAccount(fresh, account, store);
             written.push_back(e.name);
         }
         FlushWorkingCopy();
+        const std::vector<std::string> before = IniFile(paths_.accountsFile).Sections();
         WriteFileAtomic(paths_.accountsFile, fresh.Text(), FileAccess::Private);
+        // A deleted or renamed account's passwords leave the keyring with it.
+        for (const std::string& old : before) {
+            if (std::none_of(written.begin(), written.end(),
+                             [&](const std::string& w) { return EqualsNoCase(w, old); })) {
+                store.Forget({kAccountsFileName, old, "POPPass", kAccountPasswordKey});
+                store.Forget({kAccountsFileName, old, "SMTPPass", kAccountPasswordKey});
+            }
+        }
         Close();
         return chosen;
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "accounts/KivoWizard.h"
 
+#include "accounts/account.h"
 #include "base/inifile.h"
 #include "base/scramble.h"
 #include "net/hostlookup.h"
@@ -76,8 +77,10 @@ void TFrmSetupWizard::FormClose() {
     if (!(empty && ini.SectionExists(kWizardAccount))) {
         ini.WriteString(kWizardAccount, "Email", Field(TWizardField::Email));
         ini.WriteString(kWizardAccount, "Name", Field(TWizardField::FullName));
-        ini.WriteString(kWizardAccount, "POPPass",
-                        Scramble(Field(TWizardField::Password), kAccountPasswordKey));
+        TPasswordStore store = TPasswordStore::ForFolder(accountsFile_.parent_path());
+        ini.WriteString(kWizardAccount, "POPPass", "");
+        store.Write(ini, {kAccountsFileName, kWizardAccount, "POPPass", kAccountPasswordKey},
+                    Field(TWizardField::Password));
         ini.WriteString(kWizardAccount, "POPUser", Field(TWizardField::POPAccount));
         ini.WriteString(kWizardAccount, "POPServer", Field(TWizardField::POPServer));
         ini.WriteString(kWizardAccount, "SMTP", Field(TWizardField::SMTPServer));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "base/files.h"
 
 namespace kivo {
 
@@ -135,10 +136,59 @@ void WriteAccount(IniFile& ini, const Account& a) {
     }
 }
 
+namespace {
+
+TSecretName PopPassName(std::string_view account) {
+    return {kAccountsFileName, account, "POPPass", kAccountPasswordKey};
+}
+
+TSecretName SmtpPassName(std::string_view account) {
+    return {kAccountsFileName, account, "SMTPPass", kAccountPasswordKey};
+}
+
+}  // namespace
+
+Account ReadAccount(const IniFile& ini, std::string_view section, TPasswordStore& store,
+                    bool* moved) {
+    Account a = ReadAccount(ini, section);
+    a.SetPassword(store.Read(ini, PopPassName(section), moved));
+    a.security.smtpPass =
+        Scramble(store.Read(ini, SmtpPassName(section), moved), kAccountPasswordKey);
+    return a;
+}
+
+void WriteAccount(IniFile& ini, const Account& account, TPasswordStore& store) {
+    WriteAccount(ini, account);
+    store.Write(ini, PopPassName(account.account), account.Password());
+    const std::string smtpPass = Unscramble(account.security.smtpPass, kAccountPasswordKey);
+    if (smtpPass.empty()) {
+        store.Forget(SmtpPassName(account.account));
+    } else {
+        store.Write(ini, SmtpPassName(account.account), smtpPass);
+    }
+}
+
 std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile) {
     IniFile ini(accountsFile);
+    TPasswordStore store = TPasswordStore::ForFolder(accountsFile.parent_path());
     std::vector<Account> accounts;
-    for (const std::string& section : ini.Sections()) accounts.push_back(ReadAccount(ini, section));
+    bool moved = false;
+    for (const std::string& section : ini.Sections())
+        accounts.push_back(ReadAccount(ini, section, store, &moved));
+    if (moved) {
+        // The keyring holds them now: the file keeps no copy.
+        for (const Account& a : accounts) {
+            for (const TSecretName& name : {PopPassName(a.account), SmtpPassName(a.account)}) {
+                if (!ini.ReadString(name.section, name.key, "").empty())
+                    ini.WriteString(name.section, name.key, "");
+            }
+        }
+        try {
+            WriteFileAtomic(accountsFile, ini.Text(), FileAccess::Private);
+        } catch (const std::exception&) {
+            // The file keeps its scrambled copies until a later read moves them again.
+        }
+    }
     return accounts;
 }
 

@@ -12,6 +12,7 @@
 
 #include "base/inifile.h"
 #include "base/scramble.h"
+#include "base/secretstore.h"
 #include "net/agsocket.h"
 
 namespace kivo {
@@ -55,7 +56,9 @@ struct Account {
     std::string email;
     std::string popServer;
     std::string popUser;
-    std::string popPass;  // scrambled, as stored
+    // Scrambled in memory; read and written through a TPasswordStore it is the password
+    // wherever it lives (the keyring or the file), through ReadAccount alone what the file holds.
+    std::string popPass;
     bool skipBig = false;
     std::string skipBigSize;  // kilobytes, kept as typed
     std::string smtp;
@@ -84,7 +87,18 @@ Account ReadAccount(const IniFile& ini, std::string_view section);
 // that are set.
 void WriteAccount(IniFile& ini, const Account& account);
 
-// Every account of the file in file order (the order checking mail walks them).
+inline constexpr std::string_view kAccountsFileName = "accounts.ini";
+
+// ReadAccount with "POPPass" and "SMTPPass" from wherever they live; `moved` is set when a
+// password found in the file was stored in the keyring (the file's value may then be emptied).
+Account ReadAccount(const IniFile& ini, std::string_view section, TPasswordStore& store,
+                    bool* moved = nullptr);
+// WriteAccount with the passwords put where the store keeps them.
+void WriteAccount(IniFile& ini, const Account& account, TPasswordStore& store);
+
+// Every account of the file in file order (the order checking mail walks them), with its
+// passwords from the program folder's store. Passwords still scrambled in the file are moved
+// into the keyring when there is one, and emptied in the file.
 std::vector<Account> ReadAccounts(const std::filesystem::path& accountsFile);
 
 // The account whose SMTP log-in and security apply to `server`: the default account when its

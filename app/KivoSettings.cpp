@@ -285,7 +285,7 @@ bool TfrmSettings::BtnOKClick() {
     ini.WriteBool(kDefaults, "DefFormat", f.Format.LastUsed);
     ini.WriteInteger(kDefaults, "Format", f.Format.Format);
     SaveIni(settings_, ini);
-    ini.UpdateFile();
+    ini.UpdateFile(FileAccess::Private);
     return true;
 }
 

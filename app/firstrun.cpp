@@ -103,7 +103,7 @@ void TFirstRunFiles::WriteDefaultUserButtons(const ProgramFolder& folder) {
         ini.WriteString("Scripts", prefix + "Script", kDefaultUserButtons[i].Script);
         ini.WriteString("Scripts", prefix + "Desc", kDefaultUserButtons[i].Desc);
     }
-    ini.UpdateFile();
+    ini.UpdateFile(FileAccess::Private);
 }
 
 void TFirstRunFiles::WriteWelcomeMailbox(const ProgramFolder& folder) {

@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/inifile.h"
 #include "base/scramble.h"
+#include "base/secretstore.h"
 
 namespace kivo {
 
@@ -97,8 +98,6 @@ void ReadMail(const CheckedIni& ini, const fs::path& programFolder, TMailSetting
     m.AutoCheck = ini.ReadBool(kMail, "AutoCheck", m.AutoCheck);
     m.AutoCheckTime = ini.ReadInteger(kMail, "AutoCheckTime", m.AutoCheckTime);
     m.RAS = ini.ReadString(kMail, "RAS", m.RAS);
-    m.DialUpPass = Unscramble(ini.ReadString(kMail, "DialUpPass", ""), kDialUpPasswordKey);
-    m.PrivacyPass = Unscramble(ini.ReadString(kMail, "PrivacyPass", ""), kPrivacyPasswordKey);
     m.DefaultAccount = ini.ReadString(kMail, "DefaultAccount", m.DefaultAccount);
     m.SMTP = ini.ReadString(kMail, "SMTP", m.SMTP);
     m.Prompt = ini.ReadBool(kMail, "Prompt", m.Prompt);
@@ -189,6 +188,21 @@ TSettings DefaultSettings(const fs::path& programFolder, TScreen screen) {
     return s;
 }
 
+namespace {
+
+constexpr TSecretName kDialUpPassName = {"kivo.ini", kMail, "DialUpPass", kDialUpPasswordKey};
+constexpr TSecretName kPrivacyPassName = {"kivo.ini", kMail, "PrivacyPass", kPrivacyPasswordKey};
+
+// The passwords from wherever they live; one still scrambled in the file is emptied there
+// when the settings are next saved.
+void ReadPasswords(const IniFile& ini, const fs::path& programFolder, TMailSettings& m) {
+    TPasswordStore store = TPasswordStore::ForFolder(programFolder);
+    m.DialUpPass = store.Read(ini, kDialUpPassName);
+    m.PrivacyPass = store.Read(ini, kPrivacyPassName);
+}
+
+}  // namespace
+
 TSettings LoadIni(const IniFile& ini, const fs::path& programFolder, TScreen screen,
                   std::vector<std::string>* problems) {
     TSettings s = DefaultSettings(programFolder, screen);
@@ -196,6 +210,7 @@ TSettings LoadIni(const IniFile& ini, const fs::path& programFolder, TScreen scr
     // A failure stops reading; what was read so far stays and the rest keeps its defaults.
     try {
         ReadMail(checked, programFolder, s.Mail);
+        ReadPasswords(ini, programFolder, s.Mail);
         ReadProgram(checked, s.Program);
         ReadPosition(checked, screen, s.Position);
     } catch (const std::exception& e) {
@@ -221,8 +236,12 @@ void SaveIni(const TSettings& s, IniFile& ini) {
     ini.WriteBool(kMail, "AutoCheck", m.AutoCheck);
     ini.WriteInteger(kMail, "AutoCheckTime", m.AutoCheckTime);
     ini.WriteString(kMail, "RAS", m.RAS);
-    ini.WriteString(kMail, "DialUpPass", Scramble(m.DialUpPass, kDialUpPasswordKey));
-    ini.WriteString(kMail, "PrivacyPass", Scramble(m.PrivacyPass, kPrivacyPasswordKey));
+    // An in-memory file (no path) has no folder, so no keyring: the scrambled form.
+    TPasswordStore store = TPasswordStore::ForFolder(ini.Path().parent_path());
+    ini.WriteString(kMail, "DialUpPass", "");
+    store.Write(ini, kDialUpPassName, m.DialUpPass);
+    ini.WriteString(kMail, "PrivacyPass", "");
+    store.Write(ini, kPrivacyPassName, m.PrivacyPass);
     ini.WriteString(kMail, "DefaultAccount", m.DefaultAccount);
     ini.WriteBool(kMail, "Prompt", m.Prompt);
     ini.WriteInteger(kMail, "TimeOut", m.TimeOut);

@@ -169,7 +169,7 @@ std::optional<std::string> TFrmMain::Shutdown() {
         if (!index_.MailboxName.empty()) settings_.Program.Opened = index_.MailboxName;
         IniFile ini(folder_.SettingsFile());
         SaveIni(settings_, ini);
-        ini.UpdateFile();
+        ini.UpdateFile(FileAccess::Private);
         SaveInfo();
     } catch (const std::exception& e) {
         return std::string(e.what());

@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev bc python3
   qt6-base-dev qt6-webengine-dev qt6-multimedia-dev xvfb xauth fonts-wqy-microhei
   poppler-utils strace
+  libsecret-1-dev gnome-keyring dbus-daemon dbus-bin
 )
 
 missing=()

@@ -21,7 +21,7 @@ int InitCommand(Context& ctx, Args args) {
     RefreshHelpPages(ctx.folder.HelpFolder());
     IniFile ini(ctx.folder.SettingsFile());
     SaveIni(start.Settings, ini);
-    ini.UpdateFile();
+    ini.UpdateFile(FileAccess::Private);
 
     if (!hadRoot) ctx.out << "created " << root.string() << '\n';
     for (const fs::path& made : start.Created) ctx.out << "created " << made.string() << '\n';
