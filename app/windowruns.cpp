@@ -8,6 +8,7 @@
 #include "transfer/pop3mailbox.h"
 #include "transfer/sendqueue.h"
 #include "transfer/smtpsender.h"
+#include "transfer/transferlock.h"
 
 namespace kivo {
 
@@ -31,6 +32,24 @@ class RunningMark {
     int& count_;
 };
 
+// The lock of a run of `kind`, or nothing when another process (a cron job) runs one on this
+// program folder: the window does not wait for it, it says so in the progress log and the
+// status bar and skips this run; the next click or timer turn tries again.
+std::optional<TTransferLock> TakeOrSkip(const ProgramFolder& folder, TTransferKind kind,
+                                        TTransferFeedback& feedback) {
+    const fs::path file = TTransferLock::FileIn(folder.root, kind);
+    std::optional<TTransferLock> lock = TTransferLock::Take(file, std::chrono::milliseconds(0));
+    if (!lock) {
+        std::string text = TTransferLock::BusyText(file, kind);
+        text[0] = 'A';
+        feedback.ErrorLevel(1, text + "; this " +
+                                   (kind == TTransferKind::Check ? "check" : "send") +
+                                   " is skipped.");
+        feedback.StatusText(0, text);
+    }
+    return lock;
+}
+
 }  // namespace
 
 TWindowMailRuns::TWindowMailRuns(TFrmMain& main, Platform& platform)
@@ -41,6 +60,8 @@ int TWindowMailRuns::CheckMail() {
     const ProgramFolder& folder = main_.Folder();
     const TSettings& settings = main_.Settings();
     TMainFeedback& feedback = main_.Transfer();
+    std::optional<TTransferLock> lock = TakeOrSkip(folder, TTransferKind::Check, feedback);
+    if (!lock) return 0;
     const TCheckPaths paths{
         .accountsFile = folder.AccountsFile(),
         .mailFolder = folder.MailFolder(),
@@ -57,6 +78,8 @@ int TWindowMailRuns::CheckMail() {
     TCheckMail check(paths, pop, filters, feedback, &platform_);
     const TCheckResult result = check.Run();
     main_.UpdateMessageCount();
+    // A send run after the check holds its own lock, not this one.
+    lock.reset();
     if (settings.Mail.SendOnCheck && !platform_.AbortRequested()) {
         try {
             SendQueued(/*startedByCheck=*/true);
@@ -78,6 +101,8 @@ int TWindowMailRuns::SendQueued(bool startedByCheck) {
     RunningMark mark(running_);
     const ProgramFolder& folder = main_.Folder();
     TMainFeedback& feedback = main_.Transfer();
+    const std::optional<TTransferLock> lock = TakeOrSkip(folder, TTransferKind::Send, feedback);
+    if (!lock) return 0;
     TmsSMTP smtp(platform_);
     smtp.TimeOut = main_.Settings().Mail.TimeOut;
     TSmtpClientSender sender(smtp);

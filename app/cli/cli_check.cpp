@@ -10,6 +10,7 @@
 #include "script/KivoParser.h"
 #include "transfer/checkmail.h"
 #include "transfer/pop3mailbox.h"
+#include "transfer/transferlock.h"
 
 namespace kivo::cli {
 
@@ -69,19 +70,9 @@ std::string SummaryText(const TCheckResult& result) {
     return text;
 }
 
-}  // namespace
-
-int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
-    // Start-up's work first: the folders the run writes into, and the settings.
-    TFirstRunContent content;
-    TStartFolders start = PrepareProgramFolder(ctx.folder, content);
-    const TSettings& settings = start.Settings;
-    for (const std::string& problem : start.SettingsProblems)
-        ctx.err << "kivo: " << problem << '\n';
-
-    // Ctrl-C cancels the running transfer. The request stays set, so the accounts after it
-    // are cancelled at once too and the run ends quickly.
-    AbortingPlatform platform(ctx.platform, [&feedback] { feedback.CancelTransfer(); });
+// The check itself, with In open in the main index window; returns the exit status.
+int CheckAccounts(Context& ctx, TTerminalFeedback& feedback, const TSettings& settings,
+                  Platform& platform) {
     StoreView view;
     TFrmMain main(ctx.folder, platform, view);
     OpenMailbox(main, "In");
@@ -103,12 +94,45 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
     const int errorsBefore = feedback.Errors();
     const TCheckResult result = check.Run();
     ctx.out << SummaryText(result) << '\n' << std::flush;
-    int status = result.failed > 0 || feedback.Errors() > errorsBefore ? 1 : 0;
+    return result.failed > 0 || feedback.Errors() > errorsBefore ? 1 : 0;
+}
+
+}  // namespace
+
+TTransferWait TransferWaitOf(Args args) {
+    if (args.Has("--wait")) return std::nullopt;
+    const std::optional<std::string> seconds = args.Value("--wait-up-to");
+    if (!seconds) return kDefaultTransferWait;
+    char* end = nullptr;
+    const long value = std::strtol(seconds->c_str(), &end, 10);
+    if (seconds->empty() || *end != '\0' || value < 0 || value > 24 * 3600)
+        throw UsageError("--wait-up-to takes a number of seconds, not '" + *seconds + "'");
+    return std::chrono::seconds(value);
+}
+
+int RunCheck(Context& ctx, TTerminalFeedback& feedback, TTransferWait wait) {
+    // Start-up's work first: the folders the run writes into, and the settings.
+    TFirstRunContent content;
+    TStartFolders start = PrepareProgramFolder(ctx.folder, content);
+    const TSettings& settings = start.Settings;
+    for (const std::string& problem : start.SettingsProblems)
+        ctx.err << "kivo: " << problem << '\n';
+
+    // Ctrl-C cancels the running transfer. The request stays set, so the accounts after it
+    // are cancelled at once too and the run ends quickly.
+    AbortingPlatform platform(ctx.platform, [&feedback] { feedback.CancelTransfer(); });
+    int status = 0;
+    {
+        const fs::path lockFile = TTransferLock::FileIn(ctx.folder.root, TTransferKind::Check);
+        const std::optional<TTransferLock> lock = TTransferLock::Take(lockFile, wait, &platform);
+        if (!lock) throw ETransferBusy(TTransferLock::BusyText(lockFile, TTransferKind::Check));
+        status = CheckAccounts(ctx, feedback, settings, platform);
+    }
 
     // After Ctrl-C nothing new is started.
     if (settings.Mail.SendOnCheck && !ctx.platform.AbortRequested()) {
         try {
-            if (RunSendQueue(ctx, feedback, /*startedByCheck=*/true) != 0) status = 1;
+            if (RunSendQueue(ctx, feedback, /*startedByCheck=*/true, wait) != 0) status = 1;
         } catch (const std::exception& e) {
             feedback.ErrorLevel(2, "Cannot send the queued messages: " + std::string(e.what()));
             status = 1;
@@ -119,8 +143,9 @@ int RunCheck(Context& ctx, TTerminalFeedback& feedback) {
 
 int CheckCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("unexpected argument '" + args.front() + "'");
+    const TTransferWait wait = TransferWaitOf(args);
     TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
-    return RunCheck(ctx, feedback);
+    return RunCheck(ctx, feedback, wait);
 }
 
 }  // namespace kivo::cli

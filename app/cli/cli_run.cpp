@@ -72,7 +72,11 @@ class TTerminalMainView : public TFrmMainView {
 
 void CheckOnce(Context& ctx, TTerminalFeedback& feedback) {
     try {
-        RunCheck(ctx, feedback);
+        // The timer does not wait for a check that runs elsewhere (a cron job): its turn is
+        // skipped, and the next one comes on time.
+        RunCheck(ctx, feedback, std::chrono::milliseconds(0));
+    } catch (const ETransferBusy& e) {
+        feedback.ErrorLevel(1, std::string(e.what()) + "; this automatic check is skipped.");
     } catch (const std::exception& e) {
         ctx.err << "kivo run: mail check failed: " << e.what() << std::endl;
     }

@@ -10,6 +10,7 @@
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "transfer/sendqueue.h"
+#include "transfer/transferlock.h"
 
 namespace kivo::cli {
 
@@ -21,13 +22,22 @@ std::string SentText(int sent) {
 
 }  // namespace
 
-int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck) {
+int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck,
+                 TTransferWait wait) {
     // Ctrl-C cancels the message on the way and ends the run after it.
     TSendQueue* running = nullptr;
     AbortingPlatform platform(ctx.platform, [&] {
         feedback.CancelTransfer();
         if (running) running->Stop();
     });
+    // Without a program folder there is no Out mailbox and nothing to hold off.
+    std::optional<TTransferLock> lock;
+    std::error_code ec;
+    if (fs::is_directory(ctx.folder.root, ec)) {
+        const fs::path lockFile = TTransferLock::FileIn(ctx.folder.root, TTransferKind::Send);
+        lock = TTransferLock::Take(lockFile, wait, &platform);
+        if (!lock) throw ETransferBusy(TTransferLock::BusyText(lockFile, TTransferKind::Send));
+    }
     TmsSMTP smtp(platform);
     smtp.TimeOut = LoadIni(IniFile(ctx.folder.SettingsFile()), ctx.folder.root).Mail.TimeOut;
     TSmtpClientSender sender(smtp);
@@ -47,8 +57,9 @@ int RunSendQueue(Context& ctx, TTerminalFeedback& feedback, bool startedByCheck)
 
 int SendCommand(Context& ctx, Args args) {
     if (!args.empty()) throw UsageError("takes no arguments");
+    const TTransferWait wait = TransferWaitOf(args);
     TTerminalFeedback feedback(ctx.platform, ctx.err, ctx.verbosity);
-    return RunSendQueue(ctx, feedback, false);
+    return RunSendQueue(ctx, feedback, false, wait);
 }
 
 }  // namespace kivo::cli

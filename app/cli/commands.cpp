@@ -53,6 +53,12 @@ constexpr Option kPrintOptions[] = {
 constexpr Option kToOption[] = {
     {"--to", "TARGET", "the mailbox the messages go to", TOptionValue::One},
 };
+constexpr Option kTransferWaitOptions[] = {
+    {"--wait", "", "while another run of the same kind holds the program folder, wait for it "
+     "however long it takes"},
+    {"--wait-up-to", "SECONDS", "wait at most this long for another run (default 30; 0: not at "
+     "all), then give up with status 1", TOptionValue::One},
+};
 constexpr Option kInOption[] = {
     {"--in", "FOLDER", "make it inside this folder", TOptionValue::One},
 };
@@ -179,10 +185,12 @@ constexpr Command kCommands[] = {
     {"find", "TEXT [OPTIONS]",
      "copy the messages holding TEXT into a results mailbox; prints its name and the count",
      FindCommand, kFindOptions},
-    {"check", "", "fetch the mail of every account marked for checking into In; the progress "
-     "log goes to stderr, the exit status is 1 when an account failed", CheckCommand},
-    {"send", "", "deliver the messages queued in Out through SMTP; copies go to Sent; the exit "
-     "status is 1 when a message failed", SendCommand},
+    {"check", "[--wait | --wait-up-to SECONDS]", "fetch the mail of every account marked for checking into In; the progress "
+     "log goes to stderr, the exit status is 1 when an account failed; one check at a time runs "
+     "on a program folder", CheckCommand, kTransferWaitOptions},
+    {"send", "[--wait | --wait-up-to SECONDS]", "deliver the messages queued in Out through SMTP; copies go to Sent; the exit "
+     "status is 1 when a message failed; one send at a time runs on a program folder",
+     SendCommand, kTransferWaitOptions},
     {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
      "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},
     {"script list", "", "list the scripts: name TAB the comment under its header line",

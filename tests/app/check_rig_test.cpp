@@ -665,6 +665,38 @@ TEST_F(CheckRig, AKilledOrStoppedCheckNeitherLosesNorDuplicatesMail) {
     EXPECT_EQ(LeftEntries(), kMessages * (kTrials / 2));
 }
 
+// Two checks started at once on one program folder (a cron job beside the window): the second
+// waits for the first and then finds nothing new, so each message is stored exactly once,
+// whether the mail is left on the server or not.
+TEST_F(CheckRig, TwoChecksAtOnceStoreEachMessageOnce) {
+    constexpr int kMessages = 60;
+    for (const bool leave : {false, true}) {
+        const std::string user = NewUser();
+        std::vector<std::string> list;
+        for (int k = 1; k <= kMessages; ++k)
+            list.push_back(Stamped("c" + std::to_string(k) + " " + user,
+                                   user + "-" + std::to_string(k) + "@example.test"));
+        Seed(user, list);
+        const std::string name = leave ? "Leave" : "Take";
+        AddAccount(name, user, {"--leave-mail", leave ? "1" : "0"});
+        AwaitUsers();
+        const std::string kivo =
+            std::string(KIVO_BINARY) + " --home '" + Home().string() + "' check";
+        const auto both = test::RunProgram(
+            {"bash", "-c", kivo + " & a=$!; " + kivo + " & b=$!; wait $a; x=$?; wait $b; "
+                           "exit $((x + $?))"});
+        EXPECT_EQ(both.status, 0) << both.err;
+        const std::string in = In();
+        for (int k = 1; k <= kMessages; ++k) {
+            EXPECT_EQ(Count(in, "Subject: c" + std::to_string(k) + " " + user + "\r\n"), 1)
+                << name << " message " << k;
+        }
+        EXPECT_EQ(OnServer(user).size(), leave ? std::size_t{kMessages} : 0u) << name;
+        ASSERT_EQ(Kivo({"account", "set", name, "CheckMail=0"}).status, 0);
+    }
+    EXPECT_EQ(LeftEntries(), kMessages);
+}
+
 // Text in the charsets mail comes in is stored as UTF-8: subjects (encoded words) and bodies
 // read right in `kivo ls` and `kivo show`, and `kivo find` finds a word typed in UTF-8.
 TEST_F(CheckRig, TextInAnyCharsetIsStoredAsUtf8) {

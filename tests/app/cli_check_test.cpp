@@ -2,9 +2,14 @@
 // check, and Ctrl-C during a transfer that would otherwise wait for its time-out.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "tests/support/testutil.h"
 
@@ -41,6 +46,52 @@ TEST(KivoCheck, SendOnCheckRunsTheSendQueueAfterTheCheck) {
     auto result = RunKivo({"--home", home.path().string(), "check"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "No new messages\nNothing to send\n");
+}
+
+// One check and one send at a time per program folder: a run of a kind that is busy waits
+// (here not at all, or until the holder lets go with --wait) and names the holder; the other
+// kind goes ahead meanwhile.
+TEST(KivoCheck, ARunOfABusyKindGivesUpNamingTheHolderOrWaitsForIt) {
+    struct Case {
+        const char* busy;   // the command whose lock the test holds
+        const char* other;  // runs meanwhile
+        const char* lockFile;
+        const char* text;
+        const char* otherOut;
+    };
+    for (const Case& c : {Case{"check", "send", "check.lock", "a check is already running",
+                               "Nothing to send\n"},
+                          Case{"send", "check", "send.lock", "a send is already running",
+                               "No new messages\n"}}) {
+        TempDir home;
+        const std::string h = home.path().string();
+        ASSERT_EQ(RunKivo({"--home", h, "init"}).status, 0);
+        const int fd = ::open((home / c.lockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        const std::string pid = std::to_string(::getpid());
+        ASSERT_EQ(::write(fd, pid.data(), pid.size()), static_cast<ssize_t>(pid.size()));
+
+        auto refused = RunKivo({"--home", h, c.busy, "--wait-up-to", "0"});
+        EXPECT_EQ(refused.status, 1) << c.busy;
+        EXPECT_NE(refused.err.find(std::string(c.text) + " (pid " + pid + ")"),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(refused.out, "") << "nothing of the run was done";
+
+        auto other = RunKivo({"--home", h, c.other, "--wait-up-to", "0"});
+        EXPECT_EQ(other.status, 0) << other.err;
+        EXPECT_EQ(other.out, c.otherOut);
+
+        std::thread release([fd] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ::close(fd);
+        });
+        auto waited = RunKivo({"--home", h, c.busy, "--wait"});
+        release.join();
+        EXPECT_EQ(waited.status, 0) << waited.err;
+    }
+    EXPECT_EQ(RunKivo({"check", "--wait-up-to", "soon"}).status, 2);
 }
 
 // A server that takes the connection and never says a word: without Ctrl-C the check would

@@ -540,5 +540,36 @@ TEST_F(SendRig, AKilledSendDeliversEachMessageOnceButAtMostTheOneOnTheWay) {
     for (const auto& [subject, count] : sent) EXPECT_LE(count, counts[subject]) << subject;
 }
 
+// Two send runs started at once on one program folder: the second waits for the first and
+// finds the queue empty, so each message is delivered once and filed in Sent once.
+TEST_F(SendRig, TwoSendsAtOnceDeliverEachMessageOnce) {
+    constexpr int kMessages = 8;
+    const std::string server = Server("127.0.0.1");
+    for (int k = 1; k <= kMessages; ++k)
+        Queue("twice " + std::to_string(k), server, {"Hello."}, "sink@example.test");
+    const std::string kivo =
+        std::string(KIVO_BINARY) + " --home '" + dir.path().string() + "' send";
+    const auto both = test::RunProgram(
+        {"bash", "-c",
+         kivo + " & a=$!; " + kivo + " & b=$!; wait $a; x=$?; wait $b; exit $((x + $?))"});
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_EQ(FindLastIndex(dir / "Mail" / "out.mbx"), 0);
+
+    std::map<std::string, int> counts;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while ((counts = Deliveries("sink", tag_)).size() < std::size_t{kMessages} &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // A second delivery would come right after the first: give it a moment to show.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    counts = Deliveries("sink", tag_);
+    EXPECT_EQ(counts.size(), std::size_t{kMessages});
+    for (const auto& [subject, count] : counts) EXPECT_EQ(count, 1) << subject;
+    std::map<std::string, int> sent;
+    for (const std::string& subject : Subjects(dir / "Mail" / "sent.mbx")) ++sent[subject];
+    EXPECT_EQ(sent.size(), std::size_t{kMessages});
+    for (const auto& [subject, count] : sent) EXPECT_EQ(count, 1) << subject;
+}
+
 }  // namespace
 }  // namespace kivo
