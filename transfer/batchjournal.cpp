@@ -3,15 +3,20 @@
 #include <algorithm>
 #include <charconv>
 #include <system_error>
+#include <unordered_set>
 
 #include "base/bytes.h"
 #include "base/files.h"
+#include "store/mbxfile.h"
+#include "store/mbxscanner.h"
 
 namespace kivo {
 
 namespace {
 
-constexpr std::string_view kFirstLine = "Kivo batch journal 1";
+// Version 1 notes (without message digests) are still read: they are found at their place.
+constexpr std::string_view kFirstLine = "Kivo batch journal 2";
+constexpr std::string_view kFirstLineV1 = "Kivo batch journal 1";
 constexpr std::string_view kLastLine = "end";
 constexpr std::uint64_t kEdgeBytes = 4096;
 
@@ -38,7 +43,34 @@ std::string Hex(std::uint64_t value) {
     return std::string(text, end);
 }
 
+bool IsMailbox(const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    return name.size() > 4 && EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".mbx");
+}
+
+// Whether a message of `file` has one of the digests.
+bool HoldsAny(const std::filesystem::path& file, const std::unordered_set<std::uint64_t>& digests) {
+    MbxScanner scanner(file);
+    while (scanner.Next()) {
+        if (digests.contains(TBatchJournal::MessageDigest(scanner.Lines()))) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::uint64_t TBatchJournal::MessageDigest(const std::vector<std::string>& lines) {
+    std::size_t end = lines.size();
+    while (end > 0 && Trim(lines[end - 1]).empty()) --end;
+    std::uint64_t hash = kFnvStart;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (i == 0 && IsSeparator(lines[i])) continue;
+        if (lines[i].starts_with("Status:")) continue;
+        hash = Fnv1a(lines[i], hash);
+        hash = Fnv1a("\n", hash);
+    }
+    return hash;
+}
 
 std::uint64_t TBatchJournal::DigestOf(std::string_view bytes) {
     const std::size_t edge = std::min<std::size_t>(bytes.size(), kEdgeBytes);
@@ -50,6 +82,9 @@ void TBatchJournal::Write(const std::filesystem::path& file) const {
         std::string(kFirstLine), mailbox.string(), std::to_string(start),
         std::to_string(length),  Hex(digest),      OneLine(user),
         OneLine(server)};
+    std::string digests;
+    for (std::uint64_t message : messages) digests += (digests.empty() ? "" : " ") + Hex(message);
+    lines.push_back(digests);
     for (const LeaveOnServerEntry& entry : entries) {
         lines.push_back(OneLine(entry.uid));
         lines.push_back(OneLine(entry.messageId));
@@ -68,9 +103,10 @@ std::optional<TBatchJournal> TBatchJournal::Read(const std::filesystem::path& fi
         return std::nullopt;
     }
     const std::vector<std::string> lines = SplitLines(text);
-    constexpr std::size_t kHead = 7;
-    if (lines.size() < kHead + 1 || lines.front() != kFirstLine || lines.back() != kLastLine ||
-        (lines.size() - kHead - 1) % 3 != 0)
+    const bool v1 = !lines.empty() && lines.front() == kFirstLineV1;
+    const std::size_t kHead = v1 ? 7 : 8;
+    if (lines.size() < kHead + 1 || (lines.front() != kFirstLine && !v1) ||
+        lines.back() != kLastLine || (lines.size() - kHead - 1) % 3 != 0)
         return std::nullopt;
     TBatchJournal journal;
     journal.mailbox = lines[1];
@@ -79,6 +115,13 @@ std::optional<TBatchJournal> TBatchJournal::Read(const std::filesystem::path& fi
         return std::nullopt;
     journal.user = lines[5];
     journal.server = lines[6];
+    if (!v1) {
+        for (const std::string& word : SplitWords(lines[7])) {
+            std::uint64_t digest = 0;
+            if (!ParseNumber(word, digest, 16)) return std::nullopt;
+            journal.messages.push_back(digest);
+        }
+    }
     for (std::size_t i = kHead; i + 1 < lines.size(); i += 3)
         journal.entries.push_back({lines[i], lines[i + 1], lines[i + 2]});
     return journal;
@@ -86,13 +129,30 @@ std::optional<TBatchJournal> TBatchJournal::Read(const std::filesystem::path& fi
 
 bool TBatchJournal::Appended() const {
     std::error_code ec;
-    if (length == 0 || !std::filesystem::exists(mailbox, ec)) return false;
-    const FileLock lock(mailbox);
-    const std::uint64_t edge = std::min(length, kEdgeBytes);
-    const std::string head = ReadFileAt(lock.fd(), start, edge, mailbox);
-    const std::string tail = ReadFileAt(lock.fd(), start + length - edge, edge, mailbox);
-    if (head.size() != edge || tail.size() != edge) return false;
-    return Digest(head, tail, length) == digest;
+    if (length == 0) return false;
+    if (std::filesystem::exists(mailbox, ec)) {
+        const FileLock lock(mailbox);
+        const std::uint64_t edge = std::min(length, kEdgeBytes);
+        const std::string head = ReadFileAt(lock.fd(), start, edge, mailbox);
+        const std::string tail = ReadFileAt(lock.fd(), start + length - edge, edge, mailbox);
+        if (head.size() == edge && tail.size() == edge && Digest(head, tail, length) == digest)
+            return true;
+        if (messages.empty()) return false;
+        const std::unordered_set<std::uint64_t> wanted(messages.begin(), messages.end());
+        if (HoldsAny(mailbox, wanted)) return true;
+    }
+    if (messages.empty()) return false;
+    // Moved or deleted (to Trash) before the mailbox was compressed: anywhere in the folder.
+    const std::unordered_set<std::uint64_t> wanted(messages.begin(), messages.end());
+    const std::filesystem::path folder = mailbox.parent_path();
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             folder, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec) || !IsMailbox(it->path())) continue;
+        if (std::filesystem::equivalent(it->path(), mailbox, ec)) continue;
+        if (HoldsAny(it->path(), wanted)) return true;
+    }
+    return false;
 }
 
 std::size_t SettleBatchJournal(const std::filesystem::path& journal,

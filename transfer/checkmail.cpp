@@ -222,6 +222,7 @@ void TCheckMail::CheckAccount(const Account& account) {
         }
     }
     batch_.clear();
+    batchDigests_.clear();
     batchNumbers_.clear();
 
     if (leftCount == 0) feedback_.StatusText(3, "");
@@ -355,7 +356,8 @@ void TCheckMail::CommitStored() {
                               .digest = TBatchJournal::DigestOf(bytes),
                               .user = account_->popUser,
                               .server = account_->popServer,
-                              .entries = entries}
+                              .entries = entries,
+                              .messages = batchDigests_}
                     .Write(JournalPath());
                 noted = true;
             });
@@ -363,6 +365,7 @@ void TCheckMail::CommitStored() {
         result_.stored += batchMessages_;
         batch_.clear();
         batchMessages_ = 0;
+        batchDigests_.clear();
         if (list_) list_->Insert(entries);
         batchNumbers_.clear();
         if (list_) list_->Save();
@@ -371,6 +374,7 @@ void TCheckMail::CommitStored() {
     } catch (const std::exception&) {
         batch_.clear();
         batchMessages_ = 0;
+        batchDigests_.clear();
         batchNumbers_.clear();
         lastError_ = std::string(kSaveFailedText);
         throw;
@@ -420,6 +424,7 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     } else {
         lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
     }
+    batchDigests_.push_back(TBatchJournal::MessageDigest(lines));
     batch_.insert(batch_.end(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));
     ++batchMessages_;

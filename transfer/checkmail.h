@@ -94,6 +94,7 @@ class TCheckMail {
     // positions of all messages handled in it (a message a filter dropped counts too).
     std::vector<std::string> batch_;
     int batchMessages_ = 0;
+    std::vector<std::uint64_t> batchDigests_;  // TBatchJournal::MessageDigest of each
     std::vector<std::size_t> batchNumbers_;
     std::string lastError_;
     std::optional<TFreeNames> attachNames_;  // the attachment folder's names, this run

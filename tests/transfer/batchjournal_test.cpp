@@ -29,6 +29,9 @@ class BatchJournal : public testing::Test {
     // bytes the append will write.
     TBatchJournal NoteFor(const Lines& lines) const {
         const std::string bytes = JoinLinesCrLf(lines);
+        std::vector<std::uint64_t> messages;
+        for (const Lines& message : Messages(lines))
+            messages.push_back(TBatchJournal::MessageDigest(message));
         return {.mailbox = mailbox,
                 .start = kOld.size(),
                 .length = bytes.size(),
@@ -36,7 +39,17 @@ class BatchJournal : public testing::Test {
                 .user = "jo",
                 .server = "pop.example",
                 .entries = {{"u1", "<1@example.org>", "Mon, 7 Dec 2026 10:00:00 +0100"},
-                            {"u2", "", ""}}};
+                            {"u2", "", ""}},
+                .messages = messages};
+    }
+    // The lines split into messages at their separators.
+    static std::vector<Lines> Messages(const Lines& lines) {
+        std::vector<Lines> messages;
+        for (const std::string& line : lines) {
+            if (IsSeparator(line) || messages.empty()) messages.emplace_back();
+            messages.back().push_back(line);
+        }
+        return messages;
     }
 
     static inline const std::string kOld = "From a\r\nold\r\n";
@@ -45,9 +58,16 @@ class BatchJournal : public testing::Test {
     const fs::path note = dir / "lmos.pending";
     const fs::path list = dir / "lmos.dat";
     // Big enough that its first and last bytes are far apart.
-    const Lines batch = {
-        "From ???@??? Mon 07/12/2026 10:00:00", "Subject: one", "", std::string(20000, 'x'),
-        "From ???@??? Mon 07/12/2026 10:00:01", "Subject: two", "", "end of two"};
+    const Lines batch = {"From ???@??? Mon 07/12/2026 10:00:00",
+                         "Subject: one",
+                         "Status: U",
+                         "",
+                         std::string(20000, 'x'),
+                         "From ???@??? Mon 07/12/2026 10:00:01",
+                         "Subject: two",
+                         "Status: U",
+                         "",
+                         "end of two"};
 };
 
 TEST_F(BatchJournal, ANoteReadsBackWholeAndABrokenOneIsNone) {
@@ -60,6 +80,7 @@ TEST_F(BatchJournal, ANoteReadsBackWholeAndABrokenOneIsNone) {
     EXPECT_EQ(read->start, written.start);
     EXPECT_EQ(read->length, written.length);
     EXPECT_EQ(read->digest, written.digest);
+    EXPECT_EQ(read->messages, written.messages);
     EXPECT_EQ(read->user + "@" + read->server, "jo@pop.example");
     EXPECT_EQ(Texts(read->entries),
               "u1|<1@example.org>|Mon, 7 Dec 2026 10:00:00 +0100;u2||;u3|<folded   id>|Tue;");
@@ -112,7 +133,8 @@ TEST_F(BatchJournal, TellsWhetherTheBatchReachedTheMailbox) {
 
     // The same length of other bytes at its place (the mailbox was compressed meanwhile).
     std::string other = test::ReadFile(mailbox);
-    other[kOld.size() + 30] = 'y';
+    other[kOld.size() + 100] = 'y';
+    other[other.find("end of two")] = 'E';
     test::WriteFile(mailbox, other);
     EXPECT_FALSE(journal.Appended());
     test::WriteFile(mailbox, kOld);
@@ -120,6 +142,48 @@ TEST_F(BatchJournal, TellsWhetherTheBatchReachedTheMailbox) {
     fs::remove(mailbox);
     EXPECT_FALSE(journal.Appended());
     EXPECT_FALSE(fs::exists(mailbox)) << "looking makes no mailbox";
+}
+
+// Between a killed run and the next, the user may delete, move, read and compress: the
+// batch's place in In then holds other bytes, and its messages are found by their content
+// wherever they went. Only when none of them is left anywhere is the batch fetched again.
+TEST_F(BatchJournal, FindsTheBatchByItsMessagesWhereverTheStoreTookThem) {
+    const TBatchJournal journal = NoteFor(batch);
+    const std::vector<Lines> messages = Messages(batch);
+    auto text = [](const Lines& lines) { return JoinLinesCrLf(lines); };
+    Lines read = messages[1];
+    read[2] = "Status: RW";
+    read[0] = "From someone Tue 08/12/2026 08:00:00";
+    read.push_back("");
+    Lines changed = messages[1];
+    changed.back() = "end of three";
+    const struct {
+        const char* what;
+        std::string in;
+        std::string work;  // the mailbox Work/Project beside In
+        bool found;
+    } cases[] = {
+        {"an older message deleted, In compressed", text(batch), "", true},
+        {"the batch's first message deleted, In compressed", kOld + text(messages[1]), "", true},
+        {"read and replied to, moved to another place", text(read) + kOld, "", true},
+        {"moved into a mailbox of a folder, In compressed", kOld, text(messages[0]), true},
+        {"all of it deleted for good", kOld, "", false},
+        {"another message that only looks alike", kOld + text(changed), "", false},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(mailbox, c.in);
+        fs::remove_all(dir / "Work");
+        if (!c.work.empty()) {
+            fs::create_directories(dir / "Work");
+            test::WriteFile(dir / "Work" / "Project.MBX", c.work);
+        }
+        EXPECT_EQ(journal.Appended(), c.found) << c.what;
+    }
+    // A note of an older version has no digests: only its place counts.
+    TBatchJournal old = journal;
+    old.messages.clear();
+    test::WriteFile(mailbox, text(batch));
+    EXPECT_FALSE(old.Appended());
 }
 
 TEST_F(BatchJournal, SettlingRecordsABatchThatGotThereOnce) {
