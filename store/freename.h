@@ -3,6 +3,7 @@
 // a taken name is changed by numbering until no file of that name exists.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -30,8 +31,19 @@ class TFreeNames {
     // The free name for `base` + `extension` by the numbering rule; from now on taken.
     std::filesystem::path Take(std::string_view base, std::string_view extension);
 
+    // A writer calls Created once it has made a file under a name handed out here (and before
+    // it writes into it), so the run can note the file; the hook may throw, and the writer
+    // then removes the file.
+    void OnCreated(std::function<void(const std::filesystem::path&)> hook) {
+        onCreated_ = std::move(hook);
+    }
+    void Created(const std::filesystem::path& file) const {
+        if (onCreated_) onCreated_(file);
+    }
+
   private:
     std::filesystem::path dir_;
+    std::function<void(const std::filesystem::path&)> onCreated_;
     std::unordered_set<std::string> taken_;  // lower case
 };
 

@@ -156,12 +156,14 @@ bool TBatchJournal::Appended() const {
 }
 
 std::size_t SettleBatchJournal(const std::filesystem::path& journal,
-                               const std::filesystem::path& leaveOnServer) {
+                               const std::filesystem::path& leaveOnServer,
+                               const std::function<void(bool appended)>& settled) {
     std::error_code ec;
     if (!std::filesystem::exists(journal, ec)) return 0;
     std::size_t recorded = 0;
-    if (const std::optional<TBatchJournal> batch = TBatchJournal::Read(journal);
-        batch && batch->Appended()) {
+    const std::optional<TBatchJournal> batch = TBatchJournal::Read(journal);
+    const bool appended = batch && batch->Appended();
+    if (appended) {
         LeaveOnServerList list(leaveOnServer);
         list.SelectAccount(batch->user, batch->server);
         std::vector<LeaveOnServerEntry> missing;
@@ -174,6 +176,7 @@ std::size_t SettleBatchJournal(const std::filesystem::path& journal,
         }
         recorded = missing.size();
     }
+    if (settled) settled(appended);
     std::filesystem::remove(journal, ec);
     return recorded;
 }

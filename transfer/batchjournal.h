@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,10 +53,12 @@ struct TBatchJournal {
 };
 
 // Settles the note a killed run left in `journal`, if any: records the entries of a batch
-// that reached its mailbox in the leave-on-server list, then removes the note. Returns how
-// many entries it recorded. Throws std::system_error when the list cannot be read or saved;
-// the note then stays for the next run.
+// that reached its mailbox in the leave-on-server list, tells `settled` whether the batch got
+// there, then removes the note. Returns how many entries it recorded. Throws
+// std::system_error when the list cannot be read or saved (or `settled` throws); the note
+// then stays for the next run.
 std::size_t SettleBatchJournal(const std::filesystem::path& journal,
-                               const std::filesystem::path& leaveOnServer);
+                               const std::filesystem::path& leaveOnServer,
+                               const std::function<void(bool appended)>& settled = {});
 
 }  // namespace kivo

@@ -56,7 +56,8 @@ TCheckMail::TCheckMail(TCheckPaths paths, TRemoteMailbox& pop, TFilterLists& fil
       pop_(pop),
       filters_(filters),
       feedback_(feedback),
-      platform_(platform) {}
+      platform_(platform),
+      unrecorded_(std::filesystem::path(paths_.leaveOnServer).replace_extension(".files")) {}
 
 TCheckResult TCheckMail::Run() {
     result_ = {};
@@ -110,7 +111,6 @@ TCheckResult TCheckMail::Run() {
     } else if (marked.empty()) {
         feedback_.ShowTip("No account marked to check - press F3 to change");
     }
-    if (!marked.empty()) SettleUnfinishedBatch();
     for (const Account& account : marked) {
         ++result_.accounts;
         CheckAccount(account);
@@ -125,6 +125,8 @@ TCheckResult TCheckMail::Run() {
 
 void TCheckMail::CheckAccount(const Account& account) {
     account_ = &account;
+    // Also what an earlier account of this run could not record (its list's save failed).
+    SettleUnfinishedBatch();
     const std::string& server = account.popServer;
     if (Trim(server).empty()) {
         // Nothing to connect to: asking for a password first would only puzzle.
@@ -254,7 +256,16 @@ void TCheckMail::CheckAccount(const Account& account) {
 
 void TCheckMail::SettleUnfinishedBatch() {
     try {
-        SettleBatchJournal(JournalPath(), paths_.leaveOnServer);
+        // The files' list goes before the note: a list left without a note belongs to a
+        // batch that was never appended.
+        SettleBatchJournal(JournalPath(), paths_.leaveOnServer, [this](bool appended) {
+            if (appended) {
+                unrecorded_.Recorded();
+            } else {
+                unrecorded_.RemoveListed();
+            }
+        });
+        unrecorded_.RemoveListed();
     } catch (const std::exception& e) {
         // Left for the next run; at worst that batch's mail is fetched once more.
         feedback_.ErrorLevel(
@@ -327,10 +338,13 @@ bool TCheckMail::MarkMessages(const Account& account,
 }
 
 void TCheckMail::Store(int n, std::string_view raw) {
+    const std::size_t files = unrecorded_.Count();
     try {
         StoreMessage(raw);
         batchNumbers_.push_back(static_cast<std::size_t>(n));
     } catch (const std::exception&) {
+        // Files of a message that is not stored would point nowhere.
+        unrecorded_.RemoveSince(files);
         lastError_ = std::string(kSaveFailedText);
         throw;
     }
@@ -349,7 +363,8 @@ void TCheckMail::CommitStored() {
         if (!batch_.empty()) {
             const std::filesystem::path in = FindFileNoCase(paths_.mailFolder, "in.mbx");
             AppendToFile(batch_, in, [&](std::uint64_t start, std::string_view bytes) {
-                if (!list_ || entries.empty()) return;
+                // Also without entries: the note tells the next run the files are the mail's.
+                if (!list_) return;
                 TBatchJournal{.mailbox = in,
                               .start = start,
                               .length = bytes.size(),
@@ -369,8 +384,21 @@ void TCheckMail::CommitStored() {
         if (list_) list_->Insert(entries);
         batchNumbers_.clear();
         if (list_) list_->Save();
+        unrecorded_.Recorded();
         std::error_code ec;
         if (noted) std::filesystem::remove(JournalPath(), ec);
+    } catch (const EAppendError&) {
+        // Cut back: nothing of the batch is in In, and its files point nowhere.
+        unrecorded_.RemoveSince(0);
+        unrecorded_.Recorded();
+        std::error_code ec;
+        std::filesystem::remove(JournalPath(), ec);
+        batch_.clear();
+        batchMessages_ = 0;
+        batchDigests_.clear();
+        batchNumbers_.clear();
+        lastError_ = std::string(kSaveFailedText);
+        throw;
     } catch (const std::exception&) {
         batch_.clear();
         batchMessages_ = 0;
@@ -390,7 +418,10 @@ void TCheckMail::StoreMessage(std::string_view raw) {
                                              ? paths_.attachFolder
                                              : paths_.programFolder;
     // The folder is listed once a run, not once an attachment.
-    if (!attachNames_ || attachNames_->Dir() != folder) attachNames_.emplace(folder);
+    if (!attachNames_ || attachNames_->Dir() != folder) {
+        attachNames_.emplace(folder);
+        attachNames_->OnCreated([this](const std::filesystem::path& file) { unrecorded_.Add(file); });
+    }
     ReceivedMessage received = ConvertReceived(raw, *attachNames_, platform_);
     // What the decoder had to mend is worth a look, though the message is stored whole.
     for (const std::string& note : received.message.DecodeNotes()) {
@@ -413,6 +444,7 @@ void TCheckMail::StoreMessage(std::string_view raw) {
         // A failing filter leaves the message to be stored; the run goes on.
         feedback_.ErrorLevel(2, "Incoming filter failed: " + std::string(e.what()));
     }
+    // A filter that drops the message may have saved it elsewhere: its files stay.
     if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) return;
 
     std::vector<std::string> lines = StoredLines(received, account_->account);

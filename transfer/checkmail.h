@@ -18,6 +18,7 @@
 #include "transfer/leaveonserver.h"
 #include "transfer/remotemailbox.h"
 #include "transfer/transferfeedback.h"
+#include "transfer/unrecordedfiles.h"
 
 namespace kivo {
 
@@ -69,7 +70,8 @@ class TCheckMail {
     void CommitStored();
     // Where CommitStored notes the batch it is appending (see TBatchJournal).
     std::filesystem::path JournalPath() const;
-    // Records the batch a killed run appended but did not record, before anything is fetched.
+    // Records the batch a killed run appended but did not record, before anything is fetched,
+    // and removes the attachment files of one that never got into In.
     void SettleUnfinishedBatch();
     void StoreMessage(std::string_view raw);
     void ReportFailure(std::string_view what, const Account& account);
@@ -98,6 +100,7 @@ class TCheckMail {
     std::vector<std::size_t> batchNumbers_;
     std::string lastError_;
     std::optional<TFreeNames> attachNames_;  // the attachment folder's names, this run
+    TUnrecordedFiles unrecorded_;            // the attachment files of the batch
     long fetched_ = 0;                       // bytes of the messages fetched so far
     long current_ = 0;                       // bytes of the message being fetched
     std::optional<std::size_t> arriving_;    // that message, until it is counted in fetched_

@@ -34,6 +34,13 @@ fs::path SaveNewFile(TFreeNames& names, std::string_view base, std::string_view 
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
+        try {
+            names.Created(path);
+        } catch (...) {
+            ::close(fd);
+            ::unlink(path.c_str());
+            throw;
+        }
         std::size_t done = 0;
         while (done < data.size()) {
             const ssize_t n = ::write(fd, data.data() + done, data.size() - done);

@@ -79,8 +79,8 @@ long TTransferLock::Holder(const std::filesystem::path& file) {
 }
 
 std::string TTransferLock::BusyText(const std::filesystem::path& file, TTransferKind kind) {
-    std::string text = kind == TTransferKind::Check ? "a check is already running"
-                                                    : "a send is already running";
+    std::string text =
+        kind == TTransferKind::Check ? "a check is already running" : "a send is already running";
     // The holder writes its pid just after it took the lock: give it a moment.
     long pid = Holder(file);
     for (int tries = 0; pid == 0 && tries < 10; ++tries) {
@@ -96,8 +96,7 @@ TTransferLock::~TTransferLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-TTransferLock::TTransferLock(TTransferLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
+TTransferLock::TTransferLock(TTransferLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
 TTransferLock& TTransferLock::operator=(TTransferLock&& other) noexcept {
     if (this != &other) {

@@ -5,6 +5,7 @@
 
 #include <ostream>
 
+#include "app/cli/orphanscli.h"
 #include "app/cli/showcli.h"
 #include "app/cli/storecli.h"
 #include "base/bytes.h"
@@ -360,6 +361,7 @@ int RepairCommand(Context& ctx, Args args) {
     ctx.out << index.MailboxName << ": index built again: " << report.messages << " messages, "
             << index.DeletedCount << " of them deleted" << (saved ? "" : " (index not saved)")
             << '\n';
+    RepairOrphanAttachments(ctx, args.Has("--yes"));
     return 0;
 }
 

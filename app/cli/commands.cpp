@@ -59,6 +59,9 @@ constexpr Option kTransferWaitOptions[] = {
     {"--wait-up-to", "SECONDS", "wait at most this long for another run (default 30; 0: not at "
      "all), then give up with status 1", TOptionValue::One},
 };
+constexpr Option kRepairOptions[] = {
+    {"--yes", "", "remove attachment files no message points to without asking"},
+};
 constexpr Option kInOption[] = {
     {"--in", "FOLDER", "make it inside this folder", TOptionValue::One},
 };
@@ -169,7 +172,8 @@ constexpr Command kCommands[] = {
     {"repair", "MAILBOX [--yes]", "set right what interrupted programs left in a mailbox (an "
      "unfinished message, temporary files, a stale deleted list) and build its index again; "
      "prints what it found and did, also messages cut short, deleted marks readers could "
-     "disagree on and the messages that other mailboxes hold too",
+     "disagree on and the messages that other mailboxes hold too, and offers to remove "
+     "attachment files no message points to",
      RepairCommand, kRepairOptions},
     {"empty-trash", "", "empty the Trash mailbox", EmptyTrashCommand},
     {"mailbox tree", "", "print the mailbox tree as mboxdesc.ini holds it", MailboxTreeCommand},

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <random>
 #include <regex>
@@ -25,6 +26,7 @@
 #include "base/files.h"
 #include "base/inifile.h"
 #include "store/indexfile.h"
+#include "store/orphanattachments.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -695,6 +697,124 @@ TEST_F(CheckRig, TwoChecksAtOnceStoreEachMessageOnce) {
         ASSERT_EQ(Kivo({"account", "set", name, "CheckMail=0"}).status, 0);
     }
     EXPECT_EQ(LeftEntries(), kMessages);
+}
+
+// A check killed just before each of its renames, fsyncs, fdatasyncs and unlinks (the steps
+// that make its work last: the batch note, the append to In, the leave-on-server list, the
+// index), then a store command that changes In's offsets, then a full check: every message
+// is in the mail folder exactly once, and every attachment file is one a message points to.
+TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMail) {
+    if (test::RunProgram({"sh", "-c", "command -v strace"}).status != 0)
+        GTEST_SKIP() << "strace is not installed (scripts/deps.sh installs it)";
+    constexpr int kMessages = 3;
+    const std::string attached = Message(
+        "k3 USER", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n",
+        "--b\r\nContent-Type: text/plain\r\n\r\nSee the file.\r\n--b\r\nContent-Type: "
+        "text/plain; name=\"notes.txt\"\r\nContent-Disposition: attachment; "
+        "filename=\"notes.txt\"\r\n\r\nnotes\r\n--b--\r\n");
+    auto messages = [&](const std::string& user) {
+        std::vector<std::string> list;
+        for (int k = 1; k < kMessages; ++k)
+            list.push_back(Stamped("k" + std::to_string(k) + " " + user,
+                                   user + "-" + std::to_string(k) + "@example.test"));
+        std::string last = attached;
+        last.replace(last.find("USER"), 4, user);
+        list.push_back(last);
+        return list;
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {},
+        {"delete", "in", "1"},  // the older message; compressed below
+        {"move", "in", "2", "--to", "Work"},
+        {"repair", "in"},
+    };
+    // A kill before an fsync is one before the rename it precedes or one after it.
+    const std::vector<std::string> steps = {"rename", "fdatasync", "unlink"};
+    const std::string kivo = KIVO_BINARY;
+    auto kivoIn = [&](const fs::path& home, std::vector<std::string> args) {
+        args.insert(args.begin(), {"setsid", "-w", kivo, "--home", home.string()});
+        return test::RunProgram(args);
+    };
+    auto prepare = [&](const fs::path& home, const std::string& user, bool leave) {
+        fs::create_directories(home / "Mail" / "Work");
+        test::WriteFile(home / "Mail" / "in.mbx",
+                        "From old@example.test 01/02/2024 10:00:00\r\nSubject: older\r\n"
+                        "Status: R\r\n\r\nolder mail\r\n");
+        EXPECT_EQ(kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user",
+                                user, "--password", user + "pw", "--leave-mail",
+                                leave ? "1" : "0"})
+                      .status,
+                  0);
+    };
+    // How often a whole check makes each call, for a mailbox of this shape.
+    std::map<std::string, int> calls;
+    {
+        const std::string user = NewUser();
+        Seed(user, messages(user));
+        AwaitUsers();
+        test::TempDir home;
+        prepare(home.path(), user, true);
+        const fs::path trace = home / "trace";
+        ASSERT_EQ(test::RunProgram({"strace", "-o", trace.string(), "-e",
+                                    "trace=rename,fsync,fdatasync,unlink", kivo, "--home",
+                                    home.path().string(), "check"})
+                      .status,
+                  0);
+        for (const std::string& line : SplitLines(ReadFile(trace))) {
+            for (const std::string& step : steps) calls[step] += line.starts_with(step + "(");
+        }
+    }
+    struct Trial {
+        std::string step;
+        int when;
+        std::size_t command;
+        bool leave;
+        std::string user;
+    };
+    std::vector<Trial> trials;
+    for (const std::string& step : steps) {
+        for (int when = 1; when <= calls[step]; ++when) {
+            for (std::size_t c = 0; c < commands.size(); ++c)
+                trials.push_back({step, when, c, (when + c) % 2 == 0, NewUser()});
+        }
+    }
+    ASSERT_GE(trials.size(), 20u) << "the check makes too few durable steps to be tried";
+    for (const Trial& t : trials) Seed(t.user, messages(t.user));
+    AwaitUsers();
+
+    for (const Trial& t : trials) {
+        const std::string what = "killed at " + t.step + " " + std::to_string(t.when) +
+                                 ", then " + (commands[t.command].empty()
+                                                  ? std::string("nothing")
+                                                  : commands[t.command][0]) +
+                                 (t.leave ? ", mail left on the server" : "");
+        test::TempDir home;
+        prepare(home.path(), t.user, t.leave);
+        test::RunProgram({"strace", "-o", "/dev/null", "-e", "trace=" + t.step, "-e",
+                          "inject=" + t.step + ":signal=KILL:when=" + std::to_string(t.when),
+                          kivo, "--home", home.path().string(), "check"});
+        if (!commands[t.command].empty()) {
+            kivoIn(home.path(), commands[t.command]);
+            kivoIn(home.path(), {"compress", "in"});
+        }
+        const auto full = kivoIn(home.path(), {"check"});
+        EXPECT_EQ(full.status, 0) << what << ": " << full.err;
+
+        std::string all;
+        for (const auto& entry : fs::recursive_directory_iterator(home / "Mail")) {
+            if (entry.path().extension() == ".mbx") all += ReadFile(entry.path());
+        }
+        for (int k = 1; k <= kMessages; ++k) {
+            const std::string subject = "Subject: k" + std::to_string(k) + " " + t.user + "\r\n";
+            EXPECT_EQ(Count(all, subject), 1) << what << ", message " << k;
+        }
+        EXPECT_EQ(Count(all, "Subject: older\r\n"), 1) << what;
+        EXPECT_EQ(OnServer(t.user).size(), t.leave ? std::size_t{kMessages} : 0u) << what;
+        for (const fs::path& file : ConvertedFiles(all))
+            EXPECT_TRUE(fs::exists(file)) << what << ": " << file;
+        EXPECT_EQ(OrphanAttachments(home / "Attach", home / "Mail"), std::vector<fs::path>{})
+            << what;
+    }
 }
 
 // Text in the charsets mail comes in is stored as UTF-8: subjects (encoded words) and bodies
