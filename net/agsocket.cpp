@@ -148,8 +148,13 @@ void TagSocket::ResolveAddress(const std::string& host) {
         }
     }
     counter_.Stop();
-    if (int code = lookup.Result(addresses_)) RaiseSocketError(code);
-    if (addresses_.empty()) RaiseSocketText("Error resolving remote host");
+    if (int code = lookup.Result(addresses_)) {
+        // The name is what the user typed wrong: say which, and that it was not found.
+        const bool unknown = code == kWsaHostNotFound || code == kWsaNoData;
+        RaiseSocketError(code, unknown ? ": the server name " + host + " is not known"
+                                       : " (the server name " + host + ")");
+    }
+    if (addresses_.empty()) RaiseSocketText("Error resolving remote host " + host);
 }
 
 void TagSocket::FindPort() {
@@ -201,7 +206,12 @@ void TagSocket::OpenConnection() {
         result = ConnectTo(addresses_[i], i + 1 == addresses_.size());
         if (result.kind != TIoResult::ioError) break;
     }
-    if (result.kind == TIoResult::ioError) RaiseSocketError(WinsockErrorFromErrno(result.error));
+    if (result.kind == TIoResult::ioError) {
+        const std::string host = HostPart(Server);
+        const std::string at = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+        RaiseSocketError(WinsockErrorFromErrno(result.error),
+                         " (" + at + ":" + std::to_string(port_) + ")");
+    }
     counter_.Stop();
 }
 
@@ -293,9 +303,9 @@ void TagSocket::RaiseUnlessReady(WaitEnd end) {
     }
 }
 
-void TagSocket::RaiseSocketError(int code) {
+void TagSocket::RaiseSocketError(int code, std::string_view where) {
     counter_.Stop();
-    std::string text = SocketErrorText(code);
+    std::string text = SocketErrorText(code) + std::string(where);
     if (OnError) OnError(*this, text);
     if (code == kWsaConnReset) Disconnect();
     throw ESocketError(text);

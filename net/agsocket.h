@@ -41,6 +41,14 @@ class EServerError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+// The server refused the log-in's user name or password; the text says so and quotes the
+// server's reply. Refusals for other reasons (a mailbox in use, a server fault) stay
+// EServerError.
+class ELoginRefused : public EServerError {
+  public:
+    explicit ELoginRefused(std::string_view reply)
+        : EServerError("The server refused the user name or password: " + std::string(reply)) {}
+};
 class EWinsockDLLError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -162,7 +170,8 @@ class TagSocket {
     // Opens the TCP connection of a created socket (first step of every LogIn): the first of
     // the server's addresses that connects wins; each has TimeOut to do so.
     void OpenConnection();
-    [[noreturn]] void RaiseSocketError(int code);
+    // `where` follows the code's text: the host and port a connection was refused by.
+    [[noreturn]] void RaiseSocketError(int code, std::string_view where = {});
     [[noreturn]] void RaiseSocketText(std::string text);
     [[noreturn]] void RaiseTimedOut();
     [[noreturn]] void RaiseCanceled();

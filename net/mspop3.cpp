@@ -138,6 +138,15 @@ void TmsCustomPOP::CommandOk(std::string_view text) {
     if (Command(text) != 1) throw EServerError(lastReply_);
 }
 
+void TmsCustomPOP::LogInCommand(std::string_view text) {
+    if (Command(text) == 1) return;
+    // RFC 3206: "[IN-USE]" and "[SYS/...]" refuse for reasons other than the credentials.
+    if (lastReply_.find("[IN-USE]") != std::string::npos ||
+        lastReply_.find("[SYS/") != std::string::npos)
+        throw EServerError(lastReply_);
+    throw ELoginRefused(lastReply_);
+}
+
 void TmsCustomPOP::SendCommands(const std::vector<std::pair<std::string, TAwaited>>& commands) {
     if (commands.empty()) return;
     std::string text;
@@ -241,8 +250,8 @@ void TmsCustomPOP::LogIn() {
         if (Security == TSecurity::implicit) StartTls(TrustCert);
         if (ReadLine(lastReply_) != 1) throw EServerError(lastReply_);
         if (Security == TSecurity::none) {
-            CommandOk("USER " + UserName);
-            CommandOk("PASS " + Password);
+            LogInCommand("USER " + UserName);
+            LogInCommand("PASS " + Password);
         } else {
             SecureLogIn();
         }
@@ -281,14 +290,14 @@ void TmsCustomPOP::SecureLogIn() {
                            [](const std::string& w) { return EqualsNoCase(w, "PLAIN"); });
     });
     if (!plain) {
-        CommandOk("USER " + UserName);
-        CommandOk("PASS " + Password);
+        LogInCommand("USER " + UserName);
+        LogInCommand("PASS " + Password);
         return;
     }
     // RFC 5034: the credentials follow the server's "+ " prompt.
     if (Command("AUTH PLAIN") != 1) throw EServerError(lastReply_);
     if (!lastReply_.starts_with("+OK"))
-        CommandOk(EncodeBase64(std::string(1, '\0') + UserName + '\0' + Password));
+        LogInCommand(EncodeBase64(std::string(1, '\0') + UserName + '\0' + Password));
 }
 
 const std::vector<std::string>& TmsCustomPOP::Capabilities() {

@@ -64,6 +64,8 @@ class TmsCustomPOP : public TmsMailBase {
     int Command(std::string_view text);
     // The same, raising EServerError with the reply line unless it begins with "+".
     void CommandOk(std::string_view text);
+    // A step of the log-in: a refusal is ELoginRefused unless the server names another cause.
+    void LogInCommand(std::string_view text);
 
     // Commands whose replies are owed, oldest first. `multiLine` ones are followed by a
     // response after "+OK"; `number` is the message a numbered command names (0: none).

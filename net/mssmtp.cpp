@@ -141,7 +141,16 @@ bool TmsSMTP::HasExtension(std::string_view keyword) const {
 }
 
 void TmsSMTP::Authenticate() {
-    const std::vector<std::string> offered = ExtensionWords("AUTH");
+    try {
+        AuthenticateWith(ExtensionWords("AUTH"));
+    } catch (const EServerError&) {
+        // 535: the credentials were wrong (RFC 4954); other codes keep their own text.
+        if (ReplyCode(lastReply_) == 535) throw ELoginRefused(lastReply_);
+        throw;
+    }
+}
+
+void TmsSMTP::AuthenticateWith(const std::vector<std::string>& offered) {
     auto offers = [&](std::string_view mechanism) {
         return std::any_of(offered.begin(), offered.end(),
                            [&](const std::string& m) { return EqualsNoCase(m, mechanism); });

@@ -62,6 +62,7 @@ class TmsSMTP : public TmsMailBase {
     std::vector<std::string> ExtensionWords(std::string_view keyword) const;
     // AUTH with the best mechanism both sides know.
     void Authenticate();
+    void AuthenticateWith(const std::vector<std::string>& offered);
     // The MAIL FROM parameters EHLO allows: SIZE and BODY=8BITMIME. Raises when the
     // message is larger than the server takes.
     std::string MailParameters(std::string_view data);

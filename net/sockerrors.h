@@ -10,6 +10,7 @@ namespace kivo {
 inline constexpr int kWsaWouldBlock = 10035;
 inline constexpr int kWsaConnReset = 10054;
 inline constexpr int kWsaHostNotFound = 11001;
+inline constexpr int kWsaNoData = 11004;
 
 // The Winsock number for an errno value; an errno without one is returned unchanged.
 int WinsockErrorFromErrno(int err);

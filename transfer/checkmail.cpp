@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/htmlentity.h"
 #include "mail/msmsgcls.h"
+#include "net/agsocket.h"
 #include "store/KivoIndex.h"
 #include "store/indexfile.h"
 #include "store/mbxfile.h"
@@ -158,6 +159,13 @@ void TCheckMail::CheckAccount(const Account& account) {
         // Dialled at every account's turn, so a line that dropped is dialled again.
         feedback_.DialUp();
         pop_.UpdateInfo();
+    } catch (const ELoginRefused& e) {
+        // Connected, but the log-in was refused: "Cannot connect" would send the user
+        // looking at the server's name instead of the password.
+        lastError_ = e.what();
+        ReportFailure("Cannot log in to ", account, "The server refused the user name or password");
+        EndAccount();
+        return;
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();
         ReportFailure("Cannot connect to ", account);
@@ -474,13 +482,14 @@ void TCheckMail::Failed(const Account& account, std::string_view why) {
     result_.failures.push_back(account.account + ": " + (line.empty() ? "failed" : line));
 }
 
-void TCheckMail::ReportFailure(std::string_view what, const Account& account) {
+void TCheckMail::ReportFailure(std::string_view what, const Account& account,
+                               std::string_view status) {
     Failed(account, lastError_);
     const std::string& server = account.popServer;
     // The log is HTML: a server's "<address>" in its reply must stay text.
     feedback_.ErrorLevel(2, std::string(what) + server + " POP server for " + account.account +
                                 "<br>\r\n" + HtmlEscaped(lastError_));
-    feedback_.StatusText(0, "Could not connect to the POP server");
+    feedback_.StatusText(0, status);
     if (lastError_ == kCanceledText) {
         feedback_.StatusText(0, "Canceled!");
         feedback_.ErrorLevel(3, "Operation canceled.");

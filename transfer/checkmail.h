@@ -74,7 +74,8 @@ class TCheckMail {
     // and removes the attachment files of one that never got into In.
     void SettleUnfinishedBatch();
     void StoreMessage(std::string_view raw);
-    void ReportFailure(std::string_view what, const Account& account);
+    void ReportFailure(std::string_view what, const Account& account,
+                       std::string_view status = "Could not connect to the POP server");
     // Counts a failed account and keeps why for the run's summary.
     void Failed(const Account& account, std::string_view why);
     void EndAccount();

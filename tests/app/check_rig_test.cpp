@@ -392,10 +392,11 @@ TEST_F(CheckRig, FailingAccountsDoNotStopTheOthers) {
     EXPECT_EQ(result.status, 1);
     // The summary line says which accounts failed and why, not only what arrived.
     EXPECT_EQ(result.out,
-              "1 new message; failed: Unasked: no password; Wrong: -ERR [AUTH] "
-              "Authentication failed.\n");
+              "1 new message; failed: Unasked: no password; Wrong: The server refused the user "
+              "name or password: -ERR [AUTH] Authentication failed.\n");
     EXPECT_EQ(result.out.find('\n'), result.out.size() - 1) << "one line";
-    EXPECT_NE(result.err.find("error: Cannot connect to " + server_ + " POP server for Wrong\n"),
+    // Connected all right: the log says the log-in was refused, not "Cannot connect".
+    EXPECT_NE(result.err.find("error: Cannot log in to " + server_ + " POP server for Wrong\n"),
               std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("Authentication failed"), std::string::npos) << result.err;

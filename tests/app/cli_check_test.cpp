@@ -156,7 +156,8 @@ TEST(KivoCheck, QuietAndVerboseDecideWhatTheErrorStreamTells) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         const test::ProcessResult r = RunKivo(args);
         EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_EQ(r.out, "No new messages; failed: Off: [10061] Connection refused\n");
+        EXPECT_EQ(r.out,
+                  "No new messages; failed: Off: [10061] Connection refused (127.0.0.1:1)\n");
         for (const std::string& text : c.shown)
             EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
         for (const std::string& text : c.hidden)

@@ -121,14 +121,16 @@ TEST(SocketClient, RefusedConnectionIsASocketErrorAndOnErrorMayRewordIt) {
     log.Attach(client);
     client.Server = "127.0.0.1:" + std::to_string(test::ClosedPort());
     client.Connect();
+    // The code's text as ever, and who refused: the user sees which setting to look at.
+    const std::string refused = "[10061] Connection refused (" + client.Server + ")";
     try {
         client.LogIn();
         FAIL() << "connected to a closed port";
     } catch (const ESocketError& e) {
-        EXPECT_STREQ(e.what(), "[10061] Connection refused");
+        EXPECT_EQ(e.what(), refused);
     }
     ASSERT_EQ(log.events.size(), 1u);
-    EXPECT_EQ(log.events[0], "error [10061] Connection refused");
+    EXPECT_EQ(log.events[0], "error " + refused);
 
     client.OnError = [](TagSocket&, std::string& msg) { msg = "Mail server is not running"; };
     client.Disconnect();
@@ -150,8 +152,10 @@ TEST(SocketClient, UnknownHostIsReportedInWinsockTerms) {
         client.Connect();
         FAIL();
     } catch (const ESocketError& e) {
-        // 11001 where a resolver answers, 11002 where none can be asked.
+        // 11001 where a resolver answers, 11002 where none can be asked; the name either way.
         EXPECT_EQ(std::string(e.what()).rfind("[1100", 0), 0u) << e.what();
+        EXPECT_NE(std::string(e.what()).find("no-such-host.invalid"), std::string::npos)
+            << e.what();
     }
 }
 
@@ -233,7 +237,7 @@ TEST(SocketClient, AddressesAreTriedInOrderUntilOneConnects) {
          false,
          {"::1"},
          "",
-         "[10061] Connection refused"},
+         "[10061] Connection refused (mail.example:"},
         {"the last one never answers", false, {"::1", "192.0.2.1"}, "192.0.2.1", kTimedOutText},
     };
     for (const Case& c : cases) {
@@ -256,7 +260,7 @@ TEST(SocketClient, AddressesAreTriedInOrderUntilOneConnects) {
             EXPECT_EQ(line, "+OK found");
             EXPECT_STREQ(c.error, "");
         } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), c.error);
+            EXPECT_TRUE(*c.error && std::string(e.what()).starts_with(c.error)) << e.what();
         }
         if (*c.error) {
             // The server waits for a connection that never comes.

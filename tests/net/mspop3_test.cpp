@@ -144,17 +144,34 @@ TEST(Pop3Client, RefusalsAndMissingCredentials) {
         EXPECT_THROW(pop.UpdateInfo(), ESocketError);
         EXPECT_EQ(seen, "Password property is required");  // before any connection attempt
     }
-    ScriptServer server({S("+OK ready"), C("USER name"), S("+OK"), C("PASS secret"),
-                         S("-ERR [AUTH] Authentication failed.")});
-    Pop p(server);
-    try {
-        p.pop.UpdateInfo();
-        FAIL();
-    } catch (const EServerError& e) {
-        EXPECT_STREQ(e.what(), "-ERR [AUTH] Authentication failed.");
+    // A refused user name or password says so; a refusal for another cause keeps its text.
+    const struct {
+        const char* refusal;
+        bool credentials;
+    } cases[] = {
+        {"-ERR [AUTH] Authentication failed.", true},
+        {"-ERR Bad login", true},
+        {"-ERR [IN-USE] Mailbox locked by another session", false},
+        {"-ERR [SYS/TEMP] Try again later", false},
+    };
+    for (const auto& c : cases) {
+        ScriptServer server({S("+OK ready"), C("USER name"), S("+OK"), C("PASS secret"),
+                             S(c.refusal)});
+        Pop p(server);
+        try {
+            p.pop.UpdateInfo();
+            FAIL();
+        } catch (const ELoginRefused& e) {
+            EXPECT_TRUE(c.credentials) << c.refusal;
+            EXPECT_EQ(e.what(),
+                      "The server refused the user name or password: " + std::string(c.refusal));
+        } catch (const EServerError& e) {
+            EXPECT_FALSE(c.credentials) << c.refusal;
+            EXPECT_STREQ(e.what(), c.refusal);
+        }
+        EXPECT_TRUE(p.pop.Connected());  // the caller closes after a server refusal
+        EXPECT_EQ(server.Received(), server.Expected());
     }
-    EXPECT_TRUE(p.pop.Connected());  // the caller closes after a server refusal
-    EXPECT_EQ(server.Received(), server.Expected());
 }
 
 TEST(Pop3Client, HostileServersCannotMakeItHoardMemory) {

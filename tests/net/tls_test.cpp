@@ -329,8 +329,10 @@ TEST_F(SecureRig, SmtpRelaysOnlyAfterLogInOverStartTlsAndImplicitTls) {
             try {
                 smtp.SendMail();
                 ADD_FAILURE() << "sent with a wrong password";
-            } catch (const EServerError& e) {
-                EXPECT_TRUE(std::string(e.what()).starts_with("535")) << e.what();
+            } catch (const ELoginRefused& e) {
+                EXPECT_TRUE(std::string(e.what()).starts_with(
+                    "The server refused the user name or password: 535"))
+                    << e.what();
             }
         }
     }
