@@ -239,6 +239,7 @@ void TFrmAccounts::SaveAccountInfo(std::string_view account) {
     a.tag = fields_.tag;
     a.security = fields_.security;
     a.security.smtpPass = Scramble(fields_.security.smtpPass, kAccountPasswordKey);
+    a.leaveDays = std::max(0, fields_.leaveDays);
     WriteAccount(work_, a);
     FlushWorkingCopy();
 }
@@ -259,6 +260,7 @@ void TFrmAccounts::LoadAccountInfo(std::string_view account) {
     fields_.tag = a.tag;
     fields_.security = a.security;
     fields_.security.smtpPass = Unscramble(a.security.smtpPass, kAccountPasswordKey);
+    fields_.leaveDays = a.leaveDays;
     fields_.sig.clear();
     unlistedSig_ = a.sig;
     for (const std::string& s : signatures_) {

@@ -41,6 +41,7 @@ struct AccountFields {
     std::string sig;  // a name of the signature list, or empty for none
     std::string tag;
     AccountSecurity security;  // its SMTP password plain
+    int leaveDays = 0;         // "Delete mail from the server after N days"; 0: never
 
     bool operator==(const AccountFields&) const = default;
 };

@@ -115,6 +115,7 @@ Account ReadAccount(const IniFile& ini, std::string_view section) {
     }
     for (std::size_t i = 0; i < kSecureAccountKeys.size(); ++i)
         a.security.*kSecureMembers[i] = ini.ReadString(section, kSecureAccountKeys[i], "");
+    a.leaveDays = std::max(0, ToIntDef(Trim(ini.ReadString(section, kLeaveDaysKey, "")), 0));
     return a;
 }
 
@@ -134,6 +135,10 @@ void WriteAccount(IniFile& ini, const Account& a) {
         else
             ini.WriteString(a.account, kSecureAccountKeys[i], value);
     }
+    if (a.leaveDays > 0)
+        ini.WriteString(a.account, kLeaveDaysKey, std::to_string(a.leaveDays));
+    else
+        ini.DeleteKey(a.account, kLeaveDaysKey);
 }
 
 namespace {

@@ -27,6 +27,10 @@ inline constexpr std::array<std::string_view, 13> kAccountKeys = {
 inline constexpr std::array<std::string_view, 6> kSecureAccountKeys = {
     "POPSecurity", "SMTPSecurity", "SMTPAuth", "SMTPUser", "SMTPPass", "TrustCert"};
 
+// Days after which mail left on the server is deleted from it; written after the secure keys
+// and only when above 0.
+inline constexpr std::string_view kLeaveDaysKey = "LeaveDays";
+
 // The value a missing key reads as ("1" and "0" for the booleans).
 std::string_view AccountKeyDefault(std::string_view key);
 
@@ -68,6 +72,9 @@ struct Account {
     std::string sig = "Default";
     std::string tag;
     AccountSecurity security;
+    // "LeaveDays": mail left on the server goes from it this many days after its date (the
+    // Date the leave-on-server list keeps); 0 keeps it there. Written only when set.
+    int leaveDays = 0;
 
     std::string Password() const;              // unscrambled
     void SetPassword(std::string_view plain);  // scrambles

@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/htmlentity.h"
 #include "mail/msmsgcls.h"
+#include "mail/rfc822date.h"
 #include "net/agsocket.h"
 #include "store/KivoIndex.h"
 #include "store/indexfile.h"
@@ -41,6 +42,18 @@ LeaveOnServerEntry EntryOf(const TRemoteInfo& info) {
 // "Status: RO") are its own and stay.
 bool HasDeleteMark(std::string_view status) {
     return status.find('D') != std::string_view::npos;
+}
+
+// Whether mail left on the server has stayed there `days` days, counted from the date its
+// entry keeps. A date that cannot be read, or one in the future, never makes it old: the
+// server's copy then stays, as without a limit.
+bool LeftLongEnough(const LeaveOnServerEntry& entry, int days) {
+    if (days <= 0) return false;
+    const Rfc822Date date = ParseRfc822Date(entry.date);
+    if (!date.Valid()) return false;
+    const std::time_t then = date.date.ToTimeT();
+    const std::time_t now = std::time(nullptr);
+    return then > 0 && then <= now && now - then >= static_cast<std::time_t>(days) * 86400;
 }
 
 std::string LeftText(int count, std::string_view server) {
@@ -318,7 +331,7 @@ bool TCheckMail::MarkMessages(const Account& account,
         if (list.Contains(entry)) {
             // Its entry goes only once the server has really deleted it (after QUIT): a run
             // that ends sooner must find it again next time and not fetch it twice.
-            if (!account.leaveMail) message.remove = true;
+            if (!account.leaveMail || LeftLongEnough(entry, account.leaveDays)) message.remove = true;
         } else if (memoryLimit > 0 && message.size > memoryLimit) {
             feedback_.ErrorLevel(
                 2, "Message " + std::to_string(n + 1) + " on " + account.popServer + " for " +

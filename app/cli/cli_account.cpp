@@ -2,6 +2,9 @@
 // accounts window (its working copy, the name checks, alphabetical order, 13 keys each, the
 // password scrambled) by driving TFrmAccounts the way a user would.
 
+#include <termios.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <iostream>
 #include <optional>
@@ -122,6 +125,14 @@ void SetKey(TFrmAccounts& frm, std::string_view key, const std::string& value) {
         frm.SetChecked(frm.Selected(), ParseFlag(key, value));
         return;
     }
+    if (EqualsNoCase(key, kLeaveDaysKey)) {
+        int days = 0;
+        if (!ParseInt(value, days) || days < 0 || days > 36500)
+            throw UsageError(std::string(key) + " takes a number of days (0: never), not '" +
+                             value + "'");
+        f.leaveDays = days;
+        return;
+    }
     if (std::string* field = SecureKeyField(f.security, key)) {
         if (!IsSecureKeyValue(key, value))
             throw UsageError(std::string(key) + " does not take '" + value + "'");
@@ -131,11 +142,46 @@ void SetKey(TFrmAccounts& frm, std::string_view key, const std::string& value) {
     throw UsageError("unknown key '" + std::string(key) + "'");
 }
 
-std::string ReadPasswordLine() {
+// Turns the terminal's echo off for its life, when standard input is a terminal.
+class NoEcho {
+  public:
+    NoEcho() {
+        if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved_) == 0) {
+            termios quiet = saved_;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            on_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        }
+    }
+    ~NoEcho() {
+        if (on_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    }
+    NoEcho(const NoEcho&) = delete;
+    NoEcho& operator=(const NoEcho&) = delete;
+    bool On() const { return on_; }
+
+  private:
+    termios saved_{};
+    bool on_ = false;
+};
+
+// The first line of standard input; typed on a terminal, it is not shown.
+std::string ReadPasswordLine(std::string_view prompt = "Password: ") {
     std::string line;
-    if (!std::getline(std::cin, line)) throw std::runtime_error("no password on standard input");
+    {
+        const NoEcho quiet;
+        if (quiet.On()) std::cerr << prompt << std::flush;
+        const bool read = static_cast<bool>(std::getline(std::cin, line));
+        if (quiet.On()) std::cerr << '\n';
+        if (!read) throw std::runtime_error("no password on standard input");
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+// "-" as the value of a password key: the password comes from standard input, so it shows
+// neither on the command line nor in the shell's history.
+bool IsPasswordKey(std::string_view key) {
+    return EqualsNoCase(key, "POPPass") || EqualsNoCase(key, "SMTPPass");
 }
 
 std::string Describe(const Account& a) {
@@ -181,7 +227,8 @@ int AccountAddCommand(Context& ctx, Args args) {
         static const std::pair<std::string_view, std::string_view> kOptions[] = {
             {"--email", "Email"}, {"--name", "Name"}, {"--pop-server", "POPServer"},
             {"--pop-user", "POPUser"}, {"--password", "POPPass"}, {"--smtp", "SMTP"},
-            {"--leave-mail", "LeaveMail"}, {"--skip-big", "SkipBigSize"}, {"--check", "CheckMail"},
+            {"--leave-mail", "LeaveMail"}, {"--leave-days", "LeaveDays"},
+            {"--skip-big", "SkipBigSize"}, {"--check", "CheckMail"},
             {"--sound", "Sound"}, {"--sig", "Sig"}, {"--tag", "Tag"}};
         // clang-format on
         const auto* found = std::find_if(std::begin(kOptions), std::end(kOptions),
@@ -217,6 +264,7 @@ int AccountAddCommand(Context& ctx, Args args) {
     f.leaveMail = false;
     f.sound = true;
     f.sig = "Default";
+    f.leaveDays = 0;
     frm.SetChecked(frm.Selected(), true);
     for (const auto& [key, value] : keys) SetKey(frm, key, value);
     session.Confirm();
@@ -231,7 +279,10 @@ int AccountSetCommand(Context& ctx, Args args) {
         const std::size_t eq = args[i].find('=');
         if (eq == std::string::npos || eq == 0)
             throw UsageError("'" + args[i] + "' is no KEY=VALUE");
-        SetKey(session.Window(), args[i].substr(0, eq), args[i].substr(eq + 1));
+        const std::string key = args[i].substr(0, eq);
+        std::string value = args[i].substr(eq + 1);
+        if (value == "-" && IsPasswordKey(key)) value = ReadPasswordLine(key + ": ");
+        SetKey(session.Window(), key, value);
     }
     session.Confirm();
     return 0;

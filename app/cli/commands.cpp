@@ -14,6 +14,8 @@ constexpr Option kAccountAddOptions[] = {
     {"--password-stdin", "", "read the POP3 password from the first line of standard input"},
     {"--smtp", "HOST[:PORT]", "the SMTP server for this account's mail", TOptionValue::One},
     {"--leave-mail", "0|1", "leave fetched messages on the server", TOptionValue::One},
+    {"--leave-days", "DAYS", "with --leave-mail 1: delete mail from the server after DAYS days "
+     "(0: never)", TOptionValue::One},
     {"--skip-big", "KB", "do not fetch messages over KB kilobytes (0: fetch all)",
      TOptionValue::One},
     {"--check", "0|1", "check this account with kivo check (default 1)", TOptionValue::One},
@@ -26,10 +28,13 @@ constexpr std::string_view kAccountSetKeys =
     "  Name, Email, POPServer, POPUser, POPPass, SMTP, Sig, Tag   text\n"
     "  SkipBig, LeaveMail, Sound, CheckMail                     0 or 1\n"
     "  SkipBigSize                                              kilobytes\n"
+    "  LeaveDays      delete mail left on the server after this many days (0: never)\n"
     "  POPSecurity    none, stls or tls\n"
     "  SMTPSecurity   none, starttls or tls\n"
     "  SMTPAuth       none, pop (log in as on the POP3 server) or own\n"
     "  SMTPUser, SMTPPass   the SMTP log-in with SMTPAuth=own\n"
+    "  POPPass=- or SMTPPass=- reads the password from standard input (not shown on a "
+    "terminal)\n"
     "  TrustCert      a server certificate's SHA-256 fingerprint to trust";
 constexpr Option kLsOptions[] = {
     {"--sort", "COLUMN", "sort by subject, from, date, size, to or priority", TOptionValue::One},

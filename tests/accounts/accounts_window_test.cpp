@@ -121,18 +121,24 @@ TEST_F(AccountsWindow, SwitchingSavesTheShownAccountWithItsPasswordScrambled) {
     frm.Init("Work");
     frm.Fields().password = "open sesame";
     frm.Fields().leaveMail = true;
+    frm.Fields().leaveDays = 21;
     frm.AccountsListClick(1);
     EXPECT_EQ(view.fields.account, "Work");
     EXPECT_EQ(view.fields.password, "");
+    EXPECT_EQ(view.fields.leaveDays, 0);
     frm.AccountsListClick(0);
     EXPECT_EQ(view.fields.password, "open sesame");
     EXPECT_TRUE(view.fields.leaveMail);
+    EXPECT_EQ(view.fields.leaveDays, 21);
     frm.SetChecked(0, false);
     ASSERT_TRUE(frm.BtnOKClick());
     const std::vector<Account> stored = ReadAccounts(dir / "accounts.ini");
     EXPECT_EQ(stored[0].Password(), "open sesame");
     EXPECT_EQ(Accounts().find("open sesame"), std::string::npos);
     EXPECT_FALSE(stored[0].checkMail);
+    EXPECT_EQ(stored[0].leaveDays, 21);
+    EXPECT_EQ(stored[1].leaveDays, 0);
+    EXPECT_EQ(Accounts().find("LeaveDays=0"), std::string::npos) << "written only when set";
 }
 
 TEST_F(AccountsWindow, LeavingTheNameFieldNeedsAUsableUniqueName) {

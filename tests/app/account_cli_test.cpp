@@ -99,6 +99,33 @@ TEST_F(AccountCommands, SetDeleteAndDefaultGoThroughTheWindowRules) {
     EXPECT_EQ(Stored()[0].account, "B");
 }
 
+// Passwords given as "-" come from standard input, off the command line, and never show on
+// a terminal; LeaveDays takes days and is written only when set.
+TEST_F(AccountCommands, PasswordsFromStandardInputAndDaysToLeaveMail) {
+    ASSERT_EQ(Kivo({"add", "A", "--leave-mail", "1", "--leave-days", "14"}).status, 0);
+    EXPECT_EQ(Stored()[0].leaveDays, 14);
+    auto r = Kivo({"set", "A", "SMTPAuth=own", "SMTPUser=me", "SMTPPass=-", "LeaveDays=30"},
+                  "smtp secret\r\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Stored()[0].SmtpAuthPassword(), "smtp secret");
+    EXPECT_EQ(Stored()[0].leaveDays, 30);
+    EXPECT_EQ(IniFile(dir / "accounts.ini").ReadString("A", "LeaveDays", ""), "30");
+    EXPECT_EQ(Kivo({"set", "A", "POPPass=-"}).status, 1) << "no line to read";
+
+    const test::ProcessResult typed =
+        test::RunOnTerminal({KIVO_BINARY, "--home", dir.path().string(), "account", "set", "A",
+                             "POPPass=-", "LeaveDays=0"},
+                            "POPPass: ", "typed secret\n");
+    EXPECT_EQ(typed.status, 0) << typed.out;
+    EXPECT_EQ(typed.out.find("typed secret"), std::string::npos) << "echoed: " << typed.out;
+    EXPECT_EQ(Stored()[0].Password(), "typed secret");
+    EXPECT_EQ(Stored()[0].leaveDays, 0);
+    EXPECT_EQ(IniFile(dir / "accounts.ini").ReadString("A", "LeaveDays", "none"), "none");
+
+    for (const char* wrong : {"LeaveDays=-1", "LeaveDays=soon", "LeaveDays="})
+        EXPECT_EQ(Kivo({"set", "A", wrong}).status, 2) << wrong;
+}
+
 TEST_F(AccountCommands, RefusesWhatTheWindowRefuses) {
     ASSERT_EQ(Kivo({"add", "Home"}).status, 0);
     const std::string before = test::ReadFile(dir / "accounts.ini");

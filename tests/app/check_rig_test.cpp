@@ -26,6 +26,7 @@
 #include "base/files.h"
 #include "base/inifile.h"
 #include "store/indexfile.h"
+#include "mail/rfc822date.h"
 #include "store/orphanattachments.h"
 #include "tests/support/testutil.h"
 
@@ -666,6 +667,35 @@ TEST_F(CheckRig, AKilledOrStoppedCheckNeitherLosesNorDuplicatesMail) {
     // server's commit and the list's save left behind are dropped by the full check after it,
     // which hears the id of every message the server still holds.
     EXPECT_EQ(LeftEntries(), kMessages * (kTrials / 2));
+}
+
+// "Delete mail from the server after N days": mail left on the server goes from it once its
+// date is that old, on a check after the one that fetched it; newer mail and mail whose date
+// cannot be read stay, and none of it is fetched again.
+TEST_F(CheckRig, LeftMailGoesFromTheServerAfterItsDays) {
+    const std::string user = NewUser();
+    auto dated = [&](const std::string& subject, const std::string& date) {
+        return Message(subject + " " + user,
+                       "Message-ID: <" + subject + user + "@x>\r\nDate: " + date + "\r\n");
+    };
+    auto daysAgo = [](int days) {
+        return FormatRfc822Date(DateTime::FromTimeT(std::time(nullptr) - days * 86400), "+0000");
+    };
+    Seed(user, {dated("old", daysAgo(40)), dated("recent", daysAgo(2)),
+                dated("undated", "sometime soon")});
+    AddAccount("Days", user, {"--leave-mail", "1", "--leave-days", "30"});
+    auto first = Check();
+    EXPECT_EQ(first.out, "3 new messages\n") << first.err;
+    EXPECT_EQ(OnServer(user).size(), 3u) << "fetched mail stays until a later check";
+    auto second = Check();
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, "No new messages\n");
+    const std::vector<std::string> left = OnServer(user);
+    ASSERT_EQ(left.size(), 2u);
+    for (const std::string& message : left)
+        EXPECT_EQ(message.find("Subject: old"), std::string::npos) << message;
+    EXPECT_EQ(LeftEntries(), 2);
+    EXPECT_EQ(Count(In(), "Subject: old " + user + "\r\n"), 1);
 }
 
 // Two checks started at once on one program folder (a cron job beside the window): the second
