@@ -42,9 +42,9 @@ std::optional<TTransferLock> TakeOrSkip(const ProgramFolder& folder, TTransferKi
     if (!lock) {
         std::string text = TTransferLock::BusyText(file, kind);
         text[0] = 'A';
-        feedback.ErrorLevel(1, text + "; this " +
-                                   (kind == TTransferKind::Check ? "check" : "send") +
-                                   " is skipped.");
+        feedback.ErrorLevel(
+            1,
+            text + "; this " + (kind == TTransferKind::Check ? "check" : "send") + " is skipped.");
         feedback.StatusText(0, text);
     }
     return lock;

@@ -331,7 +331,8 @@ bool TCheckMail::MarkMessages(const Account& account,
         if (list.Contains(entry)) {
             // Its entry goes only once the server has really deleted it (after QUIT): a run
             // that ends sooner must find it again next time and not fetch it twice.
-            if (!account.leaveMail || LeftLongEnough(entry, account.leaveDays)) message.remove = true;
+            if (!account.leaveMail || LeftLongEnough(entry, account.leaveDays))
+                message.remove = true;
         } else if (memoryLimit > 0 && message.size > memoryLimit) {
             feedback_.ErrorLevel(
                 2, "Message " + std::to_string(n + 1) + " on " + account.popServer + " for " +
@@ -441,7 +442,8 @@ void TCheckMail::StoreMessage(std::string_view raw) {
     // The folder is listed once a run, not once an attachment.
     if (!attachNames_ || attachNames_->Dir() != folder) {
         attachNames_.emplace(folder);
-        attachNames_->OnCreated([this](const std::filesystem::path& file) { unrecorded_.Add(file); });
+        attachNames_->OnCreated(
+            [this](const std::filesystem::path& file) { unrecorded_.Add(file); });
     }
     ReceivedMessage received = ConvertReceived(raw, *attachNames_, platform_);
     // What the decoder had to mend is worth a look, though the message is stored whole.

@@ -194,11 +194,13 @@ constexpr Command kCommands[] = {
     {"find", "TEXT [OPTIONS]",
      "copy the messages holding TEXT into a results mailbox; prints its name and the count",
      FindCommand, kFindOptions},
-    {"check", "[--wait | --wait-up-to SECONDS]", "fetch the mail of every account marked for checking into In; the progress "
-     "log goes to stderr, the exit status is 1 when an account failed; one check at a time runs "
-     "on a program folder", CheckCommand, kTransferWaitOptions},
-    {"send", "[--wait | --wait-up-to SECONDS]", "deliver the messages queued in Out through SMTP; copies go to Sent; the exit "
-     "status is 1 when a message failed; one send at a time runs on a program folder",
+    {"check", "[--wait | --wait-up-to SECONDS]", "fetch the mail of every account marked for "
+     "checking into In; the progress log goes to stderr, the exit status is 1 when an account "
+     "failed; one check at a time runs on a program folder", CheckCommand,
+     kTransferWaitOptions},
+    {"send", "[--wait | --wait-up-to SECONDS]", "deliver the messages queued in Out through "
+     "SMTP; copies go to Sent; the exit status is 1 when a message failed; one send at a time "
+     "runs on a program folder",
      SendCommand, kTransferWaitOptions},
     {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
      "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},

@@ -28,8 +28,7 @@ TTransferWait TransferWaitOf(Args args);
 // One check-mail run over every account marked for checking; then the send queue when
 // [Mail] "SendOnCheck" is set. Returns the exit status: 1 when an account failed.
 // Throws ETransferBusy when another check still holds the program folder after `wait`.
-int RunCheck(Context& ctx, TTerminalFeedback& feedback,
-             TTransferWait wait = kDefaultTransferWait);
+int RunCheck(Context& ctx, TTerminalFeedback& feedback, TTransferWait wait = kDefaultTransferWait);
 
 // One send-queue run. Started by the check button (after a check), the "nothing to send"
 // tips stay away and a message without a server ends the run silently. Returns the exit

@@ -25,8 +25,8 @@
 #include "base/bytes.h"
 #include "base/files.h"
 #include "base/inifile.h"
-#include "store/indexfile.h"
 #include "mail/rfc822date.h"
+#include "store/indexfile.h"
 #include "store/orphanattachments.h"
 #include "tests/support/testutil.h"
 
@@ -715,9 +715,10 @@ TEST_F(CheckRig, TwoChecksAtOnceStoreEachMessageOnce) {
         AwaitUsers();
         const std::string kivo =
             std::string(KIVO_BINARY) + " --home '" + Home().string() + "' check";
-        const auto both = test::RunProgram(
-            {"bash", "-c", kivo + " & a=$!; " + kivo + " & b=$!; wait $a; x=$?; wait $b; "
-                           "exit $((x + $?))"});
+        const auto both = test::RunProgram({"bash", "-c",
+                                            kivo + " & a=$!; " + kivo +
+                                                " & b=$!; wait $a; x=$?; wait $b; "
+                                                "exit $((x + $?))"});
         EXPECT_EQ(both.status, 0) << both.err;
         const std::string in = In();
         for (int k = 1; k <= kMessages; ++k) {
@@ -738,11 +739,11 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
     if (test::RunProgram({"sh", "-c", "command -v strace"}).status != 0)
         GTEST_SKIP() << "strace is not installed (scripts/deps.sh installs it)";
     constexpr int kMessages = 3;
-    const std::string attached = Message(
-        "k3 USER", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n",
-        "--b\r\nContent-Type: text/plain\r\n\r\nSee the file.\r\n--b\r\nContent-Type: "
-        "text/plain; name=\"notes.txt\"\r\nContent-Disposition: attachment; "
-        "filename=\"notes.txt\"\r\n\r\nnotes\r\n--b--\r\n");
+    const std::string attached =
+        Message("k3 USER", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n",
+                "--b\r\nContent-Type: text/plain\r\n\r\nSee the file.\r\n--b\r\nContent-Type: "
+                "text/plain; name=\"notes.txt\"\r\nContent-Disposition: attachment; "
+                "filename=\"notes.txt\"\r\n\r\nnotes\r\n--b--\r\n");
     auto messages = [&](const std::string& user) {
         std::vector<std::string> list;
         for (int k = 1; k < kMessages; ++k)
@@ -771,9 +772,8 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
         test::WriteFile(home / "Mail" / "in.mbx",
                         "From old@example.test 01/02/2024 10:00:00\r\nSubject: older\r\n"
                         "Status: R\r\n\r\nolder mail\r\n");
-        EXPECT_EQ(kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user",
-                                user, "--password", user + "pw", "--leave-mail",
-                                leave ? "1" : "0"})
+        EXPECT_EQ(kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user", user,
+                                "--password", user + "pw", "--leave-mail", leave ? "1" : "0"})
                       .status,
                   0);
     };
@@ -814,16 +814,15 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
     AwaitUsers();
 
     for (const Trial& t : trials) {
-        const std::string what = "killed at " + t.step + " " + std::to_string(t.when) +
-                                 ", then " + (commands[t.command].empty()
-                                                  ? std::string("nothing")
-                                                  : commands[t.command][0]) +
-                                 (t.leave ? ", mail left on the server" : "");
+        const std::string what =
+            "killed at " + t.step + " " + std::to_string(t.when) + ", then " +
+            (commands[t.command].empty() ? std::string("nothing") : commands[t.command][0]) +
+            (t.leave ? ", mail left on the server" : "");
         test::TempDir home;
         prepare(home.path(), t.user, t.leave);
         test::RunProgram({"strace", "-o", "/dev/null", "-e", "trace=" + t.step, "-e",
-                          "inject=" + t.step + ":signal=KILL:when=" + std::to_string(t.when),
-                          kivo, "--home", home.path().string(), "check"});
+                          "inject=" + t.step + ":signal=KILL:when=" + std::to_string(t.when), kivo,
+                          "--home", home.path().string(), "check"});
         if (!commands[t.command].empty()) {
             kivoIn(home.path(), commands[t.command]);
             kivoIn(home.path(), {"compress", "in"});

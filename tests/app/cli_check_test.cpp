@@ -59,10 +59,9 @@ TEST(KivoCheck, ARunOfABusyKindGivesUpNamingTheHolderOrWaitsForIt) {
         const char* text;
         const char* otherOut;
     };
-    for (const Case& c : {Case{"check", "send", "check.lock", "a check is already running",
-                               "Nothing to send\n"},
-                          Case{"send", "check", "send.lock", "a send is already running",
-                               "No new messages\n"}}) {
+    for (const Case& c :
+         {Case{"check", "send", "check.lock", "a check is already running", "Nothing to send\n"},
+          Case{"send", "check", "send.lock", "a send is already running", "No new messages\n"}}) {
         TempDir home;
         const std::string h = home.path().string();
         ASSERT_EQ(RunKivo({"--home", h, "init"}).status, 0);
@@ -74,8 +73,7 @@ TEST(KivoCheck, ARunOfABusyKindGivesUpNamingTheHolderOrWaitsForIt) {
 
         auto refused = RunKivo({"--home", h, c.busy, "--wait-up-to", "0"});
         EXPECT_EQ(refused.status, 1) << c.busy;
-        EXPECT_NE(refused.err.find(std::string(c.text) + " (pid " + pid + ")"),
-                  std::string::npos)
+        EXPECT_NE(refused.err.find(std::string(c.text) + " (pid " + pid + ")"), std::string::npos)
             << refused.err;
         EXPECT_EQ(refused.out, "") << "nothing of the run was done";
 

@@ -536,7 +536,7 @@ TEST(ComposeCommand, AFailedSendShowsTheReasonOnItsOwnLine) {
     const test::ProcessResult r = kivo({"compose", "--to", "a@x.org", "--subject", "S", "--send"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error: Could not connect to 127.0.0.1:1 SMTP server\n"
-                         "  [10061] Connection refused\n"),
+                         "  [10061] Connection refused (127.0.0.1:1)\n"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("^J"), std::string::npos) << r.err;
