@@ -64,9 +64,6 @@ constexpr Option kTransferWaitOptions[] = {
     {"--wait-up-to", "SECONDS", "wait at most this long for another run (default 30; 0: not at "
      "all), then give up with status 1", TOptionValue::One},
 };
-constexpr Option kRepairOptions[] = {
-    {"--yes", "", "remove attachment files no message points to without asking"},
-};
 constexpr Option kInOption[] = {
     {"--in", "FOLDER", "make it inside this folder", TOptionValue::One},
 };
@@ -75,8 +72,9 @@ constexpr Option kMailboxDeleteOptions[] = {
     {"--no-trash", "", "delete the messages of what is deleted for good, not into Trash"},
 };
 constexpr Option kRepairOptions[] = {
-    {"--yes", "", "also mend what changes the mailbox file: end a last line cut short, mark "
-                  "deleted the messages that the Trash holds too"},
+    {"--yes", "", "also mend what changes the mailbox file (end a last line cut short, mark "
+                  "deleted the messages that the Trash holds too) and remove attachment files "
+                  "no message points to without asking"},
 };
 constexpr Option kOntoOption[] = {
     {"--onto", "NODEPATH", "the folder to move into, or the mailbox to move beside",
