@@ -567,16 +567,7 @@ void TConverter::ControlWord(const std::string& word, std::string_view param) {
     } else if (word == "\\fonttbl") {
         inFontTable_ = true;
     } else if (word == "\\deflang") {
-        inFontTable_ = false;
-        align_ = alLeft;
-        paragraph_ = paPlain;
-        paragraphWritten_ = false;
-        font_ = defaultFont_;
-        size_ = 3;
-        colourNumber_ = 0;
-        bold_ = italic_ = underline_ = stOff;
-        styleWritten_ = false;
-        fontPending_ = false;
+        EndHeader();
     }
 }
 

@@ -372,6 +372,15 @@ void TCheckMail::Store(int n, std::string_view raw) {
     }
 }
 
+// A batch that could not be stored: its messages are fetched again by a later check.
+void TCheckMail::DropBatch() {
+    batch_.clear();
+    batchMessages_ = 0;
+    batchDigests_.clear();
+    batchNumbers_.clear();
+    lastError_ = std::string(kSaveFailedText);
+}
+
 void TCheckMail::CommitStored() {
     if (batchNumbers_.empty()) return;
     try {
@@ -415,18 +424,10 @@ void TCheckMail::CommitStored() {
         unrecorded_.Recorded();
         std::error_code ec;
         std::filesystem::remove(JournalPath(), ec);
-        batch_.clear();
-        batchMessages_ = 0;
-        batchDigests_.clear();
-        batchNumbers_.clear();
-        lastError_ = std::string(kSaveFailedText);
+        DropBatch();
         throw;
     } catch (const std::exception&) {
-        batch_.clear();
-        batchMessages_ = 0;
-        batchDigests_.clear();
-        batchNumbers_.clear();
-        lastError_ = std::string(kSaveFailedText);
+        DropBatch();
         throw;
     }
 }

@@ -68,6 +68,7 @@ class TCheckMail {
     // Appends the batch to In with one flush, then records its messages in the
     // leave-on-server list and saves the list; all before any of them is deleted.
     void CommitStored();
+    void DropBatch();
     // Where CommitStored notes the batch it is appending (see TBatchJournal).
     std::filesystem::path JournalPath() const;
     // Records the batch a killed run appended but did not record, before anything is fetched,
