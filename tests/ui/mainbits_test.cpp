@@ -12,14 +12,25 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "tests/net/tlspeer.h"
 #include "tests/support/testutil.h"
 #include "tests/ui/uitest.h"
 #include "ui/helpwindow.h"
@@ -127,47 +138,116 @@ void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
 
 // A web server on loopback: the version page at "/", an update at "/kivo-2.0.tar.gz" that
 // announces 5 MB, sends 64 kB and then stalls, so its download can only end by a cancel.
-class UpdateServer : public QObject {
+// The update's web server on loopback, over TLS with a certificate the process trusts (the
+// update check speaks https only): the version page, and a download that sends 64 KB of its
+// 5 MB and then waits, so the progress shows and the download can be canceled.
+class UpdateServer {
   public:
-    UpdateServer() {
-        server_.listen(QHostAddress::LocalHost);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Serve(socket); });
-            }
-        });
+    UpdateServer() : cert_("127.0.0.1") {
+        const char* old = std::getenv("SSL_CERT_FILE");
+        oldCertFile_ = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("SSL_CERT_FILE", cert_.CertFile().c_str(), 1);
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            ::listen(listener_, 8) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+            throw std::runtime_error("no loopback server");
+        }
+        port_ = ntohs(addr.sin_port);
+        accepter_ = std::thread([this] { Accept(); });
     }
-    QString Url() const { return QString("http://127.0.0.1:%1/").arg(server_.serverPort()); }
-    QString version = "2.0";
-    int downloads = 0;
+    ~UpdateServer() {
+        stop_ = true;
+        accepter_.join();
+        for (std::thread& t : workers_) t.join();
+        ::close(listener_);
+        if (oldCertFile_) {
+            ::setenv("SSL_CERT_FILE", oldCertFile_->c_str(), 1);
+        } else {
+            ::unsetenv("SSL_CERT_FILE");
+        }
+    }
+    QString Url() const { return QString("https://127.0.0.1:%1/").arg(port_); }
+    std::atomic<int> downloads{0};
+    void SetVersion(const std::string& version) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        version_ = version;
+    }
 
   private:
-    void Serve(QTcpSocket* socket) {
-        request_[socket] += socket->readAll();
-        if (!request_[socket].contains("\r\n\r\n")) return;
-        const QByteArray path = request_[socket].split(' ').value(1);
+    void Accept() {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) workers_.emplace_back([this, fd] { Serve(fd); });
+        }
+    }
+    void Serve(int fd) {
+        timeval limit{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        SSL* ssl = SSL_new(cert_.ServerContext());
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) Answer(ssl);
+        SSL_shutdown(ssl);
+        SSL_free(ssl);
+        ::close(fd);
+    }
+    void Answer(SSL* ssl) {
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const int n = SSL_read(ssl, buffer, sizeof buffer);
+            if (n <= 0) return;
+            request.append(buffer, static_cast<std::size_t>(n));
+        }
+        const std::size_t start = request.find(' ') + 1;
+        const std::string path = request.substr(start, request.find(' ', start) - start);
+        auto send = [ssl](const std::string& data) {
+            return SSL_write(ssl, data.data(), static_cast<int>(data.size())) > 0;
+        };
         if (path == "/") {
-            const QByteArray page =
+            std::string version;
+            {
+                std::lock_guard<std::mutex> hold(mutex_);
+                version = version_;
+            }
+            // The digest is never checked here: the download is canceled first.
+            const std::string page =
                 "<html><head><title>Kivo</title>\n"
-                "<META HTTP-EQUIV=\"kivoversion\" CONTENT=\"" +
-                version.toUtf8() +
-                "\">\n"
-                "<meta http-equiv=\"kivodownload\" CONTENT=\"" +
-                Url().toUtf8() + "kivo-2.0.tar.gz\">\n</head><body>Kivo</body></html>\n";
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                          QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
-            socket->disconnectFromHost();
-        } else {
-            ++downloads;
-            socket->write(
-                "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                "Content-Length: 5000000\r\n\r\n");
-            socket->write(QByteArray(65536, 'k'));
+                "<META HTTP-EQUIV=\"kivoversion\" CONTENT=\"" + version + "\">\n"
+                "<meta http-equiv=\"kivodownload\" CONTENT=\"" + Url().toStdString() +
+                "kivo-2.0.tar.gz\">\n<meta http-equiv=\"kivosha256\" CONTENT=\"" +
+                std::string(64, 'a') + "\">\n</head><body>Kivo</body></html>\n";
+            send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                 std::to_string(page.size()) + "\r\n\r\n" + page);
+            return;
+        }
+        ++downloads;
+        if (!send("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                  "Content-Length: 5000000\r\n\r\n" + std::string(65536, 'k'))) {
+            return;
+        }
+        // Holds the connection until the client gives up or the test ends.
+        while (!stop_) {
+            pollfd p{SSL_get_fd(ssl), POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0 && SSL_read(ssl, buffer, sizeof buffer) <= 0) return;
         }
     }
 
-    QTcpServer server_;
-    std::map<QTcpSocket*, QByteArray> request_;
+    test::TestCertificate cert_;
+    std::optional<std::string> oldCertFile_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::string version_ = "2.0";
+    std::thread accepter_;
+    std::vector<std::thread> workers_;
 };
 
 }  // namespace
@@ -309,13 +389,13 @@ void MainBitsTest::UpdateCheckShowsTheNewVersionAndACanceledDownloadLeavesNothin
     QVERIFY(progressShown > 0);
     QVERIFY2(failure.startsWith("Download Error: Error occurred while downloading update."),
              qPrintable(failure));
-    QCOMPARE(server.downloads, 1);
+    QCOMPARE(server.downloads.load(), 1);
     // Neither the file nor a partial one is left.
     QVERIFY(fs::is_empty(downloads));
     QVERIFY(window.Action("update")->isEnabled());
 
     // The same version as the program's: nothing to get.
-    server.version = "1.0";
+    server.SetVersion("1.0");
     QString notice;
     DialogAnswers none({{"updateMessage", [&](QWidget* w) {
                              notice =
