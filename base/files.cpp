@@ -32,6 +32,8 @@ class Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
+    // Hands the descriptor over to a new owner.
+    int Release() { return std::exchange(fd_, -1); }
     // Closes now and reports the result (a deferred write error may show up here).
     int Close() { return ::close(std::exchange(fd_, -1)); }
 
@@ -386,8 +388,10 @@ FileLock::FileLock(const fs::path& path) : path_(path) {
     // A file the user made read-only can still be locked.
     if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = OpenLocked(path, O_RDONLY);
     if (fd < 0) ThrowErrno(errno, "cannot lock", path);
-    fd_ = fd;
-    cutBack_ = RecoverAppend(fd_, path_);
+    // A recovery that throws must not leave the file locked by a descriptor nobody owns.
+    Fd locked(fd);
+    cutBack_ = RecoverAppend(locked.get(), path_);
+    fd_ = locked.Release();
 }
 
 FileLock::~FileLock() {

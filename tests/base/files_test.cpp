@@ -285,6 +285,19 @@ TEST(Files, FileLockExcludesOtherProcessesUntilReleased) {
     EXPECT_THROW(FileLock(dir / "missing" / "x"), std::system_error);
 }
 
+TEST(Files, AFailedRecoveryReleasesTheLock) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    WriteFile(file, "old\r\n");
+    // A record that cannot be read makes taking the lock fail.
+    fs::create_directory(AppendRecordPath(file));
+    EXPECT_THROW(FileLock{file}, std::system_error);
+    ASSERT_EQ(OtherProcessTriesLock(file), 0) << "the failed lock must not stay held";
+    fs::remove(AppendRecordPath(file));
+    FileLock again(file);
+    EXPECT_EQ(ReadFile(file), "old\r\n");
+}
+
 // True once process `pid` waits for a file lock, as the kernel's lock table shows it.
 bool WaitsForLock(pid_t pid) {
     const std::string table = ReadFile("/proc/locks");
