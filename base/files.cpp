@@ -314,24 +314,35 @@ TAppendTransaction::~TAppendTransaction() {
 }
 
 void TAppendTransaction::Begin() {
+    // A record left under this lock by a cut that failed is dealt with as the next lock
+    // would: the new record must not take the uncut tail for part of the old length.
+    if (::access(AppendRecordPath(lock_.path()).c_str(), F_OK) == 0) {
+        RecoverAppend(lock_.fd(), lock_.path());
+        if (::access(AppendRecordPath(lock_.path()).c_str(), F_OK) == 0) {
+            ThrowErrno(EIO, "cannot cut back an unfinished append to", lock_.path());
+        }
+    }
     struct stat st {};
     if (::fstat(lock_.fd(), &st) != 0) ThrowErrno(errno, "cannot read the size of", lock_.path());
     oldLength_ = static_cast<std::uint64_t>(st.st_size);
-    // The record is not flushed on its own: a crash of the process leaves it in the page
-    // cache, and file systems that keep metadata in order (ext4's default) never store the
-    // appended length without the record created before it.
-    const std::string record = std::to_string(oldLength_) + " " +
-                               std::to_string(static_cast<std::uint64_t>(st.st_ino)) + "\n" +
-                               keepIf_;
-    const fs::path recordPath = AppendRecordPath(lock_.path());
-    Fd fd(OpenRetry(recordPath, O_WRONLY | O_CREAT | O_TRUNC, 0666));
-    if (fd.get() < 0 || !WriteAll(fd.get(), record) || fd.Close() != 0) {
+    inode_ = static_cast<std::uint64_t>(st.st_ino);
+    if (!WriteRecord()) {
         int err = errno;
-        ::unlink(recordPath.c_str());
+        ::unlink(AppendRecordPath(lock_.path()).c_str());
         ThrowErrno(err, "cannot append to", lock_.path());
     }
     begun_ = true;
     open_ = true;
+}
+
+bool TAppendTransaction::WriteRecord() const {
+    // The record is not flushed on its own: a crash of the process leaves it in the page
+    // cache, and file systems that keep metadata in order (ext4's default) never store the
+    // appended length without the record created before it.
+    const std::string record =
+        std::to_string(oldLength_) + " " + std::to_string(inode_) + "\n" + keepIf_;
+    Fd fd(OpenRetry(AppendRecordPath(lock_.path()), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    return fd.get() >= 0 && WriteAll(fd.get(), record) && fd.Close() == 0;
 }
 
 void TAppendTransaction::Write(std::string_view data) {
@@ -374,13 +385,20 @@ bool TAppendTransaction::Commit() {
     return ::unlink(AppendRecordPath(lock_.path()).c_str()) == 0 || errno == ENOENT;
 }
 
-void TAppendTransaction::TakeBack() noexcept {
-    if (!begun_) return;
+bool TAppendTransaction::TakeBack() noexcept {
+    if (!begun_) return true;
     const auto length = static_cast<off_t>(oldLength_);
-    if (::ftruncate(lock_.fd(), length) == 0) ::fdatasync(lock_.fd());
-    ::unlink(AppendRecordPath(lock_.path()).c_str());
     written_ = 0;
     open_ = false;
+    const fs::path record = AppendRecordPath(lock_.path());
+    if (::ftruncate(lock_.fd(), length) == 0 && ::fdatasync(lock_.fd()) == 0) {
+        ::unlink(record.c_str());
+        return true;
+    }
+    // The tail stays: the record must too (written again after a Commit), so the next lock
+    // of the file cuts it.
+    if (::access(record.c_str(), F_OK) != 0) WriteRecord();
+    return false;
 }
 
 FileLock::FileLock(const fs::path& path) : path_(path) {

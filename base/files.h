@@ -119,16 +119,19 @@ class TAppendTransaction {
     // still cut the append back unless its marker stays.
     bool Commit();
     // Cuts the file back to its old length, also after Commit while the lock is still held
-    // (a later step of the same change failed).
-    void TakeBack() noexcept;
+    // (a later step of the same change failed). False when the cut failed: the record then
+    // stays, and the next lock of the file cuts the tail back.
+    bool TakeBack() noexcept;
     std::uint64_t OldLength() const { return oldLength_; }
     std::uint64_t Written() const { return written_; }
 
   private:
     void Begin();
+    bool WriteRecord() const;  // false with errno set
 
     const FileLock& lock_;
     std::uint64_t oldLength_ = 0;
+    std::uint64_t inode_ = 0;
     std::uint64_t written_ = 0;
     bool begun_ = false;
     bool open_ = false;     // begun and neither committed nor taken back

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "tests/support/faultfiles.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -243,6 +244,45 @@ TEST(Files, AnAppendTransactionIsAllOrNothing) {
     }
     EXPECT_EQ(ReadFile(file), "old\r\n");
     EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
+}
+
+TEST(Files, ACutThatFailsKeepsTheRecordForTheNextLock) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    WriteFile(file, "old\r\n");
+    for (const bool committed : {false, true}) {
+        SCOPED_TRACE(committed ? "taken back after Commit" : "taken back before Commit");
+        {
+            FileLock lock(file);
+            TAppendTransaction append(lock);
+            append.Write("From a\r\nhalf");
+            if (committed) append.Commit();
+            {
+                test::TruncateFails fails(EIO);
+                EXPECT_FALSE(append.TakeBack());
+            }
+            EXPECT_TRUE(fs::exists(AppendRecordPath(file)));
+            // A later append under the same lock first cuts the tail it would build on.
+            TAppendTransaction next(lock);
+            next.Write("From b\r\n");
+            next.Commit();
+            EXPECT_EQ(ReadFile(file), "old\r\nFrom b\r\n");
+            EXPECT_TRUE(next.TakeBack());
+        }
+        EXPECT_EQ(ReadFile(file), "old\r\n");
+        EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
+    }
+    // Left as it is, the record makes the next lock cut the tail.
+    {
+        FileLock lock(file);
+        TAppendTransaction append(lock);
+        append.Write("From c\r\n");
+        test::TruncateFails fails(EIO);
+        EXPECT_FALSE(append.TakeBack());
+    }
+    FileLock lock(file);
+    EXPECT_EQ(lock.CutBack(), 8u);
+    EXPECT_EQ(ReadFile(file), "old\r\n");
 }
 
 // Another process tries the lock without waiting: 0 when it got it, 1 when it is taken.
