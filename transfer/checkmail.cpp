@@ -384,8 +384,10 @@ void TCheckMail::DropBatch() {
 void TCheckMail::CommitStored() {
     if (batchNumbers_.empty()) return;
     try {
-        // One flush for the whole batch, then its entries in the list, then (back in the
-        // client) the deletions. A note of the batch bridges the append and the list's save.
+        // One flush for the whole batch (its attachment files first, then In), then its
+        // entries in the list, then (back in the client) the deletions. A note of the batch
+        // bridges the append and the list's save.
+        unrecorded_.Flush();
         std::vector<LeaveOnServerEntry> entries;
         for (std::size_t n : batchNumbers_) {
             if (n < pending_.size() && pending_[n]) entries.push_back(*pending_[n]);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
 #include <system_error>
 
 #include "base/bytes.h"
@@ -30,6 +31,28 @@ void TUnrecordedFiles::RemoveSince(std::size_t count) {
         std::filesystem::remove(files_.back(), ec);
         files_.pop_back();
     }
+}
+
+namespace {
+
+void FlushPath(const std::filesystem::path& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
+    const int rc = (flags & O_DIRECTORY) != 0 ? ::fsync(fd) : ::fdatasync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0) throw std::system_error(err, std::generic_category(), path.string());
+}
+
+}  // namespace
+
+void TUnrecordedFiles::Flush() const {
+    std::set<std::filesystem::path> folders;
+    for (const std::filesystem::path& file : files_) {
+        FlushPath(file, O_RDONLY);
+        folders.insert(std::filesystem::absolute(file).parent_path());
+    }
+    for (const std::filesystem::path& folder : folders) FlushPath(folder, O_RDONLY | O_DIRECTORY);
 }
 
 void TUnrecordedFiles::Recorded() {

@@ -23,6 +23,10 @@ class TUnrecordedFiles {
     std::size_t Count() const { return files_.size(); }
     // Removes the files noted since `count` (a message that is not stored after all).
     void RemoveSince(std::size_t count);
+    // Flushes the files noted so far to disk, and the entries of their folders, so no
+    // message is recorded (and deleted from the server) while its attachments could still
+    // be lost to a power cut. Throws std::system_error.
+    void Flush() const;
     // The batch got recorded: its files are the mail's now.
     void Recorded();
     // Removes every file the list names, then the list: the files of a batch that was never

@@ -10,6 +10,7 @@
 #include "base/bytes.h"
 #include "store/KivoIndex.h"
 #include "store/mbxfile.h"
+#include "tests/support/faultfiles.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -76,6 +77,7 @@ class FakeMailbox : public TRemoteMailbox {
             }
             if (info_[i].remove) deleted.push_back(i);
         }
+        if (!deleted.empty()) flushedBeforeDelete = test::Flushed();
         for (auto it = deleted.rbegin(); it != deleted.rend(); ++it) {
             removed.push_back(Box()[*it].uidl);
             Box().erase(Box().begin() + static_cast<std::ptrdiff_t>(*it));
@@ -93,6 +95,7 @@ class FakeMailbox : public TRemoteMailbox {
     Lines logins;
     Lines fetched;
     Lines removed;
+    Lines flushedBeforeDelete;  // the files flushed to disk when the deletions began
 
   private:
     TRemoteEvents events_;
@@ -235,6 +238,30 @@ TEST_F(CheckMail, AMendedMessageIsStoredWholeAndTheMendLogged) {
                         "Cannot find closing boundary: the last part was ended at the end of "
                         "the message"),
               feedback.log.end());
+}
+
+// A power cut after the server deleted a message must not leave it with empty attachments:
+// its files and their folder's entries are on disk, before In, when the deletion is sent.
+TEST_F(CheckMail, AttachmentsAreOnDiskBeforeTheServerDeletesTheirMessage) {
+    Accounts(Account("Home", "jo"));
+    pop.boxes["jo@pop.example"] = {
+        {"u1", test::ReadFile(test::DataPath("mime/unclosed-base64.eml"))}};
+    test::ClearFlushed();
+    ASSERT_EQ(Check().stored, 1);
+    ASSERT_EQ(pop.removed, (Lines{"u1"}));
+    const std::string attach = fs::canonical(dir / "Attach").string();
+    const std::string in = fs::canonical(dir / "Mail" / "in.mbx").string();
+    const Lines& flushed = pop.flushedBeforeDelete;
+    const auto file = std::find_if(flushed.begin(), flushed.end(), [&](const std::string& p) {
+        return p.starts_with(attach + "/");
+    });
+    const auto folder = std::find(flushed.begin(), flushed.end(), attach);
+    const auto mailbox = std::find(flushed.begin(), flushed.end(), in);
+    ASSERT_NE(file, flushed.end()) << "no attachment file flushed";
+    EXPECT_NE(folder, flushed.end()) << "the attachment folder's entries were not flushed";
+    ASSERT_NE(mailbox, flushed.end());
+    EXPECT_LT(file, mailbox);
+    EXPECT_LT(folder, mailbox);
 }
 
 TEST_F(CheckMail, LeftMailIsFetchedOnceAndDeletedWhenNoLongerLeft) {
