@@ -284,6 +284,18 @@ std::string TFrmMailboxes::Rename(TMailboxNode* node, std::string_view text) {
     if (name == node->Text) return tip;
 
     const fs::path oldBase = NodePath(node);
+    // A node whose files went away meanwhile has nothing to rename: saying it was renamed
+    // would show a folder that is not there.
+    std::error_code missing;
+    const bool onDisk = node->IsFolder()
+                            ? fs::is_directory(oldBase, missing)
+                            : !IsMailboxNode(node) ||
+                                  fs::exists(TMailboxFiles::Of(oldBase).Mbx, missing) ||
+                                  fs::exists(TMailboxFiles::Of(oldBase).Idx, missing);
+    if (!onDisk) {
+        return Failure("Cannot rename", oldPath, std::generic_category().message(ENOENT),
+                       " to \"" + name + "\"");
+    }
     const std::string oldText = node->Text;
     node->Text = name;
     const std::string newPath = GetRelPath(node);
@@ -294,7 +306,7 @@ std::string TFrmMailboxes::Rename(TMailboxNode* node, std::string_view text) {
     try {
         if (IsMailboxNode(node)) {
             RenameMailboxFiles(oldBase, newBase);
-        } else if (node->IsFolder() && fs::is_directory(oldBase, ec)) {
+        } else if (node->IsFolder()) {
             fs::rename(oldBase, newBase);
         }
     } catch (const std::system_error& e) {

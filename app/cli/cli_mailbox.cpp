@@ -1,6 +1,7 @@
 // kivo mailbox tree/new/mkdir/rename/delete/move: the mailbox tree's operations on the mail
 // folder, with its refusals printed as the tips the window shows.
 
+#include <filesystem>
 #include <ostream>
 
 #include "app/cli/storecli.h"
@@ -59,18 +60,41 @@ int NewNode(Context& ctx, Args args, bool folder) {
     const std::string name = args[0];
     const std::string in = args.Value("--in").value_or("");
     TreeRig rig(ctx, false);
+    std::string relPath = name;
     if (!in.empty()) {
         TMailboxNode* parent = rig.Node(in);
         if (!parent->IsFolder()) throw std::runtime_error(in + " is not a folder");
         rig.tree.Select(parent);
+        relPath = rig.tree.GetRelPath(parent) + "/" + name;
     }
     if (!IsValidName(name)) {
         ctx.err << kInvalidNameTip << '\n';
         return 1;
     }
+    const std::filesystem::path mail = ctx.folder.MailFolder();
+    const char* what = folder ? "folder" : "mailbox";
+    // Asked for by name, a node is made with that name or not at all: a unique variant
+    // would leave the caller with a path it did not ask for.
+    std::error_code ec;
+    if (rig.tree.FindNode(MailboxName(relPath)) || std::filesystem::exists(mail / relPath, ec) ||
+        std::filesystem::exists(mail / (relPath + ".mbx"), ec)) {
+        ctx.err << relPath << " already exists\n";
+        return 1;
+    }
     TMailboxNode* node = folder ? rig.tree.NewFolder() : rig.tree.NewMailbox();
-    const std::string tip = rig.tree.Rename(node, name);
+    const std::filesystem::path made = mail / rig.tree.GetRelPath(node);
+    const std::filesystem::path madeFile = folder ? made : std::filesystem::path(made.string() + ".mbx");
+    const bool created = folder ? std::filesystem::is_directory(madeFile, ec)
+                                : std::filesystem::is_regular_file(madeFile, ec);
+    const std::string tip = created ? rig.tree.Rename(node, name) : std::string();
     for (const std::string& text : rig.platform.notices) ctx.err << text << '\n';
+    if (!created || !tip.empty()) {
+        // The node made under its first name stays empty: it goes again.
+        if (created) std::filesystem::remove(madeFile, ec);
+        ctx.err << "No " << what << " was created: cannot create " << (mail / relPath).string()
+                << '\n';
+        return 1;
+    }
     ctx.out << rig.tree.GetRelPath(node) << '\n';
     return 0;
 }

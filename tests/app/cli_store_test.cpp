@@ -223,6 +223,19 @@ TEST(CliStore, MailboxTreeCommandsAndTheirRefusals) {
     EXPECT_EQ(home.Out({"mailbox", "new", "Box", "--in", "Work"}), "Work/Box\n");
     EXPECT_EQ(home.Out({"mailbox", "mkdir", "Old"}), "Old\n");
     EXPECT_EQ(home.Out({"mailbox", "tree"}), "In\nOut\nSent\nOld\nWork\n\tAlpha\n\tBox\nTrash\n");
+    // Nothing made: said so, status 1, and no node under another name left behind.
+    test::WriteFile(home.Mail("Plain"), "");
+    for (const auto& [args, err] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"mailbox", "mkdir", "Old"}, "Old already exists\n"},
+             {{"mailbox", "new", "Box", "--in", "Work"}, "Work/Box already exists\n"},
+             {{"mailbox", "mkdir", "Plain"}, "Plain already exists\n"}}) {
+        const ProcessResult made = home.Kivo(args);
+        EXPECT_EQ(made.status, 1) << args[2];
+        EXPECT_EQ(made.out, "") << args[2];
+        EXPECT_EQ(made.err, err);
+    }
+    EXPECT_EQ(home.Out({"mailbox", "tree"}), "In\nOut\nSent\nOld\nWork\n\tAlpha\n\tBox\nTrash\n");
+    fs::remove(home.Mail("Plain"));
 
     ProcessResult r = home.Kivo({"mailbox", "rename", "In", "Inbox"});
     EXPECT_EQ(r.status, 1);

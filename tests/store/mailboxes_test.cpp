@@ -198,6 +198,23 @@ TEST(MailboxTree, AFailedFileOperationChangesNothingAndSaysWhy) {
          "Cannot rename \"Work\" to \"Home\": ",
          {"Work/Beta.mbx"},
          {"Work", "Work/Beta"}},
+        {"renaming a folder that is gone from the disk",
+         [&](Tree& t) {
+             fs::remove_all(t.dir / "Work");
+             return t.tree.Rename(t.Node("Work"), "Home");
+         },
+         "Cannot rename \"Work\" to \"Home\": No such file or directory",
+         {"Alpha.mbx"},
+         {"Work", "Work/Beta"}},
+        {"renaming a mailbox that is gone from the disk",
+         [&](Tree& t) {
+             fs::remove(t.dir / "Alpha.mbx");
+             fs::remove(t.dir / "Alpha.idx");
+             return t.tree.Rename(t.Node("Alpha"), "Home");
+         },
+         "Cannot rename \"Alpha\" to \"Home\": No such file or directory",
+         {},
+         {"Alpha"}},
         {"moving a folder into itself",
          [&](Tree& t) { return t.tree.MoveNode(t.Node("Work"), t.Node("Work/Deep")); },
          "Cannot move \"Work\": Invalid argument",
