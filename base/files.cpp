@@ -105,7 +105,8 @@ std::uint64_t RecoverAppend(int fd, const fs::path& path) {
     unsigned long long inode = 0;
     const std::string text = ReadFileOrEmpty(record);
     struct stat st {};
-    // A record cut short was never followed by an append: it is only removed.
+    // A record cut short was never followed by an append (it is flushed before the first
+    // byte goes out): it is only removed.
     if (std::sscanf(text.c_str(), "%llu %llu\n", &oldLength, &inode) == 2 &&
         text.find('\n') != std::string::npos && !MarkerKeeps(text) && ::fstat(fd, &st) == 0 &&
         static_cast<unsigned long long>(st.st_ino) == inode &&
@@ -336,13 +337,16 @@ void TAppendTransaction::Begin() {
 }
 
 bool TAppendTransaction::WriteRecord() const {
-    // The record is not flushed on its own: a crash of the process leaves it in the page
-    // cache, and file systems that keep metadata in order (ext4's default) never store the
-    // appended length without the record created before it.
+    // The record is on disk before the first byte of the append: with delayed allocation a
+    // power cut can keep appended data whose record's contents were never written, and an
+    // empty record would then pass for "nothing appended". Flushed first, a record found
+    // empty or cut short means the append never began, so removing it loses nothing. (The
+    // record's name is made durable by the same flush on journaling file systems.)
     const std::string record =
         std::to_string(oldLength_) + " " + std::to_string(inode_) + "\n" + keepIf_;
     Fd fd(OpenRetry(AppendRecordPath(lock_.path()), O_WRONLY | O_CREAT | O_TRUNC, 0666));
-    return fd.get() >= 0 && WriteAll(fd.get(), record) && fd.Close() == 0;
+    return fd.get() >= 0 && WriteAll(fd.get(), record) && ::fdatasync(fd.get()) == 0 &&
+           fd.Close() == 0;
 }
 
 void TAppendTransaction::Write(std::string_view data) {

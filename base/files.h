@@ -93,7 +93,7 @@ class TwoFileLocks {
 };
 
 // An append of one or more pieces to a file whose lock the caller holds, all or nothing.
-// Before the first byte goes out, a record of the old length is left beside the file
+// Before the first byte goes out, a record of the old length is flushed beside the file
 // (AppendRecordPath); Commit flushes the file to disk and removes the record. A process
 // killed in between leaves the record, and the next FileLock of the file cuts the unfinished
 // tail back, unless the record names a marker file (KeepIf) that exists by then: the append

@@ -246,6 +246,21 @@ TEST(Files, AnAppendTransactionIsAllOrNothing) {
     EXPECT_FALSE(fs::exists(AppendRecordPath(file)));
 }
 
+// After a power cut an empty record must mean "nothing appended": the record is on disk
+// before any byte of the append is.
+TEST(Files, TheAppendRecordIsOnDiskBeforeTheAppend) {
+    TempDir dir;
+    const fs::path file = dir / "in.mbx";
+    WriteFile(file, "old\r\n");
+    FileLock lock(file);
+    TAppendTransaction append(lock);
+    test::ClearFlushed();
+    append.Write("From a\r\n");
+    const std::vector<std::string> flushed = test::Flushed();
+    EXPECT_EQ(flushed, std::vector<std::string>{fs::canonical(AppendRecordPath(file)).string()});
+    append.Commit();
+}
+
 TEST(Files, ACutThatFailsKeepsTheRecordForTheNextLock) {
     TempDir dir;
     const fs::path file = dir / "in.mbx";
