@@ -786,7 +786,7 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
         test::TempDir home;
         prepare(home.path(), user, true);
         const fs::path trace = home / "trace";
-        ASSERT_EQ(test::RunProgram({"strace", "-o", trace.string(), "-e",
+        ASSERT_EQ(test::RunProgram({"strace", "-E", test::kNoLeakCheck, "-o", trace.string(), "-e",
                                     "trace=rename,fsync,fdatasync,unlink", kivo, "--home",
                                     home.path().string(), "check"})
                       .status,
@@ -820,7 +820,8 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
             (t.leave ? ", mail left on the server" : "");
         test::TempDir home;
         prepare(home.path(), t.user, t.leave);
-        test::RunProgram({"strace", "-o", "/dev/null", "-e", "trace=" + t.step, "-e",
+        test::RunProgram({"strace", "-E", test::kNoLeakCheck, "-o", "/dev/null", "-e",
+                          "trace=" + t.step, "-e",
                           "inject=" + t.step + ":signal=KILL:when=" + std::to_string(t.when), kivo,
                           "--home", home.path().string(), "check"});
         if (!commands[t.command].empty()) {

@@ -59,8 +59,8 @@ constexpr const char* kCalls =
 // The calls of the command that change a file, in the order it makes them.
 std::vector<CallAt> CallsOf(const fs::path& home, const std::vector<std::string>& args,
                             const fs::path& log) {
-    std::vector<std::string> argv = {"strace", "-qq", "-o", log.string(), "-e",
-                                     std::string("trace=") + kCalls};
+    std::vector<std::string> argv = {"strace", "-E", test::kNoLeakCheck, "-qq", "-o",
+                                     log.string(), "-e", std::string("trace=") + kCalls};
     for (const std::string& a : KivoArgs(home, args)) argv.push_back(a);
     const ProcessResult r = test::RunProgram(argv);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -82,7 +82,8 @@ std::vector<CallAt> CallsOf(const fs::path& home, const std::vector<std::string>
 
 void KillAt(const fs::path& home, const std::vector<std::string>& args, const CallAt& call) {
     std::vector<std::string> argv = {
-        "strace", "-qq", "-o", "/dev/null", "-e", "trace=" + call.name, "-e",
+        "strace", "-E", test::kNoLeakCheck, "-qq", "-o", "/dev/null", "-e",
+        "trace=" + call.name, "-e",
         "inject=" + call.name + ":error=EIO:signal=KILL:when=" + std::to_string(call.occurrence)};
     for (const std::string& a : KivoArgs(home, args)) argv.push_back(a);
     test::RunProgram(argv);

@@ -69,6 +69,10 @@ fs::path AddRigUser(const std::string& name);
 // that ends with _exit leaves things as a killed process would.
 int InChild(const std::function<int()>& body);
 
+// For a program run under strace (`strace -E kNoLeakCheck ...`): the leak checker of a
+// sanitizer build cannot work under ptrace and would fail every traced run.
+inline constexpr const char* kNoLeakCheck = "ASAN_OPTIONS=detect_leaks=0";
+
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& extraEnv = {});
