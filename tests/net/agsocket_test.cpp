@@ -291,22 +291,27 @@ TEST(SocketClient, StallMidLineTimesOutAndCloses) {
 }
 
 TEST(SocketClient, ProgressRestartsTheTimeOut) {
-    // Thirty single bytes, each arriving while the fake clock moves a second per pump: the
-    // whole line takes far longer than TimeOut, yet no wait lacks progress for that long.
-    std::string reply = "+OK " + std::string(26, 'x') + "\r\n";
-    ScriptServer server({S("+OK hi"), Raw(reply)}, 1);
+    // A line of 64 KB read a block at a time while the fake clock moves a second per pump:
+    // the whole line takes longer than TimeOut, yet no wait lacks progress for that long, and
+    // the reply's own deadline grows with what arrives (a second a KB). The server has sent
+    // it all before the reading starts, so no read waits on the server's thread.
+    const std::string reply = "+OK " + std::string(65536, 'x') + "\r\n";
+    ScriptServer server({S("+OK hi"), Raw(reply)});
     PumpPlatform platform;
     test::FakeClock clock;
     platform.onPump = [&] { clock.Advance(1); };
     LineClient client(platform);
     client.Counter().SetClock(clock.Now());
-    client.TimeOut = 5;
+    client.TimeOut = 2;
     client.Server = server.Address();
     client.Open();
     std::string line;
     client.ReadLine(line);
+    server.Received();
+    const auto start = clock.now;
     EXPECT_EQ(client.ReadLine(line), -1);  // "+OK" is no three-digit code
     EXPECT_EQ(line, reply.substr(0, reply.size() - 2));
+    EXPECT_GT(clock.now - start, std::chrono::seconds(client.TimeOut));
 }
 
 TEST(SocketClient, CancelFromThePumpDuringAReply) {
