@@ -272,10 +272,19 @@ void TmsCustomEncoder::WriteMultipartLayout(const std::string& type) {
 
 void TmsCustomEncoder::WriteAttachmentData(const TmsAttItem& item) {
     switch (item.Encoding()) {
-        case aeBase64:
-            buffer_.append(EncodeBase64Lines(item.Data()));
+        case aeBase64: {
+            // In pieces, so a large attachment is never held a second time as its encoding.
+            Base64LineEncoder encoder;
+            const std::string_view data = item.Data();
+            constexpr std::size_t kPiece = kBase64LineBytes * 8192;
+            for (std::size_t at = 0; at < data.size(); at += kPiece) {
+                encoder.Encode(data.substr(at, kPiece), buffer_);
+                if (buffer_.size() >= kFlushSize) Flush();
+            }
+            encoder.Finish(buffer_);
             if (buffer_.size() >= kFlushSize) Flush();
             break;
+        }
         case aeQuotedPrintable:
             // Data is read back byte for byte, also from a mailbox file: never wrap-only.
             WriteLines(EncodeQuotedPrintable(item.Data(), false));

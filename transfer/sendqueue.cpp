@@ -68,6 +68,7 @@ TSendResult TSendQueue::Run(bool startedByCheck) {
     stop_ = false;
     lastFailed_ = false;
     done_.clear();
+    timedOut_.clear();
     fallbackRead_ = false;
     askedPasswords_.clear();
     const IniFile settings(paths_.settingsFile);
@@ -182,6 +183,11 @@ void TSendQueue::DeliverEach() {
             ++result_.failed;
             continue;
         }
+        if (std::any_of(timedOut_.begin(), timedOut_.end(),
+                        [&](const std::string& s) { return EqualsNoCase(s, server); })) {
+            ++result_.failed;  // waits for the next run; the time-out was reported once
+            continue;
+        }
         feedback_.ErrorLevel(1,
                              "Sending some queued messages through " + server + " SMTP server...");
         if (!UseServer(server)) {
@@ -241,6 +247,14 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
     } catch (const std::exception& e) {
         if (lastError_.empty()) lastError_ = e.what();
         ReportSendFailure(message.Subject(), server);
+        if (dynamic_cast<const ETimedOutError*>(&e)) {
+            // A server that let the time-out pass (above all after the final dot, when the
+            // message may well have arrived) is not tried again in this run: each further
+            // message would cost a connection, a log-in and another time-out. The message
+            // stays queued with its Message-ID, so a copy that did arrive can be told apart.
+            timedOut_.push_back(server);
+            return !shared;
+        }
         // Only a shared connection has a transaction left to reset; a message in its own
         // connection closed it, and opening one just to reset it would make the next
         // message go through this server.

@@ -3,7 +3,8 @@
 // each delivered message in "sent.mbx" (still in queue form) and removes it from Out. The main
 // window's Sendqueuedmessages1Click runs it, and the check run after a check when SendOnCheck
 // is set. Messages of one server share one connection; with several servers each message
-// gets its own. A message that fails stays queued for the next run; the others go on.
+// gets its own. A message that fails stays queued for the next run; the others go on, except
+// those of a server that timed out, which wait for the next run.
 // It must never lose a queued message: Out is only ever changed by marking the messages the
 // run is done with, under the mailbox lock, so mail queued during the run survives it. Each
 // delivered message is marked right after its copy is in Sent, so a run that is killed sends
@@ -95,6 +96,8 @@ class TSendQueue {
     std::vector<std::vector<std::string>> done_;
     std::string lastError_;
     bool lastFailed_ = false;
+    // Servers that let a message time out in this run: their other messages wait.
+    std::vector<std::string> timedOut_;
     // SMTP passwords asked for in this run, by account; nullopt: the user gave none. Asked
     // once per run and never stored.
     std::map<std::string, std::optional<std::string>> askedPasswords_;
