@@ -76,7 +76,8 @@ class TTempFileStream {
         stream_.read(to, static_cast<std::streamsize>(capacity));
         const auto n = static_cast<std::size_t>(stream_.gcount());
         // A short read that is not the end is an error: never send a message cut short.
-        if (n < capacity && !stream_.eof()) Fail("Cannot read the message back from its temporary file");
+        if (n < capacity && !stream_.eof())
+            Fail("Cannot read the message back from its temporary file");
         return n;
     }
     [[noreturn]] static void Fail(const std::string& text) {
@@ -164,9 +165,8 @@ int TmsSMTP::ReadSmtpReply(std::vector<std::string>* lines) {
             // What follows cannot be trusted to line up with our commands.
             Disconnect();
             RaiseSocketText("The SMTP server " + ServerName() + " sent a reply of more than " +
-                            (count > kMaxReplyLines
-                                 ? std::to_string(kMaxReplyLines) + " lines"
-                                 : std::to_string(kMaxReplyBytes) + " bytes"));
+                            (count > kMaxReplyLines ? std::to_string(kMaxReplyLines) + " lines"
+                                                    : std::to_string(kMaxReplyBytes) + " bytes"));
         }
         if (lines) lines->push_back(line);
         // Any line that does not continue ("250" alone, "250 ok") ends the reply.
@@ -374,8 +374,8 @@ void TmsSMTP::SendData(const TData& data) {
         }
     } restore{*this, idle, progress};
     const auto deadline =
-        Counter().Now() +
-        std::chrono::seconds(idle + static_cast<std::int64_t>(data.size / kSlowestDataBytesPerSecond));
+        Counter().Now() + std::chrono::seconds(idle + static_cast<std::int64_t>(
+                                                          data.size / kSlowestDataBytesPerSecond));
     auto limitWait = [&] {
         const auto left =
             std::chrono::ceil<std::chrono::seconds>(deadline - Counter().Now()).count();

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "mail/mserrors.h"
 #include "mail/msmsgcls.h"
 #include "mail/outgoingid.h"
 #include "tests/net/netfakes.h"
+#include "tests/support/testutil.h"
 
 namespace kivo {
 namespace {
@@ -213,7 +216,151 @@ TEST(SmtpClient, StuffDots) {
         {"a.b\r\n x\r\n", "a.b\r\n x\r\n"},
         {"", ""},
     };
-    for (auto& c : cases) EXPECT_EQ(StuffDots(c.in), c.out) << c.in;
+    for (auto& c : cases) {
+        EXPECT_EQ(StuffDots(c.in), c.out) << c.in;
+        // Stuffed in two pieces split anywhere: the same, also with a dot just after a cut.
+        for (std::size_t cut = 0; cut <= c.in.size(); ++cut) {
+            TDotStuffer stuffer;
+            std::string out;
+            stuffer.Append(std::string_view(c.in).substr(0, cut), out);
+            stuffer.Append(std::string_view(c.in).substr(cut), out);
+            EXPECT_EQ(out, c.out) << c.in << " cut at " << cut;
+        }
+    }
+}
+
+// However much a server says in one reply, the client reads a bounded amount, hangs up and
+// names the server and the limit.
+TEST(SmtpClient, RepliesAreBoundedInLinesAndBytes) {
+    struct Case {
+        const char* why;
+        std::string reply;  // the answer to EHLO
+        std::string error;  // after "The SMTP server 127.0.0.1:port "
+    } cases[] = {
+        {"a flood of long extension lines",
+         [] {
+             std::string flood;
+             for (int i = 0; i < 2000; ++i) flood += "250-X" + std::string(1000, 'x') + "\r\n";
+             return flood + "250 end\r\n";
+         }(),
+         "sent a reply of more than 65536 bytes"},
+        {"a flood of short lines",
+         [] {
+             std::string flood;
+             for (int i = 0; i < 5000; ++i) flood += "250-X\r\n";
+             return flood + "250 end\r\n";
+         }(),
+         "sent a reply of more than 500 lines"},
+    };
+    for (auto& c : cases) {
+        ScriptServer server({S("220 hi"), test::Step{test::Step::client, "EHLO *"},
+                             test::Raw(c.reply), test::Stall()});
+        Smtp s(server);
+        s.smtp.AuthUser = "me";  // a log-in needs EHLO
+        std::string seen;
+        s.smtp.OnError = [&](TagSocket&, std::string& text) { seen = text; };
+        try {
+            s.smtp.Open();
+            FAIL() << c.why;
+        } catch (const ESocketError& e) {
+            const std::string expected =
+                "The SMTP server 127.0.0.1:" + std::to_string(server.Port()) + " " + c.error;
+            EXPECT_EQ(e.what(), expected) << c.why;
+            EXPECT_EQ(seen, expected) << c.why;
+        }
+        EXPECT_FALSE(s.smtp.Connected()) << c.why;
+    }
+
+    // A single line past the socket's line limit ends it as well.
+    ScriptServer server({S("220 hi"), test::Step{test::Step::client, "EHLO *"},
+                         test::Endless("250-" + std::string(65 * 1024, 'x'))});
+    Smtp s(server);
+    s.smtp.AuthUser = "me";
+    EXPECT_THROW(s.smtp.Open(), ESocketError);
+    EXPECT_FALSE(s.smtp.Connected());
+}
+
+// The data of a message must arrive within the idle time-out plus a second per 10 KB: steady
+// progress slower than that ends it, without the final dot, and the connection is closed.
+TEST(SmtpClient, TheDataOfAMessageHasADeadlineScaledToItsSize) {
+    for (const bool slow : {false, true}) {
+        std::vector<test::Step> steps{S("220 hi"), test::Step{test::Step::client, "HELO *"},
+                                      S("250 ok"), C("MAIL FROM:<me@x.test>"),
+                                      S("250 ok"), C("RCPT TO:<to1@x.test>"),
+                                      S("250 ok"), C("DATA"),
+                                      S("354 go"), D()};
+        if (!slow) steps.push_back(S("250 ok"));
+        ScriptServer server(steps);
+        Smtp s(server);
+        test::FakeClock clock;
+        s.smtp.Counter().SetClock(clock.Now());
+        // 200 KB: a deadline of 5 + 20 s. Each piece of 64 KB "takes" 10 s when slow: the
+        // fourth would start at 30 s.
+        s.smtp.OnProgress = [&](TagSocket&, int, std::int64_t) {
+            if (slow) clock.Advance(10);
+        };
+        const std::string data =
+            "Subject: big\r\n\r\n" + std::string(200 * 1024 - 18, 'a') + "\r\n";
+        s.smtp.Open();
+        if (slow) {
+            EXPECT_THROW(s.smtp.SendEnvelope("me@x.test", {"to1@x.test"}, data), ETimedOutError);
+            EXPECT_FALSE(s.smtp.Connected());
+            EXPECT_FALSE(server.Data().ends_with("\r\n.\r\n"));
+        } else {
+            s.smtp.SendEnvelope("me@x.test", {"to1@x.test"}, data);
+            EXPECT_EQ(server.Data(), data + "\r\n.\r\n");
+        }
+        EXPECT_EQ(s.smtp.TimeOut, 5) << "the account's time-out is back";
+        s.smtp.Disconnect();
+    }
+}
+
+// A message larger than a piece leaves whole, in pieces, through a temporary file that has no name
+// while it is sent (so none is ever left behind); the attachment arrives byte for byte.
+TEST(SmtpClient, ALargeMessageIsSentWholeThroughAnUnnamedTemporaryFile) {
+    test::TempDir temp;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+
+    TmsMessage message = ThreeRecipients();
+    TmsAttItem item;
+    item.SetFileName("blob.bin");
+    for (unsigned i = 0; i < 300 * 1024; ++i) item.Data() += static_cast<char>((i * 7919u) >> 5);
+    message.Attachments().Add(item);
+    ScriptServer server({S("220 hi"), test::Step{test::Step::client, "HELO *"}, S("250 ok"),
+                         C("MAIL FROM:<me@x.test>"), S("250 ok"), C("RCPT TO:<to1@x.test>"),
+                         S("250 ok"), C("RCPT TO:<to2@x.test>"), S("250 ok"),
+                         C("RCPT TO:<hidden@x.test>"), S("250 ok"), C("DATA"), S("354 go"), D(),
+                         S("250 ok"), C("QUIT"), S("221 bye")});
+    Smtp s(server);
+    std::size_t namedDuringSend = 0;
+    s.smtp.OnSending = [&](TagSocket&) {
+        namedDuringSend = std::distance(std::filesystem::directory_iterator(temp.path()),
+                                        std::filesystem::directory_iterator());
+    };
+    std::vector<int> percents;
+    s.smtp.OnProgress = [&](TagSocket&, int perc, std::int64_t) { percents.push_back(perc); };
+    s.smtp.MailMessage = &message;
+    s.smtp.SendMail();
+    if (old) {
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+
+    EXPECT_EQ(namedDuringSend, 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+    ASSERT_GE(percents.size(), 3u);
+    EXPECT_EQ(percents[percents.size() - 2], 100);
+    EXPECT_EQ(percents.back(), 0);
+    std::string data = server.Data();
+    ASSERT_TRUE(data.ends_with("\r\n\r\n.\r\n"));
+    data.resize(data.size() - 3);
+    TmsMessage arrived;
+    arrived.LoadFromBytes(data);
+    ASSERT_EQ(arrived.Attachments().Count(), 1u);
+    EXPECT_TRUE(arrived.Attachments().Items(0).Data() == item.Data());
 }
 
 }  // namespace
