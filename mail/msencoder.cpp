@@ -145,8 +145,7 @@ void TmsCustomEncoder::WriteBodyTextSection() {
     const bool eightBit = charSet != csISO2022jp && !IsAscii(message_.Body());
     // A mailbox file keeps the text as it is: wrapped or escaped, a long line such as an
     // "Attachment Converted:" line would no longer read back as one line.
-    const bool quotedPrintable =
-        !WrapOnlyMode() && (charSet == csISO8859 || longLines_ || eightBit);
+    const bool quotedPrintable = !WrapOnlyMode() && (charSet == csISO8859 || longLines_ || eightBit);
     if (eightBit) {
         WriteLine("Content-Type: text/plain; charset=\"" +
                   std::string(EightBitCharset(IsValidUtf8(message_.Body()))) + "\"");

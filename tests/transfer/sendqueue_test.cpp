@@ -7,12 +7,15 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
 
 #include "base/bytes.h"
+#include "net/mssmtp.h"
 #include "store/mbxfile.h"
+#include "tests/net/netfakes.h"
 #include "tests/support/testutil.h"
 #include "transfer/queueform.h"
 
@@ -62,6 +65,7 @@ class FakeSmtp : public TSmtpSender {
     Lines logins;                               // "user:password" of each log-in set up
     std::set<std::string> unreachable;          // servers that refuse connections
     std::map<std::string, std::string> refuse;  // subject -> failure text
+    std::set<std::string> stall;                // subjects whose sending times out
     bool failReset = false;
     std::function<void(const TmsMessage&)> onSend;  // runs while a message is sent
     std::vector<TmsMessage> delivered;
@@ -77,6 +81,12 @@ class FakeSmtp : public TSmtpSender {
         if (onSend) onSend(message);
         auto it = refuse.find(message.Subject());
         if (it != refuse.end()) Fail(it->second);
+        if (stall.count(message.Subject())) {
+            std::string text = kTimedOutText;
+            events_.error(text);
+            connected_ = false;
+            throw ETimedOutError(text);
+        }
         events_.progress(100);
         delivered.push_back(message);
     }
@@ -391,6 +401,105 @@ TEST_F(SendQueue, AFailedResetEndsTheRunAndKeepsTheRestQueued) {
     EXPECT_EQ(r.failed, 3);
     EXPECT_EQ(Subjects(out), (Lines{"one", "two", "three"}));
     EXPECT_FALSE(fs::exists(sent));
+}
+
+// A server that times out is not tried again in the run: with one shared connection the run
+// ends; with a connection per message, that server's other messages wait and the others go.
+TEST_F(SendQueue, AServerThatTimesOutIsTriedOncePerRun) {
+    Settings("");
+    Queue("a1", "a.example");
+    Queue("b1", "b.example");
+    Queue("a2", "a.example");
+    smtp.stall = {"a1"};
+    const TSendResult r = Run();
+    EXPECT_EQ(smtp.calls,
+              (Lines{"open a.example", "sendmail a1", "open b.example", "sendmail b1", "close"}));
+    EXPECT_EQ(r.sent, 1);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(Level('2'), (Lines{"Could not send message \"a1\"<br>\r\nthrough a.example SMTP "
+                                 "server<br>\r\nOperation timed out"}));
+    EXPECT_EQ(Subjects(out), (Lines{"a1", "a2"}));
+
+    smtp.calls.clear();
+    smtp.stall.clear();
+    EXPECT_EQ(Run().sent, 2) << "the next run tries the server again";
+    EXPECT_EQ(Subjects(sent), (Lines{"b1", "a1", "a2"}));
+}
+
+// The real client against a server that takes the data of the first message and then falls
+// silent: one time-out, no new connection for the other messages, all three still queued;
+// the next run delivers each once, each with the Message-ID it was queued with, so a copy of
+// the first that did arrive is known for what it is.
+TEST_F(SendQueue, AStallAfterTheDotEndsTheRunAndTheRetryKeepsEachMessageId) {
+    const auto transaction = [](std::vector<test::Step>& steps) {
+        for (const char* line :
+             {"MAIL FROM:<ann@example.org>", "RCPT TO:<bob@example.org>", "DATA"}) {
+            steps.push_back(test::C(line));
+            steps.push_back(test::S(line[0] == 'D' ? "354 go" : "250 ok"));
+        }
+        steps.push_back(test::D());
+    };
+    std::vector<test::Step> stalling{test::S("220 hi"), test::Step{test::Step::client, "HELO *"},
+                                     test::S("250 ok")};
+    transaction(stalling);
+    stalling.push_back(test::Stall());
+    auto first = std::make_unique<test::ScriptServer>(stalling);
+    const int port = first->Port();
+    Settings(first->Address());
+    for (const char* s : {"one", "two", "three"}) Queue(s, std::nullopt);
+    Lines ids;
+    for (int n = 1; n <= 3; ++n) {
+        Lines lines;
+        ExtractMsg(n, out, lines);
+        ids.push_back(HeaderValue("Message-ID:", lines));
+        ASSERT_FALSE(ids.back().empty());
+    }
+
+    test::PumpPlatform platform;
+    TmsSMTP client(platform);
+    client.TimeOut = 1;
+    int connections = 0;
+    client.OnOpen = [&](TagSocket&) { ++connections; };
+    TSmtpClientSender sender(client);
+    const auto run = [&] {
+        TSendQueue queue({dir / "kivo.ini", dir / "accounts.ini", mail}, sender, filters, feedback,
+                         &platform);
+        return queue.Run(false);
+    };
+    TSendResult r = run();
+    EXPECT_EQ(connections, 1);
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.failed, 3);
+    EXPECT_EQ(Level('2'), (Lines{"Could not send message \"one\"<br>\r\nthrough " +
+                                 first->Address() + " SMTP server<br>\r\nOperation timed out"}));
+    EXPECT_EQ(Subjects(out), (Lines{"one", "two", "three"}));
+    EXPECT_FALSE(fs::exists(sent));
+    const std::string stalled = first->Data();
+    first.reset();
+
+    std::vector<test::Step> good{test::S("220 hi"), test::Step{test::Step::client, "HELO *"},
+                                 test::S("250 ok")};
+    for (int i = 0; i < 3; ++i) {
+        transaction(good);
+        good.push_back(test::S("250 queued"));
+    }
+    good.push_back(test::C("QUIT"));
+    good.push_back(test::S("221 bye"));
+    test::ScriptServer second(good, 0, false, port);
+    r = run();
+    EXPECT_EQ(r.sent, 3);
+    EXPECT_EQ(FindLastIndex(out), 0);
+    EXPECT_EQ(Subjects(sent), (Lines{"one", "two", "three"}));
+    const auto idsIn = [](const std::string& data) {
+        Lines found;
+        for (std::size_t at = 0; (at = data.find("\r\nMessage-ID: ", at)) != std::string::npos;) {
+            at += 14;
+            found.push_back(data.substr(at, data.find("\r\n", at) - at));
+        }
+        return found;
+    };
+    EXPECT_EQ(idsIn(second.Data()), ids);
+    EXPECT_EQ(idsIn(stalled), Lines{ids[0]});
 }
 
 TEST_F(SendQueue, ACanceledMessageSaysSoAndStaysQueued) {
