@@ -8,6 +8,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace kivo::test {
 
@@ -85,10 +86,34 @@ void ScriptServer::Run() {
                 break;
             }
             case Step::data: {
-                char c;
-                while ((alive = ReadByte(fd, c))) {
-                    data_ += c;
-                    if (data_ == ".\r\n" || data_.ends_with("\r\n.\r\n")) break;
+                // In blocks (a large message byte by byte would take minutes), taking no
+                // byte past the "." line.
+                const std::size_t start = data_.size();
+                std::vector<char> block(1 << 16);
+                for (bool done = false; !done;) {
+                    pollfd entry{fd, POLLIN, 0};
+                    const ssize_t peeked = ::poll(&entry, 1, kReadLimitMs) > 0
+                                               ? ::recv(fd, block.data(), block.size(), MSG_PEEK)
+                                               : 0;
+                    if (peeked <= 0) {
+                        alive = false;
+                        break;
+                    }
+                    const std::size_t before = data_.size();
+                    data_.append(block.data(), static_cast<std::size_t>(peeked));
+                    std::size_t end = std::string::npos;
+                    if (data_.size() - start >= 3 && data_.compare(start, 3, ".\r\n") == 0) {
+                        end = start + 3;  // no data lines at all
+                    } else {
+                        const std::size_t at =
+                            data_.find("\r\n.\r\n", before >= start + 4 ? before - 4 : start);
+                        if (at != std::string::npos) end = at + 5;
+                    }
+                    if (end != std::string::npos) {
+                        data_.resize(end);
+                        done = true;
+                    }
+                    ::recv(fd, block.data(), data_.size() - before, 0);
                 }
                 break;
             }
