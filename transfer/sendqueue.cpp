@@ -207,16 +207,23 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
     lastError_.clear();
     lastFailed_ = false;
     const std::vector<std::string> queued = MessageLines(n);
-    TQueuedMessage ready;
+    bool read = false;
     try {
-        ready = ReadQueued(queued, platform_);
+        // Initialised in place: the message holds its attachments, and a large one must not
+        // be copied.
+        TQueuedMessage ready = ReadQueued(queued, platform_);
+        read = true;
+        return SendQueued(ready.message, queued, server, shared);
     } catch (const std::exception& e) {
+        if (read) throw;
         lastError_ = e.what();
         ReportSendFailure(HeaderValue("Subject:", queued), server);
         return true;
     }
-    TmsMessage& message = ready.message;
+}
 
+bool TSendQueue::SendQueued(TmsMessage& message, const std::vector<std::string>& queued,
+                            const std::string& server, bool shared) {
     TmsHeaders& headers = message.Headers();
     std::string status = headers.GetFieldValue("Status");
     std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });

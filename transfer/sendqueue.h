@@ -60,6 +60,9 @@ class TSendQueue {
     void DeliverEach();
     // The message procedure; false when the run must end at once.
     bool SendMessage(std::size_t n, const std::string& server, bool shared);
+    // The message procedure from the outgoing filters on, for message `queued` read ready.
+    bool SendQueued(TmsMessage& message, const std::vector<std::string>& queued,
+                    const std::string& server, bool shared);
     // Marks a sent or discarded message deleted in Out, durably, right away.
     void MarkDone(const std::vector<std::string>& queued);
     // Files the delivered message in Sent; false when it could not be written.
