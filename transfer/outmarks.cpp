@@ -1,6 +1,10 @@
 #include "transfer/outmarks.h"
 
+#include <openssl/evp.h>
+
 #include <map>
+#include <memory>
+#include <stdexcept>
 
 #include "base/bytes.h"
 #include "base/files.h"
@@ -12,20 +16,29 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// What identifies a message across a rewrite: its lines without the "Status:" lines of its
-// header (compression rewrites them) and without trailing empty lines (the next queued
-// message brings its own leading empty line).
-Lines Identity(const Lines& lines, TLineRange range) {
+// What identifies a message across a rewrite: the SHA-256 of its lines without the "Status:"
+// lines of its header (compression rewrites them) and without trailing empty lines (the next
+// queued message brings its own leading empty line). A digest rather than the lines, so that
+// a large message is not held again as its key.
+std::string Identity(const Lines& lines, TLineRange range) {
     std::size_t end = range.end;
     while (end > range.begin + 1 && TrimView(lines[end - 1]).empty()) --end;
-    Lines key;
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                    &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("SHA-256 is not available");
     bool header = true;
     for (std::size_t i = range.begin; i < end; ++i) {
         if (header && i > range.begin && TrimView(lines[i]).empty()) header = false;
         if (header && StartsWithNoCase(lines[i], "Status:")) continue;
-        key.push_back(lines[i]);
+        // Lines hold no line break, so one after each keeps them apart.
+        EVP_DigestUpdate(context.get(), lines[i].data(), lines[i].size());
+        EVP_DigestUpdate(context.get(), "\n", 1);
     }
-    return key;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), digest, &length);
+    return std::string(reinterpret_cast<const char*>(digest), length);
 }
 
 // Whether the message's "Status:" line already carries the deleted mark.
@@ -50,17 +63,25 @@ std::vector<TLineRange> MessageRanges(const Lines& lines) {
     return ranges;
 }
 
+std::string DoneDigest(const Lines& message) {
+    return Identity(message, {0, message.size()});
+}
+
 int MarkDoneInOut(const std::filesystem::path& outFile, const std::vector<Lines>& done) {
-    if (done.empty()) return 0;
+    std::vector<std::string> digests;
+    for (const Lines& message : done) digests.push_back(DoneDigest(message));
+    return MarkDigestsDoneInOut(outFile, digests);
+}
+
+int MarkDigestsDoneInOut(const std::filesystem::path& outFile,
+                         const std::vector<std::string>& digests) {
+    if (digests.empty()) return 0;
     const std::filesystem::path file = ResolveNoCase(outFile);
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return 0;
 
-    std::map<Lines, int> wanted;
-    for (const Lines& message : done) {
-        const TLineRange whole{0, message.size()};
-        ++wanted[Identity(message, whole)];
-    }
+    std::map<std::string, int> wanted;
+    for (const std::string& digest : digests) ++wanted[digest];
 
     FileLock lock(file);
     Lines lines = SplitLines(ReadFileBytes(file));

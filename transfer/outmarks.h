@@ -33,4 +33,11 @@ std::vector<TLineRange> MessageRanges(const std::vector<std::string>& lines);
 int MarkDoneInOut(const std::filesystem::path& outFile,
                   const std::vector<std::vector<std::string>>& done);
 
+// What MarkDoneInOut compares of a done message (its lines as the run read them): a digest,
+// which a run keeps instead of the message.
+std::string DoneDigest(const std::vector<std::string>& message);
+// MarkDoneInOut for messages given by their DoneDigest.
+int MarkDigestsDoneInOut(const std::filesystem::path& outFile,
+                         const std::vector<std::string>& digests);
+
 }  // namespace kivo

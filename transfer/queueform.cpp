@@ -94,7 +94,11 @@ TQueuedMessage ReadQueued(std::vector<std::string> lines, Platform* platform) {
     while (lines.size() > i + 1 && IsBlankLine(lines.back())) lines.pop_back();
 
     TmsMessage& message = queued.message;
-    message.LoadFromBytes(JoinLinesCrLf(lines), platform);
+    {
+        const std::string raw = JoinLinesCrLf(lines);
+        std::vector<std::string>().swap(lines);  // a large message is not held three times
+        message.LoadFromBytes(raw, platform);
+    }
     for (const std::string& item : bcc) {
         ParsedAddress parsed = ParseAddress(item);
         if (!parsed.address.empty()) message.BCC().AddAddress(parsed.address, parsed.name);

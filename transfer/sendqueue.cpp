@@ -206,24 +206,42 @@ void TSendQueue::DeliverEach() {
 bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shared) {
     lastError_.clear();
     lastFailed_ = false;
-    const std::vector<std::string> queued = MessageLines(n);
+    TOutcome outcome = TOutcome::sent;
     bool read = false;
     try {
         // Initialised in place: the message holds its attachments, and a large one must not
-        // be copied.
-        TQueuedMessage ready = ReadQueued(queued, platform_);
+        // be copied. Its lines are taken from the run's copy of Out when needed, and the
+        // message is gone before it is filed.
+        TQueuedMessage ready = ReadQueued(MessageLines(n), platform_);
         read = true;
-        return SendQueued(ready.message, queued, server, shared);
+        outcome = SendQueued(ready.message, server, shared);
     } catch (const std::exception& e) {
         if (read) throw;
         lastError_ = e.what();
-        ReportSendFailure(HeaderValue("Subject:", queued), server);
+        ReportSendFailure(HeaderValue("Subject:", MessageLines(n)), server);
         return true;
     }
+    const std::vector<std::string> queued = MessageLines(n);
+    switch (outcome) {
+        case TOutcome::discarded:
+            MarkDone(queued);
+            ++result_.discarded;
+            return true;
+        case TOutcome::failed:
+            return true;
+        case TOutcome::failedEndRun:
+            return false;
+        case TOutcome::sent:
+            break;
+    }
+    if (!FileInSent(queued)) return false;
+    MarkDone(queued);
+    ++result_.sent;
+    return true;
 }
 
-bool TSendQueue::SendQueued(TmsMessage& message, const std::vector<std::string>& queued,
-                            const std::string& server, bool shared) {
+TSendQueue::TOutcome TSendQueue::SendQueued(TmsMessage& message, const std::string& server,
+                                            bool shared) {
     TmsHeaders& headers = message.Headers();
     std::string status = headers.GetFieldValue("Status");
     std::erase_if(status, [](char c) { return c == 'd' || c == 'D'; });
@@ -234,11 +252,8 @@ bool TSendQueue::SendQueued(TmsMessage& message, const std::vector<std::string>&
     } catch (const std::exception& e) {
         feedback_.ErrorLevel(2, "Outgoing filter failed: " + std::string(e.what()));
     }
-    if (message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos) {
-        MarkDone(queued);
-        ++result_.discarded;
-        return true;
-    }
+    if (message.Headers().GetFieldValue("Status").find_first_of("dD") != std::string::npos)
+        return TOutcome::discarded;
 
     // The status letters are this mailbox's bookkeeping: another program reading them would
     // take the new message for one already read.
@@ -260,33 +275,31 @@ bool TSendQueue::SendQueued(TmsMessage& message, const std::vector<std::string>&
             // message would cost a connection, a log-in and another time-out. The message
             // stays queued with its Message-ID, so a copy that did arrive can be told apart.
             timedOut_.push_back(server);
-            return !shared;
+            return shared ? TOutcome::failedEndRun : TOutcome::failed;
         }
         // Only a shared connection has a transaction left to reset; a message in its own
         // connection closed it, and opening one just to reset it would make the next
         // message go through this server.
-        if (!shared) return true;
+        if (!shared) return TOutcome::failed;
         try {
             smtp_.Reset();
         } catch (const std::exception&) {
-            return false;
+            return TOutcome::failedEndRun;
         }
-        return true;
+        return TOutcome::failed;
     }
-    if (!FileInSent(queued)) return false;
-    MarkDone(queued);
-    ++result_.sent;
-    return true;
+    return TOutcome::sent;
 }
 
 void TSendQueue::MarkDone(const std::vector<std::string>& queued) {
     // Marked in the file at once, so a run that is killed now sends this message no more;
     // only when that fails is the mark left to the end of the run.
+    std::string digest = DoneDigest(queued);
     try {
-        if (MarkDoneInOut(outFile_, {queued}) == 1) return;
+        if (MarkDigestsDoneInOut(outFile_, {digest}) == 1) return;
     } catch (const std::exception&) {
     }
-    done_.push_back(queued);
+    done_.push_back(std::move(digest));
 }
 
 bool TSendQueue::FileInSent(const std::vector<std::string>& queued) {
@@ -325,7 +338,7 @@ void TSendQueue::End() {
     feedback_.StatusText(3, "");
     feedback_.HangUp();
     try {
-        MarkDoneInOut(outFile_, done_);
+        MarkDigestsDoneInOut(outFile_, done_);
         CompressOut(outFile_);
     } catch (const std::exception& e) {
         result_.outNotUpdated = !done_.empty();

@@ -60,9 +60,9 @@ class TSendQueue {
     void DeliverEach();
     // The message procedure; false when the run must end at once.
     bool SendMessage(std::size_t n, const std::string& server, bool shared);
-    // The message procedure from the outgoing filters on, for message `queued` read ready.
-    bool SendQueued(TmsMessage& message, const std::vector<std::string>& queued,
-                    const std::string& server, bool shared);
+    enum class TOutcome { sent, discarded, failed, failedEndRun };
+    // The outgoing filters and the sending of a message read ready.
+    TOutcome SendQueued(TmsMessage& message, const std::string& server, bool shared);
     // Marks a sent or discarded message deleted in Out, durably, right away.
     void MarkDone(const std::vector<std::string>& queued);
     // Files the delivered message in Sent; false when it could not be written.
@@ -95,8 +95,9 @@ class TSendQueue {
     // Out as read at the start of the run, and its messages.
     std::vector<std::string> lines_;
     std::vector<TLineRange> ranges_;
-    // Messages the run is done with whose mark in Out failed: tried again at the end.
-    std::vector<std::vector<std::string>> done_;
+    // Messages the run is done with whose mark in Out failed (their DoneDigest): tried again
+    // at the end.
+    std::vector<std::string> done_;
     std::string lastError_;
     bool lastFailed_ = false;
     // Servers that let a message time out in this run: their other messages wait.
