@@ -221,22 +221,24 @@ bool TSendQueue::SendMessage(std::size_t n, const std::string& server, bool shar
         ReportSendFailure(HeaderValue("Subject:", MessageLines(n)), server);
         return true;
     }
-    const std::vector<std::string> queued = MessageLines(n);
     switch (outcome) {
-        case TOutcome::discarded:
-            MarkDone(queued);
-            ++result_.discarded;
-            return true;
         case TOutcome::failed:
             return true;
         case TOutcome::failedEndRun:
             return false;
+        case TOutcome::discarded:
         case TOutcome::sent:
             break;
     }
-    if (!FileInSent(queued)) return false;
-    MarkDone(queued);
-    ++result_.sent;
+    std::string digest;
+    {
+        // The message's lines only as long as it takes to file them in Sent.
+        const std::vector<std::string> queued = MessageLines(n);
+        if (outcome == TOutcome::sent && !FileInSent(queued)) return false;
+        digest = DoneDigest(queued);
+    }
+    MarkDone(std::move(digest));
+    ++(outcome == TOutcome::sent ? result_.sent : result_.discarded);
     return true;
 }
 
@@ -291,10 +293,9 @@ TSendQueue::TOutcome TSendQueue::SendQueued(TmsMessage& message, const std::stri
     return TOutcome::sent;
 }
 
-void TSendQueue::MarkDone(const std::vector<std::string>& queued) {
+void TSendQueue::MarkDone(std::string digest) {
     // Marked in the file at once, so a run that is killed now sends this message no more;
     // only when that fails is the mark left to the end of the run.
-    std::string digest = DoneDigest(queued);
     try {
         if (MarkDigestsDoneInOut(outFile_, {digest}) == 1) return;
     } catch (const std::exception&) {

@@ -63,8 +63,8 @@ class TSendQueue {
     enum class TOutcome { sent, discarded, failed, failedEndRun };
     // The outgoing filters and the sending of a message read ready.
     TOutcome SendQueued(TmsMessage& message, const std::string& server, bool shared);
-    // Marks a sent or discarded message deleted in Out, durably, right away.
-    void MarkDone(const std::vector<std::string>& queued);
+    // Marks a sent or discarded message (its DoneDigest) deleted in Out, durably, right away.
+    void MarkDone(std::string digest);
     // Files the delivered message in Sent; false when it could not be written.
     bool FileInSent(const std::vector<std::string>& queued);
     void ReportSendFailure(const std::string& subject, const std::string& server);
