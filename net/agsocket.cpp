@@ -270,7 +270,8 @@ void TagSocket::RequireConnection() {
 TagSocket::WaitEnd TagSocket::Wait(short events) {
     for (;;) {
         if (cancel_) return WaitEnd::canceled;
-        if (counter_.Expired() || ReplyOverdue()) return WaitEnd::timedOut;
+        if (counter_.Expired()) return WaitEnd::timedOut;
+        if (ReplyOverdue()) return WaitEnd::overdue;
         if (!transport_) return WaitEnd::canceled;
         pollfd entry{transport_->Handle(), events, 0};
         int ready = ::poll(&entry, 1, kPollSliceMs);
@@ -282,9 +283,15 @@ TagSocket::WaitEnd TagSocket::Wait(short events) {
 
 bool TagSocket::ReplyOverdue() {
     if (!replyTimed_) return false;
-    const std::int64_t size = std::max(replyExpected_, replyBytes_);
-    const auto allowance = std::chrono::seconds(TimeOut + size / kSlowestBytesPerSecond);
+    const auto allowance = std::chrono::seconds(TimeOut + replyBytes_ / kSlowestBytesPerSecond);
     return counter_.Now() - replyStart_ > allowance;
+}
+
+std::string TagSocket::ServerName() const {
+    const std::string host = HostPart(Server);
+    const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    const std::uint16_t port = port_ ? port_ : DefaultPort;
+    return port ? shown + ":" + std::to_string(port) : shown;
 }
 
 void TagSocket::WaitOrRaise(short events) {
@@ -300,7 +307,23 @@ void TagSocket::RaiseUnlessReady(WaitEnd end) {
             RaiseCanceled();
         case WaitEnd::timedOut:
             RaiseTimedOut();
+        case WaitEnd::overdue:
+            RaiseOverdue();
     }
+}
+
+void TagSocket::RaiseOverdue() {
+    counter_.Stop();
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(counter_.Now() - replyStart_).count();
+    std::string text = "The server " + ServerName() + " is too slow: " +
+                       std::to_string(replyBytes_) + " bytes of its reply came in " +
+                       std::to_string(seconds) + " s, below the least rate of " +
+                       std::to_string(kSlowestBytesPerSecond / 1024) + " KB/s after the time-out of " +
+                       std::to_string(TimeOut) + " s";
+    if (OnError) OnError(*this, text);
+    Disconnect();
+    throw ETimedOutError(text);
 }
 
 void TagSocket::RaiseSocketError(int code, std::string_view where) {

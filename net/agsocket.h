@@ -137,6 +137,8 @@ class TagSocket {
     bool Connected() const { return transport_ != nullptr; }
     const std::string& LastReply() const { return lastReply_; }
     const std::string& LocalHostName() const { return localHostName_; }
+    // "host:port" of the server, for error texts that must say which server did what.
+    std::string ServerName() const;
     std::uint16_t Port() const { return port_; }  // of the last Connect
     TTimeCounter& Counter() { return counter_; }
 
@@ -156,6 +158,13 @@ class TagSocket {
     // the expected size, else kMaxResponseBytes).
     void ReceiveToStream(std::string& stream, std::int64_t expectedSize,
                          std::int64_t sizeBound = 0);
+    // The same response handed to `sink` piece by piece as it arrives, so it is never held
+    // whole: the bytes as received up to the line end before the closing "." line (that
+    // line is no data). A sink that throws ends the reading; the connection is then out of
+    // step and is closed.
+    using TDataSink = std::function<void(std::string_view bytes)>;
+    void ReceiveToSink(const TDataSink& sink, std::int64_t expectedSize,
+                       std::int64_t sizeBound = 0);
     // Sends the bytes unchanged, firing OnProgress per chunk and (0, 0) at the end.
     void SendStream(std::string_view data);
 
@@ -183,7 +192,7 @@ class TagSocket {
     std::string lastReply_;
 
   private:
-    enum class WaitEnd { ready, canceled, timedOut };
+    enum class WaitEnd { ready, canceled, timedOut, overdue };
     WaitEnd Wait(short events);
     void WaitOrRaise(short events);
     void RaiseUnlessReady(WaitEnd end);
@@ -204,12 +213,18 @@ class TagSocket {
     // Bytes received for the largest allowed response to `expectedSize`.
     static std::int64_t ResponseLimit(std::int64_t expectedSize);
     // Whether the reply being read has taken longer than its whole allowance: TimeOut plus
-    // a second per kSlowestBytesPerSecond of its size (expected, or arrived when larger), so
-    // a server that trickles a byte just under TimeOut cannot hold a run forever.
+    // a second per kSlowestBytesPerSecond of the bytes that really arrived (never of a size
+    // the server announced), so a server that trickles a byte just under TimeOut cannot hold
+    // a run much longer than TimeOut, however large it says the reply is.
     bool ReplyOverdue();
+    [[noreturn]] void RaiseOverdue();
     struct TReplyClock;
 
-    static constexpr std::int64_t kSlowestBytesPerSecond = 1024;
+  public:
+    // The least average rate of a reply (after its first TimeOut).
+    static constexpr std::int64_t kSlowestBytesPerSecond = 10 * 1024;
+
+  private:
 
     Platform& platform_;
     std::unique_ptr<TByteTransport> transport_;
@@ -224,10 +239,9 @@ class TagSocket {
     // Received bytes not yet consumed, from inputPos_ on.
     std::string input_;
     std::size_t inputPos_ = 0;
-    // The reply being read: since when, its expected size and the bytes that arrived.
+    // The reply being read: since when, and the bytes of it that arrived.
     bool replyTimed_ = false;
     std::chrono::steady_clock::time_point replyStart_{};
-    std::int64_t replyExpected_ = 0;
     std::int64_t replyBytes_ = 0;
 };
 

@@ -75,30 +75,16 @@ std::int64_t SizeOf(std::string_view reply) {
 
 }  // namespace
 
-void UnstuffResponse(std::string& data) {
-    // Dots are rare and lines many: look for dots, and keep the bytes between them in blocks.
-    const std::size_t size = data.size();
-    std::size_t out = 0;
-    std::size_t in = 0;
-    bool closed = false;
-    for (std::size_t dot = data.find('.'); dot != std::string::npos;
-         dot = data.find('.', dot + 1)) {
-        // Only a dot that begins a line is doubled; the closing line is exactly "." CR LF at
-        // the very end. The byte before `dot` is still the original: output only ever reaches
-        // below the last dot removed.
-        if (dot != 0 && data[dot - 1] != '\n') continue;
-        if (dot + 3 == size && data.compare(dot, 3, ".\r\n") == 0) {
-            closed = true;
-            break;
-        }
-        if (out != in) std::memmove(data.data() + out, data.data() + in, dot - in);
-        out += dot - in;
-        in = dot + 1;
+void TDotUnstuffer::Feed(std::string_view piece, std::string& out) {
+    while (!piece.empty()) {
+        // Only a dot that begins a line is doubled.
+        if (lineStart_ && piece.front() == '.') piece.remove_prefix(1);
+        const std::size_t end = piece.find('\n');
+        const std::size_t take = end == std::string_view::npos ? piece.size() : end + 1;
+        out.append(piece.substr(0, take));
+        lineStart_ = end != std::string_view::npos;
+        piece.remove_prefix(take);
     }
-    // The closing line ends the transfer; it is no line of the message.
-    const std::size_t tail = closed ? size - 3 : size;
-    if (out != in) std::memmove(data.data() + out, data.data() + in, tail - in);
-    data.resize(out + (tail - in));
 }
 
 // --- TmsCustomPOP -------------------------------------------------------------------------
@@ -194,11 +180,25 @@ int TmsCustomPOP::ReadAwaited(bool mustBeOk) {
 
 void TmsCustomPOP::ReceiveAwaited(std::string& stream, std::int64_t expectedSize,
                                   std::int64_t sizeBound) {
+    ReceiveAwaited([&stream](std::string_view bytes) { stream.append(bytes); }, expectedSize,
+                   sizeBound);
+}
+
+void TmsCustomPOP::ReceiveAwaited(const TDataSink& sink, std::int64_t expectedSize,
+                                  std::int64_t sizeBound) {
     if (awaited_.empty() || !awaited_.front().body) throw std::logic_error("no response is owed");
+    TDotUnstuffer unstuffer;
+    std::string piece;
     try {
-        ReceiveToStream(stream, expectedSize, sizeBound);
+        ReceiveToSink(
+            [&](std::string_view bytes) {
+                piece.clear();
+                unstuffer.Feed(bytes, piece);
+                sink(piece);
+            },
+            expectedSize, sizeBound);
     } catch (...) {
-        // Whatever part of the response arrived is gone with `stream`.
+        // Whatever part of the response arrived is gone with the sink's work.
         broken_ = true;
         throw;
     }
@@ -309,7 +309,6 @@ const std::vector<std::string>& TmsCustomPOP::Capabilities() {
     std::string listing;
     ReceiveAwaited(listing, 0, kMaxCapabilityBytes);
     capabilities_ = SplitLines(listing);
-    if (!capabilities_.empty() && capabilities_.back() == ".") capabilities_.pop_back();
     return capabilities_;
 }
 
@@ -330,16 +329,42 @@ std::int64_t TmsCustomPOP::ListSize(int index) {
     return SizeOf(lastReply_);
 }
 
-void TmsCustomPOP::Top(int index, std::int64_t size, std::string& stream) {
+void TmsCustomPOP::Top(int index, std::int64_t size, std::string& headers) {
     SendCommands({{NumberedCommand("TOP", index, " 1"), {true}}});
     ReadAwaited(true);
-    ReceiveTop(size, stream);
+    ReceiveTop(index, size, headers);
 }
 
-void TmsCustomPOP::ReceiveTop(std::int64_t size, std::string& stream) {
+void TmsCustomPOP::ReceiveTop(int index, std::int64_t size, std::string& headers) {
+    headers.clear();
+    bool ended = false;
     // No expected size (progress without percent), but never more than the whole message
-    // nor more than headers can sensibly be.
-    ReceiveAwaited(stream, 0, std::clamp<std::int64_t>(size, 1, kMaxTopBytes));
+    // nor more than headers can sensibly be. The body line TOP adds is not kept.
+    ReceiveAwaited(
+        [&](std::string_view bytes) {
+            if (ended) return;
+            const std::size_t from = headers.size() >= 2 ? headers.size() - 2 : 0;
+            headers.append(bytes);
+            // The header lines end at the first blank line (or at once, with none at all).
+            std::size_t blank = std::string::npos;
+            if (headers.starts_with("\n") || headers.starts_with("\r\n")) {
+                blank = 0;
+            } else if (std::size_t at = headers.find("\n\r\n", from); at != std::string::npos) {
+                blank = at + 1;
+            }
+            if (const std::size_t at = headers.find("\n\n", from);
+                at != std::string::npos && at + 1 < blank)
+                blank = at + 1;
+            if (blank != std::string::npos) {
+                headers.resize(blank);
+                ended = true;
+            } else if (static_cast<std::int64_t>(headers.size()) > kMaxHeaderBytes) {
+                throw ESocketError("The server " + ServerName() + " sent more than " +
+                                   std::to_string(kMaxHeaderBytes >> 10) +
+                                   " KB of header lines for message " + std::to_string(index + 1));
+            }
+        },
+        0, std::clamp<std::int64_t>(size, 1, kMaxTopBytes));
 }
 
 std::string TmsCustomPOP::Recheck(int index) {
@@ -357,14 +382,14 @@ std::string TmsCustomPOP::Retrieve(int index) {
     if (OnRetrieving) OnRetrieving(*this, index);
     SendCommands({{NumberedCommand("RETR", index), {true}}});
     ReadAwaited(true);
-    return ReceiveMessage(size);
+    return ReceiveMessage(size).ReadAll();
 }
 
-std::string TmsCustomPOP::ReceiveMessage(std::int64_t size) {
-    std::string contents;
-    ReceiveAwaited(contents, size, std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
-    UnstuffResponse(contents);
-    return contents;
+TSpoolFile TmsCustomPOP::ReceiveMessage(std::int64_t size) {
+    TSpoolFile spool(SpoolFolder.empty() ? TempFolder() : SpoolFolder);
+    ReceiveAwaited([&spool](std::string_view bytes) { spool.Append(bytes); }, size,
+                   std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
+    return spool;
 }
 
 void TmsCustomPOP::DeleteMessage(int index) {
@@ -415,9 +440,32 @@ void TmsRemotePOP::UpdateInfo() {
     if (OnInfoUpdated) OnInfoUpdated(*this);
 }
 
-void TmsRemotePOP::StoreHeaders(TmsRemoteInfoItem& item, std::string& stream) {
-    UnstuffResponse(stream);
-    item.Headers.Lines() = SplitLines(stream);
+void TmsRemotePOP::StoreHeaders(TmsRemoteInfoItem& item, const std::string& headers) {
+    std::vector<std::string> lines = SplitLines(headers);
+    if (!KeptFields.empty()) {
+        std::vector<std::string> kept;
+        bool keeping = false;
+        for (std::string& line : lines) {
+            if (line.empty()) break;
+            const bool continuation = line.front() == ' ' || line.front() == '\t';
+            if (!continuation) {
+                const std::string_view name = std::string_view(line).substr(0, line.find(':'));
+                keeping = line.find(':') != std::string::npos &&
+                          std::any_of(KeptFields.begin(), KeptFields.end(),
+                                      [&](const std::string& f) { return EqualsNoCase(f, name); });
+                if (keeping) kept.emplace_back();
+            }
+            if (!keeping) continue;
+            std::string& field = kept.back();
+            if (continuation) {
+                if (field.size() + line.size() + 2 > kMaxKeptField) continue;
+                field += "\r\n";  // folded again as the server sent it
+            }
+            field += line.substr(0, kMaxKeptField - std::min(field.size(), kMaxKeptField));
+        }
+        lines = std::move(kept);
+    }
+    item.Headers.Lines() = std::move(lines);
     item.Headers.CutAtBlankLine();
 }
 
@@ -435,8 +483,7 @@ void TmsRemotePOP::ScanPipelined(std::int64_t first, std::int64_t end) {
         ReadAwaited(true);
         item.Size = SizeOf(lastReply_);
         ReadAwaited(true);
-        stream.clear();
-        ReceiveTop(item.Size, stream);
+        ReceiveTop(static_cast<int>(i), item.Size, stream);
         StoreHeaders(item, stream);
         Info.Add(std::move(item));
         if (OnNextInfoUpdated) OnNextInfoUpdated(*this, static_cast<int>(i));
@@ -519,7 +566,7 @@ void TmsRemotePOP::ReadRecheck(std::size_t i) {
     const std::int64_t size = SizeOf(lastReply_);
     ReadAwaited(true);
     std::string discard;
-    ReceiveTop(size, discard);
+    ReceiveTop(static_cast<int>(i), size, discard);
 }
 
 void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
@@ -536,7 +583,8 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
     // server dropped shifts the ones after it, so a message's bytes are known to be its own
     // only when the replies behind it still line up with their commands (or the batch's last
     // reply never comes and the wait times out). Nothing of a broken batch is stored.
-    std::vector<std::pair<int, std::string>> arrived;
+    // The messages wait in spool files, not in memory: only one is ever held at a time.
+    std::vector<std::pair<int, TSpoolFile>> arrived;
     for (std::size_t i = first; i < end; ++i) {
         if (!Info.Items(i).Retrieve) continue;
         const int index = static_cast<int>(i);
@@ -547,9 +595,9 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
         ReadAwaited(true);
         arrived.emplace_back(index, ReceiveMessage(size));
     }
-    for (auto& [index, contents] : arrived) {
+    for (auto& [index, spool] : arrived) {
+        std::string contents = spool.ReadAll();
         HandOver(index, contents);
-        std::string().swap(contents);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spoolfile.h"
 #include "mail/msmsg.h"
 #include "mail/msmsgcls.h"
 #include "net/agsocket.h"
@@ -40,9 +41,14 @@ class TmsCustomPOP : public TmsMailBase {
     // Set when the server's CAPA lists PIPELINING: the transfer's commands then go out in
     // batches and their replies are read in order. Off, every command waits for its reply.
     bool Pipelining = false;
-    // A message that grows past this (its size from LIST bounds it further) is refused
-    // rather than held in memory.
+    // A message that grows past this (its size from LIST bounds it further) is refused.
     std::int64_t MaxMessageBytes = std::int64_t{100} << 20;
+    // Where a message is kept while it arrives (a file without a name, gone with the
+    // transfer); the system's temporary folder when empty.
+    std::filesystem::path SpoolFolder;
+    // The header lines of one message (TOP, or the head of RETR) may not be longer than
+    // this; a server that sends more fails the transfer with a text that says so.
+    static constexpr std::int64_t kMaxHeaderBytes = 1 << 20;
 
     // 1 for "+...", -1 for "-...", 0 otherwise.
     int ReplyCode(std::string_view line) const override;
@@ -82,17 +88,22 @@ class TmsCustomPOP : public TmsMailBase {
     int ReadAwaited(bool mustBeOk);
     // The response after the "+OK" of the oldest owed multi-line command.
     void ReceiveAwaited(std::string& stream, std::int64_t expectedSize, std::int64_t sizeBound);
+    // The same handed to `sink` as it arrives, dots unstuffed and without the closing line.
+    void ReceiveAwaited(const TDataSink& sink, std::int64_t expectedSize, std::int64_t sizeBound);
     // After a cancel: reads the replies still owed and says QUIT within a short time, so the
     // server keeps the deletions made so far; closes the connection either way.
     void QuitAfterCancel();
     // "LIST n": the size the server gives, 0 when it is not a number.
     std::int64_t ListSize(int index);
-    // "TOP n 1" with the whole response received into `stream`; `size` from LIST bounds it.
-    void Top(int index, std::int64_t size, std::string& stream);
-    // The response of an owed TOP whose "+OK" was read.
-    void ReceiveTop(std::int64_t size, std::string& stream);
-    // The response of an owed RETR whose "+OK" was read, dots unstuffed; `size` from LIST.
-    std::string ReceiveMessage(std::int64_t size);
+    // "TOP n 1": the message's header lines (dots unstuffed, up to its blank line) into
+    // `headers`; `size` from LIST bounds the response.
+    void Top(int index, std::int64_t size, std::string& headers);
+    // The response of an owed TOP whose "+OK" was read. Header lines longer than
+    // kMaxHeaderBytes raise ESocketError; the body line after them is read and dropped.
+    void ReceiveTop(int index, std::int64_t size, std::string& headers);
+    // The response of an owed RETR whose "+OK" was read, dots unstuffed, written into a
+    // spool file as it arrives; `size` from LIST.
+    TSpoolFile ReceiveMessage(std::int64_t size);
     // Reads the message again before it is touched: UIDL (refusal tolerated), LIST, TOP.
     std::string Recheck(int index);
     // LIST, RETR and the whole message; the bytes as they are handed over (dots unstuffed).
@@ -155,6 +166,11 @@ class TmsRemotePOP : public TmsCustomPOP {
     TNotifyEvent OnBatchSaved;
 
     TmsRemoteInfo Info;
+    // When not empty, Info keeps only these header fields of each message (with their
+    // continuation lines, each field at most kMaxKeptField bytes), so the listing of a
+    // large mailbox stays small.
+    std::vector<std::string> KeptFields;
+    static constexpr std::size_t kMaxKeptField = 1024;
     bool KeepConnected = false;
     // With pipelining, at most this many messages (or about kBatchBytes) are fetched before
     // they are made durable and deleted together.
@@ -181,7 +197,7 @@ class TmsRemotePOP : public TmsCustomPOP {
     // The re-check of a message (UIDL, LIST, TOP) queued, and its replies read.
     void QueueRecheck(int index, std::vector<std::pair<std::string, TAwaited>>& commands);
     void ReadRecheck(std::size_t i);
-    void StoreHeaders(TmsRemoteInfoItem& item, std::string& stream);
+    void StoreHeaders(TmsRemoteInfoItem& item, const std::string& headers);
 
     std::string messageDirectory_;
 };
@@ -200,9 +216,16 @@ class TmsPOP : public TmsCustomPOP {
     TmsMessageList messages_;
 };
 
-// A multi-line response as received, turned into its data: the doubled leading dot of every
-// line made single and the closing "." line removed. A retrieved message is then exactly the
-// message the server holds.
-void UnstuffResponse(std::string& data);
+// A multi-line response turned into its data as it arrives in pieces (without its closing
+// "." line, as ReceiveToSink hands it on): the doubled leading dot of every line made single.
+// A retrieved message is then exactly the message the server holds.
+class TDotUnstuffer {
+  public:
+    // Appends the piece, unstuffed, to `out`.
+    void Feed(std::string_view piece, std::string& out);
+
+  private:
+    bool lineStart_ = true;
+};
 
 }  // namespace kivo

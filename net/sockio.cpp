@@ -28,10 +28,9 @@ int Percent(std::int64_t position, std::int64_t total) {
 
 // Times one reply from its first wait to its end, for ReplyOverdue.
 struct TagSocket::TReplyClock {
-    TReplyClock(TagSocket& socket, std::int64_t expected) : socket_(socket) {
+    explicit TReplyClock(TagSocket& socket) : socket_(socket) {
         socket_.replyTimed_ = true;
         socket_.replyStart_ = socket_.counter_.Now();
-        socket_.replyExpected_ = std::max<std::int64_t>(expected, 0);
         socket_.replyBytes_ = 0;
     }
     ~TReplyClock() { socket_.replyTimed_ = false; }
@@ -90,7 +89,7 @@ void TagSocket::WaitForTransport(const TIoResult& result) {
 int TagSocket::ReadLine(std::string& line) {
     RequireConnection();
     counter_.Start(TimeOut);
-    TReplyClock clock(*this, 0);
+    TReplyClock clock(*this);
     std::size_t scanned = inputPos_;
     for (;;) {
         replyBytes_ = static_cast<std::int64_t>(input_.size() - inputPos_);
@@ -106,7 +105,8 @@ int TagSocket::ReadLine(std::string& line) {
         if (input_.size() - inputPos_ > kMaxLineLength) {
             // The rest of the stream cannot be trusted to line up with our commands.
             Disconnect();
-            RaiseSocketText("Reply line longer than " + std::to_string(kMaxLineLength) + " bytes");
+            RaiseSocketText("Reply line longer than " + std::to_string(kMaxLineLength) +
+                            " bytes from the server " + ServerName());
         }
         scanned = input_.size();
         std::size_t consumed = inputPos_;
@@ -125,7 +125,8 @@ int TagSocket::ReadReply(std::vector<std::string>* lines) {
     for (int count = 1;; ++count) {
         if (count >= kMaxReplyLines) {
             Disconnect();
-            RaiseSocketText("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
+            RaiseSocketText("Reply longer than " + std::to_string(kMaxReplyLines) +
+                            " lines from the server " + ServerName());
         }
         ReadLine(line);
         if (lines) lines->push_back(line);
@@ -167,13 +168,32 @@ std::int64_t TagSocket::ResponseLimit(std::int64_t expectedSize) {
 
 void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
                                 std::int64_t sizeBound) {
+    ReceiveToSink([&stream](std::string_view bytes) { stream.append(bytes); }, expectedSize,
+                  sizeBound);
+    stream.append(".\r\n");
+}
+
+void TagSocket::ReceiveToSink(const TDataSink& sink, std::int64_t expectedSize,
+                              std::int64_t sizeBound) {
     RequireConnection();
     counter_.Start(TimeOut);
-    TReplyClock clock(*this, expectedSize);
-    const std::size_t base = stream.size();
+    TReplyClock clock(*this);
     const std::int64_t limit = ResponseLimit(sizeBound > 0 ? sizeBound : expectedSize);
+    // The bytes not handed on yet: the last few of what arrived may begin the closing line.
+    std::string held;
+    std::int64_t position = 0;  // bytes handed on
+    auto hand = [&](std::size_t count) {
+        if (count == 0) return;
+        try {
+            sink(std::string_view(held).substr(0, count));
+        } catch (...) {
+            Disconnect();  // the rest of the response is still on its way
+            throw;
+        }
+        held.erase(0, count);
+        position += static_cast<std::int64_t>(count);
+    };
     for (;;) {
-        std::int64_t position = static_cast<std::int64_t>(stream.size() - base);
         if (OnProgress) {
             if (expectedSize < 1)
                 OnProgress(*this, -1, position);
@@ -181,29 +201,36 @@ void TagSocket::ReceiveToStream(std::string& stream, std::int64_t expectedSize,
                 OnProgress(*this, Percent(position, expectedSize), position);
         }
         if (inputPos_ < input_.size()) {
-            std::size_t searchFrom = stream.size() >= base + 4 ? stream.size() - 4 : base;
-            stream.append(input_, inputPos_, std::string::npos);
+            held.append(input_, inputPos_, std::string::npos);
             input_.clear();
             inputPos_ = 0;
-            std::size_t end = std::string::npos;
-            if (stream.compare(base, 3, ".\r\n") == 0) {
-                end = base + 3;  // a response without data lines
-            } else {
-                std::size_t at = stream.find(kTerminator, searchFrom);
-                if (at != std::string::npos) end = at + kTerminator.size();
+            std::size_t end = std::string::npos;  // where the data ends
+            std::size_t next = 0;                 // where the next response begins
+            if (position == 0 && held.compare(0, 3, ".\r\n") == 0) {
+                end = 0;  // a response without data lines
+                next = 3;
+            } else if (position == 0 && held.size() < 3 &&
+                       std::string_view(".\r\n").starts_with(held)) {
+                // Too little to tell yet.
+            } else if (std::size_t at = held.find(kTerminator); at != std::string::npos) {
+                end = at + 2;  // the last data line keeps its line end
+                next = at + kTerminator.size();
             }
             if (end != std::string::npos) {
                 // Whatever followed belongs to the next response.
-                input_.assign(stream, end, std::string::npos);
-                stream.resize(end);
+                input_.assign(held, next, std::string::npos);
+                held.resize(end);
+                hand(end);
                 break;
             }
-            if (static_cast<std::int64_t>(stream.size() - base) > limit) {
+            if (position + static_cast<std::int64_t>(held.size()) > limit) {
                 Disconnect();
-                RaiseSocketText("Response longer than " + std::to_string(limit) + " bytes");
+                RaiseSocketText("Response longer than " + std::to_string(limit) +
+                                " bytes from the server " + ServerName());
             }
+            if (held.size() > kTerminator.size()) hand(held.size() - (kTerminator.size() - 1));
         }
-        replyBytes_ = static_cast<std::int64_t>(stream.size() - base);
+        replyBytes_ = position + static_cast<std::int64_t>(held.size());
         ReceiveMore();
     }
     counter_.Stop();

@@ -160,6 +160,8 @@ void TCheckMail::CheckAccount(const Account& account) {
 
     pop_.Configure(server, account.popUser, password);
     pop_.Secure(account.PopSecurity(), account.security.trustCert);
+    pop_.SpoolIn(std::filesystem::is_directory(paths_.mailFolder) ? paths_.mailFolder
+                                                                  : paths_.programFolder);
     feedback_.Progress(0);
     feedback_.ShowProgressText(true);
     feedback_.RouteCancel([this] { pop_.Cancel(); });
@@ -245,6 +247,7 @@ void TCheckMail::CheckAccount(const Account& account) {
         }
     }
     batch_.clear();
+    batchBytes_ = 0;
     batchDigests_.clear();
     batchNumbers_.clear();
 
@@ -370,11 +373,16 @@ void TCheckMail::Store(int n, std::string_view raw) {
         lastError_ = std::string(kSaveFailedText);
         throw;
     }
+    // A batch of large messages is stored in parts, so no more than about this much waits in
+    // memory; each part is recorded before any message of the batch is deleted, as a whole
+    // batch is.
+    if (batchBytes_ >= kMaxBatchBytes) CommitStored();
 }
 
 // A batch that could not be stored: its messages are fetched again by a later check.
 void TCheckMail::DropBatch() {
     batch_.clear();
+    batchBytes_ = 0;
     batchMessages_ = 0;
     batchDigests_.clear();
     batchNumbers_.clear();
@@ -412,6 +420,7 @@ void TCheckMail::CommitStored() {
         }
         result_.stored += batchMessages_;
         batch_.clear();
+        batchBytes_ = 0;
         batchMessages_ = 0;
         batchDigests_.clear();
         if (list_) list_->Insert(entries);
@@ -483,6 +492,7 @@ void TCheckMail::StoreMessage(std::string_view raw) {
         lines.insert(lines.begin(), "From ???@??? " + FormatProgramDate(DateTime::Now()));
     }
     batchDigests_.push_back(TBatchJournal::MessageDigest(lines));
+    for (const std::string& line : lines) batchBytes_ += line.size() + 1;
     batch_.insert(batch_.end(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));
     ++batchMessages_;

@@ -97,6 +97,8 @@ class TCheckMail {
     // The stored lines of the batch not yet appended, how many messages they hold, and the
     // positions of all messages handled in it (a message a filter dropped counts too).
     std::vector<std::string> batch_;
+    std::size_t batchBytes_ = 0;  // of batch_'s lines
+    static constexpr std::size_t kMaxBatchBytes = 8 << 20;
     int batchMessages_ = 0;
     std::vector<std::uint64_t> batchDigests_;  // TBatchJournal::MessageDigest of each
     std::vector<std::size_t> batchNumbers_;

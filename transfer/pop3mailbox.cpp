@@ -17,9 +17,16 @@ constexpr std::int64_t kMaxJunkLines = 1000;
 }  // namespace
 
 TPop3Mailbox::TPop3Mailbox(Platform& platform) : pop_(platform) {
+    // The fields the check shows and tells messages apart by.
+    pop_.KeptFields = {"From", "Subject", "Date", "Message-ID", "X-UIDL"};
     pop_.OnUpdatingInfo = [this](TagSocket&) {
         info_.clear();
+        listingBytes_ = 0;
         if (pop_.MessageCount <= 0) return;
+        if (pop_.MessageCount > kMaxMessages)
+            throw ESocketError("The server " + pop_.ServerName() + " reports " +
+                               std::to_string(pop_.MessageCount) + " messages, more than the " +
+                               std::to_string(kMaxMessages) + " a check can look at");
         const std::vector<std::string>& capabilities = pop_.Capabilities();
         pop_.Pipelining =
             std::any_of(capabilities.begin(), capabilities.end(),
@@ -30,11 +37,22 @@ TPop3Mailbox::TPop3Mailbox(Platform& platform) : pop_(platform) {
         if (events_.stored) events_.stored();
     };
     pop_.OnNextInfoUpdated = [this](TagSocket&, int n) {
-        const TmsRemoteInfoItem& item = pop_.Info.Items(static_cast<std::size_t>(n));
+        TmsRemoteInfoItem& item = pop_.Info.Items(static_cast<std::size_t>(n));
         TRemoteInfo& info = info_.emplace_back();
         info.size = static_cast<long>(item.Size);
-        info.headers = item.Headers.Lines();
-        if (auto uid = uids_.find(n); uid != uids_.end()) info.uidl = uid->second;
+        // Moved, not copied: the client needs only the marks of its own list.
+        info.headers = std::move(item.Headers.Lines());
+        item.Headers.Lines().clear();
+        for (const std::string& line : info.headers)
+            listingBytes_ += static_cast<std::int64_t>(line.size());
+        if (listingBytes_ > kListingBytes)
+            throw ESocketError("The server " + pop_.ServerName() + " sent more than " +
+                               std::to_string(kListingBytes >> 20) +
+                               " MB of header lines in its listing");
+        if (auto uid = uids_.find(n); uid != uids_.end()) {
+            info.uidl = std::move(uid->second);
+            uids_.erase(uid);
+        }
         if (events_.nextInfoUpdated) events_.nextInfoUpdated(n);
     };
     pop_.OnRetrieving = [this](TagSocket&, int n) {
@@ -127,7 +145,9 @@ void TPop3Mailbox::ReadUniqueIds() {
             !ParseInt(std::string_view(line).substr(0, blank), number) || number < 1 ||
             number > pop_.MessageCount || uids_.contains(number - 1)) {
             if (++junk > kMaxJunkLines)
-                throw ESocketError("The server's UIDL listing is not a listing of its messages");
+                throw ESocketError("The UIDL listing of the server " + pop_.ServerName() +
+                                   " is not a listing of its messages (more than " +
+                                   std::to_string(kMaxJunkLines) + " lines name none of them)");
             continue;
         }
         const std::string_view id = TrimView(std::string_view(line).substr(blank + 1));

@@ -3,6 +3,7 @@
 // fetch and delete the marked messages. The POP3 client implements it; tests use doubles.
 // Message positions count from 0 in server order.
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,8 @@ class TRemoteMailbox {
                            std::string_view password) = 0;
     // How the next UpdateInfo secures its connection; plain unless called.
     virtual void Secure(TSecurity /*security*/, std::string_view /*trustCert*/) {}
+    // Where messages are kept on disk while they arrive (the disk the mail goes to).
+    virtual void SpoolIn(const std::filesystem::path& /*folder*/) {}
     // Connects, logs in and fills Info; throws on failure.
     virtual void UpdateInfo() = 0;
     virtual std::vector<TRemoteInfo>& Info() = 0;

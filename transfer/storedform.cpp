@@ -219,7 +219,12 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
 }
 
 std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view account) {
+    // The header lines come from a copy without the body: the body may be large, and is
+    // taken over as it is.
+    std::vector<std::string> body = std::move(received.message.Body());
+    received.message.Body().clear();
     TmsMessage copy = received.message;
+    received.message.Body() = std::move(body);
     copy.Body() = {""};
     std::string text;
     {
@@ -227,8 +232,8 @@ std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view
         text = copy.SaveToString();
     }
     std::vector<std::string> lines = SplitLines(text);
-    const std::vector<std::string>& body = received.message.Body();
-    lines.insert(lines.end(), body.begin(), body.end());
+    const std::vector<std::string>& stored = received.message.Body();
+    lines.insert(lines.end(), stored.begin(), stored.end());
     ChangeSingleHeader("Content-Type:", received.storedType, lines);
     ChangeSingleHeader("X-Account:", account, lines);
     ChangeSingleHeader("Status:", "U", lines);

@@ -195,23 +195,31 @@ TEST(Pop3Client, HostileServersCannotMakeItHoardMemory) {
     EXPECT_FALSE(p.pop.Connected());
 }
 
-TEST(Pop3Client, UnstuffResponse) {
+// However the response is cut into pieces as it arrives, the same data comes out.
+TEST(Pop3Client, UnstuffsAResponseThatArrivesInPieces) {
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"a\r\n..b\r\n.\r\n", "a\r\n.b\r\n"},
-        {"..\r\n...\r\n.\r\n", ".\r\n..\r\n"},
-        {".\r\n", ""},                                 // a response without lines
-        {"x.y\r\n .z\r\n.\r\n", "x.y\r\n .z\r\n"},        // dots inside lines stay
-        {"a\r\n.\r\n.\r\n", "a\r\n\r\n"},                 // a "." line before the end
-        {"a\r\n..\r\n.\r\n", "a\r\n.\r\n"},               // the message's own "." line stays
-        {".a.\r\n..\r\nb", "a.\r\n.\r\nb"},              // no closing line
+        {"a\r\n..b\r\n", "a\r\n.b\r\n"},
+        {"..\r\n...\r\n", ".\r\n..\r\n"},
+        {"x.y\r\n .z\r\n", "x.y\r\n .z\r\n"},  // dots inside lines stay
+        {"a\r\n.\r\n", "a\r\n\r\n"},          // a lone "." line (a lenient read)
+        {"a\r\n..\r\n", "a\r\n.\r\n"},        // the message's own "." line stays
+        {".a.\r\n..\r\nb", "a.\r\n.\r\nb"},    // no line end at the end
         {"", ""},
     };
-    for (auto& c : cases) {
-        std::string data = c.in;
-        UnstuffResponse(data);
-        EXPECT_EQ(data, c.out) << c.in;
+    for (const Case& c : cases) {
+        for (std::size_t cut = 0; cut <= c.in.size(); ++cut) {
+            TDotUnstuffer unstuffer;
+            std::string out;
+            unstuffer.Feed(std::string_view(c.in).substr(0, cut), out);
+            unstuffer.Feed(std::string_view(c.in).substr(cut), out);
+            EXPECT_EQ(out, c.out) << c.in << " cut at " << cut;
+        }
+        TDotUnstuffer unstuffer;
+        std::string out;
+        for (char byte : c.in) unstuffer.Feed(std::string_view(&byte, 1), out);
+        EXPECT_EQ(out, c.out) << c.in << " a byte at a time";
     }
 }
 
