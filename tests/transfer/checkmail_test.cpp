@@ -73,10 +73,12 @@ class FakeMailbox : public TRemoteMailbox {
                 fetched.push_back(Box()[i].uidl);
                 events_.save(n, Box()[i].raw);
                 events_.retrieved(n);
-                events_.stored();
+                if (Box()[i].uidl == killAfter) std::_Exit(9);
+                if (!oneBatch) events_.stored();
             }
             if (info_[i].remove) deleted.push_back(i);
         }
+        if (oneBatch) events_.stored();
         if (!deleted.empty()) flushedBeforeDelete = test::Flushed();
         for (auto it = deleted.rbegin(); it != deleted.rend(); ++it) {
             removed.push_back(Box()[*it].uidl);
@@ -90,6 +92,8 @@ class FakeMailbox : public TRemoteMailbox {
 
     std::map<std::string, std::vector<FakeMessage>> boxes;
     bool failConnect = false;
+    bool oneBatch = false;  // all messages in one batch, made durable together
+    std::string killAfter;  // the process dies once this message was handed over
     std::string connectError = "[10061] Connection refused";
     int connects = 0;
     Lines logins;
@@ -333,6 +337,29 @@ TEST_F(CheckMail, ABatchStoredButNotRecordedIsNotFetchedAgain) {
         EXPECT_FALSE(fs::exists(dir / "lmos.pending"));
         EXPECT_EQ(pop.Box().size(), std::string(leave) == "1" ? 2u : 0u);
     }
+}
+
+// A batch of large messages is stored in parts of a few megabytes, each recorded before the
+// server deletes anything: a run killed later in the batch neither loses nor doubles the
+// parts stored before it.
+TEST_F(CheckMail, ALargeBatchIsStoredInRecordedParts) {
+    Accounts(Account("Home", "jo"));
+    pop.oneBatch = true;
+    pop.killAfter = "u3";
+    pop.boxes["jo@pop.example"] = {{"u1", Message("one", "", 5 << 20)},
+                                   {"u2", Message("two", "", 5 << 20)},
+                                   {"u3", Message("three")}};
+    EXPECT_EQ(test::InChild([&] { return Check().failed; }), 9);
+    EXPECT_EQ(Stored(), 2) << "the first part (8 MB or more) was stored on its own";
+
+    pop.killAfter.clear();
+    const TCheckResult again = Check();
+    EXPECT_EQ(again.failed, 0);
+    EXPECT_EQ(pop.fetched, (Lines{"u3"}));
+    EXPECT_EQ(pop.removed, (Lines{"u3", "u2", "u1"}));
+    ASSERT_EQ(Stored(), 3);
+    EXPECT_EQ(HeaderValue("Subject:", StoredMessage(3)), "three");
+    EXPECT_FALSE(fs::exists(dir / "lmos.pending"));
 }
 
 // A run stopped after the server deleted mail but before the list was saved again leaves
