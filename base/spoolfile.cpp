@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -63,15 +64,22 @@ void TSpoolFile::Append(std::string_view bytes) {
 
 std::string TSpoolFile::ReadAll() const {
     std::string bytes(static_cast<std::size_t>(size_), '\0');
+    if (ReadAt(0, bytes.data(), bytes.size()) != bytes.size()) Fail(EIO, folder_);
+    return bytes;
+}
+
+std::size_t TSpoolFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+    if (offset >= size_) return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < size) {
         const ssize_t n =
-            ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) Fail(n < 0 ? errno : EIO, folder_);
         done += static_cast<std::size_t>(n);
     }
-    return bytes;
+    return done;
 }
 
 }  // namespace kivo

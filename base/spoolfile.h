@@ -26,6 +26,9 @@ class TSpoolFile {
     std::uint64_t Size() const { return size_; }
     // Every byte appended, in one string of exactly that size. Throws std::system_error.
     std::string ReadAll() const;
+    // Up to `size` bytes from `offset` into `buffer`; fewer only at the end. Throws
+    // std::system_error.
+    std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
 
   private:
     int fd_ = -1;

@@ -378,11 +378,15 @@ std::string TmsCustomPOP::Recheck(int index) {
 }
 
 std::string TmsCustomPOP::Retrieve(int index) {
+    return RetrieveSpooled(index).ReadAll();
+}
+
+TSpoolFile TmsCustomPOP::RetrieveSpooled(int index) {
     std::int64_t size = ListSize(index);
     if (OnRetrieving) OnRetrieving(*this, index);
     SendCommands({{NumberedCommand("RETR", index), {true}}});
     ReadAwaited(true);
-    return ReceiveMessage(size).ReadAll();
+    return ReceiveMessage(size);
 }
 
 TSpoolFile TmsCustomPOP::ReceiveMessage(std::int64_t size) {
@@ -595,10 +599,7 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
         ReadAwaited(true);
         arrived.emplace_back(index, ReceiveMessage(size));
     }
-    for (auto& [index, spool] : arrived) {
-        std::string contents = spool.ReadAll();
-        HandOver(index, contents);
-    }
+    for (auto& [index, spool] : arrived) HandOver(index, spool);
 }
 
 void TmsRemotePOP::DeletePipelined(std::size_t first, std::size_t end) {
@@ -618,15 +619,20 @@ void TmsRemotePOP::DeletePipelined(std::size_t first, std::size_t end) {
 }
 
 void TmsRemotePOP::RetrieveMessage(int index) {
-    std::string contents = Retrieve(index);
-    HandOver(index, contents);
+    HandOver(index, RetrieveSpooled(index));
 }
 
-void TmsRemotePOP::HandOver(int index, std::string& contents) {
-    if (OnUserMessageSave) {
-        OnUserMessageSave(*this, index, contents);
+void TmsRemotePOP::HandOver(int index, const TSpoolFile& spool) {
+    if (OnUserMessageSpooled) {
+        OnUserMessageSpooled(*this, index, spool);
     } else {
-        WriteFileAtomic(messageDirectory_ + "msg_" + std::to_string(index) + ".eml", contents);
+        std::string contents = spool.ReadAll();
+        if (OnUserMessageSave) {
+            OnUserMessageSave(*this, index, contents);
+        } else {
+            WriteFileAtomic(messageDirectory_ + "msg_" + std::to_string(index) + ".eml",
+                            contents);
+        }
     }
     if (OnRetrieved) OnRetrieved(*this, index);
 }

@@ -108,6 +108,8 @@ class TmsCustomPOP : public TmsMailBase {
     std::string Recheck(int index);
     // LIST, RETR and the whole message; the bytes as they are handed over (dots unstuffed).
     std::string Retrieve(int index);
+    // The same kept in a spool file.
+    TSpoolFile RetrieveSpooled(int index);
     void DeleteMessage(int index);
 
   private:
@@ -146,6 +148,8 @@ class TmsRemotePOP : public TmsCustomPOP {
   public:
     using TmsUserMsgSaveEvent =
         std::function<void(TagSocket& sender, int num, std::string& contents)>;
+    using TmsSpooledMsgSaveEvent =
+        std::function<void(TagSocket& sender, int num, const TSpoolFile& contents)>;
 
     explicit TmsRemotePOP(Platform& platform);
 
@@ -160,6 +164,9 @@ class TmsRemotePOP : public TmsCustomPOP {
     TNotifyEvent OnDataTransfered;
     // A fetched message: exactly its raw bytes (dots unstuffed, without the closing "." line).
     TmsUserMsgSaveEvent OnUserMessageSave;
+    // The same left in its spool file, for a handler that reads large messages in pieces;
+    // when set, OnUserMessageSave is not called.
+    TmsSpooledMsgSaveEvent OnUserMessageSpooled;
 
     // The messages of a batch were handed over; their deletions follow. The handler makes
     // them durable; throwing stops the transfer before any of that batch is deleted.
@@ -184,7 +191,7 @@ class TmsRemotePOP : public TmsCustomPOP {
 
   private:
     void RetrieveMessage(int index);
-    void HandOver(int index, std::string& contents);
+    void HandOver(int index, const TSpoolFile& spool);
     // The marked entries from `first` on that go into one batch: one entry without pipelining.
     std::size_t BatchEnd(std::size_t first) const;
     void TransferBatch(std::size_t first, std::size_t end);

@@ -111,7 +111,14 @@ TCheckResult TCheckMail::Run() {
                 current_ = bytes;
                 ShowProgress();
             },
-        .save = [this](int n, std::string_view raw) { Store(n, raw); },
+        .save =
+            [this](int n, std::string_view raw) {
+                Store(n, [&](TFreeNames& names) { return ConvertReceived(raw, names, platform_); });
+            },
+        .saveSpooled =
+            [this](int n, const TSpoolFile& raw) {
+                Store(n, [&](TFreeNames& names) { return ConvertReceived(raw, names, platform_); });
+            },
         .stored = [this] { CommitStored(); },
         .error = [this](std::string& text) { lastError_ = text; },
     });
@@ -362,10 +369,10 @@ bool TCheckMail::MarkMessages(const Account& account,
     return any;
 }
 
-void TCheckMail::Store(int n, std::string_view raw) {
+void TCheckMail::Store(int n, const TConvert& convert) {
     const std::size_t files = unrecorded_.Count();
     try {
-        StoreMessage(raw);
+        StoreMessage(convert);
         batchNumbers_.push_back(static_cast<std::size_t>(n));
     } catch (const std::exception&) {
         // Files of a message that is not stored would point nowhere.
@@ -447,7 +454,7 @@ std::filesystem::path TCheckMail::JournalPath() const {
     return std::filesystem::path(paths_.leaveOnServer).replace_extension(".pending");
 }
 
-void TCheckMail::StoreMessage(std::string_view raw) {
+void TCheckMail::StoreMessage(const TConvert& convert) {
     const std::filesystem::path folder = std::filesystem::is_directory(paths_.attachFolder)
                                              ? paths_.attachFolder
                                              : paths_.programFolder;
@@ -457,7 +464,7 @@ void TCheckMail::StoreMessage(std::string_view raw) {
         attachNames_->OnCreated(
             [this](const std::filesystem::path& file) { unrecorded_.Add(file); });
     }
-    ReceivedMessage received = ConvertReceived(raw, *attachNames_, platform_);
+    ReceivedMessage received = convert(*attachNames_);
     // What the decoder had to mend is worth a look, though the message is stored whole.
     for (const std::string& note : received.message.DecodeNotes()) {
         feedback_.ErrorLevel(2, "Message \"" + HtmlEscaped(received.message.Subject()) +

@@ -7,6 +7,7 @@
 // One account's failure is reported and the run goes on with the next.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "transfer/filterlists.h"
 #include "transfer/leaveonserver.h"
 #include "transfer/remotemailbox.h"
+#include "transfer/storedform.h"
 #include "transfer/transferfeedback.h"
 #include "transfer/unrecordedfiles.h"
 
@@ -63,8 +65,10 @@ class TCheckMail {
     // leaves them behind. ForgetAll does it for a server that holds no message.
     void ForgetVanished(const std::vector<LeaveOnServerEntry>& entries, LeaveOnServerList& list);
     void ForgetAll(const Account& account);
-    // The save event: converts and filters the message into the batch being stored.
-    void Store(int n, std::string_view raw);
+    // The save events: converts (with `convert`, into the attachment folder's names) and
+    // filters the message into the batch being stored.
+    using TConvert = std::function<ReceivedMessage(TFreeNames& names)>;
+    void Store(int n, const TConvert& convert);
     // Appends the batch to In with one flush, then records its messages in the
     // leave-on-server list and saves the list; all before any of them is deleted.
     void CommitStored();
@@ -74,7 +78,7 @@ class TCheckMail {
     // Records the batch a killed run appended but did not record, before anything is fetched,
     // and removes the attachment files of one that never got into In.
     void SettleUnfinishedBatch();
-    void StoreMessage(std::string_view raw);
+    void StoreMessage(const TConvert& convert);
     void ReportFailure(std::string_view what, const Account& account,
                        std::string_view status = "Could not connect to the POP server");
     // Counts a failed account and keeps why for the run's summary.

@@ -62,9 +62,13 @@ TPop3Mailbox::TPop3Mailbox(Platform& platform) : pop_(platform) {
     pop_.OnProgress = [this](TagSocket&, int, std::int64_t transferred) {
         if (retrieving_ && events_.progress) events_.progress(static_cast<long>(transferred));
     };
-    pop_.OnUserMessageSave = [this](TagSocket&, int n, std::string& contents) {
+    pop_.OnUserMessageSpooled = [this](TagSocket&, int n, const TSpoolFile& contents) {
         retrieving_ = false;
-        if (events_.save) events_.save(n, contents);
+        if (events_.saveSpooled) {
+            events_.saveSpooled(n, contents);
+        } else if (events_.save) {
+            events_.save(n, contents.ReadAll());
+        }
     };
     pop_.OnRetrieved = [this](TagSocket&, int n) {
         if (events_.retrieved) events_.retrieved(n);

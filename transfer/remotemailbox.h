@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spoolfile.h"
 #include "net/agsocket.h"
 
 namespace kivo {
@@ -30,6 +31,9 @@ struct TRemoteEvents {
     // A fetched message, raw. Throwing stops the transfer: the failure leaves TransferData
     // and no later message is fetched or deleted.
     std::function<void(int n, std::string_view raw)> save;
+    // The same left in the file it arrived in, so a large message is never held whole; when
+    // set, save is not called.
+    std::function<void(int n, const TSpoolFile& raw)> saveSpooled;
     // The messages saved since the last call are to be made durable now: the server is told
     // to delete them right after. Throwing stops the transfer before those deletions.
     std::function<void()> stored;

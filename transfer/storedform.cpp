@@ -5,15 +5,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <map>
+#include <optional>
 #include <system_error>
 
 #include "base/bytes.h"
 #include "base/htmlentity.h"
+#include "mail/msdecoder.h"
 #include "mail/outcharset.h"
 #include "mail/quotedprintable.h"
 #include "mail/utf8text.h"
 #include "store/freename.h"
 #include "store/mbxfile.h"
+#include "transfer/spooledparts.h"
 
 namespace kivo {
 
@@ -25,10 +30,22 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxBaseName = 180;
 constexpr std::size_t kMaxExtension = 16;
 
-// Writes `data` to a new file `base` + `extension` in the folder of `names`, numbering the
-// base name while the name is taken; never overwrites a file, also one created meanwhile.
+// Writes `bytes` to the open file `fd`. Throws std::system_error.
+void WriteAll(int fd, std::string_view bytes, const fs::path& path) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            throw std::system_error(n < 0 ? errno : ENOSPC, std::generic_category(), path.string());
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+// Makes a new file `base` + `extension` in the folder of `names`, numbering the base name
+// while the name is taken, and lets `fill` write its bytes; never overwrites a file, also
+// one created meanwhile. A file that could not be filled is removed.
 fs::path SaveNewFile(TFreeNames& names, std::string_view base, std::string_view extension,
-                     std::string_view data) {
+                     const std::function<void(int fd, const fs::path& path)>& fill) {
     for (;;) {
         const fs::path path = names.Take(base, extension);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -36,22 +53,11 @@ fs::path SaveNewFile(TFreeNames& names, std::string_view base, std::string_view 
         if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
         try {
             names.Created(path);
+            fill(fd, path);
         } catch (...) {
             ::close(fd);
             ::unlink(path.c_str());
             throw;
-        }
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                const int err = errno;
-                ::close(fd);
-                ::unlink(path.c_str());
-                throw std::system_error(err, std::generic_category(), path.string());
-            }
-            done += static_cast<std::size_t>(n);
         }
         if (::close(fd) != 0) {
             const int err = errno;
@@ -128,7 +134,34 @@ ReceivedMessage ConvertReceived(std::string_view raw, const fs::path& folder, Pl
     return ConvertReceived(raw, names, platform);
 }
 
+namespace {
+
+// ConvertReceived of raw text in which the data of the parts in `spooled` is a token (the
+// key); their data is decoded from `spool`.
+ReceivedMessage ConvertReduced(std::string_view raw, TFreeNames& names, Platform* platform,
+                               const TSpoolFile* spool,
+                               const std::map<std::string, TSpooledPart>* spooled);
+
+}  // namespace
+
+ReceivedMessage ConvertReceived(const TSpoolFile& raw, TFreeNames& names, Platform* platform,
+                                std::uint64_t minSpooledPart) {
+    if (raw.Size() >= 16 * minSpooledPart) {
+        if (std::optional<TReducedMessage> reduced = ReduceSpooled(raw, minSpooledPart))
+            return ConvertReduced(reduced->text, names, platform, &raw, &reduced->parts);
+    }
+    return ConvertReceived(raw.ReadAll(), names, platform);
+}
+
 ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platform* platform) {
+    return ConvertReduced(raw, names, platform, nullptr, nullptr);
+}
+
+namespace {
+
+ReceivedMessage ConvertReduced(std::string_view raw, TFreeNames& names, Platform* platform,
+                               const TSpoolFile* spool,
+                               const std::map<std::string, TSpooledPart>* spooled) {
     ReceivedMessage received;
     TmsMessage& msg = received.message;
     msg.LoadFromBytes(raw, platform);
@@ -143,7 +176,26 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
     while (HasField(msg.Headers(), kContentIdField)) msg.Headers().RemoveField(kContentIdField);
     std::vector<std::string> idLines;
     auto saveFile = [&](std::string_view base, std::string_view ext, const TmsAttItem& part) {
-        received.files.push_back(SaveNewFile(names, base, ext, part.Data()));
+        const TSpooledPart* left = nullptr;
+        if (spooled) {
+            if (const auto found = spooled->find(part.Data()); found != spooled->end())
+                left = &found->second;
+        }
+        if (left) {
+            // A large part, still in the spool file: decoded from there into its file.
+            received.files.push_back(
+                SaveNewFile(names, base, ext, [&](int fd, const fs::path& path) {
+                    const std::vector<std::string>& notes = msg.DecodeNotes();
+                    if (WriteSpooledPart(*spool, *left, fd, path) > 0 &&
+                        std::find(notes.begin(), notes.end(), kNoteBadBase64) == notes.end())
+                        msg.AddDecodeNote(std::string(kNoteBadBase64));
+                }));
+        } else {
+            received.files.push_back(
+                SaveNewFile(names, base, ext, [&](int fd, const fs::path& path) {
+                    WriteAll(fd, part.Data(), path);
+                }));
+        }
         attachmentLines.push_back(AttachmentLine(received.files.back()));
         if (!part.ContentID().empty()) {
             idLines.push_back(ContentIdLine(part.ContentID(), received.files.back()));
@@ -217,6 +269,8 @@ ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names, Platfor
     }
     return received;
 }
+
+}  // namespace
 
 std::vector<std::string> StoredLines(ReceivedMessage& received, std::string_view account) {
     // The header lines come from a copy without the body: the body may be large, and is

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spoolfile.h"
 #include "mail/msmsg.h"
 #include "store/freename.h"
 
@@ -32,6 +33,13 @@ ReceivedMessage ConvertReceived(std::string_view raw, const std::filesystem::pat
 // The same into the folder of `names`, which a run keeps for all the messages it stores.
 ReceivedMessage ConvertReceived(std::string_view raw, TFreeNames& names,
                                 Platform* platform = nullptr);
+// The same from the spool file the message arrived in: the attachment parts of at least
+// `minSpooledPart` bytes of a message of at least 16 times that size are decoded from there
+// into their files, never held in memory; a smaller message is read whole.
+inline constexpr std::uint64_t kMinSpooledPart = 256 << 10;
+ReceivedMessage ConvertReceived(const TSpoolFile& raw, TFreeNames& names,
+                                Platform* platform = nullptr,
+                                std::uint64_t minSpooledPart = kMinSpooledPart);
 
 // The stored lines of the message, without the separator line: the header lines as the
 // encoder writes them, the stored three set, the header end, one empty line, the stored body;

@@ -69,6 +69,7 @@ struct Mailbox {
                     Note("save", n);
                     saved.emplace_back(raw);
                 },
+            .saveSpooled = {},
             .stored = [this] { events.push_back("stored"); },
             .error = [this](std::string& text) { events.push_back("error " + text); },
         });

@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "mail/base64.h"
+#include "transfer/spooledparts.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -196,6 +197,65 @@ TEST(StoredForm, AttachmentsOfOneNameAreNumbered) {
     EXPECT_EQ(r.files[2], dir / "b1.txt");
     EXPECT_EQ(Trim(test::ReadFile(dir / "a1.txt")), "second");
     EXPECT_EQ(test::ReadFile(dir / "b.txt"), "already here");
+}
+
+// What a message stored from the spool file it arrived in looks like, with every attachment
+// part left in the file and decoded from there: exactly what the message read whole gives,
+// its stored lines, its files' names and bytes and its decoder's notes.
+TEST(StoredForm, AttachmentsDecodedFromTheSpoolFileAreThoseOfTheWholeMessage) {
+    std::vector<std::pair<std::string, std::string>> messages;
+    for (const auto& entry : fs::directory_iterator(test::DataPath("mime"))) {
+        if (entry.path().extension() == ".eml")
+            messages.emplace_back(entry.path().filename(), test::ReadFile(entry.path()));
+    }
+    std::sort(messages.begin(), messages.end());
+    std::string binary;
+    for (int i = 0; i < 3000; ++i) binary += static_cast<char>((i * 7919) % 256);
+    const std::string nested =
+        "From: ann@example.org\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/mixed; boundary=\"m\"\n\npreamble\n"
+        "--m\nContent-Type: multipart/alternative; boundary=\"a\"\n\n"
+        "--a\nContent-Type: text/plain\n\nplain words\n"
+        "--a\nContent-Type: multipart/related; boundary=\"r\"\n\n"
+        "--r\nContent-Type: text/html\n\n<p>rich <img src=\"cid:logo@x\"></p>\n"
+        "--r\nContent-Type: image/png; name=\"logo.png\"\nContent-ID: <logo@x>\n"
+        "Content-Transfer-Encoding: base64\n\n" +
+        EncodeBase64Lines(binary, "\n") +
+        "--r--\n--a--\nbetween\n"
+        "--m\nContent-Type: application/octet-stream; name=\"raw.bin\"\n\n"
+        "unencoded line\nand another\n"
+        "--m\nContent-Type: application/pdf; name=\"bad.pdf\"\n"
+        "Content-Transfer-Encoding: base64\n\n" +
+        EncodeBase64Lines(binary.substr(0, 1000), "\n") + "!!*\n" +
+        "--m--\nepilogue\n";
+    messages.emplace_back("nested, LF line ends", nested);
+    messages.emplace_back("nested, CR LF line ends", Crlf(nested));
+
+    int spooled = 0;
+    for (const auto& [name, raw] : messages) {
+        SCOPED_TRACE(name);
+        test::TempDir whole;
+        test::TempDir parts;
+        TSpoolFile spool(parts.path());
+        spool.Append(raw);
+        TFreeNames wholeNames(whole.path());
+        TFreeNames partNames(parts.path());
+        ReceivedMessage a = ConvertReceived(raw, wholeNames);
+        ReceivedMessage b = ConvertReceived(spool, partNames, nullptr, 1);
+        if (ReduceSpooled(spool, 1) && !ReduceSpooled(spool, 1)->parts.empty()) ++spooled;
+        EXPECT_EQ(a.message.DecodeNotes(), b.message.DecodeNotes());
+        ASSERT_EQ(a.files.size(), b.files.size());
+        for (std::size_t f = 0; f < a.files.size(); ++f) {
+            EXPECT_EQ(a.files[f].filename(), b.files[f].filename());
+            EXPECT_EQ(test::ReadFile(a.files[f]), test::ReadFile(b.files[f]))
+                << a.files[f].filename();
+        }
+        std::string stored = JoinLinesCrLf(StoredLines(b, "Home"));
+        for (std::size_t at; (at = stored.find(parts.path().string())) != std::string::npos;)
+            stored.replace(at, parts.path().string().size(), whole.path().string());
+        EXPECT_EQ(JoinLinesCrLf(StoredLines(a, "Home")), stored);
+    }
+    EXPECT_GE(spooled, 10) << "messages whose parts were left in the spool file";
 }
 
 }  // namespace
