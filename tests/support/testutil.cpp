@@ -1,6 +1,7 @@
 #include "tests/support/testutil.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
@@ -281,6 +282,29 @@ fs::path AddRigUser(const std::string& name) {
     ::close(fd);
     if (!written) throw std::runtime_error("cannot add the user to the rig");
     return home;
+}
+
+namespace {
+
+// A line of /proc/self/status ("VmRSS", "VmHWM") in kilobytes.
+long StatusKb(std::string_view field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with(field) && line.size() > field.size() + 1)
+            return std::stol(line.substr(field.size() + 1));
+    }
+    return 0;
+}
+
+}  // namespace
+
+long PeakGrowthKb(const std::function<void()>& work) {
+    ::malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = StatusKb("VmRSS");
+    work();
+    return StatusKb("VmHWM") - before;
 }
 
 }  // namespace kivo::test

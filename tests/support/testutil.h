@@ -69,6 +69,12 @@ fs::path AddRigUser(const std::string& name);
 // that ends with _exit leaves things as a killed process would.
 int InChild(const std::function<int()>& body);
 
+// How far this process's resident memory rose above where it stood while `work` ran, in
+// kilobytes. Freed memory the process still holds is given back first and the peak is
+// reset, so neither hides nor inflates what `work` needs. Run it in a child (InChild) so
+// the test process's own history does not count.
+long PeakGrowthKb(const std::function<void()>& work);
+
 // For a program run under strace (`strace -E kNoLeakCheck ...`): the leak checker of a
 // sanitizer build cannot work under ptrace and would fail every traced run.
 inline constexpr const char* kNoLeakCheck = "ASAN_OPTIONS=detect_leaks=0";

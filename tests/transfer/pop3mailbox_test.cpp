@@ -4,14 +4,12 @@
 #include "transfer/pop3mailbox.h"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -268,28 +266,6 @@ TEST(Pop3Mailbox, LyingServersEndWithAnErrorInBoundedMemoryAndTime) {
     }
 }
 
-// A line of /proc/self/status ("VmRSS", "VmHWM") in kilobytes.
-long StatusKb(std::string_view field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with(field) && line.size() > field.size() + 1)
-            return std::stol(line.substr(field.size() + 1));
-    }
-    return 0;
-}
-
-// How far the resident memory rose above where it stood while `work` ran, in kilobytes.
-// Freed memory the process still holds is given back first and the peak is reset, so
-// neither hides nor inflates what `work` needs.
-long PeakGrowthKb(const std::function<void()>& work) {
-    ::malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = StatusKb("VmRSS");
-    work();
-    return StatusKb("VmHWM") - before;
-}
-
 // Honest messages, large or many in a batch, are fetched whole; memory holds one message at
 // a time, once (the batch waits on disk).
 TEST(Pop3Mailbox, FetchingHoldsOneMessageAtATimeOnce) {
@@ -329,7 +305,7 @@ TEST(Pop3Mailbox, FetchingHoldsOneMessageAtATimeOnce) {
         test::TempDir spool;
         const auto [status, peakKb] = InChild([&] {
             std::size_t whole = 0;
-            const long growth = PeakGrowthKb([&] {
+            const long growth = test::PeakGrowthKb([&] {
                 Mailbox m(server);
                 m.box.SpoolIn(spool.path());
                 TRemoteEvents events;
