@@ -496,6 +496,16 @@ bool CreateFolderOneLevel(const fs::path& dir) {
     return fs::is_directory(dir, ec);
 }
 
+void WriteToFile(int fd, std::string_view bytes, const fs::path& path) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            throw std::system_error(n < 0 ? errno : ENOSPC, std::generic_category(), path.string());
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
 fs::path TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     if (tmp != nullptr && *tmp != '\0') return fs::path(tmp);

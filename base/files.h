@@ -169,4 +169,8 @@ bool CreateFolderOneLevel(const fs::path& dir);
 // The system temporary folder: $TMPDIR or /tmp.
 fs::path TempFolder();
 
+// Writes all of `bytes` to the open file `fd` (`path` names it in the error). Throws
+// std::system_error.
+void WriteToFile(int fd, std::string_view bytes, const fs::path& path);
+
 }  // namespace kivo

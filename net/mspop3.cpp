@@ -73,6 +73,43 @@ std::int64_t SizeOf(std::string_view reply) {
     return size;
 }
 
+// Watches a message as it arrives for the blank line that ends its header lines, keeping
+// those lines (without the blank one) when given a string, and says when they are longer
+// than a limit.
+class THeaderWatch {
+  public:
+    explicit THeaderWatch(std::string* keep = nullptr) : keep_(keep) {}
+
+    // Takes the next bytes of the message; returns false once more than `limit` bytes
+    // came without the header lines' end. Bytes after that end are not looked at.
+    bool Feed(std::string_view bytes, std::int64_t limit) {
+        for (std::size_t i = 0; i < bytes.size() && !ended_; ++i) {
+            const char c = bytes[i];
+            if (c == '\n') {
+                ended_ = lineLength_ == 0;
+                lineLength_ = 0;
+                if (keep_ && ended_) keep_->resize(lineStart_);
+                if (keep_ && !ended_) {
+                    keep_->push_back(c);
+                    lineStart_ = keep_->size();
+                }
+                continue;
+            }
+            if (c != '\r') ++lineLength_;
+            if (keep_) keep_->push_back(c);
+            if (++count_ > limit) return false;
+        }
+        return true;
+    }
+
+  private:
+    std::string* keep_;
+    bool ended_ = false;
+    std::int64_t count_ = 0;
+    std::size_t lineLength_ = 0;  // of the line so far, CR not counted
+    std::size_t lineStart_ = 0;   // where that line begins in *keep_
+};
+
 }  // namespace
 
 void TDotUnstuffer::Feed(std::string_view piece, std::string& out) {
@@ -335,34 +372,20 @@ void TmsCustomPOP::Top(int index, std::int64_t size, std::string& headers) {
     ReceiveTop(index, size, headers);
 }
 
+ESocketError TmsCustomPOP::HeaderTooLong(int index) const {
+    return ESocketError("The server " + ServerName() + " sent more than " +
+                        std::to_string(kMaxHeaderBytes >> 10) +
+                        " KB of header lines for message " + std::to_string(index + 1));
+}
+
 void TmsCustomPOP::ReceiveTop(int index, std::int64_t size, std::string& headers) {
     headers.clear();
-    bool ended = false;
+    THeaderWatch watch(&headers);
     // No expected size (progress without percent), but never more than the whole message
     // nor more than headers can sensibly be. The body line TOP adds is not kept.
     ReceiveAwaited(
         [&](std::string_view bytes) {
-            if (ended) return;
-            const std::size_t from = headers.size() >= 2 ? headers.size() - 2 : 0;
-            headers.append(bytes);
-            // The header lines end at the first blank line (or at once, with none at all).
-            std::size_t blank = std::string::npos;
-            if (headers.starts_with("\n") || headers.starts_with("\r\n")) {
-                blank = 0;
-            } else if (std::size_t at = headers.find("\n\r\n", from); at != std::string::npos) {
-                blank = at + 1;
-            }
-            if (const std::size_t at = headers.find("\n\n", from);
-                at != std::string::npos && at + 1 < blank)
-                blank = at + 1;
-            if (blank != std::string::npos) {
-                headers.resize(blank);
-                ended = true;
-            } else if (static_cast<std::int64_t>(headers.size()) > kMaxHeaderBytes) {
-                throw ESocketError("The server " + ServerName() + " sent more than " +
-                                   std::to_string(kMaxHeaderBytes >> 10) +
-                                   " KB of header lines for message " + std::to_string(index + 1));
-            }
+            if (!watch.Feed(bytes, kMaxHeaderBytes)) throw HeaderTooLong(index);
         },
         0, std::clamp<std::int64_t>(size, 1, kMaxTopBytes));
 }
@@ -386,13 +409,18 @@ TSpoolFile TmsCustomPOP::RetrieveSpooled(int index) {
     if (OnRetrieving) OnRetrieving(*this, index);
     SendCommands({{NumberedCommand("RETR", index), {true}}});
     ReadAwaited(true);
-    return ReceiveMessage(size);
+    return ReceiveMessage(index, size);
 }
 
-TSpoolFile TmsCustomPOP::ReceiveMessage(std::int64_t size) {
+TSpoolFile TmsCustomPOP::ReceiveMessage(int index, std::int64_t size) {
     TSpoolFile spool(SpoolFolder.empty() ? TempFolder() : SpoolFolder);
-    ReceiveAwaited([&spool](std::string_view bytes) { spool.Append(bytes); }, size,
-                   std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
+    THeaderWatch watch;
+    ReceiveAwaited(
+        [&](std::string_view bytes) {
+            if (!watch.Feed(bytes, kMaxHeaderBytes)) throw HeaderTooLong(index);
+            spool.Append(bytes);
+        },
+        size, std::clamp<std::int64_t>(size, 1, MaxMessageBytes));
     return spool;
 }
 
@@ -597,7 +625,7 @@ void TmsRemotePOP::RetrievePipelined(std::size_t first, std::size_t end) {
         const std::int64_t size = SizeOf(lastReply_);
         if (OnRetrieving) OnRetrieving(*this, index);
         ReadAwaited(true);
-        arrived.emplace_back(index, ReceiveMessage(size));
+        arrived.emplace_back(index, ReceiveMessage(index, size));
     }
     for (auto& [index, spool] : arrived) HandOver(index, spool);
 }

@@ -49,6 +49,8 @@ class TmsCustomPOP : public TmsMailBase {
     // The header lines of one message (TOP, or the head of RETR) may not be longer than
     // this; a server that sends more fails the transfer with a text that says so.
     static constexpr std::int64_t kMaxHeaderBytes = 1 << 20;
+    // The error for a message whose header lines are longer.
+    ESocketError HeaderTooLong(int index) const;
 
     // 1 for "+...", -1 for "-...", 0 otherwise.
     int ReplyCode(std::string_view line) const override;
@@ -101,9 +103,10 @@ class TmsCustomPOP : public TmsMailBase {
     // The response of an owed TOP whose "+OK" was read. Header lines longer than
     // kMaxHeaderBytes raise ESocketError; the body line after them is read and dropped.
     void ReceiveTop(int index, std::int64_t size, std::string& headers);
-    // The response of an owed RETR whose "+OK" was read, dots unstuffed, written into a
-    // spool file as it arrives; `size` from LIST.
-    TSpoolFile ReceiveMessage(std::int64_t size);
+    // The response of an owed RETR of message `index` whose "+OK" was read, dots unstuffed,
+    // written into a spool file as it arrives; `size` from LIST. Header lines longer than
+    // kMaxHeaderBytes raise ESocketError.
+    TSpoolFile ReceiveMessage(int index, std::int64_t size);
     // Reads the message again before it is touched: UIDL (refusal tolerated), LIST, TOP.
     std::string Recheck(int index);
     // LIST, RETR and the whole message; the bytes as they are handed over (dots unstuffed).

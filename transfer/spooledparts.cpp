@@ -1,15 +1,12 @@
 #include "transfer/spooledparts.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <random>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/files.h"
 #include "mail/base64.h"
 #include "mail/headerfields.h"
 #include "mail/msmsgcls.h"
@@ -197,16 +194,6 @@ std::size_t WriteSpooledPart(const TSpoolFile& spool, const TSpooledPart& part, 
     std::string raw(kBlock, '\0');
     std::string decoded;
     bool lastWasCr = false;
-    auto write = [&](std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                throw std::system_error(n < 0 ? errno : ENOSPC, std::generic_category(),
-                                        path.string());
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    };
     for (std::uint64_t at = part.start; at < part.end;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, part.end - at));
         const std::size_t got = spool.ReadAt(at, raw.data(), want);
@@ -224,12 +211,12 @@ std::size_t WriteSpooledPart(const TSpoolFile& spool, const TSpooledPart& part, 
                 lastWasCr = bytes[i] == '\r';
             }
         }
-        write(decoded);
+        WriteToFile(fd, decoded, path);
     }
     if (part.base64) {
         decoded.clear();
         base64.Finish(decoded);
-        write(decoded);
+        WriteToFile(fd, decoded, path);
     }
     return base64.Skipped();
 }

@@ -33,8 +33,8 @@ struct TReducedMessage {
 std::optional<TReducedMessage> ReduceSpooled(const TSpoolFile& spool, std::uint64_t minPartBytes);
 
 // Decodes the part's data from the spool file into the open file `fd` (`path` for error
-// texts); returns how many characters outside the base64 alphabet were skipped. Throws
-// std::system_error.
+// texts), as the decoder would (unencoded lines end in CR LF); returns how many characters
+// outside the base64 alphabet were skipped. Throws std::system_error.
 std::size_t WriteSpooledPart(const TSpoolFile& spool, const TSpooledPart& part, int fd,
                              const std::filesystem::path& path);
 

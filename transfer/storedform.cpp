@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "base/bytes.h"
+#include "base/files.h"
 #include "base/htmlentity.h"
 #include "mail/msdecoder.h"
 #include "mail/outcharset.h"
@@ -29,17 +30,6 @@ namespace fs = std::filesystem;
 // A file name must stay well below the file system's limit of 255 bytes after numbering.
 constexpr std::size_t kMaxBaseName = 180;
 constexpr std::size_t kMaxExtension = 16;
-
-// Writes `bytes` to the open file `fd`. Throws std::system_error.
-void WriteAll(int fd, std::string_view bytes, const fs::path& path) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            throw std::system_error(n < 0 ? errno : ENOSPC, std::generic_category(), path.string());
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
 
 // Makes a new file `base` + `extension` in the folder of `names`, numbering the base name
 // while the name is taken, and lets `fill` write its bytes; never overwrites a file, also
@@ -193,7 +183,7 @@ ReceivedMessage ConvertReduced(std::string_view raw, TFreeNames& names, Platform
         } else {
             received.files.push_back(
                 SaveNewFile(names, base, ext, [&](int fd, const fs::path& path) {
-                    WriteAll(fd, part.Data(), path);
+                    WriteToFile(fd, part.Data(), path);
                 }));
         }
         attachmentLines.push_back(AttachmentLine(received.files.back()));

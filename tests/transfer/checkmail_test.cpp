@@ -573,7 +573,7 @@ TEST(CheckMailMemory, ALargeMessageIsStoredInMemoryFarBelowItsSize) {
         ScriptedFilters filters;
         RecordingFeedback feedback;
         TCheckResult result;
-        const long growth = test::PeakGrowthKb([&] {
+        [[maybe_unused]] const long growth = test::PeakGrowthKb([&] {
             TCheckMail run({dir / "accounts.ini", dir / "Mail", dir / "Attach", dir.path(),
                             dir / "lmos.dat"},
                            pop, filters, feedback);
