@@ -30,6 +30,15 @@ std::unordered_map<std::string, std::string> LowerCaseNames(const fs::path& dir)
     return names;
 }
 
+// At most a few lines of a long address for a question or a tip, cut between characters.
+std::string ShownPart(std::string_view text) {
+    constexpr std::size_t kMax = 300;
+    if (text.size() <= kMax) return std::string(text);
+    std::size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
 std::string TwoDigits(int n) {
     return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
 }
@@ -115,9 +124,21 @@ void TFrmMsg::ViewRawMessage() {
     Render(TMsgOrigin::RawView);
 }
 
-bool TFrmMsg::LinkClick(std::string_view url) {
-    if (!IsOpenableUrl(url)) return false;
-    return platform_.ShellOpen(url);
+bool TFrmMsg::LinkClick(std::string_view url, std::string_view shown) {
+    const std::string_view target = TrimView(url);
+    if (!IsOpenableUrl(target)) {
+        platform_.ShowTip(std::string(kLinkRefusedTip) + ShownPart(target));
+        return false;
+    }
+    if (StartsWithNoCase(target, "mailto:")) return view_.ComposeMailTo(target);
+    const std::string shownHost = ShownLinkHost(shown);
+    if (!shownHost.empty() && shownHost != UrlHost(target)) {
+        const std::string question = std::string(kLinkMismatchQuestion) +
+                                     ShownPart(TrimView(shown)) + "\nLeads to: " +
+                                     ShownPart(target) + "\n\nOpen it?";
+        if (!platform_.AskYesNo(question)) return false;
+    }
+    return platform_.ShellOpen(target);
 }
 
 bool TFrmMsg::OpenAttachment(std::size_t index) {
@@ -128,6 +149,7 @@ bool TFrmMsg::OpenAttachment(std::size_t index) {
         platform_.ShowTip(std::string(kAttachMissingTip) + item.FileName);
         return false;
     }
+    if (IsAttachedMessage(item.FileName)) return view_.OpenAttachedMessage(item.File);
     if (options_.QueryAttach) {
         const TQueryAttachAnswer answer = view_.QueryAttach();
         if (answer == TQueryAttachAnswer::No) return false;
@@ -147,11 +169,55 @@ bool OpenAttachmentsFolder(const fs::path& folder, Platform& platform) {
 
 bool IsOpenableUrl(std::string_view url) {
     const std::string_view trimmed = TrimView(url);
-    static constexpr std::string_view kSchemes[] = {"http://", "https://", "ftp://", "mailto:"};
+    static constexpr std::string_view kSchemes[] = {"http://", "https://", "mailto:"};
     for (std::string_view scheme : kSchemes) {
         if (StartsWithNoCase(trimmed, scheme) && trimmed.size() > scheme.size()) return true;
     }
     return false;
+}
+
+namespace {
+
+// "www." makes no other host of the same name.
+std::string HostPart(std::string_view authority) {
+    const std::size_t end = authority.find_first_of("/?#\\");
+    authority = authority.substr(0, end);
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) authority = authority.substr(at + 1);
+    // A port follows the last ":" outside an IPv6 address's brackets.
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos)
+        authority = authority.substr(0, colon);
+    std::string host = LowerCase(authority);
+    while (!host.empty() && host.back() == '.') host.pop_back();
+    if (host.starts_with("www.")) host.erase(0, 4);
+    return host;
+}
+
+}  // namespace
+
+std::string UrlHost(std::string_view url) {
+    url = TrimView(url);
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) return {};
+    return HostPart(url.substr(scheme + 3));
+}
+
+std::string ShownLinkHost(std::string_view text) {
+    text = TrimView(text);
+    if (StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://"))
+        return UrlHost(text);
+    // A bare host name: one word with a dot in its host part ("bank.example/login").
+    if (text.empty() || text.find_first_of(" \t\r\n@") != std::string_view::npos) return {};
+    const std::string host = HostPart(text);
+    const std::size_t dot = host.find('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 >= host.size()) return {};
+    return host;
+}
+
+bool IsAttachedMessage(std::string_view fileName) {
+    return StartsWithNoCase(fileName, "Attached Message ") && fileName.size() > 5 &&
+           EqualsNoCase(fileName.substr(fileName.size() - 5), ".html");
 }
 
 }  // namespace kivo

@@ -58,6 +58,11 @@ inline constexpr std::string_view kQueryAttachText =
 // when mail arrives).
 inline constexpr std::string_view kContentFileField = "X-Content-File:";
 
+// Whether an attachment is a message the store saved from a message/rfc822 part ("Attached
+// Message 1.html", "Attached Message 1(2).html"): a message to show in the view, not a page for
+// the browser.
+bool IsAttachedMessage(std::string_view fileName);
+
 // The file a "cid:" reference ("cid:logo@example.org", also %-escaped or in angle brackets)
 // names in a stored message: the X-Content-File line with that Content-ID gives the file,
 // which must be one of the message's own attachments and is looked up by name in today's
@@ -76,10 +81,24 @@ inline constexpr std::string_view kNoAttachFolderTip =
 // not there. True when opened.
 bool OpenAttachmentsFolder(const std::filesystem::path& folder, Platform& platform);
 
-// The links the view opens on a click: web ("http://", "https://", "ftp://") and mail
-// ("mailto:") addresses. Anything else a message may link to (local files, scripts, other
-// programs' schemes) is never handed to the desktop.
+// The links the view opens on a click: web ("http://", "https://") and mail ("mailto:")
+// addresses. Anything else a message may link to (local files, shares, ftp, scripts, other
+// programs' schemes, which may start local programs) is never handed to the desktop.
 bool IsOpenableUrl(std::string_view url);
+
+// A link's shown text that is itself a web address ("https://bank.example/", "www.bank.example",
+// "bank.example/login") names a host; the host it names, lower case, or empty text when the
+// shown text is no address.
+std::string ShownLinkHost(std::string_view text);
+// The host of a web address, lower case, without user name and port.
+std::string UrlHost(std::string_view url);
+
+// Asked before a web link whose shown text names another host; the shown text and the
+// address follow it.
+inline constexpr std::string_view kLinkMismatchQuestion =
+    "This link shows one address but leads to another.\n\nShown: ";
+// Said when a link of another kind is clicked; the link follows it.
+inline constexpr std::string_view kLinkRefusedTip = "Kivo does not open links of this kind:\n";
 
 // What the view shows on the screen. The windows implement it with widgets and the display
 // engine; the terminal and the tests with plain recorders.
@@ -91,6 +110,13 @@ class TFrmMsgView {
     virtual void MessageWritten(const TFrmMsg& msg) = 0;
     // The modal "Warning" dialog with "&Yes", "&No" and "&Always Yes".
     virtual TQueryAttachAnswer QueryAttach() = 0;
+    // A "mailto:" link clicked: a new message in Kivo's own composer. False where there is
+    // no composer to open.
+    virtual bool ComposeMailTo(std::string_view /*mailto*/) { return false; }
+    // An attached message opened: shown in a message view window of Kivo's own, with the
+    // view's protections. False where there is no such window; it is never handed to the
+    // desktop.
+    virtual bool OpenAttachedMessage(const std::filesystem::path& /*file*/) { return false; }
 };
 
 class TFrmMsg {
@@ -111,12 +137,14 @@ class TFrmMsg {
     // "&View Raw Message...": the message again with HTML shown as text; the shown message
     // number is forgotten.
     void ViewRawMessage();
-    // A click on a link: opened with the desktop's handler when it is a web or mail address;
-    // other schemes (file:, javascript:, cid:, ...) are refused. True when opened.
-    bool LinkClick(std::string_view url);
+    // A click on a link whose text reads `shown`: a web address opens in the desktop's
+    // browser, after a question when the shown text names another host; a mail address opens
+    // Kivo's composer; any other kind (file:, smb:, ftp:, javascript:, data:, cid:, other
+    // programs' schemes) is only named in a tip. True when opened.
+    bool LinkClick(std::string_view url, std::string_view shown = {});
     // Double-click or Enter on attachment `index`: opened after the "Warning" question when
-    // "QueryAttach" is on. A missing file is reported in a tip and not opened. True when
-    // opened.
+    // "QueryAttach" is on. A missing file is reported in a tip and not opened. An attached
+    // message opens in Kivo's own message view, without the question. True when opened.
     bool OpenAttachment(std::size_t index);
     // The file an inline picture's "cid:" reference names in the shown message (see the free
     // CidFile below), for the display engine's "cid:" scheme handler.

@@ -126,6 +126,39 @@ TEST_F(ViewFixture, OpeningAnAttachmentAsksFirstUnlessTheUserSaidAlwaysYes) {
     EXPECT_EQ(4u, platform.opened.size());
 }
 
+// An attached message is the sender's HTML too: it opens in Kivo's own view, never through
+// the desktop (a browser would run its scripts and fetch its pictures); an HTML file that is
+// no attached message still goes to the desktop after the question.
+TEST_F(ViewFixture, AnAttachedMessageOpensInKivosOwnView) {
+    for (const char* name : {"Attached Message 1.html", "attached message 1(2).HTML", "page.html"})
+        test::WriteFile(attachPath / name, "From: eve@example.org\r\n\r\n<script>x</script>");
+    msg.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/Attached Message 1.html\"",
+                                    "Attachment Converted: \"/x/attached message 1(2).HTML\"",
+                                    "Attachment Converted: \"/x/page.html\""});
+    EXPECT_TRUE(msg.OpenAttachment(0));
+    EXPECT_TRUE(msg.OpenAttachment(1));
+    EXPECT_EQ((std::vector<std::filesystem::path>{attachPath / "Attached Message 1.html",
+                                                  attachPath / "attached message 1(2).HTML"}),
+              view.messagesOpened);
+    EXPECT_EQ(0, view.questions);
+    EXPECT_TRUE(platform.opened.empty());
+    EXPECT_TRUE(msg.OpenAttachment(2));
+    EXPECT_EQ(1, view.questions);
+    EXPECT_EQ(std::vector<std::string>{(attachPath / "page.html").string()}, platform.opened);
+
+    // Where there is no message window (headless), nothing is opened at all.
+    test::OpenRecorder desktop;
+    struct NoWindows : TFrmMsgView {
+        void MessageWritten(const TFrmMsg&) override {}
+        TQueryAttachAnswer QueryAttach() override { return TQueryAttachAnswer::Yes; }
+    } bare;
+    TFrmMsg headless({headers, queryAttach, attachPath, viewAttach}, bare, desktop);
+    headless.WriteMessage(kTextHeaders, {"Attachment Converted: \"/x/Attached Message 1.html\""});
+    EXPECT_FALSE(headless.OpenAttachment(0));
+    EXPECT_FALSE(headless.LinkClick("mailto:ann@example.org"));
+    EXPECT_TRUE(desktop.opened.empty());
+}
+
 TEST_F(ViewFixture, ShowHeadersToggleStoresTheOptionAndRendersAgain) {
     msg.WriteMessage({"Content-Type: text/html", "Subject: <b>"}, {"<p>Hi</p>"});
     EXPECT_EQ((std::vector<std::string>{"<p>Hi</p>"}), msg.Html());
@@ -149,25 +182,83 @@ TEST_F(ViewFixture, RawViewShowsTagsAsTextAndForgetsTheNumber) {
     EXPECT_EQ((std::vector<std::string>{"&lt;p&gt;Hi&lt;/p&gt;<br>"}), msg.Html());
 }
 
+// Only web addresses reach the desktop and mail addresses Kivo's composer; every other kind
+// (a share, a local file, ftp, a program's own scheme) is named in a tip and left alone.
 TEST_F(ViewFixture, LinksOpenOnlyWebAndMailAddresses) {
+    enum Goes { Browser, Composer, Tip };
     struct Case {
         const char* url;
-        bool opens;
+        Goes goes;
     };
     const Case cases[] = {
-        {"http://example.org/", true},
-        {"HTTPS://example.org/a", true},
-        {"mailto:ann@example.org", true},
-        {"ftp://example.org/f", true},
-        {"file:///etc/passwd", false},
-        {"javascript:alert(1)", false},
-        {"cid:logo@x", false},
-        {"/home/user/.bashrc", false},
-        {"http://", false},
-        {"smb://host/share", false},
+        {"http://example.org/", Browser},
+        {" HTTPS://example.org/a", Browser},
+        {"mailto:ann@example.org?subject=Hi", Composer},
+        {"MAILTO:bob@example.org", Composer},
+        {"ftp://example.org/f", Tip},
+        {"file:///etc/passwd", Tip},
+        {"smb://host/share", Tip},
+        {"javascript:alert(1)", Tip},
+        {"data:text/html,<script>alert(1)</script>", Tip},
+        {"vscode://file/home/user/.bashrc", Tip},
+        {"cid:logo@x", Tip},
+        {"/home/user/.bashrc", Tip},
+        {"http://", Tip},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.opens, msg.LinkClick(c.url)) << c.url;
-    EXPECT_EQ(4u, platform.opened.size());
+    for (const Case& c : cases) {
+        const std::size_t opened = platform.opened.size(), composed = view.composed.size(),
+                          tips = platform.tips.size();
+        EXPECT_EQ(c.goes != Tip, msg.LinkClick(c.url)) << c.url;
+        EXPECT_EQ(c.goes == Browser, platform.opened.size() > opened) << c.url;
+        EXPECT_EQ(c.goes == Composer, view.composed.size() > composed) << c.url;
+        EXPECT_EQ(c.goes == Tip, platform.tips.size() > tips) << c.url;
+    }
+    EXPECT_EQ("mailto:ann@example.org?subject=Hi", view.composed.front());
+    EXPECT_EQ("Kivo does not open links of this kind:\nsmb://host/share", platform.tips[2]);
+    EXPECT_TRUE(platform.questions.empty());
+}
+
+// A link that reads like one web address and leads to another host is opened only when the
+// user says so; text that names no address, or the same host, asks nothing.
+TEST_F(ViewFixture, ALinkShowingAnotherAddressAsksFirst) {
+    struct Case {
+        const char* url;
+        const char* shown;
+        bool asks;
+    };
+    const Case cases[] = {
+        {"https://evil.example/login", "https://bank.example/login", true},
+        {"https://evil.example/", "www.bank.example", true},
+        {"https://evil.example/", "bank.example/login", true},
+        {"https://bank.example@evil.example/", "https://bank.example/", true},
+        {"http://bank.example:8080/a", "https://www.BANK.example/b", false},
+        {"https://bank.example/", "Log in to your bank", false},
+        {"https://bank.example/", "", false},
+        {"https://bank.example/", "ann@bank.example", false},
+    };
+    for (const Case& c : cases) {
+        platform.questions.clear();
+        platform.opened.clear();
+        platform.answer = false;
+        EXPECT_EQ(!c.asks, msg.LinkClick(c.url, c.shown)) << c.url << " " << c.shown;
+        EXPECT_EQ(c.asks, !platform.questions.empty()) << c.url << " " << c.shown;
+        if (!c.asks) continue;
+        EXPECT_TRUE(platform.opened.empty());
+        EXPECT_NE(std::string::npos, platform.questions.front().find(c.url));
+        platform.answer = true;
+        EXPECT_TRUE(msg.LinkClick(c.url, c.shown));
+        EXPECT_EQ(std::vector<std::string>{c.url}, platform.opened);
+    }
+}
+
+// A long address is cut in the tip, never between the bytes of one character.
+TEST_F(ViewFixture, ARefusedLongLinkIsCutInItsTip) {
+    std::string url = "data:text/plain,";
+    for (int k = 0; k < 400; ++k) url += "\xc3\xa9";
+    EXPECT_FALSE(msg.LinkClick(url));
+    ASSERT_EQ(1u, platform.tips.size());
+    EXPECT_LT(platform.tips[0].size(), 400u);
+    EXPECT_TRUE(platform.tips[0].ends_with("\xc3\xa9..."));
 }
 
 TEST_F(ViewFixture, CidReferencesNameTheMessagesSavedPictures) {
