@@ -26,6 +26,7 @@
 #include "addressbook/addsender.h"
 #include "addressbook/minilistlink.h"
 #include "app/KivoSettings.h"
+#include "app/attachedmessage.h"
 #include "app/firstrun.h"
 #include "app/scriptrunner.h"
 #include "app/startupmailer.h"
@@ -1149,6 +1150,30 @@ void MainWindow::OpenMessageWindow(const TShownLines& message, int number) {
     window->Show();
 }
 
+bool MainWindow::OpenAttachedMessage(const std::filesystem::path& file) {
+    std::filesystem::path parts;
+    TShownLines message;
+    try {
+        parts = NewPartsFolder();
+        message = AttachedMessageLines(file, parts);
+    } catch (const std::exception& e) {
+        if (!parts.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(parts, ec);
+        }
+        platform_.ShowMessage(e.what());
+        return false;
+    }
+    // Owned by the main window; it deletes itself, and the parts folder, when closed.
+    auto* window = new MessageWindow(MsgOptions(main_.Settings()), platform_, main_.OpenWindows(),
+                                     main_.Folder().SettingsFile(), this, parts);
+    HookPane(*window->Pane(), false);
+    ApplyMessageLook(*window->Pane());
+    window->WriteMessage(message.headers, message.body, -1);
+    window->Show();
+    return true;
+}
+
 void MainWindow::ClearMessageView() {
     pane_->Clear();
     Action("viewAttachments")->setEnabled(false);
@@ -1175,6 +1200,10 @@ void MainWindow::HookPane(MessagePane& pane, bool docked) {
     hooks.OpenAttachFolder = [this] { OpenAttachFolder(); };
     hooks.OpenOptions = [this](TSettingsPage page) { OpenOptions(page); };
     hooks.AddSender = [this](const std::string& from) { AddSenderToAddressBook(from); };
+    hooks.ComposeMailTo = [this](const std::string& mailto) { OpenComposer(mailto); };
+    hooks.OpenAttachedMessage = [this](const std::filesystem::path& file) {
+        return OpenAttachedMessage(file);
+    };
     if (docked) {
         hooks.SetFastRead = [this](bool on) { Action("fastRead")->setChecked(on); };
         hooks.TitleClick = [this] { Action("zoom")->trigger(); };

@@ -175,6 +175,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // and the title-bar click.
     void HookPane(MessagePane& pane, bool docked);
     void OpenAttachFolder();
+    // An attached message in a view window of its own; false when it cannot be read.
+    bool OpenAttachedMessage(const std::filesystem::path& file);
     // The focused row's message of a list (the main one when null) in a window of its own.
     void OpenFocusedMessage(IndexPane* pane = nullptr);
     void SyncSelectionToView();

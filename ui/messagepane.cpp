@@ -153,7 +153,10 @@ MessagePane::MessagePane(TMsgOptions options, Platform& platform, bool separate,
         if (hooks_.AddSender) hooks_.AddSender(msg_.FromText());
     });
 
-    view_ = new MessageView(platform, this);
+    view_ = new MessageView(this);
+    connect(view_, &MessageView::LinkClicked, this, [this](const QString& url, const QString& shown) {
+        msg_.LinkClick(FromQ(url), FromQ(shown));
+    });
     // The pane's own menu replaces the display's.
     view_->WebView()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view_->WebView(), &QWidget::customContextMenuRequested, this,
@@ -297,6 +300,16 @@ void MessagePane::SetHooks(MessagePaneHooks hooks) {
     Action("fonts")->setEnabled(static_cast<bool>(hooks_.OpenOptions));
     Action("colours")->setEnabled(static_cast<bool>(hooks_.OpenOptions));
     fromButton_->setEnabled(static_cast<bool>(hooks_.AddSender));
+}
+
+bool MessagePane::ComposeMailTo(std::string_view mailto) {
+    if (!hooks_.ComposeMailTo) return false;
+    hooks_.ComposeMailTo(std::string(mailto));
+    return true;
+}
+
+bool MessagePane::OpenAttachedMessage(const std::filesystem::path& file) {
+    return hooks_.OpenAttachedMessage && hooks_.OpenAttachedMessage(file);
 }
 
 void MessagePane::SetFastReadChecked(bool on) {

@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -58,6 +59,10 @@ struct MessagePaneHooks {
     // "Change Display F&onts..." and "Change Display Co&lours...": the options window at its
     // page "Fonts" or "Colours".
     std::function<void(TSettingsPage)> OpenOptions;
+    // A "mailto:" link clicked in the message: a new composer for it.
+    std::function<void(const std::string&)> ComposeMailTo;
+    // An attached message opened from the attachments pane: a message view window for it.
+    std::function<bool(const std::filesystem::path&)> OpenAttachedMessage;
 };
 
 class MessagePane : public QWidget, public TFrmMsgView {
@@ -86,6 +91,8 @@ class MessagePane : public QWidget, public TFrmMsgView {
     // TFrmMsgView
     void MessageWritten(const TFrmMsg& msg) override;
     TQueryAttachAnswer QueryAttach() override;
+    bool ComposeMailTo(std::string_view mailto) override;
+    bool OpenAttachedMessage(const std::filesystem::path& file) override;
 
   signals:
     // A message was written (its attachments may enable "View &Attachments").

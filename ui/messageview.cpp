@@ -5,17 +5,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
-#include "base/platform.h"
 #include "ui/qtext.h"
+#include "view/messagepage.h"
 
 namespace kivo::ui {
 
@@ -77,51 +79,96 @@ void MessageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->reply(type.toUtf8(), file);
 }
 
-MessagePage::MessagePage(QWebEngineProfile* profile, Platform& platform, QObject* parent)
-    : QWebEnginePage(profile, parent), platform_(platform) {}
+namespace {
+
+// The program's own script world (the message's scripts are off) notes the text of the link
+// the user clicks, so a link that shows one address and leads to another can be told apart.
+constexpr const char* kLinkTextScript = R"(
+document.addEventListener('click', function (event) {
+    var link = event.target && event.target.closest ? event.target.closest('a, area') : null;
+    window.kivoClickedLink = link ? [String(link.href && link.href.baseVal !== undefined
+                                            ? link.href.baseVal : link.href),
+                                     link.innerText || link.textContent || ''] : null;
+}, true);
+)";
+
+// The clicked link's text; an older click's note counts only for the same address.
+constexpr const char* kLinkTextQuery = "window.kivoClickedLink || null";
+
+}  // namespace
+
+MessagePage::MessagePage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
+    QWebEngineScript script;
+    script.setName("kivo-link-text");
+    script.setSourceCode(kLinkTextScript);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    scripts().insert(script);
+}
+
+void MessagePage::FollowLink(const QUrl& url) {
+    // Links within the message itself (its own parts, an anchor) lead nowhere else.
+    if (url.isEmpty() || url.scheme() == kMessageScheme || url.scheme() == kCidScheme) return;
+    const QString address = url.toString();
+    QPointer<MessagePage> page(this);
+    runJavaScript(kLinkTextQuery, QWebEngineScript::ApplicationWorld,
+                  [page, address, url](const QVariant& note) {
+                      if (!page) return;
+                      const QVariantList link = note.toList();
+                      QString shown;
+                      if (link.size() == 2 && QUrl(link[0].toString()) == url) {
+                          shown = link[1].toString().simplified();
+                      }
+                      emit page->LinkClicked(address, shown);
+                  });
+}
 
 bool MessagePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (type == NavigationTypeLinkClicked) {
-        // A link opens in the desktop's browser (or mail program); the view stays.
-        if (url.scheme() != kMessageScheme && url.scheme() != kCidScheme &&
-            !url.toString().startsWith('#')) {
-            platform_.ShellOpen(FromQ(url.toString()));
-        }
+        // A link opens outside (after the owner's checks); the view stays.
+        FollowLink(url);
         return false;
     }
-    // Only the message itself loads in the view; refreshes and forms go nowhere. A frame's
-    // remote page is left to the blocker, which stops it unless remote content is shown.
-    if (isMainFrame) return url.scheme() == kMessageScheme;
+    // A refresh or redirect never loads: one allowed picture would be fetched again and again.
+    if (type == NavigationTypeRedirect || type == NavigationTypeReload) return false;
+    // Only the message itself loads in the main frame, once per load the view starts; forms,
+    // refreshes and history go nowhere. A frame's remote page is left to the blocker, which
+    // stops it unless remote content is shown.
+    if (isMainFrame) {
+        const bool expected = url.scheme() == kMessageScheme && url == expected_;
+        expected_.clear();
+        return expected;
+    }
     return url.scheme() == kCidScheme || url.scheme() == "about" || url.scheme() == "data" ||
            url.scheme() == "http" || url.scheme() == "https";
 }
 
 namespace {
 
-// A page that only catches where a "new window" link leads, opens it in the browser and
-// goes away.
+// A page that only catches where a "new window" link leads, hands it to the message's page
+// and goes away.
 class LinkCatcher : public QWebEnginePage {
   public:
-    LinkCatcher(QWebEngineProfile* profile, Platform& platform, QObject* parent)
-        : QWebEnginePage(profile, parent), platform_(platform) {}
+    LinkCatcher(QWebEngineProfile* profile, MessagePage* from)
+        : QWebEnginePage(profile, from), from_(from) {}
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        if (url.scheme() != kMessageScheme && url.scheme() != kCidScheme && !url.isEmpty()) {
-            platform_.ShellOpen(FromQ(url.toString()));
-        }
+        if (from_) from_->FollowLink(url);
         deleteLater();
         return false;
     }
 
   private:
-    Platform& platform_;
+    QPointer<MessagePage> from_;
 };
 
 }  // namespace
 
 QWebEnginePage* MessagePage::createWindow(WebWindowType) {
-    return new LinkCatcher(profile(), platform_, this);
+    return new LinkCatcher(profile(), this);
 }
 
 void MessageView::RegisterSchemes() {
@@ -139,8 +186,7 @@ void MessageView::RegisterSchemes() {
     }
 }
 
-MessageView::MessageView(Platform& platform, QWidget* parent)
-    : QWidget(parent), platform_(platform) {
+MessageView::MessageView(QWidget* parent) : QWidget(parent) {
     setObjectName("messageView");
     setAccessibleName("Message");
     // No storage name: an off-the-record profile, nothing kept on disk.
@@ -185,7 +231,9 @@ MessageView::MessageView(Platform& platform, QWidget* parent)
     web_ = new QWebEngineView(this);
     web_->setObjectName("messageBody");
     web_->setAccessibleName("Message text");
-    web_->setPage(new MessagePage(profile_, platform_, web_));
+    auto* page = new MessagePage(profile_, web_);
+    web_->setPage(page);
+    connect(page, &MessagePage::LinkClicked, this, &MessageView::LinkClicked);
     web_->setContextMenuPolicy(Qt::NoContextMenu);
     connect(web_, &QWebEngineView::loadFinished, this, [this](bool ok) {
         loaded_ = true;
@@ -215,19 +263,24 @@ void MessageView::Load(const QByteArray& html, const CidLookup& cids) {
     handler_.SetContent(html, cids);
     loaded_ = false;
     static int serial = 0;
-    web_->load(QUrl(QString("%1:message/%2").arg(kMessageScheme).arg(++serial)));
+    const QUrl url(QString("%1:message/%2").arg(kMessageScheme).arg(++serial));
+    static_cast<MessagePage*>(web_->page())->Expect(url);
+    web_->load(url);
 }
 
 void MessageView::ShowHtml(const QByteArray& html, CidLookup cids) {
     blocker_.SetRemoteAllowed(false);
     blocker_.ResetCount();
     UpdateRemoteBar();
-    Load(html, cids);
+    const std::string page =
+        StripActiveContent(std::string_view(html.constData(), static_cast<std::size_t>(html.size())));
+    Load(QByteArray(page.data(), static_cast<qsizetype>(page.size())), cids);
 }
 
 void MessageView::ShowMessageHtml(const std::vector<std::string>& lines, bool html,
                                   CidLookup cids) {
-    ShowHtml(MessagePageHtml(lines, html, css_), std::move(cids));
+    const std::string page = MessagePageHtml(lines, html, FromQ(css_));
+    ShowHtml(QByteArray(page.data(), static_cast<qsizetype>(page.size())), std::move(cids));
 }
 
 void MessageView::Clear() {
@@ -296,39 +349,6 @@ void MessageView::UpdateRemoteBar() {
             ? QString("1 remote item was blocked to protect your privacy.")
             : QString("%1 remote items were blocked to protect your privacy.").arg(blocked));
     remoteBar_->show();
-}
-
-QByteArray MessagePageHtml(const std::vector<std::string>& lines, bool html, const QString& css) {
-    std::size_t size = 256;
-    for (const std::string& line : lines) size += line.size() + 1;
-    QByteArray page;
-    page.reserve(static_cast<qsizetype>(size));
-    const QByteArray style = "<style>" + css.toUtf8() + "</style>";
-    if (!html) {
-        page += "<!DOCTYPE html><html><head><meta charset=\"utf-8\">" + style +
-                "<style>body{overflow-wrap:anywhere;}</style></head><body>";
-    }
-    bool styled = !html;
-    for (const std::string& line : lines) {
-        QByteArray text = QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size()));
-        if (!styled) {
-            // After a leading document type, so the page keeps the rendering mode it asks for.
-            const QByteArray start = text.trimmed().left(9).toLower();
-            if (!start.isEmpty()) {
-                styled = true;
-                if (start == "<!doctype") {
-                    const qsizetype close = text.indexOf('>');
-                    page += text.left(close + 1) + style + text.mid(close + 1) + '\n';
-                    continue;
-                }
-                page += style;
-            }
-        }
-        page += text;
-        page += '\n';
-    }
-    if (!html) page += "</body></html>";
-    return page;
 }
 
 }  // namespace kivo::ui

@@ -2,8 +2,9 @@
 // The message view's display: a web engine page that shows one message's HTML and nothing
 // else. JavaScript is off; every request to the network (pictures, style sheets, frames,
 // tracking pixels) is blocked until the user chooses "Show remote content" for that message;
-// "cid:" pictures come from the message's own attachment files; a clicked link opens in the
-// desktop's browser and never in the view; the profile keeps nothing on disk.
+// the page is loaded without scripts, refresh and its own security policy, and only once;
+// "cid:" pictures come from the message's own attachment files; a clicked link is handed to
+// the view's owner and never followed in the view; the profile keeps nothing on disk.
 
 #include <QByteArray>
 #include <QString>
@@ -24,10 +25,6 @@ class QWebEngineView;
 class QWebEngineProfile;
 class QToolButton;
 class QLabel;
-
-namespace kivo {
-class Platform;
-}
 
 namespace kivo::ui {
 
@@ -67,23 +64,33 @@ class MessageSchemeHandler : public QWebEngineUrlSchemeHandler {
     int cidServed_ = 0;
 };
 
+// The page of the message: it loads the one address the view gives it and nothing else in
+// its main frame (no refresh, no form, no redirect); a clicked link is handed to the view with
+// the text it shows.
 class MessagePage : public QWebEnginePage {
     Q_OBJECT
   public:
-    MessagePage(QWebEngineProfile* profile, Platform& platform, QObject* parent);
+    MessagePage(QWebEngineProfile* profile, QObject* parent);
+    // The address of the next load; one main-frame navigation to it is allowed.
+    void Expect(const QUrl& url) { expected_ = url; }
+    // A link the user clicked (also one for a new window): its address and shown text.
+    void FollowLink(const QUrl& url);
+
+  signals:
+    void LinkClicked(const QString& url, const QString& shown);
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
 
   private:
-    Platform& platform_;
+    QUrl expected_;
 };
 
 class MessageView : public QWidget {
     Q_OBJECT
   public:
-    MessageView(Platform& platform, QWidget* parent = nullptr);
+    explicit MessageView(QWidget* parent = nullptr);
     ~MessageView() override;
 
     // The schemes must be known before the application object exists.
@@ -108,6 +115,7 @@ class MessageView : public QWidget {
     int ScrollPosition() const;
     void SetScrollPosition(int pixels);
 
+    // Links clicked in the page go to `LinkClicked`; without a receiver nothing is opened.
     // Requests blocked for the message shown, and loading it again with them allowed.
     int BlockedCount() const;
     // "cid:" pictures served from the message's files since it was shown.
@@ -120,12 +128,14 @@ class MessageView : public QWidget {
 
   signals:
     void ContentLoaded(bool ok);
+    // A link clicked in the message (never one of the message's own parts), with the text
+    // the link shows (empty when it shows none).
+    void LinkClicked(const QString& url, const QString& shown);
 
   private:
     void Load(const QByteArray& html, const CidLookup& cids);
     void UpdateRemoteBar();
 
-    Platform& platform_;
     QWebEngineProfile* profile_ = nullptr;
     RemoteBlocker blocker_;
     MessageSchemeHandler handler_;
@@ -138,10 +148,5 @@ class MessageView : public QWidget {
     QString css_;
     bool loaded_ = false;
 };
-
-// The page the display loads for the view's HTML lines: a received HTML page gets the
-// program's defaults as a style sheet its own rules override; the view's HTML of a text
-// message becomes a page of its own, its long words wrapped.
-QByteArray MessagePageHtml(const std::vector<std::string>& lines, bool html, const QString& css);
 
 }  // namespace kivo::ui

@@ -14,11 +14,18 @@
 namespace kivo::ui {
 
 MessageWindow::MessageWindow(TMsgOptions options, Platform& platform, TOpenWindows& windows,
-                             std::filesystem::path settingsFile, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), windows_(windows), settingsFile_(std::move(settingsFile)) {
+                             std::filesystem::path settingsFile, QWidget* parent,
+                             std::filesystem::path partsFolder)
+    : QMainWindow(parent, Qt::Window),
+      windows_(windows),
+      settingsFile_(std::move(settingsFile)),
+      partsFolder_(std::move(partsFolder)) {
     setObjectName("messageWindow");
     setAttribute(Qt::WA_DeleteOnClose);
-    pane_ = new MessagePane(options, platform, true, this);
+    const TMsgOptions own{options.Headers, options.QueryAttach,
+                          partsFolder_.empty() ? options.AttachPath : partsFolder_,
+                          options.ViewAttach};
+    pane_ = new MessagePane(own, platform, true, this);
     setCentralWidget(pane_);
 
     QMenu* message = menuBar()->addMenu("&Message");
@@ -59,6 +66,13 @@ MessageWindow::MessageWindow(TMsgOptions options, Platform& platform, TOpenWindo
 
 MessageWindow::~MessageWindow() {
     if (listed_) windows_.Remove(*this);
+    // The pane (and its view, which may still read a picture) goes before its files.
+    delete pane_;
+    pane_ = nullptr;
+    if (!partsFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(partsFolder_, ec);
+    }
 }
 
 void MessageWindow::WriteMessage(std::vector<std::string> headers, std::vector<std::string> body,

@@ -17,9 +17,12 @@ class MessagePane;
 class MessageWindow : public QMainWindow, public TOpenWindow {
     Q_OBJECT
   public:
-    // `settingsFile` keeps the window's place; `windows` lists it while it is open.
+    // `settingsFile` keeps the window's place; `windows` lists it while it is open. A window
+    // on an attached message owns `partsFolder`, where that message's own attachments are
+    // (found there instead of the attachments folder), and removes it when it goes.
     MessageWindow(TMsgOptions options, Platform& platform, TOpenWindows& windows,
-                  std::filesystem::path settingsFile, QWidget* parent);
+                  std::filesystem::path settingsFile, QWidget* parent,
+                  std::filesystem::path partsFolder = {});
     ~MessageWindow() override;
 
     MessagePane* Pane() const { return pane_; }
@@ -38,6 +41,7 @@ class MessageWindow : public QMainWindow, public TOpenWindow {
     MessagePane* pane_ = nullptr;
     TOpenWindows& windows_;
     std::filesystem::path settingsFile_;
+    std::filesystem::path partsFolder_;
     bool listed_ = true;
 };
 

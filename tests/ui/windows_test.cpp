@@ -91,7 +91,7 @@ void WindowsTest::MessageViewRunsAndFetchesNothingUntilAsked() {
         "<a id=\"link\" href=\"https://example.com/offer\">offer</a></body></html>";
 
     RecordingPlatform platform;
-    MessageView view(platform);
+    MessageView view;
     view.resize(600, 400);
     view.show();
     QSignalSpy loaded(&view, &MessageView::ContentLoaded);
