@@ -12,6 +12,7 @@
 #include "store/mbxfile.h"
 #include "view/FPrint.h"
 #include "view/htmltext.h"
+#include "view/messagepage.h"
 #include "view/msghtml.h"
 #include "view/writemessage.h"
 
@@ -46,14 +47,15 @@ std::vector<std::string> ReaderBody(const TShownLines& shown) {
 
 TShowOptions ParseShowOptions(Args args) {
     TShowOptions options;
-    const bool html = args.Has("--html"), rawView = args.Has("--raw-view"),
-               headers = args.Has("--headers"), body = args.Has("--body"), raw = args.Has("--raw");
-    if (html + rawView + body + raw > 1)
-        throw UsageError("give one of --html, --raw-view, --body, --raw");
+    const bool html = args.Has("--html"), safe = args.Has("--html-safe"),
+               rawView = args.Has("--raw-view"), headers = args.Has("--headers"),
+               body = args.Has("--body"), raw = args.Has("--raw");
+    if (html + safe + rawView + body + raw > 1)
+        throw UsageError("give one of --html, --html-safe, --raw-view, --body, --raw");
     if (raw && headers) throw UsageError("--raw prints the message exactly as stored");
     if (body && headers) throw UsageError("give --headers or --body, or neither for both");
-    if (html || rawView) {
-        options.form = html ? TShowForm::Html : TShowForm::RawView;
+    if (html || safe || rawView) {
+        options.form = html ? TShowForm::Html : safe ? TShowForm::HtmlSafe : TShowForm::RawView;
         options.withHeaders = headers;
     } else if (raw) {
         options.form = TShowForm::Raw;
@@ -73,6 +75,16 @@ void WriteShown(Context& ctx, const TShownLines& shown, const TShowOptions& opti
             TakeAttachmentLines(body);
             WriteLines(ctx, MessageHtml(shown.headers, body, options.withHeaders,
                                         options.form == TShowForm::RawView));
+            return;
+        }
+        case TShowForm::HtmlSafe: {
+            // The view's own page, without the program's colours and fonts.
+            std::vector<std::string> body = StoredBodyText(shown.headers, shown.body);
+            TakeAttachmentLines(body);
+            bool html = false;
+            const std::vector<std::string> lines =
+                MessageHtml(shown.headers, body, options.withHeaders, false, &html);
+            WriteLines(ctx, SplitLines(BlockRemoteReferences(MessagePageHtml(lines, html, ""))));
             return;
         }
         case TShowForm::Headers:

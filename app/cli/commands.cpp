@@ -45,11 +45,15 @@ constexpr Option kLsOptions[] = {
     {"--hide-rest", "", "list only the tagged entries (with --show)"},
 };
 constexpr Option kShowOptions[] = {
-    {"--headers", "", "the header lines only (with --html or --raw-view: the headers shown "
+    {"--headers", "", "the header lines only (with --html, --html-safe or --raw-view: the headers shown "
      "above the message)"},
     {"--body", "", "the body only"},
     {"--raw", "", "the message exactly as stored (CR LF line ends, nothing converted)"},
-    {"--html", "", "the message view's HTML lines"},
+    {"--html", "", "the message view's HTML lines, a received HTML message's as it was sent "
+     "(its scripts and remote addresses included)"},
+    {"--html-safe", "", "the page the message view loads: scripts, refresh and the message's "
+     "own security policy taken out, remote addresses replaced by about:blank as the view "
+     "blocks them"},
     {"--raw-view", "", "the HTML lines of the view's raw view (HTML shown as text)"},
 };
 constexpr Option kPrintOptions[] = {

@@ -14,7 +14,8 @@ enum class TShowForm {
     Headers,  // the header lines only
     Body,     // the body only, as the reader form shows it
     Raw,      // exactly as stored
-    Html,     // the message view's HTML lines
+    Html,     // the message view's HTML lines, the message's HTML as sent
+    HtmlSafe, // the page the view loads: active content stripped, remote references blocked
     RawView,  // the raw view's HTML lines
 };
 

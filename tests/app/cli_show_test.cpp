@@ -49,6 +49,30 @@ TEST(CliShow, HtmlFormsPrintTheViewsLines) {
     EXPECT_EQ(Golden("latin1.html"), home.Out({"show", "In", "4", "--html"}));
 }
 
+// --html prints the HTML as the sender wrote it; --html-safe the page the view loads, with
+// nothing in it that runs, reloads or reaches the network.
+TEST(CliShow, HtmlSafeIsThePageTheViewLoads) {
+    ShowHome home;
+    WriteFile(home.dir / "Mail" / "in.mbx",
+              "From ???@??? 10/12/2026 09:15:00\r\nSubject: Offer\r\nContent-Type: text/html\r\n"
+              "\r\n<html><head><META HTTP-EQUIV=refresh CONTENT=1>"
+              "<meta http-equiv=\"Content-Security-Policy\" content=\"style-src 'none'\">\r\n"
+              "<link rel=stylesheet href=\"https://t.example/s.css\"></head>\r\n"
+              "<body background=http://t.example/bg.png><script>track()</script>\r\n"
+              "<img src=\"http://t.example/p.gif?id=7\" onload=\"track()\">"
+              "<a href=\"https://shop.example/\">Shop</a></body></html>\r\n");
+    fs::remove(home.dir / "Mail" / "in.idx");
+    const std::string sent = home.Out({"show", "In", "1", "--html"});
+    for (const char* part : {"t.example/p.gif", "<script>", "CONTENT=1"})
+        EXPECT_NE(std::string::npos, sent.find(part)) << part;
+    const std::string safe = home.Out({"show", "In", "1", "--html-safe"});
+    for (const char* part : {"t.example", "script", "track()", "refresh", "Security-Policy"})
+        EXPECT_EQ(std::string::npos, safe.find(part)) << part << "\n" << safe;
+    for (const char* part : {"<img src=\"about:blank\" >", "<body background=\"about:blank\">",
+                             "<a href=\"https://shop.example/\">Shop</a>"})
+        EXPECT_NE(std::string::npos, safe.find(part)) << part << "\n" << safe;
+}
+
 TEST(CliShow, TheReaderFormHasNoSeparatorAndHtmlAsText) {
     ShowHome home;
     EXPECT_EQ(
@@ -115,6 +139,7 @@ TEST(CliShow, WrongOptionCombinationsAreUsageErrors) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"show", "In", "1", "--raw", "--headers"},
           {"show", "In", "1", "--html", "--raw-view"},
+          {"show", "In", "1", "--html-safe", "--raw"},
           {"show", "In", "1", "--body", "--headers"},
           {"show", "In", "1", "--colour"},
           {"print", "In", "1"},
