@@ -81,19 +81,44 @@ void MessageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
 
 namespace {
 
-// The program's own script world (the message's scripts are off) notes the text of the link
-// the user clicks, so a link that shows one address and leads to another can be told apart.
+// Links the engine would refuse before the page hears of them (file:, data:, javascript:) are
+// led through this scheme, so the view can still say what they were.
+constexpr const char* kLinkScheme = "kivo-link";
+
+// The program's own script world (the message's scripts are off) notes the address and text
+// of the link the user clicks, so a link that shows one address and leads to another can be
+// told apart; a link of another kind than web, mail or the message's own is led through
+// kLinkScheme for the click.
 constexpr const char* kLinkTextScript = R"(
 document.addEventListener('click', function (event) {
-    var link = event.target && event.target.closest ? event.target.closest('a, area') : null;
-    window.kivoClickedLink = link ? [String(link.href && link.href.baseVal !== undefined
-                                            ? link.href.baseVal : link.href),
-                                     link.innerText || link.textContent || ''] : null;
+    var link = event.target && event.target.closest
+        ? event.target.closest('a, area') : null;
+    if (window.kivoRestoreLink) window.kivoRestoreLink();
+    window.kivoRestoreLink = null;
+    window.kivoClickedLink = null;
+    if (!link) return;
+    var href = link.href;
+    if (href && href.baseVal !== undefined) href = href.animVal || href.baseVal;
+    href = href ? String(href) : '';
+    if (!href) return;
+    window.kivoClickedLink = [href, link.innerText || link.textContent || ''];
+    var page = String(location.href).split('#')[0];
+    if (/^(https?|mailto|kivo-message|cid):/i.test(href) || href.split('#')[0] === page) return;
+    var own = link.getAttribute('href');
+    link.setAttribute('href', 'kivo-link:' + encodeURIComponent(href));
+    window.kivoRestoreLink = function () {
+        if (own === null) link.removeAttribute('href'); else link.setAttribute('href', own);
+    };
 }, true);
 )";
 
-// The clicked link's text; an older click's note counts only for the same address.
-constexpr const char* kLinkTextQuery = "window.kivoClickedLink || null";
+// The note of the last click; a led-through link gets its own address back (timers do not run
+// in this world).
+constexpr const char* kLinkTextQuery = R"((function () {
+    if (window.kivoRestoreLink) window.kivoRestoreLink();
+    window.kivoRestoreLink = null;
+    return window.kivoClickedLink || null;
+})())";
 
 }  // namespace
 
@@ -108,19 +133,30 @@ MessagePage::MessagePage(QWebEngineProfile* profile, QObject* parent)
     scripts().insert(script);
 }
 
-void MessagePage::FollowLink(const QUrl& url) {
-    // Links within the message itself (its own parts, an anchor) lead nowhere else.
-    if (url.isEmpty() || url.scheme() == kMessageScheme || url.scheme() == kCidScheme) return;
-    const QString address = url.toString();
+void MessagePage::FollowLink(const QUrl& clicked) {
+    if (clicked.isEmpty()) return;
     QPointer<MessagePage> page(this);
     runJavaScript(kLinkTextQuery, QWebEngineScript::ApplicationWorld,
-                  [page, address, url](const QVariant& note) {
+                  [page, clicked](const QVariant& note) {
                       if (!page) return;
                       const QVariantList link = note.toList();
-                      QString shown;
-                      if (link.size() == 2 && QUrl(link[0].toString()) == url) {
-                          shown = link[1].toString().simplified();
+                      const QString noted = link.size() == 2 ? link[0].toString() : QString();
+                      QString address = clicked.toString();
+                      // A led-through link counts only as the click's own: a message's link
+                      // written with that scheme stays what it is.
+                      if (clicked.scheme() == kLinkScheme) {
+                          const QString inner = QUrl::fromPercentEncoding(
+                              clicked.toString(QUrl::FullyEncoded)
+                                  .mid(QString(kLinkScheme).size() + 1)
+                                  .toLatin1());
+                          if (!noted.isEmpty() && inner == noted) address = noted;
                       }
+                      const QUrl url(address);
+                      // Links within the message itself (its parts, an anchor) lead nowhere.
+                      if (url.scheme() == kMessageScheme || url.scheme() == kCidScheme) return;
+                      const QString shown = !noted.isEmpty() && QUrl(noted) == url
+                                                ? link[1].toString().simplified()
+                                                : QString();
                       emit page->LinkClicked(address, shown);
                   });
 }
