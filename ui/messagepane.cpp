@@ -154,9 +154,10 @@ MessagePane::MessagePane(TMsgOptions options, Platform& platform, bool separate,
     });
 
     view_ = new MessageView(this);
-    connect(view_, &MessageView::LinkClicked, this, [this](const QString& url, const QString& shown) {
-        msg_.LinkClick(FromQ(url), FromQ(shown));
-    });
+    connect(view_, &MessageView::LinkClicked, this,
+            [this](const QString& url, const QString& shown) {
+                msg_.LinkClick(FromQ(url), FromQ(shown));
+            });
     // The pane's own menu replaces the display's.
     view_->WebView()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view_->WebView(), &QWidget::customContextMenuRequested, this,

@@ -145,10 +145,10 @@ void MessagePage::FollowLink(const QUrl& clicked) {
                       // A led-through link counts only as the click's own: a message's link
                       // written with that scheme stays what it is.
                       if (clicked.scheme() == kLinkScheme) {
-                          const QString inner = QUrl::fromPercentEncoding(
-                              clicked.toString(QUrl::FullyEncoded)
-                                  .mid(QString(kLinkScheme).size() + 1)
-                                  .toLatin1());
+                          const QString inner =
+                              QUrl::fromPercentEncoding(clicked.toString(QUrl::FullyEncoded)
+                                                            .mid(QString(kLinkScheme).size() + 1)
+                                                            .toLatin1());
                           if (!noted.isEmpty() && inner == noted) address = noted;
                       }
                       const QUrl url(address);
@@ -308,8 +308,8 @@ void MessageView::ShowHtml(const QByteArray& html, CidLookup cids) {
     blocker_.SetRemoteAllowed(false);
     blocker_.ResetCount();
     UpdateRemoteBar();
-    const std::string page =
-        StripActiveContent(std::string_view(html.constData(), static_cast<std::size_t>(html.size())));
+    const std::string page = StripActiveContent(
+        std::string_view(html.constData(), static_cast<std::size_t>(html.size())));
     Load(QByteArray(page.data(), static_cast<qsizetype>(page.size())), cids);
 }
 

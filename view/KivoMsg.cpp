@@ -134,8 +134,8 @@ bool TFrmMsg::LinkClick(std::string_view url, std::string_view shown) {
     const std::string shownHost = ShownLinkHost(shown);
     if (!shownHost.empty() && shownHost != UrlHost(target)) {
         const std::string question = std::string(kLinkMismatchQuestion) +
-                                     ShownPart(TrimView(shown)) + "\nLeads to: " +
-                                     ShownPart(target) + "\n\nOpen it?";
+                                     ShownPart(TrimView(shown)) +
+                                     "\nLeads to: " + ShownPart(target) + "\n\nOpen it?";
         if (!platform_.AskYesNo(question)) return false;
     }
     return platform_.ShellOpen(target);

@@ -12,7 +12,7 @@
 namespace kivo {
 
 struct THtmlAttribute {
-    std::string name;  // lower case
+    std::string name;            // lower case
     std::size_t begin = 0;       // where the attribute's name starts
     std::size_t end = 0;         // after its value (and its closing quote)
     std::size_t valueBegin = 0;  // the value's text, without quotes
@@ -20,9 +20,9 @@ struct THtmlAttribute {
 };
 
 struct THtmlTag {
-    std::string name;  // lower case; empty when text[pos] starts no tag
-    bool closing = false;    // an end tag ("</p>")
-    std::size_t end = 0;     // after the closing ">", or the text's end when incomplete
+    std::string name;      // lower case; empty when text[pos] starts no tag
+    bool closing = false;  // an end tag ("</p>")
+    std::size_t end = 0;   // after the closing ">", or the text's end when incomplete
     bool complete = false;
     std::vector<THtmlAttribute> attributes;
 };

@@ -24,7 +24,8 @@ bool OpensTag(std::string_view text, std::size_t pos, std::string_view name) {
 
 // A meta tag that may stay: it sets nothing but the content type (or a name, a charset).
 bool HarmlessMeta(std::string_view text, std::size_t pos, const THtmlTag& tag) {
-    if (!tag.complete || text.substr(pos + 1, tag.end - pos - 1).find('<') != std::string_view::npos)
+    if (!tag.complete ||
+        text.substr(pos + 1, tag.end - pos - 1).find('<') != std::string_view::npos)
         return false;
     for (const THtmlAttribute& attribute : tag.attributes) {
         if (attribute.name != "http-equiv") continue;

@@ -37,7 +37,6 @@ std::string BlockRemoteReferences(std::string_view html);
 // The page the display loads for the view's HTML lines (UTF-8): a received HTML page, its
 // active content stripped, with `css` as a style sheet its own rules override; or the
 // view's HTML of a text message as a page of its own, its long words wrapped.
-std::string MessagePageHtml(const std::vector<std::string>& lines, bool html,
-                            std::string_view css);
+std::string MessagePageHtml(const std::vector<std::string>& lines, bool html, std::string_view css);
 
 }  // namespace kivo

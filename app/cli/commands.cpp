@@ -45,8 +45,8 @@ constexpr Option kLsOptions[] = {
     {"--hide-rest", "", "list only the tagged entries (with --show)"},
 };
 constexpr Option kShowOptions[] = {
-    {"--headers", "", "the header lines only (with --html, --html-safe or --raw-view: the headers shown "
-     "above the message)"},
+    {"--headers", "", "the header lines only (with --html, --html-safe or --raw-view: the "
+     "headers shown above the message)"},
     {"--body", "", "the body only"},
     {"--raw", "", "the message exactly as stored (CR LF line ends, nothing converted)"},
     {"--html", "", "the message view's HTML lines, a received HTML message's as it was sent "

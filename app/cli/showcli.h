@@ -10,13 +10,13 @@
 namespace kivo::cli {
 
 enum class TShowForm {
-    Reader,   // headers and body as a reader wants them: no separator line, HTML as text
-    Headers,  // the header lines only
-    Body,     // the body only, as the reader form shows it
-    Raw,      // exactly as stored
-    Html,     // the message view's HTML lines, the message's HTML as sent
-    HtmlSafe, // the page the view loads: active content stripped, remote references blocked
-    RawView,  // the raw view's HTML lines
+    Reader,    // headers and body as a reader wants them: no separator line, HTML as text
+    Headers,   // the header lines only
+    Body,      // the body only, as the reader form shows it
+    Raw,       // exactly as stored
+    Html,      // the message view's HTML lines, the message's HTML as sent
+    HtmlSafe,  // the page the view loads: active content stripped, remote references blocked
+    RawView,   // the raw view's HTML lines
 };
 
 struct TShowOptions {

@@ -21,7 +21,8 @@ class LoggingServer {
         QObject::connect(server_.get(), &QTcpServer::newConnection, [this] {
             while (QTcpSocket* socket = server_->nextPendingConnection()) {
                 ++connections_;
-                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { Answer(socket); });
+                QObject::connect(socket, &QTcpSocket::readyRead,
+                                 [this, socket] { Answer(socket); });
                 QObject::connect(socket, &QTcpSocket::disconnected, [this, socket] {
                     buffers_.remove(socket);
                     socket->deleteLater();
@@ -48,15 +49,15 @@ class LoggingServer {
         buffers_.remove(socket);
         requests_ << path;
         // A 1x1 GIF, or a page with a picture of its own.
-        static const QByteArray gif = QByteArray::fromBase64(
-            "R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
+        static const QByteArray gif =
+            QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
         const bool page = path.endsWith(".html");
-        const QByteArray body = page ? QByteArray("<html><body><img src=\"/inner.gif\"></body></html>")
-                                     : gif;
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " +
-                      QByteArray(page ? "text/html" : "image/gif") +
-                      "\r\nRefresh: 1\r\nCache-Control: no-store\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        const QByteArray body =
+            page ? QByteArray("<html><body><img src=\"/inner.gif\"></body></html>") : gif;
+        socket->write(
+            "HTTP/1.1 200 OK\r\nContent-Type: " + QByteArray(page ? "text/html" : "image/gif") +
+            "\r\nRefresh: 1\r\nCache-Control: no-store\r\nContent-Length: " +
+            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
 

@@ -5,11 +5,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -348,17 +348,16 @@ void ViewTest::HostileMessagesFetchNothingUntilAsked() {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         const QString name = QString::fromStdString(entry.path().filename().string());
         view.ShowMessageHtml(HostileLines(entry.path(), server), true, {});
-        QVERIFY2(WaitFor([&] {
-                     return view.Loaded() &&
-                            RunInOwnWorld(view.Page(), "!!document.getElementById('text')")
-                                .toBool();
-                 }),
-                 qPrintable(name));
+        QVERIFY2(
+            WaitFor([&] {
+                return view.Loaded() &&
+                       RunInOwnWorld(view.Page(), "!!document.getElementById('text')").toBool();
+            }),
+            qPrintable(name));
         QTest::qWait(400);
         QVERIFY2(view.Page()->title() != "script ran" && view.Page()->title() != "handler ran",
                  qPrintable(name));
-        QVERIFY2(server.Connections() == 0,
-                 qPrintable(name + ": " + server.Requests().join(", ")));
+        QVERIFY2(server.Connections() == 0, qPrintable(name + ": " + server.Requests().join(", ")));
         // The page has no further address of its own: a refresh would have replaced it.
         QVERIFY2(view.Page()->url().scheme() == "kivo-message", qPrintable(name));
         ++shown;
@@ -377,8 +376,11 @@ void ViewTest::RemoteContentOnceAllowedIsFetchedOnce() {
     const QString remote = server.Url();
     const std::string page =
         "<html><head><meta http-equiv=\"refresh\" content=\"1\"></head><body>"
-        "<p id=\"text\">Refreshing</p><img src=\"" + remote.toStdString() + "/pixel.gif\">"
-        "<iframe src=\"" + remote.toStdString() + "/frame.html\"></iframe></body></html>";
+        "<p id=\"text\">Refreshing</p><img src=\"" +
+        remote.toStdString() +
+        "/pixel.gif\">"
+        "<iframe src=\"" +
+        remote.toStdString() + "/frame.html\"></iframe></body></html>";
     view.ShowMessageHtml({page}, true, {});
     QVERIFY(Shows(&view, "Refreshing"));
     QTest::qWait(300);
@@ -386,9 +388,8 @@ void ViewTest::RemoteContentOnceAllowedIsFetchedOnce() {
     QVERIFY(view.BlockedCount() >= 2);
 
     view.ShowRemoteContent();
-    QVERIFY(WaitFor([&] {
-        return server.CountOf("/pixel.gif") >= 1 && server.CountOf("/inner.gif") >= 1;
-    }));
+    QVERIFY(WaitFor(
+        [&] { return server.CountOf("/pixel.gif") >= 1 && server.CountOf("/inner.gif") >= 1; }));
     // The page asked for a reload each second and the frame's answer too.
     QTest::qWait(2500);
     QCOMPARE(server.CountOf("/pixel.gif"), 1);
@@ -413,8 +414,7 @@ void ViewTest::MessagesOwnPolicyLeavesTheViewsLook() {
                              return std::nullopt;
                          });
     QVERIFY(Shows(&view, "Own policy"));
-    QCOMPARE(RunInOwnWorld(view.Page(),
-                           "getComputedStyle(document.getElementById('text')).color")
+    QCOMPARE(RunInOwnWorld(view.Page(), "getComputedStyle(document.getElementById('text')).color")
                  .toString(),
              QString("rgb(18, 52, 86)"));
     QTRY_COMPARE_WITH_TIMEOUT(
@@ -433,7 +433,8 @@ void ViewTest::LinksOpenOnlyWebAndMailAddresses() {
     const std::string links =
         "<html><body style=\"font-size:20px\">"
         "<p><a id=\"same\" href=\"https://www.example.test/a\">https://example.test/a</a></p>"
-        "<p><a id=\"other\" href=\"http://tracker.test/r?to=bank\">https://bank.example/login</a></p>"
+        "<p><a id=\"other\" "
+        "href=\"http://tracker.test/r?to=bank\">https://bank.example/login</a></p>"
         "<p><a id=\"blank\" href=\"https://example.test/new\" target=\"_blank\">new window</a></p>"
         "<p><a id=\"mail\" href=\"mailto:ann@example.test?subject=Hello\">write to Ann</a></p>"
         "<p><a id=\"smb\" href=\"smb://host/share\">share</a></p>"
@@ -487,19 +488,17 @@ void ViewTest::LinksOpenOnlyWebAndMailAddresses() {
         const char* id;
         const char* shown;
     };
-    for (const Refused& link : {Refused{"smb", "smb://host/share"},
-                                Refused{"file", "file:///etc/passwd"},
-                                Refused{"ftp", "ftp://example.test/f"},
-                                Refused{"custom", "vscode://file/etc/passwd"},
-                                Refused{"js", "javascript:alert(1)"},
-                                Refused{"data", "data:text/html,hello"}}) {
+    for (const Refused& link :
+         {Refused{"smb", "smb://host/share"}, Refused{"file", "file:///etc/passwd"},
+          Refused{"ftp", "ftp://example.test/f"}, Refused{"custom", "vscode://file/etc/passwd"},
+          Refused{"js", "javascript:alert(1)"}, Refused{"data", "data:text/html,hello"}}) {
         QVERIFY(ClickElement(view, link.id));
         QVERIFY2(WaitFor([&] { return platform.TipText().contains(link.shown); }, 10000), link.id);
         QVERIFY(platform.TipText().contains("Kivo does not open links of this kind"));
         // The page keeps the link as the message wrote it.
-        QCOMPARE(RunInOwnWorld(view->Page(),
-                               QString("document.getElementById('%1').getAttribute('href')")
-                                   .arg(link.id))
+        QCOMPARE(RunInOwnWorld(
+                     view->Page(),
+                     QString("document.getElementById('%1').getAttribute('href')").arg(link.id))
                      .toString(),
                  QString(link.shown));
     }
@@ -522,10 +521,11 @@ void ViewTest::AttachedMessageOpensInKivosOwnWindow() {
         "From: Mallory <mallory@example.test>\r\nSubject: Inner offer\r\nMIME-Version: 1.0\r\n"
         "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
         "Content-Type: text/html\r\n\r\n<html><head><meta http-equiv=\"refresh\" "
-        "content=\"1\"></head><body><p>Inner words</p><img src=\"" + remote +
-        "/inner-pixel.gif\"><script>document.title='script ran'</script></body></html>\r\n"
-        "--b\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
-        "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\nnotes\r\n--b--\r\n");
+        "content=\"1\"></head><body><p>Inner words</p><img src=\"" +
+            remote +
+            "/inner-pixel.gif\"><script>document.title='script ran'</script></body></html>\r\n"
+            "--b\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
+            "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\nnotes\r\n--b--\r\n");
     test::WriteFile(home / "Mail" / "In.mbx",
                     "From ann@example.test 01/12/2026 10:00:00\r\nFrom: ann@example.test\r\n"
                     "Subject: Forwarded\r\nStatus: U\r\n\r\nSee the attached message.\r\n"

@@ -25,8 +25,8 @@ TEST(StripActiveContent, TakesOutRefreshPolicyAndScriptsHoweverWritten) {
     const Case cases[] = {
         {"plain refresh", "<head><meta http-equiv=\"refresh\" content=\"1\"></head><p>Hi",
          "refresh", "<p>Hi"},
-        {"upper case, unquoted", "<META HTTP-EQUIV=Refresh CONTENT=0;URL=http://x/>text",
-         "refresh", "text"},
+        {"upper case, unquoted", "<META HTTP-EQUIV=Refresh CONTENT=0;URL=http://x/>text", "refresh",
+         "text"},
         {"content first, single quotes, slashes", "<meta/content='1'/http-equiv='REFRESH'/>a",
          "refresh", "a"},
         {"line breaks between attributes", "<meta\ncontent=\"1\"\r\n\thttp-equiv = \"refresh\" >a",
@@ -50,14 +50,14 @@ TEST(StripActiveContent, TakesOutRefreshPolicyAndScriptsHoweverWritten) {
          "<!-- <p title=\"--> <meta http-equiv=refresh content=1> \"> -->d", "refresh", "d"},
         {"a script", "<p>a</p><script>document.title='x'</script><p>b</p>", "document.title",
          "<p>b</p>"},
-        {"a script with an odd end tag",
-         "<SCRIPT type=text/javascript>x()</script\t foo>after", "x()", "after"},
+        {"a script with an odd end tag", "<SCRIPT type=text/javascript>x()</script\t foo>after",
+         "x()", "after"},
         {"a script's end tag in a string ends it", "<script>s='</script>';</script>c", "<script",
          "c"},
         {"a script never ended", "<p>a</p><script>x()", "x()", "<p>a</p>"},
         {"a refresh after a script that seemed to end",
-         "<script><!--<script></script><meta http-equiv=refresh content=1></script>e",
-         "refresh", "e"},
+         "<script><!--<script></script><meta http-equiv=refresh content=1></script>e", "refresh",
+         "e"},
     };
     for (const Case& c : cases) {
         const std::string page = StripActiveContent(c.html);
@@ -103,7 +103,8 @@ TEST(BlockRemoteReferences, ReplacesWhatWouldBeFetched) {
         {"unquoted, upper case", "<IMG SRC=HTTPS://t.example/p.gif>", "<IMG src=\"about:blank\">"},
         {"character references in the scheme", "<img src='http&#58;//t.example/p'>",
          "<img src=\"about:blank\">"},
-        {"a style sheet and a base", "<link rel=stylesheet href=\"http://x/s.css\"><base href=http://x/>",
+        {"a style sheet and a base",
+         "<link rel=stylesheet href=\"http://x/s.css\"><base href=http://x/>",
          "<link rel=stylesheet href=\"about:blank\"><base href=\"about:blank\">"},
         {"a srcset with one remote candidate", "<img srcset=\"cid:a 1x, http://x/b.png 2x\">",
          "<img srcset=\"about:blank\">"},
@@ -126,7 +127,8 @@ TEST(BlockRemoteReferences, ReplacesWhatWouldBeFetched) {
          "<a href=\"https://example.org/offer\">offer</a>"},
         {"own pictures and text stay", "<img src=\"cid:logo@x\"><p>see http://example.org</p>",
          "<img src=\"cid:logo@x\"><p>see http://example.org</p>"},
-        {"comments stay as written", "<!-- <img src=http://x/a> -->", "<!-- <img src=http://x/a> -->"},
+        {"comments stay as written", "<!-- <img src=http://x/a> -->",
+         "<!-- <img src=http://x/a> -->"},
         {"a tag cut off by the text's end", "<p>a</p><img src=\"http://x/", "<p>a</p>"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.want, BlockRemoteReferences(c.html)) << c.why;
@@ -136,9 +138,9 @@ TEST(MessagePageHtml, PutsTheDefaultsFirstAndStripsTheMessage) {
     const std::string css = ":where(html){color:#000000;}";
     EXPECT_EQ("<!DOCTYPE html><style>" + css + "</style>\n<html>\n  <p>a</p>\n",
               MessagePageHtml({"<!DOCTYPE html>", "<html>", "  <p>a</p>"}, true, css));
-    EXPECT_EQ("\n<style>" + css + "</style><html><head> </head>\n",
-              MessagePageHtml({"", "<html><head><meta http-equiv=refresh content=1></head>"}, true,
-                              css));
+    EXPECT_EQ(
+        "\n<style>" + css + "</style><html><head> </head>\n",
+        MessagePageHtml({"", "<html><head><meta http-equiv=refresh content=1></head>"}, true, css));
     // The view's HTML of a text message is a page of its own; its lines are already text.
     const std::string text = MessagePageHtml({"a &lt;meta&gt;<br>"}, false, css);
     EXPECT_TRUE(text.starts_with("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"));
