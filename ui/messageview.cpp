@@ -90,7 +90,7 @@ constexpr const char* kLinkScheme = "kivo-link";
 // told apart; a link of another kind than web, mail or the message's own is led through
 // kLinkScheme for the click.
 constexpr const char* kLinkTextScript = R"(
-document.addEventListener('click', function (event) {
+function kivoNoteLink(event) {
     var link = event.target && event.target.closest
         ? event.target.closest('a, area') : null;
     if (window.kivoRestoreLink) window.kivoRestoreLink();
@@ -109,7 +109,10 @@ document.addEventListener('click', function (event) {
     window.kivoRestoreLink = function () {
         if (own === null) link.removeAttribute('href'); else link.setAttribute('href', own);
     };
-}, true);
+}
+// A middle click opens a link as a new window: noted the same way.
+document.addEventListener('click', kivoNoteLink, true);
+document.addEventListener('auxclick', kivoNoteLink, true);
 )";
 
 // The note of the last click; a led-through link gets its own address back (timers do not run

@@ -113,7 +113,7 @@ void AnswerQuestion(const QString& text, std::shared_ptr<QString> seen) {
 }
 
 // A real mouse click on the page's element `id`, scrolled into view first.
-bool ClickElement(MessageView* view, const QString& id) {
+bool ClickElement(MessageView* view, const QString& id, Qt::MouseButton button = Qt::LeftButton) {
     const QVariantList at =
         RunInOwnWorld(view->Page(),
                       QString("(function () { var e = document.getElementById('%1');"
@@ -123,7 +123,7 @@ bool ClickElement(MessageView* view, const QString& id) {
             .toList();
     QWidget* target = view->WebView()->focusProxy();
     if (at.size() != 2 || !target) return false;
-    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(at[0].toInt(), at[1].toInt()));
+    QTest::mouseClick(target, button, {}, QPoint(at[0].toInt(), at[1].toInt()));
     return true;
 }
 
@@ -432,6 +432,7 @@ void ViewTest::LinksOpenOnlyWebAndMailAddresses() {
     MakeFolder(home);
     const std::string links =
         "<html><body style=\"font-size:20px\">"
+        "<p id=\"plain\">Some text beside the links</p>"
         "<p><a id=\"same\" href=\"https://www.example.test/a\">https://example.test/a</a></p>"
         "<p><a id=\"other\" "
         "href=\"http://tracker.test/r?to=bank\">https://bank.example/login</a></p>"
@@ -474,6 +475,14 @@ void ViewTest::LinksOpenOnlyWebAndMailAddresses() {
     QVERIFY(ClickElement(view, "other"));
     QVERIFY(WaitFor([&] { return platform.opened.size() == 2; }));
     QCOMPARE(platform.opened.back(), std::string("http://tracker.test/r?to=bank"));
+    // A middle click (a new window) asks the same, also after a click beside the links.
+    QVERIFY(ClickElement(view, "plain"));
+    question->clear();
+    AnswerQuestion("&No", question);
+    QVERIFY(ClickElement(view, "other", Qt::MiddleButton));
+    QVERIFY(WaitFor([&] { return !question->isEmpty(); }));
+    QTest::qWait(200);
+    QCOMPARE(platform.opened.size(), 2u);
 
     QVERIFY(ClickElement(view, "blank"));
     QVERIFY(WaitFor([&] { return platform.opened.size() == 3; }));
