@@ -24,24 +24,7 @@ using test::ScriptServer;
 
 using test::Env;
 
-// Points OpenSSL's default trust store at one file while it lives.
-class TrustStore {
-  public:
-    explicit TrustStore(const std::string& file) : old_(Env("SSL_CERT_FILE")) {
-        ::setenv("SSL_CERT_FILE", file.c_str(), 1);
-    }
-    ~TrustStore() {
-        if (old_.empty())
-            ::unsetenv("SSL_CERT_FILE");
-        else
-            ::setenv("SSL_CERT_FILE", old_.c_str(), 1);
-    }
-    TrustStore(const TrustStore&) = delete;
-    TrustStore& operator=(const TrustStore&) = delete;
-
-  private:
-    std::string old_;
-};
+using test::TrustStore;
 
 // A socket client that connects, starts TLS at once and reads the greeting.
 class Probe : public TagSocket {

@@ -10,11 +10,24 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "net/tlstransport.h"
 
 namespace kivo::test {
+
+TrustStore::TrustStore(const std::string& file) {
+    if (const char* old = std::getenv("SSL_CERT_FILE")) old_ = old;
+    ::setenv("SSL_CERT_FILE", file.c_str(), 1);
+}
+
+TrustStore::~TrustStore() {
+    if (old_.empty())
+        ::unsetenv("SSL_CERT_FILE");
+    else
+        ::setenv("SSL_CERT_FILE", old_.c_str(), 1);
+}
 
 TestCertificate::TestCertificate(const std::string& certName) {
     // A client that refuses the certificate hangs up before anything is written.

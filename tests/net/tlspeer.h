@@ -31,6 +31,18 @@ class TestCertificate {
     ssl_ctx_st* ctx_ = nullptr;
 };
 
+// Points OpenSSL's default trust store at one file while it lives.
+class TrustStore {
+  public:
+    explicit TrustStore(const std::string& file);
+    ~TrustStore();
+    TrustStore(const TrustStore&) = delete;
+    TrustStore& operator=(const TrustStore&) = delete;
+
+  private:
+    std::string old_;
+};
+
 class TlsPeer {
   public:
     TlsPeer(const std::string& certName, std::string greeting);
