@@ -1,15 +1,21 @@
 #pragma once
 // The setup wizard without its window: `TFrmSetupWizard` holds the six fields of "Welcome to
 // Kivo" that a first start asks for, fills the POP account and both servers from the e-mail
-// address until the user types into them, and on closing writes the account "My Account"
-// into accounts.ini. The colour scheme it chooses belongs to the main window's settings,
-// which this layer cannot reach: the caller applies WizardColourScheme once it closed.
+// address until the user types into them, tries the guessed servers before it takes them, and
+// on "Finish" writes the account "My Account" into accounts.ini; "Cancel" writes nothing. The
+// colour scheme it chooses belongs to the main window's settings, which this layer cannot
+// reach: the caller applies WizardColourScheme once it closed.
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "accounts/account.h"
+#include "net/serverprobe.h"
 
 namespace kivo {
 
@@ -23,6 +29,37 @@ inline constexpr const char* kWizardAccount = "My Account";
 // any other port or none, which keeps the plain connection of an account without the keys.
 std::string_view WizardPopSecurity(std::string_view server);
 std::string_view WizardSmtpSecurity(std::string_view server);
+
+// One server the wizard may set the account up with.
+struct TServerGuess {
+    TMailProtocol protocol = TMailProtocol::pop3;
+    TSecurity security = TSecurity::implicit;
+    std::string server;  // "host:port"
+};
+
+// The servers people expect for a mail domain, in the order they are tried: POP3 with TLS on
+// 995 at pop.DOMAIN, then mail.DOMAIN; SMTP at smtp.DOMAIN with TLS on 465, then STARTTLS on
+// 587, then the same at mail.DOMAIN. None for an empty domain.
+std::vector<TServerGuess> GuessPopServers(std::string_view domain);
+std::vector<TServerGuess> GuessSmtpServers(std::string_view domain);
+
+// Tries one guess (ProbeServer with a short time-out, or a test's own).
+using TServerProber = std::function<TProbeResult(const TServerGuess&)>;
+
+// The time-out of each step of a probe, in seconds.
+inline constexpr int kWizardProbeTimeOut = 5;
+
+// What "Finish" came to.
+enum class TWizardStep {
+    written,      // the account is in accounts.ini; the window closes
+    askPlainText, // the password would go unencrypted: ask, then Finish again with consent
+    unreachable,  // no guess for a server answered: the user corrects the field or cancels
+    canceled,     // Cancel came while the guesses were tried: nothing written
+};
+struct TWizardOutcome {
+    TWizardStep step = TWizardStep::written;
+    std::string text;  // the question or the failures, for the user
+};
 
 // The display colours of a new program folder (0x00BBGGRR values).
 struct TWizardColours {
@@ -45,7 +82,7 @@ TWizardColours WizardColourScheme(int bitsPerPixel);
 
 class TFrmSetupWizard {
   public:
-    explicit TFrmSetupWizard(std::filesystem::path accountsFile);
+    TFrmSetupWizard(std::filesystem::path accountsFile, TServerProber prober);
 
     // A field's text changed. `focused`: the field had the focus, so the user typed it. The
     // address field fills the others that the user has not typed into.
@@ -54,20 +91,41 @@ class TFrmSetupWizard {
     // Whether the user's own text holds the field (POP account, POP server, SMTP server).
     bool TypedInto(TWizardField field) const;
 
-    // "Finish", or closing the window otherwise: writes "My Account", with the security the
-    // server fields' ports suggest (and the POP log-in for an SMTP server on a submission
-    // port, which never relays without one). The caller then applies
-    // WizardColourScheme. Throws std::system_error when accounts.ini cannot be written.
-    void FormClose();
+    // "Finish": tries the guessed servers of the fields the user did not type into, in
+    // order, and takes the first that answers; then, unless `plainTextConfirmed`, stops with
+    // the question when the password would go unencrypted; else writes "My Account" with the
+    // security the server fields' ports say (995 and 465 TLS, 587 STARTTLS) and the POP
+    // user and password as the SMTP log-in. Throws std::system_error when accounts.ini cannot
+    // be written. `progress` hears "Trying SERVER..." before each probe.
+    TWizardOutcome FinishClick(bool plainTextConfirmed,
+                               const std::function<void(std::string_view)>& progress = {});
+    // "Cancel" or closing the window: writes nothing. While FinishClick tries the guesses
+    // (the event pump runs), it stops before the next one and FinishClick returns canceled.
+    void CancelClick();
+    // Closed by Finish or Cancel; the caller then applies WizardColourScheme.
     bool Closed() const { return closed_; }
+    bool Written() const { return written_; }
 
   private:
     void Guess();
+    // Probes the guesses for a field the user left to the wizard; false with the failures
+    // added to `failures` when none answered.
+    bool TryGuesses(TWizardField field, const std::vector<TServerGuess>& guesses,
+                    const std::function<void(std::string_view)>& progress, std::string& failures);
+    // The security keys the server fields and the SMTP log-in call for.
+    AccountSecurity Security() const;
+    void WriteAccount();
 
     std::filesystem::path accountsFile_;
+    TServerProber prober_;
     std::array<std::string, 6> fields_;
     std::array<bool, 6> typed_{};
+    // The server fields' values a probe found answering, so a second Finish does not try again.
+    std::array<std::string, 6> answered_;
     bool closed_ = false;
+    bool written_ = false;
+    bool probing_ = false;
+    bool cancelRequested_ = false;
 };
 
 }  // namespace kivo

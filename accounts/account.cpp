@@ -92,6 +92,17 @@ std::string Account::SmtpAuthPassword() const {
     return {};
 }
 
+std::vector<std::string> PlainTextPasswordServers(const Account& account) {
+    std::vector<std::string> servers;
+    if (!Trim(account.popServer).empty() && !account.Password().empty() &&
+        account.PopSecurity() == TSecurity::none)
+        servers.push_back("the POP server " + Trim(account.popServer));
+    if (!Trim(account.smtp).empty() && !account.SmtpAuthPassword().empty() &&
+        account.SmtpSecurity() == TSecurity::none)
+        servers.push_back("the SMTP server " + Trim(account.smtp));
+    return servers;
+}
+
 std::string Account::Password() const {
     return Unscramble(popPass, kAccountPasswordKey);
 }

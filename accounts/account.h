@@ -88,6 +88,10 @@ struct Account {
     int SkipBigKilobytes() const;
 };
 
+// The servers the account would send a password to without TLS ("the POP server HOST", "the
+// SMTP server HOST"); empty when every password it sends goes encrypted or none is sent.
+std::vector<std::string> PlainTextPasswordServers(const Account& account);
+
 // Reads one section with the defaults for missing keys.
 Account ReadAccount(const IniFile& ini, std::string_view section);
 // Writes all 13 keys of the account into its section, in key order, then the secure keys

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "accounts/KivoWizard.h"
 #include "app/mainfeedback.h"
 #include "app/messagearea.h"
 #include "app/openwindows.h"
@@ -29,7 +30,6 @@ namespace kivo {
 
 class Platform;
 class TDefaultMailer;
-class TFrmSetupWizard;
 class TPrinter;
 
 // The answer of the default mailer question.
@@ -88,6 +88,8 @@ struct TMainHooks {
     // The main index window is about to open the mailbox it names: a separate index window
     // that shows that mailbox saves its index and closes, so two windows never number it.
     std::function<void(const TFrmIndex& mainIndex)> ReleaseMailbox;
+    // Tries a server the setup wizard guessed; empty: ProbeServer over the platform.
+    TServerProber ProbeServer;
 };
 
 // First run: the index columns grow to fill the list, each of Subject, From, Date and To by a

@@ -79,7 +79,14 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
     }
     transfer_.ApplyTimerSettings();
     if (firstRun_) {
-        TFrmSetupWizard wizard(folder_.AccountsFile());
+        TServerProber prober = Hooks.ProbeServer;
+        if (!prober) {
+            prober = [this](const TServerGuess& guess) {
+                return kivo::ProbeServer(
+                    platform_, {guess.protocol, guess.security, guess.server, kWizardProbeTimeOut, {}});
+            };
+        }
+        TFrmSetupWizard wizard(folder_.AccountsFile(), std::move(prober));
         try {
             view_.ShowSetupWizard(wizard);
         } catch (const std::exception& e) {

@@ -47,34 +47,86 @@ SetupWizard::SetupWizard(TFrmSetupWizard& wizard, QWidget* parent)
             if (updating_) return;
             wizard_.FieldChange(field, FromQ(t), edit->hasFocus());
             // The guesses fill the fields the user has not typed into.
-            updating_ = true;
-            for (std::size_t k = 0; k < fields_.size(); ++k) {
-                const QString value = ToQ(wizard_.Field(static_cast<TWizardField>(k)));
-                if (fields_[k] != edit && fields_[k]->text() != value) fields_[k]->setText(value);
-            }
-            updating_ = false;
+            ShowFields(edit);
         });
     }
     auto* guess = new QLabel("I will try to guess the rest. Correct me if I'm wrong.", this);
+    status_ = new QLabel(this);
+    status_->setObjectName("probeStatus");
+    status_->setWordWrap(true);
+    status_->hide();
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* finish = buttons->addButton("Finish", QDialogButtonBox::AcceptRole);
-    finish->setAccessibleName("Finish");
-    finish->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    finish_ = buttons->addButton("Finish", QDialogButtonBox::AcceptRole);
+    finish_->setAccessibleName("Finish");
+    finish_->setDefault(true);
+    QPushButton* cancel = buttons->addButton("Cancel", QDialogButtonBox::RejectRole);
+    cancel->setAccessibleName("Cancel");
+    connect(buttons, &QDialogButtonBox::accepted, this, &SetupWizard::Finish);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(form);
     layout->addWidget(guess);
+    layout->addWidget(status_);
     layout->addWidget(buttons);
 }
 
-void SetupWizard::done(int result) {
-    // Finishing and closing otherwise both write the account.
-    try {
-        wizard_.FormClose();
-    } catch (const std::exception& e) {
-        QMessageBox::warning(this, "Kivo", ToQ(e.what()));
+void SetupWizard::ShowFields(const QLineEdit* except) {
+    updating_ = true;
+    for (std::size_t k = 0; k < fields_.size(); ++k) {
+        const QString value = ToQ(wizard_.Field(static_cast<TWizardField>(k)));
+        if (fields_[k] != except && fields_[k]->text() != value) fields_[k]->setText(value);
     }
+    updating_ = false;
+}
+
+void SetupWizard::SetBusy(bool busy) {
+    busy_ = busy;
+    finish_->setEnabled(!busy);
+    for (QLineEdit* field : fields_) field->setReadOnly(busy);
+    if (!busy) status_->hide();
+}
+
+void SetupWizard::Finish() {
+    if (busy_) return;
+    SetBusy(true);
+    bool plainTextConfirmed = false;
+    for (;;) {
+        TWizardOutcome outcome;
+        try {
+            // The probes run the event pump: the status line shows and Cancel stays live.
+            outcome = wizard_.FinishClick(plainTextConfirmed, [this](std::string_view text) {
+                status_->setText(ToQ(text));
+                status_->show();
+            });
+        } catch (const std::exception& e) {
+            QMessageBox::warning(this, "Kivo", ToQ(e.what()));
+            break;
+        }
+        ShowFields();
+        if (outcome.step == TWizardStep::written || outcome.step == TWizardStep::canceled) {
+            SetBusy(false);
+            QDialog::done(outcome.step == TWizardStep::written ? Accepted : Rejected);
+            return;
+        }
+        if (outcome.step == TWizardStep::unreachable) {
+            QMessageBox::warning(this, "Kivo", ToQ(outcome.text));
+            break;
+        }
+        QMessageBox question(QMessageBox::Warning, "Kivo", ToQ(outcome.text),
+                             QMessageBox::Yes | QMessageBox::No, this);
+        question.setObjectName("plainTextQuestion");
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes) break;
+        plainTextConfirmed = true;
+    }
+    SetBusy(false);
+}
+
+void SetupWizard::done(int result) {
+    wizard_.CancelClick();
+    // Still trying the guesses: Finish closes the window once the current probe ends.
+    if (busy_) return;
     QDialog::done(result);
 }
 

@@ -24,7 +24,8 @@ struct RecordingView : TFrmMainView {
     std::vector<std::string> calls;
     TMailerAnswer answer;
     int listWidth = 0;
-    bool fillWizard = true;  // types an address and closes the wizard
+    // What the user does in the wizard: types an address and finishes, cancels, or nothing.
+    enum class Wizard { finish, cancel, none } user = Wizard::finish;
     std::array<int, 6> columns{};
     int dockAlign = -1;
 
@@ -34,9 +35,11 @@ struct RecordingView : TFrmMainView {
     void SetBusyCursor(bool busy) override { calls.push_back(busy ? "busy" : "normal"); }
     void ShowSetupWizard(TFrmSetupWizard& wizard) override {
         calls.push_back("wizard");
-        if (!fillWizard) return;
+        if (user == Wizard::cancel) wizard.CancelClick();
+        if (user != Wizard::finish) return;
         wizard.FieldChange(TWizardField::Email, "jo@mail.example", true);
-        wizard.FormClose();
+        wizard.FieldChange(TWizardField::Password, "s3cret", true);
+        calls.push_back("finish " + std::to_string(static_cast<int>(wizard.FinishClick(false).step)));
     }
     TMailerAnswer AskDefaultMailer() override {
         calls.push_back("ask mailer");
@@ -74,8 +77,13 @@ struct StartRig {
     TFirstRunFiles content{DateTime{2026, 12, 10, 9, 30, 0}};
     TFrmMain main{ProgramFolder{home.path()}, platform, view};
     int checks = 0;
+    std::vector<std::string> probed;
     StartRig() {
         main.Hooks.CheckMail = [this] { ++checks; };
+        main.Hooks.ProbeServer = [this](const TServerGuess& guess) {
+            probed.push_back(guess.server);
+            return TProbeResult{true, {}};
+        };
     }
     void Start(std::vector<std::string> args = {}) { main.LoadApp(args, content, mailer); }
     bool Called(std::string_view call) const {
@@ -91,8 +99,12 @@ TEST(StartUp, FirstRunPreparesTheFolderRunsTheWizardAndOpensTheWelcomeMail) {
     EXPECT_FALSE(rig.main.Starting);
     EXPECT_EQ(rig.view.calls.front(), "busy");
     EXPECT_EQ(rig.view.calls[1], "title Kivo 1.0");
-    // The wizard wrote the account and chose the colours.
-    EXPECT_EQ(ReadAccounts(rig.home / "accounts.ini").at(0).popServer, "mail.example");
+    // The wizard tried its guesses, wrote the account and chose the colours.
+    EXPECT_TRUE(rig.Called("finish 0"));
+    EXPECT_EQ(rig.probed, (std::vector<std::string>{"pop.mail.example:995", "smtp.mail.example:465"}));
+    const Account account = ReadAccounts(rig.home / "accounts.ini").at(0);
+    EXPECT_EQ(account.popServer, "pop.mail.example:995");
+    EXPECT_EQ(account.SmtpSecurity(), TSecurity::implicit);
     EXPECT_EQ(rig.main.Settings().Program.IndexColor, 0xA2D2DFu);
     // The welcome mailbox is open with its last message selected and shown once the cursor
     // is back to normal.
@@ -156,7 +168,7 @@ TEST(StartUp, WizardClosedUntouchedOrNotAtAll) {
     // mail, and closing the wizard untouched keeps the account.
     StartRig rig;
     WriteFile(rig.home / "accounts.ini", "[My Account]\r\nEmail=jo@mail.example\r\n");
-    rig.view.fillWizard = false;
+    rig.view.user = RecordingView::Wizard::none;
     rig.Start();
     EXPECT_TRUE(rig.main.FirstRun());
     EXPECT_TRUE(rig.Called("wizard"));
@@ -164,6 +176,18 @@ TEST(StartUp, WizardClosedUntouchedOrNotAtAll) {
     EXPECT_EQ(ReadAccounts(rig.home / "accounts.ini").at(0).email, "jo@mail.example");
     // A wizard that was never closed sets no colours.
     EXPECT_EQ(rig.main.Settings().Program.IndexColor, kWindowColour);
+}
+
+TEST(StartUp, ACanceledWizardWritesNoAccountAndTheProgramGoesOn) {
+    StartRig rig;
+    rig.view.user = RecordingView::Wizard::cancel;
+    rig.Start();
+    EXPECT_TRUE(rig.Called("wizard"));
+    EXPECT_TRUE(rig.probed.empty());
+    EXPECT_FALSE(fs::exists(rig.home / "accounts.ini"));
+    EXPECT_TRUE(rig.Called("show main"));
+    EXPECT_EQ(rig.main.MainIndex().RowCount(), 2);  // the welcome mail
+    EXPECT_EQ(rig.main.Settings().Program.IndexColor, 0xA2D2DFu);
 }
 
 TEST(StartUp, WidenColumnsOnlyGrows) {
