@@ -39,6 +39,8 @@ SetupWizard::SetupWizard(TFrmSetupWizard& wizard, QWidget* parent)
         edit->setAccessibleName(name);
         edit->setObjectName(name);
         if (field == TWizardField::Password) edit->setEchoMode(QLineEdit::Password);
+        // Room for a guessed "smtp.DOMAIN:465" of a usual length without scrolling.
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 36);
         fields_[static_cast<std::size_t>(field)] = edit;
         auto* caption = new QLabel(label, this);
         caption->setBuddy(edit);
