@@ -219,6 +219,17 @@ void TFrmAccounts::PopulateSig() {
     view_.ShowSignatures(signatures_);
 }
 
+std::vector<std::string> PlainTextPasswordServers(const AccountFields& fields) {
+    Account a;
+    a.popServer = fields.popServer;
+    a.popUser = fields.popUser;
+    a.SetPassword(fields.password);
+    a.smtp = fields.smtp;
+    a.security = fields.security;
+    a.security.smtpPass = Scramble(fields.security.smtpPass, kAccountPasswordKey);
+    return PlainTextPasswordServers(a);
+}
+
 void TFrmAccounts::SaveAccountInfo(std::string_view account) {
     if (account.empty()) return;
     // "CheckMail" belongs to the list's check box and is stored on OK.

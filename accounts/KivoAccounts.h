@@ -46,6 +46,9 @@ struct AccountFields {
     bool operator==(const AccountFields&) const = default;
 };
 
+// PlainTextPasswordServers of the account the fields describe.
+std::vector<std::string> PlainTextPasswordServers(const AccountFields& fields);
+
 // What the accounts window shows. The window layer draws it; tests and the headless
 // commands record it.
 class AccountsView {

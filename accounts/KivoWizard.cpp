@@ -1,7 +1,5 @@
 #include "accounts/KivoWizard.h"
 
-#include <optional>
-
 #include "accounts/account.h"
 #include "base/inifile.h"
 #include "base/scramble.h"
@@ -100,6 +98,23 @@ void TFrmSetupWizard::Guess() {
         fields_[Slot(TWizardField::SMTPServer)] = FirstServer(GuessSmtpServers(*domain));
 }
 
+TGuessTrial TryServerGuesses(const std::vector<TServerGuess>& guesses, const TServerProber& prober,
+                             const std::function<void(std::string_view)>& progress,
+                             const std::function<bool()>& stop) {
+    TGuessTrial trial;
+    for (const TServerGuess& guess : guesses) {
+        if (stop && stop()) break;
+        if (progress) progress("Trying " + guess.server + "...");
+        const TProbeResult result = prober(guess);
+        if (result.answered) {
+            trial.server = guess.server;
+            break;
+        }
+        trial.failures += "\n  " + guess.server + ": " + result.reason;
+    }
+    return trial;
+}
+
 bool TFrmSetupWizard::TryGuesses(TWizardField field, const std::vector<TServerGuess>& guesses,
                                  const std::function<void(std::string_view)>& progress,
                                  std::string& failures) {
@@ -107,20 +122,15 @@ bool TFrmSetupWizard::TryGuesses(TWizardField field, const std::vector<TServerGu
     // A server the user typed is theirs to know; one a probe found answering stays taken.
     if (TypedInto(field) || guesses.empty() || (!value.empty() && answered_[Slot(field)] == value))
         return true;
-    std::string tried;
-    for (const TServerGuess& guess : guesses) {
-        if (cancelRequested_) return false;
-        if (progress) progress("Trying " + guess.server + "...");
-        const TProbeResult result = prober_(guess);
-        if (result.answered) {
-            value = answered_[Slot(field)] = guess.server;
-            return true;
-        }
-        tried += "\n  " + guess.server + ": " + result.reason;
+    const TGuessTrial trial =
+        TryServerGuesses(guesses, prober_, progress, [this] { return cancelRequested_; });
+    if (trial.server) {
+        value = answered_[Slot(field)] = *trial.server;
+        return true;
     }
     failures += std::string(failures.empty() ? "" : "\n\n") + "None of the " +
                 (field == TWizardField::POPServer ? "POP" : "SMTP") +
-                " servers I guessed answered:" + tried;
+                " servers I guessed answered:" + trial.failures;
     return false;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,17 @@ std::vector<TServerGuess> GuessSmtpServers(std::string_view domain);
 
 // Tries one guess (ProbeServer with a short time-out, or a test's own).
 using TServerProber = std::function<TProbeResult(const TServerGuess&)>;
+
+// Tries `guesses` in order until one answers: its server, or none with a line
+// "  SERVER: reason" for each that failed. `progress` hears "Trying SERVER..." before each;
+// `stop`, when it says so, ends the trial before the next guess.
+struct TGuessTrial {
+    std::optional<std::string> server;
+    std::string failures;
+};
+TGuessTrial TryServerGuesses(const std::vector<TServerGuess>& guesses, const TServerProber& prober,
+                             const std::function<void(std::string_view)>& progress = {},
+                             const std::function<bool()>& stop = {});
 
 // The time-out of each step of a probe, in seconds.
 inline constexpr int kWizardProbeTimeOut = 5;

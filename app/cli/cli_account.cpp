@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "accounts/KivoAccounts.h"
+#include "accounts/KivoWizard.h"
 #include "app/cli/cli.h"
 #include "base/bytes.h"
 #include "base/inifile.h"
@@ -199,6 +200,77 @@ std::string Describe(const Account& a) {
     return text;
 }
 
+// The value last given for `key` among the options, or empty.
+std::string Given(const std::vector<std::pair<std::string, std::string>>& keys,
+                  std::string_view key) {
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k)
+        if (k->first == key) return k->second;
+    return {};
+}
+
+bool IsGiven(const std::vector<std::pair<std::string, std::string>>& keys, std::string_view key) {
+    return std::any_of(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; });
+}
+
+// --guess: the servers not given, from the address's domain, each the first that answers as
+// the setup wizard tries them; the POP user and the SMTP log-in as the wizard sets them.
+void GuessServers(Context& ctx, std::vector<std::pair<std::string, std::string>>& keys) {
+    const std::string email = Given(keys, "Email");
+    const std::size_t at = email.find('@');
+    if (at == std::string::npos || at == 0 || at + 1 == email.size())
+        throw UsageError("--guess needs --email with a user name and a domain");
+    const std::string domain = email.substr(at + 1);
+    const TServerProber prober = [&ctx](const TServerGuess& guess) {
+        return ProbeServer(ctx.platform,
+                           {guess.protocol, guess.security, guess.server, kWizardProbeTimeOut, {}});
+    };
+    const auto progress = [&ctx](std::string_view text) {
+        if (ctx.verbosity != TVerbosity::Quiet) ctx.err << text << '\n';
+    };
+    struct Wanted {
+        const char* key;
+        const char* what;
+        std::vector<TServerGuess> guesses;
+    };
+    const Wanted wanted[] = {{"POPServer", "POP", GuessPopServers(domain)},
+                             {"SMTP", "SMTP", GuessSmtpServers(domain)}};
+    std::string missing;
+    for (const Wanted& w : wanted) {
+        if (IsGiven(keys, w.key)) continue;
+        const TGuessTrial trial = TryServerGuesses(w.guesses, prober, progress);
+        if (trial.server) {
+            keys.emplace_back(w.key, *trial.server);
+            ctx.out << w.what << " server " << *trial.server << '\n';
+        } else {
+            ctx.err << "none of the " << w.what << " servers guessed answered:" << trial.failures
+                    << '\n';
+            missing += std::string(missing.empty() ? "" : " or ") +
+                       (w.key == std::string_view("SMTP") ? "--smtp" : "--pop-server");
+        }
+    }
+    if (!missing.empty())
+        throw std::runtime_error("no server guessed from " + domain + " answered; give it with " +
+                                 missing);
+    if (!IsGiven(keys, "POPUser")) keys.emplace_back("POPUser", email.substr(0, at));
+    if (!IsGiven(keys, "SMTPAuth")) keys.emplace_back("SMTPAuth", "pop");
+}
+
+// The security the servers' standard ports stand for, where none was given, as the setup
+// wizard takes it; a secured SMTP server logs in with the POP user unless told otherwise.
+void SecurityFromPorts(std::vector<std::pair<std::string, std::string>>& keys) {
+    if (!IsGiven(keys, "POPSecurity")) {
+        const std::string_view pop = WizardPopSecurity(Given(keys, "POPServer"));
+        if (!pop.empty()) keys.emplace_back("POPSecurity", pop);
+    }
+    if (!IsGiven(keys, "SMTPSecurity")) {
+        const std::string_view smtp = WizardSmtpSecurity(Given(keys, "SMTP"));
+        if (!smtp.empty()) keys.emplace_back("SMTPSecurity", smtp);
+    }
+    const std::string smtpSecurity = Given(keys, "SMTPSecurity");
+    if (!IsGiven(keys, "SMTPAuth") && !smtpSecurity.empty() && !EqualsNoCase(smtpSecurity, "none"))
+        keys.emplace_back("SMTPAuth", "pop");
+}
+
 }  // namespace
 
 int AccountListCommand(Context& ctx, Args args) {
@@ -217,8 +289,14 @@ int AccountAddCommand(Context& ctx, Args args) {
     RequireOneLine("the account name", name);
     if (args.size() > 1) throw UsageError("unexpected " + args[1]);
     std::vector<std::pair<std::string, std::string>> keys;
+    bool guess = false;
+    bool yes = false;
     for (const CommandLine::Given& given : args.Options()) {
         const std::string& opt = given.name;
+        if (opt == "--guess" || opt == "--yes") {
+            (opt == "--guess" ? guess : yes) = true;
+            continue;
+        }
         if (opt == "--password-stdin") {
             keys.emplace_back("POPPass", ReadPasswordLine());
             continue;
@@ -229,7 +307,9 @@ int AccountAddCommand(Context& ctx, Args args) {
             {"--pop-user", "POPUser"}, {"--password", "POPPass"}, {"--smtp", "SMTP"},
             {"--leave-mail", "LeaveMail"}, {"--leave-days", "LeaveDays"},
             {"--skip-big", "SkipBigSize"}, {"--check", "CheckMail"},
-            {"--sound", "Sound"}, {"--sig", "Sig"}, {"--tag", "Tag"}};
+            {"--sound", "Sound"}, {"--sig", "Sig"}, {"--tag", "Tag"},
+            {"--pop-security", "POPSecurity"}, {"--smtp-security", "SMTPSecurity"},
+            {"--smtp-auth", "SMTPAuth"}};
         // clang-format on
         const auto* found = std::find_if(std::begin(kOptions), std::end(kOptions),
                                          [&](const auto& o) { return o.first == opt; });
@@ -249,6 +329,9 @@ int AccountAddCommand(Context& ctx, Args args) {
     if (frm.IndexOf(name) >= 0 && !name.empty()) {
         throw std::runtime_error("an account named '" + name + "' already exists");
     }
+    // The name is known to be free before any server is tried.
+    if (guess) GuessServers(ctx, keys);
+    SecurityFromPorts(keys);
     if (frm.Entries().size() == 1 && frm.Entries()[0].name.empty()) {
         frm.EditAccountEnter();  // the first account takes the empty line
     } else {
@@ -267,6 +350,14 @@ int AccountAddCommand(Context& ctx, Args args) {
     f.leaveDays = 0;
     frm.SetChecked(frm.Selected(), true);
     for (const auto& [key, value] : keys) SetKey(frm, key, value);
+    const std::vector<std::string> plain = PlainTextPasswordServers(frm.Fields());
+    if (!plain.empty() && !yes) {
+        std::string servers = plain.front();
+        if (plain.size() > 1) servers += " and " + plain.back();
+        throw std::runtime_error("the password would go unencrypted to " + servers +
+                                 "; secure it (--pop-security, --smtp-security, the ports 995, "
+                                 "465 or 587) or save it anyway with --yes");
+    }
     session.Confirm();
     return 0;
 }

@@ -49,7 +49,9 @@ class TTerminalMainView : public TFrmMainView {
         if (panel == 0 && !text.empty()) out_ << VisibleControls(text) << std::endl;
     }
     void ShowSetupWizard(TFrmSetupWizard&) override {
-        out_ << "First start: add your mail account with kivo account add" << std::endl;
+        out_ << "First start: add your mail account with kivo account add NAME --email ADDRESS "
+                "--guess --password-stdin"
+             << std::endl;
     }
     void ShowMainWindow() override {
         out_ << "Kivo 1.0 running in " << folder_.root.string() << std::endl;

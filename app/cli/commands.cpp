@@ -13,6 +13,16 @@ constexpr Option kAccountAddOptions[] = {
      "--password-stdin)", TOptionValue::One},
     {"--password-stdin", "", "read the POP3 password from the first line of standard input"},
     {"--smtp", "HOST[:PORT]", "the SMTP server for this account's mail", TOptionValue::One},
+    {"--guess", "", "with --email: try pop.DOMAIN and mail.DOMAIN on 995 (TLS), smtp.DOMAIN and "
+     "mail.DOMAIN on 465 (TLS) or 587 (STARTTLS), and take the first that answers for each "
+     "server not given"},
+    {"--pop-security", "none|stls|tls", "secure the POP3 connection (default: tls on port 995)",
+     TOptionValue::One},
+    {"--smtp-security", "none|starttls|tls", "secure the SMTP connection (default: tls on port "
+     "465, starttls on 587)", TOptionValue::One},
+    {"--smtp-auth", "none|pop|own", "log in to the SMTP server (default: pop, the POP3 user and "
+     "password, with a secured SMTP server)", TOptionValue::One},
+    {"--yes", "", "save the account although it would send its password unencrypted"},
     {"--leave-mail", "0|1", "leave fetched messages on the server", TOptionValue::One},
     {"--leave-days", "DAYS", "with --leave-mail 1: delete mail from the server after DAYS days "
      "(0: never)", TOptionValue::One},
@@ -146,7 +156,9 @@ constexpr Command kCommands[] = {
     {"mbx extract", "FILE N", "print message N of a mailbox file", MbxExtractCommand, {}, {},
      false},
     {"account list", "", "list the accounts; * marks the default account", AccountListCommand},
-    {"account add", "NAME [OPTIONS]", "add an account", AccountAddCommand, kAccountAddOptions},
+    {"account add", "NAME [OPTIONS]", "add an account", AccountAddCommand, kAccountAddOptions,
+     "An account that would send its password over the network unencrypted (a POP3 or SMTP\n"
+     "server without TLS, with a password) is saved only with --yes."},
     {"account set", "NAME KEY=VALUE...", "change keys of an account (see kivo help account set)",
      AccountSetCommand, {}, kAccountSetKeys},
     {"account delete", "NAME", "delete an account (not the last one)", AccountDeleteCommand},

@@ -30,7 +30,7 @@ kivo_reset() {
   local server="127.0.0.1:$MAILPEERS_POP3_PORT"
   [ "$mode" = tls ] && server="$MAILPEERS_TLS_NAME:$MAILPEERS_POP3S_PORT"
   "$kivo" --home "$home" account add bench --pop-server "$server" \
-    --pop-user alice --password alicepw --leave-mail 1 >/dev/null
+    --pop-user alice --password alicepw --leave-mail 1 --yes >/dev/null
   if [ "$mode" = tls ]; then
     "$kivo" --home "$home" account set bench POPSecurity=tls >/dev/null
   fi

@@ -29,7 +29,7 @@ TEST_F(AccountCommands, AddStoresEveryKeyAlphabeticallyAndTheFirstStaysDefault) 
                    "--smtp",     "smtp.work", "--leave-mail", "1",
                    "--skip-big", "250",       "--check",      "0",
                    "--sound",    "0",         "--sig",        "Formal",
-                   "--tag",      "Sales"});
+                   "--tag",      "Sales",     "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = Kivo({"add", "Home", "--password-stdin"}, "from stdin\r\n");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -158,6 +158,79 @@ TEST_F(AccountCommands, RefusesWhatTheWindowRefuses) {
         EXPECT_FALSE(std::filesystem::exists(dir / "accounts.bak")) << c.why;
     }
     EXPECT_EQ(Kivo({"add", "X", "--password-stdin"}).status, 1);  // no line to read
+}
+
+// As the setup wizard: the standard secure ports mean TLS with the SMTP log-in, and an account
+// that would send its password unencrypted is saved only with --yes.
+TEST_F(AccountCommands, APasswordGoesUnencryptedOnlyWithYes) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* refusal;  // null: saved
+        const char* pop;      // POPSecurity, SMTPSecurity, SMTPAuth as stored
+        const char* smtp;
+        const char* auth;
+    } cases[] = {
+        {{"--pop-server", "pop.x", "--password", "p"}, "unencrypted to the POP server pop.x;", "", "", ""},
+        {{"--pop-server", "pop.x:995", "--smtp", "smtp.x:25", "--smtp-auth", "pop", "--password",
+          "p"},
+         "unencrypted to the SMTP server smtp.x:25;", "", "", ""},
+        {{"--pop-server", "pop.x:110", "--smtp", "smtp.x", "--smtp-auth", "pop", "--password",
+          "p"},
+         "the POP server pop.x:110 and the SMTP server smtp.x;", "", "", ""},
+        {{"--pop-server", "pop.x", "--password", "p", "--yes"}, nullptr, "", "", ""},
+        {{"--pop-server", "pop.x"}, nullptr, "", "", ""},  // no password to give away
+        {{"--pop-server", "pop.x", "--pop-security", "stls", "--password", "p"}, nullptr, "stls",
+         "", ""},
+        {{"--pop-server", "pop.x:995", "--smtp", "smtp.x:587", "--password", "p"}, nullptr, "tls",
+         "starttls", "pop"},
+        {{"--pop-server", "pop.x:995", "--smtp", "smtp.x:465", "--smtp-auth", "none",
+          "--password", "p"},
+         nullptr, "tls", "tls", "none"},
+        {{"--pop-server", "pop.x:995", "--smtp", "smtp.x", "--password", "p"}, nullptr, "tls", "",
+         ""},  // an SMTP server without log-in gets no password
+    };
+    for (const Case& c : cases) {
+        std::string trace;
+        for (const std::string& o : c.options) trace += o + " ";
+        SCOPED_TRACE(trace);
+        std::vector<std::string> args = {"add", "W"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = Kivo(args);
+        if (c.refusal) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(c.refusal), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(dir / "accounts.ini"));
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << r.err;
+        const IniFile ini(dir / "accounts.ini");
+        EXPECT_EQ(ini.ReadString("W", "POPSecurity", ""), c.pop);
+        EXPECT_EQ(ini.ReadString("W", "SMTPSecurity", ""), c.smtp);
+        EXPECT_EQ(ini.ReadString("W", "SMTPAuth", ""), c.auth);
+        ASSERT_EQ(Kivo({"delete", "W"}).status, 1);  // the last one stays: start afresh
+        std::filesystem::remove(dir / "accounts.ini");
+    }
+    EXPECT_EQ(Kivo({"add", "W", "--pop-security", "maybe"}).status, 2);
+}
+
+// --guess tries the servers people expect for the address's domain and saves nothing when
+// none answers; the servers given are not guessed.
+TEST_F(AccountCommands, GuessedServersThatDoNotAnswerSaveNothing) {
+    auto r = Kivo({"add", "W", "--guess", "--password", "p"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--guess needs --email"), std::string::npos) << r.err;
+
+    r = Kivo({"add", "W", "--email", "jo@nowhere.invalid", "--guess", "--smtp", "smtp.x:465",
+              "--password", "p"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Trying pop.nowhere.invalid:995...\nTrying mail.nowhere.invalid:995..."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("  mail.nowhere.invalid:995: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("give it with --pop-server"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("smtp."), std::string::npos) << "a given server is not tried: " << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "accounts.ini"));
 }
 
 // Stored passwords are for the owner's eyes only: the program folder Kivo makes is 0700 and

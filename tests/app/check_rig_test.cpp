@@ -128,7 +128,7 @@ class CheckRig : public ::testing::Test {
         const std::string password = given.value_or(user + "pw");
         std::vector<std::string> args = {"account", "add",        account, "--pop-server",
                                          server_,   "--pop-user", user};
-        if (!password.empty()) args.insert(args.end(), {"--password", password});
+        if (!password.empty()) args.insert(args.end(), {"--password", password, "--yes"});
         args.insert(args.end(), options.begin(), options.end());
         ASSERT_EQ(Kivo(args).status, 0);
     }
@@ -773,7 +773,7 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
                         "From old@example.test 01/02/2024 10:00:00\r\nSubject: older\r\n"
                         "Status: R\r\n\r\nolder mail\r\n");
         EXPECT_EQ(kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user", user,
-                                "--password", user + "pw", "--leave-mail", leave ? "1" : "0"})
+                                "--password", user + "pw", "--leave-mail", leave ? "1" : "0", "--yes"})
                       .status,
                   0);
     };

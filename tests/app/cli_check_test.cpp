@@ -32,7 +32,7 @@ TEST(KivoCheck, RefusesArgumentsAndSaysWhenThereIsNothingToCheck) {
     EXPECT_EQ(empty.err, "No accounts have been setup\n");
 
     ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Off", "--pop-server", "127.0.0.1:1",
-                       "--pop-user", "u", "--password", "p", "--check", "0"})
+                       "--pop-user", "u", "--password", "p", "--check", "0", "--yes"})
                   .status,
               0);
     auto unmarked = RunKivo({"--home", h, "check"});
@@ -108,7 +108,7 @@ TEST(KivoCheck, CtrlCCancelsTheRunningTransfer) {
     TempDir home;
     const std::string h = home.path().string();
     ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Silent", "--pop-server", server,
-                       "--pop-user", "u", "--password", "p"})
+                       "--pop-user", "u", "--password", "p", "--yes"})
                   .status,
               0);
     // SIGINT after a second; SIGKILL ten seconds later should the check not end.
@@ -132,7 +132,7 @@ TEST(KivoCheck, QuietAndVerboseDecideWhatTheErrorStreamTells) {
     TempDir home;
     const std::string h = home.path().string();
     ASSERT_EQ(RunKivo({"--home", h, "account", "add", "Off", "--pop-server", "127.0.0.1:1",
-                       "--pop-user", "u", "--password", "p"})
+                       "--pop-user", "u", "--password", "p", "--yes"})
                   .status,
               0);
     const std::string progress = "Connecting to 127.0.0.1:1 POP server for Off...\n";

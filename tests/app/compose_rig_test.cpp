@@ -53,7 +53,7 @@ class ComposeRig : public testing::Test {
         const test::ProcessResult r =
             Kivo(home, {"account", "add", "Main", "--email", user + "@example.test", "--name", name,
                         "--pop-server", pop_, "--pop-user", user, "--password", user + "pw",
-                        "--smtp", smtp_, "--leave-mail", "1", "--sig", "None"});
+                        "--smtp", smtp_, "--leave-mail", "1", "--sig", "None", "--yes"});
         ASSERT_EQ(r.status, 0) << r.err;
     }
 

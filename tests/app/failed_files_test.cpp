@@ -53,7 +53,7 @@ TEST(FailedFiles, AnUnreadableFileStopsTheCommandAndIsNotWrittenOver) {
         {"kivo.ini", {"init"}},
         {"kivo.ini",
          {"account", "add", "Home", "--pop-server", "pop.example", "--pop-user", "u", "--password",
-          "p"}},
+          "p", "--yes"}},
         {"Mail/In.d", {"ls", "In"}},
         {"Mail/In.d", {"delete", "In", "1"}},
     };

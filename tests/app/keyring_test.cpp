@@ -155,7 +155,8 @@ TEST_F(Keyring, OlderScrambledPasswordsMoveIntoTheKeyring) {
 TEST_F(Keyring, AccountsStoredByOneRunAreFoundByTheNext) {
     ASSERT_EQ(test::RunKivoIn(home.path(), {"init"}).status, 0);
     test::ProcessResult r = test::RunKivoIn(
-        home.path(), {"account", "add", "Work", "--pop-server", "pop.example.org", "--password-stdin"},
+        home.path(), {"account", "add", "Work", "--pop-server", "pop.example.org", "--password-stdin",
+                       "--yes"},
         "typed secret\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("scrambled"), std::string::npos) << r.err;

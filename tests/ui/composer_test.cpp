@@ -164,7 +164,7 @@ void ComposerTest::StyledMessageTravelsThroughTheRigAndIsRepliedTo() {
         test::RunKivoIn(home, {"account", "add", "Main", "--name", "Tess Tester", "--email",
                                address, "--smtp", host + ":" + test::Env("MAILPEERS_SMTP_PORT"),
                                "--pop-server", host + ":" + test::Env("MAILPEERS_POP3_PORT"),
-                               "--pop-user", user, "--password", user + "pw"})
+                               "--pop-user", user, "--password", user + "pw", "--yes"})
             .status,
         0);
     const fs::path report = desk.dir / "report.pdf";

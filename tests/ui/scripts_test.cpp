@@ -153,7 +153,7 @@ class Desk {
             user = rig->AddUser(userPrefix);
             added =
                 test::RunKivoIn(home, {"account", "add", "Rig", "--pop-server", rig->Pop3Server(),
-                                       "--pop-user", user, "--password", user + "pw"})
+                                       "--pop-user", user, "--password", user + "pw", "--yes"})
                     .status == 0;
         }
         window = std::make_unique<MainWindow>(ProgramFolder{home}, platform);

@@ -216,7 +216,7 @@ void WindowsTest::CheckMailBringsNewMailIntoTheList() {
         (test::Env("MAILPEERS_HOST").empty() ? "127.0.0.1" : test::Env("MAILPEERS_HOST")) + ":" +
         test::Env("MAILPEERS_POP3_PORT");
     QCOMPARE(test::RunKivo({"--home", home.string(), "account", "add", "Rig", "--pop-server",
-                            server, "--pop-user", user, "--password", user + "pw"})
+                            server, "--pop-user", user, "--password", user + "pw", "--yes"})
                  .status,
              0);
 
