@@ -140,7 +140,8 @@ TWizardOutcome TFrmSetupWizard::FinishClick(bool plainTextConfirmed,
     const std::string domain = AddressDomain(Field(TWizardField::Email)).value_or("");
     std::string failures;
     probing_ = true;
-    const bool pop = TryGuesses(TWizardField::POPServer, GuessPopServers(domain), progress, failures);
+    const bool pop =
+        TryGuesses(TWizardField::POPServer, GuessPopServers(domain), progress, failures);
     const bool smtp =
         TryGuesses(TWizardField::SMTPServer, GuessSmtpServers(domain), progress, failures);
     probing_ = false;

@@ -63,10 +63,10 @@ inline constexpr int kWizardProbeTimeOut = 5;
 
 // What "Finish" came to.
 enum class TWizardStep {
-    written,      // the account is in accounts.ini; the window closes
-    askPlainText, // the password would go unencrypted: ask, then Finish again with consent
-    unreachable,  // no guess for a server answered: the user corrects the field or cancels
-    canceled,     // Cancel came while the guesses were tried: nothing written
+    written,       // the account is in accounts.ini; the window closes
+    askPlainText,  // the password would go unencrypted: ask, then Finish again with consent
+    unreachable,   // no guess for a server answered: the user corrects the field or cancels
+    canceled,      // Cancel came while the guesses were tried: nothing written
 };
 struct TWizardOutcome {
     TWizardStep step = TWizardStep::written;

@@ -83,7 +83,8 @@ void TFrmMain::LoadApp(std::span<const std::string> args, TFirstRunContent& cont
         if (!prober) {
             prober = [this](const TServerGuess& guess) {
                 return kivo::ProbeServer(
-                    platform_, {guess.protocol, guess.security, guess.server, kWizardProbeTimeOut, {}});
+                    platform_,
+                    {guess.protocol, guess.security, guess.server, kWizardProbeTimeOut, {}});
             };
         }
         TFrmSetupWizard wizard(folder_.AccountsFile(), std::move(prober));

@@ -77,7 +77,8 @@ TEST(SetupWizard, GuessesTheServersPeopleExpectInOrder) {
     }
     for (const TServerGuess& g : GuessSmtpServers("isp.example")) {
         EXPECT_EQ(g.protocol, TMailProtocol::smtp);
-        EXPECT_EQ(g.security, g.server.ends_with(":587") ? TSecurity::upgrade : TSecurity::implicit);
+        EXPECT_EQ(g.security,
+                  g.server.ends_with(":587") ? TSecurity::upgrade : TSecurity::implicit);
         smtp.push_back(g.server);
     }
     EXPECT_EQ(pop, (std::vector<std::string>{"pop.isp.example:995", "mail.isp.example:995"}));
@@ -127,9 +128,9 @@ TEST(SetupWizard, FinishTakesTheFirstGuessThatAnswersWithTlsAndTheSmtpLogIn) {
     ASSERT_EQ(out.step, TWizardStep::written) << out.text;
     EXPECT_TRUE(w.Closed());
     EXPECT_TRUE(w.Written());
-    EXPECT_EQ(probe.tried, (std::vector<std::string>{"pop.isp.example:995", "mail.isp.example:995",
-                                                     "smtp.isp.example:465",
-                                                     "smtp.isp.example:587"}));
+    EXPECT_EQ(probe.tried,
+              (std::vector<std::string>{"pop.isp.example:995", "mail.isp.example:995",
+                                        "smtp.isp.example:465", "smtp.isp.example:587"}));
     EXPECT_EQ(shown.front(), "Trying pop.isp.example:995...");
     EXPECT_EQ(shown.size(), 4u);
     // The fields show what was taken.
@@ -274,10 +275,9 @@ TEST(SetupWizard, RealProbesTakeTheRigsServersByTheirCertificatesName) {
     if (ca.empty() || test::Env("MAILPEERS_POP3S_PORT").empty())
         GTEST_SKIP() << "no mail server rig";
     test::TrustStore trust(ca);
-    const std::map<std::string, std::string> rigPort = {
-        {"995", test::Env("MAILPEERS_POP3S_PORT")},
-        {"465", test::Env("MAILPEERS_SMTPS_PORT")},
-        {"587", test::Env("MAILPEERS_SMTP_PORT")}};
+    const std::map<std::string, std::string> rigPort = {{"995", test::Env("MAILPEERS_POP3S_PORT")},
+                                                        {"465", test::Env("MAILPEERS_SMTPS_PORT")},
+                                                        {"587", test::Env("MAILPEERS_SMTP_PORT")}};
     test::PumpPlatform platform;
     std::vector<std::string> tried;
     TServerProber toRig = [&](const TServerGuess& g) {

@@ -772,10 +772,11 @@ TEST_F(CheckRig, AKillAtEachDurableStepThenAStoreCommandNeitherLosesNorDoublesMa
         test::WriteFile(home / "Mail" / "in.mbx",
                         "From old@example.test 01/02/2024 10:00:00\r\nSubject: older\r\n"
                         "Status: R\r\n\r\nolder mail\r\n");
-        EXPECT_EQ(kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user", user,
-                                "--password", user + "pw", "--leave-mail", leave ? "1" : "0", "--yes"})
-                      .status,
-                  0);
+        EXPECT_EQ(
+            kivoIn(home, {"account", "add", "A", "--pop-server", server_, "--pop-user", user,
+                          "--password", user + "pw", "--leave-mail", leave ? "1" : "0", "--yes"})
+                .status,
+            0);
     };
     // How often a whole check makes each call, for a mailbox of this shape.
     std::map<std::string, int> calls;

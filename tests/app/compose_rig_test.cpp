@@ -50,10 +50,11 @@ class ComposeRig : public testing::Test {
     }
     void AddAccount(const test::TempDir& home, const std::string& user, const std::string& name) {
         ASSERT_EQ(Kivo(home, {"init"}).status, 0);
-        const test::ProcessResult r =
-            Kivo(home, {"account", "add", "Main", "--email", user + "@example.test", "--name", name,
-                        "--pop-server", pop_, "--pop-user", user, "--password", user + "pw",
-                        "--smtp", smtp_, "--leave-mail", "1", "--sig", "None", "--yes"});
+        const test::ProcessResult r = Kivo(
+            home, {"account",      "add",        "Main",         "--email", user + "@example.test",
+                   "--name",       name,         "--pop-server", pop_,      "--pop-user",
+                   user,           "--password", user + "pw",    "--smtp",  smtp_,
+                   "--leave-mail", "1",          "--sig",        "None",    "--yes"});
         ASSERT_EQ(r.status, 0) << r.err;
     }
 

@@ -39,7 +39,8 @@ struct RecordingView : TFrmMainView {
         if (user != Wizard::finish) return;
         wizard.FieldChange(TWizardField::Email, "jo@mail.example", true);
         wizard.FieldChange(TWizardField::Password, "s3cret", true);
-        calls.push_back("finish " + std::to_string(static_cast<int>(wizard.FinishClick(false).step)));
+        calls.push_back("finish " +
+                        std::to_string(static_cast<int>(wizard.FinishClick(false).step)));
     }
     TMailerAnswer AskDefaultMailer() override {
         calls.push_back("ask mailer");
@@ -101,7 +102,8 @@ TEST(StartUp, FirstRunPreparesTheFolderRunsTheWizardAndOpensTheWelcomeMail) {
     EXPECT_EQ(rig.view.calls[1], "title Kivo 1.0");
     // The wizard tried its guesses, wrote the account and chose the colours.
     EXPECT_TRUE(rig.Called("finish 0"));
-    EXPECT_EQ(rig.probed, (std::vector<std::string>{"pop.mail.example:995", "smtp.mail.example:465"}));
+    EXPECT_EQ(rig.probed,
+              (std::vector<std::string>{"pop.mail.example:995", "smtp.mail.example:465"}));
     const Account account = ReadAccounts(rig.home / "accounts.ini").at(0);
     EXPECT_EQ(account.popServer, "pop.mail.example:995");
     EXPECT_EQ(account.SmtpSecurity(), TSecurity::implicit);

@@ -43,14 +43,14 @@ std::string PortOf(const std::string& address) {
 TEST(ServerProbe, ATlsServerAnswersOnlyWithACertificateForItsName) {
     test::TlsPeer peer("pop.example.test", "+OK ready");
     test::TrustStore trust(peer.CertFile().string());
-    const TProbeResult found =
-        Probe(TMailProtocol::pop3, TSecurity::implicit, "pop.example.test" + PortOf(peer.Address()));
+    const TProbeResult found = Probe(TMailProtocol::pop3, TSecurity::implicit,
+                                     "pop.example.test" + PortOf(peer.Address()));
     EXPECT_TRUE(found.answered) << found.reason;
 
     test::TlsPeer other("pop.example.test", "+OK ready");
     test::TrustStore trustOther(other.CertFile().string());
-    const TProbeResult wrongName =
-        Probe(TMailProtocol::pop3, TSecurity::implicit, "mail.example.test" + PortOf(other.Address()));
+    const TProbeResult wrongName = Probe(TMailProtocol::pop3, TSecurity::implicit,
+                                         "mail.example.test" + PortOf(other.Address()));
     EXPECT_FALSE(wrongName.answered);
     EXPECT_NE(wrongName.reason.find("mail.example.test"), std::string::npos) << wrongName.reason;
 }
@@ -65,19 +65,36 @@ TEST(ServerProbe, ServersThatLeadNowhereFailWithTheReasonWithinTheTimeOut) {
     };
     const Case cases[] = {
         {"closed port", TMailProtocol::pop3, TSecurity::implicit, {}, "refused"},
-        {"accepts and never speaks", TMailProtocol::pop3, TSecurity::none, {test::Stall()},
+        {"accepts and never speaks",
+         TMailProtocol::pop3,
+         TSecurity::none,
+         {test::Stall()},
          "timed out"},
-        {"silent during the handshake", TMailProtocol::smtp, TSecurity::implicit,
-         {test::Stall()}, "timed out"},
-        {"plain greeting where TLS is expected", TMailProtocol::pop3, TSecurity::implicit,
-         {S("+OK plain"), test::Stall()}, ""},
-        {"a refusing greeting", TMailProtocol::smtp, TSecurity::none,
-         {S("554 no service")}, "554 no service"},
-        {"STARTTLS not offered", TMailProtocol::smtp, TSecurity::upgrade,
+        {"silent during the handshake",
+         TMailProtocol::smtp,
+         TSecurity::implicit,
+         {test::Stall()},
+         "timed out"},
+        {"plain greeting where TLS is expected",
+         TMailProtocol::pop3,
+         TSecurity::implicit,
+         {S("+OK plain"), test::Stall()},
+         ""},
+        {"a refusing greeting",
+         TMailProtocol::smtp,
+         TSecurity::none,
+         {S("554 no service")},
+         "554 no service"},
+        {"STARTTLS not offered",
+         TMailProtocol::smtp,
+         TSecurity::upgrade,
          {S("220 hi"), C("EHLO *"), S("250-hi\n250 AUTH PLAIN")},
          "does not offer STARTTLS"},
-        {"STLS refused", TMailProtocol::pop3, TSecurity::upgrade,
-         {S("+OK hi"), C("STLS"), S("-ERR no")}, "STLS refused"},
+        {"STLS refused",
+         TMailProtocol::pop3,
+         TSecurity::upgrade,
+         {S("+OK hi"), C("STLS"), S("-ERR no")},
+         "STLS refused"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -120,7 +137,8 @@ TEST(ServerProbe, TheRigsServersAnswerInEveryMode) {
         // The rig's certificate names mail.example.test.
         PumpPlatform platform;
         const TProbeResult result = ProbeServer(
-            platform, {c.protocol, c.security, "mail.example.test:" + Env(c.port), 5, LoopbackResolver});
+            platform,
+            {c.protocol, c.security, "mail.example.test:" + Env(c.port), 5, LoopbackResolver});
         EXPECT_TRUE(result.answered) << result.reason;
     }
 }

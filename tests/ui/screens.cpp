@@ -179,8 +179,9 @@ int main(int argc, char** argv) {
     window.ToggleProgressWindow();
 
     // Nothing is finished here, so no server is ever tried.
-    kivo::TFrmSetupWizard wizardState(folder.root / "wizard-accounts.ini",
-                                      [](const kivo::TServerGuess&) { return kivo::TProbeResult{}; });
+    kivo::TFrmSetupWizard wizardState(
+        folder.root / "wizard-accounts.ini",
+        [](const kivo::TServerGuess&) { return kivo::TProbeResult{}; });
     kivo::ui::SetupWizard wizard(wizardState, &window);
     wizard.Field(kivo::TWizardField::Email)->setText("jo.doe@mail-provider.example");
     wizard.show();

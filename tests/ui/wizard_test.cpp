@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "accounts/account.h"
 #include "accounts/KivoWizard.h"
+#include "accounts/account.h"
 #include "tests/support/testutil.h"
 #include "ui/setupwizard.h"
 #include "ui/windows.h"
@@ -145,8 +145,8 @@ void WizardTest::AnsweringGuessesLandWithTlsAndTheSmtpLogIn() {
     QTest::mouseClick(Button(&dialog, "Finish"), Qt::LeftButton);
     QTRY_VERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(probe.tried, QStringList({"pop.isp.example:995", "mail.isp.example:995",
-                                       "smtp.isp.example:465"}));
+    QCOMPARE(probe.tried,
+             QStringList({"pop.isp.example:995", "mail.isp.example:995", "smtp.isp.example:465"}));
     QCOMPARE(probe.status.front(), QString("Trying pop.isp.example:995..."));
     QCOMPARE(dialog.Field(F::POPServer)->text(), QString("mail.isp.example:995"));
 
@@ -177,7 +177,8 @@ void WizardTest::PlainTextAsksAndNoKeepsTheWindow() {
     QTest::mouseClick(Button(&dialog, "Finish"), Qt::LeftButton);
     QTRY_VERIFY(no.seen);
     QCOMPARE(no.name, QString("plainTextQuestion"));
-    QVERIFY2(no.text.contains("unencrypted to the POP server pop.isp.example"), qPrintable(no.text));
+    QVERIFY2(no.text.contains("unencrypted to the POP server pop.isp.example"),
+             qPrintable(no.text));
     QVERIFY(dialog.isVisible());
     QVERIFY(Button(&dialog, "Finish")->isEnabled());
     QVERIFY(!fs::exists(dir / "accounts.ini"));
