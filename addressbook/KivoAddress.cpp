@@ -15,10 +15,12 @@ void TfrmAddress::Load(const std::vector<TContact>& contacts) {
     first_.clear();
     last_.clear();
     email_.clear();
+    nick_.clear();
     for (const TContact& contact : contacts) {
         first_.push_back(contact.first);
         last_.push_back(contact.last);
         email_.push_back(contact.email);
+        nick_.push_back(LowerCase(Nickname(contact)));
     }
 }
 
@@ -32,7 +34,16 @@ std::vector<std::string> TfrmAddress::ResolveNick(std::string_view text, int loo
             if (matches(i)) found.push_back(email_[i]);
         }
     };
-    pass(lookup & kLookupFirstName, [&](std::size_t i) { return LowerCase(first_[i]) == nick; });
+    if (lookup & kLookupFirstName) {
+        for (std::size_t i = 0; i < email_.size(); ++i) {
+            if (LowerCase(first_[i]) == nick) {
+                found.push_back(email_[i]);
+            } else if (!nick_[i].empty() && nick_[i] == nick) {
+                const std::vector<std::string> emails = EmailsOf({first_[i], last_[i], email_[i]});
+                found.push_back(emails.empty() ? std::string() : emails.front());
+            }
+        }
+    }
     pass(lookup & kLookupLastName, [&](std::size_t i) { return LowerCase(last_[i]) == nick; });
     pass(lookup & kLookupEmail, [&](std::size_t i) {
         const std::string email = LowerCase(email_[i]);

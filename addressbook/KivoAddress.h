@@ -35,7 +35,9 @@ class TfrmAddress {
 
     // The candidate e-mail texts for a typed text, in file order; a candidate may hold
     // several addresses joined with ", ". Each pass runs only when the earlier found none:
-    // first name equal, last name equal, local part equal, first name beginning with it.
+    // first name or nickname equal, last name equal, local part equal, first name beginning
+    // with it. A nickname names one person: it stands for the contact's first (preferred)
+    // address alone, where a first name stands for all of them (a list of people).
     std::vector<std::string> ResolveNick(std::string_view text, int lookup) const;
 
     // The field the list shows ("By First/Nickname", "By Last name", "By E-mail address");
@@ -58,6 +60,7 @@ class TfrmAddress {
     std::vector<std::string> first_;
     std::vector<std::string> last_;
     std::vector<std::string> email_;
+    std::vector<std::string> nick_;  // lower case
     TListField shown_ = lfEmail;
 };
 

@@ -87,14 +87,70 @@ void TFrmAddressBook::Append(const TContact& contact) {
     changed_ = true;
 }
 
-int TFrmAddressBook::Import(const std::vector<TContact>& contacts) {
-    int added = 0;
-    for (const TContact& contact : contacts) {
-        if (std::find(rows_.begin(), rows_.end(), contact) != rows_.end()) continue;
-        Append(contact);
-        ++added;
+namespace {
+
+// Whether an imported contact is one the book holds: they share an address, or neither has
+// one and their names are the same.
+bool SameContact(const TContact& row, const TContact& other) {
+    const std::vector<std::string> mine = EmailsOf(row);
+    const std::vector<std::string> theirs = EmailsOf(other);
+    if (mine.empty() && theirs.empty()) {
+        return EqualsNoCase(Trim(row.first), Trim(other.first)) &&
+               EqualsNoCase(Trim(row.last), Trim(other.last));
     }
-    return added;
+    return std::any_of(mine.begin(), mine.end(), [&](const std::string& a) {
+        return std::any_of(theirs.begin(), theirs.end(),
+                           [&](const std::string& b) { return EqualsNoCase(a, b); });
+    });
+}
+
+// Gives the row what the other contact has and it lacks; true when it changed.
+bool MergeInto(TContact& row, const TContact& other) {
+    const TContact before = row;
+    if (Trim(row.first).empty()) row.first = other.first;
+    if (Trim(row.last).empty()) row.last = other.last;
+    std::vector<std::string> emails = EmailsOf(row);
+    for (const std::string& email : EmailsOf(other)) {
+        const bool known = std::any_of(emails.begin(), emails.end(),
+                                       [&](const std::string& e) { return EqualsNoCase(e, email); });
+        if (!known) emails.push_back(email);
+    }
+    std::string joined;
+    for (const std::string& email : emails) joined += (joined.empty() ? "" : ", ") + email;
+    row.email = joined;
+    // The book's own nickname stays: it is what the user types.
+    const bool hasNick = !Nickname(row).empty();
+    for (const std::string& line : other.extra) {
+        if (hasNick && line.starts_with("NICKNAME")) continue;
+        if (std::find(row.extra.begin(), row.extra.end(), line) == row.extra.end())
+            row.extra.push_back(line);
+    }
+    return !(row == before);
+}
+
+}  // namespace
+
+std::string ImportSummary(const TImportResult& result) {
+    std::string text = std::to_string(result.added) +
+                       (result.added == 1 ? " contact imported" : " contacts imported");
+    if (!result.merged.empty()) text += ", " + std::to_string(result.merged.size()) + " merged";
+    return text;
+}
+
+TImportResult TFrmAddressBook::Import(const std::vector<TContact>& contacts) {
+    TImportResult result;
+    for (const TContact& contact : contacts) {
+        const auto row = std::find_if(rows_.begin(), rows_.end(),
+                                      [&](const TContact& r) { return SameContact(r, contact); });
+        if (row == rows_.end()) {
+            Append(contact);
+            ++result.added;
+            continue;
+        }
+        if (MergeInto(*row, contact)) changed_ = true;
+        result.merged.push_back(*row);
+    }
+    return result;
 }
 
 void TFrmAddressBook::Delete() {

@@ -21,6 +21,15 @@ inline constexpr const char* kBookChangedTip =
 // trimmed; one piece stays as it is, several non-empty pieces are joined with ", ".
 std::string JoinEmailField(std::string_view text);
 
+struct TImportResult {
+    int added = 0;
+    // The rows merged with an imported contact, as the book holds them now.
+    std::vector<TContact> merged;
+};
+
+// "2 contacts imported", with ", 1 merged" when contacts were in the book already.
+std::string ImportSummary(const TImportResult& result);
+
 class TFrmAddressBook {
   public:
     // Fills the rows from address.ini, sorted by first name, and selects the first row.
@@ -41,9 +50,11 @@ class TFrmAddressBook {
     void New();
     // Adds a contact at the end and selects it.
     void Append(const TContact& contact);
-    // Contacts from elsewhere (a vCard file): each appended unless the book holds it as it
-    // stands already. Returns how many were added.
-    int Import(const std::vector<TContact>& contacts);
+    // Contacts from elsewhere (a vCard file, the command line): a contact the book holds
+    // already (one sharing an address with it, or without addresses the same names) is merged
+    // into that row, which gains the names, addresses and properties it lacked; the others
+    // are appended.
+    TImportResult Import(const std::vector<TContact>& contacts);
     // "&Delete": removes the selected row and selects the row now at that place, or the last.
     void Delete();
 

@@ -102,13 +102,39 @@ std::string Text(std::string_view value) {
     return joined;
 }
 
-std::string Escape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\' || c == ',' || c == ';') out += '\\';
-        out += c;
+// A property kept with the contact: its line with the parameters that described the file's
+// encoding left out (the value is decoded now), older bare type parameters as TYPE=, and raw
+// line breaks of a decoded value escaped so the line stays one line.
+std::string KeptLine(const Property& p) {
+    std::string line = p.name;
+    std::size_t start = 0;
+    while (start < p.params.size()) {
+        std::size_t end = p.params.find(';', start);
+        if (end == std::string::npos) end = p.params.size();
+        const std::string param = Trim(std::string_view(p.params).substr(start, end - start));
+        start = end + 1;
+        if (param.empty() || param == "QUOTED-PRINTABLE" || param == "ENCODING=QUOTED-PRINTABLE" ||
+            param.starts_with("CHARSET="))
+            continue;
+        if (param == "BASE64" || param == "ENCODING=BASE64") {
+            line += ";ENCODING=b";
+        } else if (param.find('=') == std::string::npos) {
+            line += ";TYPE=" + param;
+        } else {
+            line += ";" + param;
+        }
     }
-    return out;
+    line += ':';
+    for (std::size_t i = 0; i < p.value.size(); ++i) {
+        const char c = p.value[i];
+        if (c == '\r' || c == '\n') {
+            line += "\\n";
+            if (c == '\r' && i + 1 < p.value.size() && p.value[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    return line;
 }
 
 // Folds one logical line: each physical line at most kFoldAt bytes, continuation lines
@@ -130,19 +156,25 @@ void AppendFolded(std::string& out, std::string_view line) {
 struct Card {
     std::string given, family, formatted, nickname;
     std::vector<std::string> emails;
+    std::vector<std::string> extra;
+    std::ptrdiff_t preferred = 0;  // how many addresses at the front are preferred ones
 
     TContact Contact() const {
         TContact c;
-        c.first = !nickname.empty() ? nickname : given;
+        c.first = given;
         c.last = family;
         if (c.first.empty() && c.last.empty() && !formatted.empty()) {
             const std::size_t blank = formatted.find(' ');
             c.first = formatted.substr(0, blank);
             if (blank != std::string::npos) c.last = Trim(formatted.substr(formatted.rfind(' ')));
         }
+        if (c.first.empty()) c.first = nickname;
         for (const std::string& email : emails) c.email += (c.email.empty() ? "" : ", ") + email;
         if (c.first.empty() && !emails.empty())
             c.first = emails.front().substr(0, emails.front().find('@'));
+        c.extra = extra;
+        // A nickname that is the first name says nothing more.
+        if (Nickname(c) == c.first) SetNickname(c, "");
         return c;
     }
 };
@@ -171,16 +203,23 @@ std::vector<TContact> ReadVCards(std::string_view text) {
         } else if (p.name == "FN") {
             card.formatted = Text(p.value);
         } else if (p.name == "NICKNAME") {
-            // Several nicknames are separated by commas; the first one is taken. An escaped
-            // comma ("Bob\, Jr") belongs to the name.
-            std::size_t end = 0;
-            while (end < p.value.size() && p.value[end] != ',') end += p.value[end] == '\\' ? 2 : 1;
-            card.nickname =
-                Text(std::string_view(p.value).substr(0, std::min(end, p.value.size())));
+            // Kept whole; the first of several nicknames is the one typed.
+            if (card.nickname.empty()) {
+                TContact probe;
+                probe.extra.push_back(KeptLine(p));
+                card.nickname = Nickname(probe);
+                card.extra.insert(card.extra.begin(), probe.extra.front());
+            }
         } else if (p.name == "EMAIL") {
             std::string email = Trim(p.value);
             if (StartsWithNoCase(email, "mailto:")) email = Trim(email.substr(7));
-            if (!email.empty()) card.emails.push_back(email);
+            if (email.empty()) continue;
+            // A preferred address comes first: it is the one a nickname stands for.
+            const bool preferred = p.params.find("PREF") != std::string::npos;
+            const auto at = preferred ? card.emails.begin() + card.preferred++ : card.emails.end();
+            card.emails.insert(at, email);
+        } else if (p.name != "VERSION" && p.name != "PRODID" && !p.name.empty()) {
+            card.extra.push_back(KeptLine(p));
         }
     }
     return contacts;
@@ -190,10 +229,11 @@ std::string WriteVCards(const std::vector<TContact>& contacts) {
     std::string out;
     for (const TContact& c : contacts) {
         out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-        AppendFolded(out, "N:" + Escape(c.last) + ";" + Escape(c.first) + ";;;");
+        AppendFolded(out, "N:" + EscapeVCardText(c.last) + ";" + EscapeVCardText(c.first) + ";;;");
         const std::string full = Trim(c.first + " " + c.last);
-        AppendFolded(out, "FN:" + Escape(full.empty() ? c.email : full));
-        if (!c.first.empty()) AppendFolded(out, "NICKNAME:" + Escape(c.first));
+        AppendFolded(out, "FN:" + EscapeVCardText(full.empty() ? c.email : full));
+        if (!c.first.empty() && Nickname(c).empty())
+            AppendFolded(out, "NICKNAME:" + EscapeVCardText(c.first));
         std::size_t start = 0;
         while (start < c.email.size()) {
             std::size_t comma = c.email.find(',', start);
@@ -202,7 +242,34 @@ std::string WriteVCards(const std::vector<TContact>& contacts) {
             if (!email.empty()) AppendFolded(out, "EMAIL;TYPE=INTERNET:" + email);
             start = comma + 1;
         }
+        for (const std::string& line : c.extra) AppendFolded(out, line);
         out += "END:VCARD\r\n";
+    }
+    return out;
+}
+
+std::string EscapeVCardText(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        if (c == '\\' || c == ',' || c == ';') out += '\\';
+        if (c != '\r') out += c;
+    }
+    return out;
+}
+
+std::string UnescapeVCardText(std::string_view value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            out += (next == 'n' || next == 'N') ? '\n' : next;
+        } else {
+            out += value[i];
+        }
     }
     return out;
 }

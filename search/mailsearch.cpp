@@ -21,6 +21,7 @@
 #include "store/mailboxfiles.h"
 #include "store/mailboxlock.h"
 #include "store/mbxscanner.h"
+#include "store/resultsmark.h"
 
 namespace kivo {
 
@@ -69,18 +70,6 @@ MessageShape Shape(std::string_view text) {
         if (lineNo == 2) shape.afterSecond = pos;
     }
     return shape;
-}
-
-// True for a results mailbox: a line before its first separator is exactly "SYSTEM:FIND".
-bool IsResultsMailbox(const fs::path& mbx) {
-    std::ifstream in(mbx, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.starts_with("From ")) return false;
-        if (line == kResultsMark) return true;
-    }
-    return false;
 }
 
 // The mailbox's path relative to the mail folder, as the tree names it ("In", "Work/Alpha").

@@ -11,12 +11,11 @@
 #include <string_view>
 
 #include "search/textfinder.h"
+#include "store/resultsmark.h"
 
 namespace kivo {
 
 class Platform;
-
-inline constexpr std::string_view kResultsMark = "SYSTEM:FIND";
 
 // Raised when the user cancels a search.
 class ECanceled : public std::runtime_error {

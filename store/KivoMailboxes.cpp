@@ -12,6 +12,7 @@
 #include "store/mailboxlock.h"
 #include "store/msgops.h"
 #include "store/populate.h"
+#include "store/resultsmark.h"
 
 namespace kivo {
 
@@ -339,8 +340,9 @@ bool TFrmMailboxes::ConfirmDelete(const TMailboxNode* node) {
     if (node->IsFolder()) return true;
     std::error_code ec;
     const fs::path mbx = TMailboxFiles::Of(NodePath(node)).Mbx;
-    return !(fs::file_size(mbx, ec) > 0 && !ec) ||
-           platform_.AskYesNo("Mailbox \"" + node->Text +
+    // A results mailbox a search left without a match holds only its mark: nothing to lose.
+    if (!(fs::file_size(mbx, ec) > 0 && !ec) || HoldsOnlyResultsMark(mbx)) return true;
+    return platform_.AskYesNo("Mailbox \"" + node->Text +
                               "\" is not empty!\nAre you sure you want to delete it?\n"
                               "This operation cannot be undone.");
 }

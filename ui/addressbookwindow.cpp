@@ -274,16 +274,15 @@ bool AddressBookWindow::eventFilter(QObject* watched, QEvent* event) {
 void AddressBookWindow::Import() {
     const QString file = AskFile(false);
     if (file.isEmpty()) return;
-    int added = 0;
+    TImportResult result;
     try {
-        added = editor_.Import(ReadVCards(ReadFileBytes(FromQ(file))));
+        result = editor_.Import(ReadVCards(ReadFileBytes(FromQ(file))));
     } catch (const std::exception& e) {
         QMessageBox::warning(this, "Import vCards", ToQ(e.what()));
         return;
     }
     Fill();
-    platform_.ShowTip(added == 1 ? std::string("1 contact imported")
-                                 : std::to_string(added) + " contacts imported");
+    platform_.ShowTip(ImportSummary(result));
 }
 
 void AddressBookWindow::Export() {

@@ -31,6 +31,15 @@ int Lookup(const Context& ctx) {
     return IniFile(ctx.folder.SettingsFile()).ReadInteger("Program", "Lookup", kLookupDefault);
 }
 
+// Says which contacts were in the book already and took in what was new.
+void PrintMerged(const Context& ctx, const TImportResult& result) {
+    for (const TContact& c : result.merged) {
+        const std::string name = Trim(c.first + " " + c.last);
+        ctx.out << "Merged with " << FieldText(name.empty() ? c.email : name)
+                << ", already in the address book\n";
+    }
+}
+
 }  // namespace
 
 int AddressbookListCommand(Context& ctx, Args args) {
@@ -48,13 +57,15 @@ int AddressbookAddCommand(Context& ctx, Args args) {
     if (const std::optional<std::string> email = args.Value("--email"))
         contact.email = JoinEmailField(*email);
     if (names.empty() || names.size() > 2) throw UsageError("needs FIRST [LAST]");
-    // The book's first field holds a first name or a nickname: the nickname, when given.
-    contact.first = nick ? *nick : names[0];
+    // The name as typed; the nickname is kept beside it and found as well.
+    contact.first = names[0];
     if (names.size() == 2) contact.last = names[1];
+    if (nick) SetNickname(contact, *nick);
     TFrmAddressBook editor;
     editor.Load(ctx.folder.AddressFile());
-    editor.Append(contact);
-    editor.OK(ctx.folder.AddressFile());
+    const TImportResult result = editor.Import({contact});
+    if (editor.Changed()) editor.OK(ctx.folder.AddressFile());
+    PrintMerged(ctx, result);
     return 0;
 }
 
@@ -97,9 +108,10 @@ int AddressbookImportCommand(Context& ctx, Args args) {
         throw std::runtime_error(args[0] + " is not a vCard file: it holds no BEGIN:VCARD");
     TFrmAddressBook editor;
     editor.Load(ctx.folder.AddressFile());
-    const int added = editor.Import(cards);
-    if (added > 0) editor.OK(ctx.folder.AddressFile());
-    ctx.out << added << (added == 1 ? " contact" : " contacts") << " imported\n";
+    const TImportResult result = editor.Import(cards);
+    if (editor.Changed()) editor.OK(ctx.folder.AddressFile());
+    PrintMerged(ctx, result);
+    ctx.out << ImportSummary(result) << '\n';
     return 0;
 }
 

@@ -250,13 +250,16 @@ constexpr Command kCommands[] = {
     {"addressbook list", "", "list the address book: first name, last name, e-mail (tab-separated)",
      AddressbookListCommand},
     {"addressbook add", "FIRST [LAST] [--email TEXT] [--nick TEXT]",
-     "add a contact (a nickname takes the place of the first name)", AddressbookAddCommand,
+     "add a contact, or merge it into the one that has its address already; the nickname, kept "
+     "beside the names, stands for the contact's first address", AddressbookAddCommand,
      kContactOptions},
     {"addressbook add-sender", "MAILBOX NUMBER", "add a message's sender to the address book",
      AddressbookAddSenderCommand},
     {"addressbook resolve", "TEXT", "print the addresses a typed name stands for",
      AddressbookResolveCommand},
-    {"addressbook import", "FILE.vcf", "add the contacts of a vCard file (3.0, 4.0 or 2.1)",
+    {"addressbook import", "FILE.vcf", "add the contacts of a vCard file (3.0, 4.0 or 2.1), "
+     "merging those the book has already; phones, organisations, notes and the like are kept "
+     "and exported again",
      AddressbookImportCommand},
     {"addressbook export", "FILE.vcf", "write the address book as a vCard 3.0 file",
      AddressbookExportCommand},

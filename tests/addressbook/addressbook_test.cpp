@@ -4,6 +4,8 @@
 #include "addressbook/KivoAddressBook.h"
 #include "addressbook/addressfile.h"
 #include "addressbook/addsender.h"
+#include "base/bytes.h"
+#include "base/commatext.h"
 #include "tests/support/testutil.h"
 
 namespace kivo {
@@ -28,7 +30,7 @@ TEST(AddressFile, ReadsContactsOfOneToThreeFields) {
         {"Bob", "", ""},                         // first name only; the empty line is skipped
         {"Mary Jo", "Smith", "mj@c.org"},        // quoted two-word name, LF line end
         {"Cy", "", "cy@d.org"},                  // empty last name
-        {"Di", "Doe", "di@e.org"},               // fields beyond the third are ignored
+        {"Di", "Doe", "di@e.org"},               // a fourth field that is no property: ignored
     };
     EXPECT_EQ(book, expected);
     EXPECT_TRUE(ReadAddressBook(dir / "missing.ini").empty());
@@ -42,6 +44,44 @@ TEST(AddressFile, WritesWhatItReadsBack) {
     EXPECT_EQ(ReadFile(dir / "address.ini"),
               "Ann,Lee,\"ann@a.org, ann@b.org\"\r\nBob\r\nCy,,cy@d.org\r\n");
     EXPECT_EQ(ReadAddressBook(dir / "address.ini"), book);
+}
+
+// What the book has no column for follows the third field as property lines: readers of
+// three fields see the same contact, and the line comes back whole.
+TEST(AddressFile, KeepsPropertiesBeyondTheThreeColumns) {
+    TempDir dir;
+    TContact carol{"Carol", "", "",
+                   {"NICKNAME:cc", "TEL;TYPE=CELL:+1 555 0100",
+                    "NOTE:met at \"FOSDEM\"\\, hall K\\nsecond line"}};
+    const std::vector<TContact> book = {carol, {"Dan", "Ek", "dan@x.org", {"ORG:Acme;Sales"}}};
+    WriteAddressBook(dir / "address.ini", book);
+    const std::string text = ReadFile(dir / "address.ini");
+    EXPECT_EQ(SplitLines(text).size(), 2u) << text;
+    EXPECT_EQ(ReadAddressBook(dir / "address.ini"), book);
+    const std::vector<std::string> fields = FromCommaText(SplitLines(text)[0]);
+    ASSERT_GE(fields.size(), 3u);
+    EXPECT_EQ((std::vector<std::string>{fields[0], fields[1], fields[2]}),
+              (std::vector<std::string>{"Carol", "", ""}));
+    EXPECT_EQ(Nickname(carol), "cc");
+    EXPECT_EQ(ExtraValue(carol, "NOTE"), "met at \"FOSDEM\", hall K\nsecond line");
+    SetNickname(carol, "");
+    EXPECT_EQ(Nickname(carol), "");
+    EXPECT_EQ(carol.extra.size(), 2u);
+}
+
+// A nickname names one person and stands for the first of the contact's addresses; a first
+// name shared by several addresses still stands for all of them (a list of people).
+TEST(AddressFile, NicknameStandsForOneAddress) {
+    TfrmAddress list;
+    list.Load({{"Carol", "Ek", "carol@home.org, carol@work.org", {"NICKNAME:cc"}},
+               {"Team", "", "a@x.org, b@x.org"},
+               {"Ccily", "", "ccily@x.org"}});
+    EXPECT_EQ(list.ResolveNick("CC", kLookupDefault), std::vector<std::string>{"carol@home.org"});
+    EXPECT_EQ(list.ResolveNick("carol", kLookupDefault),
+              std::vector<std::string>{"carol@home.org, carol@work.org"});
+    EXPECT_EQ(list.ResolveNick("team", kLookupDefault),
+              std::vector<std::string>{"a@x.org, b@x.org"});
+    EXPECT_EQ(list.ResolveNick("cc", kLookupLastName), std::vector<std::string>{});
 }
 
 class ResolveNick : public ::testing::Test {

@@ -200,20 +200,36 @@ TEST(NameSort, AccentsAndCaseDoNotSeparateNames) {
     EXPECT_EQ(list.Listed(lfFirstName), (std::vector<std::string>{"émile", "Eva", "Zoë"}));
 }
 
-TEST(AddressEditor, ImportsOnlyContactsItDoesNotHold) {
+// An imported contact the book holds (one sharing an address, or without addresses the same
+// names) is merged into its row, which takes what it lacked; the others are added.
+TEST(AddressEditor, ImportMergesContactsItHolds) {
     test::TempDir dir;
-    test::WriteFile(dir / "address.ini", "Ann,Lee,ann@a.org\r\n");
+    test::WriteFile(dir / "address.ini", "Ann,Lee,ann@a.org,NICKNAME:al\r\nCy\r\n");
     TFrmAddressBook editor;
     editor.Load(dir / "address.ini");
-    EXPECT_EQ(editor.Import({{"Ann", "Lee", "ann@a.org"},
-                             {"Bo", "", "bo@b.org"},
-                             {"Bo", "", "bo@b.org"},
-                             {"Ann", "Lee", "ann@other.org"}}),
-              2);
+    const TImportResult result =
+        editor.Import({{"Ann", "", "ANN@a.org, ann@b.org", {"NICKNAME:annie", "TEL:1"}},
+                       {"Bo", "", "bo@b.org"},
+                       {"Bo", "Day", "bo@b.org"},
+                       {"Ann", "Lee", "ann@other.org"},
+                       {"cy", "", ""}});
+    EXPECT_EQ(result.added, 2);
+    ASSERT_EQ(result.merged.size(), 3u);
+    EXPECT_EQ(result.merged[0], (TContact{"Ann", "Lee", "ann@a.org, ann@b.org",
+                                          {"NICKNAME:al", "TEL:1"}}));
+    EXPECT_EQ(result.merged[1], (TContact{"Bo", "Day", "bo@b.org"}));
+    EXPECT_EQ(ImportSummary(result), "2 contacts imported, 3 merged");
     EXPECT_TRUE(editor.Changed());
     editor.OK(dir / "address.ini");
     EXPECT_EQ(test::ReadFile(dir / "address.ini"),
-              "Ann,Lee,ann@a.org\r\nAnn,Lee,ann@other.org\r\nBo,,bo@b.org\r\n");
+              "Ann,Lee,\"ann@a.org, ann@b.org\",NICKNAME:al,TEL:1\r\n"
+              "Ann,Lee,ann@other.org\r\nBo,Day,bo@b.org\r\nCy\r\n");
+
+    // The same again changes nothing.
+    editor.Load(dir / "address.ini");
+    EXPECT_EQ(ImportSummary(editor.Import({{"Bo", "Day", "bo@b.org"}})),
+              "0 contacts imported, 1 merged");
+    EXPECT_FALSE(editor.Changed());
 }
 
 }  // namespace

@@ -27,14 +27,41 @@ TEST(VCard, ReadsCardsOfOtherPrograms) {
         "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:nothing\r\nEND:VCARD\r\n"
         "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:only@x.example\r\nEND:VCARD\r\n";
     const std::vector<TContact> expected = {
-        {"Jürgen", "Müller", "juergen@work.example, juergen.mueller@home.example"},
+        {"Jürgen", "Müller", "juergen@work.example, juergen.mueller@home.example",
+         {"TEL;TYPE=CELL:+49 1"}},
         {"Anna", "Åström", "anna@x.example"},
         {"François", "Garçon", ""},
-        {"Bobby", "Tables", "bobby@x.example"},
+        {"Robert", "Tables", "bobby@x.example", {"NICKNAME:Bobby,Bob"}},
         {"Cy", "Jr", ""},
         {"only", "", "only@x.example"},
     };
     EXPECT_EQ(ReadVCards(text), expected);
+}
+
+// Names stay as written beside a nickname; phone, organisation and note of any card version
+// are kept and written back; the preferred address comes first.
+TEST(VCard, KeepsWhatTheBookHasNoColumnFor) {
+    const std::string text =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Adams;Zoë;;;\r\nNICKNAME:zoe\r\n"
+        "EMAIL;TYPE=HOME:zoe@home.example\r\nEMAIL;TYPE=WORK,PREF:zoe@work.example\r\n"
+        "TEL;TYPE=CELL:+44 7700 900123\r\nORG:Acme\\, Inc;Sales\r\n"
+        "NOTE:likes tea\\nno sugar\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Ek;Dan\r\nTEL;WORK;VOICE:+1 555\r\n"
+        "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:caf=E9=0D=0Aline two\r\n"
+        "END:VCARD\r\n";
+    const std::vector<TContact> cards = ReadVCards(text);
+    const std::vector<TContact> expected = {
+        {"Zoë", "Adams", "zoe@work.example, zoe@home.example",
+         {"NICKNAME:zoe", "TEL;TYPE=CELL:+44 7700 900123", "ORG:Acme\\, Inc;Sales",
+          "NOTE:likes tea\\nno sugar"}},
+        {"Dan", "Ek", "", {"TEL;TYPE=WORK;TYPE=VOICE:+1 555", "NOTE:café\\nline two"}},
+    };
+    EXPECT_EQ(cards, expected);
+    EXPECT_EQ(ExtraValue(cards[1], "NOTE"), "café\nline two");
+    const std::string written = WriteVCards(cards);
+    EXPECT_EQ(ReadVCards(written), cards);
+    EXPECT_NE(written.find("\r\nORG:Acme\\, Inc;Sales\r\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("NICKNAME:Zoë"), std::string::npos) << written;
 }
 
 TEST(VCard, WrittenCardsComeBackAndStayWithinTheLineLength) {

@@ -19,7 +19,7 @@ TEST(AddressbookCommand, ImportsOnceExportsAndResolves) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 contact imported\n");
     EXPECT_EQ(kivo({"addressbook", "import", (home / "in.vcf").string()}).out,
-              "0 contacts imported\n");
+              "Merged with Ann Lee, already in the address book\n0 contacts imported, 1 merged\n");
     EXPECT_EQ(kivo({"addressbook", "resolve", "ann"}).out, "ann@a.org, ann@b.org\n");
     EXPECT_EQ(kivo({"addressbook", "list"}).out, "Ann\tLee\tann@a.org, ann@b.org\n");
 
@@ -42,6 +42,41 @@ TEST(AddressbookCommand, ImportsOnceExportsAndResolves) {
     r = kivo({"addressbook", "import", (home / "empty.vcf").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0 contacts imported\n");
+}
+
+// Names are kept as typed beside a nickname; what a card holds beyond names and addresses
+// survives the book and goes out again; a contact already there is merged, and said so.
+TEST(AddressbookCommand, KeepsNamesNicknamesAndCardPropertiesAndMerges) {
+    test::TempDir home;
+    const auto kivo = [&](std::vector<std::string> args) {
+        test::ProcessResult r = test::RunKivoIn(home.path(), std::move(args));
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    kivo({"addressbook", "add", "Carol", "Ek", "--email", "carol@home.org; carol@work.org",
+          "--nick", "cc"});
+    EXPECT_EQ(kivo({"addressbook", "list"}), "Carol\tEk\tcarol@home.org, carol@work.org\n");
+    EXPECT_EQ(kivo({"addressbook", "resolve", "cc"}), "carol@home.org\n");
+    EXPECT_EQ(kivo({"addressbook", "resolve", "carol"}), "carol@home.org, carol@work.org\n");
+    EXPECT_EQ(kivo({"addressbook", "add", "Carol", "--email", "CAROL@work.org"}),
+              "Merged with Carol Ek, already in the address book\n");
+
+    test::WriteFile(home / "zoe.vcf",
+                    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Adams;Zoë;;;\r\nNICKNAME:zoe\r\n"
+                    "EMAIL:zoe@x.org\r\nTEL;TYPE=CELL:+44 7700 900123\r\nORG:Acme\r\n"
+                    "NOTE:tea\\, no sugar\r\nEND:VCARD\r\n"
+                    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ek;Carol;;;\r\nEMAIL:carol@home.org\r\n"
+                    "TEL:+1 555\r\nEND:VCARD\r\n");
+    EXPECT_EQ(kivo({"addressbook", "import", (home / "zoe.vcf").string()}),
+              "Merged with Carol Ek, already in the address book\n1 contact imported, 1 merged\n");
+    EXPECT_EQ(kivo({"addressbook", "list"}),
+              "Carol\tEk\tcarol@home.org, carol@work.org\nZoë\tAdams\tzoe@x.org\n");
+    kivo({"addressbook", "export", (home / "out.vcf").string()});
+    const std::string out = test::ReadFile(home / "out.vcf");
+    for (const char* line : {"N:Adams;Zoë;;;", "NICKNAME:zoe", "TEL;TYPE=CELL:+44 7700 900123",
+                             "ORG:Acme", "NOTE:tea\\, no sugar", "NICKNAME:cc", "TEL:+1 555"}) {
+        EXPECT_NE(out.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -296,6 +296,15 @@ TEST(CliStore, FindCopiesTheMatchesIntoAResultsMailbox) {
               "W\t1\n");
     EXPECT_NE(ReadFile(home.Mail("W.mbx")).find("X-Found: Work/Alpha\r\n"), std::string::npos);
     EXPECT_EQ(home.Kivo({"find", " "}).status, 2);
+
+    // A results mailbox that found nothing holds only its mark: it goes without a question.
+    // One that holds a match still asks.
+    EXPECT_EQ(ReadFile(home.Mail("Found 2.mbx")), "SYSTEM:FIND\r\n");
+    EXPECT_EQ(home.Out({"mailbox", "delete", "Found 2"}), "");
+    EXPECT_FALSE(fs::exists(home.Mail("Found 2.mbx")));
+    const ProcessResult r = home.Kivo({"mailbox", "delete", "W"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Mailbox \"W\" is not empty!"), std::string::npos) << r.err;
 }
 
 // Listing, Find and compression agree on which messages are deleted: a message ls shows is
