@@ -476,6 +476,9 @@ void TCheckMail::StoreMessage(const TConvert& convert) {
     TmsHeaders& headers = received.message.Headers();
     std::string status = headers.GetFieldValue("Status");
     std::erase(status, 'D');
+    // Fetched mail is new to the user: the filters get it unread, as In stores it, so a copy
+    // a filter files into another mailbox arrives there unread too.
+    if (status.find('U') == std::string::npos) status.insert(0, "U");
     for (std::size_t count = headers.Count(); count > 0; --count) {
         headers.RemoveField("Status");
     }
@@ -487,7 +490,10 @@ void TCheckMail::StoreMessage(const TConvert& convert) {
         feedback_.ErrorLevel(2, "Incoming filter failed: " + std::string(e.what()));
     }
     // A filter that drops the message may have saved it elsewhere: its files stay.
-    if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) return;
+    if (HasDeleteMark(received.message.Headers().GetFieldValue("Status"))) {
+        ++result_.filtered;
+        return;
+    }
 
     std::vector<std::string> lines = StoredLines(received, account_->account);
     if (inWindow_ && feedback_.MainShowsIn()) {

@@ -42,6 +42,9 @@ struct TCheckResult {
     // One line for each failure: the account's name and why, in one line ("Work: -ERR ...").
     std::vector<std::string> failures;
     int stored = 0;  // messages appended to the In mailbox
+    // Fetched messages an incoming filter took out of In (filed elsewhere or deleted): new
+    // mail all the same.
+    int filtered = 0;
     bool newMail = false;
     bool playSound = false;
 };

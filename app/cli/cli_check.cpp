@@ -63,7 +63,9 @@ std::string NewMessagesText(int count) {
 // The run's one line: what arrived, and which accounts failed and why, so "No new messages"
 // never stands alone for a run that could not look.
 std::string SummaryText(const TCheckResult& result) {
-    std::string text = NewMessagesText(result.stored);
+    std::string text = NewMessagesText(result.stored + result.filtered);
+    if (result.filtered > 0)
+        text += " (" + std::to_string(result.filtered) + " taken out of In by filters)";
     for (std::size_t i = 0; i < result.failures.size(); ++i) {
         text += (i == 0 ? "; failed: " : "; ") + result.failures[i];
     }

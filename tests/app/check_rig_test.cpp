@@ -475,8 +475,9 @@ TEST_F(CheckRig, AKilledCheckNeverLeavesHalfAMessageInIn) {
     }
 }
 
-// The Incoming scripts on every received message: a filter files list mail into a mailbox
-// of its own and marks it deleted, so it never reaches In; a later script that fails half-way
+// The Incoming scripts on every received message: a filter files list mail, unread, into a
+// mailbox of its own and marks it deleted, so it never reaches In but still counts as new
+// mail; a later script that fails half-way
 // ends the list, leaves the message as it was before that script, and the check reports it.
 TEST_F(CheckRig, IncomingScriptsFileListMailAndAFailingScriptChangesNothing) {
     const std::string user = NewUser();
@@ -496,6 +497,7 @@ TEST_F(CheckRig, IncomingScriptsFileListMailAndAFailingScriptChangesNothing) {
 
     auto check = Check();
     EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, "2 new messages (1 taken out of In by filters)\n");
     EXPECT_NE(check.err.find("Script \"Half\", line 2: Source variable not previously declared"),
               std::string::npos)
         << check.err;
@@ -505,6 +507,9 @@ TEST_F(CheckRig, IncomingScriptsFileListMailAndAFailingScriptChangesNothing) {
     EXPECT_EQ(Count(in, "X-Half"), 0) << in;
     const std::string lists = ReadFile(Home() / "Mail" / "Lists.mbx");
     EXPECT_EQ(Count(lists, "Subject: list news"), 1) << lists;
+    // Filed new mail is as unread as the mail that reached In.
+    const std::string listed = Kivo({"ls", "Lists"}).out;
+    EXPECT_TRUE(listed.starts_with("1\t0\t1\t")) << listed;
     EXPECT_TRUE(OnServer(user).empty());
 }
 

@@ -436,12 +436,15 @@ TEST_F(CheckMail, SizeLimitInKilobytes) {
 
 // Only a deleted mark (a capital D) is taken from a fetched message's Status before the
 // filters run; the letters another program wrote stay, and a lower-case d deletes nothing.
+// Fetched mail is new: the filters get it unread, so what they file elsewhere stays unread.
 TEST_F(CheckMail, FiltersSeeTheStatusLettersOfOtherPrograms) {
     Accounts(Account("Home", "jo"));
     pop.boxes["jo@pop.example"] = {{"1", Message("read", "Status: Read\r\n")},
-                                   {"2", Message("marked", "Status: RD\r\n")}};
-    EXPECT_EQ(Check().stored, 2);
-    EXPECT_EQ(filters.statuses, (std::vector<std::string>{"Read", "R"}));
+                                   {"2", Message("marked", "Status: RD\r\n")},
+                                   {"3", Message("plain")},
+                                   {"4", Message("seen", "Status: UO\r\n")}};
+    EXPECT_EQ(Check().stored, 4);
+    EXPECT_EQ(filters.statuses, (std::vector<std::string>{"URead", "UR", "U", "UO"}));
 }
 
 TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
@@ -451,6 +454,7 @@ TEST_F(CheckMail, FiltersMayDiscardAndMayFail) {
                                    {"3", Message("ok")}};
     const TCheckResult r = Check();
     EXPECT_EQ(r.stored, 2);
+    EXPECT_EQ(r.filtered, 1);  // new mail too, though it never reached In
     ASSERT_EQ(Stored(), 2);
     EXPECT_EQ(HeaderValue("Subject:", StoredMessage(1)), "boom");  // a failing filter keeps it
     EXPECT_EQ(HeaderValue("Status:", StoredMessage(1)), "U");
