@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "base/bytes.h"
-#include "base/commatext.h"
 #include "base/files.h"
 #include "base/inifile.h"
 #include "base/platform.h"
+#include "script/filterlists.h"
 #include "script/prepmessage.h"
 #include "script/scripthost.h"
 #include "script/scriptvalues.h"
@@ -137,8 +137,8 @@ const TFrmScripts::TLists& TFrmScripts::Lists() const {
     if (!seen || !lists_.read || st.st_mtim.tv_sec != lists_.seconds ||
         st.st_mtim.tv_nsec != lists_.nanoseconds || st.st_size != lists_.size) {
         const IniFile ini(file);
-        lists_.incoming = FromCommaText(ini.ReadString("Scripts", "Incoming", ""));
-        lists_.outgoing = FromCommaText(ini.ReadString("Scripts", "Outgoing", ""));
+        lists_.incoming = ReadFilterList(ini, TFilterList::Incoming);
+        lists_.outgoing = ReadFilterList(ini, TFilterList::Outgoing);
         // A file that cannot be looked at is read again every time.
         lists_.read = seen;
         lists_.seconds = st.st_mtim.tv_sec;

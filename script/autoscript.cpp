@@ -1,12 +1,12 @@
 #include "script/autoscript.h"
 
 #include "base/bytes.h"
-#include "base/commatext.h"
 #include "base/files.h"
 #include "base/inifile.h"
 #include "compose/filenames.h"
 #include "script/KivoParser.h"
 #include "script/builtin.h"
+#include "script/filterlists.h"
 #include "script/scriptvalues.h"
 
 namespace kivo {
@@ -32,10 +32,10 @@ void Fill(std::vector<std::string>& lines, std::string_view marker, const std::s
     }
 }
 
-void AddToList(IniFile& ini, const char* key, const std::string& name) {
-    std::vector<std::string> list = FromCommaText(ini.ReadString("Scripts", key, ""));
+void AddToList(IniFile& ini, TFilterList which, const std::string& name) {
+    std::vector<std::string> list = ReadFilterList(ini, which);
     list.push_back(name);
-    ini.WriteString("Scripts", key, "\"" + ToCommaText(list) + "\"");
+    WriteFilterList(ini, which, list);
 }
 
 }  // namespace
@@ -58,8 +58,8 @@ void TAutoScriptWriter::MakeScript(std::string_view name, std::string_view relPa
 
     const bool in = ini.ReadBool("DragAndDrop", "AutoIn", true);
     const bool out = ini.ReadBool("DragAndDrop", "AutoOut", false);
-    if (in) AddToList(ini, "Incoming", scriptName);
-    if (out) AddToList(ini, "Outgoing", scriptName);
+    if (in) AddToList(ini, TFilterList::Incoming, scriptName);
+    if (out) AddToList(ini, TFilterList::Outgoing, scriptName);
     if (in || out) ini.UpdateFile();
     platform_.ShowTip("Auto-Script created, press F4 for details");
 }

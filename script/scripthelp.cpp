@@ -1,6 +1,7 @@
 #include "script/scripthelp.h"
 
 #include "base/bytes.h"
+#include "script/commandhelp.h"
 
 namespace kivo {
 
@@ -223,6 +224,47 @@ std::string_view ScriptHelpIndexRoot() {
 
 std::vector<std::string> ScriptHelpIndexEntries() {
     return {"General", "Variables", "Operators", "Commands"};
+}
+
+namespace {
+
+bool IsHeading(std::string_view line) {
+    for (std::string_view heading : {"General", "Variables", "Operators", "Files", "Commands"}) {
+        if (line == heading) return true;
+    }
+    return false;
+}
+
+std::string FirstWord(std::string_view line) {
+    return LowerCase(line.substr(0, line.find(' ')));
+}
+
+}  // namespace
+
+std::optional<std::string> ScriptHelpOn(std::string_view topic) {
+    const std::string wanted = LowerCase(Trim(topic));
+    if (wanted.empty()) return std::nullopt;
+    const std::vector<std::string> lines = SplitLines(kHelp);
+    std::string text;
+    bool inSection = false;  // inside the section asked for
+    bool inCommands = false;
+    bool inParagraph = false;  // inside a paragraph of the command asked for
+    for (const std::string& line : lines) {
+        if (IsHeading(line)) {
+            inSection = LowerCase(line) == wanted;
+            inCommands = line == "Commands";
+            inParagraph = false;
+        } else if (inCommands && FindScriptCommand(FirstWord(line))) {
+            // A syntax line starts a command's paragraph.
+            inParagraph = FirstWord(line) == wanted;
+        } else if (line.empty()) {
+            inParagraph = false;
+        }
+        if (inSection || inParagraph) text += line + "\n";
+    }
+    while (text.ends_with("\n\n")) text.pop_back();
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 std::optional<THelpMatch> FindHelpTopic(std::string_view helpText, std::string_view topic) {

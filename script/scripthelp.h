@@ -17,6 +17,11 @@ std::string_view ScriptHelpText();
 std::string_view ScriptHelpIndexRoot();
 std::vector<std::string> ScriptHelpIndexEntries();
 
+// The help on one topic: a section ("Operators", any letter case) from its heading to the
+// next, or every paragraph of a command ("if": both forms of If), each its syntax line and
+// what it does. None when the help has no such topic.
+std::optional<std::string> ScriptHelpOn(std::string_view topic);
+
 // A place in the help text to scroll to and select.
 struct THelpMatch {
     std::size_t offset = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/bytes.h"
-#include "base/commatext.h"
 #include "base/files.h"
 #include "base/inifile.h"
 #include "script/scriptvalues.h"
@@ -71,13 +70,13 @@ void TScriptsWindow::Show() {
     const std::filesystem::path& folder = scripts_.Paths().scriptFolder;
     names_ = CollectScriptNames(folder);
     const IniFile ini(scripts_.Paths().settingsFile);
-    const auto existing = [&](const char* key) {
-        std::vector<std::string> list = FromCommaText(ini.ReadString("Scripts", key, ""));
+    const auto existing = [&](TFilterList which) {
+        std::vector<std::string> list = ReadFilterList(ini, which);
         std::erase_if(list, [&](const std::string& n) { return !ScriptExists(folder, n); });
         return list;
     };
-    incoming_ = existing("Incoming");
-    outgoing_ = existing("Outgoing");
+    incoming_ = existing(TFilterList::Incoming);
+    outgoing_ = existing(TFilterList::Outgoing);
     for (int row = 0; row < 10; ++row) {
         const std::string script = Trim(ini.ReadString("Scripts", ButtonKey(row) + "Script", ""));
         TButtonRow& button = buttons_[row];
@@ -359,8 +358,8 @@ void TScriptsWindow::SetButtonDescription(int row, std::string_view text) {
 
 void TScriptsWindow::WriteSettings() const {
     IniFile ini(scripts_.Paths().settingsFile);
-    ini.WriteString("Scripts", "Incoming", "\"" + ToCommaText(incoming_) + "\"");
-    ini.WriteString("Scripts", "Outgoing", "\"" + ToCommaText(outgoing_) + "\"");
+    WriteFilterList(ini, TFilterList::Incoming, incoming_);
+    WriteFilterList(ini, TFilterList::Outgoing, outgoing_);
     for (int row = 0; row < 10; ++row) {
         ini.WriteString("Scripts", ButtonKey(row) + "Script", buttons_[row].script);
         ini.WriteString("Scripts", ButtonKey(row) + "Desc", buttons_[row].description);

@@ -15,6 +15,7 @@
 
 #include "base/platform.h"
 #include "script/KivoParser.h"
+#include "script/filterlists.h"
 #include "script/scripthelp.h"
 #include "script/usersettings.h"
 
@@ -22,7 +23,6 @@ namespace kivo {
 
 enum class TScriptsPage { Settings, Setup, Script, Buttons };
 enum class TScriptSubPage { Edit, Help, Debug };
-enum class TFilterList { Incoming, Outgoing };
 
 struct TButtonRow {
     std::string script;  // empty for none

@@ -2,16 +2,19 @@
 // terminal. Script errors end the command with their text and line and exit status 1.
 
 #include <algorithm>
+#include <functional>
 #include <ostream>
 
 #include "app/cli/scriptcli.h"
 #include "app/cli/storecli.h"
 #include "app/terminalfeedback.h"
 #include "base/bytes.h"
+#include "base/inifile.h"
 #include "base/terminaltext.h"
 #include "net/mssmtp.h"
 #include "script/KivoParser.h"
 #include "script/builtin.h"
+#include "script/filterlists.h"
 #include "script/scriptswindow.h"
 #include "script/scriptvalues.h"
 #include "transfer/smtpsender.h"
@@ -81,6 +84,88 @@ int ScriptFiltersCommand(Context& ctx, Args args) {
     for (const std::string& name : scripts.OutgoingList()) ctx.out << "\n\t" << name;
     ctx.out << '\n';
     return 0;
+}
+
+namespace {
+
+TFilterList FilterListOf(const std::string& word) {
+    if (EqualsNoCase(word, "incoming")) return TFilterList::Incoming;
+    if (EqualsNoCase(word, "outgoing")) return TFilterList::Outgoing;
+    throw UsageError("the list is incoming or outgoing, not '" + word + "'");
+}
+
+// The list's entries that name the script (names are matched without regard to case, as
+// the script files are).
+std::vector<std::string>::iterator FindEntry(std::vector<std::string>& list,
+                                             std::string_view name) {
+    return std::find_if(list.begin(), list.end(),
+                        [&](const std::string& entry) { return EqualsNoCase(entry, name); });
+}
+
+// Reads one filter list, lets `change` edit it, writes it back in the program's quoting and
+// prints it as kivo script filters does.
+int ChangeFilterList(Context& ctx, const std::string& which,
+                     const std::function<void(std::vector<std::string>&)>& change) {
+    const TFilterList list = FilterListOf(which);
+    IniFile ini(ctx.folder.SettingsFile());
+    std::vector<std::string> names = ReadFilterList(ini, list);
+    change(names);
+    WriteFilterList(ini, list, names);
+    ini.UpdateFile();
+    ctx.out << FilterListKey(list) << ':';
+    for (const std::string& name : names) ctx.out << "\n\t" << FieldText(name);
+    ctx.out << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int ScriptFiltersAddCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs incoming or outgoing and a script name");
+    const std::filesystem::path file = ScriptFile(ctx.folder.ScriptFolder(), args[1]);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) throw std::runtime_error("no script " + args[1]);
+    // The list names the script as its file does.
+    const std::string name = file.stem().string();
+    return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
+        if (FindEntry(names, name) != names.end()) {
+            throw std::runtime_error(name + " is on the " + FilterListKey(FilterListOf(args[0])) +
+                                     " list already");
+        }
+        names.push_back(name);
+    });
+}
+
+int ScriptFiltersRemoveCommand(Context& ctx, Args args) {
+    if (args.size() != 2) throw UsageError("needs incoming or outgoing and a script name");
+    return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
+        const std::size_t before = names.size();
+        std::erase_if(names, [&](const std::string& entry) { return EqualsNoCase(entry, args[1]); });
+        if (names.size() == before) {
+            throw std::runtime_error(args[1] + " is not on the " +
+                                     FilterListKey(FilterListOf(args[0])) + " list");
+        }
+    });
+}
+
+int ScriptFiltersMoveCommand(Context& ctx, Args args) {
+    if (args.size() != 3) throw UsageError("needs incoming or outgoing, a script name and a position");
+    return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
+        const auto entry = FindEntry(names, args[1]);
+        if (entry == names.end()) {
+            throw std::runtime_error(args[1] + " is not on the " +
+                                     FilterListKey(FilterListOf(args[0])) + " list");
+        }
+        int position = 0;
+        if (!ParseInt(args[2], position) || position < 1 ||
+            position > static_cast<int>(names.size())) {
+            throw UsageError("the position is a number from 1 to " + std::to_string(names.size()) +
+                             ", not '" + args[2] + "'");
+        }
+        std::string name = *entry;
+        names.erase(entry);
+        names.insert(names.begin() + (position - 1), std::move(name));
+    });
 }
 
 int ScriptDryRunCommand(Context& ctx, Args args) {

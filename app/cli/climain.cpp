@@ -79,6 +79,10 @@ int Help(const std::vector<std::string>& words) {
         kivo::cli::PrintOverview(std::cout);
         return 0;
     }
+    if (words[0] == "script") {
+        const std::optional<int> status = kivo::cli::PrintScriptHelp(std::cout, std::cerr, words);
+        if (status) return *status;
+    }
     if (kivo::cli::PrintHelpFor(std::cout, words)) return 0;
     std::cerr << "kivo help: no command '" << kivo::VisibleControls(words[0])
               << "' (see kivo --help)\n";

@@ -226,6 +226,13 @@ constexpr Command kCommands[] = {
     {"script dry-run", "FILE", "run a script file without a message and print its variables "
      "(name TAB value)", ScriptDryRunCommand},
     {"script filters", "", "print the Incoming and Outgoing filter lists", ScriptFiltersCommand},
+    {"script filters add", "LIST NAME", "put a script at the end of the filter list LIST, incoming "
+     "or outgoing: it then runs on every message received or sent; prints the list",
+     ScriptFiltersAddCommand},
+    {"script filters remove", "LIST NAME", "take a script off the filter list LIST (incoming or "
+     "outgoing); prints the list", ScriptFiltersRemoveCommand},
+    {"script filters move", "LIST NAME POSITION", "move a script to a place in the filter list "
+     "LIST, incoming or outgoing (1 is the first to run); prints the list", ScriptFiltersMoveCommand},
     {"script builtin", "", "write the built-in scripts into the script folder (overwriting "
      "them); prints their names", ScriptBuiltinCommand},
     {"compose", "[OPTIONS] (--queue | --send)",

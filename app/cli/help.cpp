@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "base/terminaltext.h"
+#include "script/scripthelp.h"
+
 namespace kivo::cli {
 
 namespace {
@@ -124,6 +127,29 @@ bool PrintHelpFor(std::ostream& out, std::span<const std::string> words) {
         PrintRow(out, Synopsis(c), c.help);
     }
     return any;
+}
+
+std::optional<int> PrintScriptHelp(std::ostream& out, std::ostream& err,
+                                   std::span<const std::string> words) {
+    if (words.size() == 1) {
+        out << ScriptHelpText() << "\nkivo help script COMMAND shows one command of the language.\n\n";
+        PrintHelpFor(out, words);
+        return 0;
+    }
+    std::size_t used = 0;
+    const Command* cmd = FindCommand(words, used);
+    if (cmd && used == words.size()) return std::nullopt;
+    if (words.size() == 2) {
+        if (const std::optional<std::string> topic = ScriptHelpOn(words[1])) {
+            out << *topic;
+            return 0;
+        }
+    }
+    std::string asked;
+    for (const std::string& w : words.subspan(1)) asked += (asked.empty() ? "" : " ") + w;
+    err << "kivo help script: no command or section '" << VisibleControls(asked)
+        << "' in the script language (see kivo help script)\n";
+    return 2;
 }
 
 }  // namespace kivo::cli

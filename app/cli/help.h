@@ -3,6 +3,7 @@
 // `kivo CMD --help` all come from the command table.
 
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -21,5 +22,10 @@ void PrintCommandHelp(std::ostream& out, const Command& cmd);
 // `kivo help WORDS...`: a command's help, or the commands whose names start with the words
 // ("kivo help mailbox"). False when nothing matches.
 bool PrintHelpFor(std::ostream& out, std::span<const std::string> words);
+// `kivo help script [TOPIC]`: the language help the script window shows, whole, then the
+// script commands of kivo; or one topic of it (a command such as SaveMessage, or a section).
+// A kivo command ("kivo help script run") is left to PrintHelpFor: none is returned.
+std::optional<int> PrintScriptHelp(std::ostream& out, std::ostream& err,
+                                   std::span<const std::string> words);
 
 }  // namespace kivo::cli

@@ -14,6 +14,7 @@
 #include "app/scriptrunner.h"
 #include "base/inifile.h"
 #include "base/platform.h"
+#include "script/scripthelp.h"
 #include "script/scripthost.h"
 #include "store/mbxfile.h"
 #include "store/populate.h"
@@ -55,6 +56,74 @@ TEST(ScriptCli, ListsScriptsAndFilters) {
     EXPECT_EQ(list.out, "a list\t\nZap\tRemoves junk from In\n");
     auto filters = home.Kivo({"script", "filters"});
     EXPECT_EQ(filters.out, "Incoming:\n\ta list\n\tZap\nOutgoing:\n\tZap\n");
+}
+
+// The filter lists changed from the terminal are written in the program's quoting: a name
+// with blanks stays one script for the check and the send pipelines.
+TEST(ScriptCli, FiltersAreAddedRemovedAndMovedInTheProgramsQuoting) {
+    ScriptHome home;
+    for (const char* name : {"File Devel List", "Sort", "Zap"}) home.Script(name, "Exit\r\n");
+    const auto out = [&](std::vector<std::string> args) {
+        const test::ProcessResult r = home.Kivo(std::move(args));
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    EXPECT_EQ(out({"script", "filters", "add", "incoming", "file devel list"}),
+              "Incoming:\n\tFile Devel List\n");
+    out({"script", "filters", "add", "incoming", "Sort"});
+    out({"script", "filters", "add", "Incoming", "Zap"});
+    out({"script", "filters", "add", "outgoing", "Zap"});
+    EXPECT_EQ(IniFile(home.dir / "kivo.ini").ReadString("Scripts", "Incoming", ""),
+              "\"File Devel List\",Sort,Zap");
+    EXPECT_NE(ReadFile(home.dir / "kivo.ini").find("Incoming=\"\"File Devel List\",Sort,Zap\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(out({"script", "filters", "move", "incoming", "zap", "1"}),
+              "Incoming:\n\tZap\n\tFile Devel List\n\tSort\n");
+    EXPECT_EQ(out({"script", "filters", "move", "incoming", "Zap", "3"}),
+              "Incoming:\n\tFile Devel List\n\tSort\n\tZap\n");
+    EXPECT_EQ(out({"script", "filters", "remove", "incoming", "Sort"}),
+              "Incoming:\n\tFile Devel List\n\tZap\n");
+    EXPECT_EQ(out({"script", "filters"}),
+              "Incoming:\n\tFile Devel List\n\tZap\nOutgoing:\n\tZap\n");
+
+    // Refused with the reason, the lists unchanged.
+    const std::string before = ReadFile(home.dir / "kivo.ini");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    } refused[] = {
+        {{"script", "filters", "add", "incoming", "Missing"}, 1, "no script Missing"},
+        {{"script", "filters", "add", "incoming", "zap"}, 1, "Zap is on the Incoming list already"},
+        {{"script", "filters", "remove", "outgoing", "Sort"}, 1, "Sort is not on the Outgoing list"},
+        {{"script", "filters", "move", "incoming", "Zap", "3"}, 2, "a number from 1 to 2, not '3'"},
+        {{"script", "filters", "move", "incoming", "Zap", "x"}, 2, "not 'x'"},
+        {{"script", "filters", "add", "sideways", "Zap"}, 2, "incoming or outgoing, not 'sideways'"},
+    };
+    for (const auto& c : refused) {
+        const test::ProcessResult r = home.Kivo(c.args);
+        EXPECT_EQ(r.status, c.status) << c.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFile(home.dir / "kivo.ini"), before);
+}
+
+// kivo help script prints the language help the script window shows, or one topic of it;
+// the kivo script commands keep their own help.
+TEST(ScriptCli, HelpScriptPrintsTheLanguageHelp) {
+    ScriptHome home;
+    const test::ProcessResult all = home.Kivo({"help", "script"});
+    EXPECT_EQ(all.status, 0);
+    EXPECT_TRUE(all.out.starts_with(ScriptHelpText())) << all.out.substr(0, 200);
+    EXPECT_NE(all.out.find("script filters add LIST NAME"), std::string::npos);
+    const test::ProcessResult one = home.Kivo({"help", "script", "savemessage"});
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.out, *ScriptHelpOn("SaveMessage"));
+    EXPECT_TRUE(one.out.starts_with("SaveMessage %m file\n")) << one.out;
+    EXPECT_TRUE(home.Kivo({"help", "script", "run"}).out.starts_with("Usage: kivo script run"));
+    const test::ProcessResult none = home.Kivo({"help", "script", "Frobnicate"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("no command or section 'Frobnicate'"), std::string::npos);
 }
 
 TEST(ScriptCli, DryRunPrintsTheDebugTableAndErrorsWithTheirLine) {

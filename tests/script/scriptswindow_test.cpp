@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/bytes.h"
 #include "base/commatext.h"
 #include "base/inifile.h"
 #include "script/builtin.h"
@@ -295,8 +296,22 @@ TEST_F(ScriptsWindowTest, HelpFindsIndexEntriesAndTheWordAtTheCaret) {
             const auto m = FindHelpTopic(help, std::string(c.name) + " ");
             const auto bare = FindHelpTopic(help, std::string(c.name) + "\n");
             EXPECT_TRUE(m || bare) << c.name;
+            // The terminal's help on the command: its syntax line, then what it does, and no
+            // other command's paragraph.
+            const std::optional<std::string> own = ScriptHelpOn(c.name);
+            ASSERT_TRUE(own) << c.name;
+            const std::vector<std::string> lines = SplitLines(*own);
+            ASSERT_GE(lines.size(), 2u) << *own;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                const std::string first = LowerCase(lines[i].substr(0, lines[i].find(' ')));
+                if (first == c.name) continue;
+                EXPECT_FALSE(FindScriptCommand(first)) << c.name << ": " << *own;
+            }
         }
     }
+    EXPECT_EQ(SplitLines(*ScriptHelpOn("OPERATORS")).front(), "Operators");
+    EXPECT_EQ(ScriptHelpOn("Frobnicate"), std::nullopt);
+    EXPECT_EQ(ScriptHelpOn(""), std::nullopt);
 }
 
 TEST_F(ScriptsWindowTest, NowNamesTheScriptAndLineOfAnErrorAndKeepsTheMessages) {
