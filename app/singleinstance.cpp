@@ -28,6 +28,8 @@ namespace {
 // closes before it (a probe, a crashed sender) carries no command.
 constexpr char kCommandEnd = '\0';
 constexpr std::string_view kAcknowledgement = "OK\n";
+// A refusal: this, the reason, a line feed.
+constexpr std::string_view kRefusal = "NO ";
 // A client that keeps sending without ever ending its command is dropped after this much.
 constexpr std::size_t kClientBytesMax = 64 * 1024;
 
@@ -141,7 +143,7 @@ std::string InstanceCommandText(std::span<const std::string> args) {
 }
 
 THandOver SendToInstance(const fs::path& socketPath, std::string_view command,
-                         std::chrono::milliseconds timeout) {
+                         std::chrono::milliseconds timeout, std::string* refusal) {
     const Clock::time_point deadline = Clock::now() + timeout;
     const SocketAddress address(socketPath);
     bool busy = false;
@@ -161,9 +163,10 @@ THandOver SendToInstance(const fs::path& socketPath, std::string_view command,
             return THandOver::Unanswered;
         }
     }
+    // The answer is one line: the acknowledgement, or a refusal with its reason.
     std::string answer;
-    char buffer[16];
-    while (answer.size() < kAcknowledgement.size()) {
+    char buffer[256];
+    while (answer.find('\n') == std::string::npos && answer.size() <= kInstanceCommandMax) {
         if (!WaitFor(fd.get(), POLLIN, deadline)) return THandOver::Unanswered;
         const ssize_t n = recv(fd.get(), buffer, sizeof(buffer), 0);
         if (n == 0) break;
@@ -173,7 +176,12 @@ THandOver SendToInstance(const fs::path& socketPath, std::string_view command,
         }
         answer.append(buffer, static_cast<std::size_t>(n));
     }
-    return answer.starts_with(kAcknowledgement) ? THandOver::Acknowledged : THandOver::Unanswered;
+    if (answer.starts_with(kAcknowledgement)) return THandOver::Acknowledged;
+    if (answer.starts_with(kRefusal) && answer.find('\n') != std::string::npos) {
+        if (refusal) *refusal = answer.substr(kRefusal.size(), answer.find('\n') - kRefusal.size());
+        return THandOver::Refused;
+    }
+    return THandOver::Unanswered;
 }
 
 std::optional<TInstanceListener> TInstanceListener::Listen(
@@ -246,7 +254,8 @@ void TInstanceListener::Accept() {
 }
 
 bool TInstanceListener::ReadFrom(Client& client,
-                                 const std::function<void(const std::string&)>& onCommand) {
+                                 const std::function<void(const std::string&)>& onCommand,
+                                 const TInstanceRefusal& refuse) {
     char buffer[4096];
     for (;;) {
         const ssize_t n = recv(client.fd, buffer, sizeof(buffer), 0);
@@ -260,6 +269,13 @@ bool TInstanceListener::ReadFrom(Client& client,
         }
         client.received += part.size();
         if (end != std::string_view::npos) {
+            if (const std::optional<std::string> why = refuse ? refuse(client.text) : std::nullopt) {
+                std::string answer = std::string(kRefusal) + why->substr(0, kInstanceCommandMax);
+                std::replace(answer.begin(), answer.end(), '\n', ' ');
+                answer += '\n';
+                send(client.fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+                return true;
+            }
             send(client.fd, kAcknowledgement.data(), kAcknowledgement.size(), MSG_NOSIGNAL);
             onCommand(client.text);
             return true;
@@ -269,7 +285,8 @@ bool TInstanceListener::ReadFrom(Client& client,
 }
 
 void TInstanceListener::Poll(std::chrono::milliseconds timeout,
-                             const std::function<void(const std::string&)>& onCommand) {
+                             const std::function<void(const std::string&)>& onCommand,
+                             const TInstanceRefusal& refuse) {
     Clock::time_point wakeUp = Clock::now() + timeout;
     std::vector<pollfd> fds{{fd_, POLLIN, 0}};
     for (const Client& client : clients_) {
@@ -285,7 +302,7 @@ void TInstanceListener::Poll(std::chrono::milliseconds timeout,
     for (std::size_t i = 0; i < clients_.size(); ++i) {
         Client& client = clients_[i];
         const bool ready = fds[i + 1].revents != 0;
-        if ((ready && ReadFrom(client, collect)) || Clock::now() >= client.deadline) {
+        if ((ready && ReadFrom(client, collect, refuse)) || Clock::now() >= client.deadline) {
             close(client.fd);
         } else {
             open.push_back(std::move(client));

@@ -27,14 +27,23 @@ std::string InstanceCommandText(std::span<const std::string> args);
 // How a hand-over went.
 enum class THandOver {
     Acknowledged,  // the instance took the command
+    Refused,       // the instance cannot carry it out (a headless one opens no composer)
     Unanswered,    // an instance is there but busy: it may still take the command later, so
                    // the command must not be sent again
     NoInstance,    // nobody listens: this start can become the instance
 };
 
-// Sends `command` to the instance listening on `socketPath` and waits for its answer.
+// How long a later start waits for the instance's answer.
+inline constexpr std::chrono::milliseconds kHandOverWait{10000};
+
+// Sends `command` to the instance listening on `socketPath` and waits for its answer; the
+// reason of a refusal goes to `refusal`.
 THandOver SendToInstance(const std::filesystem::path& socketPath, std::string_view command,
-                         std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+                         std::chrono::milliseconds timeout = kHandOverWait,
+                         std::string* refusal = nullptr);
+
+// Why an instance refuses a command, or nothing when it takes it.
+using TInstanceRefusal = std::function<std::optional<std::string>(const std::string&)>;
 
 // The running instance's end of the socket: accepts later starts' commands without ever
 // blocking on a slow or silent client. Removes the socket file when destroyed.
@@ -54,10 +63,12 @@ class TInstanceListener {
     TInstanceListener& operator=(const TInstanceListener&) = delete;
 
     // Waits up to `timeout` for connections and command data, and hands every complete
-    // command (cut to kInstanceCommandMax characters) to `onCommand` after acknowledging it.
+    // command (cut to kInstanceCommandMax characters) to `onCommand` after acknowledging it;
+    // a command `refuse` gives a reason for is answered with that reason and not run.
     // Returns early when a signal interrupts the wait.
     void Poll(std::chrono::milliseconds timeout,
-              const std::function<void(const std::string&)>& onCommand);
+              const std::function<void(const std::string&)>& onCommand,
+              const TInstanceRefusal& refuse = {});
 
     const std::filesystem::path& SocketPath() const { return path_; }
 
@@ -72,7 +83,8 @@ class TInstanceListener {
     TInstanceListener(std::filesystem::path path, int fd, std::chrono::milliseconds timeout);
     void Accept();
     // Reads what the client sent; true when the client is finished with (answered or dropped).
-    bool ReadFrom(Client& client, const std::function<void(const std::string&)>& onCommand);
+    bool ReadFrom(Client& client, const std::function<void(const std::string&)>& onCommand,
+                  const TInstanceRefusal& refuse);
 
     std::filesystem::path path_;
     int fd_ = -1;

@@ -6,9 +6,12 @@
 #include <iostream>
 #include <optional>
 
+#include "app/KivoMain.h"
 #include "app/settings.h"
 #include "app/singleinstance.h"
 #include "base/files.h"
+#include "base/inifile.h"
+#include "ui/composerlist.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
 #include "ui/qtplatform.h"
@@ -23,6 +26,26 @@ void PrepareApplication() {
     QCoreApplication::setOrganizationName("Kivo");
     QGuiApplication::setDesktopFileName("kivo");
 }
+
+namespace {
+
+// A composer window on the folder, and nothing else, for a start whose instance has no
+// windows; the program ends when the composer closes. It loads no mailbox and checks no mail:
+// the instance does that.
+int RunComposerAlone(const ProgramFolder& folder, int argc, char** argv,
+                     const std::string& mailTo) {
+    PrepareApplication();
+    QApplication app(argc, argv);
+    QtPlatform platform;
+    TFrmMainView view;
+    TFrmMain main(folder, platform, view);
+    main.Settings() = LoadIni(IniFile(folder.SettingsFile()), folder.root);
+    ComposerList composers(main, platform, [] {});
+    composers.New(mailTo);
+    return app.exec();
+}
+
+}  // namespace
 
 int RunWindows(const ProgramFolder& folder, int argc, char** argv,
                std::span<const std::string> args) {
@@ -42,9 +65,16 @@ int RunWindows(const ProgramFolder& folder, int argc, char** argv,
     std::optional<TInstanceListener> listener = listen();
     if (!listener) {
         // Another instance runs on this folder: it takes the command and comes to the front.
-        switch (SendToInstance(folder.InstanceSocket(), InstanceCommandText(args))) {
+        std::string refusal;
+        const std::string command = InstanceCommandText(args);
+        switch (SendToInstance(folder.InstanceSocket(), command, kHandOverWait, &refusal)) {
             case THandOver::Acknowledged:
                 return 0;
+            case THandOver::Refused:
+                // An instance without windows (kivo run): a new message opens here on its own.
+                if (!command.empty()) return RunComposerAlone(folder, argc, argv, command.substr(3));
+                std::cerr << "kivo: " << refusal << '\n';
+                return 1;
             case THandOver::Unanswered:
                 std::cerr << "kivo: the running instance is busy and has not answered yet; it "
                              "takes the command when it is free\n";

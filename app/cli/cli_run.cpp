@@ -2,6 +2,7 @@
 // takes the commands of later starts (kivo /m ADDRESS) on the instance socket, checks mail
 // on the automatic-check timer, and shuts down on SIGTERM, SIGINT or SIGHUP.
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -24,6 +25,22 @@ namespace kivo::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kNoWindows =
+    "kivo run has no windows (kivo compose writes a message on the terminal)";
+
+// What a later start is told: a headless instance opens no composer and shows no window, so
+// the start must not end as if it had.
+std::optional<std::string> RefuseCommand(std::ostream& out, const std::string& command) {
+    const bool compose = command.size() > 3 && (command.starts_with("/m ") || command.starts_with("/M "));
+    out << "Asked by a later start for "
+        << (compose ? "a new message to " + FieldText(command.substr(3)) : std::string("its windows"))
+        << ": refused, no windows" << std::endl;
+    return "Kivo runs on this folder without windows (kivo run, process " +
+           std::to_string(::getpid()) + "), so it cannot " +
+           (compose ? "open a new message; kivo compose writes one on the terminal"
+                    : std::string("show a window; stop it to start Kivo with its windows"));
+}
 
 // Set by the termination signals; a signal handler can only reach process-wide state.
 volatile std::sig_atomic_t gStopRequested = 0;
@@ -58,7 +75,9 @@ class TTerminalMainView : public TFrmMainView {
     }
     bool HasMessageView() const override { return false; }
     void OpenComposer(const std::optional<std::string>& mailTo) override {
-        out_ << (mailTo ? "New message to " + FieldText(*mailTo) : std::string("New message"))
+        // Nothing can be opened here: the line says so instead of pretending.
+        out_ << "No window for a new message"
+             << (mailTo ? " to " + FieldText(*mailTo) : std::string()) << ": " << kNoWindows
              << std::endl;
     }
     void RestoreApplication() override { out_ << "Show main window" << std::endl; }
@@ -97,8 +116,9 @@ int RunCommand(Context& ctx, Args args) {
         TInstanceListener::Listen(ctx.folder.InstanceSocket());
     if (!listener) {
         // Another instance runs on this folder: it takes the command, as a second start does.
-        const THandOver result =
-            SendToInstance(ctx.folder.InstanceSocket(), InstanceCommandText(args));
+        std::string refusal;
+        const THandOver result = SendToInstance(ctx.folder.InstanceSocket(),
+                                                InstanceCommandText(args), kHandOverWait, &refusal);
         if (result == THandOver::Unanswered) {
             throw std::runtime_error(
                 "the running instance is busy and has not answered yet; it takes the command "
@@ -107,6 +127,7 @@ int RunCommand(Context& ctx, Args args) {
         if (result == THandOver::NoInstance) {
             throw std::runtime_error("the running instance went away; start again");
         }
+        if (result == THandOver::Refused) throw std::runtime_error(refusal);
         ctx.err << "kivo run: handed over to the running instance" << std::endl;
         return 0;
     }
@@ -135,7 +156,9 @@ int RunCommand(Context& ctx, Args args) {
             wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::max(*due - Clock::now(), Clock::duration{})));
         }
-        listener->Poll(wait, [&](const std::string& command) { main.InstanceCommand(command); });
+        listener->Poll(
+            wait, [&](const std::string& command) { main.InstanceCommand(command); },
+            [&](const std::string& command) { return RefuseCommand(ctx.out, command); });
         if (!stopping() && main.Transfer().AutoCheckDue()) {
             // A check holds the timer off; the next interval starts when it ends.
             TAutoCheckSuspension hold(timer);

@@ -142,20 +142,27 @@ int kivo::cli::Main(int argc, char** argv, WindowsEntry windows) {
         // A mailto: link or a second start: the running instance takes the command, else
         // this start becomes the instance.
         const kivo::ProgramFolder folder = kivo::ProgramFolder::Locate(global.home, kExecutable);
-        switch (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args))) {
+        // With a display the windows hand the command over themselves, and open the composer
+        // on their own when the running instance has no windows.
+        if (windowsOpen) {
+            const std::vector<std::string> command(
+                args.begin(), args.begin() + std::min<std::size_t>(2, args.size()));
+            return windows(folder, argc, argv, command);
+        }
+        std::string refusal;
+        switch (kivo::SendToInstance(folder.InstanceSocket(), kivo::InstanceCommandText(args),
+                                     kivo::kHandOverWait, &refusal)) {
             case kivo::THandOver::Acknowledged:
                 return 0;
+            case kivo::THandOver::Refused:
+                std::cerr << "kivo: " << kivo::VisibleControls(refusal) << '\n';
+                return 1;
             case kivo::THandOver::Unanswered:
                 std::cerr << "kivo: the running instance is busy and has not answered yet; it "
                              "takes the command when it is free\n";
                 return 1;
             case kivo::THandOver::NoInstance:
                 break;
-        }
-        if (windowsOpen) {
-            const std::vector<std::string> command(
-                args.begin(), args.begin() + std::min<std::size_t>(2, args.size()));
-            return windows(folder, argc, argv, command);
         }
         const std::vector<std::string> run = {"run"};
         cmd = kivo::cli::FindCommand(run, words);

@@ -216,8 +216,9 @@ constexpr Command kCommands[] = {
      "SMTP; copies go to Sent; the exit status is 1 when a message failed; one send at a time "
      "runs on a program folder",
      SendCommand, kTransferWaitOptions},
-    {"run", "[/m ADDRESS]", "run as the program's one instance: check mail on its timer and take "
-     "commands of later starts (kivo /m ADDRESS); ends on Ctrl-C or SIGTERM", RunCommand},
+    {"run", "[/m ADDRESS]", "run as the program's one instance without windows: check mail on "
+     "its timer; later starts (kivo /m ADDRESS) are told it has no window to open; ends on "
+     "Ctrl-C or SIGTERM", RunCommand},
     {"script list", "", "list the scripts: name TAB the comment under its header line",
      ScriptListCommand},
     {"script run", "NAME MAILBOX NUMBER...", "run a script on messages of a mailbox as the Now "

@@ -88,7 +88,9 @@ void PrintOverview(std::ostream& out) {
            "  --version      print the version\n"
            "  -h, --help     print this help; kivo help COMMAND (or kivo COMMAND --help) for one\n"
            "  /m ADDRESS     open a new message to ADDRESS (or a mailto: text) in the running\n"
-           "                 instance, or start one as `kivo run /m ADDRESS` does\n\n"
+           "                 instance, or start one as `kivo run /m ADDRESS` does; when the\n"
+           "                 instance has no windows (kivo run) the message opens in a window\n"
+           "                 of its own on a display, and without one kivo says so (status 1)\n\n"
            "Options take their value as --opt VALUE or --opt=VALUE; -- ends the options.\n\n"
            "Commands:\n";
     for (const Command& cmd : Commands()) PrintRow(out, Synopsis(cmd), cmd.help);

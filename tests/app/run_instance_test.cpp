@@ -29,6 +29,9 @@ using Clock = std::chrono::steady_clock;
 using test::RunKivo;
 using test::TempDir;
 
+// The environment of a start on a machine without a display.
+const std::vector<std::string> kNoDisplay = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
+
 // A kivo process left running, its standard output read line by line. It starts without a
 // display, so "/m" makes the headless instance and no windows open.
 class Background {
@@ -138,21 +141,32 @@ TEST(RunInstance, LaterStartsHandOverTheirCommandsAndSigtermSavesAndCleansUp) {
     EXPECT_TRUE(fs::exists(home / ".kivo.sock"));
     EXPECT_TRUE(fs::exists(home / "Mail" / "In.mbx"));  // first run: the welcome mail
 
-    const test::ProcessResult compose =
-        RunKivo({"--home", home.path().string(), "/m", "someone@example.test"});
-    EXPECT_EQ(compose.status, 0) << compose.err;
+    // This instance has no window to open a message or itself in: a later start is told so
+    // and ends with status 1 (without a display it has no window of its own either).
+    const test::ProcessResult compose = RunKivo(
+        {"--home", home.path().string(), "/m", "someone@example.test"}, {}, kNoDisplay);
+    EXPECT_EQ(compose.status, 1);
     EXPECT_EQ(compose.out, "");
-    ASSERT_TRUE(instance.WaitForLine("New message to someone@example.test"));
+    EXPECT_TRUE(compose.err.starts_with("kivo: Kivo runs on this folder without windows (kivo "
+                                        "run, process "))
+        << compose.err;
+    EXPECT_NE(compose.err.find("cannot open a new message; kivo compose writes one"),
+              std::string::npos)
+        << compose.err;
+    ASSERT_TRUE(instance.WaitForLine(
+        "Asked by a later start for a new message to someone@example.test: refused, no windows"));
 
-    // "/M" without an address and a start without arguments only bring it to the front.
     const std::size_t before = instance.LineCount();
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/M"}).status, 0);
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "run"}).status, 0);
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "last@example.test"}).status, 0);
-    ASSERT_TRUE(instance.WaitForLine("New message to last@example.test"));
+    const test::ProcessResult again = RunKivo({"--home", home.path().string(), "run"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("cannot show a window; stop it to start Kivo with its windows"),
+              std::string::npos)
+        << again.err;
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/M"}, {}, kNoDisplay).status, 1);
+    ASSERT_TRUE(instance.WaitForLine("Asked by a later start for its windows: refused, no windows"));
     EXPECT_EQ(instance.Lines(before),
-              (std::vector<std::string>{"Show main window", "Show main window", "Show main window",
-                                        "New message to last@example.test"}));
+              (std::vector<std::string>{"Asked by a later start for its windows: refused, no windows",
+                                        "Asked by a later start for its windows: refused, no windows"}));
 
     EXPECT_EQ(instance.Stop(SIGTERM), 0);
     EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
@@ -175,13 +189,18 @@ TEST(RunInstance, SlashMBecomesTheInstanceWhenNoneRunsAndReplacesAStaleSocket) {
         ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
         close(fd);
     }
+    // Without a display "/m" makes the headless instance, which says it has no window for
+    // the message.
     Background instance({"--home", home.path().string(), "/M", "first@example.test"});
-    ASSERT_TRUE(instance.WaitForLine("New message to first@example.test"));
+    ASSERT_TRUE(instance.WaitForLine("No window for a new message to first@example.test: kivo "
+                                     "run has no windows (kivo compose writes a message on the "
+                                     "terminal)"));
     EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}, {},
-                      {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="})
+                      kNoDisplay)
                   .status,
-              0);
-    ASSERT_TRUE(instance.WaitForLine("New message to second@example.test"));
+              1);
+    ASSERT_TRUE(instance.WaitForLine(
+        "Asked by a later start for a new message to second@example.test: refused, no windows"));
     EXPECT_EQ(instance.Stop(SIGINT), 0);
     EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
 }
@@ -275,8 +294,11 @@ TEST(RunInstance, MailFetchedByTheStartCheckStaysInTheIndexSavedAtShutdown) {
     Background instance({"--home", home.path().string(), "run"});
     ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
     // A command answered after the start check proves the check is over.
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}).status, 0);
-    ASSERT_TRUE(instance.WaitForLine("New message to a@example.test"));
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay)
+                  .status,
+              1);
+    ASSERT_TRUE(instance.WaitForLine(
+        "Asked by a later start for a new message to a@example.test: refused, no windows"));
     EXPECT_EQ(pop3.Sessions(), 1);
     EXPECT_EQ(instance.Stop(SIGTERM), 0);
 
@@ -291,8 +313,11 @@ TEST(RunInstance, AFailingStartCheckLeavesTheInstanceRunning) {
                     "[Broken]\r\nPOPServer=127.0.0.1:1\r\nPOPUser=x\r\nCheckMail=1\r\n");
     Background instance({"--home", home.path().string(), "run"});
     ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}).status, 0);
-    EXPECT_TRUE(instance.WaitForLine("New message to a@example.test"));
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay)
+                  .status,
+              1);
+    EXPECT_TRUE(instance.WaitForLine(
+        "Asked by a later start for a new message to a@example.test: refused, no windows"));
     EXPECT_EQ(instance.Stop(SIGTERM), 0);
 }
 

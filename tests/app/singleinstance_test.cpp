@@ -44,11 +44,13 @@ struct Instance {
     std::atomic<bool> stop{false};
     std::thread loop;
 
-    explicit Instance(TInstanceListener l) : listener(std::move(l)) {
-        loop = std::thread([this] {
+    explicit Instance(TInstanceListener l, TInstanceRefusal refuse = {})
+        : listener(std::move(l)) {
+        loop = std::thread([this, refuse] {
             while (!stop) {
-                listener.Poll(milliseconds(20),
-                              [this](const std::string& c) { commands.push_back(c); });
+                listener.Poll(
+                    milliseconds(20), [this](const std::string& c) { commands.push_back(c); },
+                    refuse);
             }
         });
     }
@@ -76,6 +78,26 @@ TEST(SingleInstance, HandsCommandsOverAndCutsThemAt256) {
     EXPECT_EQ(instance.commands[0], "/m jo@example.test");
     EXPECT_EQ(instance.commands[1], "");
     EXPECT_EQ(instance.commands[2], "/m " + std::string(253, 'x'));
+}
+
+// An instance that cannot carry a command out says why; the command is not run, and a
+// reason of several lines arrives as one.
+TEST(SingleInstance, ARefusedCommandComesBackWithItsReason) {
+    test::TempDir home;
+    const fs::path socket = home / ".kivo.sock";
+    std::optional<TInstanceListener> listener = TInstanceListener::Listen(socket);
+    ASSERT_TRUE(listener);
+    Instance instance(std::move(*listener), [](const std::string& c) -> std::optional<std::string> {
+        if (c.starts_with("/m ")) return "no windows here\nat all";
+        return std::nullopt;
+    });
+    std::string why = "unchanged";
+    EXPECT_EQ(SendToInstance(socket, "/m jo@example.test", kHandOverWait, &why),
+              THandOver::Refused);
+    EXPECT_EQ(why, "no windows here at all");
+    EXPECT_EQ(SendToInstance(socket, "", kHandOverWait, &why), THandOver::Acknowledged);
+    instance.Stop();
+    EXPECT_EQ(instance.commands, std::vector<std::string>{""});
 }
 
 TEST(SingleInstance, ASilentClientNeitherBlocksOthersNorStaysForever) {
