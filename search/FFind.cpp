@@ -46,6 +46,14 @@ void TFrmFind::Show() {
     if (currentFolder_.empty()) OnlyCurrentFolder = false;
 }
 
+std::string TFrmFind::ResultText() const {
+    if (!searched_ || !error_.empty()) return {};
+    std::string text = copied_ == 0   ? std::string("No message found")
+                       : copied_ == 1 ? std::string("1 message found")
+                                      : std::to_string(copied_) + " messages found";
+    return canceled_ ? "Canceled: " + text : text;
+}
+
 bool TFrmFind::FindClick() {
     if (TrimView(FindText).empty()) return false;
     std::string name = Trim(Destination);
@@ -61,10 +69,13 @@ bool TFrmFind::FindClick() {
     TMailSearch search(mailFolder_, {FindText, IgnoreCase, ExcludeText, ExcludeIgnoreCase},
                        platform_, progress);
     error_.clear();
+    searched_ = true;
+    canceled_ = false;
     try {
         search.IterateMailboxes(folder, mailFolder_ / name);
     } catch (const ECanceled&) {
         // What was found until the cancel is in the results and is shown.
+        canceled_ = true;
     } catch (const std::exception& e) {
         error_ = "Find could not finish, no message was copied to " + name + ": " + e.what();
         platform_.ShowMessage(error_);

@@ -49,6 +49,10 @@ class TFrmFind {
 
     // Messages copied by the last search.
     int Copied() const { return copied_; }
+    // What the last search found, as the dialog says it: "3 messages found" ("No message
+    // found", "Canceled: 1 message found"); empty before the first search and after a
+    // failure.
+    std::string ResultText() const;
     // Why the last search failed (a mailbox that could not be read, a full disk), or empty.
     // The results mailbox then got none of the matches.
     const std::string& Error() const { return error_; }
@@ -61,6 +65,8 @@ class TFrmFind {
     TFindView& view_;
     std::string currentFolder_;
     bool cancel_ = false;
+    bool searched_ = false;
+    bool canceled_ = false;
     int copied_ = 0;
     std::string error_;
 };

@@ -44,6 +44,9 @@ FindWindow::FindWindow(std::filesystem::path mailFolder, TMailboxHost& host, TFr
     destination_ = new QLineEdit(this);
     searching_ = new QLabel(this);
     number_ = new QLabel(this);
+    result_ = new QLabel(this);
+    result_->setObjectName("findResult");
+    result_->setAccessibleName("Result");
     searching_->setAccessibleName("Currently searching");
     number_->setAccessibleName("Message number");
     findButton_ = new QPushButton("&Find", this);
@@ -65,6 +68,7 @@ FindWindow::FindWindow(std::filesystem::path mailFolder, TMailboxHost& host, TFr
     form->addRow("Currently searching:", searching_);
     form->addRow("Message number:", number_);
     layout->addLayout(form);
+    layout->addWidget(result_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(findButton_);
@@ -95,6 +99,7 @@ void FindWindow::Open() {
     SetBusy(false);
     searching_->clear();
     number_->clear();
+    result_->clear();
     findText_->setFocus();
     findText_->selectAll();
 }
@@ -109,6 +114,7 @@ bool FindWindow::Find() {
     cancel_ = false;
     bool found = false;
     if (!Guard([&] { found = find_.FindClick(); }) || !found) return false;
+    result_->setText(ToQ(find_.ResultText()));
     destination_->setText(ToQ(find_.Destination));
     emit ResultsOpened();
     return true;
@@ -124,6 +130,7 @@ void FindWindow::MessageNumber(int count) {
 
 void FindWindow::SetBusy(bool busy) {
     if (busy && !hold_) hold_.emplace(timer_);
+    if (busy) result_->clear();
     if (!busy) hold_.reset();
     for (QWidget* w : std::initializer_list<QWidget*>{findText_, ignoreCase_, excludeText_,
                                                       excludeIgnoreCase_, allMailboxes_,

@@ -34,6 +34,8 @@ class FindWindow : public QDialog, public TFindView {
         return true;
     };
     QLineEdit* FindText() const { return findText_; }
+    // What the last search found ("3 messages found").
+    QLabel* Result() const { return result_; }
 
     void Searching(std::string_view relPath) override;
     void MessageNumber(int count) override;
@@ -55,6 +57,7 @@ class FindWindow : public QDialog, public TFindView {
     QLineEdit* destination_ = nullptr;
     QLabel* searching_ = nullptr;
     QLabel* number_ = nullptr;
+    QLabel* result_ = nullptr;
     QPushButton* findButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* closeButton_ = nullptr;

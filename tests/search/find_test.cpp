@@ -72,6 +72,7 @@ TEST(Find, CopiesEveryMatchWithItsSourceIntoANewResultsMailbox) {
     std::vector<std::string> found = rig.Run("zanzibar");
     EXPECT_EQ(rig.find.Destination, "Found");
     EXPECT_EQ(rig.find.Copied(), 3);
+    EXPECT_EQ(rig.find.ResultText(), "3 messages found");
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0],
               "From sender@example.com 01/02/2024 10:00:00\r\nSubject: Zanzibar trip\r\n"
@@ -115,6 +116,7 @@ TEST(Find, TestsEachLineForTheTextAndNotTheExclusion) {
         rig.find.ExcludeText = c.exclude;
         rig.Run(c.find);
         EXPECT_EQ(rig.find.Copied(), c.copied) << c.why;
+        EXPECT_EQ(rig.find.ResultText(), c.copied ? "1 message found" : "No message found");
     }
 }
 
@@ -153,6 +155,7 @@ TEST(Find, CancellingKeepsAndOpensTheMatchesSoFar) {
     rig.view.cancelAt = 20;
     std::vector<std::string> found = rig.Run("match");
     EXPECT_EQ(found.size(), 19u);
+    EXPECT_EQ(rig.find.ResultText(), "Canceled: 19 messages found");
     EXPECT_EQ(rig.host.index.MailboxName, "Found");
 }
 
@@ -165,8 +168,10 @@ TEST(Find, AResultsMailboxThatCannotBeWrittenFailsTheSearch) {
     rig.find.Show();
     rig.find.FindText = "match";
     rig.find.Destination = "Stuck";
+    EXPECT_EQ(rig.find.ResultText(), "");
     rig.find.FindClick();
     EXPECT_EQ(rig.find.Copied(), 0);
+    EXPECT_EQ(rig.find.ResultText(), "");  // the error says what happened
     EXPECT_NE(rig.find.Error().find("Find could not finish, no message was copied to Stuck: "),
               std::string::npos)
         << rig.find.Error();

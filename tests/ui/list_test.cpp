@@ -152,6 +152,7 @@ void ListTest::PersonFindsAWordAndOpensAFoundMessage() {
     QTest::keyClick(find->FindText(), Qt::Key_Return);
     QVERIFY(WaitFor([&] { return window.Main().MainIndex().MailboxName == "Found"; }));
     QCOMPARE(Subjects(list), QStringList{"Zebra crossing"});
+    QCOMPARE(find->Result()->text(), QString("1 message found"));
     QVERIFY(window.Tree()->ItemOf("Found"));
     QCOMPARE(window.ListPane()->findChild<QLabel*>("mailboxName")->text(), QString("Found"));
 
@@ -168,6 +169,7 @@ void ListTest::PersonFindsAWordAndOpensAFoundMessage() {
     QTest::keyClick(find->FindText(), Qt::Key_Return);
     QVERIFY(WaitFor([&] { return window.Main().MainIndex().MailboxName == "Found 1"; }));
     QCOMPARE(list->model()->rowCount(), 4);
+    QCOMPARE(find->Result()->text(), QString("4 messages found"));
     QVERIFY(window.Tree()->ItemOf("Found 1"));
 }
 
