@@ -69,6 +69,13 @@ void TFrmAddressBook::SetLastName(std::string_view text) {
     }
 }
 
+void TFrmAddressBook::SetNickname(std::string_view text) {
+    if (TContact* row = Current()) {
+        kivo::SetNickname(*row, text);
+        changed_ = true;
+    }
+}
+
 void TFrmAddressBook::SetEmail(std::string_view text) {
     if (text.size() >= kEmailFieldMax) return;
     if (TContact* row = Current()) {

@@ -44,6 +44,8 @@ class TFrmAddressBook {
     void Select(std::size_t row);
     void SetFirstName(std::string_view text);
     void SetLastName(std::string_view text);
+    // The nickname kept beside the names (empty removes it).
+    void SetNickname(std::string_view text);
     // Typing in the e-mail field: texts of 1000 characters or more are not taken over.
     void SetEmail(std::string_view text);
     // "N&ew": an empty row, selected.

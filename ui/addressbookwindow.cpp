@@ -71,6 +71,10 @@ AddressBookWindow::AddressBookWindow(std::filesystem::path addressFile, QtPlatfo
     last_->setObjectName("lastName");
     last_->setAccessibleName("Last name");
     last_->setPlaceholderText("e.g. Smith");
+    nick_ = new QLineEdit(this);
+    nick_->setObjectName("nickname");
+    nick_->setAccessibleName("Nickname");
+    nick_->setPlaceholderText("typed for the first address, e.g. jj");
     email_ = new QPlainTextEdit(this);
     email_->setObjectName("emailAddresses");
     email_->setAccessibleName("E-mail addresses");
@@ -85,6 +89,10 @@ AddressBookWindow::AddressBookWindow(std::filesystem::path addressFile, QtPlatfo
         editor_.SetLastName(FromQ(text));
         RowChanged();
     });
+    connect(nick_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        editor_.SetNickname(FromQ(text));
+        RowChanged();
+    });
     connect(email_, &QPlainTextEdit::textChanged, this, [this] {
         if (filling_ || !email_->hasFocus()) return;
         editor_.SetEmail(FromQ(email_->toPlainText()));
@@ -94,6 +102,7 @@ AddressBookWindow::AddressBookWindow(std::filesystem::path addressFile, QtPlatfo
     auto* fields = new QFormLayout;
     fields->addRow("&First name / Nickname:", first_);
     fields->addRow("&Last name:", last_);
+    fields->addRow("Nic&kname:", nick_);
     fields->addRow("E-mail &address(es):", email_);
 
     auto* buttons = new QHBoxLayout;
@@ -175,15 +184,18 @@ void AddressBookWindow::ShowSelected() {
         list_->setCurrentItem(list_->topLevelItem(static_cast<int>(*selected)));
         first_->setText(ToQ(row.first));
         last_->setText(ToQ(row.last));
+        nick_->setText(ToQ(kivo::Nickname(row)));
         email_->setPlainText(ToQ(row.email));
     } else {
         first_->clear();
         last_->clear();
+        nick_->clear();
         email_->clear();
     }
     const bool enabled = editor_.FieldsEnabled();
     first_->setEnabled(enabled);
     last_->setEnabled(enabled);
+    nick_->setEnabled(enabled);
     email_->setEnabled(enabled);
     Button("deleteContact")->setEnabled(enabled);
     filling_ = false;

@@ -32,6 +32,7 @@ class AddressBookWindow : public QDialog {
     QTreeWidget* List() const { return list_; }
     QLineEdit* FirstName() const { return first_; }
     QLineEdit* LastName() const { return last_; }
+    QLineEdit* Nickname() const { return nick_; }
     QPlainTextEdit* Email() const { return email_; }
     QPushButton* Button(const QString& name) const;
 
@@ -68,6 +69,7 @@ class AddressBookWindow : public QDialog {
     QTreeWidget* list_ = nullptr;
     QLineEdit* first_ = nullptr;
     QLineEdit* last_ = nullptr;
+    QLineEdit* nick_ = nullptr;
     QPlainTextEdit* email_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QTimer cancelTip_;

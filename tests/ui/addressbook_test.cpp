@@ -147,16 +147,21 @@ void AddressBookTest::PersonAddsAContactWithANickname() {
     // Leaving the field shows the addresses as they are kept.
     book->LastName()->setFocus();
     QCOMPARE(book->Email()->toPlainText(), QString("zoe@example.test, zn@example.test"));
+    // A nickname beside the name, kept after the three columns.
+    QTest::keyClicks(book->Nickname(), "zz");
 
     QTest::mouseClick(book->Button("ok"), Qt::LeftButton);
     QVERIFY(!book->isVisible());
     QCOMPARE(test::ReadFile(home / "address.ini"),
              std::string("Zed,Ray,zed@example.test\r\n"
-                         "Zoë,Ng,\"zoe@example.test, zn@example.test\"\r\n"));
-    // The mini list read the saved book; the nickname finds the contact.
+                         "Zoë,Ng,\"zoe@example.test, zn@example.test\",NICKNAME:zz\r\n"));
+    // The mini list read the saved book: the first name stands for both addresses, the
+    // nickname for the first.
     QVERIFY(Entries(window.MiniList()->Entries()).contains("zoe@example.test, zn@example.test"));
     QCOMPARE(window.MiniList()->Book().ResolveNick("zoë", 7),
              std::vector<std::string>{"zoe@example.test, zn@example.test"});
+    QCOMPARE(window.MiniList()->Book().ResolveNick("ZZ", 7),
+             std::vector<std::string>{"zoe@example.test"});
 
     // A change and closing: refused with a tip (also after an earlier OK), and the second
     // Cancel closes unsaved.
@@ -181,10 +186,11 @@ void AddressBookTest::PersonAddsAContactWithANickname() {
     QTest::mouseClick(book->Button("import"), Qt::LeftButton);
     QTest::mouseClick(book->Button("import"), Qt::LeftButton);
     QCOMPARE(book->List()->topLevelItemCount(), 3);
-    QCOMPARE(platform.TipText(), QString("0 contacts imported"));
+    QCOMPARE(platform.TipText(), QString("0 contacts imported, 1 merged"));
     QTest::mouseClick(book->Button("export"), Qt::LeftButton);
     const std::string exported = test::ReadFile(home / "out.vcf");
-    QVERIFY(exported.find("NICKNAME:Zoë\r\n") != std::string::npos);
+    QVERIFY(exported.find("N:Ng;Zoë;;;\r\n") != std::string::npos);
+    QVERIFY(exported.find("NICKNAME:zz\r\n") != std::string::npos);
     QVERIFY(exported.find("EMAIL;TYPE=INTERNET:jane@example.test\r\n") != std::string::npos);
     QTest::mouseClick(book->Button("ok"), Qt::LeftButton);
     QVERIFY(test::ReadFile(home / "address.ini").starts_with("Jane,Doe,jane@example.test\r\n"));
