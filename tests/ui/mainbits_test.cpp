@@ -19,10 +19,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/ssl.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -39,6 +44,8 @@
 #include "ui/qtplatform.h"
 #include "ui/userbuttonspanel.h"
 #include "ui/windows.h"
+
+extern char** environ;
 
 namespace kivo::ui {
 namespace {
@@ -250,6 +257,65 @@ class UpdateServer {
     std::vector<std::thread> workers_;
 };
 
+// A kivo process left running with its own environment; killed at the end if still there.
+class Spawned {
+  public:
+    Spawned(std::vector<std::string> args, const std::vector<std::string>& drop,
+            const fs::path& output) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        args.insert(args.begin(), KIVO_BINARY);
+        std::vector<char*> argp;
+        for (std::string& a : args) argp.push_back(a.data());
+        argp.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string_view entry = *e;
+            if (std::none_of(drop.begin(), drop.end(),
+                             [&](const std::string& d) { return entry.starts_with(d + "="); }))
+                env.emplace_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Spawned() {
+        if (Running()) Stop(SIGKILL);
+    }
+    bool Running() {
+        if (pid_ < 0 || exited_) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
+        return !exited_;
+    }
+    void Stop(int signal) {
+        if (!Running()) return;
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        exited_ = true;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 400; ++i) {
+        if (done()) return true;
+        QTest::qWait(50);
+    }
+    return done();
+}
+
 }  // namespace
 
 class MainBitsTest : public QObject {
@@ -259,6 +325,7 @@ class MainBitsTest : public QObject {
     void HelpOpensOnTheContentsFollowsTopicsAndGoesBack();
     void UpdateCheckShowsTheNewVersionAndACanceledDownloadLeavesNothing();
     void UserButtonRunsItsScriptOnTheSelectedMessage();
+    void SlashMToAnInstanceWithoutWindowsOpensAComposerOfItsOwn();
 };
 
 void MainBitsTest::PrintsAMessageIntoAPdfFileAndPreviewsIt() {
@@ -447,6 +514,31 @@ void MainBitsTest::UserButtonRunsItsScriptOnTheSelectedMessage() {
     QVERIFY(session.platform.TipText().contains("could not run"));
     QVERIFY(window.Main().Transfer().Log.CopyText().find("Gone") != std::string::npos);
     QCOMPARE(window.List()->model()->rowCount(), 2);
+}
+
+// `kivo run` has no windows: a later start on a display opens the new message in a composer
+// window of its own (which places itself in kivo.ini) and stays until it is closed.
+void MainBitsTest::SlashMToAnInstanceWithoutWindowsOpensAComposerOfItsOwn() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    Spawned instance({"--home", home.string(), "run"},
+                     {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, dir / "instance.log");
+    QVERIFY(WaitUntil([&] { return fs::exists(home / ".kivo.sock"); }));
+    QVERIFY(test::ReadFile(home / "kivo.ini").find("OtherWidth") == std::string::npos);
+
+    Spawned start({"--home", home.string(), "/m", "someone@example.test"}, {}, dir / "start.log");
+    QVERIFY(WaitUntil([&] {
+        return test::ReadFile(dir / "instance.log").find("refused, no windows") != std::string::npos;
+    }));
+    QVERIFY(WaitUntil([&] {
+        return test::ReadFile(home / "kivo.ini").find("OtherWidth") != std::string::npos ||
+               !start.Running();
+    }));
+    QVERIFY2(start.Running(), test::ReadFile(dir / "start.log").c_str());
+    start.Stop(SIGKILL);
+    instance.Stop(SIGTERM);
+    QVERIFY(!fs::exists(home / ".kivo.sock"));
 }
 
 }  // namespace kivo::ui
