@@ -19,8 +19,6 @@
 #include "base/scramble.h"
 #include "tests/support/testutil.h"
 
-extern char** environ;
-
 namespace kivo {
 namespace {
 
@@ -44,26 +42,12 @@ class Background {
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        args.insert(args.begin(), KIVO_BINARY);
-        std::vector<char*> argp;
-        for (std::string& a : args) argp.push_back(a.data());
-        argp.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") &&
-                !entry.starts_with("QT_QPA_PLATFORM=")) {
-                env.emplace_back(entry);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
+        pid_ = test::SpawnKivo(std::move(args), actions,
+                               {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         out_ = out[0];
-        if (rc != 0) throw std::runtime_error("spawn failed");
+        if (pid_ <= 0) throw std::runtime_error("spawn failed");
     }
     ~Background() {
         if (pid_ > 0) {

@@ -141,6 +141,27 @@ ProcessResult RunOnTerminal(std::vector<std::string> args, std::string_view prom
     return result;
 }
 
+pid_t SpawnKivo(std::vector<std::string> args, const posix_spawn_file_actions_t& actions,
+                const std::vector<std::string>& dropEnv) {
+    args.insert(args.begin(), KIVO_BINARY);
+    std::vector<char*> argp;
+    for (std::string& a : args) argp.push_back(a.data());
+    argp.push_back(nullptr);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry = *e;
+        if (std::none_of(dropEnv.begin(), dropEnv.end(),
+                         [&](const std::string& d) { return entry.starts_with(d + "="); }))
+            env.emplace_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) return -1;
+    return pid;
+}
+
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input,
                          const std::vector<std::string>& extraEnv) {
     std::signal(SIGPIPE, SIG_IGN);  // a child that exits early must not kill the test

@@ -2,6 +2,9 @@
 // Helpers shared by the tests: a temporary folder removed at the end of a test, whole-file
 // reads and writes, and running the kivo executable as a real process.
 
+#include <spawn.h>
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -78,6 +81,12 @@ long PeakGrowthKb(const std::function<void()>& work);
 // For a program run under strace (`strace -E kNoLeakCheck ...`): the leak checker of a
 // sanitizer build cannot work under ptrace and would fail every traced run.
 inline constexpr const char* kNoLeakCheck = "ASAN_OPTIONS=detect_leaks=0";
+
+// Starts kivo with `args`, its standard files set up by `actions`, in this process's
+// environment without the variables named in `dropEnv` (a start without a display); returns
+// its process id, or -1 when it could not be started. The caller waits for it.
+pid_t SpawnKivo(std::vector<std::string> args, const posix_spawn_file_actions_t& actions,
+                const std::vector<std::string>& dropEnv);
 
 // Runs any program found on PATH.
 ProcessResult RunProgram(const std::vector<std::string>& argv, std::string_view input = {},

@@ -45,8 +45,6 @@
 #include "ui/userbuttonspanel.h"
 #include "ui/windows.h"
 
-extern char** environ;
-
 namespace kivo::ui {
 namespace {
 
@@ -268,22 +266,7 @@ class Spawned {
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        args.insert(args.begin(), KIVO_BINARY);
-        std::vector<char*> argp;
-        for (std::string& a : args) argp.push_back(a.data());
-        argp.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            if (std::none_of(drop.begin(), drop.end(),
-                             [&](const std::string& d) { return entry.starts_with(d + "="); }))
-                env.emplace_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0)
-            pid_ = -1;
+        pid_ = test::SpawnKivo(std::move(args), actions, drop);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Spawned() {
