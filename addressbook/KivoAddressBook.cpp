@@ -118,8 +118,9 @@ bool MergeInto(TContact& row, const TContact& other) {
     if (Trim(row.last).empty()) row.last = other.last;
     std::vector<std::string> emails = EmailsOf(row);
     for (const std::string& email : EmailsOf(other)) {
-        const bool known = std::any_of(emails.begin(), emails.end(),
-                                       [&](const std::string& e) { return EqualsNoCase(e, email); });
+        const bool known = std::any_of(emails.begin(), emails.end(), [&](const std::string& e) {
+            return EqualsNoCase(e, email);
+        });
         if (!known) emails.push_back(email);
     }
     std::string joined;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "addressbook/vcard.h"
-
 #include "base/bytes.h"
 #include "base/commatext.h"
 #include "base/files.h"
@@ -88,7 +87,8 @@ bool ParseContactLine(std::string_view line, TContact& contact) {
         // Only property lines: a stray item another program put there is no property.
         const std::string& field = fields[i];
         const std::size_t colon = field.find(':');
-        if (colon != std::string::npos && colon > 0 && field.find_first_of("\r\n") == std::string::npos)
+        if (colon != std::string::npos && colon > 0 &&
+            field.find_first_of("\r\n") == std::string::npos)
             contact.extra.push_back(field);
     }
     return true;

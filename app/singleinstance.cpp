@@ -269,7 +269,8 @@ bool TInstanceListener::ReadFrom(Client& client,
         }
         client.received += part.size();
         if (end != std::string_view::npos) {
-            if (const std::optional<std::string> why = refuse ? refuse(client.text) : std::nullopt) {
+            if (const std::optional<std::string> why =
+                    refuse ? refuse(client.text) : std::nullopt) {
                 std::string answer = std::string(kRefusal) + why->substr(0, kInstanceCommandMax);
                 std::replace(answer.begin(), answer.end(), '\n', ' ');
                 answer += '\n';

@@ -72,7 +72,8 @@ int RunWindows(const ProgramFolder& folder, int argc, char** argv,
                 return 0;
             case THandOver::Refused:
                 // An instance without windows (kivo run): a new message opens here on its own.
-                if (!command.empty()) return RunComposerAlone(folder, argc, argv, command.substr(3));
+                if (!command.empty())
+                    return RunComposerAlone(folder, argc, argv, command.substr(3));
                 std::cerr << "kivo: " << refusal << '\n';
                 return 1;
             case THandOver::Unanswered:

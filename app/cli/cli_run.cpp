@@ -32,9 +32,11 @@ constexpr std::string_view kNoWindows =
 // What a later start is told: a headless instance opens no composer and shows no window, so
 // the start must not end as if it had.
 std::optional<std::string> RefuseCommand(std::ostream& out, const std::string& command) {
-    const bool compose = command.size() > 3 && (command.starts_with("/m ") || command.starts_with("/M "));
+    const bool compose =
+        command.size() > 3 && (command.starts_with("/m ") || command.starts_with("/M "));
     out << "Asked by a later start for "
-        << (compose ? "a new message to " + FieldText(command.substr(3)) : std::string("its windows"))
+        << (compose ? "a new message to " + FieldText(command.substr(3))
+                    : std::string("its windows"))
         << ": refused, no windows" << std::endl;
     return "Kivo runs on this folder without windows (kivo run, process " +
            std::to_string(::getpid()) + "), so it cannot " +

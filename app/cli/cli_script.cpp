@@ -124,7 +124,8 @@ int ScriptFiltersAddCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs incoming or outgoing and a script name");
     const std::filesystem::path file = ScriptFile(ctx.folder.ScriptFolder(), args[1]);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) throw std::runtime_error("no script " + args[1]);
+    if (!std::filesystem::is_regular_file(file, ec))
+        throw std::runtime_error("no script " + args[1]);
     // The list names the script as its file does.
     const std::string name = file.stem().string();
     return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
@@ -140,7 +141,8 @@ int ScriptFiltersRemoveCommand(Context& ctx, Args args) {
     if (args.size() != 2) throw UsageError("needs incoming or outgoing and a script name");
     return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
         const std::size_t before = names.size();
-        std::erase_if(names, [&](const std::string& entry) { return EqualsNoCase(entry, args[1]); });
+        std::erase_if(names,
+                      [&](const std::string& entry) { return EqualsNoCase(entry, args[1]); });
         if (names.size() == before) {
             throw std::runtime_error(args[1] + " is not on the " +
                                      FilterListKey(FilterListOf(args[0])) + " list");
@@ -149,7 +151,8 @@ int ScriptFiltersRemoveCommand(Context& ctx, Args args) {
 }
 
 int ScriptFiltersMoveCommand(Context& ctx, Args args) {
-    if (args.size() != 3) throw UsageError("needs incoming or outgoing, a script name and a position");
+    if (args.size() != 3)
+        throw UsageError("needs incoming or outgoing, a script name and a position");
     return ChangeFilterList(ctx, args[0], [&](std::vector<std::string>& names) {
         const auto entry = FindEntry(names, args[1]);
         if (entry == names.end()) {

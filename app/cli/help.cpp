@@ -134,7 +134,8 @@ bool PrintHelpFor(std::ostream& out, std::span<const std::string> words) {
 std::optional<int> PrintScriptHelp(std::ostream& out, std::ostream& err,
                                    std::span<const std::string> words) {
     if (words.size() == 1) {
-        out << ScriptHelpText() << "\nkivo help script COMMAND shows one command of the language.\n\n";
+        out << ScriptHelpText()
+            << "\nkivo help script COMMAND shows one command of the language.\n\n";
         PrintHelpFor(out, words);
         return 0;
     }

@@ -50,7 +50,9 @@ TEST(AddressFile, WritesWhatItReadsBack) {
 // three fields see the same contact, and the line comes back whole.
 TEST(AddressFile, KeepsPropertiesBeyondTheThreeColumns) {
     TempDir dir;
-    TContact carol{"Carol", "", "",
+    TContact carol{"Carol",
+                   "",
+                   "",
                    {"NICKNAME:cc", "TEL;TYPE=CELL:+1 555 0100",
                     "NOTE:met at \"FOSDEM\"\\, hall K\\nsecond line"}};
     const std::vector<TContact> book = {carol, {"Dan", "Ek", "dan@x.org", {"ORG:Acme;Sales"}}};

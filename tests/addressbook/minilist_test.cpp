@@ -215,8 +215,8 @@ TEST(AddressEditor, ImportMergesContactsItHolds) {
                        {"cy", "", ""}});
     EXPECT_EQ(result.added, 2);
     ASSERT_EQ(result.merged.size(), 3u);
-    EXPECT_EQ(result.merged[0], (TContact{"Ann", "Lee", "ann@a.org, ann@b.org",
-                                          {"NICKNAME:al", "TEL:1"}}));
+    EXPECT_EQ(result.merged[0],
+              (TContact{"Ann", "Lee", "ann@a.org, ann@b.org", {"NICKNAME:al", "TEL:1"}}));
     EXPECT_EQ(result.merged[1], (TContact{"Bo", "Day", "bo@b.org"}));
     EXPECT_EQ(ImportSummary(result), "2 contacts imported, 3 merged");
     EXPECT_TRUE(editor.Changed());

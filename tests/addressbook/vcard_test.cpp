@@ -27,7 +27,9 @@ TEST(VCard, ReadsCardsOfOtherPrograms) {
         "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:nothing\r\nEND:VCARD\r\n"
         "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:only@x.example\r\nEND:VCARD\r\n";
     const std::vector<TContact> expected = {
-        {"Jürgen", "Müller", "juergen@work.example, juergen.mueller@home.example",
+        {"Jürgen",
+         "Müller",
+         "juergen@work.example, juergen.mueller@home.example",
          {"TEL;TYPE=CELL:+49 1"}},
         {"Anna", "Åström", "anna@x.example"},
         {"François", "Garçon", ""},
@@ -51,7 +53,9 @@ TEST(VCard, KeepsWhatTheBookHasNoColumnFor) {
         "END:VCARD\r\n";
     const std::vector<TContact> cards = ReadVCards(text);
     const std::vector<TContact> expected = {
-        {"Zoë", "Adams", "zoe@work.example, zoe@home.example",
+        {"Zoë",
+         "Adams",
+         "zoe@work.example, zoe@home.example",
          {"NICKNAME:zoe", "TEL;TYPE=CELL:+44 7700 900123", "ORG:Acme\\, Inc;Sales",
           "NOTE:likes tea\\nno sugar"}},
         {"Dan", "Ek", "", {"TEL;TYPE=WORK;TYPE=VOICE:+1 555", "NOTE:café\\nline two"}},

@@ -95,10 +95,14 @@ TEST(ScriptCli, FiltersAreAddedRemovedAndMovedInTheProgramsQuoting) {
     } refused[] = {
         {{"script", "filters", "add", "incoming", "Missing"}, 1, "no script Missing"},
         {{"script", "filters", "add", "incoming", "zap"}, 1, "Zap is on the Incoming list already"},
-        {{"script", "filters", "remove", "outgoing", "Sort"}, 1, "Sort is not on the Outgoing list"},
+        {{"script", "filters", "remove", "outgoing", "Sort"},
+         1,
+         "Sort is not on the Outgoing list"},
         {{"script", "filters", "move", "incoming", "Zap", "3"}, 2, "a number from 1 to 2, not '3'"},
         {{"script", "filters", "move", "incoming", "Zap", "x"}, 2, "not 'x'"},
-        {{"script", "filters", "add", "sideways", "Zap"}, 2, "incoming or outgoing, not 'sideways'"},
+        {{"script", "filters", "add", "sideways", "Zap"},
+         2,
+         "incoming or outgoing, not 'sideways'"},
     };
     for (const auto& c : refused) {
         const test::ProcessResult r = home.Kivo(c.args);

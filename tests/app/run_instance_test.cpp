@@ -127,12 +127,13 @@ TEST(RunInstance, LaterStartsHandOverTheirCommandsAndSigtermSavesAndCleansUp) {
 
     // This instance has no window to open a message or itself in: a later start is told so
     // and ends with status 1 (without a display it has no window of its own either).
-    const test::ProcessResult compose = RunKivo(
-        {"--home", home.path().string(), "/m", "someone@example.test"}, {}, kNoDisplay);
+    const test::ProcessResult compose =
+        RunKivo({"--home", home.path().string(), "/m", "someone@example.test"}, {}, kNoDisplay);
     EXPECT_EQ(compose.status, 1);
     EXPECT_EQ(compose.out, "");
-    EXPECT_TRUE(compose.err.starts_with("kivo: Kivo runs on this folder without windows (kivo "
-                                        "run, process "))
+    EXPECT_TRUE(
+        compose.err.starts_with("kivo: Kivo runs on this folder without windows (kivo "
+                                "run, process "))
         << compose.err;
     EXPECT_NE(compose.err.find("cannot open a new message; kivo compose writes one"),
               std::string::npos)
@@ -147,10 +148,12 @@ TEST(RunInstance, LaterStartsHandOverTheirCommandsAndSigtermSavesAndCleansUp) {
               std::string::npos)
         << again.err;
     EXPECT_EQ(RunKivo({"--home", home.path().string(), "/M"}, {}, kNoDisplay).status, 1);
-    ASSERT_TRUE(instance.WaitForLine("Asked by a later start for its windows: refused, no windows"));
-    EXPECT_EQ(instance.Lines(before),
-              (std::vector<std::string>{"Asked by a later start for its windows: refused, no windows",
-                                        "Asked by a later start for its windows: refused, no windows"}));
+    ASSERT_TRUE(
+        instance.WaitForLine("Asked by a later start for its windows: refused, no windows"));
+    EXPECT_EQ(
+        instance.Lines(before),
+        (std::vector<std::string>{"Asked by a later start for its windows: refused, no windows",
+                                  "Asked by a later start for its windows: refused, no windows"}));
 
     EXPECT_EQ(instance.Stop(SIGTERM), 0);
     EXPECT_FALSE(fs::exists(home / ".kivo.sock"));
@@ -176,11 +179,11 @@ TEST(RunInstance, SlashMBecomesTheInstanceWhenNoneRunsAndReplacesAStaleSocket) {
     // Without a display "/m" makes the headless instance, which says it has no window for
     // the message.
     Background instance({"--home", home.path().string(), "/M", "first@example.test"});
-    ASSERT_TRUE(instance.WaitForLine("No window for a new message to first@example.test: kivo "
-                                     "run has no windows (kivo compose writes a message on the "
-                                     "terminal)"));
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}, {},
-                      kNoDisplay)
+    ASSERT_TRUE(
+        instance.WaitForLine("No window for a new message to first@example.test: kivo "
+                             "run has no windows (kivo compose writes a message on the "
+                             "terminal)"));
+    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "second@example.test"}, {}, kNoDisplay)
                   .status,
               1);
     ASSERT_TRUE(instance.WaitForLine(
@@ -278,9 +281,9 @@ TEST(RunInstance, MailFetchedByTheStartCheckStaysInTheIndexSavedAtShutdown) {
     Background instance({"--home", home.path().string(), "run"});
     ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
     // A command answered after the start check proves the check is over.
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay)
-                  .status,
-              1);
+    EXPECT_EQ(
+        RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay).status,
+        1);
     ASSERT_TRUE(instance.WaitForLine(
         "Asked by a later start for a new message to a@example.test: refused, no windows"));
     EXPECT_EQ(pop3.Sessions(), 1);
@@ -297,9 +300,9 @@ TEST(RunInstance, AFailingStartCheckLeavesTheInstanceRunning) {
                     "[Broken]\r\nPOPServer=127.0.0.1:1\r\nPOPUser=x\r\nCheckMail=1\r\n");
     Background instance({"--home", home.path().string(), "run"});
     ASSERT_TRUE(instance.WaitForLine(RunningLine(home)));
-    EXPECT_EQ(RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay)
-                  .status,
-              1);
+    EXPECT_EQ(
+        RunKivo({"--home", home.path().string(), "/m", "a@example.test"}, {}, kNoDisplay).status,
+        1);
     EXPECT_TRUE(instance.WaitForLine(
         "Asked by a later start for a new message to a@example.test: refused, no windows"));
     EXPECT_EQ(instance.Stop(SIGTERM), 0);

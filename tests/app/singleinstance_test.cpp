@@ -44,8 +44,7 @@ struct Instance {
     std::atomic<bool> stop{false};
     std::thread loop;
 
-    explicit Instance(TInstanceListener l, TInstanceRefusal refuse = {})
-        : listener(std::move(l)) {
+    explicit Instance(TInstanceListener l, TInstanceRefusal refuse = {}) : listener(std::move(l)) {
         loop = std::thread([this, refuse] {
             while (!stop) {
                 listener.Poll(
