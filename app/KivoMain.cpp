@@ -14,7 +14,11 @@
 namespace kivo {
 
 void TFrmMain::ViewFeedback::Pump() {
-    platform_.Pump();
+    // Called per message of a long pass: the screen gets its turn a few times a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPump_ < std::chrono::milliseconds(50)) return;
+    lastPump_ = now;
+    platform_.PumpScreen();
 }
 
 TFrmMain::TFrmMain(ProgramFolder folder, Platform& platform, TFrmMainView& view)
@@ -103,8 +107,14 @@ bool TFrmMain::ShowMessageIn(TFrmIndex& window, int row, bool separate) {
     if (docked && number == shownNumber_) return false;
     UpdateMessageCount();
     if (showing_) return false;
+    // Whatever ends the showing, also an error thrown to the caller, lets the next one start.
+    struct Showing {
+        TFrmMain& main;
+        ~Showing() { main.EndShowing(); }
+    };
     showing_ = true;
     view_.SetStatusText(0, "Retrieving message...");
+    Showing showing{*this};
     if (window.Row(row).Unread) {
         window.SetFocused(row);
         window.ToggleUnread(true);
@@ -120,25 +130,27 @@ bool TFrmMain::ShowMessageIn(TFrmIndex& window, int row, bool separate) {
         transfer_.MessageShown();
         if (docked) messageArea_.MessageShown();
     } catch (const EMailboxChanged& e) {
-        showing_ = false;
-        view_.SetStatusText(0, "");
+        EndShowing();
         MailboxChanged(window, e);
         return false;
     } catch (const EIndexInvalid& e) {
         // The index no longer matches the file: compress and reopen where this window may
-        // renumber the mailbox, else say so.
-        showing_ = false;
-        view_.SetStatusText(0, "");
-        if (&window == &index_ && CompressOnOpen) {
+        // renumber the mailbox, else say so. A running check appends to In meanwhile: no
+        // compression under it.
+        EndShowing();
+        if (&window == &index_ && CompressOnOpen && !transfer_.Busy.Busy()) {
             CompressMailbox1Click();
         } else if (&window == &index_) {
             platform_.ShowMessage(e.what());
         }
         return false;
     }
-    view_.SetStatusText(0, "");
-    showing_ = false;
     return true;
+}
+
+void TFrmMain::EndShowing() {
+    showing_ = false;
+    view_.SetStatusText(0, "");
 }
 
 bool TFrmMain::StepMessage(int delta) {

@@ -7,6 +7,7 @@
 // belongs to the classes it calls.
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <span>
@@ -194,6 +195,7 @@ class TFrmMain : public TMailboxHost {
 
   private:
     bool ShowMessageIn(TFrmIndex& window, int row, bool separate);
+    void EndShowing();
     void SaveIndexOrThrow();
     // Passes the store's feedback to the view and the platform.
     class ViewFeedback : public TStoreFeedback {
@@ -206,6 +208,8 @@ class TFrmMain : public TMailboxHost {
       private:
         TFrmMainView& view_;
         Platform& platform_;
+        // A pass that starts after a pause runs the pump at its first step.
+        std::chrono::steady_clock::time_point lastPump_{};
     };
 
     void AskDefaultMailer(TDefaultMailer& mailer);

@@ -17,6 +17,10 @@ public:
     // Lets pending user-interface events run. Cheap to call; callers in tight loops still
     // throttle themselves by time (PumpThrottle).
     virtual void Pump() = 0;
+    // Lets the windows repaint and timers run while the user's clicks and keys wait until the
+    // running work is done: for work that holds mailbox locks and changes what the windows
+    // show, which a click in between must not reach.
+    virtual void PumpScreen() { Pump(); }
     // True once the user asked to abort (Esc in the windows, Ctrl-C headless).
     virtual bool AbortRequested() const = 0;
     virtual void ClearAbortRequest() = 0;

@@ -1,6 +1,7 @@
 #include "store/KivoMailboxes.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <system_error>
 
 #include "base/bytes.h"
@@ -251,13 +252,23 @@ TMailboxNode* TFrmMailboxes::NewMailbox() {
     TMailboxNode* node = PlaceNew("New Mailbox", niMailbox);
     const fs::path mbx = NodePath(node).string() + ".mbx";
     std::error_code ec;
-    if (!fs::exists(mbx, ec)) WriteFileAtomic(mbx, "");
+    try {
+        if (!fs::exists(mbx, ec)) WriteFileAtomic(mbx, "");
+    } catch (...) {
+        // The tree shows only what is on the disk.
+        RemoveNode(node);
+        throw;
+    }
     return node;
 }
 
 TMailboxNode* TFrmMailboxes::NewFolder() {
     TMailboxNode* node = PlaceNew("New Folder", niFolder);
-    CreateFolderOneLevel(NodePath(node));
+    const fs::path dir = NodePath(node);
+    if (!CreateFolderOneLevel(dir)) {
+        RemoveNode(node);
+        throw std::runtime_error("cannot create the folder " + dir.string());
+    }
     return node;
 }
 

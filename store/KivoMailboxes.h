@@ -79,7 +79,8 @@ class TFrmMailboxes {
     // node is a folder or already open, or when saving or opening failed (error box shown).
     bool Open(TMailboxNode* node);
     // New mailbox / folder beside the selected node (inside it when it is a folder), with
-    // its file or folder created; returns the node.
+    // its file or folder created; returns the node. Throws when the file or folder cannot be
+    // made, leaving no new node.
     TMailboxNode* NewMailbox();
     TMailboxNode* NewFolder();
     // Renames a node to `text`, files on disk included; returns the tip shown, if any, or the

@@ -145,7 +145,8 @@ bool CopyMessage(MbxScanner& scanner, int source, const std::string* indexStatus
 
 // Copies the mailbox without its deleted messages into the temporary file and puts it in
 // place. Messages marked deleted only in their "Status:" line go in the same pass.
-void CompressPass(const TMailboxFiles& files, int lockedFd, const TCompressStepHook& hook) {
+void CompressPass(const TMailboxFiles& files, int lockedFd, TStoreProgress& progress,
+                  const TCompressStepHook& hook) {
     auto step = [&](std::string_view name) {
         if (hook) hook(name);
     };
@@ -176,6 +177,7 @@ void CompressPass(const TMailboxFiles& files, int lockedFd, const TCompressStepH
                 CopyPreamble(source.fd, scanner.Current().offset, out);
                 first = false;
             }
+            progress.At(scanner.Current().offset);
             const int number = static_cast<int>(scanner.Current().number);
             if (deleted.Contains(number)) continue;
             CopyMessage(scanner, source.fd, status.Find(number), out);
@@ -225,10 +227,12 @@ void CompressMailbox(const fs::path& base, bool showStatus, TStoreFeedback& feed
                      const TCompressStepHook& hook) {
     const TMailboxFiles files = TMailboxFiles::Of(base);
     TMailboxLock lock(files);
-    if (showStatus) feedback.StatusText("Compressing mailbox...");
-    CompressPass(files, lock.fd(), hook);
+    struct stat st {};
+    const std::uint64_t size = ::fstat(lock.fd(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    // The status and the bar go away also when the compression fails.
+    TStoreProgress progress(feedback, size, showStatus ? "Compressing mailbox..." : "");
+    CompressPass(files, lock.fd(), progress, hook);
     if (hook) hook("done");
-    if (showStatus) feedback.StatusText("");
 }
 
 }  // namespace kivo

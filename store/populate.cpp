@@ -193,7 +193,7 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
     return true;
 }
 
-void PopulateAll(TFrmIndex& window) {
+void PopulateAll(TFrmIndex& window, TStoreFeedback& feedback) {
     const TMailboxFiles files = window.Files();
     TMailboxState basis;
     TDeletedList deleted;
@@ -211,7 +211,9 @@ void PopulateAll(TFrmIndex& window) {
     int deletedNow = 0;
     std::vector<int> markedDeleted;
     TIndexItem item;
+    TStoreProgress progress(feedback, basis.size);
     while (scanner->Next()) {
+        progress.At(scanner->Current().offset);
         const int number = static_cast<int>(scanner->Current().number);
         messages = number;
         if (deleted.Contains(number)) {
@@ -252,9 +254,11 @@ void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback, bool compressFi
     if (compressFirst && std::filesystem::exists(window.Files().Idx, ec)) {
         CompressMailbox(window.Base(), true, feedback);
     }
-    feedback.StatusText("Loading mailbox...");
-    PopulateAll(window);
-    feedback.StatusText("");
+    {
+        // The status goes away also when the rebuild fails.
+        TStoreProgress loading(feedback, 0, "Loading mailbox...");
+        PopulateAll(window, feedback);
+    }
     if (window.MessageCounter / 10 < window.DeletedCount || window.DeletedCount > 100) {
         window.NeedsCompress = true;
     }

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "store/indexitem.h"
+#include "store/storefeedback.h"
 
 namespace kivo {
 
 class TFrmIndex;
-class TStoreFeedback;
 
 // What the index needs from a message body: the sum of its line lengths without line ends,
 // and whether a line begins with "Attachment Converted:". Reads the bytes once, without
@@ -28,8 +28,9 @@ bool EntryFromStoredMessage(std::string_view text, int number, TIndexItem& item)
 
 // The scanning step of a rebuild: one pass over the window's mailbox file, one entry per
 // message that is not deleted. Messages marked deleted in their "Status:" line join the
-// deleted list, which is saved. Sets the message counter and the needs-compress flag.
-void PopulateAll(TFrmIndex& window);
+// deleted list, which is saved. Sets the message counter and the needs-compress flag. The
+// progress bar of `feedback` follows the pass.
+void PopulateAll(TFrmIndex& window, TStoreFeedback& feedback = NoFeedback());
 
 // Rebuilds the window's entries from its mailbox file: with `compressFirst`, compresses first
 // when an index file exists, then PopulateAll. Without it the file keeps its numbering, so

@@ -4,6 +4,7 @@
 // events. The main window implements it on its view; tests record it; the default does
 // nothing.
 
+#include <cstdint>
 #include <string_view>
 
 namespace kivo {
@@ -17,6 +18,25 @@ class TStoreFeedback {
     virtual void Progress(int /*percent*/) {}
     // Lets pending user-interface events run; called now and then by long loops.
     virtual void Pump() {}
+};
+
+// One pass over a file of `total` bytes: shows `status` (when given), moves the progress bar
+// with the position and lets the user interface run its events at each step. Hides the bar and
+// clears the status again when the pass ends, also when it fails.
+class TStoreProgress {
+  public:
+    TStoreProgress(TStoreFeedback& feedback, std::uint64_t total, std::string_view status = {});
+    ~TStoreProgress();
+    TStoreProgress(const TStoreProgress&) = delete;
+    TStoreProgress& operator=(const TStoreProgress&) = delete;
+    // The pass has reached byte `position`.
+    void At(std::uint64_t position);
+
+  private:
+    TStoreFeedback& feedback_;
+    std::uint64_t total_;
+    bool status_;
+    int shown_ = -1;
 };
 
 // A feedback that shows nothing, for callers without a window.

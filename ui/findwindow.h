@@ -28,7 +28,8 @@ class FindWindow : public QDialog, public TFindView {
     // "&Find"; true when a search ran.
     bool Find();
     TFrmFind& Core() { return find_; }
-    // Runs the search as a store operation of the main window; false when one runs already.
+    // Runs the search as a store operation of the main window, which shows its failure; false
+    // when it did not run (another one or a check runs) or failed.
     std::function<bool(const std::function<void()>&)> Guard = [](const auto& f) {
         f();
         return true;

@@ -25,8 +25,8 @@ class MailboxTree : public QTreeWidget {
     // The item of a relative path ("Work/Alpha"), or null.
     QTreeWidgetItem* ItemOf(const QString& relPath) const;
     TMailboxNode* NodeOf(const QTreeWidgetItem* item) const;
-    // Runs the tree's store operations, so they never overlap the main window's; false when
-    // one runs already.
+    // Runs the tree's store operations, so they never overlap the main window's or a check;
+    // false when it did not run or failed (the guard shows why).
     std::function<bool(const std::function<void()>&)> Guard = [](const auto& f) {
         f();
         return true;

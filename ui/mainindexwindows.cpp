@@ -105,12 +105,8 @@ void MainWindow::HookIndexPane(IndexPane* pane) {
 void MainWindow::DropOnIndex(IndexPane* target, QObject* source, bool copy) {
     IndexPane* from = PaneOfList(source);
     if (!from || from == target || from->Index().SelectedRows().empty()) return;
-    try {
-        if (!StoreOperation([&] { main_.DropOnIndex(from->Index(), target->Index(), copy); })) {
-            return;
-        }
-    } catch (const std::exception& e) {
-        platform_.ShowMessage(e.what());
+    if (!StoreOperation([&] { main_.DropOnIndex(from->Index(), target->Index(), copy); })) {
+        return;
     }
     ReloadMailboxWindows();
     RefreshList();
@@ -184,11 +180,7 @@ void MainWindow::ShowDroppedInWindows(const std::string& relPath) {
     for (IndexWindow* window : MailboxWindows()) {
         TFrmIndex& index = window->Pane()->Index();
         if (!EqualsNoCase(index.MailboxName, relPath)) continue;
-        try {
-            StoreOperation([&] { main_.ReopenIndexWindow(index); });
-        } catch (const std::exception& e) {
-            main_.Transfer().ErrorLevel(2, e.what());
-        }
+        StoreOperation([&] { main_.ReopenIndexWindow(index); }, TStoreUse::Reads);
         window->Pane()->Reload();
     }
 }
@@ -218,10 +210,7 @@ IndexWindow* MainWindow::OpenMailboxWindow(const std::string& relPath) {
     }
     auto index = std::make_unique<TFrmIndex>();
     index->MailboxName = relPath;
-    try {
-        if (!StoreOperation([&] { main_.OpenIndexWindow(*index); })) return nullptr;
-    } catch (const std::exception& e) {
-        platform_.ShowMessage(e.what());
+    if (!StoreOperation([&] { main_.OpenIndexWindow(*index); }, TStoreUse::Reads)) {
         return nullptr;
     }
     auto* window = new IndexWindow(std::move(index), main_.OpenWindows(), this);

@@ -22,6 +22,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QWebEngineView>
+#include <optional>
+#include <string>
 
 #include "addressbook/addsender.h"
 #include "addressbook/minilistlink.h"
@@ -59,6 +61,12 @@
 namespace kivo::ui {
 
 namespace {
+
+// Why a store operation did not start.
+constexpr std::string_view kTransferRunsNote =
+    "Mail is being checked or sent - try again when it has finished";
+constexpr std::string_view kStoreBusyNote =
+    "A mailbox operation is running - try again when it has finished";
 
 // The notification icon's pictures: an envelope; dots turning round it while mail is
 // checked or sent; a blinking star after new mail.
@@ -242,7 +250,8 @@ MainWindow::MainWindow(const ProgramFolder& folder, QtPlatform& platform)
         list_->scrollToBottom();
     };
     connect(&autoCheck_, &QTimer::timeout, this, [this] {
-        if (!runs_.Running() && main_.Transfer().AutoCheckDue()) CheckMail();
+        // A turn that finds a mailbox operation running waits for the next tick.
+        if (!runs_.Running() && storeBusy_ == 0 && main_.Transfer().AutoCheckDue()) CheckMail();
     });
     autoCheck_.start(1000);
 }
@@ -375,13 +384,13 @@ void MainWindow::BuildActions() {
                       "Previous Message (CTRL-[)"),
             &QAction::triggered, this, [this] {
                 bool moved = false;
-                StoreOperation([&] { moved = main_.StepMessage(-1); });
+                StoreOperation([&] { moved = main_.StepMessage(-1); }, TStoreUse::Reads);
                 if (moved) SyncSelectionToView();
             });
     connect(AddAction("next", "&Next Message", QKeySequence("Ctrl+]"), "Next Message (CTRL-])"),
             &QAction::triggered, this, [this] {
                 bool moved = false;
-                StoreOperation([&] { moved = main_.StepMessage(+1); });
+                StoreOperation([&] { moved = main_.StepMessage(+1); }, TStoreUse::Reads);
                 if (moved) SyncSelectionToView();
             });
     connect(AddAction("progress", "Pr&ogress Messages...", QKeySequence("F12")),
@@ -564,15 +573,16 @@ void MainWindow::RunUserButton(const QString& keyPrefix) {
     if (scriptRunning_ || scriptsWindow_->Running()) return;
     scriptRunning_ = true;
     bool ran = true;
-    try {
-        TScriptButtonRunner runner(scriptsWindow_->Scripts(), main_.MainIndex());
-        if (!StoreOperation([&] { ran = main_.BtnUser1Click(FromQ(keyPrefix), runner); })) {
-            ran = true;  // a store operation runs; the click is not taken
+    // A script's failure goes to the progress log; the click not taken leaves `ran` set.
+    StoreOperation([&] {
+        try {
+            TScriptButtonRunner runner(scriptsWindow_->Scripts(), main_.MainIndex());
+            ran = main_.BtnUser1Click(FromQ(keyPrefix), runner);
+        } catch (const std::exception& e) {
+            main_.Transfer().ErrorLevel(2, e.what());
+            ran = false;
         }
-    } catch (const std::exception& e) {
-        main_.Transfer().ErrorLevel(2, e.what());
-        ran = false;
-    }
+    });
     scriptRunning_ = false;
     // A script may have deleted, filed or added messages and mailboxes.
     tree_->Rebuild();
@@ -581,19 +591,11 @@ void MainWindow::RunUserButton(const QString& keyPrefix) {
 }
 
 void MainWindow::PrintSelected() {
-    try {
-        StoreOperation([this] { PrintSelectedMessage(main_, this); });
-    } catch (const std::exception& e) {
-        platform_.ShowMessage(e.what());
-    }
+    StoreOperation([this] { PrintSelectedMessage(main_, this); }, TStoreUse::Reads);
 }
 
 void MainWindow::PreviewSelected() {
-    try {
-        StoreOperation([this] { PreviewSelectedMessage(main_, this); });
-    } catch (const std::exception& e) {
-        platform_.ShowMessage(e.what());
-    }
+    StoreOperation([this] { PreviewSelectedMessage(main_, this); }, TStoreUse::Reads);
 }
 
 void MainWindow::ShowHelp() {
@@ -794,17 +796,37 @@ void MainWindow::SyncSelectionToView() {
     listPane_->SyncSelectionToView();
 }
 
-bool MainWindow::StoreOperation(const std::function<void()>& operation) {
-    if (storeBusy_ > 0) return false;
+bool MainWindow::StoreOperation(const std::function<void()>& operation, TStoreUse use) {
+    if (storeBusy_ > 0) {
+        platform_.ShowTip(kStoreBusyNote);
+        return false;
+    }
+    // A check or send appends to In, Out and Sent while it waits on the network.
+    if (use == TStoreUse::Changes && runs_.Running()) {
+        platform_.ShowTip(kTransferRunsNote);
+        return false;
+    }
+    std::optional<std::string> failure;
     ++storeBusy_;
     try {
         operation();
+    } catch (const std::exception& e) {
+        failure = e.what();
     } catch (...) {
-        --storeBusy_;
-        throw;
+        failure = "The operation stopped with an unexpected error";
     }
     --storeBusy_;
-    return true;
+    if (failure) {
+        // The store may have changed part of the way: the lists show what the core holds now.
+        RefreshList();
+        ReloadMailboxWindows();
+        platform_.ShowMessage(*failure);
+    }
+    if (closePending_ && storeBusy_ == 0) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+    return !failure;
 }
 
 void MainWindow::ShowFocusedMessage() {
@@ -828,7 +850,7 @@ void MainWindow::ShowFocusedMessageOf(IndexPane* pane) {
     const std::vector<int> selected = index.SelectedRows();
     if (selected.size() != 1 || selected.front() != row) return;
     bool shown = false;
-    StoreOperation([&] { shown = main_.ShowMessage(index, row); });
+    StoreOperation([&] { shown = main_.ShowMessage(index, row); }, TStoreUse::Reads);
     if (shown) {
         pane->Model()->RowChanged(row);
         if (main_.MessageArea().IndexMin()) LayOutArea();
@@ -837,6 +859,10 @@ void MainWindow::ShowFocusedMessageOf(IndexPane* pane) {
 
 void MainWindow::CheckMail() {
     if (runs_.Running()) return;
+    if (storeBusy_ > 0) {
+        platform_.ShowTip(kStoreBusyNote);
+        return;
+    }
     int stored = 0;
     try {
         stored = runs_.CheckMail();
@@ -861,6 +887,10 @@ void MainWindow::CheckMail() {
 
 void MainWindow::SendQueued() {
     if (runs_.Running()) return;
+    if (storeBusy_ > 0) {
+        platform_.ShowTip(kStoreBusyNote);
+        return;
+    }
     try {
         runs_.SendQueued();
     } catch (const std::exception& e) {
@@ -922,14 +952,12 @@ void MainWindow::ShowMiniList() {
 void MainWindow::AddSenderToAddressBook() {
     const std::filesystem::path file = main_.Folder().AddressFile();
     TAddSenderResult result = TAddSenderResult::Nothing;
-    try {
-        if (!StoreOperation([&] {
+    if (!StoreOperation(
+            [&] {
                 result =
                     AddSenderOfFocused(main_.MainIndex(), file, main_.Settings().Program.Lookup);
-            }))
-            return;
-    } catch (const std::exception& e) {
-        platform_.ShowMessage(e.what());
+            },
+            TStoreUse::Reads)) {
         return;
     }
     ReportAddedSender(result);
@@ -1004,6 +1032,13 @@ void MainWindow::SaveColumnWidths() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closing_) {
         event->accept();
+        return;
+    }
+    // The running operation holds mailbox locks that saving on the way out would wait for:
+    // the window closes when it is done.
+    if (storeBusy_ > 0) {
+        closePending_ = true;
+        event->ignore();
         return;
     }
     if (!main_.FormCloseQuery()) {
@@ -1183,7 +1218,7 @@ void MainWindow::OpenFocusedMessage(IndexPane* pane) {
     if (!pane) pane = listPane_;
     const int row = pane->Index().Focused();
     if (row < 0) return;
-    StoreOperation([&] { main_.ShowMessageSeparate(pane->Index(), row); });
+    StoreOperation([&] { main_.ShowMessageSeparate(pane->Index(), row); }, TStoreUse::Reads);
     pane->Model()->RowChanged(row);
 }
 

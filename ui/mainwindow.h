@@ -211,8 +211,14 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     void ReportAddedSender(TAddSenderResult result);
     void BuildUserButtons(QMenu* quickRun);
     void ApplyUserButtons();
-    // Runs a store operation unless one runs already; false when it did not run.
-    bool StoreOperation(const std::function<void()>& operation);
+    // What a store operation does to the mailboxes: reading runs beside a check or send,
+    // changing does not.
+    enum class TStoreUse { Reads, Changes };
+    // Runs a store operation unless one runs already or, for a change, a check or send runs
+    // (a note says so). A failure is shown in an error box and leaves the window usable.
+    // False when it did not run or failed.
+    bool StoreOperation(const std::function<void()>& operation,
+                        TStoreUse use = TStoreUse::Changes);
 
     QtPlatform& platform_;
     TFrmMain main_;
@@ -263,6 +269,8 @@ class MainWindow : public QMainWindow, public TFrmMainView {
     // lets through must not start another one on the same files.
     int storeBusy_ = 0;
     bool closing_ = false;
+    // The window was closed while a store operation ran: it closes when that is done.
+    bool closePending_ = false;
     // The message on show, to show it again in a new look.
     // A user button's script or the update check runs: a second one waits its turn.
     bool scriptRunning_ = false;

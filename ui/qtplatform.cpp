@@ -95,6 +95,10 @@ void QtPlatform::Pump() {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+void QtPlatform::PumpScreen() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+}
+
 void QtPlatform::ShowTip(std::string_view text) {
     ShowTipAt(text, QCursor::pos());
 }

@@ -24,6 +24,7 @@ class QtPlatform : public QObject, public Platform {
     ~QtPlatform() override;
 
     void Pump() override;
+    void PumpScreen() override;
     bool AbortRequested() const override { return abort_; }
     void ClearAbortRequest() override { abort_ = false; }
     void ShowTip(std::string_view text) override;

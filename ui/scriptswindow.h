@@ -46,7 +46,8 @@ class ScriptsWindow : public QWidget, public TScriptsView, public TScriptHost {
     void SavePosition();
 
     // What the main window lends: the index window whose selected messages "Now" runs on,
-    // and the guard that runs it as one of its store operations (false when one runs).
+    // and the guard that runs it as one of its store operations (false when it did not run
+    // or failed; the guard shows why).
     std::function<TFrmIndex*()> Index = [] { return nullptr; };
     std::function<bool(const std::function<void()>&)> Guard = [](const auto& f) {
         f();

@@ -1,6 +1,5 @@
 #include "ui/windows.h"
 
-#include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <iostream>
@@ -11,6 +10,7 @@
 #include "app/singleinstance.h"
 #include "base/files.h"
 #include "base/inifile.h"
+#include "ui/application.h"
 #include "ui/composerlist.h"
 #include "ui/mainwindow.h"
 #include "ui/messageview.h"
@@ -35,7 +35,7 @@ namespace {
 int RunComposerAlone(const ProgramFolder& folder, int argc, char** argv,
                      const std::string& mailTo) {
     PrepareApplication();
-    QApplication app(argc, argv);
+    KivoApplication app(argc, argv);
     QtPlatform platform;
     TFrmMainView view;
     TFrmMain main(folder, platform, view);
@@ -87,13 +87,21 @@ int RunWindows(const ProgramFolder& folder, int argc, char** argv,
     }
 
     PrepareApplication();
-    QApplication app(argc, argv);
+    KivoApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     QtPlatform platform;
     Splash splash;
     splash.show();
     splash.SetProgress("Starting application...");
     MainWindow window(folder, platform);
+    // What escaped a slot goes into the progress log, until the window goes.
+    app.Escaped = [&window](const std::string& text) {
+        window.Main().Transfer().ErrorLevel(2, text);
+    };
+    struct Unhook {
+        KivoApplication& app;
+        ~Unhook() { app.Escaped = nullptr; }
+    } unhook{app};
     splash.SetVersion(kProgramVersion);
     window.SetSplash(&splash);
     // Later starts' commands arrive on the socket; the check is cheap and never blocks.
