@@ -254,11 +254,14 @@ void ReindexMailbox(TFrmIndex& window, TStoreFeedback& feedback, bool compressFi
     if (compressFirst && std::filesystem::exists(window.Files().Idx, ec)) {
         CompressMailbox(window.Base(), true, feedback);
     }
-    {
-        // The status goes away also when the rebuild fails.
-        TStoreProgress loading(feedback, 0, "Loading mailbox...");
+    feedback.StatusText("Loading mailbox...");
+    try {
         PopulateAll(window, feedback);
+    } catch (...) {
+        feedback.StatusText("");
+        throw;
     }
+    feedback.StatusText("");
     if (window.MessageCounter / 10 < window.DeletedCount || window.DeletedCount > 100) {
         window.NeedsCompress = true;
     }

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 
 #include "base/bytes.h"
 #include "store/KivoIndex.h"
@@ -218,6 +220,51 @@ TEST(Compress, AnAppendWaitingForTheLockLandsInTheNewFile) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_EQ(Subjects(test::Rebuilt(dir.path())), (std::vector<std::string>{"m2", "m3", "late"}));
+}
+
+// What a long pass tells the window: the steps of the bar, how often events could run, and
+// the status line.
+struct RecordingFeedback : TStoreFeedback {
+    void StatusText(std::string_view text) override { status.emplace_back(text); }
+    void Progress(int percent) override { bar.push_back(percent); }
+    void Pump() override { ++pumps; }
+    std::vector<std::string> status;
+    std::vector<int> bar;
+    int pumps = 0;
+};
+
+TEST(Compress, LongPassesMoveTheBarLetEventsRunAndTidyUpAlsoWhenTheyFail) {
+    TempDir dir;
+    WriteFile(dir / "Box.mbx", NumberedMailbox(300));
+    WriteFile(dir / "Box.d", "3\r\n");
+    const std::vector<std::pair<const char*, std::function<void(RecordingFeedback&)>>> passes = {
+        {"compress", [&](RecordingFeedback& f) { CompressMailbox(dir / "Box", true, f); }},
+        {"rebuild",
+         [&](RecordingFeedback& f) {
+             TFrmIndex window;
+             window.Folder = dir.path();
+             window.MailboxName = "Box";
+             ReindexMailbox(window, f, false);
+             EXPECT_EQ(window.RowCount(), 299);
+         }},
+    };
+    for (const auto& [name, pass] : passes) {
+        RecordingFeedback feedback;
+        pass(feedback);
+        EXPECT_GE(feedback.pumps, 299) << name;
+        ASSERT_GE(feedback.bar.size(), 3u) << name;
+        EXPECT_TRUE(std::is_sorted(feedback.bar.begin(), feedback.bar.end() - 1)) << name;
+        EXPECT_GT(feedback.bar[feedback.bar.size() - 2], 90) << name;
+        EXPECT_EQ(feedback.bar.back(), -1) << name;
+        ASSERT_FALSE(feedback.status.empty()) << name;
+        EXPECT_EQ(feedback.status.back(), "") << name;
+    }
+    // A compression that cannot write its new file takes its status and bar away again.
+    fs::create_directories(dir / "Box.tmp" / "inside");
+    RecordingFeedback failed;
+    EXPECT_THROW(CompressMailbox(dir / "Box", true, failed), std::system_error);
+    EXPECT_EQ(failed.status, (std::vector<std::string>{"Compressing mailbox...", ""}));
+    EXPECT_EQ(failed.bar.back(), -1);
 }
 
 }  // namespace
