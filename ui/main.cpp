@@ -1,5 +1,5 @@
-// The kivo executable: the headless commands, and the windows when it is started without a
-// command on a display.
+// kivo-windows, which kivo starts with the same arguments when the windows are to open: the
+// headless commands are here too, so it takes the same path to the windows kivo took.
 #include "app/cli/climain.h"
 #include "ui/windows.h"
 

@@ -52,6 +52,31 @@ TEST(KivoCommand, VersionHelpAndWrongCommandLines) {
     EXPECT_NE(r.err.find("Usage:"), std::string::npos);
 }
 
+// The headless commands (a cron check, a send) start without the GUI libraries: they would
+// cost every start tens of megabytes. The windows are kivo-windows beside kivo.
+TEST(KivoCommand, HeadlessCommandsLoadNoWindowLibraries) {
+    const auto r = test::RunKivo({"--version"}, {}, {"LD_DEBUG=libs"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("libc.so"), std::string::npos) << "the loader's list is read";
+    EXPECT_EQ(r.err.find("libQt6"), std::string::npos) << r.err;
+}
+
+TEST(KivoCommand, AStartWithoutItsWindowsProgramSaysSo) {
+    test::TempDir dir;
+    fs::copy_file(KIVO_BINARY, dir / "kivo");
+    const auto r = test::RunProgram({(dir / "kivo").string(), "--home", (dir / "home").string()},
+                                    {}, {"QT_QPA_PLATFORM=offscreen"});
+#ifdef KIVO_WITH_WINDOWS
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot start the windows (" + (dir / "kivo-windows").string()),
+              std::string::npos)
+        << r.err;
+#else
+    EXPECT_EQ(r.status, 2);  // no windows in this build: the usage
+    EXPECT_NE(r.err.find("init"), std::string::npos) << r.err;
+#endif
+}
+
 TEST(KivoCommand, HomeOptionWinsOverTheEnvironment) {
     test::TempDir dir;
     fs::create_directory(dir / "env");
