@@ -293,8 +293,12 @@ void ComposerWindow::BuildWidgets() {
 }
 
 void ComposerWindow::BuildMailActions() {
-    connect(AddAction("send", "&Send message", QKeySequence("Ctrl+E"), "Send message now (CTRL+E)"),
-            &QAction::triggered, this, &ComposerWindow::SendMessage);
+    QAction* send =
+        AddAction("send", "&Send message", QKeySequence("Ctrl+E"), "Send message now (CTRL+E)");
+    // Ctrl+Enter sends too, as in other mail programs; the menu shows Ctrl+E, the first.
+    send->setShortcuts({QKeySequence("Ctrl+E"), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                        QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    connect(send, &QAction::triggered, this, &ComposerWindow::SendMessage);
     connect(AddAction("queue", "&Queue message", QKeySequence("Ctrl+Q"),
                       "Queue message in the Out mailbox (CTRL+Q)"),
             &QAction::triggered, this, &ComposerWindow::QueueMessage);
@@ -330,7 +334,10 @@ void ComposerWindow::BuildMailActions() {
             &ComposerWindow::SaveTextFile);
     connect(AddAction("saveStyle", "Save as &Default Message Style"), &QAction::triggered, this,
             &ComposerWindow::SaveDefaultStyle);
-    connect(AddAction("close", "&Close"), &QAction::triggered, this, [this] { close(); });
+    QAction* closeWindow = AddAction("close", "&Close");
+    // Esc closes as the close button does: typed text is guarded by the same question.
+    closeWindow->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    connect(closeWindow, &QAction::triggered, this, [this] { close(); });
 
     const std::tuple<const char*, const char*, QKeySequence, const char*> edits[] = {
         {"undo", "&Undo", QKeySequence::Undo, "undo"},
@@ -821,8 +828,10 @@ void ComposerWindow::closeEvent(QCloseEvent* event) {
         IniFile settings(main_.Folder().SettingsFile());
         TComposerChoices choices;
         choices.place = {x(), y(), width(), height()};
-        choices.mailToolbar = mailBar_->isVisible();
-        choices.styleToolbar = styleBar_->isVisible();
+        // Sending hides the window before closing it, and a hidden window's toolbars are not
+        // "visible": the user's own choice is whether a bar was hidden.
+        choices.mailToolbar = !mailBar_->isHidden();
+        choices.styleToolbar = !styleBar_->isHidden();
         choices.plain = composer_.Plain();
         choices.styled = composer_.Styled();
         choices.signatureOn = composer_.SignatureOn();

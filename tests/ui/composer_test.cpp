@@ -19,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 
@@ -148,6 +149,7 @@ class ComposerTest : public QObject {
     void AVanishedAttachmentLeavesNothingInOut();
     void FieldsCaptionAbandonTipAndCascade();
     void AHugePasteDoesNotHang();
+    void SendingKeepsTheToolbarsAndKeysSendAndClose();
 };
 
 void ComposerTest::StyledMessageTravelsThroughTheRigAndIsRepliedTo() {
@@ -377,6 +379,68 @@ void ComposerTest::AHugePasteDoesNotHang() {
     // Typing goes on in the window.
     QTest::keyClicks(composer->Body(), "end");
     QVERIFY(composer->Body()->toPlainText().endsWith("end"));
+}
+
+void ComposerTest::SendingKeepsTheToolbarsAndKeysSendAndClose() {
+    Desk desk;
+    MainWindow& window = desk.Start();
+    QtPlatform& platform = desk.platform;
+    const auto newComposer = [&] {
+        ComposerWindow* composer = desk.NewComposer();
+        return composer && QTest::qWaitForWindowActive(composer) ? composer : nullptr;
+    };
+    const auto kept = [&](const char* to) {
+        const std::string mail = test::ReadFile(desk.home / "Mail" / "out.mbx");
+        return mail.find(std::string("<") + to + ">") != std::string::npos;
+    };
+
+    // Sent from the toolbar (the server refuses, so the message waits in Out), the window hides
+    // before it closes: the toolbars are still the user's choice for the next window.
+    ComposerWindow* composer = newComposer();
+    QVERIFY(composer);
+    QTest::keyClicks(composer->ToField(), "first@example.test");
+    auto* sendButton = composer->findChild<QToolButton*>("sendButton");
+    QVERIFY(sendButton);
+    QTest::mouseClick(sendButton, Qt::LeftButton);
+    QTRY_VERIFY(window.Composers().Windows().empty());
+    QVERIFY(kept("first@example.test"));
+    const std::string ini = test::ReadFile(desk.home / "kivo.ini");
+    QVERIFY2(ini.find("Toolbar1=0") == std::string::npos, ini.c_str());
+    QVERIFY2(ini.find("Toolbar2=0") == std::string::npos, ini.c_str());
+    composer = newComposer();
+    QVERIFY(composer);
+    QVERIFY(composer->findChild<QToolBar*>("mailToolbar")->isVisible());
+    QVERIFY(composer->Action("showMailToolbar")->isChecked());
+
+    // Ctrl+Enter sends from the body, the Enter of the keypad too; Ctrl+E stays.
+    const std::pair<const char*, Qt::Key> sends[] = {{"second@example.test", Qt::Key_Return},
+                                                     {"third@example.test", Qt::Key_Enter}};
+    for (const auto& [to, key] : sends) {
+        if (!composer) composer = newComposer();
+        QVERIFY(composer);
+        QTest::keyClicks(composer->ToField(), to);
+        composer->Body()->setFocus();
+        QTest::keyClicks(composer->Body(), "Hello");
+        QTest::keyClick(composer->Body(), key, Qt::ControlModifier);
+        QTRY_VERIFY(window.Composers().Windows().empty());
+        QVERIFY2(kept(to), to);
+        composer = nullptr;
+    }
+    QCOMPARE(newComposer()->Action("send")->shortcut(), QKeySequence("Ctrl+E"));
+
+    // Esc closes: at once with nothing typed, after the abandon question with text.
+    composer = LastComposer(window);
+    QTest::keyClick(composer->ToField(), Qt::Key_Escape);
+    QTRY_VERIFY(window.Composers().Windows().empty());
+    composer = newComposer();
+    QVERIFY(composer);
+    composer->Body()->setFocus();
+    QTest::keyClicks(composer->Body(), "A draft");
+    QTest::keyClick(composer->Body(), Qt::Key_Escape);
+    QVERIFY(composer->isVisible());
+    QCOMPARE(platform.TipText(), QString("Abandon this message?\nClick again to really close."));
+    QTest::keyClick(composer->Body(), Qt::Key_Escape);
+    QTRY_VERIFY(window.Composers().Windows().empty());
 }
 
 }  // namespace kivo::ui
