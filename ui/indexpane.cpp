@@ -1,5 +1,6 @@
 #include "ui/indexpane.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -117,6 +118,14 @@ IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index
                 emit SelectionChanged();
             });
 
+    // The list's own key: the pop-up menu's item only shows it.
+    auto* unread = new QAction("Toggle &Unread/Read", list_);
+    unread->setObjectName("toggleUnread");
+    unread->setShortcut(QKeySequence("Ctrl+Shift+U"));
+    unread->setShortcutContext(Qt::WidgetShortcut);
+    list_->addAction(unread);
+    connect(unread, &QAction::triggered, this, &IndexPane::ToggleUnread);
+
     // The title panel: the mailbox's name, and at its right the Show controls.
     auto* title = new QWidget(this);
     title->setObjectName("indexTitle");
@@ -179,6 +188,12 @@ IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index
     // Leaving the text field applies what was typed.
     text_->installEventFilter(this);
     UpdateTitle();
+}
+
+void IndexPane::ToggleUnread() {
+    if (index_.SelectedRows().empty()) return;
+    index_.ToggleUnread(false);
+    Reload();
 }
 
 bool IndexPane::eventFilter(QObject* watched, QEvent* event) {

@@ -37,6 +37,8 @@ class IndexPane : public QWidget {
     void Reload();
     // Marks in the list the rows the index has selected and shows the focused one.
     void SyncSelectionToView();
+    // Marks each selected message unread, or read when it is unread (Ctrl+Shift+U in the list).
+    void ToggleUnread();
     // Applies the Show controls as they stand ("Go!", Enter, the criterion, "Hide rest").
     void ApplyFilter();
     // The title panel's close button: "closing" a docked list makes it a window of its own,

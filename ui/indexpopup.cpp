@@ -54,10 +54,7 @@ void MainWindow::ShowListMenu(IndexPane* pane, const QPoint& at) {
         }
     })->setEnabled(any);
     menu.addSeparator();
-    add("Toggle &Unread/Read", "", [pane] {
-        pane->Index().ToggleUnread(false);
-        pane->Reload();
-    })->setEnabled(any);
+    add("Toggle &Unread/Read", "Ctrl+Shift+U", [pane] { pane->ToggleUnread(); })->setEnabled(any);
     add("&Delete Message", "Del", [this, pane] { DeleteSelectedIn(pane); })->setEnabled(any);
     menu.addSeparator();
     add("&New", "Ctrl+N", [this] { composers_->New(); });

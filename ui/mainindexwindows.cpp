@@ -143,7 +143,9 @@ void MainWindow::BuildMailboxWindowMenus(IndexWindow* window) {
     for (const auto& [name, text, key, kind] : replies) {
         add(name, text, key, [this, index, k = kind] { composers_->FromSelected(*index, k); });
     }
-    add("deleteMessage", "&Delete Message", "", [this, pane] { DeleteSelectedIn(pane); });
+    add("deleteMessage", "&Delete Message", "Del", [this, pane] { DeleteSelectedIn(pane); });
+    // The list's own key (see the main window's Delete Message): the menu only shows it.
+    actions.at("deleteMessage")->setShortcutContext(Qt::WidgetShortcut);
     add("closeWindow", "&Close", "", [window] { window->close(); });
     add("copy", "&Copy", "Ctrl+C", [this, index] {
         try {

@@ -297,7 +297,8 @@ void MainWindow::BuildActions() {
             &MainWindow::PrintSelected);
     connect(AddAction("printPreview", "Print Pre&view...", {}), &QAction::triggered, this,
             &MainWindow::PreviewSelected);
-    connect(AddAction("exit", "E&xit", {}), &QAction::triggered, this, &QWidget::close);
+    connect(AddAction("exit", "E&xit", QKeySequence("Ctrl+Q")), &QAction::triggered, this,
+            &QWidget::close);
 
     connect(AddAction("copy", "&Copy", {}), &QAction::triggered, this, [this] {
         // The selected messages' text; a selection inside the message view copies that.
@@ -348,8 +349,11 @@ void MainWindow::BuildActions() {
                                          dropped ? miniList_->Link().TakeDropTo() : std::nullopt);
             });
     }
-    connect(AddAction("deleteMessage", "&Delete Message", {}), &QAction::triggered, this,
-            &MainWindow::DeleteSelected);
+    // Delete is the message list's own key (the mailbox tree's Delete removes a mailbox): the
+    // menu only shows it.
+    QAction* deleteMessage = AddAction("deleteMessage", "&Delete Message", QKeySequence("Del"));
+    deleteMessage->setShortcutContext(Qt::WidgetShortcut);
+    connect(deleteMessage, &QAction::triggered, this, &MainWindow::DeleteSelected);
     connect(AddAction("find", "&Find Messages...", QKeySequence("Ctrl+F")), &QAction::triggered,
             this, [this] {
                 if (storeBusy_ > 0) return;

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTableView>
@@ -59,6 +61,7 @@ class WindowsTest : public QObject {
     void MessageViewRunsAndFetchesNothingUntilAsked();
     void PersonReadsSortsDeletesAndFilesMessages();
     void CheckMailBringsNewMailIntoTheList();
+    void KeysToggleUnreadAndQuitAndTheMenusShowThem();
 };
 
 void WindowsTest::MessageViewRunsAndFetchesNothingUntilAsked() {
@@ -236,6 +239,52 @@ void WindowsTest::CheckMailBringsNewMailIntoTheList() {
     // The server kept nothing (the account does not leave mail there).
     QVERIFY(fs::is_empty(userHome / "Maildir" / "new"));
     QVERIFY(fs::is_empty(userHome / "Maildir" / "cur"));
+}
+
+void WindowsTest::KeysToggleUnreadAndQuitAndTheMenusShowThem() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    RecordingPlatform platform;
+    MainWindow window(ProgramFolder{home}, platform);
+    window.Start({});
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTableView* list = window.List();
+    const TFrmIndex& index = window.Main().MainIndex();
+
+    // Ctrl+Shift+U in the list marks the read message unread and back; with two selected each
+    // turns over.
+    ClickRow(list, 0);
+    QTRY_VERIFY(!index.Row(0).Unread);
+    QVERIFY(index.Row(1).Unread);
+    list->setFocus();
+    const auto toggle = [&] {
+        QTest::keyClick(list, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    };
+    toggle();
+    QVERIFY(index.Row(0).Unread);
+    toggle();
+    QVERIFY(!index.Row(0).Unread);
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    toggle();
+    QVERIFY(index.Row(0).Unread);
+    QVERIFY(!index.Row(1).Unread);
+
+    // Each menu item shows its key, those the list handles itself too.
+    std::map<QString, QString> keys;
+    for (QAction* menu : window.menuBar()->actions()) {
+        if (!menu->menu()) continue;
+        for (QAction* item : menu->menu()->actions())
+            keys[item->text()] = item->shortcut().toString();
+    }
+    const std::pair<const char*, const char*> shown[] = {
+        {"E&xit", "Ctrl+Q"}, {"&Delete Message", "Del"}, {"New &Message", "Ctrl+N"}};
+    for (const auto& [text, key] : shown) QCOMPARE(keys[text], QString(key));
+
+    // Ctrl+Q quits.
+    QTest::keyClick(list, Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!window.isVisible());
 }
 
 }  // namespace kivo::ui
