@@ -15,6 +15,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
+#include <cmath>
 
 #include "ui/qtext.h"
 #include "view/messagepage.h"
@@ -318,11 +319,14 @@ void MessageView::ShowHtml(const QByteArray& html, CidLookup cids) {
 
 void MessageView::ShowMessageHtml(const std::vector<std::string>& lines, bool html,
                                   CidLookup cids) {
-    const std::string page = MessagePageHtml(lines, html, FromQ(css_));
+    // The engine's page shows where the document sets no background of its own.
+    web_->page()->setBackgroundColor(html ? QColor(Qt::white) : back_);
+    const std::string page = MessagePageHtml(lines, html, FromQ(html ? htmlCss_ : textCss_));
     ShowHtml(QByteArray(page.data(), static_cast<qsizetype>(page.size())), std::move(cids));
 }
 
 void MessageView::Clear() {
+    web_->page()->setBackgroundColor(back_);
     ShowHtml(QByteArray("<html><body></body></html>"));
 }
 
@@ -348,6 +352,18 @@ void MessageView::SetScrollPosition(int pixels) {
                                 QWebEngineScript::ApplicationWorld);
 }
 
+namespace {
+
+// The relative luminance of a colour, 0 for black to 1 for white (as contrast ratios use it).
+double Luminance(const QColor& c) {
+    const auto linear = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+}  // namespace
+
 bool MessageView::SetLook(const QString& family, int pointSize, const QColor& text,
                           const QColor& back, const QColor& link) {
     QWebEngineSettings* s = profile_->settings();
@@ -355,15 +371,21 @@ bool MessageView::SetLook(const QString& family, int pointSize, const QColor& te
     s->setFontFamily(QWebEngineSettings::SansSerifFont, family);
     // Points to CSS pixels at 96 dots per inch.
     s->setFontSize(QWebEngineSettings::DefaultFontSize, pointSize * 4 / 3);
-    web_->page()->setBackgroundColor(back);
-    // The defaults a message's own style overrides: the engine's default font and background
-    // above, the text and link colours here, without weight (":where") so that any rule of
-    // the message wins. The background stays the page's, so a message body's own colour
-    // still fills the window.
-    const QString css =
-        QString(":where(html){color:%1;}:where(:link){color:%2;}").arg(text.name(), link.name());
-    const bool changed = css != css_;
-    css_ = css;
+    // The defaults a message's own style overrides: the engine's default font above, the
+    // colours here, without weight (":where") so that any rule of the message wins. A text
+    // message is the program's own page and takes the background as well.
+    const QString textCss = QString(":where(html){color:%1;background:%2;}:where(:link){color:%3;}")
+                                .arg(text.name(), back.name(), link.name());
+    // An HTML message's own colours assume a white page: a light colour of a dark theme would
+    // vanish on it, and gives way to the engine's default.
+    const auto onWhite = [](const QColor& c) { return Luminance(c) <= 0.3; };
+    QString htmlCss;
+    if (onWhite(text)) htmlCss += QString(":where(html){color:%1;}").arg(text.name());
+    if (onWhite(link)) htmlCss += QString(":where(:link){color:%1;}").arg(link.name());
+    const bool changed = textCss != textCss_ || htmlCss != htmlCss_ || back != back_;
+    textCss_ = textCss;
+    htmlCss_ = htmlCss;
+    back_ = back;
     return changed;
 }
 

@@ -103,7 +103,9 @@ class MessageView : public QWidget {
     // HTML of a text message, with the program's font and colours as their defaults.
     void ShowMessageHtml(const std::vector<std::string>& lines, bool html, CidLookup cids);
     void Clear();
-    // The program's message font, size and colours; true when they changed.
+    // The program's message font, size and colours; true when they changed. Text mail shows in
+    // them; HTML mail shows on white unless it sets its own background, so a dark choice never
+    // hides a message's text.
     bool SetLook(const QString& family, int pointSize, const QColor& text, const QColor& back,
                  const QColor& link);
 
@@ -145,7 +147,11 @@ class MessageView : public QWidget {
     QToolButton* remoteButton_ = nullptr;
     QByteArray html_;
     CidLookup cids_;
-    QString css_;
+    // The defaults of a text message (the program's colours) and of an HTML one, which keeps
+    // its own white page and only the program's colours that read on it.
+    QString textCss_;
+    QString htmlCss_;
+    QColor back_ = Qt::white;
     bool loaded_ = false;
 };
 

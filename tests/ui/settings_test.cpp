@@ -120,6 +120,7 @@ class SettingsTest : public QObject {
     void FontsAndColoursChosenInTheOptionsReachListViewAndFile();
     void PrivacySheetOpensOnlyForThePassword();
     void ABadNumberKeepsTheOptionsOpenAndChangesNothing();
+    void ADarkPresetReachesTheViewAtOnceAndHtmlMailStaysReadable();
 };
 
 void SettingsTest::AccountAddedInTheWindowIsTheOneTheCheckFetchesFrom() {
@@ -377,6 +378,68 @@ void SettingsTest::ABadNumberKeepsTheOptionsOpenAndChangesNothing() {
     // Fonts the machine may lack show as stand-ins but keep their names unless changed.
     QCOMPARE(ini.ReadString("Program", "IndexFont", ""), std::string("Arial"));
     QCOMPARE(ini.ReadString("Defaults", "MainFont", ""), std::string("Arial"));
+}
+
+void SettingsTest::ADarkPresetReachesTheViewAtOnceAndHtmlMailStaysReadable() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    // After the text message: a newsletter that sets no colours, and one on its own dark page.
+    const auto html = [](const std::string& subject, const std::string& body) {
+        return "From news@example.test 02/12/2026 10:00:00\r\nFrom: news@example.test\r\n"
+               "Subject: " +
+               subject + "\r\nContent-Type: text/html\r\nStatus: U\r\n\r\n" + body + "\r\n\r\n";
+    };
+    test::WriteFile(home / "Mail" / "In.mbx",
+                    test::ReadFile(home / "Mail" / "In.mbx") +
+                        html("Plain news", "<html><body><p id=\"t\">News</p></body></html>") +
+                        html("Dark news",
+                             "<html><body style=\"background:#202020;color:#eeeeee\">"
+                             "<p id=\"t\">Dark</p></body></html>"));
+    // The text colour, the document's background and the page's beneath it.
+    const auto colours = [](MessageView* view, const char* element) {
+        return RunInOwnWorld(view->Page(),
+                             QString("var s = getComputedStyle(%1); "
+                                     "s.color + '|' + getComputedStyle(document.documentElement)"
+                                     ".backgroundColor")
+                                 .arg(element))
+                   .toString() +
+               "|" + view->Page()->backgroundColor().name();
+    };
+    {
+        QtPlatform platform;
+        MainWindow window(ProgramFolder{home}, platform);
+        window.Start({});
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.List()->selectRow(0);
+        QTRY_VERIFY_WITH_TIMEOUT(window.View()->Loaded(), 20000);
+        // Midnight, chosen with a message on show: it turns white on black at once.
+        QVERIFY(OnModal<OptionsWindow>([&] { window.Action("options")->trigger(); },
+                                       [&](OptionsWindow& w) {
+                                           ChoosePage(w, "Colours");
+                                           auto* presets = Named<QComboBox>(&w, "Presets");
+                                           QTest::keyClick(presets, Qt::Key_Down);  // Midnight
+                                           QTest::mouseClick(w.OkButton(), Qt::LeftButton);
+                                       }));
+        QTRY_COMPARE_WITH_TIMEOUT(colours(window.View(), "document.body"),
+                                  QString("rgb(255, 255, 255)|rgb(0, 0, 0)|#000000"), 20000);
+        window.close();
+    }
+
+    // Started again: HTML mail keeps the white page it was written for, with dark text on it;
+    // one that sets its own colours shows them.
+    QtPlatform platform;
+    MainWindow window(ProgramFolder{home}, platform);
+    window.Start({});
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const std::pair<int, const char*> pages[] = {
+        {1, "rgb(0, 0, 0)|rgba(0, 0, 0, 0)|#ffffff"},
+        {2, "rgb(238, 238, 238)|rgba(0, 0, 0, 0)|#ffffff"}};
+    for (const auto& [row, expected] : pages) {
+        uitest::ClickRow(window.List(), row);
+        QTRY_COMPARE_WITH_TIMEOUT(colours(window.View(), "document.getElementById('t')"),
+                                  QString(expected), 20000);
+    }
 }
 
 }  // namespace kivo::ui
