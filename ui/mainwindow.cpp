@@ -300,7 +300,7 @@ void MainWindow::BuildActions() {
     connect(AddAction("exit", "E&xit", QKeySequence("Ctrl+Q")), &QAction::triggered, this,
             &QWidget::close);
 
-    connect(AddAction("copy", "&Copy", {}), &QAction::triggered, this, [this] {
+    connect(AddAction("copy", "&Copy", QKeySequence("Ctrl+C")), &QAction::triggered, this, [this] {
         // The selected messages' text; a selection inside the message view copies that.
         if (view_->WebView()->hasFocus() || view_->HasSelection()) {
             view_->Copy();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -271,6 +272,13 @@ void WindowsTest::KeysToggleUnreadAndQuitAndTheMenusShowThem() {
     QVERIFY(index.Row(0).Unread);
     QVERIFY(!index.Row(1).Unread);
 
+    // Ctrl+C in the list copies the selected messages, as Edit > Copy does.
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY2(copied.contains("The first body.") && copied.contains("Second body."),
+             qPrintable(copied));
+
     // Each menu item shows its key, those the list handles itself too.
     std::map<QString, QString> keys;
     for (QAction* menu : window.menuBar()->actions()) {
@@ -279,7 +287,7 @@ void WindowsTest::KeysToggleUnreadAndQuitAndTheMenusShowThem() {
             keys[item->text()] = item->shortcut().toString();
     }
     const std::pair<const char*, const char*> shown[] = {
-        {"E&xit", "Ctrl+Q"}, {"&Delete Message", "Del"}, {"New &Message", "Ctrl+N"}};
+        {"E&xit", "Ctrl+Q"}, {"&Delete Message", "Del"}, {"&Copy", "Ctrl+C"}};
     for (const auto& [text, key] : shown) QCOMPARE(keys[text], QString(key));
 
     // Ctrl+Q quits.
