@@ -271,6 +271,16 @@ void SecurityFromPorts(std::vector<std::pair<std::string, std::string>>& keys) {
         keys.emplace_back("SMTPAuth", "pop");
 }
 
+// Refuses, naming them, the servers the password would go to unencrypted; `howToSecure` is
+// the command's own way.
+void RefusePlainText(const std::vector<std::string>& plain, std::string_view howToSecure) {
+    if (plain.empty()) return;
+    std::string servers = plain.front();
+    if (plain.size() > 1) servers += " and " + plain.back();
+    throw std::runtime_error("the password would go unencrypted to " + servers + "; secure it (" +
+                             std::string(howToSecure) + ") or save it anyway with --yes");
+}
+
 }  // namespace
 
 int AccountListCommand(Context& ctx, Args args) {
@@ -350,13 +360,9 @@ int AccountAddCommand(Context& ctx, Args args) {
     f.leaveDays = 0;
     frm.SetChecked(frm.Selected(), true);
     for (const auto& [key, value] : keys) SetKey(frm, key, value);
-    const std::vector<std::string> plain = PlainTextPasswordServers(frm.Fields());
-    if (!plain.empty() && !yes) {
-        std::string servers = plain.front();
-        if (plain.size() > 1) servers += " and " + plain.back();
-        throw std::runtime_error("the password would go unencrypted to " + servers +
-                                 "; secure it (--pop-security, --smtp-security, the ports 995, "
-                                 "465 or 587) or save it anyway with --yes");
+    if (!yes) {
+        RefusePlainText(PlainTextPasswordServers(frm.Fields()),
+                        "--pop-security, --smtp-security, the ports 995, 465 or 587");
     }
     session.Confirm();
     return 0;
@@ -364,8 +370,12 @@ int AccountAddCommand(Context& ctx, Args args) {
 
 int AccountSetCommand(Context& ctx, Args args) {
     if (args.size() < 2) throw UsageError("an account name and KEY=VALUE pairs are needed");
+    bool yes = false;
+    for (const CommandLine::Given& given : args.Options()) yes = yes || given.name == "--yes";
     AccountsSession session(ctx.folder);
     session.Show(args[0]);
+    const std::vector<std::string> plainBefore =
+        PlainTextPasswordServers(session.Window().Fields());
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::size_t eq = args[i].find('=');
         if (eq == std::string::npos || eq == 0)
@@ -375,6 +385,16 @@ int AccountSetCommand(Context& ctx, Args args) {
         if (value == "-" && IsPasswordKey(key)) value = ReadPasswordLine(key + ": ");
         SetKey(session.Window(), key, value);
     }
+    // A change that would newly give the password away is confirmed as adding such an account
+    // is; an account already that way (saved with --yes) may still be edited.
+    std::vector<std::string> plainAfter = PlainTextPasswordServers(session.Window().Fields());
+    // ("the POP server HOST": the kind counts, so a plain account may move to another host)
+    auto kind = [](const std::string& server) { return server.substr(0, server.find(" server")); };
+    std::erase_if(plainAfter, [&](const std::string& server) {
+        return std::any_of(plainBefore.begin(), plainBefore.end(),
+                           [&](const std::string& was) { return kind(was) == kind(server); });
+    });
+    if (!yes) RefusePlainText(plainAfter, "POPSecurity=stls or tls, SMTPSecurity=starttls or tls");
     session.Confirm();
     return 0;
 }

@@ -33,6 +33,10 @@ constexpr Option kAccountAddOptions[] = {
     {"--sig", "NAME", "the signature file (default Default)", TOptionValue::One},
     {"--tag", "TEXT", "the account's tag, for %tag% in signatures", TOptionValue::One},
 };
+constexpr Option kAccountSetOptions[] = {
+    {"--yes", "", "save the change although the account would then send its password "
+     "unencrypted"},
+};
 constexpr std::string_view kAccountSetKeys =
     "Keys (names without regard to case; passwords are given plain and stored scrambled):\n"
     "  Name, Email, POPServer, POPUser, POPPass, SMTP, Sig, Tag   text\n"
@@ -160,7 +164,7 @@ constexpr Command kCommands[] = {
      "An account that would send its password over the network unencrypted (a POP3 or SMTP\n"
      "server without TLS, with a password) is saved only with --yes."},
     {"account set", "NAME KEY=VALUE...", "change keys of an account (see kivo help account set)",
-     AccountSetCommand, {}, kAccountSetKeys},
+     AccountSetCommand, kAccountSetOptions, kAccountSetKeys},
     {"account delete", "NAME", "delete an account (not the last one)", AccountDeleteCommand},
     {"account default", "[NAME]", "print or choose the default account", AccountDefaultCommand},
     {"mime dump", "FILE", "decode a raw message file and print the result as JSON",

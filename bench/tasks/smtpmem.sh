@@ -73,7 +73,7 @@ queue "$sink"
 kl=$(peak "$kivo" --home "$home" send)
 ml=$(peak "${msmtp_cmd[@]}" "$sink" off "$eml")
 queue "$flood"
-"$kivo" --home "$home" account set bench SMTPAuth=own SMTPUser=alice SMTPPass=x >/dev/null
+"$kivo" --home "$home" account set bench SMTPAuth=own SMTPUser=alice SMTPPass=x --yes >/dev/null
 kh=$(peak timeout 120 "$kivo" --home "$home" send)
 mh=$(peak timeout 120 "${msmtp_cmd[@]}" "$flood" plain "$eml")
 

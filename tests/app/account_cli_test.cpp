@@ -235,6 +235,40 @@ TEST_F(AccountCommands, APasswordGoesUnencryptedOnlyWithYes) {
     EXPECT_EQ(Kivo({"add", "W", "--pop-security", "maybe"}).status, 2);
 }
 
+// A change that would newly send the password unencrypted is refused as adding such an account
+// is, and saved with --yes; an account saved that way may still be edited.
+TEST_F(AccountCommands, AChangeThatGivesThePasswordAwayNeedsYes) {
+    ASSERT_EQ(Kivo({"add", "W", "--pop-server", "pop.x:995", "--password", "p"}).status, 0);
+    struct Case {
+        std::vector<std::string> change;
+        const char* refusal;  // null: saved
+    } cases[] = {
+        {{"POPSecurity=none"}, "unencrypted to the POP server pop.x:995; secure it (POPSecurity="},
+        {{"SMTP=smtp.x:25", "SMTPAuth=pop"}, "unencrypted to the SMTP server smtp.x:25;"},
+        {{"SMTP=smtp.x:25", "SMTPAuth=pop", "SMTPSecurity=starttls"}, nullptr},
+        {{"POPSecurity=none", "--yes"}, nullptr},
+        // already unencrypted by consent: other edits go on, a move to another host too
+        {{"Name=Wendy", "POPServer=pop.y:110"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"set", "W"};
+        args.insert(args.end(), c.change.begin(), c.change.end());
+        SCOPED_TRACE(args[2]);
+        const std::string before = test::ReadFile(dir / "accounts.ini");
+        const auto r = Kivo(args);
+        if (c.refusal) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(c.refusal), std::string::npos) << r.err;
+            EXPECT_EQ(test::ReadFile(dir / "accounts.ini"), before) << "nothing changed";
+        } else {
+            EXPECT_EQ(r.status, 0) << r.err;
+        }
+    }
+    const IniFile ini(dir / "accounts.ini");
+    EXPECT_EQ(ini.ReadString("W", "POPSecurity", ""), "none");
+    EXPECT_EQ(ini.ReadString("W", "Name", ""), "Wendy");
+}
+
 // --guess tries the servers people expect for the address's domain and saves nothing when
 // none answers; the servers given are not guessed.
 TEST_F(AccountCommands, GuessedServersThatDoNotAnswerSaveNothing) {

@@ -290,7 +290,7 @@ TEST_F(ComposeRig, RepliesForwardsAndBouncesKeepTheThreadAndTheFiles) {
 TEST_F(ComposeRig, SendNowLogsInAsTheAccount) {
     test::TempDir alice;
     AddAccount(alice, "alice", "Alice");
-    ASSERT_EQ(Kivo(alice, {"account", "set", "Main", "SMTPAuth=pop"}).status, 0);
+    ASSERT_EQ(Kivo(alice, {"account", "set", "Main", "SMTPAuth=pop", "--yes"}).status, 0);
     const std::string subject = "away " + tag_;
     test::ProcessResult r =
         Kivo(alice, {"compose", "--to", "someone@elsewhere.test", "--subject", subject, "--send"},

@@ -446,7 +446,8 @@ TEST_F(SendRig, ScriptSendMessageLogsInAsTheAccountAndFilesTheCopy) {
                   .status,
               0);
     ASSERT_EQ(test::RunKivo({"--home", home, "account", "set", "Alice", "SMTPAuth=own",
-                             "SMTPUser=alice", "SMTPPass=" + Env("MAILPEERS_ALICE_PASS")})
+                             "SMTPUser=alice", "SMTPPass=" + Env("MAILPEERS_ALICE_PASS"),
+                             "--yes"})
                   .status,
               0);
     ASSERT_EQ(test::RunKivo({"--home", home, "account", "default", "Alice"}).status, 0);
