@@ -94,6 +94,9 @@ IndexPane::IndexPane(TFrmIndex& index, QWidget* parent) : QWidget(parent), index
     // The columns keep the widths they are given; the space left over stays empty rather than
     // widening Priority.
     header->setStretchLastSection(false);
+    // The subject takes whatever width the other columns leave, so the list fills its pane
+    // at any window size and the widths sum to the viewport's.
+    header->setSectionResizeMode(icSubject, QHeaderView::Stretch);
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
         index_.SortByColumn(static_cast<TIndexColumn>(column));
         model_->Reload();
@@ -271,12 +274,38 @@ void IndexPane::FitDefaultWidths() {
     const std::array<int, 6> widths = {
         fm.averageCharWidth() * 36 + icon + pad,
         fm.horizontalAdvance("Someone Longername <someone@example.com>") * 3 / 4 + pad,
-        fm.horizontalAdvance("00/00/0000 00:00:00") + pad,
+        DateColumnWidth(),
         std::max(fm.horizontalAdvance("0000000"), fm.horizontalAdvance("Size")) + pad,
         fm.horizontalAdvance("someone@example.com") + pad,
         std::max(fm.horizontalAdvance("Highest"), fm.horizontalAdvance("Priority")) + pad,
     };
     for (int k = 0; k < 6; ++k) list_->setColumnWidth(k, widths[static_cast<std::size_t>(k)]);
+}
+
+int IndexPane::DateColumnWidth() const {
+    // The widest date the list can show: the program's "DD/MM/YYYY hh:nn:ss" written with
+    // the font's widest digit, in the bold of unread rows, with the cell's margins.
+    QFont bold = model_->ListFont();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    QChar widest = '0';
+    for (char c = '0'; c <= '9'; ++c) {
+        if (fm.horizontalAdvance(QChar(c)) > fm.horizontalAdvance(widest)) widest = QChar(c);
+    }
+    QString date = "00/00/0000 00:00:00";
+    date.replace('0', widest);
+    const QFontMetrics plain(model_->ListFont());
+    return fm.horizontalAdvance(date) + plain.averageCharWidth() * 2 + 8;
+}
+
+void IndexPane::SetColumnWidths(const std::array<int, 6>& widths) {
+    for (int k = 0; k < 6; ++k) list_->setColumnWidth(k, widths[static_cast<std::size_t>(k)]);
+    FitDateColumn();
+}
+
+void IndexPane::FitDateColumn() {
+    const int needed = DateColumnWidth();
+    if (list_->columnWidth(icDate) < needed) list_->setColumnWidth(icDate, needed);
 }
 
 }  // namespace kivo::ui

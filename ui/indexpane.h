@@ -5,6 +5,7 @@
 // and keeps the list's selection in step with the index's.
 
 #include <QWidget>
+#include <array>
 
 #include "store/KivoIndex.h"
 
@@ -50,6 +51,12 @@ class IndexPane : public QWidget {
     // The column widths of a program that never saved its own: the list's font decides, so
     // a whole date and a sender's name show at the window's first size.
     void FitDefaultWidths();
+    // Saved widths, the date column widened where it could not hold a whole date.
+    void SetColumnWidths(const std::array<int, 6>& widths);
+    // Widens the date column to a whole date in the list's font (after a font change).
+    void FitDateColumn();
+    // The width a whole date needs in the list's font, margins included.
+    int DateColumnWidth() const;
 
   signals:
     // The rows changed through the Show filter (the message count follows).

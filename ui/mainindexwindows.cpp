@@ -191,6 +191,7 @@ void MainWindow::ApplyIndexLook(IndexPane* pane) {
     pane->Model()->SetLook(indexLook_, indexFont_);
     pane->List()->setShowGrid(indexLook_.grid);
     pane->List()->verticalHeader()->setDefaultSectionSize(QFontMetrics(indexFont_).height() + 4);
+    pane->FitDateColumn();
 }
 
 IndexWindow* MainWindow::OpenMailboxWindow(const std::string& relPath) {

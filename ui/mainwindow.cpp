@@ -48,6 +48,7 @@
 #include "ui/messageview.h"
 #include "ui/messagewindow.h"
 #include "ui/minilist.h"
+#include "ui/windowplace.h"
 #include "ui/printing.h"
 #include "ui/privacysheet.h"
 #include "ui/progresswindow.h"
@@ -702,13 +703,25 @@ void MainWindow::Start(std::span<const std::string> args) {
     TXdgDefaultMailer mailer(std::filesystem::canonical("/proc/self/exe", ec), main_.Folder().root,
                              TXdgDefaultMailer::UserApplications());
     TScreen screen;
+    QRect available;
     if (QScreen* s = QGuiApplication::primaryScreen()) {
-        screen = {s->availableGeometry().width(), s->availableGeometry().height()};
+        available = s->availableGeometry();
+        screen = {available.width(), available.height()};
     }
     main_.LoadApp(args, content, mailer, screen);
     const TSettings& settings = main_.Settings();
-    resize(settings.Position.Width, settings.Position.Height);
-    move(settings.Position.Left, settings.Position.Top);
+    // A settings file without the window's place is a first start: most of the screen,
+    // centred. Once the window is closed its place is in the file and wins from then on.
+    const QRect first = HasSavedPlace(main_.Folder().SettingsFile())
+                            ? QRect()
+                            : FirstStartGeometry(available);
+    if (first.isValid()) {
+        resize(first.size());
+        move(first.topLeft());
+    } else {
+        resize(settings.Position.Width, settings.Position.Height);
+        move(settings.Position.Left, settings.Position.Top);
+    }
     if (settings.Position.Maximized) showMaximized();
     Action("showToolbar")->setChecked(settings.Program.ShowToolbar);
     toolbar_->setVisible(settings.Program.ShowToolbar);
@@ -1146,7 +1159,7 @@ int MainWindow::ListWidth() const {
 }
 
 void MainWindow::SetColumnWidths(const std::array<int, 6>& widths) {
-    for (int k = 0; k < 6; ++k) list_->setColumnWidth(k, widths[static_cast<std::size_t>(k)]);
+    listPane_->SetColumnWidths(widths);
 }
 
 void MainWindow::OpenComposer(const std::optional<std::string>& mailTo) {

@@ -198,6 +198,9 @@ MessagePane::MessagePane(TMsgOptions options, Platform& platform, bool separate,
     split_->addWidget(attachPane_);
     split_->setStretchFactor(0, 1);
     split_->setHandleWidth(4);
+    // The pane showing must not raise the splitter's minimum (the view's plus the pane's):
+    // a window at its narrowest would widen by itself each time a message has attachments.
+    split_->setMinimumWidth(1);
     attachPane_->hide();
 
     BuildActions(separate);

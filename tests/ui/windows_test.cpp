@@ -11,9 +11,12 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -25,6 +28,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <chrono>
+#include <cstdlib>
 
 #include "store/mbxfile.h"
 #include "tests/support/testutil.h"
@@ -32,6 +36,7 @@
 #include "ui/indexmodel.h"
 #include "ui/mailboxtree.h"
 #include "ui/mainwindow.h"
+#include "ui/messagepane.h"
 #include "ui/messageview.h"
 #include "ui/qtplatform.h"
 
@@ -63,6 +68,8 @@ class WindowsTest : public QObject {
     void PersonReadsSortsDeletesAndFilesMessages();
     void CheckMailBringsNewMailIntoTheList();
     void KeysToggleUnreadAndQuitAndTheMenusShowThem();
+    void FirstStartUsesTheScreenAndTheColumnsFillTheList();
+    void SavedPlaceWinsAndAttachmentsDoNotWidenTheWindow();
 };
 
 void WindowsTest::MessageViewRunsAndFetchesNothingUntilAsked() {
@@ -295,9 +302,90 @@ void WindowsTest::KeysToggleUnreadAndQuitAndTheMenusShowThem() {
     QTRY_VERIFY(!window.isVisible());
 }
 
+void WindowsTest::FirstStartUsesTheScreenAndTheColumnsFillTheList() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    // A date of wide digits, unread so it shows in bold.
+    test::WriteFile(home / "Mail" / "In.mbx",
+                    "From dora@example.test 28/08/2028 08:08:08\r\nFrom: dora@example.test\r\n"
+                    "Subject: Wide date\r\nStatus: U\r\n\r\nBody.\r\n\r\n");
+    RecordingPlatform platform;
+    MainWindow window(ProgramFolder{home}, platform);
+    window.Start({});
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // The first start takes most of the screen, centred.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(window.size(), screen.size() * 4 / 5);
+    // Within the width of the frame the desktop draws.
+    QVERIFY(std::abs(window.geometry().center().x() - screen.center().x()) <= 3);
+    QVERIFY(std::abs(window.geometry().center().y() - screen.center().y()) <= 3);
+
+    // At any width the subject takes what the others leave and the columns fill the list;
+    // every date shows whole.
+    QTableView* list = window.List();
+    QHeaderView* header = list->horizontalHeader();
+    QFont bold = window.Model()->ListFont();
+    bold.setBold(true);
+    const QString date = list->model()->index(0, icDate).data().toString();
+    QCOMPARE(date, QString("28/08/2028 08:08:08"));
+    for (const QSize size : {QSize(1280, 800), QSize(1900, 1000)}) {
+        window.resize(size);
+        QTRY_COMPARE(header->length(), list->viewport()->width());
+        QVERIFY(QFontMetrics(bold).horizontalAdvance(date) < header->sectionSize(icDate));
+    }
+    // Wide, the subject is the widest column.
+    for (int k = 1; k < 6; ++k) QVERIFY(header->sectionSize(icSubject) > header->sectionSize(k));
+}
+
+void WindowsTest::SavedPlaceWinsAndAttachmentsDoNotWidenTheWindow() {
+    test::TempDir dir;
+    const fs::path home = dir / "home";
+    MakeFolder(home);
+    // The user's own place and column widths, the date column too narrow for a date.
+    test::WriteFile(home / "kivo.ini",
+                    "[Mail]\r\nPrompt=0\r\nAttachPath=" + (home / "Attach").string() +
+                        "\r\n[Program]\r\nOpened=In\r\n[Position]\r\nLeft=30\r\nTop=40\r\n"
+                        "Width=1100\r\nHeight=700\r\nCol1=90\r\nCol2=30\r\n");
+    fs::create_directories(home / "Attach");
+    test::WriteFile(home / "Attach" / "a-rather-long-attachment-file-name-for-the-pane.pdf", "%PDF");
+    test::WriteFile(home / "Mail" / "In.mbx",
+                    StoredMessage("bob@example.test", "Plain", "No file.") +
+                    StoredMessage("ann@example.test", "With a file",
+                                  "See it.\r\nAttachment Converted: \"" +
+                                      (home / "Attach").string() +
+                                      "/a-rather-long-attachment-file-name-for-the-pane.pdf\""));
+    RecordingPlatform platform;
+    MainWindow window(ProgramFolder{home}, platform);
+    window.Start({});
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(1100, 700));
+    QCOMPARE(window.List()->columnWidth(icFrom), 90);
+    QVERIFY(window.List()->columnWidth(icDate) > 30);
+
+    // Showing a message with an attachment brings the pane up in the window's own width, even
+    // with the window as narrow as it goes.
+    QListView* attachments = window.Pane()->AttachmentList();
+    ClickRow(window.List(), 0);
+    QTRY_VERIFY(window.Pane()->findChild<QLabel*>("fromText")->text().contains("bob"));
+    QVERIFY(!attachments->isVisible());
+    window.resize(window.minimumSizeHint().width(), 700);
+    QTest::qWait(50);
+    window.resize(window.minimumSizeHint().width(), 700);
+    QTest::qWait(50);
+    const int narrow = window.width();
+    ClickRow(window.List(), 1);
+    QTRY_VERIFY(attachments->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(window.width(), narrow);
+}
+
 }  // namespace kivo::ui
 
 int main(int argc, char** argv) {
+    // A desktop-sized screen, so the first-start place is a real share of it.
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" KIVO_TEST_DATA "/screen1600.json");
     kivo::ui::PrepareApplication();
     QApplication app(argc, argv);
     kivo::ui::WindowsTest test;
