@@ -148,6 +148,7 @@ class ComposerTest : public QObject {
     void StyledMessageTravelsThroughTheRigAndIsRepliedTo();
     void AVanishedAttachmentLeavesNothingInOut();
     void FieldsCaptionAbandonTipAndCascade();
+    void TheFirstComposerTakesTheMainWindowsSizeAndTheBodyTheSpace();
     void AHugePasteDoesNotHang();
     void SendingKeepsTheToolbarsAndKeysSendAndClose();
 };
@@ -443,9 +444,33 @@ void ComposerTest::SendingKeepsTheToolbarsAndKeysSendAndClose() {
     QTRY_VERIFY(window.Composers().Windows().empty());
 }
 
+void ComposerTest::TheFirstComposerTakesTheMainWindowsSizeAndTheBodyTheSpace() {
+    Desk desk;
+    MainWindow& window = desk.Start();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ComposerWindow* composer = desk.NewComposer();
+    QVERIFY(composer);
+    QCOMPARE(composer->size(), window.size());
+    // The body has most of the height; the style bar shows whole, nothing in its overflow.
+    QVERIFY(composer->Body()->height() > composer->height() / 2);
+    auto* styleBar = composer->findChild<QToolBar*>("styleToolbar");
+    QVERIFY(styleBar && styleBar->isVisible());
+    QVERIFY(styleBar->sizeHint().width() <= styleBar->width());
+    // Once the file keeps a place, that place wins over the main window's size.
+    QVERIFY(composer->close());
+    window.resize(1000, 700);
+    ComposerWindow* next = desk.NewComposer();
+    QVERIFY(next);
+    QVERIFY(next->size() != window.size());
+    QVERIFY(next->close());
+}
+
 }  // namespace kivo::ui
 
 int main(int argc, char** argv) {
+    // A desktop-sized screen, so the windows open at a real share of it.
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" KIVO_TEST_DATA "/screen1600.json");
     kivo::ui::PrepareApplication();
     QApplication app(argc, argv);
     kivo::ui::ComposerTest test;
