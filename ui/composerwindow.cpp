@@ -525,7 +525,7 @@ void ComposerWindow::Open() {
     IniFile settings(main_.Folder().SettingsFile());
     QRect screen(0, 0, 1024, 768);
     if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->availableGeometry();
-    if (!settings.ValueExists("Position", "OtherWidth")) SeedFirstPlace(settings, screen);
+    SeedOtherPlace(settings, screen);
     const TComposerRect place = PlaceComposer(settings, screen.width(), screen.height());
     try {
         settings.UpdateFile();
@@ -540,23 +540,6 @@ void ComposerWindow::Open() {
     activateWindow();
     FocusFirst();
     composer_.SetCloseQuietly(true);
-}
-
-void ComposerWindow::SeedFirstPlace(IniFile& settings, const QRect& screen) const {
-    // The first composer takes the main window's size, so the body has a reading width and
-    // the format bar fits; later ones cascade from the place the file keeps.
-    QRect place = FirstStartGeometry(screen);
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == "mainWindow" && w->isVisible() && !w->isMinimized()) {
-            place = w->geometry().intersected(screen);
-            break;
-        }
-    }
-    if (!place.isValid()) return;
-    settings.WriteInteger("Position", "OtherLeft", place.left() - screen.left());
-    settings.WriteInteger("Position", "OtherTop", place.top() - screen.top());
-    settings.WriteInteger("Position", "OtherWidth", place.width());
-    settings.WriteInteger("Position", "OtherHeight", place.height());
 }
 
 void ComposerWindow::FocusFirst() {

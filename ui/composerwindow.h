@@ -29,12 +29,10 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
-class QRect;
 class QSplitter;
 class QToolBar;
 
 namespace kivo {
-class IniFile;
 class TFrmMain;
 }
 
@@ -118,7 +116,6 @@ class ComposerWindow : public QMainWindow, public TComposerView, public TOpenWin
     void ShowStyleButtons();
     void UpdateCaption();
     void FocusFirst();
-    void SeedFirstPlace(IniFile& settings, const QRect& screen) const;
     // Leaving a field: the core reads it (nicknames resolved, prompt state) and the field
     // shows the result.
     void LeaveAddressField(QPlainTextEdit* field);

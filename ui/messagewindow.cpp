@@ -10,6 +10,7 @@
 #include "compose/composerplace.h"
 #include "ui/messagepane.h"
 #include "ui/qtext.h"
+#include "ui/windowplace.h"
 
 namespace kivo::ui {
 
@@ -54,6 +55,7 @@ MessageWindow::MessageWindow(TMsgOptions options, Platform& platform, TOpenWindo
     TComposerRect place;
     try {
         IniFile ini(settingsFile_);
+        SeedOtherPlace(ini, screen);
         place = PlaceComposer(ini, screen.width(), screen.height());
         ini.UpdateFile();
     } catch (const std::exception&) {

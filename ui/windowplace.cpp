@@ -1,5 +1,7 @@
 #include "ui/windowplace.h"
 
+#include <QApplication>
+#include <QWidget>
 #include <system_error>
 
 #include "base/inifile.h"
@@ -21,6 +23,22 @@ bool HasSavedPlace(const std::filesystem::path& settingsFile, std::string_view w
     } catch (const std::system_error&) {
         return true;
     }
+}
+
+void SeedOtherPlace(IniFile& settings, const QRect& screen) {
+    if (settings.ValueExists("Position", "OtherWidth")) return;
+    QRect place = FirstStartGeometry(screen);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "mainWindow" && w->isVisible() && !w->isMinimized()) {
+            place = w->geometry().intersected(screen);
+            break;
+        }
+    }
+    if (!place.isValid()) return;
+    settings.WriteInteger("Position", "OtherLeft", place.left() - screen.left());
+    settings.WriteInteger("Position", "OtherTop", place.top() - screen.top());
+    settings.WriteInteger("Position", "OtherWidth", place.width());
+    settings.WriteInteger("Position", "OtherHeight", place.height());
 }
 
 }  // namespace kivo::ui

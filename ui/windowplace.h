@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <string_view>
 
+namespace kivo {
+class IniFile;
+}
+
 namespace kivo::ui {
 
 // The share of the available screen a window takes at its first start, in percent.
@@ -19,5 +23,10 @@ QRect FirstStartGeometry(const QRect& available);
 // main window). A file that cannot be read counts as holding it, so its defaults stay.
 bool HasSavedPlace(const std::filesystem::path& settingsFile,
                    std::string_view widthKey = "Width");
+
+// Composers and message windows share one place in the settings ("OtherLeft" and the like).
+// Where the file has none yet, writes the main window's place there (or the first-start place
+// when no main window shows), so the first of them opens at the size of the main view.
+void SeedOtherPlace(IniFile& settings, const QRect& screen);
 
 }  // namespace kivo::ui
