@@ -241,6 +241,8 @@ void ViewTest::MessageOpensInAWindowOfItsOwn() {
     QCOMPARE(windows.size(), 1);
     MessageWindow* note = windows.front();
     QVERIFY(QTest::qWaitForWindowExposed(note));
+    // The first one opens at the main window's size.
+    QCOMPARE(note->size(), window.size());
     QCOMPARE(note->windowTitle(), QString("Plain note, from bob@example.test"));
     QCOMPARE(window.Main().OpenWindows().Items().size(), 1u);
     QVERIFY(Shows(note->Pane()->View(), "Dear Ann, a < b and <b>not bold</b>."));
@@ -576,6 +578,8 @@ void ViewTest::AttachedMessageOpensInKivosOwnWindow() {
 }  // namespace kivo::ui
 
 int main(int argc, char** argv) {
+    // A desktop-sized screen, so the windows open at a real share of it.
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" KIVO_TEST_DATA "/screen1600.json");
     kivo::ui::PrepareApplication();
     QApplication app(argc, argv);
     kivo::ui::ViewTest test;
